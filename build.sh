@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds Velmarin on Debian 12, installing the packages it needs when they are missing.
+#   ./build.sh test   configure, build and run every test
+#   ./build.sh run    build and start the workstation (extra arguments go to velmarin)
+#   ./build.sh bench  build and run the benchmarks (bench/run)
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+          clang libclang-rt-14-dev qt6-base-dev qt6-qpa-plugins fonts-dejavu-core
+          fonts-liberation2 xvfb xauth)
+
+install_missing() {
+  local missing=()
+  for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo=sudo
+  echo "Installing: ${missing[*]}"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+configure() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+}
+
+cmd=${1:-run}
+[ $# -gt 0 ] && shift
+install_missing
+case "$cmd" in
+  test)
+    configure -DVELMARIN_WERROR=ON
+    cmake --build build
+    ctest --test-dir build --output-on-failure -j "$(nproc)"
+    ;;
+  run)
+    configure
+    cmake --build build --target velmarin
+    exec build/src/app/velmarin "$@"
+    ;;
+  bench)
+    configure
+    cmake --build build
+    exec bench/run build
+    ;;
+  *)
+    echo "usage: ./build.sh test | run [velmarin arguments] | bench" >&2
+    exit 2
+    ;;
+esac

@@ -1,0 +1,343 @@
+// Loading and storing large texts, against the host's own tools in the same run.
+//
+// The data are source-like texts of 1M, 2M and 4M lines (0 to 99 characters each,
+// about 50 MB per million lines), generated from a fixed seed into
+// $TMPDIR/velmarin-loadstore/ on the first run and reused afterwards. Each iteration
+// loads into a fresh buffer and deletes it. After the benchmarks a summary prints the
+// ratios against their goals:
+//   LoadText / `wc -l`             at most 25 (stretch 12)
+//   LoadText / vector<string>      at most 1.0
+//   LoadText 4M / LoadText 2M      at most 2.2
+//   StoreText / std::ofstream      at most 1.2
+//   peak memory / file size        at most 2.5
+// The load ratios are given twice: for the repeated loads of the benchmark loop, and
+// for the first load of a fresh process (which also gives the peak resident size).
+#include <benchmark/benchmark.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "store/Buffer.h"
+#include "store/FileSystem.h"
+#include "store/Lines.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::int64_t kMillion = 1'000'000;
+constexpr char kPeakChildVariable[] = "VELMARIN_LOADSTORE_PEAK";
+
+// Seconds per iteration of the last run of each benchmark, for the summary.
+std::map<std::string, double> secondsPerIteration;
+
+struct Timer {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  void Record(benchmark::State& state, const std::string& name) const {
+    if (state.iterations() == 0) return;
+    const std::chrono::duration<double> total = std::chrono::steady_clock::now() - start;
+    secondsPerIteration[name] = total.count() / double(state.iterations());
+  }
+};
+
+std::string Key(const char* what, std::int64_t lines) {
+  return std::string(what) + "/" + std::to_string(lines / kMillion) + "M";
+}
+
+fs::path DataDirectory() {
+  fs::path dir = fs::temp_directory_path() / "velmarin-loadstore";
+  fs::create_directories(dir);
+  return dir;
+}
+
+// A source-like text: indented lines of identifiers, keywords and punctuation, each
+// cut to a length drawn evenly from 0..99. The same seed gives the same file.
+std::string DataFile(std::int64_t lines) {
+  const fs::path path = DataDirectory() / ("source-" + std::to_string(lines) + "-v1.mod");
+  if (fs::exists(path)) return path.string();
+  static const char* const words[] = {"MODULE",
+                                      "BEGIN",
+                                      "END",
+                                      "IF",
+                                      "THEN",
+                                      "ELSE",
+                                      "WHILE",
+                                      "DO",
+                                      "RETURN",
+                                      "PROCEDURE",
+                                      "VAR",
+                                      "INTEGER",
+                                      "CARDINAL",
+                                      "ARRAY",
+                                      "OF",
+                                      "CHAR",
+                                      ":=",
+                                      ";",
+                                      "(",
+                                      ")",
+                                      "+",
+                                      "-",
+                                      "count",
+                                      "index",
+                                      "buffer",
+                                      "line",
+                                      "result",
+                                      "Strings.Assign",
+                                      "InOut.WriteString",
+                                      "(* comment *)",
+                                      "0",
+                                      "1",
+                                      "255",
+                                      "\"text\"",
+                                      ",",
+                                      ".",
+                                      "=",
+                                      "#",
+                                      "<",
+                                      ">"};
+  std::uint64_t seed = 0x5eed'1234'abcd'0001ULL;
+  auto next = [&seed] {
+    seed += 0x9e3779b97f4a7c15ULL;
+    std::uint64_t z = seed;
+    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+    return z ^ (z >> 31);
+  };
+  const fs::path partial = path.string() + ".partial";
+  {
+    std::ofstream out(partial, std::ios::binary);
+    std::string line;
+    for (std::int64_t i = 0; i < lines; ++i) {
+      const std::size_t length = next() % 100;
+      line.assign(next() % 4 * 2, ' ');
+      while (line.size() < length) {
+        line += words[next() % std::size(words)];
+        line += ' ';
+      }
+      line.resize(length);
+      line += '\n';
+      out.write(line.data(), std::streamsize(line.size()));
+    }
+  }
+  fs::rename(partial, path);
+  return path.string();
+}
+
+using base::Chars;
+
+void LoadInto(const std::string& file, Buffer::Ref& text) {
+  text = Buffer::Create("/User/Bench", Buffer::BufferKind::Text);
+  if (text == nullptr || FileSystem::LoadText(Chars(file), text) != FileSystem::kNoError)
+    std::abort();
+}
+
+void BM_LoadText(benchmark::State& state) {
+  const std::string file = DataFile(state.range(0));
+  Timer timer;
+  for (auto _ : state) {
+    Buffer::Ref text;
+    LoadInto(file, text);
+    benchmark::DoNotOptimize(Lines::Count(text));
+    Buffer::Delete(text);
+  }
+  timer.Record(state, Key("LoadText", state.range(0)));
+  state.SetBytesProcessed(std::int64_t(state.iterations()) * std::int64_t(fs::file_size(file)));
+}
+
+int Run(std::vector<const char*> argv) {
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid;
+  if (posix_spawnp(&pid, argv[0], &actions, nullptr, const_cast<char**>(argv.data()), environ) != 0)
+    std::abort();
+  posix_spawn_file_actions_destroy(&actions);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return status;
+}
+
+void BM_WcL(benchmark::State& state) {
+  const std::string file = DataFile(state.range(0));
+  Timer timer;
+  for (auto _ : state) Run({"wc", "-l", file.c_str()});
+  timer.Record(state, Key("wc -l", state.range(0)));
+}
+
+std::vector<std::string> ReadVector(const std::string& file) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::string> lines;
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+void BM_VectorOfLines(benchmark::State& state) {
+  const std::string file = DataFile(state.range(0));
+  Timer timer;
+  for (auto _ : state) {
+    std::vector<std::string> lines = ReadVector(file);
+    benchmark::DoNotOptimize(lines.data());
+  }
+  timer.Record(state, Key("vector<string>", state.range(0)));
+}
+
+void BM_StoreText(benchmark::State& state) {
+  const std::string file = DataFile(state.range(0));
+  const std::string out = (DataDirectory() / "stored.mod").string();
+  Buffer::Ref text;
+  LoadInto(file, text);
+  Timer timer;
+  for (auto _ : state)
+    if (FileSystem::StoreText(text, Chars(out)) != FileSystem::kNoError) std::abort();
+  timer.Record(state, Key("StoreText", state.range(0)));
+  Buffer::Delete(text);
+  if (fs::file_size(out) != fs::file_size(file)) std::abort();
+  fs::remove(out);
+}
+
+void BM_OfstreamLines(benchmark::State& state) {
+  const std::vector<std::string> lines = ReadVector(DataFile(state.range(0)));
+  const std::string out = (DataDirectory() / "written.mod").string();
+  Timer timer;
+  for (auto _ : state) {
+    std::ofstream stream(out, std::ios::binary);
+    for (const std::string& line : lines) stream << line << '\n';
+  }
+  timer.Record(state, Key("ofstream", state.range(0)));
+  fs::remove(out);
+}
+
+BENCHMARK(BM_LoadText)
+    ->Arg(kMillion)
+    ->Arg(2 * kMillion)
+    ->Arg(4 * kMillion)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_WcL)->Arg(2 * kMillion)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_VectorOfLines)
+    ->Arg(2 * kMillion)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_StoreText)
+    ->Arg(2 * kMillion)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_OfstreamLines)
+    ->Arg(2 * kMillion)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+
+long MaxRssBytes() {
+  struct rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss * 1024L;
+}
+
+// In a fresh process: the time of one LoadText, the growth of the peak resident size
+// over it, and the bytes the store holds afterwards. Printed as three numbers.
+int PeakChild(const char* file) {
+  Buffer::Init();
+  Buffer::ShellTree tree;
+  if (!Buffer::ShellStart(tree)) return 1;
+  const long before = MaxRssBytes();
+  const auto start = std::chrono::steady_clock::now();
+  Buffer::Ref text;
+  LoadInto(file, text);
+  const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - start;
+  const long after = MaxRssBytes();
+  std::int64_t allocated, allocated2, available;
+  Buffer::MemoryInfo(allocated, allocated2, available);
+  std::printf("%.6f %ld %lld\n", seconds.count(), after - before,
+              static_cast<long long>(allocated));
+  return 0;
+}
+
+struct ChildFigures {
+  double seconds = 0, peak = 0, held = 0;
+};
+
+// Runs PeakChild for file in a new copy of this program.
+bool RunChild(const std::string& file, ChildFigures& figures) {
+  const std::string variable = std::string(kPeakChildVariable) + "=" + file;
+  const std::string command = "env '" + variable + "' /proc/" + std::to_string(getpid()) + "/exe";
+  FILE* child = popen(command.c_str(), "r");
+  if (child == nullptr) return false;
+  long long p = 0, h = 0;
+  const bool ok = std::fscanf(child, "%lf %lld %lld", &figures.seconds, &p, &h) == 3;
+  pclose(child);
+  figures.peak = double(p);
+  figures.held = double(h);
+  return ok;
+}
+
+void Summary() {
+  auto seconds = [](const std::string& key) {
+    const auto it = secondsPerIteration.find(key);
+    return it == secondsPerIteration.end() ? 0.0 : it->second;
+  };
+  auto line = [](const char* what, double ratio, double goal, double stretch) {
+    if (ratio <= 0) return;
+    std::printf("  %-34s %7.2f  goal <= %.1f%s  %s\n", what, ratio, goal,
+                stretch > 0 ? (" (stretch <= " + std::to_string(int(stretch)) + ")").c_str() : "",
+                ratio <= goal ? "met" : "MISSED");
+  };
+  const double load2 = seconds("LoadText/2M");
+  std::printf("\nLoad and store, 2M lines (ratios of seconds per iteration):\n");
+  if (seconds("wc -l/2M") > 0) line("LoadText / wc -l", load2 / seconds("wc -l/2M"), 25, 12);
+  if (seconds("vector<string>/2M") > 0)
+    line("LoadText / vector<string>", load2 / seconds("vector<string>/2M"), 1.0, 0);
+  if (load2 > 0) line("LoadText 4M / LoadText 2M", seconds("LoadText/4M") / load2, 2.2, 0);
+  if (seconds("ofstream/2M") > 0)
+    line("StoreText / ofstream", seconds("StoreText/2M") / seconds("ofstream/2M"), 1.2, 0);
+  // The first load of a fresh process, which meets a store that has never freed memory.
+  ChildFigures two, four;
+  if (RunChild(DataFile(2 * kMillion), two) && RunChild(DataFile(4 * kMillion), four)) {
+    const double size = double(fs::file_size(DataFile(2 * kMillion)));
+    std::printf("First load in a fresh process: 2M %.0f ms, 4M %.0f ms\n", two.seconds * 1000,
+                four.seconds * 1000);
+    if (seconds("wc -l/2M") > 0)
+      line("fresh LoadText / wc -l", two.seconds / seconds("wc -l/2M"), 25, 12);
+    if (seconds("vector<string>/2M") > 0)
+      line("fresh LoadText / vector<string>", two.seconds / seconds("vector<string>/2M"), 1.0, 0);
+    line("fresh LoadText 4M / 2M", four.seconds / two.seconds, 2.2, 0);
+    line("peak resident growth / file size", two.peak / size, 2.5, 0);
+    line("(store bytes + 1 MB image) / file size", (two.held + double(1 << 20)) / size, 2.5, 0);
+  }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (const char* file = std::getenv(kPeakChildVariable)) return PeakChild(file);
+  Buffer::Init();
+  Buffer::ShellTree tree;
+  if (!Buffer::ShellStart(tree)) return 1;
+  FileSystem::SetLoadViaImage(true);
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  Summary();
+  return 0;
+}

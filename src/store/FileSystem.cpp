@@ -1,0 +1,954 @@
+#include "store/FileSystem.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "base/Strings.h"
+#include "store/Lines.h"
+
+namespace FileSystem {
+
+namespace {
+
+constexpr std::size_t kPathHigh = 259; // paths hold 260 characters
+constexpr char kSeparator = '/';
+constexpr char kLoadImage[] = "/Shell/Load.tmp";
+constexpr char kStoreImage[] = "/Shell/Store.tmp";
+// The most bytes of a file that a load or store image holds at a time.
+constexpr std::int64_t kImageChunk = 1 << 20;
+
+struct State {
+  bool initialised = false;
+  std::string currentDirectory; // always ends in "/", at most kPathHigh characters
+  std::string startDirectory;
+  std::int32_t lastResult = kNoError;
+  char fileType[4] = {'?', '?', '?', '?'};
+  std::int32_t lineEndMode = 2;
+  bool loadViaImage = true;
+  bool softLineEnds = false;
+  std::int32_t editorLineWidth = 255;
+  BusyCursorProc busyCursor = nullptr;
+  unsigned temporarySerial = 0; // names the temporary files of replacements
+};
+
+State state;
+
+bool Fail(std::int32_t code) {
+  state.lastResult = code;
+  return false;
+}
+
+bool Succeed() {
+  state.lastResult = kNoError;
+  return true;
+}
+
+bool IsNameSeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
+
+std::string DirectoryPart(const std::string& path) {
+  const auto last = path.rfind(kSeparator);
+  return last == std::string::npos ? std::string() : path.substr(0, last + 1);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::lstat(path.c_str(), &st) == 0;
+}
+
+// The code for a failed platform call on path. A missing file is told apart from a
+// missing directory on the way to it.
+std::int32_t FromErrno(int error, const std::string& path) {
+  switch (error) {
+  case ENOENT: {
+    const std::string dir = DirectoryPart(path);
+    return dir.empty() || Exists(dir) ? kFileNotFound : kDirectoryNotFound;
+  }
+  case ENOTDIR:
+    return kDirectoryNotFound;
+  case EMFILE:
+  case ENFILE:
+    return kTooManyFiles;
+  case EACCES:
+  case EPERM:
+  case EISDIR:
+    return kAccessDenied;
+  case EROFS:
+    return kWriteProtected;
+  case ENOSPC:
+  case EDQUOT:
+    return kDiskFull;
+  case ENAMETOOLONG:
+  case EINVAL:
+    return kBadName;
+  case EEXIST:
+    return kDuplicateName;
+  default:
+    return -error;
+  }
+}
+
+bool FailErrno(const std::string& path) { return Fail(FromErrno(errno, path)); }
+
+// The process's working directory ending in "/"; "" when it does not fit a path.
+std::string WorkingDirectory() {
+  char cwd[kPathHigh + 1];
+  if (::getcwd(cwd, sizeof cwd) == nullptr) return std::string();
+  std::string dir(cwd);
+  if (dir.back() != kSeparator) dir.push_back(kSeparator);
+  return dir.size() <= kPathHigh ? dir : std::string();
+}
+
+// Removes the last levels directory levels of dir (which ends in "/"); false when
+// that climbs above the root.
+bool RemoveLevels(std::string& dir, std::size_t levels) {
+  for (std::size_t i = 0; i < levels; ++i) {
+    if (dir.size() <= 1) return false;
+    dir.pop_back();
+    dir.erase(dir.rfind(kSeparator) + 1);
+  }
+  return true;
+}
+
+// The workstation's separators turned into the host's, with a leading "::" as "../".
+std::string ConvertSeparators(std::string_view name) {
+  std::string out;
+  out.reserve(name.size() + 1);
+  if (name.starts_with("::")) {
+    out = "../";
+    name.remove_prefix(2);
+  }
+  for (char c : name) out += IsNameSeparator(c) ? kSeparator : c;
+  return out;
+}
+
+// The number of dots before the first separator, when the name starts with dots
+// followed by a separator; otherwise 0.
+std::size_t DotPrefix(const std::string& name) {
+  const std::size_t dots = name.find_first_not_of('.');
+  return dots != std::string::npos && dots > 0 && name[dots] == kSeparator ? dots : 0;
+}
+
+std::string WithoutFinalSeparator(const std::string& dir) {
+  return dir.size() > 1 ? dir.substr(0, dir.size() - 1) : std::string();
+}
+
+std::string HostPath(std::string_view name) {
+  if (name.empty()) return state.currentDirectory;
+  if (name[0] == kSeparator) return std::string(name);
+  const std::string converted = ConvertSeparators(name);
+  if (const std::size_t dots = DotPrefix(converted)) {
+    std::string dir = state.currentDirectory;
+    if (!RemoveLevels(dir, dots - 1)) return converted;
+    return dir + converted.substr(dots + 1);
+  }
+  if (converted.starts_with("//")) return converted;
+  if (converted[0] == kSeparator) return WithoutFinalSeparator(state.currentDirectory) + converted;
+  return state.currentDirectory + converted;
+}
+
+std::string HostPath(Chars name) {
+  return HostPath(std::string_view(name.p, Strings::Length(name)));
+}
+
+// The directory a loaded buffer remembers: up to and including the path's last
+// separator. A directory too long for filePath is not remembered at all, since a cut
+// path would name another directory.
+void SetLoadedFilePath(Buffer::Ref b, const std::string& path) {
+  std::string dir = DirectoryPart(path);
+  if (dir.empty()) dir = state.currentDirectory;
+  if (dir.size() > kPathHigh) dir.clear();
+  Buffer::SetFilePath(b, Chars(dir));
+}
+
+std::string_view LineEnd() {
+  switch (state.lineEndMode) {
+  case 1:
+    return "\r\n";
+  case 2:
+    return "\n";
+  default:
+    return "\r";
+  }
+}
+
+// Writes all of iov, retrying short writes; written counts the bytes that went out.
+bool WriteAll(int fd, iovec* iov, int count, std::size_t& written) {
+  while (count > 0 && iov->iov_len == 0) ++iov, --count;
+  while (count > 0) {
+    const ssize_t r = ::writev(fd, iov, std::min(count, IOV_MAX));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (r == 0) {
+      errno = ENOSPC;
+      return false;
+    }
+    written += std::size_t(r);
+    std::size_t left = std::size_t(r);
+    while (count > 0 && left >= iov->iov_len) left -= iov->iov_len, ++iov, --count;
+    if (count > 0) {
+      iov->iov_base = static_cast<char*>(iov->iov_base) + left;
+      iov->iov_len -= left;
+    }
+  }
+  return true;
+}
+
+// Reads up to size bytes, retrying short reads until end of file.
+ssize_t ReadAll(int fd, char* p, std::size_t size) {
+  std::size_t got = 0;
+  while (got < size) {
+    const ssize_t r = ::read(fd, p + got, size - got);
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;
+    got += std::size_t(r);
+  }
+  return ssize_t(got);
+}
+
+bool CheckOpen(const File& f) { return f.open || Fail(kFileNotOpen); }
+
+// Restores the file type when a store ends, however it ends.
+struct TypeGuard {
+  char saved[4];
+  explicit TypeGuard(const char (&type)[5]) {
+    std::memcpy(saved, state.fileType, 4);
+    std::memcpy(state.fileType, type, 4);
+  }
+  ~TypeGuard() { std::memcpy(state.fileType, saved, 4); }
+};
+
+struct BusyGuard {
+  BusyGuard() {
+    if (state.busyCursor) state.busyCursor(true);
+  }
+  ~BusyGuard() {
+    if (state.busyCursor) state.busyCursor(false);
+  }
+};
+
+bool OpenPath(const std::string& path, std::int32_t mode, File& f) {
+  if (f.open) return Fail(kUserError);
+  const bool read = mode & kRead, write = mode & kWrite;
+  if (mode < 0 || mode > 63 || (!read && !write) || ((mode & (kCreate | kTruncate)) && !write))
+    return Fail(kUserError);
+  int flags = (read && write ? O_RDWR : write ? O_WRONLY : O_RDONLY) | O_CLOEXEC | O_NOCTTY;
+  if (mode & kCreate) flags |= O_CREAT;
+  const int fd = ::open(path.c_str(), flags, 0666);
+  if (fd < 0) return FailErrno(path);
+  auto refuse = [fd](std::int32_t code) {
+    ::close(fd);
+    return Fail(code);
+  };
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return refuse(FromErrno(errno, path));
+  if (S_ISDIR(st.st_mode)) return refuse(kAccessDenied);
+  const bool exclusive = write && !(mode & kShared);
+  if (::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+    return refuse(exclusive ? kFileLocked : kAlreadyOpen);
+  // Emptied only once the lock is held, so a file open elsewhere keeps its contents.
+  if ((mode & (kCreate | kTruncate)) && S_ISREG(st.st_mode) && ::ftruncate(fd, 0) != 0)
+    return refuse(FromErrno(errno, path));
+  if ((mode & kAtEnd) && ::lseek(fd, 0, SEEK_END) < 0 && S_ISREG(st.st_mode))
+    return refuse(FromErrno(errno, path));
+  f = File{fd, mode, true};
+  return Succeed();
+}
+
+// A file being replaced: the new contents go to a temporary file beside the target,
+// which is renamed over it only when everything was written. While that runs the old
+// file is held locked, so that no one else opens it for writing meanwhile.
+struct Replacement {
+  std::string target;
+  std::string temporary;
+  int oldLock = -1;
+
+  ~Replacement() {
+    if (oldLock >= 0) ::close(oldLock);
+  }
+};
+
+// Opens the temporary file of a replacement of path as f.
+bool BeginReplace(const std::string& path, Replacement& r, File& f) {
+  r.target = path;
+  struct stat st;
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    // Replace the file the link points at, not the link.
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+      r.target = real;
+      std::free(real);
+    }
+  }
+  const bool hadOld = ::stat(r.target.c_str(), &st) == 0;
+  if (hadOld) {
+    if (S_ISDIR(st.st_mode)) return Fail(kAccessDenied);
+    // Only regular files are replaced; devices and pipes are written in place.
+    if (!S_ISREG(st.st_mode)) return OpenPath(r.target, kWrite + kCreate + kTruncate, f);
+    if (::access(r.target.c_str(), W_OK) != 0) return FailErrno(r.target);
+    r.oldLock = ::open(r.target.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (r.oldLock >= 0 && ::flock(r.oldLock, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+      return Fail(kFileLocked);
+  }
+  const std::string dir = DirectoryPart(r.target);
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    char leaf[64];
+    std::snprintf(leaf, sizeof leaf, ".velmarin-%ld-%u.tmp", long(::getpid()),
+                  ++state.temporarySerial);
+    r.temporary = dir + leaf;
+    fd = ::open(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0 && errno != EEXIST) {
+      r.temporary.clear();
+      return FailErrno(r.target);
+    }
+  }
+  if (fd < 0) {
+    r.temporary.clear();
+    return Fail(kDirectoryFull);
+  }
+  if (hadOld) {
+    // Keep the owner and the permissions of the file being replaced where allowed.
+    [[maybe_unused]] const int owner = ::fchown(fd, st.st_uid, st.st_gid);
+    ::fchmod(fd, st.st_mode & 07777);
+  }
+  f = File{fd, kWrite + kCreate + kTruncate, true};
+  return Succeed();
+}
+
+// Finishes a replacement: when ok, renames the temporary file over the target; else
+// (or when that fails) removes it. Returns the result.
+std::int32_t EndReplace(Replacement& r, File& f, bool ok) {
+  std::int32_t result = ok ? kNoError : state.lastResult;
+  if (f.open && !Close(f) && result == kNoError) result = state.lastResult;
+  if (r.temporary.empty()) return state.lastResult = result;
+  if (result == kNoError && ::rename(r.temporary.c_str(), r.target.c_str()) != 0)
+    result = FromErrno(errno, r.target);
+  if (result != kNoError) ::unlink(r.temporary.c_str());
+  return state.lastResult = result;
+}
+
+// Replaces the file at path by size bytes of data.
+std::int32_t WriteReplacing(const std::string& path, const char* data, std::size_t size) {
+  Replacement r;
+  File f;
+  if (!BeginReplace(path, r, f)) return EndReplace(r, f, false);
+  iovec iov{const_cast<char*>(data), size};
+  std::size_t written = 0;
+  const bool ok = WriteAll(f.handle, &iov, 1, written) || FailErrno(r.target);
+  return EndReplace(r, f, ok);
+}
+
+bool AppendLine(Buffer::Ref text, const char* line, std::size_t n) {
+  return Lines::Append(text, n == 0 ? Chars() : Chars(line, n - 1));
+}
+
+std::int32_t LoadBlockPath(const std::string& path, Buffer::Ref block) {
+  Buffer::BufferKind kind = Buffer::BufferKind::Heap;
+  void* data = nullptr;
+  std::int32_t dataSize = 0;
+  Buffer::GetInfo(block, kind, data, dataSize);
+  if (block == nullptr || kind != Buffer::BufferKind::Block || data != nullptr)
+    return state.lastResult = kUserError;
+  File f;
+  if (!OpenPath(path, kRead, f)) return state.lastResult;
+  std::int64_t size = 0;
+  std::int32_t result = Size(f, size) ? kNoError : state.lastResult;
+  if (result == kNoError && size > INT32_MAX) result = kUserError;
+  if (result == kNoError && size > 0) {
+    char* p = static_cast<char*>(Buffer::AllocateData(block, std::int32_t(size)));
+    std::int32_t count = std::int32_t(size);
+    if (p == nullptr)
+      result = kUserError;
+    else if (!Read(f, count, {p, std::size_t(size)}))
+      result = state.lastResult;
+    else if (count != size)
+      result = kEndOfFile; // the file shrank while it was read
+  }
+  if (!Close(f) && result == kNoError) result = state.lastResult;
+  if (result != kNoError) return state.lastResult = result;
+  SetLoadedFilePath(block, path);
+  state.lastResult = kNoError;
+  return std::int32_t(size);
+}
+
+// Splits an image into lines, given in pieces of any size (a CR at the end of one
+// piece and an LF at the start of the next are one line end).
+class Splitter {
+public:
+  explicit Splitter(Buffer::Ref text)
+      : text(text), soft(state.softLineEnds),
+        limit(
+            std::size_t(soft ? std::min(kLoadLineLimit, state.editorLineWidth) : kLoadLineLimit)) {}
+
+  // False when a line could not be appended.
+  bool Feed(std::string_view image) {
+    const char* p = image.data();
+    const char* const end = p + image.size();
+    if (afterCR && p < end && *p == '\n') ++p;
+    afterCR = false;
+    while (p < end) {
+      // A run of ordinary characters, as far as the line has room.
+      const char* q = OrdinaryRun(p, p + std::min(std::size_t(end - p), limit - n));
+      std::memcpy(line + n, p, std::size_t(q - p));
+      n += std::size_t(q - p);
+      p = q;
+      if (p == end) break;
+      const char c = *p;
+      if (c == '\n' || c == '\r') {
+        if (soft) line[n++] = kSoftLineEnd;
+        if (!Emit(n)) return false;
+        n = 0;
+        ++p;
+        if (c == '\r' && p == end) afterCR = true;
+        if (c == '\r' && p < end && *p == '\n') ++p;
+      } else if (c == 0) {
+        ++p;
+      } else if (!Break()) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // Appends the last line when it is not empty.
+  bool Finish() { return n == 0 || Emit(n); }
+
+private:
+  // The first byte from p on that is 0, LF or CR, or stop; eight bytes at a time.
+  static const char* OrdinaryRun(const char* p, const char* stop) {
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+    while (stop - p >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      if (hasZero(w) | hasZero(w ^ (ones * '\n')) | hasZero(w ^ (ones * '\r'))) break;
+      p += 8;
+    }
+    while (p < stop && *p != 0 && *p != '\n' && *p != '\r') ++p;
+    return p;
+  }
+
+  // The line is full and another character follows: break it after the last space or
+  // "\" from the third character on, else where it is; the rest starts the next line.
+  bool Break() {
+    std::size_t keep = n;
+    for (std::size_t i = n; i-- > 2;) {
+      if (line[i] == ' ' || line[i] == '\\') {
+        keep = i + 1;
+        break;
+      }
+    }
+    if (!Emit(keep)) return false;
+    std::memmove(line, line + keep, n - keep);
+    n -= keep;
+    return true;
+  }
+
+  bool Emit(std::size_t length) { return AppendLine(text, line, length); }
+
+  Buffer::Ref text;
+  bool soft;
+  std::size_t limit;
+  char line[kLoadLineLimit + 2]; // room for the soft line end after a full line
+  std::size_t n = 0;
+  bool afterCR = false;
+};
+
+// Loads a text through an image in "/Shell/Load.tmp" that holds at most kImageChunk
+// bytes of the file at a time, each piece split into lines while it is fresh. False
+// when no image buffer can be had (the text is then loaded line by line); result is
+// the load's result otherwise. An empty file leaves filePath and modified alone.
+bool LoadTextViaImage(const std::string& path, Buffer::Ref text, std::int32_t& result) {
+  if (Buffer::Find("/Shell/") == nullptr || Buffer::Find(kLoadImage) == text) return false;
+  File f;
+  std::int64_t size = 0;
+  if (!OpenPath(path, kRead, f) || !Size(f, size)) {
+    result = state.lastResult;
+    if (f.open) Close(f);
+    return true;
+  }
+  const std::int32_t chunk = std::int32_t(std::min<std::int64_t>(size, kImageChunk));
+  Buffer::Ref image = chunk > 0 ? Buffer::Create(kLoadImage, Buffer::BufferKind::Block) : nullptr;
+  char* data = image != nullptr ? static_cast<char*>(Buffer::AllocateData(image, chunk)) : nullptr;
+  if (chunk > 0 && data == nullptr) {
+    Buffer::Delete(image);
+    Close(f);
+    return false;
+  }
+  result = kNoError;
+  Splitter splitter(text);
+  for (std::int32_t count = chunk; chunk > 0; count = chunk) {
+    if (!Read(f, count, {data, std::size_t(chunk)})) {
+      if (state.lastResult != kEndOfFile) result = state.lastResult;
+      break;
+    }
+    if (!splitter.Feed({data, std::size_t(count)})) {
+      result = kUserError;
+      break;
+    }
+  }
+  if (result == kNoError && !splitter.Finish()) result = kUserError;
+  if (!Close(f) && result == kNoError) result = state.lastResult;
+  Buffer::Delete(image);
+  if (result == kNoError && size > 0) {
+    SetLoadedFilePath(text, path);
+    Lines::SetModified(text, false);
+  }
+  return true;
+}
+
+std::int32_t LoadTextByLines(const std::string& path, Buffer::Ref text) {
+  File f;
+  if (!OpenPath(path, kRead, f)) return state.lastResult;
+  std::int32_t result = kNoError;
+  char line[kLoadLineLimit + 1];
+  for (;;) {
+    std::int32_t count = kLoadLineLimit;
+    if (!ReadLine(f, count, line)) {
+      result = state.lastResult == kEndOfFile ? kNoError : state.lastResult;
+      break;
+    }
+    if (!AppendLine(text, line, std::size_t(count))) {
+      result = kUserError;
+      break;
+    }
+  }
+  if (result == kNoError) Lines::SetModified(text, false);
+  if (!Close(f) && result == kNoError) result = state.lastResult;
+  SetLoadedFilePath(text, path);
+  return state.lastResult = result;
+}
+
+std::int32_t StoreTextByLines(Buffer::Ref text, const std::string& path) {
+  Replacement r;
+  File f;
+  bool ok = BeginReplace(path, r, f);
+  const std::int32_t lines = Lines::Count(text);
+  for (std::int32_t i = 1; ok && i <= lines; ++i) {
+    const std::string_view line = Lines::View(text, i);
+    std::int32_t count = std::int32_t(line.size());
+    ok = WriteLine(f, count, base::CharsOf(line));
+  }
+  const std::int32_t result = EndReplace(r, f, ok);
+  if (result == kNoError) Lines::SetModified(text, false);
+  return result;
+}
+
+// Stores a text through an image in "/Shell/Store.tmp": each line followed by a line
+// end, with the soft line end rules. The image holds at most kImageChunk bytes at a
+// time; each time it is full it is written and filled again, so that a large text
+// needs no second copy of itself. False when no image buffer can be had (the text is
+// then stored line by line); result is the store's result otherwise.
+bool StoreTextViaImage(Buffer::Ref text, const std::string& path, std::int32_t& result) {
+  if (Buffer::Find("/Shell/") == nullptr || Buffer::Find(kStoreImage) == text) return false;
+  const std::string_view end = LineEnd();
+  const std::int32_t lines = Lines::Count(text);
+  std::int64_t size = 0;
+  for (std::int32_t i = 1; i <= lines && size < kImageChunk; ++i)
+    size += Lines::Length(text, i) + std::int64_t(end.size());
+  size = std::min<std::int64_t>(size, kImageChunk);
+  Buffer::Ref image = nullptr;
+  char* data = nullptr;
+  if (size > 0) {
+    image = Buffer::Create(kStoreImage, Buffer::BufferKind::Block);
+    if (image == nullptr) return false;
+    data = static_cast<char*>(Buffer::AllocateData(image, std::int32_t(size)));
+    if (data == nullptr) {
+      Buffer::Delete(image);
+      return false;
+    }
+  }
+  Replacement r;
+  File f;
+  bool ok = BeginReplace(path, r, f);
+  std::size_t used = 0;
+  auto flush = [&] {
+    std::int32_t count = std::int32_t(used);
+    ok = ok && (used == 0 || Write(f, count, {data, used}));
+    used = 0;
+  };
+  auto put = [&](std::string_view bytes) {
+    while (ok && !bytes.empty()) {
+      const std::size_t n = std::min(bytes.size(), std::size_t(size) - used);
+      std::memcpy(data + used, bytes.data(), n);
+      used += n;
+      bytes.remove_prefix(n);
+      if (used == std::size_t(size)) flush();
+    }
+  };
+  const bool soft = state.softLineEnds;
+  for (std::int32_t i = 1; ok && i <= lines; ++i) {
+    std::string_view line = Lines::View(text, i);
+    const bool marked = !line.empty() && line.back() == kSoftLineEnd;
+    if (marked) line.remove_suffix(1);
+    put(line);
+    if (!soft || marked || line.empty()) put(end);
+  }
+  flush();
+  result = EndReplace(r, f, ok);
+  Buffer::Delete(image);
+  return true;
+}
+
+} // namespace
+
+void Init() {
+  if (state.initialised) return;
+  state.initialised = true;
+  Buffer::Init();
+  // A working directory too long for the workstation's paths leaves the root current.
+  const std::string dir = WorkingDirectory();
+  state.currentDirectory = state.startDirectory = dir.empty() ? std::string(1, kSeparator) : dir;
+}
+
+bool HostName(Chars name, VarChars path) {
+  Init();
+  const std::string host = HostPath(name);
+  Strings::Assign(path, Chars(host));
+  state.lastResult = host.size() <= path.high ? kNoError : kBadName;
+  return state.lastResult == kNoError;
+}
+
+bool ChangeDirectory(Chars nameChars) {
+  Init();
+  const std::string_view name(nameChars.p, Strings::Length(nameChars));
+  std::string target;
+  if (name.empty()) {
+    target = state.startDirectory;
+  } else if (name[0] == kSeparator) {
+    target = std::string(name);
+  } else {
+    const std::string converted = ConvertSeparators(name);
+    if (const std::size_t dots = DotPrefix(converted)) {
+      target = state.currentDirectory;
+      if (!RemoveLevels(target, dots - 1)) return Fail(kBadName);
+      target += converted.substr(dots + 1);
+    } else if (converted.starts_with("//")) {
+      target = converted;
+    } else if (converted[0] == kSeparator) {
+      target = WithoutFinalSeparator(state.currentDirectory) + converted;
+    } else {
+      target = state.currentDirectory + converted;
+    }
+  }
+  if (target.back() != kSeparator) target += kSeparator;
+  if (::chdir(target.c_str()) != 0) {
+    const int error = errno;
+    return Fail(error == EACCES         ? kAccessDenied
+                : error == ENAMETOOLONG ? kBadName
+                                        : kDirectoryNotFound);
+  }
+  // The platform's own name of the directory, so "a/../b" and ".." come out plain.
+  const std::string now = WorkingDirectory();
+  if (now.empty()) {
+    [[maybe_unused]] const int back = ::chdir(state.currentDirectory.c_str());
+    return Fail(kBadName);
+  }
+  state.currentDirectory = now;
+  return Succeed();
+}
+
+void CurrentDirectory(VarChars s) {
+  Init();
+  Strings::Assign(s, Chars(state.currentDirectory));
+  state.lastResult = kNoError;
+}
+
+std::int32_t Result() { return state.lastResult; }
+
+void ErrorText(std::int32_t code, VarChars s) {
+  switch (code) {
+#define VELMARIN_FILE_RESULT_TEXT(name, value, text)                                               \
+  case value:                                                                                      \
+    Strings::Assign(s, text);                                                                      \
+    return;
+    VELMARIN_FILE_RESULTS(VELMARIN_FILE_RESULT_TEXT)
+#undef VELMARIN_FILE_RESULT_TEXT
+  }
+  const std::string text = "unknown error (" + std::to_string(code) + ")";
+  Strings::Assign(s, Chars(text));
+}
+
+void GetType(VarChars type) {
+  Init();
+  Strings::Assign(type, Chars(state.fileType, 3));
+}
+
+void SetType(Chars type) {
+  Init();
+  Strings::Assign(VarChars(state.fileType, 3), type);
+}
+
+bool Open(Chars name, std::int32_t mode, File& f) {
+  Init();
+  return OpenPath(HostPath(name), mode, f);
+}
+
+bool Close(File& f) {
+  if (!CheckOpen(f)) return false;
+  const int r = ::close(f.handle);
+  f = File{};
+  return r == 0 || errno == EINTR ? Succeed() : Fail(FromErrno(errno, std::string()));
+}
+
+bool Read(File& f, std::int32_t& count, std::span<char> buffer) {
+  const std::size_t room = std::min(std::size_t(std::max(count, 0)), buffer.size());
+  count = 0;
+  if (!CheckOpen(f)) return false;
+  if (!(f.mode & kRead)) return Fail(kUserError);
+  const ssize_t got = ReadAll(f.handle, buffer.data(), room);
+  if (got < 0) return Fail(FromErrno(errno, std::string()));
+  count = std::int32_t(got);
+  return got > 0 ? Succeed() : Fail(kEndOfFile);
+}
+
+bool Write(File& f, std::int32_t& count, std::span<const char> data) {
+  const std::size_t size = std::min(std::size_t(std::max(count, 0)), data.size());
+  count = 0;
+  if (!CheckOpen(f)) return false;
+  if (!(f.mode & kWrite)) return Fail(kWritePermission);
+  iovec iov{const_cast<char*>(data.data()), size};
+  std::size_t written = 0;
+  const bool ok = WriteAll(f.handle, &iov, 1, written);
+  count = std::int32_t(written);
+  return ok ? Succeed() : Fail(FromErrno(errno, std::string()));
+}
+
+bool Size(File& f, std::int64_t& size) {
+  size = 0;
+  if (!CheckOpen(f)) return false;
+  struct stat st;
+  if (::fstat(f.handle, &st) != 0) return Fail(FromErrno(errno, std::string()));
+  size = st.st_size;
+  return Succeed();
+}
+
+bool SetPosition(File& f, std::int32_t origin, std::int64_t offset) {
+  if (!CheckOpen(f)) return false;
+  if (origin < 0 || origin > 2) return Fail(kPositionBeforeStart);
+  std::int64_t base = 0;
+  if (origin == 1) {
+    base = ::lseek(f.handle, 0, SEEK_CUR);
+    if (base < 0) return Fail(kPositionError);
+  } else if (origin == 2) {
+    std::int64_t size;
+    if (!Size(f, size)) return false;
+    base = size;
+  }
+  std::int64_t target;
+  if (__builtin_add_overflow(base, offset, &target)) return Fail(-EOVERFLOW);
+  if (target < 0) return Fail(kPositionBeforeStart);
+  if (::lseek(f.handle, target, SEEK_SET) < 0) return Fail(FromErrno(errno, std::string()));
+  return Succeed();
+}
+
+bool Delete(Chars name) {
+  Init();
+  const std::string path = HostPath(name);
+  return ::unlink(path.c_str()) == 0 ? Succeed() : FailErrno(path);
+}
+
+bool Rename(Chars oldName, Chars newName) {
+  Init();
+  const std::string from = HostPath(oldName), to = HostPath(newName);
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+    return Succeed();
+  if (errno == EINVAL || errno == ENOSYS) {
+    // A file system without the no-replace rename: look first.
+    if (Exists(to)) return Fail(kDuplicateName);
+    if (::rename(from.c_str(), to.c_str()) == 0) return Succeed();
+  }
+  const int error = errno;
+  if (error == ENOENT && Exists(from)) return Fail(kDirectoryNotFound);
+  return Fail(FromErrno(error, from));
+}
+
+bool ReadLine(File& f, std::int32_t& count, VarChars line) {
+  const std::size_t room = std::min(std::size_t(std::max(count, 0)), line.size());
+  count = 0;
+  if (!CheckOpen(f)) return false;
+  if (!(f.mode & kRead) || room == 0) return Fail(kUserError);
+  const off_t start = ::lseek(f.handle, 0, SEEK_CUR);
+  if (start < 0) return Fail(kPositionError);
+  // One byte beyond the room tells whether a line of exactly that length ends there,
+  // so that its line end is consumed with it instead of giving an empty line next.
+  char extra = 0;
+  iovec iov[2] = {{line.p, room}, {&extra, 1}};
+  ssize_t got;
+  do got = ::preadv(f.handle, iov, 2, start);
+  while (got < 0 && errno == EINTR);
+  if (got < 0) return Fail(FromErrno(errno, std::string()));
+  if (got == 0) return Fail(kEndOfFile);
+  const std::size_t n = std::size_t(got);
+  auto byteAt = [&](std::size_t i) { return i < room ? line.p[i] : extra; };
+  std::size_t end = 0;
+  while (end < n && byteAt(end) != 0 && byteAt(end) != '\n' && byteAt(end) != '\r') ++end;
+  std::size_t length, consumed;
+  if (end < n) {
+    length = end;
+    consumed = end + 1;
+    if (byteAt(end) == '\r') {
+      char next = 0;
+      if (end + 1 < n)
+        next = byteAt(end + 1);
+      else if (::pread(f.handle, &next, 1, start + off_t(end) + 1) != 1)
+        next = 0;
+      if (next == '\n') ++consumed;
+    }
+  } else {
+    length = consumed = std::min(n, room);
+  }
+  if (length < line.size()) line.p[length] = 0;
+  if (::lseek(f.handle, start + off_t(consumed), SEEK_SET) < 0) return Fail(kPositionError);
+  count = std::int32_t(length);
+  return Succeed();
+}
+
+bool WriteLine(File& f, std::int32_t& count, Chars s) {
+  const std::size_t size = std::min(std::size_t(std::max(count, 0)), s.size());
+  count = 0;
+  if (!CheckOpen(f)) return false;
+  if (!(f.mode & kWrite)) return Fail(kWritePermission);
+  const std::string_view end = LineEnd();
+  iovec iov[2] = {{const_cast<char*>(s.p), size}, {const_cast<char*>(end.data()), end.size()}};
+  std::size_t written = 0;
+  const bool ok = WriteAll(f.handle, iov, 2, written);
+  count = std::int32_t(written);
+  return ok ? Succeed() : Fail(FromErrno(errno, std::string()));
+}
+
+bool ReadWhole(Chars name, std::int32_t& count, std::span<char> buffer) {
+  const std::size_t room = std::min(std::size_t(std::max(count, 0)), buffer.size());
+  count = 0;
+  File f;
+  if (!Open(name, kRead, f)) return false;
+  std::int64_t size = 0;
+  bool ok = Size(f, size);
+  std::int32_t want = std::int32_t(std::min<std::int64_t>(size, std::int64_t(room)));
+  if (ok && want > 0) ok = Read(f, want, buffer);
+  if (ok) count = want;
+  const std::int32_t result = ok ? kNoError : state.lastResult;
+  if (!Close(f) && ok) return false;
+  if (!ok) return Fail(result);
+  return count == size ? Succeed() : Fail(kUserError);
+}
+
+bool WriteWhole(Chars name, std::int32_t& count, std::span<const char> data) {
+  Init();
+  const std::size_t size = std::min(std::size_t(std::max(count, 0)), data.size());
+  const std::int32_t result = WriteReplacing(HostPath(name), data.data(), size);
+  count = result == kNoError ? std::int32_t(size) : 0;
+  return result == kNoError;
+}
+
+std::int32_t LoadBlock(Chars name, Buffer::Ref block) {
+  Init();
+  return LoadBlockPath(HostPath(name), block);
+}
+
+std::int32_t LoadText(Chars name, Buffer::Ref text) {
+  Init();
+  if (Buffer::KindOf(text) != Buffer::BufferKind::Text || text == nullptr ||
+      Lines::Count(text) != 0)
+    return state.lastResult = kUserError;
+  BusyGuard busy;
+  const std::string path = HostPath(name);
+  std::int32_t result;
+  if (!state.loadViaImage || !LoadTextViaImage(path, text, result))
+    return LoadTextByLines(path, text);
+  return state.lastResult = result;
+}
+
+std::int32_t SplitImage(std::string_view image, Buffer::Ref text, std::size_t pieceSize) {
+  Init();
+  Splitter splitter(text);
+  if (pieceSize == 0) pieceSize = std::max<std::size_t>(image.size(), 1);
+  bool ok = true;
+  for (std::size_t at = 0; ok && at < image.size(); at += pieceSize)
+    ok = splitter.Feed(image.substr(at, pieceSize));
+  ok = ok && splitter.Finish();
+  return state.lastResult = ok ? kNoError : kUserError;
+}
+
+std::int32_t StoreBlock(Buffer::Ref block, Chars name) {
+  Init();
+  if (block == nullptr || Buffer::KindOf(block) != Buffer::BufferKind::Block)
+    return state.lastResult = kUserError;
+  TypeGuard type("BINA");
+  Buffer::BufferKind kind;
+  void* data = nullptr;
+  std::int32_t size = 0;
+  Buffer::GetInfo(block, kind, data, size);
+  if (data == nullptr) size = 0;
+  return WriteReplacing(HostPath(name), static_cast<const char*>(data),
+                        std::size_t(std::max(size, 0)));
+}
+
+std::int32_t StoreText(Buffer::Ref text, Chars name) {
+  Init();
+  if (text == nullptr || Buffer::KindOf(text) != Buffer::BufferKind::Text)
+    return state.lastResult = kUserError;
+  BusyGuard busy;
+  TypeGuard type("TEXT");
+  const std::string path = HostPath(name);
+  std::int32_t result;
+  if (!state.loadViaImage || !StoreTextViaImage(text, path, result))
+    return StoreTextByLines(text, path);
+  if (result == kNoError) Lines::SetModified(text, false);
+  return state.lastResult = result;
+}
+
+void SetLineEndMode(std::int32_t mode) {
+  Init();
+  state.lineEndMode = mode;
+}
+std::int32_t LineEndMode() {
+  Init();
+  return state.lineEndMode;
+}
+void SetLoadViaImage(bool flag) {
+  Init();
+  state.loadViaImage = flag;
+}
+bool LoadViaImage() {
+  Init();
+  return state.loadViaImage;
+}
+void SetSoftLineEnds(bool flag) {
+  Init();
+  state.softLineEnds = flag;
+}
+bool SoftLineEnds() {
+  Init();
+  return state.softLineEnds;
+}
+void SetEditorLineWidth(std::int32_t columns) {
+  Init();
+  state.editorLineWidth = columns >= 1 && columns <= 255 ? columns : 255;
+}
+std::int32_t EditorLineWidth() {
+  Init();
+  return state.editorLineWidth;
+}
+void SetBusyCursor(BusyCursorProc proc) {
+  Init();
+  state.busyCursor = proc;
+}
+
+} // namespace FileSystem

@@ -1,0 +1,256 @@
+#include "store/Lines.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+#include <string>
+
+#include "base/Strings.h"
+
+namespace Lines {
+
+namespace {
+
+using Buffer::BufferKind;
+
+constexpr std::int64_t kGrowStep = 256; // lines; the array's first size
+// The most lines an array can hold while its size still fits a heap allocation.
+constexpr std::int64_t kMaxArrayLines =
+    (std::numeric_limits<std::int32_t>::max() - 4096) / static_cast<std::int64_t>(sizeof(char*));
+
+// A text's data, in its own heap.
+struct LineTable {
+  char** lines; // nullptr until the first line
+  std::int32_t capacity;
+  std::int32_t used;
+  std::int32_t limit;
+  bool modified;
+};
+
+LineTable* TableOf(Ref b) {
+  if (b == nullptr || b->kind != BufferKind::Text) return nullptr;
+  return static_cast<LineTable*>(b->data);
+}
+
+// The table of a text, created when it has none; made tells whether this call created
+// it, so that a failing operation can give it back.
+LineTable* MakeTable(Ref b, bool& made) {
+  made = false;
+  if (b == nullptr || b->kind != BufferKind::Text) return nullptr;
+  if (b->data != nullptr) return static_cast<LineTable*>(b->data);
+  auto* t = static_cast<LineTable*>(Buffer::Allocate(b, sizeof(LineTable)));
+  if (t == nullptr) return nullptr;
+  *t = LineTable{nullptr, 0, 0, kMaxLimit, false};
+  Buffer::SetData(b, t, sizeof *t);
+  made = true;
+  return t;
+}
+
+void DropTable(Ref b, bool made) {
+  if (!made) return;
+  void* t = b->data;
+  Buffer::Deallocate(b, sizeof(LineTable), t);
+  Buffer::SetData(b, nullptr, 0);
+}
+
+std::int32_t ArrayBytes(std::int64_t lines) {
+  return static_cast<std::int32_t>(lines * static_cast<std::int64_t>(sizeof(char*)));
+}
+
+void FreeArray(Ref b, char** lines, std::int64_t capacity) {
+  void* p = lines;
+  Buffer::Deallocate(b, ArrayBytes(capacity), p);
+}
+
+void FreeLine(Ref b, char* line) {
+  if (line == nullptr) return;
+  void* p = line;
+  Buffer::Deallocate(b, static_cast<std::int32_t>(std::strlen(line) + 1), p);
+}
+
+// A copy of s in b's heap, nullptr for an empty s; false when memory runs out.
+bool NewLine(Ref b, Chars s, char*& line) {
+  line = nullptr;
+  const std::size_t n = Strings::Length(s);
+  if (n == 0) return true;
+  if (n >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
+  line = static_cast<char*>(Buffer::Allocate(b, static_cast<std::int32_t>(n + 1)));
+  if (line == nullptr) return false;
+  std::memcpy(line, s.p, n);
+  line[n] = 0;
+  return true;
+}
+
+// The new capacity for n more lines: at least 256 more, and at least double, so that a
+// text of many lines is not copied again for every 256 of them. 0 when no array that
+// large can be allocated.
+std::int64_t GrownCapacity(const LineTable* t, std::int64_t n) {
+  const std::int64_t needed = std::int64_t{t->used} + n;
+  const std::int64_t step = (n + kGrowStep - 1) / kGrowStep * kGrowStep;
+  const std::int64_t capacity =
+      std::min(std::max(2 * std::int64_t{t->capacity}, t->capacity + step), kMaxArrayLines);
+  return capacity >= needed ? capacity : 0;
+}
+
+// A new array of capacity references in b's heap, or nullptr.
+char** NewArray(Ref b, std::int64_t capacity) {
+  if (capacity == 0) return nullptr;
+  return static_cast<char**>(Buffer::Allocate(b, ArrayBytes(capacity)));
+}
+
+bool Within(const char* p, const char* line) {
+  return line != nullptr && p >= line && p <= line + std::strlen(line);
+}
+
+} // namespace
+
+std::int32_t Count(Ref b) {
+  const LineTable* t = TableOf(b);
+  return t == nullptr ? 0 : t->used;
+}
+
+std::string_view View(Ref b, std::int32_t n) {
+  const LineTable* t = TableOf(b);
+  if (t == nullptr || n < 1 || n > t->used || t->lines[n - 1] == nullptr) return {};
+  return std::string_view(t->lines[n - 1]);
+}
+
+void Get(Ref b, std::int32_t n, VarChars s) {
+  const std::string_view line = View(b, n);
+  const std::size_t k = std::min(line.size(), s.size());
+  std::copy_n(line.data(), k, s.p);
+  if (k < s.size()) s[k] = 0;
+}
+
+std::int32_t Length(Ref b, std::int32_t n) { return static_cast<std::int32_t>(View(b, n).size()); }
+
+bool Set(Ref b, std::int32_t n, Chars s) {
+  LineTable* t = TableOf(b);
+  if (t == nullptr || n < 1 || n > t->used) return false;
+  char* line;
+  if (!NewLine(b, s, line)) return false;
+  FreeLine(b, t->lines[n - 1]);
+  t->lines[n - 1] = line;
+  t->modified = true;
+  return true;
+}
+
+bool Append(Ref b, Chars s) {
+  bool made;
+  LineTable* t = MakeTable(b, made);
+  if (t == nullptr) return false;
+  std::string copy;
+  if (t->used > 0 && t->used >= t->limit) {
+    // The text loses line 1 first; a string that lies in that line is read before.
+    if (Within(s.p, t->lines[0])) {
+      copy = base::ToString(s);
+      s = Chars(copy);
+    }
+    Delete(b, 1, 1);
+  }
+  // The array and the line are both obtained before anything changes, so that a
+  // failure leaves the text as it was.
+  char** grown = nullptr;
+  std::int64_t capacity = 0;
+  if (t->used == t->capacity) {
+    capacity = GrownCapacity(t, 1);
+    grown = NewArray(b, capacity);
+    if (grown == nullptr) {
+      DropTable(b, made);
+      return false;
+    }
+  }
+  char* line;
+  if (!NewLine(b, s, line)) {
+    if (grown != nullptr) FreeArray(b, grown, capacity);
+    DropTable(b, made);
+    return false;
+  }
+  if (grown != nullptr) {
+    std::copy(t->lines, t->lines + t->used, grown);
+    FreeArray(b, t->lines, t->capacity);
+    t->lines = grown;
+    t->capacity = static_cast<std::int32_t>(capacity);
+    t->modified = true;
+  }
+  t->lines[t->used++] = line;
+  return true;
+}
+
+bool Insert(Ref b, std::int32_t position, std::int32_t count) {
+  if (b == nullptr || b->kind != BufferKind::Text) return false;
+  if (count < 1) return true;
+  if (position < 1 || position > Count(b) + 1) return false;
+  bool made;
+  LineTable* t = MakeTable(b, made);
+  if (t == nullptr) return false;
+  if (std::int64_t{t->used} + count > t->limit) {
+    // Dropping count lines from the top must leave the insertion point in the text.
+    if (position - 1 <= count) {
+      DropTable(b, made);
+      return false;
+    }
+    Delete(b, 1, count);
+    position -= count;
+  }
+  const std::int32_t at = position - 1;
+  if (std::int64_t{t->used} + count > t->capacity) {
+    const std::int64_t capacity = GrownCapacity(t, count);
+    char** grown = NewArray(b, capacity);
+    if (grown == nullptr) {
+      DropTable(b, made);
+      return false;
+    }
+    std::copy(t->lines, t->lines + at, grown);
+    std::fill(grown + at, grown + at + count, nullptr);
+    std::copy(t->lines + at, t->lines + t->used, grown + at + count);
+    FreeArray(b, t->lines, t->capacity);
+    t->lines = grown;
+    t->capacity = static_cast<std::int32_t>(capacity);
+    t->modified = true;
+  } else {
+    std::copy_backward(t->lines + at, t->lines + t->used, t->lines + t->used + count);
+    std::fill(t->lines + at, t->lines + at + count, nullptr);
+  }
+  t->used += count;
+  return true;
+}
+
+void Delete(Ref b, std::int32_t first, std::int32_t count) {
+  LineTable* t = TableOf(b);
+  if (t == nullptr || first < 1 || first - 1 > t->used) return;
+  const std::int32_t at = first - 1;
+  const std::int32_t n = std::min(count, t->used - at);
+  if (n < 1) return;
+  for (std::int32_t i = at; i < at + n; ++i) FreeLine(b, t->lines[i]);
+  std::copy(t->lines + at + n, t->lines + t->used, t->lines + at);
+  t->used -= n;
+  t->modified = true;
+}
+
+void SetLimit(Ref b, std::int32_t lines) {
+  if (lines < 2 || lines > kMaxLimit) lines = kMaxLimit;
+  bool made;
+  LineTable* t = MakeTable(b, made);
+  if (t == nullptr) return;
+  if (t->used > lines) Delete(b, 1, t->used - lines);
+  t->limit = lines;
+}
+
+std::int32_t Limit(Ref b) {
+  const LineTable* t = TableOf(b);
+  return t == nullptr ? 0 : t->limit;
+}
+
+void SetModified(Ref b, bool flag) {
+  bool made;
+  LineTable* t = flag ? MakeTable(b, made) : TableOf(b);
+  if (t != nullptr) t->modified = flag;
+}
+
+bool Modified(Ref b) {
+  const LineTable* t = TableOf(b);
+  return t != nullptr && t->modified;
+}
+
+} // namespace Lines

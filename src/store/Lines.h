@@ -1,0 +1,43 @@
+// Text buffers: numbered lines (from 1) of zero-terminated strings, all allocated in
+// the text buffer's own heap. An empty line is a NIL reference and costs no block.
+// Every operation does nothing (0, "" or false) for nullptr or a non-Text buffer.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "base/Chars.h"
+#include "store/Buffer.h"
+
+namespace Lines {
+
+using base::Chars;
+using base::VarChars;
+using Buffer::Ref;
+
+inline constexpr std::int32_t kMaxLimit = 500'000'000;
+
+// Number of lines; 0 without table.
+std::int32_t Count(Ref b);
+// Copies line n into s; "" outside 1..Count. A longer line is cut to the array's
+// length without terminator.
+void Get(Ref b, std::int32_t n, VarChars s);
+// The characters of line n without copying; valid until the text changes.
+std::string_view View(Ref b, std::int32_t n);
+// Characters in line n; 0 outside 1..Count.
+std::int32_t Length(Ref b, std::int32_t n);
+// Replaces line n; false outside 1..Count or when memory runs out (the old line stays).
+bool Set(Ref b, std::int32_t n, Chars s);
+// Adds a line after the last one; a text at its limit loses line 1 first.
+bool Append(Ref b, Chars s);
+// Inserts count empty lines before line position (1..Count+1); true at once for count < 1.
+bool Insert(Ref b, std::int32_t position, std::int32_t count);
+// Deletes count lines from line first, cut to the lines that exist.
+void Delete(Ref b, std::int32_t first, std::int32_t count);
+// A value below 2 or above kMaxLimit becomes kMaxLimit; excess lines drop from line 1.
+void SetLimit(Ref b, std::int32_t lines);
+std::int32_t Limit(Ref b);
+void SetModified(Ref b, bool flag);
+bool Modified(Ref b);
+
+} // namespace Lines

@@ -1,0 +1,217 @@
+#include "store/Lines.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "StoreTesting.h"
+
+using Buffer::BufferKind;
+using Buffer::Ref;
+using namespace StoreTesting;
+
+namespace {
+
+class LinesTest : public StoreTest {
+protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    text = Buffer::Create("/T", BufferKind::Text);
+    ASSERT_NE(text, nullptr);
+  }
+  // A text of the numbers first..last, one per line.
+  void Fill(int first, int last) {
+    for (int i = first; i <= last; ++i) ASSERT_TRUE(Lines::Append(text, std::to_string(i)));
+  }
+  std::vector<std::string> Text() const {
+    std::vector<std::string> lines;
+    for (std::int32_t i = 1; i <= Lines::Count(text); ++i) lines.emplace_back(Lines::View(text, i));
+    return lines;
+  }
+  std::string Get(std::int32_t n) const {
+    char s[256];
+    Lines::Get(text, n, s);
+    return s;
+  }
+  Ref text = nullptr;
+};
+
+using LinesGet = LinesTest;
+using LinesLimit = LinesTest;
+using LinesEdit = LinesTest;
+
+TEST_F(LinesGet, OutsideTheTextGivesEmpty) {
+  Fill(1, 3);
+  EXPECT_EQ(Get(0), "");
+  EXPECT_EQ(Get(4), "");
+  EXPECT_EQ(Get(-1), "");
+  EXPECT_EQ(Get(3), "3");
+  EXPECT_EQ(Lines::Length(text, 4), 0);
+  EXPECT_EQ(Lines::View(text, 0), "");
+}
+
+TEST_F(LinesGet, EmptyLinesAreStoredWithoutMemory) {
+  Fill(1, 1);
+  const Heap before = HeapOf(text);
+  ASSERT_TRUE(Lines::Append(text, ""));
+  EXPECT_EQ(HeapOf(text), before);
+  EXPECT_EQ(Lines::Count(text), 2);
+  EXPECT_EQ(Lines::Length(text, 2), 0);
+  EXPECT_EQ(Get(2), "");
+  // A line costs its length plus one, in granules of 16 bytes.
+  ASSERT_TRUE(Lines::Append(text, std::string(15, 'a')));
+  EXPECT_EQ(HeapOf(text).freeBytes, before.freeBytes - 16);
+  ASSERT_TRUE(Lines::Append(text, std::string(16, 'a')));
+  EXPECT_EQ(HeapOf(text).freeBytes, before.freeBytes - 48);
+}
+
+TEST_F(LinesGet, LongLinesAreCutToTheArrayWithoutTerminator) {
+  ASSERT_TRUE(Lines::Append(text, "abcdef"));
+  char four[4];
+  Lines::Get(text, 1, four);
+  EXPECT_EQ(std::string(four, 4), "abcd");
+  char six[6];
+  Lines::Get(text, 1, six);
+  EXPECT_EQ(std::string(six, 6), "abcdef");
+  char eight[8];
+  std::memset(eight, 'z', sizeof eight);
+  Lines::Get(text, 1, eight);
+  EXPECT_EQ(std::string(eight, 8), std::string("abcdef\0z", 8));
+  // A source array without terminator is taken whole.
+  const char raw[3] = {'x', 'y', 'z'};
+  ASSERT_TRUE(Lines::Append(text, raw));
+  EXPECT_EQ(Get(2), "xyz");
+}
+
+TEST_F(LinesGet, OnlyTextsHaveLines) {
+  Ref heap = Buffer::Create("/H", BufferKind::Heap);
+  EXPECT_FALSE(Lines::Append(heap, "x"));
+  EXPECT_FALSE(Lines::Insert(heap, 1, 1));
+  Lines::SetLimit(heap, 10);
+  EXPECT_EQ(Lines::Limit(heap), 0);
+  EXPECT_EQ(HeapOf(heap), (Heap{0, 0, 0, 0}));
+  EXPECT_FALSE(Lines::Append(nullptr, "x"));
+  EXPECT_EQ(Lines::Limit(text), 0); // no table yet
+  Fill(1, 1);
+  EXPECT_EQ(Lines::Limit(text), Lines::kMaxLimit);
+}
+
+TEST_F(LinesLimit, AppendPastTheLimitDropsLineOne) {
+  Lines::SetLimit(text, 1000);
+  Fill(1, 1001);
+  EXPECT_EQ(Lines::Count(text), 1000);
+  EXPECT_EQ(Get(1), "2");
+  EXPECT_EQ(Get(1000), "1001");
+  // The new line may come from the line that drops.
+  ASSERT_TRUE(Lines::Append(text, base::CharsOf(Lines::View(text, 1))));
+  EXPECT_EQ(Get(1000), "2");
+  EXPECT_EQ(Get(1), "3");
+}
+
+TEST_F(LinesLimit, InsertIntoAFullTextDropsLinesFromTheTop) {
+  Fill(1, 10);
+  Lines::SetLimit(text, 10);
+  ASSERT_TRUE(Lines::Insert(text, 11, 2));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"3", "4", "5", "6", "7", "8", "9", "10", "", ""}));
+  // The new lines still come before the same line of text.
+  ASSERT_TRUE(Lines::Insert(text, 6, 3));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"6", "7", "", "", "", "8", "9", "10", "", ""}));
+  // Not when the insertion point itself would drop.
+  EXPECT_FALSE(Lines::Insert(text, 4, 3));
+  EXPECT_FALSE(Lines::Insert(text, 1, 1));
+  EXPECT_EQ(Lines::Count(text), 10);
+}
+
+TEST_F(LinesLimit, SetLimitKeepsTheNewestLines) {
+  Fill(1, 10);
+  Lines::SetLimit(text, 4);
+  EXPECT_EQ(Text(), (std::vector<std::string>{"7", "8", "9", "10"}));
+  EXPECT_EQ(Lines::Limit(text), 4);
+  for (std::int32_t bad : {0, 1, -5, Lines::kMaxLimit + 1}) {
+    Lines::SetLimit(text, bad);
+    EXPECT_EQ(Lines::Limit(text), Lines::kMaxLimit) << bad;
+  }
+  Lines::SetLimit(text, 2);
+  EXPECT_EQ(Lines::Limit(text), 2);
+  // A limit set before the first line holds from the start.
+  Ref fresh = Buffer::Create("/F", BufferKind::Text);
+  Lines::SetLimit(fresh, 2);
+  for (std::string s : {"a", "b", "c"}) ASSERT_TRUE(Lines::Append(fresh, s));
+  EXPECT_EQ(Lines::View(fresh, 1), "b");
+}
+
+TEST_F(LinesEdit, SetReplacesExistingLinesOnly) {
+  Fill(1, 3);
+  Lines::SetModified(text, false);
+  EXPECT_FALSE(Lines::Set(text, 4, "x"));
+  EXPECT_FALSE(Lines::Set(text, 0, "x"));
+  EXPECT_FALSE(Lines::Modified(text));
+  ASSERT_TRUE(Lines::Set(text, 2, "two"));
+  EXPECT_TRUE(Lines::Modified(text));
+  ASSERT_TRUE(Lines::Set(text, 3, base::CharsOf(Lines::View(text, 3)))); // itself
+  ASSERT_TRUE(Lines::Set(text, 1, ""));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"", "two", "3"}));
+}
+
+TEST_F(LinesEdit, DeleteIsCutToTheLinesThatExist) {
+  Fill(1, 6);
+  Lines::SetModified(text, false);
+  Lines::Delete(text, 7, 1);
+  Lines::Delete(text, 0, 2);
+  Lines::Delete(text, 2, 0);
+  EXPECT_EQ(Lines::Count(text), 6);
+  EXPECT_FALSE(Lines::Modified(text));
+  Lines::Delete(text, 6, 5);
+  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_TRUE(Lines::Modified(text));
+  Lines::Delete(text, 2, 2);
+  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "4", "5"}));
+  Lines::Delete(text, 1, 1000);
+  EXPECT_EQ(Lines::Count(text), 0);
+  EXPECT_EQ(HeapOf(text).freeRanges, 1); // every line went back
+}
+
+TEST_F(LinesEdit, InsertAddsEmptyLinesBeforeThePosition) {
+  Fill(1, 3);
+  EXPECT_TRUE(Lines::Insert(text, 2, 0));
+  EXPECT_TRUE(Lines::Insert(text, 2, -1));
+  EXPECT_FALSE(Lines::Insert(text, 5, 1));
+  EXPECT_FALSE(Lines::Insert(text, 0, 1));
+  ASSERT_TRUE(Lines::Insert(text, 2, 2));
+  ASSERT_TRUE(Lines::Insert(text, 6, 1));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "", "", "2", "3", ""}));
+  Ref fresh = Buffer::Create("/F", BufferKind::Text);
+  EXPECT_FALSE(Lines::Insert(fresh, 2, 1));
+  ASSERT_TRUE(Lines::Insert(fresh, 1, 600));
+  EXPECT_EQ(Lines::Count(fresh), 600);
+  EXPECT_TRUE(Lines::Modified(fresh));
+}
+
+TEST_F(LinesEdit, ModifiedIsSetWhenTheArrayGrows) {
+  Fill(1, 1);
+  EXPECT_TRUE(Lines::Modified(text));
+  Lines::SetModified(text, false);
+  Fill(2, 256);
+  EXPECT_FALSE(Lines::Modified(text));
+  Fill(257, 257);
+  EXPECT_TRUE(Lines::Modified(text));
+  Lines::SetModified(text, false);
+  ASSERT_TRUE(Lines::Insert(text, 1, 255)); // fits the 512 lines
+  EXPECT_FALSE(Lines::Modified(text));
+  ASSERT_TRUE(Lines::Insert(text, 1, 1));
+  EXPECT_TRUE(Lines::Modified(text));
+  EXPECT_EQ(Lines::Count(text), 513);
+  EXPECT_EQ(Get(513), "257");
+}
+
+TEST_F(LinesEdit, ManyLinesKeepTheirPlaces) {
+  Fill(1, 100000);
+  ASSERT_TRUE(Lines::Insert(text, 50000, 3));
+  EXPECT_EQ(Get(50003), "50000");
+  Lines::Delete(text, 1, 99990);
+  EXPECT_EQ(Text().front(), "99988");
+}
+
+} // namespace

@@ -1,0 +1,109 @@
+// main(): starts Qt, reads the driver's options and runs the program on the Qt backend.
+//
+//   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--first-paint] [--version]
+//            [arguments of the program...]
+//
+// --keys types a key script (platform/KeyScript.h) once start-up is over;
+// --screenshot saves the frame window as PNG once those keys are consumed (at once
+// without --keys) and ends the program; --first-paint prints the milliseconds from
+// process start (or from VELMARIN_T0, seconds since the epoch) to the frame's first
+// paint and ends the program there. The remaining arguments make the program's
+// command line.
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Application.h"
+#include "platform/KeyScript.h"
+#include "platform/Startup.h"
+#include "platform/Toolbox.h"
+#include "platform/qt/QtBackend.h"
+
+namespace {
+
+constexpr int kUsageExit = 2;
+
+double NowMs() {
+  using namespace std::chrono;
+  return duration<double, std::milli>(system_clock::now().time_since_epoch()).count();
+}
+
+// The command line as the program sees it: the arguments joined by blanks, those
+// holding blanks in quotes.
+std::string JoinArguments(const std::vector<std::string>& args) {
+  std::string line;
+  for (const std::string& a : args) {
+    if (!line.empty()) line += ' ';
+    if (a.empty() || a.find_first_of(" \t") != std::string::npos)
+      line += '"' + a + '"';
+    else
+      line += a;
+  }
+  return line;
+}
+
+int Usage(const char* message) {
+  std::fprintf(stderr, "velmarin: %s\n", message);
+  return kUsageExit;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  double t0 = NowMs();
+  if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
+    t0 = std::strtod(given, nullptr) * 1000.0;
+  QApplication app(argc, argv); // takes Qt's own options (-platform offscreen) out of argv
+
+  std::string keys;
+  bool haveKeys = false;
+  QString screenshot;
+  bool firstPaint = false;
+  std::vector<std::string> programArgs;
+  for (int i = 1; i < argc; ++i) {
+    const char* a = argv[i];
+    if (std::strcmp(a, "--keys") == 0 || std::strcmp(a, "--screenshot") == 0) {
+      if (i + 1 >= argc) {
+        std::fprintf(stderr, "velmarin: %s needs a value\n", a);
+        return kUsageExit;
+      }
+      if (a[2] == 'k') {
+        keys = argv[++i];
+        haveKeys = true;
+      } else {
+        screenshot = QString::fromLocal8Bit(argv[++i]);
+      }
+    } else if (std::strcmp(a, "--first-paint") == 0) {
+      firstPaint = true;
+    } else if (std::strcmp(a, "--version") == 0) {
+      char title[40];
+      char version[80];
+      Toolbox::LoadResourceString(0, title);
+      Toolbox::LoadResourceString(1, version);
+      std::printf("%s %s\n", title, version);
+      return 0;
+    } else {
+      programArgs.emplace_back(a);
+    }
+  }
+
+  QtUi::QtBackend backend;
+  if (haveKeys) {
+    std::vector<Toolbox::PlatformMessage> messages;
+    std::string error;
+    if (!KeyScript::Parse(keys, messages, error)) return Usage(error.c_str());
+    backend.SetInjectedKeys(std::move(messages));
+  }
+  if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
+  if (firstPaint) backend.ReportFirstPaint(t0);
+
+  Application::Init();
+  const std::string commandLine = JoinArguments(programArgs);
+  const int code = Startup::Run(backend, base::Chars(commandLine));
+  if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
+  return code;
+}

@@ -1,0 +1,301 @@
+#include "platform/KeyScript.h"
+
+#include <array>
+#include <cctype>
+#include <cstring>
+
+namespace KeyScript {
+
+namespace {
+
+using Toolbox::PlatformMessage;
+
+constexpr std::uint32_t kAlt = 256;
+constexpr std::uint32_t kShift = 512;
+constexpr std::uint32_t kCaps = 1024;
+constexpr std::uint32_t kControl = 4096;
+
+constexpr std::uint32_t kF10 = 121;
+
+struct KeyName {
+  const char* name;
+  std::uint32_t vkey;
+  bool extended;
+};
+
+// The named keys: the cursor block is extended, the keypad is not (except its Enter
+// and divide keys, as the platform reports them).
+constexpr std::array kKeyNames = {
+    KeyName{"RETURN", 13, false},   KeyName{"ENTER", 13, false},    KeyName{"TAB", 9, false},
+    KeyName{"ESC", 27, false},      KeyName{"BACKSPACE", 8, false}, KeyName{"SPACE", 32, false},
+    KeyName{"DELETE", 46, true},    KeyName{"INSERT", 45, true},    KeyName{"GOLD", 45, true},
+    KeyName{"HOME", 36, true},      KeyName{"END", 35, true},       KeyName{"PGUP", 33, true},
+    KeyName{"PGDN", 34, true},      KeyName{"UP", 38, true},        KeyName{"DOWN", 40, true},
+    KeyName{"LEFT", 37, true},      KeyName{"RIGHT", 39, true},     KeyName{"KPENTER", 13, true},
+    KeyName{"KPMINUS", 109, false}, KeyName{"KPPLUS", 107, false},  KeyName{"KPDOT", 110, false},
+    KeyName{"KPDIV", 111, true},    KeyName{"KPMUL", 106, false},
+};
+
+// The punctuation keys of a US keyboard: key code, character, shifted character.
+struct Punctuation {
+  std::uint32_t vkey;
+  char plain;
+  char shifted;
+};
+constexpr std::array kPunctuation = {
+    Punctuation{186, ';', ':'}, Punctuation{187, '=', '+'},  Punctuation{188, ',', '<'},
+    Punctuation{189, '-', '_'}, Punctuation{190, '.', '>'},  Punctuation{191, '/', '?'},
+    Punctuation{192, '`', '~'}, Punctuation{219, '[', '{'},  Punctuation{220, '\\', '|'},
+    Punctuation{221, ']', '}'}, Punctuation{222, '\'', '"'},
+};
+constexpr const char* kShiftedDigits = ")!@#$%^&*(";
+
+bool EqualCaseless(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::toupper(static_cast<unsigned char>(a[i])) !=
+        std::toupper(static_cast<unsigned char>(b[i])))
+      return false;
+  }
+  return true;
+}
+
+bool IsAlnum(char c) { return std::isalnum(static_cast<unsigned char>(c)) != 0; }
+
+// The key of a name (case ignored): the table, F1..F15 and KP0..KP9.
+bool LookUpName(std::string_view name, std::uint32_t& vkey, bool& extended) {
+  for (const KeyName& k : kKeyNames) {
+    if (EqualCaseless(name, k.name)) {
+      vkey = k.vkey;
+      extended = k.extended;
+      return true;
+    }
+  }
+  auto number = [](std::string_view digits, int& n) {
+    if (digits.empty() || digits.size() > 2) return false;
+    n = 0;
+    for (char c : digits) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + (c - '0');
+    }
+    return true;
+  };
+  int n = 0;
+  if (name.size() >= 2 && (name[0] == 'F' || name[0] == 'f') && number(name.substr(1), n) &&
+      n >= 1 && n <= 15) {
+    vkey = 111 + static_cast<std::uint32_t>(n);
+    extended = false;
+    return true;
+  }
+  if (name.size() == 3 && EqualCaseless(name.substr(0, 2), "KP") && number(name.substr(2), n)) {
+    vkey = 96 + static_cast<std::uint32_t>(n);
+    extended = false;
+    return true;
+  }
+  return false;
+}
+
+// The key press that types c, or false for a control character no key types.
+bool PressForCharacter(char c, KeyPress& press) {
+  if (c == '\t') {
+    press = KeyPress{9, false, 0, '\t'};
+    return true;
+  }
+  if (c == '\n' || c == '\r') {
+    press = KeyPress{13, false, 0, '\r'};
+    return true;
+  }
+  if (static_cast<unsigned char>(c) < 32 || c == 127) return false;
+  std::uint32_t vkey = 0;
+  bool shift = false;
+  if (!KeyForCharacter(c, vkey, shift)) vkey = 0;
+  press = KeyPress{vkey, false, shift ? kShift : 0, static_cast<unsigned char>(c)};
+  return true;
+}
+
+std::string Quoted(std::string_view token) { return '"' + std::string(token) + '"'; }
+
+} // namespace
+
+void AppendMessages(const KeyPress& key, std::vector<PlatformMessage>& out) {
+  const bool alt = (key.keyState & kAlt) != 0;
+  const bool control = (key.keyState & kControl) != 0;
+  const bool system = (alt && !control) || key.vkey == kF10;
+  PlatformMessage down;
+  down.kind = system ? PlatformMessage::Kind::SysKeyDown : PlatformMessage::Kind::KeyDown;
+  down.vkey = key.vkey;
+  down.extended = key.extended;
+  down.keyState = key.keyState;
+  out.push_back(down);
+  if (system || key.ch < 0) return;
+  PlatformMessage character;
+  character.kind = PlatformMessage::Kind::Character;
+  character.ch = static_cast<char>(key.ch);
+  character.keyState = key.keyState;
+  out.push_back(character);
+}
+
+int KeyCharacter(std::uint32_t vkey, std::uint32_t keyState) {
+  const bool shift = (keyState & kShift) != 0;
+  const bool control = (keyState & kControl) != 0;
+  const bool caps = (keyState & kCaps) != 0;
+  // Control with Alt types only what a layout puts on those keys; a US layout has none.
+  if (control && (keyState & kAlt) != 0) return -1;
+  if (vkey >= 'A' && vkey <= 'Z') {
+    if (control) return static_cast<int>(vkey - 'A' + 1);
+    return static_cast<int>(shift != caps ? vkey : vkey - 'A' + 'a');
+  }
+  switch (vkey) {
+  case 8:
+    return control ? 127 : 8;
+  case 9:
+    return control ? -1 : 9;
+  case 13:
+    return control ? 10 : 13;
+  case 27:
+    return 27;
+  case 32:
+    return 32;
+  default:
+    break;
+  }
+  if (vkey >= '0' && vkey <= '9') {
+    if (control) {
+      if (vkey == '2' && shift) return 0;
+      if (vkey == '6' && shift) return 30;
+      return -1;
+    }
+    return shift ? kShiftedDigits[vkey - '0'] : static_cast<int>(vkey);
+  }
+  if (vkey >= 96 && vkey <= 105) return control ? -1 : static_cast<int>('0' + vkey - 96);
+  if (vkey >= 106 && vkey <= 111 && vkey != 108) {
+    constexpr const char* keypad = "*+ -./";
+    return control ? -1 : keypad[vkey - 106];
+  }
+  for (const Punctuation& p : kPunctuation) {
+    if (p.vkey != vkey) continue;
+    if (control) {
+      if (vkey >= 219 && vkey <= 221) return static_cast<int>(vkey - 219 + 27);
+      if (vkey == 189 && shift) return 31;
+      return -1;
+    }
+    return static_cast<unsigned char>(shift ? p.shifted : p.plain);
+  }
+  return -1;
+}
+
+bool KeyForCharacter(char c, std::uint32_t& vkey, bool& shift) {
+  if (c >= 'a' && c <= 'z') {
+    vkey = static_cast<std::uint32_t>(c - 'a' + 'A');
+    shift = false;
+    return true;
+  }
+  if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ') {
+    vkey = static_cast<std::uint32_t>(c);
+    shift = c >= 'A' && c <= 'Z';
+    return true;
+  }
+  for (int d = 0; d < 10; ++d) {
+    if (kShiftedDigits[d] == c) {
+      vkey = static_cast<std::uint32_t>('0' + d);
+      shift = true;
+      return true;
+    }
+  }
+  for (const Punctuation& p : kPunctuation) {
+    if (p.plain == c || p.shifted == c) {
+      vkey = p.vkey;
+      shift = p.shifted == c;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::string& error) {
+  std::vector<PlatformMessage> messages;
+  std::size_t pos = 0;
+  int number = 0;
+  auto fail = [&](std::string_view token, const std::string& why) {
+    error = "key script: token " + std::to_string(number) + " " + Quoted(token) + ": " + why;
+    return false;
+  };
+  auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  while (true) {
+    while (pos < script.size() && blank(script[pos])) ++pos;
+    if (pos >= script.size()) break;
+    ++number;
+    const std::size_t start = pos;
+    const char quote = script[pos];
+    if (quote == '\'' || quote == '"') {
+      std::string text;
+      ++pos;
+      bool closed = false;
+      while (pos < script.size()) {
+        if (script[pos] == quote) {
+          if (pos + 1 < script.size() && script[pos + 1] == quote) {
+            text += quote;
+            pos += 2;
+            continue;
+          }
+          ++pos;
+          closed = true;
+          break;
+        }
+        text += script[pos++];
+      }
+      const std::string_view token = script.substr(start, pos - start);
+      if (!closed) return fail(token, "the text has no closing quote");
+      if (pos < script.size() && !blank(script[pos]))
+        return fail(script.substr(start, pos - start + 1), "a blank must follow the closing quote");
+      for (char c : text) {
+        KeyPress press;
+        if (!PressForCharacter(c, press))
+          return fail(token, "the text holds a control character no key types");
+        AppendMessages(press, messages);
+      }
+      continue;
+    }
+    while (pos < script.size() && !blank(script[pos])) ++pos;
+    std::string_view token = script.substr(start, pos - start);
+    std::string_view rest = token;
+    std::uint32_t modifiers = 0;
+    while (rest.size() > 2 && rest[1] == '-') {
+      const char p = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+      const std::uint32_t bit = p == 'C' ? kControl : p == 'S' ? kShift : p == 'A' ? kAlt : 0;
+      if (bit == 0) break;
+      modifiers |= bit;
+      rest.remove_prefix(2);
+    }
+    if (rest.size() == 2 && rest[1] == '-' && std::strchr("CSAcsa", rest[0]) != nullptr)
+      return fail(token, "a prefix must be followed by a key");
+    KeyPress press;
+    if (rest.size() == 1 && IsAlnum(rest[0])) {
+      if (modifiers == 0) {
+        if (!PressForCharacter(rest[0], press)) return fail(token, "not a key");
+      } else {
+        const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(rest[0])));
+        press.vkey = static_cast<unsigned char>(upper);
+        press.keyState = modifiers;
+        press.ch = KeyCharacter(press.vkey, modifiers);
+      }
+    } else {
+      std::uint32_t vkey = 0;
+      bool extended = false;
+      if (!LookUpName(rest, vkey, extended)) {
+        if (rest.size() == 1)
+          return fail(token, "only letters and digits may be written without quotes");
+        return fail(token, "unknown key name");
+      }
+      press.vkey = vkey;
+      press.extended = extended;
+      press.keyState = modifiers;
+      press.ch = KeyCharacter(vkey, modifiers);
+    }
+    AppendMessages(press, messages);
+  }
+  out.insert(out.end(), messages.begin(), messages.end());
+  return true;
+}
+
+} // namespace KeyScript

@@ -1,0 +1,57 @@
+// Key scripts: keys written as text ("GOLD KP7 'abc' RETURN C-q") turned into the
+// platform messages that typing them produces, for the driver of the real program
+// and for tests on the headless backend.
+//
+// Tokens are separated by blanks:
+//   'text' or "text"   types each character; the quote that opens the text is typed
+//                      inside it by doubling it ('it''s' types it's)
+//   a single character a letter or digit typed as itself (a types a, A types A)
+//   key names          RETURN (ENTER), TAB, ESC, BACKSPACE, SPACE, DELETE,
+//                      INSERT (GOLD), HOME, END, PGUP, PGDN, UP, DOWN, LEFT, RIGHT,
+//                      F1..F15, KP0..KP9, KPENTER, KPMINUS, KPPLUS, KPDOT, KPDIV, KPMUL
+//   prefixes           C- (Control), S- (Shift), A- (Alt) before a key name or a
+//                      letter or digit, in any number: C-q, S-RIGHT, C-S-END
+// Key names and prefixes are read without regard to case; a letter after a prefix
+// names its key (C-q and C-Q are the same key).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Backend.h"
+
+namespace KeyScript {
+
+// One key press as the platform reports it: the virtual key with its extended flag,
+// the modifier state in event-record form (256 Alt, 512 Shift, 1024 Caps Lock,
+// 4096 Control) and the character the key translates into (-1: none).
+struct KeyPress {
+  std::uint32_t vkey = 0;
+  bool extended = false;
+  std::uint32_t keyState = 0;
+  int ch = -1;
+};
+
+// The messages of one key press: KeyDown, or SysKeyDown when Alt is held without
+// Control and for F10; then a Character for the key's character, unless it is a
+// system key.
+void AppendMessages(const KeyPress& key, std::vector<Toolbox::PlatformMessage>& out);
+
+// The character a key gives with the modifiers of keyState on a US keyboard, as the
+// platform translates it: Control with a letter gives the control character, Control
+// with most other keys nothing. -1 for keys without a character.
+int KeyCharacter(std::uint32_t vkey, std::uint32_t keyState);
+
+// The key that types c on a US keyboard and whether Shift is needed for it; false
+// for characters no key types (those are typed as a character alone, with key 0).
+bool KeyForCharacter(char c, std::uint32_t& vkey, bool& shift);
+
+// Parses a script into the messages of its keys, appended to out. On a bad script
+// returns false with error naming the token (its number from 1 and its text) and why;
+// out is then unchanged.
+[[nodiscard]] bool Parse(std::string_view script, std::vector<Toolbox::PlatformMessage>& out,
+                         std::string& error);
+
+} // namespace KeyScript

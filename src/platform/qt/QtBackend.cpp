@@ -1,0 +1,1357 @@
+#include "platform/qt/QtBackend.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QCursor>
+#include <QDateTime>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyleHints>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <set>
+
+#include "platform/Events.h"
+#include "platform/KeyScript.h"
+#include "platform/Startup.h"
+#include "platform/qt/QtKeys.h"
+#include "platform/qt/QtPaint.h"
+
+namespace QtUi {
+
+using Toolbox::PlatformMessage;
+using Toolbox::Window;
+using Kind = PlatformMessage::Kind;
+
+namespace {
+
+class Canvas;
+class ChildFrame;
+
+// The frame window's 55 ms timer drives the null events.
+constexpr int kTimerPeriodMs = 55;
+
+QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
+std::string FromLatin1(const QString& s) { return s.toLatin1().toStdString(); }
+QString Local(const std::string& s) {
+  return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
+}
+std::string FromLocal(const QString& s) { return s.toLocal8Bit().toStdString(); }
+Toolbox::Point ToPoint(QPoint p) { return Toolbox::Point{p.x(), p.y()}; }
+Toolbox::Rect ToRect(const QRect& r) {
+  return Toolbox::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+QRect ToQRect(const Toolbox::Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
+
+// Menus show texts as they are: '&' is not a mnemonic mark.
+QString MenuText(const std::string& s) { return Latin1(s).replace('&', "&&"); }
+
+std::uint32_t ButtonFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  std::uint32_t flags = 0;
+  if (buttons & Qt::LeftButton) flags |= 1;
+  if (buttons & Qt::RightButton) flags |= 2;
+  if (modifiers & Qt::ShiftModifier) flags |= 4;
+  if (modifiers & Qt::ControlModifier) flags |= 8;
+  if (buttons & Qt::MiddleButton) flags |= 16;
+  return flags;
+}
+
+int ButtonNumber(Qt::MouseButton b) {
+  switch (b) {
+  case Qt::LeftButton:
+    return 1;
+  case Qt::MiddleButton:
+    return 2;
+  case Qt::RightButton:
+    return 3;
+  default:
+    return 0;
+  }
+}
+
+Qt::CursorShape QtCursor(Toolbox::CursorShape shape) {
+  switch (shape) {
+  case Toolbox::CursorShape::IBeam:
+    return Qt::IBeamCursor;
+  case Toolbox::CursorShape::Cross:
+    return Qt::CrossCursor;
+  case Toolbox::CursorShape::Busy:
+    return Qt::WaitCursor;
+  case Toolbox::CursorShape::Hand:
+    return Qt::PointingHandCursor;
+  default:
+    return Qt::ArrowCursor;
+  }
+}
+
+// The program's icon: the splash window's wave over a baseline.
+QIcon ProgramIcon() {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter p(&pixmap);
+  p.setRenderHint(QPainter::Antialiasing);
+  p.setPen(QPen(QColor(40, 40, 40), 1.5));
+  p.setBrush(Qt::white);
+  p.drawRoundedRect(QRectF(1.5, 1.5, 29, 29), 5, 5);
+  p.setPen(QPen(QColor(0, 70, 160), 2.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  const QPointF wave[] = {{5, 16}, {9, 7}, {13, 25}, {17, 7}, {21, 25}, {25, 16}};
+  p.drawPolyline(wave, 6);
+  p.setPen(QPen(QColor(40, 40, 40), 1.5));
+  p.drawLine(QPointF(5, 27), QPointF(27, 27));
+  return QIcon(pixmap);
+}
+
+} // namespace
+
+struct Child {
+  Window window = nullptr;
+  ChildFrame* sub = nullptr;
+  Canvas* canvas = nullptr;
+  QImage image;
+  QRegion invalid;
+  bool paintQueued = false;
+  int kind = 0;
+  bool plain = false; // a plain border, no caption
+  QRect known;        // the content rectangle in frame client coordinates, as last set or told
+};
+
+struct QtBackend::State {
+  QtBackend* self = nullptr;
+  QMainWindow* frame = nullptr;
+  QMdiArea* area = nullptr;
+  QTimer* timer = nullptr;
+  Fonts fonts{96.0};
+  std::deque<PlatformMessage> messages;
+  std::map<Window, std::unique_ptr<Child>> children;
+  std::map<Toolbox::Offscreen*, std::unique_ptr<QImage>> offscreens;
+  std::vector<QMenu*> menus;
+  bool capsLock = false;
+  bool numLock = true;
+  std::set<std::uint32_t> pressed;
+  Toolbox::CursorShape cursor = Toolbox::CursorShape::Arrow;
+  bool cursorHidden = false;
+  bool selecting = false; // the program brings a window to front (not a click)
+  bool creating = false;  // a window is being created
+  // While a key message is dispatched, the modifier state is the one it came with:
+  // the key was pressed then, and injected keys have no live state at all.
+  const PlatformMessage* keyMessage = nullptr;
+  QString rememberedFilter;
+
+  // The driver.
+  std::deque<PlatformMessage> injected;
+  QString screenshotFile;
+  bool screenshotDone = false;
+  bool screenshotOk = true;
+  bool terminating = false;
+  bool reportFirstPaint = false;
+  double t0Ms = 0;
+
+  void Post(PlatformMessage m) {
+    if (m.time == 0) m.time = self->TickCount();
+    if (m.kind == Kind::Timer) {
+      // Like the platform's timer, a timer message waits at most once in the queue.
+      for (const PlatformMessage& q : messages)
+        if (q.kind == Kind::Timer) return;
+    }
+    messages.push_back(std::move(m));
+  }
+  Child* ChildOf(Window w) {
+    auto it = children.find(w);
+    return it == children.end() ? nullptr : it->second.get();
+  }
+  Child* ChildOf(const QMdiSubWindow* sub);
+  QWidget* Viewport() const;
+  QRect ContentOf(const Child& c) const;
+  // The room the window's decorations take around its content.
+  QMargins Decorations(const Child& c) const;
+  void OnKey(QKeyEvent* e, Window w);
+  void OnKeyRelease(QKeyEvent* e);
+  void OnMouse(QWidget* source, QMouseEvent* e, Window w);
+  void OnGeometry(Child& c);
+  void OnMinimised(Child& c);
+  void Invalidate(Child& c, const QRegion& r);
+  void GrowImage(Child& c, QSize size);
+  void ApplyCursor();
+  bool Driving() const {
+    return !injected.empty() || (!screenshotFile.isEmpty() && !screenshotDone);
+  }
+  // Moves the next injected key press (its key message and the character after it)
+  // into the message queue.
+  void InjectNextKey();
+  void TakeScreenshot(QWidget* dialog);
+  void FeedDialog(QDialog* dialog, QTimer* feeder);
+  QImage* ImageOf(const Toolbox::Port& port);
+};
+
+namespace {
+
+class FrameWindow : public QMainWindow {
+public:
+  explicit FrameWindow(QtBackend::State* s) : s_(s) { setAcceptDrops(true); }
+
+protected:
+  void closeEvent(QCloseEvent* e) override {
+    // The program decides: the request becomes its Quit command.
+    e->ignore();
+    PlatformMessage m;
+    m.kind = Kind::FrameClose;
+    s_->Post(m);
+  }
+  void changeEvent(QEvent* e) override {
+    if (e->type() == QEvent::ActivationChange) {
+      PlatformMessage m;
+      m.kind = Kind::FrameActivate;
+      m.deactivated = !isActiveWindow();
+      s_->Post(m);
+    }
+    QMainWindow::changeEvent(e);
+  }
+  void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, nullptr); }
+  void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
+  void dragEnterEvent(QDragEnterEvent* e) override {
+    if (e->mimeData()->hasUrls()) e->acceptProposedAction();
+  }
+  void dropEvent(QDropEvent* e) override {
+    PlatformMessage m;
+    m.kind = Kind::DropFiles;
+    for (const QUrl& url : e->mimeData()->urls())
+      if (url.isLocalFile()) m.files.push_back(FromLocal(url.toLocalFile()));
+    if (m.files.empty()) return;
+    e->acceptProposedAction();
+    s_->Post(std::move(m));
+  }
+
+private:
+  QtBackend::State* s_;
+};
+
+// The content of a child window: paints from the backing image and reports keys,
+// mouse and focus.
+class Canvas : public QWidget {
+public:
+  Canvas(QtBackend::State* s, Child* c) : s_(s), c_(c) {
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+  }
+
+protected:
+  void paintEvent(QPaintEvent* e) override {
+    QPainter p(this);
+    p.drawImage(e->rect(), c_->image, e->rect());
+  }
+  void resizeEvent(QResizeEvent* e) override { s_->GrowImage(*c_, e->size()); }
+  // Tab is a key of the program, not a move of the focus.
+  bool focusNextPrevChild(bool) override { return false; }
+  void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, c_->window); }
+  void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
+  void mousePressEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
+  void mouseReleaseEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
+  void mouseMoveEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
+  void focusInEvent(QFocusEvent*) override { Focus(Kind::FocusIn); }
+  void focusOutEvent(QFocusEvent* e) override {
+    // A menu opening over the window does not take the focus from it.
+    if (e->reason() != Qt::PopupFocusReason) Focus(Kind::FocusOut);
+  }
+
+private:
+  void Focus(Kind kind) {
+    PlatformMessage m;
+    m.kind = kind;
+    m.window = c_->window;
+    s_->Post(m);
+  }
+  QtBackend::State* s_;
+  Child* c_;
+};
+
+class ChildFrame : public QMdiSubWindow {
+public:
+  ChildFrame(QtBackend::State* s, Child* c, Qt::WindowFlags flags)
+      : QMdiSubWindow(nullptr, flags), s_(s), c_(c) {
+    setAttribute(Qt::WA_DeleteOnClose, false);
+  }
+
+protected:
+  void closeEvent(QCloseEvent* e) override {
+    // The close box asks the program, which disposes of the window when it agrees.
+    e->ignore();
+    PlatformMessage m;
+    m.kind = Kind::Close;
+    m.window = c_->window;
+    s_->Post(m);
+  }
+  void moveEvent(QMoveEvent* e) override {
+    QMdiSubWindow::moveEvent(e);
+    s_->OnGeometry(*c_);
+  }
+  void resizeEvent(QResizeEvent* e) override {
+    QMdiSubWindow::resizeEvent(e);
+    s_->OnGeometry(*c_);
+  }
+  void changeEvent(QEvent* e) override {
+    QMdiSubWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && isMinimized()) s_->OnMinimised(*c_);
+  }
+
+private:
+  QtBackend::State* s_;
+  Child* c_;
+};
+
+// Mouse moves over the frame's client area outside the windows, and the frame's
+// first paint when it is to be reported.
+class ViewportWatcher : public QObject {
+public:
+  ViewportWatcher(QtBackend::State* s, QObject* parent) : QObject(parent), s_(s) {}
+
+protected:
+  bool eventFilter(QObject* o, QEvent* e) override {
+    if (e->type() == QEvent::MouseMove) {
+      PlatformMessage m;
+      m.kind = Kind::MouseMove;
+      m.where = ToPoint(static_cast<QMouseEvent*>(e)->position().toPoint());
+      s_->Post(m);
+    } else if (e->type() == QEvent::Paint && s_->reportFirstPaint) {
+      const double now = std::chrono::duration<double, std::milli>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+      std::printf("first-paint-ms %.1f\n", now - s_->t0Ms);
+      std::fflush(stdout);
+      std::_Exit(0);
+    }
+    return QObject::eventFilter(o, e);
+  }
+
+private:
+  QtBackend::State* s_;
+};
+
+} // namespace
+
+Child* QtBackend::State::ChildOf(const QMdiSubWindow* sub) {
+  for (auto& [w, c] : children)
+    if (c->sub == sub) return c.get();
+  return nullptr;
+}
+
+QMargins QtBackend::State::Decorations(const Child& c) const {
+  const int border = c.plain ? 1 : 0;
+  return c.sub->contentsMargins() + QMargins(border, border, border, border);
+}
+
+QWidget* QtBackend::State::Viewport() const { return area->viewport(); }
+
+QRect QtBackend::State::ContentOf(const Child& c) const {
+  return QRect(c.canvas->mapTo(Viewport(), QPoint(0, 0)), c.canvas->size());
+}
+
+void QtBackend::State::OnKey(QKeyEvent* e, Window w) {
+  const int key = e->key();
+  const Qt::KeyboardModifiers mods = e->modifiers();
+  // Qt does not tell the toggle states; the keys that depend on them do.
+  if (key >= Qt::Key_A && key <= Qt::Key_Z && e->text().size() == 1) {
+    const bool upper = e->text()[0].isUpper();
+    capsLock = upper != bool(mods & Qt::ShiftModifier);
+  }
+  if (mods & Qt::KeypadModifier) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) numLock = true;
+    if (key >= Qt::Key_Home && key <= Qt::Key_PageDown) numLock = false;
+  }
+  if (key == Qt::Key_CapsLock) capsLock = !capsLock;
+  const KeyScript::KeyPress press = TranslateKey(key, mods, e->text(), capsLock);
+  if (press.vkey == 0 && press.ch < 0) return;
+  pressed.insert(press.vkey);
+  std::vector<PlatformMessage> out;
+  KeyScript::AppendMessages(press, out);
+  for (PlatformMessage& m : out) {
+    m.window = w;
+    Post(std::move(m));
+  }
+}
+
+void QtBackend::State::OnKeyRelease(QKeyEvent* e) {
+  if (e->isAutoRepeat()) return;
+  const KeyScript::KeyPress press = TranslateKey(e->key(), e->modifiers(), e->text(), capsLock);
+  pressed.erase(press.vkey);
+}
+
+void QtBackend::State::OnMouse(QWidget* source, QMouseEvent* e, Window w) {
+  PlatformMessage m;
+  m.window = w;
+  m.where = ToPoint(source->mapTo(Viewport(), e->position().toPoint()));
+  switch (e->type()) {
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonDblClick:
+    m.kind = Kind::ButtonDown;
+    m.button = ButtonNumber(e->button());
+    if (m.button == 0) return;
+    m.buttonFlags = ButtonFlags(e->buttons(), e->modifiers());
+    break;
+  case QEvent::MouseButtonRelease:
+    m.kind = Kind::ButtonUp;
+    m.button = ButtonNumber(e->button());
+    m.buttonFlags = ButtonFlags(e->buttons(), e->modifiers());
+    break;
+  default:
+    m.kind = Kind::MouseMove;
+    break;
+  }
+  Post(std::move(m));
+}
+
+void QtBackend::State::OnGeometry(Child& c) {
+  if (c.sub->isMinimized() || !c.sub->isVisible()) return;
+  const QRect now = ContentOf(c);
+  if (creating) {
+    // A window being created tells nothing of its own placement.
+    c.known = now;
+    return;
+  }
+  const QRect before = c.known;
+  c.known = now;
+  if (now.topLeft() != before.topLeft()) {
+    PlatformMessage m;
+    m.kind = Kind::Moved;
+    m.window = c.window;
+    m.where = ToPoint(now.topLeft());
+    Post(m);
+  }
+  if (now.size() != before.size()) {
+    PlatformMessage m;
+    m.kind = Kind::Sized;
+    m.window = c.window;
+    m.where = Toolbox::Point{now.width(), now.height()};
+    m.sizeType = c.sub->isMaximized() ? 2 : 0;
+    Post(m);
+  }
+}
+
+void QtBackend::State::OnMinimised(Child& c) {
+  PlatformMessage m;
+  m.kind = Kind::Sized;
+  m.window = c.window;
+  m.sizeType = 1;
+  m.where = Toolbox::Point{c.known.width(), c.known.height()};
+  Post(m);
+}
+
+void QtBackend::State::Invalidate(Child& c, const QRegion& r) {
+  c.invalid += r;
+  if (c.invalid.isEmpty() || c.paintQueued) return;
+  c.paintQueued = true;
+  PlatformMessage m;
+  m.kind = Kind::Paint;
+  m.window = c.window;
+  Post(m);
+}
+
+void QtBackend::State::GrowImage(Child& c, QSize size) {
+  const QSize old = c.image.size();
+  if (size.width() <= old.width() && size.height() <= old.height()) return;
+  QImage grown(size.expandedTo(old), QImage::Format_RGB32);
+  grown.fill(ToQColor(c.window->port.backColor));
+  {
+    QPainter p(&grown);
+    p.drawImage(0, 0, c.image);
+  }
+  c.image = std::move(grown);
+  Invalidate(c, QRegion(QRect(QPoint(0, 0), size)) - QRegion(QRect(QPoint(0, 0), old)));
+}
+
+void QtBackend::State::ApplyCursor() {
+  const QMdiSubWindow* front = area != nullptr ? area->currentSubWindow() : nullptr;
+  for (auto& [w, c] : children) {
+    if (c->sub == front)
+      c->canvas->setCursor(QtCursor(cursor));
+    else
+      c->canvas->unsetCursor();
+  }
+}
+
+void QtBackend::State::InjectNextKey() {
+  if (injected.empty()) return;
+  Window front = self->FrontWindow();
+  do {
+    PlatformMessage m = std::move(injected.front());
+    injected.pop_front();
+    m.window = front;
+    Post(std::move(m));
+  } while (!injected.empty() && injected.front().kind == Kind::Character);
+}
+
+void QtBackend::State::TakeScreenshot(QWidget* dialog) {
+  screenshotDone = true;
+  QPixmap shot = frame->grab();
+  if (dialog != nullptr) {
+    QPainter p(&shot);
+    p.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame->mapToGlobal(QPoint(0, 0)),
+                 dialog->grab());
+  }
+  screenshotOk = shot.save(screenshotFile, "PNG");
+  if (!screenshotOk)
+    std::fprintf(stderr, "velmarin: cannot write the screenshot %s\n",
+                 screenshotFile.toLocal8Bit().constData());
+}
+
+void QtBackend::State::FeedDialog(QDialog* dialog, QTimer* feeder) {
+  if (!injected.empty()) {
+    PlatformMessage down = std::move(injected.front());
+    injected.pop_front();
+    QString text;
+    if (!injected.empty() && injected.front().kind == Kind::Character) {
+      text = QString(QChar(static_cast<unsigned char>(injected.front().ch)));
+      injected.pop_front();
+    }
+    Qt::KeyboardModifiers mods;
+    if (down.keyState & 512) mods |= Qt::ShiftModifier;
+    if (down.keyState & 4096) mods |= Qt::ControlModifier;
+    if (down.keyState & 256) mods |= Qt::AltModifier;
+    const int key = QtKeyFor(down.vkey, down.extended, mods);
+    // The key goes where the dialog's keyboard focus is, whether or not the platform
+    // has made the dialog active yet.
+    QWidget* target = dialog->focusWidget();
+    if (target == nullptr) target = dialog;
+    QKeyEvent press(QEvent::KeyPress, key, mods, text);
+    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+    return;
+  }
+  feeder->stop();
+  if (!screenshotFile.isEmpty() && !screenshotDone) {
+    TakeScreenshot(dialog);
+    terminating = true;
+    dialog->done(QDialog::Rejected);
+  }
+}
+
+QImage* QtBackend::State::ImageOf(const Toolbox::Port& port) {
+  if (port.window != nullptr) {
+    Child* c = ChildOf(port.window);
+    return c != nullptr ? &c->image : nullptr;
+  }
+  if (port.offscreen != nullptr) {
+    auto it = offscreens.find(port.offscreen);
+    return it != offscreens.end() ? it->second.get() : nullptr;
+  }
+  return nullptr;
+}
+
+// ---- Construction and the driver ----
+
+QtBackend::QtBackend() : s_(std::make_unique<State>()) {
+  s_->self = this;
+  s_->fonts = Fonts(LogicalDpi());
+  QApplication::setQuitOnLastWindowClosed(false);
+}
+
+QtBackend::~QtBackend() { DestroyFrame(); }
+
+void QtBackend::SetInjectedKeys(std::vector<PlatformMessage> keys) {
+  s_->injected.assign(keys.begin(), keys.end());
+}
+
+void QtBackend::SetScreenshotFile(const QString& path) { s_->screenshotFile = path; }
+
+bool QtBackend::ScreenshotSucceeded() const { return s_->screenshotOk; }
+
+void QtBackend::ReportFirstPaint(double t0Ms) {
+  s_->reportFirstPaint = true;
+  s_->t0Ms = t0Ms;
+}
+
+QImage QtBackend::PortImage(const Toolbox::Port& port) const {
+  const QImage* image = s_->ImageOf(port);
+  return image != nullptr ? *image : QImage();
+}
+
+int QtBackend::RunModal(QDialog& dialog) {
+  if (s_->terminating) return QDialog::Rejected;
+  QTimer feeder;
+  if (s_->Driving()) {
+    QObject::connect(&feeder, &QTimer::timeout, [this, &dialog, &feeder] {
+      if (dialog.isVisible()) s_->FeedDialog(&dialog, &feeder);
+    });
+    // Slower than a button's animated click (100 ms), so that a key that answers the
+    // dialog has done so before the next key arrives.
+    feeder.start(150);
+  }
+  return dialog.exec();
+}
+
+// ---- The frame ----
+
+bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::int32_t height) {
+  QApplication::setWindowIcon(ProgramIcon());
+  auto* frame = new FrameWindow(s_.get());
+  s_->frame = frame;
+  s_->area = new QMdiArea(frame);
+  frame->setCentralWidget(s_->area);
+  frame->setWindowTitle(Latin1(title));
+  frame->resize(width, height);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect sr = screen->geometry();
+    frame->move(sr.left() + (sr.width() - width) / 2, sr.top() + (sr.height() - height) / 2);
+  }
+  QWidget* viewport = s_->area->viewport();
+  viewport->setMouseTracking(true);
+  viewport->installEventFilter(new ViewportWatcher(s_.get(), viewport));
+  QObject::connect(s_->area, &QMdiArea::subWindowActivated, [this](QMdiSubWindow* sub) {
+    Child* c = s_->ChildOf(sub);
+    s_->ApplyCursor();
+    if (c == nullptr || s_->selecting || QGuiApplication::mouseButtons() == Qt::NoButton) return;
+    // A click brought the window to front.
+    PlatformMessage m;
+    m.kind = Kind::ActivateClick;
+    m.window = c->window;
+    s_->Post(m);
+  });
+  s_->timer = new QTimer(frame);
+  QObject::connect(s_->timer, &QTimer::timeout, [this] {
+    PlatformMessage m;
+    m.kind = Kind::Timer;
+    m.where = MousePosition();
+    s_->Post(m);
+  });
+  s_->timer->start(kTimerPeriodMs);
+  frame->show();
+  frame->activateWindow();
+  return true;
+}
+
+void QtBackend::DestroyFrame() {
+  if (s_->frame == nullptr) return;
+  for (auto& [w, c] : s_->children) delete c->sub;
+  s_->children.clear();
+  s_->messages.clear();
+  s_->menus.clear(); // the menu bar's children, deleted with the frame
+  delete s_->frame;
+  s_->frame = nullptr;
+  s_->area = nullptr;
+  s_->timer = nullptr;
+}
+
+void QtBackend::SetFrameTitle(const std::string& title) {
+  if (s_->frame != nullptr) s_->frame->setWindowTitle(Latin1(title));
+}
+
+Toolbox::Rect QtBackend::FrameClientRect() {
+  if (s_->area == nullptr) return {};
+  const QSize size = s_->area->viewport()->size();
+  return Toolbox::Rect{0, 0, size.width(), size.height()};
+}
+
+Toolbox::Rect QtBackend::ScreenRect() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? ToRect(screen->geometry()) : Toolbox::Rect{0, 0, 800, 600};
+}
+
+double QtBackend::LogicalDpi() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  return screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
+}
+
+// ---- Pumping and time ----
+
+bool QtBackend::Pump(bool wait) {
+  bool handled = false;
+  do {
+    if (s_->terminating) Startup::Terminate();
+    if (wait && s_->messages.empty()) {
+      // The program waits for input: the driver types its next key, or, with all
+      // typed, takes the screenshot and ends the program.
+      if (!s_->injected.empty()) {
+        QCoreApplication::processEvents();
+        s_->InjectNextKey();
+      } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone) {
+        QCoreApplication::processEvents();
+        s_->TakeScreenshot(nullptr);
+        Startup::Terminate();
+      }
+    }
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    if (wait && s_->messages.empty())
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    while (!s_->messages.empty()) {
+      PlatformMessage m = std::move(s_->messages.front());
+      s_->messages.pop_front();
+      if (m.kind == Kind::Paint) {
+        Child* c = s_->ChildOf(m.window);
+        if (c == nullptr) continue;
+        c->paintQueued = false;
+        if (c->invalid.isEmpty()) continue;
+        c->invalid = QRegion();
+      }
+      handled = true;
+      const bool key =
+          m.kind == Kind::KeyDown || m.kind == Kind::SysKeyDown || m.kind == Kind::Character;
+      const PlatformMessage* outer = s_->keyMessage;
+      s_->keyMessage = key ? &m : nullptr;
+      try {
+        Events::Dispatch(m);
+      } catch (...) {
+        s_->keyMessage = outer;
+        throw;
+      }
+      s_->keyMessage = outer;
+    }
+  } while (wait && !handled);
+  return handled;
+}
+
+std::uint32_t QtBackend::TickCount() {
+  using namespace std::chrono;
+  return static_cast<std::uint32_t>(
+      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void QtBackend::GetDateTime(Toolbox::DateTime& t) {
+  const QDateTime now = QDateTime::currentDateTime();
+  const QDate d = now.date();
+  const QTime tm = now.time();
+  t.year = std::uint16_t(d.year());
+  t.month = std::uint16_t(d.month());
+  t.day = std::uint16_t(d.day());
+  t.hour = std::uint16_t(tm.hour());
+  t.minute = std::uint16_t(tm.minute());
+  t.second = std::uint16_t(tm.second());
+  t.milliseconds = std::uint16_t(tm.msec());
+  t.weekday = std::uint16_t(d.dayOfWeek() % 7); // 0 Sunday
+}
+
+std::uint32_t QtBackend::DoubleClickTime() {
+  return std::uint32_t(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+}
+
+std::uint32_t QtBackend::CaretTime() {
+  // Qt's flash time is a whole on-off cycle; the caret time is one phase.
+  const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+  return flash > 0 ? std::uint32_t(flash / 2) : 0xFFFFFFFFu;
+}
+
+bool QtBackend::KeyIsDown(std::uint32_t vkey) {
+  const std::uint32_t state = KeyState();
+  const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+  switch (vkey) {
+  case 1:
+    return buttons & Qt::LeftButton;
+  case 2:
+    return buttons & Qt::RightButton;
+  case 4:
+    return buttons & Qt::MiddleButton;
+  case 16:
+    return state & 512;
+  case 17:
+    return state & 4096;
+  case 18:
+    return state & 256;
+  case 20:
+    return s_->capsLock;
+  case 144:
+    return s_->numLock;
+  case 145:
+    return false;
+  default:
+    return s_->pressed.count(vkey) != 0;
+  }
+}
+
+std::uint32_t QtBackend::KeyState() {
+  if (s_->keyMessage != nullptr) return s_->keyMessage->keyState;
+  return KeyStateOf(QGuiApplication::queryKeyboardModifiers(), s_->capsLock);
+}
+
+Toolbox::Point QtBackend::MousePosition() {
+  if (s_->area == nullptr) return {};
+  return ToPoint(s_->Viewport()->mapFromGlobal(QCursor::pos()));
+}
+
+void QtBackend::SetMousePosition(Toolbox::Point p) {
+  if (s_->area != nullptr) QCursor::setPos(s_->Viewport()->mapToGlobal(QPoint(p.h, p.v)));
+}
+
+bool QtBackend::ButtonDown() { return QGuiApplication::mouseButtons() != Qt::NoButton; }
+
+// ---- Windows ----
+
+void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::string& title,
+                              int kind, bool closeBox, bool visible) {
+  if (s_->area == nullptr) return nullptr;
+  Qt::WindowFlags flags;
+  const Qt::WindowFlags close =
+      closeBox ? Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint : Qt::WindowFlags();
+  switch (kind) {
+  case Toolbox::kDocumentWindow:
+    flags = Qt::SubWindow;
+    break;
+  case Toolbox::kCaptionWindow:
+    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+            Qt::WindowMinimizeButtonHint | close;
+    break;
+  case Toolbox::kToolWindow:
+    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | close;
+    break;
+  default:
+    flags = Qt::SubWindow | Qt::FramelessWindowHint;
+    break;
+  }
+  auto child = std::make_unique<Child>();
+  Child* c = child.get();
+  c->window = w;
+  c->kind = kind;
+  c->plain = kind != Toolbox::kDocumentWindow && kind != Toolbox::kCaptionWindow &&
+             kind != Toolbox::kToolWindow;
+  c->image =
+      QImage(std::max(1, bounds.Width()), std::max(1, bounds.Height()), QImage::Format_RGB32);
+  c->image.fill(ToQColor(w->port.backColor));
+  c->known = ToQRect(bounds);
+  s_->children.emplace(w, std::move(child));
+
+  s_->creating = true;
+  c->sub = new ChildFrame(s_.get(), c, flags);
+  c->canvas = new Canvas(s_.get(), c);
+  if (c->plain) {
+    // A plain window has a one-pixel border and nothing else.
+    auto* border = new QFrame;
+    border->setFrameStyle(QFrame::Box | QFrame::Plain);
+    border->setLineWidth(1);
+    auto* layout = new QVBoxLayout(border);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(c->canvas);
+    c->sub->setWidget(border);
+  } else {
+    c->sub->setWidget(c->canvas);
+  }
+  c->sub->setWindowTitle(Latin1(title));
+  s_->area->addSubWindow(c->sub, flags);
+  // The decorations lie around the content rectangle the program asked for.
+  const QMargins m = s_->Decorations(*c);
+  const QRect outer = ToQRect(bounds).marginsAdded(m);
+  c->sub->setGeometry(outer);
+  if (kind != Toolbox::kDocumentWindow) c->sub->setFixedSize(outer.size());
+  if (visible) {
+    c->sub->show();
+    c->known = s_->ContentOf(*c);
+  }
+  s_->creating = false;
+  s_->Invalidate(*c, QRegion(0, 0, bounds.Width(), bounds.Height()));
+  return c;
+}
+
+void QtBackend::DestroyWindow(Window w) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  auto& q = s_->messages;
+  q.erase(std::remove_if(q.begin(), q.end(),
+                         [w](const PlatformMessage& m) {
+                           return m.window == w ||
+                                  (m.scrollBar != nullptr && m.scrollBar->window == w);
+                         }),
+          q.end());
+  s_->area->removeSubWindow(c->sub);
+  delete c->sub;
+  s_->children.erase(w);
+}
+
+void QtBackend::ShowWindow(Window w, bool shown) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  c->sub->setVisible(shown);
+  if (shown) s_->Invalidate(*c, QRegion(c->image.rect()));
+}
+
+void QtBackend::SelectWindow(Window w) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  s_->selecting = true;
+  s_->area->setActiveSubWindow(c->sub);
+  c->sub->raise();
+  c->canvas->setFocus();
+  s_->selecting = false;
+}
+
+Window QtBackend::FrontWindow() {
+  if (s_->area == nullptr) return nullptr;
+  Child* c = s_->ChildOf(s_->area->currentSubWindow());
+  return c != nullptr ? c->window : nullptr;
+}
+
+std::vector<Window> QtBackend::Windows() {
+  std::vector<Window> result;
+  if (s_->area == nullptr) return result;
+  const auto list = s_->area->subWindowList(QMdiArea::StackingOrder);
+  for (auto it = list.rbegin(); it != list.rend(); ++it)
+    if (Child* c = s_->ChildOf(*it)) result.push_back(c->window);
+  return result;
+}
+
+void QtBackend::SetTitle(Window w, const std::string& title) {
+  if (Child* c = s_->ChildOf(w)) c->sub->setWindowTitle(Latin1(title));
+}
+
+std::string QtBackend::Title(Window w) {
+  Child* c = s_->ChildOf(w);
+  return c != nullptr ? FromLatin1(c->sub->windowTitle()) : std::string();
+}
+
+void QtBackend::MoveWindow(Window w, Toolbox::Point topLeft) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  c->known.moveTopLeft(QPoint(topLeft.h, topLeft.v));
+  const QMargins m = s_->Decorations(*c);
+  c->sub->move(topLeft.h - m.left(), topLeft.v - m.top());
+}
+
+void QtBackend::SizeWindow(Window w, std::int32_t width, std::int32_t height) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  c->known.setSize(QSize(width, height));
+  const QMargins m = s_->Decorations(*c);
+  const QSize outer(width + m.left() + m.right(), height + m.top() + m.bottom());
+  if (c->kind != Toolbox::kDocumentWindow)
+    c->sub->setFixedSize(outer);
+  else
+    c->sub->resize(outer);
+}
+
+Toolbox::Rect QtBackend::ContentRect(Window w) {
+  Child* c = s_->ChildOf(w);
+  return c != nullptr ? ToRect(c->known) : Toolbox::Rect{};
+}
+
+bool QtBackend::IsVisible(Window w) {
+  Child* c = s_->ChildOf(w);
+  return c != nullptr && c->sub->isVisible();
+}
+
+void QtBackend::Invalidate(Window w, const Toolbox::Rect& r, bool on) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  if (on)
+    s_->Invalidate(*c, QRegion(ToQRect(r)));
+  else
+    c->invalid -= QRegion(ToQRect(r));
+}
+
+// ---- Scroll bars ----
+
+void* QtBackend::CreateScrollBar(Window w, Toolbox::ScrollBar* bar, const Toolbox::Rect& bounds,
+                                 bool vertical) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return nullptr;
+  auto* qbar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, c->canvas);
+  qbar->setGeometry(ToQRect(bounds));
+  qbar->setFocusPolicy(Qt::NoFocus);
+  State* s = s_.get();
+  auto post = [s, bar](int request, std::int32_t thumb) {
+    PlatformMessage m;
+    m.kind = Kind::Scroll;
+    m.window = bar->window;
+    m.scrollBar = bar;
+    m.vertical = bar->vertical;
+    m.request = request;
+    m.thumb = thumb;
+    s->Post(m);
+  };
+  // The bar does not move by itself: the program answers a request by setting the
+  // value. Only dragging the thumb moves it until the program is told where it ended.
+  QObject::connect(qbar, &QAbstractSlider::actionTriggered, [qbar, bar, post](int action) {
+    int request = -1;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub:
+      request = 0;
+      break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      request = 1;
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      request = 2;
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      request = 3;
+      break;
+    default:
+      return;
+    }
+    qbar->setSliderPosition(bar->value);
+    post(request, 0);
+  });
+  QObject::connect(qbar, &QAbstractSlider::sliderReleased, [qbar, post] {
+    post(4, qbar->sliderPosition());
+    post(8, 0);
+  });
+  qbar->show();
+  return qbar;
+}
+
+void QtBackend::DestroyScrollBar(Toolbox::ScrollBar* bar) {
+  auto& q = s_->messages;
+  q.erase(std::remove_if(q.begin(), q.end(),
+                         [bar](const PlatformMessage& m) { return m.scrollBar == bar; }),
+          q.end());
+  delete static_cast<QScrollBar*>(bar->handle);
+}
+
+void QtBackend::UpdateScrollBar(Toolbox::ScrollBar* bar) {
+  auto* qbar = static_cast<QScrollBar*>(bar->handle);
+  if (qbar == nullptr) return;
+  const QSignalBlocker block(qbar);
+  qbar->setRange(bar->minimum, std::max(bar->minimum, bar->maximum));
+  qbar->setValue(bar->value);
+  qbar->setGeometry(ToQRect(bar->bounds));
+  qbar->setVisible(bar->shown);
+}
+
+// ---- Drawing ----
+
+void QtBackend::Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) {
+  QImage* target = s_->ImageOf(port);
+  if (target == nullptr) return;
+  Render(*target, cmd, s_->fonts, [this](const Toolbox::Port& p) { return s_->ImageOf(p); });
+  if (port.window != nullptr)
+    if (Child* c = s_->ChildOf(port.window)) c->canvas->update();
+}
+
+std::int32_t QtBackend::TextWidth(const Toolbox::PortState& state, std::string_view text) {
+  return s_->fonts.Metrics(state).horizontalAdvance(
+      QString::fromLatin1(text.data(), qsizetype(text.size())));
+}
+
+Toolbox::FontInfo QtBackend::GetFontInfo(const Toolbox::PortState& state) {
+  const QFontMetrics& m = s_->fonts.Metrics(state);
+  return Toolbox::FontInfo{m.ascent(), m.descent(), m.maxWidth(), m.leading()};
+}
+
+void* QtBackend::CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) {
+  if (width <= 0 || height <= 0) return nullptr;
+  auto image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
+  if (image->isNull()) return nullptr;
+  image->fill(Qt::white);
+  QImage* handle = image.get();
+  s_->offscreens[o] = std::move(image);
+  return handle;
+}
+
+void QtBackend::DestroyOffscreen(Toolbox::Offscreen* o) { s_->offscreens.erase(o); }
+
+std::int32_t QtBackend::SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) {
+  const QString path = Local(hostPath);
+  if (SavePictureAsPng(pic, path, s_->fonts,
+                       [this](const Toolbox::Port& p) { return s_->ImageOf(p); }))
+    return 0;
+  // The file system's codes: a missing directory on the way, or no access.
+  return QFileInfo(path).dir().exists() ? -5 : -3;
+}
+
+void QtBackend::SetCursorShape(Toolbox::CursorShape shape) {
+  s_->cursor = shape;
+  s_->ApplyCursor();
+}
+
+void QtBackend::ShowCursor(bool shown) {
+  if (shown == !s_->cursorHidden) return;
+  s_->cursorHidden = !shown;
+  if (shown)
+    QGuiApplication::restoreOverrideCursor();
+  else
+    QGuiApplication::setOverrideCursor(Qt::BlankCursor);
+}
+
+// ---- Menus ----
+
+namespace {
+
+bool IsSeparator(const std::string& text) { return text == "-" || text.rfind("(-", 0) == 0; }
+
+} // namespace
+
+void QtBackend::MenuBarChanged() {
+  if (s_->frame == nullptr) return;
+  QMenuBar* bar = s_->frame->menuBar();
+  bar->clear();
+  for (QMenu* m : s_->menus) m->deleteLater();
+  s_->menus.clear();
+  State* s = s_.get();
+  for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
+    QMenu* qm = bar->addMenu(MenuText(menu->title));
+    s_->menus.push_back(qm);
+    for (std::size_t i = 0; i < menu->items.size(); ++i) {
+      const Toolbox::MenuItem& item = menu->items[i];
+      if (IsSeparator(item.text)) {
+        qm->addSeparator();
+        continue;
+      }
+      QAction* a = qm->addAction(MenuText(item.text));
+      a->setEnabled(item.enabled);
+      a->setCheckable(item.checked);
+      a->setChecked(item.checked);
+      const std::uint32_t command =
+          Toolbox::MenuCommand(std::uint32_t(menu->id), std::uint32_t(i + 1));
+      QObject::connect(a, &QAction::triggered, [s, command] {
+        PlatformMessage m;
+        m.kind = Kind::MenuCommand;
+        m.menuCommand = command;
+        s->Post(m);
+      });
+      QObject::connect(a, &QAction::hovered, [s, command] {
+        PlatformMessage m;
+        m.kind = Kind::MenuSelect;
+        m.menuCommand = command;
+        s->Post(m);
+      });
+    }
+  }
+}
+
+std::int32_t QtBackend::PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point where) {
+  if (s_->area == nullptr || s_->terminating) return 0;
+  QMenu popup(s_->frame);
+  for (std::size_t i = 0; i < menu.items.size(); ++i) {
+    const Toolbox::MenuItem& item = menu.items[i];
+    if (IsSeparator(item.text)) {
+      popup.addSeparator();
+      continue;
+    }
+    QAction* a = popup.addAction(MenuText(item.text));
+    a->setEnabled(item.enabled);
+    a->setCheckable(item.checked);
+    a->setChecked(item.checked);
+    a->setData(int(i + 1));
+  }
+  const QAction* chosen = popup.exec(s_->Viewport()->mapToGlobal(QPoint(where.h, where.v)));
+  return chosen != nullptr ? chosen->data().toInt() : 0;
+}
+
+// ---- Alerts and standard dialogs ----
+
+int QtBackend::MessageBox(const std::string& text, int code) {
+  QMessageBox box(s_->frame);
+  box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
+  box.setText(Latin1(text));
+  box.setIcon(code == Toolbox::kAlertOkNoIcon ? QMessageBox::NoIcon : QMessageBox::Warning);
+  using SB = QMessageBox::StandardButton;
+  switch (code) {
+  case Toolbox::kAlertYesNoDefaultNo:
+  case Toolbox::kAlertYesNoDefaultYes:
+    box.setStandardButtons(SB::Yes | SB::No);
+    box.setDefaultButton(code == Toolbox::kAlertYesNoDefaultNo ? SB::No : SB::Yes);
+    break;
+  case Toolbox::kAlertYesNoCancelDefaultYes:
+  case Toolbox::kAlertYesNoCancelDefaultNo:
+  case Toolbox::kAlertYesNoCancelDefaultCancel:
+    box.setStandardButtons(SB::Yes | SB::No | SB::Cancel);
+    box.setDefaultButton(code == Toolbox::kAlertYesNoCancelDefaultYes  ? SB::Yes
+                         : code == Toolbox::kAlertYesNoCancelDefaultNo ? SB::No
+                                                                       : SB::Cancel);
+    break;
+  default:
+    box.setStandardButtons(SB::Ok);
+    break;
+  }
+  RunModal(box);
+  // Closing the box answers like its escape button (OK, No or Cancel, as the
+  // buttons allow); a box ended by the driver answers Cancel.
+  switch (box.standardButton(box.clickedButton())) {
+  case SB::Yes:
+  case SB::Ok:
+    return 1;
+  case SB::No:
+    return 3;
+  case SB::Cancel:
+    return 2;
+  default:
+    return s_->terminating || box.clickedButton() == nullptr ? 2 : 0;
+  }
+}
+
+int QtBackend::ThreeButtonAlert(const std::string& text, const std::string labels[3],
+                                int defaultButton) {
+  QDialog dialog(s_->frame);
+  dialog.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
+  // Only a button answers: no close box.
+  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* message = new QLabel(Latin1(text));
+  message->setWordWrap(true);
+  layout->addWidget(message);
+  auto* row = new QHBoxLayout;
+  row->addStretch();
+  for (int i = 0; i < 3; ++i) {
+    auto* button = new QPushButton(Latin1(labels[i]));
+    // Return presses the button with the focus, as on the platform's dialogs.
+    button->setAutoDefault(true);
+    if (labels[i].empty()) button->hide();
+    if (i + 1 == defaultButton) {
+      button->setDefault(true);
+      button->setFocus();
+    }
+    QObject::connect(button, &QPushButton::clicked, [&dialog, i] { dialog.done(i + 1); });
+    row->addWidget(button);
+  }
+  layout->addLayout(row);
+  const int answer = RunModal(dialog);
+  // The driver may end the dialog without an answer while the program ends.
+  return answer >= 1 && answer <= 3 ? answer : 0;
+}
+
+bool QtBackend::AskStrings(const std::vector<std::string>& prompts,
+                           std::vector<std::string>& answers) {
+  QDialog dialog(s_->frame);
+  dialog.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
+  auto* layout = new QVBoxLayout(&dialog);
+  std::vector<QLineEdit*> edits;
+  answers.resize(prompts.size());
+  for (std::size_t i = 0; i < prompts.size(); ++i) {
+    layout->addWidget(new QLabel(Latin1(prompts[i])));
+    auto* edit = new QLineEdit(Latin1(answers[i]));
+    edit->selectAll();
+    layout->addWidget(edit);
+    edits.push_back(edit);
+  }
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (!edits.empty()) edits.front()->setFocus();
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  for (std::size_t i = 0; i < edits.size(); ++i) answers[i] = FromLatin1(edits[i]->text());
+  return true;
+}
+
+bool QtBackend::ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) {
+  QColorDialog dialog(ToQColor(color), s_->frame);
+  dialog.setWindowTitle(Latin1(prompt));
+  if (s_->Driving()) dialog.setOption(QColorDialog::DontUseNativeDialog);
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  const QRgba64 c = dialog.selectedColor().rgba64();
+  color = Toolbox::RGBColor{c.red(), c.green(), c.blue()};
+  return true;
+}
+
+bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) {
+  QFont initial(Latin1(face));
+  if (size > 0) initial.setPointSize(size);
+  initial.setBold(style & Toolbox::kBold);
+  initial.setItalic(style & Toolbox::kItalic);
+  initial.setUnderline(style & Toolbox::kUnderline);
+  QFontDialog dialog(initial, s_->frame);
+  if (s_->Driving()) dialog.setOption(QFontDialog::DontUseNativeDialog);
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  const QFont chosen = dialog.selectedFont();
+  face = FromLatin1(chosen.family());
+  size = chosen.pointSize();
+  style = (chosen.bold() ? Toolbox::kBold : 0) | (chosen.italic() ? Toolbox::kItalic : 0) |
+          (chosen.underline() ? Toolbox::kUnderline : 0);
+  return true;
+}
+
+bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::string& filter,
+                            std::string& name) {
+  // "*.*" would hide names without a dot here, so all files are "*".
+  const QString allFiles = QStringLiteral("All Files (*)");
+  QStringList filters;
+  const QString pattern = Latin1(filter).trimmed().replace(';', ' ');
+  if (!pattern.isEmpty() && pattern != "*" && pattern != "*.*") filters << pattern;
+  filters << allFiles;
+
+  QFileDialog dialog(s_->frame, Latin1(prompt));
+  if (s_->Driving()) dialog.setOption(QFileDialog::DontUseNativeDialog);
+  const QString proposed = Local(name);
+  switch (mode) {
+  case 2:
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    break;
+  case 4:
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    break;
+  default:
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    break;
+  }
+  if (mode != 4) {
+    dialog.setNameFilters(filters);
+    if (filters.contains(s_->rememberedFilter)) dialog.selectNameFilter(s_->rememberedFilter);
+  }
+  if (!proposed.isEmpty()) {
+    const QFileInfo info(proposed);
+    if (info.isDir())
+      dialog.setDirectory(proposed);
+    else {
+      if (!info.path().isEmpty()) dialog.setDirectory(info.path());
+      dialog.selectFile(info.fileName());
+    }
+  }
+  while (true) {
+    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const QString chosen = dialog.selectedFiles().front();
+    if (mode == 2) {
+      // The platform's save dialog refuses read-only files.
+      const QFileInfo info(chosen);
+      if (info.exists() && !info.isWritable()) {
+        QMessageBox::warning(&dialog, dialog.windowTitle(),
+                             QStringLiteral("%1 is read-only.").arg(info.fileName()));
+        if (s_->terminating) return false;
+        continue;
+      }
+    }
+    if (mode != 4) s_->rememberedFilter = dialog.selectedNameFilter();
+    name = FromLocal(chosen);
+    return true;
+  }
+}
+
+// ---- Clipboard and sound ----
+
+void QtBackend::SetClipboardText(const std::string& text) {
+  QGuiApplication::clipboard()->setText(Latin1(text));
+}
+
+bool QtBackend::GetClipboardText(std::string& text) {
+  const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+  if (data == nullptr || !data->hasText()) return false;
+  text = FromLatin1(data->text());
+  return true;
+}
+
+void QtBackend::Beep(int) { QApplication::beep(); }
+
+// FIXME: Qt Widgets has no sound output; tones are silent until a sound library is
+// part of the build.
+void QtBackend::PlayTone(double, double) {}
+void QtBackend::StopTone() {}
+
+} // namespace QtUi

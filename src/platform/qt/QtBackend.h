@@ -1,0 +1,127 @@
+// The toolbox on Qt 6 Widgets: a QMainWindow frame whose client area is a QMdiArea,
+// child windows as QMdiSubWindows painting from QImage backing stores, QMenuBar menus,
+// QMessageBox alerts and the standard dialogs.
+//
+// Qt's event handlers only collect PlatformMessages; Pump hands them to
+// Events::Dispatch afterwards, outside Qt's own call chain, so that whatever the
+// program does with an event (even ending through Terminate) never unwinds through Qt.
+//
+// The driver: key messages set with SetInjectedKeys are typed one key at a time
+// whenever the program waits for input (and into modal dialogs while they are open);
+// with a screenshot file set, the frame is saved as PNG once they are all consumed and
+// the program ends.
+#pragma once
+
+#include <QImage>
+#include <QString>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/Backend.h"
+
+class QDialog;
+
+namespace QtUi {
+
+class QtBackend : public Toolbox::Backend {
+public:
+  // A QApplication must exist.
+  QtBackend();
+  ~QtBackend() override;
+
+  // ---- The driver ----
+  // Key messages (as KeyScript::Parse makes them) to type once start-up is over.
+  void SetInjectedKeys(std::vector<Toolbox::PlatformMessage> keys);
+  void SetScreenshotFile(const QString& path);
+  // False when the screenshot was asked for and could not be written.
+  bool ScreenshotSucceeded() const;
+  // Prints the milliseconds from t0Ms (a CLOCK_REALTIME time) to the frame's first
+  // paint on stdout and ends the process at once.
+  void ReportFirstPaint(double t0Ms);
+
+  // A copy of the pixels of a window's or an off-screen port (null when it has none).
+  QImage PortImage(const Toolbox::Port& port) const;
+
+  // ---- Toolbox::Backend ----
+  bool CreateFrame(const std::string& title, std::int32_t width, std::int32_t height) override;
+  void DestroyFrame() override;
+  void SetFrameTitle(const std::string& title) override;
+  Toolbox::Rect FrameClientRect() override;
+  Toolbox::Rect ScreenRect() override;
+  double LogicalDpi() override;
+
+  bool Pump(bool wait) override;
+  std::uint32_t TickCount() override;
+  void GetDateTime(Toolbox::DateTime& t) override;
+  std::uint32_t DoubleClickTime() override;
+  std::uint32_t CaretTime() override;
+  bool KeyIsDown(std::uint32_t vkey) override;
+  std::uint32_t KeyState() override;
+  Toolbox::Point MousePosition() override;
+  void SetMousePosition(Toolbox::Point p) override;
+  bool ButtonDown() override;
+
+  void* CreateWindow(Toolbox::Window w, const Toolbox::Rect& bounds, const std::string& title,
+                     int kind, bool closeBox, bool visible) override;
+  void DestroyWindow(Toolbox::Window w) override;
+  void ShowWindow(Toolbox::Window w, bool shown) override;
+  void SelectWindow(Toolbox::Window w) override;
+  Toolbox::Window FrontWindow() override;
+  std::vector<Toolbox::Window> Windows() override;
+  void SetTitle(Toolbox::Window w, const std::string& title) override;
+  std::string Title(Toolbox::Window w) override;
+  void MoveWindow(Toolbox::Window w, Toolbox::Point topLeft) override;
+  void SizeWindow(Toolbox::Window w, std::int32_t width, std::int32_t height) override;
+  Toolbox::Rect ContentRect(Toolbox::Window w) override;
+  bool IsVisible(Toolbox::Window w) override;
+  void Invalidate(Toolbox::Window w, const Toolbox::Rect& r, bool on) override;
+
+  void* CreateScrollBar(Toolbox::Window w, Toolbox::ScrollBar* bar, const Toolbox::Rect& bounds,
+                        bool vertical) override;
+  void DestroyScrollBar(Toolbox::ScrollBar* bar) override;
+  void UpdateScrollBar(Toolbox::ScrollBar* bar) override;
+
+  void Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) override;
+  std::int32_t TextWidth(const Toolbox::PortState& state, std::string_view text) override;
+  Toolbox::FontInfo GetFontInfo(const Toolbox::PortState& state) override;
+  void* CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) override;
+  void DestroyOffscreen(Toolbox::Offscreen* o) override;
+  // Writes a PNG rendering of the picture (no vector format is available here).
+  std::int32_t SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) override;
+
+  void SetCursorShape(Toolbox::CursorShape shape) override;
+  void ShowCursor(bool shown) override;
+
+  void MenuBarChanged() override;
+  std::int32_t PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point where) override;
+
+  int MessageBox(const std::string& text, int code) override;
+  int ThreeButtonAlert(const std::string& text, const std::string labels[3],
+                       int defaultButton) override;
+  bool AskStrings(const std::vector<std::string>& prompts,
+                  std::vector<std::string>& answers) override;
+  bool ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) override;
+  bool ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) override;
+  bool AskFileName(int mode, const std::string& prompt, const std::string& filter,
+                   std::string& name) override;
+
+  void SetClipboardText(const std::string& text) override;
+  bool GetClipboardText(std::string& text) override;
+
+  void Beep(int kind) override;
+  void PlayTone(double frequency, double volume) override;
+  void StopTone() override;
+
+  // The implementation's state and its widgets; public for the widget classes of
+  // the source file.
+  struct State;
+
+private:
+  int RunModal(QDialog& dialog);
+  std::unique_ptr<State> s_;
+};
+
+} // namespace QtUi

@@ -1,0 +1,320 @@
+#include "platform/qt/QtPaint.h"
+
+#include <QPainterPath>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+namespace QtUi {
+
+using Toolbox::DrawCommand;
+using Toolbox::Pattern;
+using Toolbox::PenModeKind;
+using Toolbox::PortState;
+
+namespace {
+
+QRectF ToQRect(const Toolbox::Rect& r) { return QRectF(r.left, r.top, r.Width(), r.Height()); }
+
+QRect ClipOf(const PortState& s) {
+  return QRect(s.clip.left, s.clip.top, std::max(0, s.clip.Width()), std::max(0, s.clip.Height()));
+}
+
+Qt::BrushStyle StyleOf(Pattern p) {
+  switch (p) {
+  case Pattern::Gray:
+    return Qt::Dense4Pattern;
+  case Pattern::LightGray:
+    return Qt::Dense5Pattern;
+  case Pattern::DarkGray:
+    return Qt::Dense3Pattern;
+  default:
+    return Qt::SolidPattern;
+  }
+}
+
+// Sets the painter up to lay pattern down in the pen mode: copy paints the fore colour
+// (the back colour for the white pattern), XOR exchanges the fore and back colours
+// where it paints (so painting twice restores the pixels), invert inverts them.
+void SetInk(QPainter& p, const PortState& s, Pattern pattern, PenModeKind mode) {
+  const QColor fore = ToQColor(s.foreColor);
+  const QColor back = ToQColor(s.backColor);
+  switch (mode) {
+  case PenModeKind::Xor: {
+    const QColor x(fore.rgb() ^ back.rgb());
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p.setBrush(QBrush(x, StyleOf(pattern == Pattern::White ? Pattern::Black : pattern)));
+    break;
+  }
+  case PenModeKind::Invert:
+    p.setCompositionMode(QPainter::RasterOp_NotDestination);
+    p.setBrush(QBrush(Qt::black, StyleOf(pattern == Pattern::White ? Pattern::Black : pattern)));
+    break;
+  case PenModeKind::Copy:
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (pattern == Pattern::White)
+      p.setBrush(QBrush(back));
+    else
+      p.setBrush(QBrush(fore, StyleOf(pattern)));
+    break;
+  }
+  p.setPen(Qt::NoPen);
+}
+
+// The area a pen of size (w, h) covers moving from a to b: the convex hull of the pen
+// rectangle at both ends (the pen hangs below and to the right of its position).
+QPainterPath PenStroke(Toolbox::Point a, Toolbox::Point b, Toolbox::Point size) {
+  const double w = std::max(1, size.h), h = std::max(1, size.v);
+  std::vector<QPointF> pts;
+  for (const Toolbox::Point& p : {a, b}) {
+    pts.emplace_back(p.h, p.v);
+    pts.emplace_back(p.h + w, p.v);
+    pts.emplace_back(p.h + w, p.v + h);
+    pts.emplace_back(p.h, p.v + h);
+  }
+  std::sort(pts.begin(), pts.end(), [](const QPointF& x, const QPointF& y) {
+    return x.x() < y.x() || (x.x() == y.x() && x.y() < y.y());
+  });
+  auto cross = [](const QPointF& o, const QPointF& x, const QPointF& y) {
+    return (x.x() - o.x()) * (y.y() - o.y()) - (x.y() - o.y()) * (y.x() - o.x());
+  };
+  std::vector<QPointF> hull(2 * pts.size());
+  std::size_t k = 0;
+  for (std::size_t i = 0; i < pts.size(); ++i) {
+    while (k >= 2 && cross(hull[k - 2], hull[k - 1], pts[i]) <= 0) --k;
+    hull[k++] = pts[i];
+  }
+  for (std::size_t i = pts.size() - 1, t = k + 1; i > 0; --i) {
+    while (k >= t && cross(hull[k - 2], hull[k - 1], pts[i - 1]) <= 0) --k;
+    hull[k++] = pts[i - 1];
+  }
+  hull.resize(k > 0 ? k - 1 : 0);
+  QPainterPath path;
+  path.addPolygon(QPolygonF(QList<QPointF>(hull.begin(), hull.end())));
+  path.closeSubpath();
+  return path;
+}
+
+// The outline of a shape for Frame: the shape less the shape inset by the pen size.
+QPainterPath Ring(const std::function<QPainterPath(const QRectF&)>& shape, const QRectF& r,
+                  Toolbox::Point pen) {
+  QPainterPath outer = shape(r);
+  const QRectF inner = r.adjusted(pen.h, pen.v, -pen.h, -pen.v);
+  if (inner.width() <= 0 || inner.height() <= 0) return outer;
+  return outer.subtracted(shape(inner));
+}
+
+// Toolbox arcs start at twelve o'clock and run clockwise in degrees; Qt's start at
+// three o'clock and run counter-clockwise.
+QPainterPath Wedge(const QRectF& r, int startAngle, int arcAngle) {
+  QPainterPath path;
+  path.moveTo(r.center());
+  path.arcTo(r, 90.0 - startAngle, -double(arcAngle));
+  path.closeSubpath();
+  return path;
+}
+
+void Text(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
+  const PortState& s = cmd.state;
+  const QString text = QString::fromLatin1(cmd.text.data(), qsizetype(cmd.text.size()));
+  const QFontMetrics& m = fonts.Metrics(s);
+  const bool inverse = s.textMode == Toolbox::kTextInverse;
+  const QColor ink = ToQColor(inverse ? s.backColor : s.foreColor);
+  const QColor paper = ToQColor(inverse ? s.foreColor : s.backColor);
+  // Text is drawn opaque: the cells behind it take the paper colour, so redrawing a
+  // line needs no erasing first.
+  p.fillRect(QRect(cmd.a.h, cmd.a.v - m.ascent(), m.horizontalAdvance(text), m.height()), paper);
+  p.setFont(fonts.Font(s));
+  p.setPen(ink);
+  p.drawText(QPoint(cmd.a.h, cmd.a.v), text);
+}
+
+void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
+  const QRect r = ToQRect(cmd.rect).toRect().intersected(target.rect());
+  if (r.isEmpty()) return;
+  const QImage moved = target.copy(r);
+  p.setClipRect(r, Qt::IntersectClip);
+  p.fillRect(r, ToQColor(cmd.state.backColor));
+  p.drawImage(r.topLeft() + QPoint(cmd.a.h, cmd.a.v), moved);
+}
+
+void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
+                const ImageOf& imageOf);
+
+void Shape(QPainter& p, const DrawCommand& cmd, const QPainterPath& filled,
+           const QPainterPath& framed) {
+  const PortState& s = cmd.state;
+  switch (cmd.verb) {
+  case DrawCommand::Verb::Frame:
+    SetInk(p, s, s.penPattern, s.penMode);
+    p.drawPath(framed);
+    break;
+  case DrawCommand::Verb::Paint:
+    SetInk(p, s, s.penPattern, s.penMode);
+    p.drawPath(filled);
+    break;
+  case DrawCommand::Verb::Erase:
+    SetInk(p, s, Pattern::White, PenModeKind::Copy);
+    p.drawPath(filled);
+    break;
+  case DrawCommand::Verb::Invert:
+    SetInk(p, s, Pattern::Black, PenModeKind::Invert);
+    p.drawPath(filled);
+    break;
+  case DrawCommand::Verb::Fill:
+    // A pattern fill lays the back colour where the pattern is clear.
+    SetInk(p, s, Pattern::White, PenModeKind::Copy);
+    p.drawPath(filled);
+    SetInk(p, s, cmd.fillPattern, PenModeKind::Copy);
+    p.drawPath(filled);
+    break;
+  }
+}
+
+void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
+                const ImageOf& imageOf) {
+  const PortState& s = cmd.state;
+  const QRectF r = ToQRect(cmd.rect);
+  p.save();
+  p.setClipRect(ClipOf(s), Qt::IntersectClip);
+  switch (cmd.op) {
+  case DrawCommand::Op::Line:
+    SetInk(p, s, s.penPattern, s.penMode);
+    p.drawPath(PenStroke(cmd.a, cmd.b, s.penSize));
+    break;
+  case DrawCommand::Op::Rect: {
+    auto rect = [](const QRectF& x) {
+      QPainterPath path;
+      path.addRect(x);
+      return path;
+    };
+    Shape(p, cmd, rect(r), Ring(rect, r, s.penSize));
+    break;
+  }
+  case DrawCommand::Op::RoundRect: {
+    const double ow = cmd.a.h / 2.0, oh = cmd.a.v / 2.0;
+    auto round = [ow, oh](const QRectF& x) {
+      QPainterPath path;
+      path.addRoundedRect(x, std::min(ow, x.width() / 2), std::min(oh, x.height() / 2));
+      return path;
+    };
+    Shape(p, cmd, round(r), Ring(round, r, s.penSize));
+    break;
+  }
+  case DrawCommand::Op::Oval: {
+    auto oval = [](const QRectF& x) {
+      QPainterPath path;
+      path.addEllipse(x);
+      return path;
+    };
+    Shape(p, cmd, oval(r), Ring(oval, r, s.penSize));
+    break;
+  }
+  case DrawCommand::Op::Arc: {
+    const QPainterPath wedge = Wedge(r, cmd.a.h, cmd.a.v);
+    auto oval = [](const QRectF& x) {
+      QPainterPath path;
+      path.addEllipse(x);
+      return path;
+    };
+    const QPainterPath bigWedge = Wedge(r.adjusted(-1, -1, 1, 1), cmd.a.h, cmd.a.v);
+    Shape(p, cmd, wedge, Ring(oval, r, s.penSize).intersected(bigWedge));
+    break;
+  }
+  case DrawCommand::Op::Poly: {
+    if (cmd.points.empty()) break;
+    QPolygonF poly;
+    for (const Toolbox::Point& pt : cmd.points) poly << QPointF(pt.h, pt.v);
+    QPainterPath filled;
+    filled.addPolygon(poly);
+    filled.closeSubpath();
+    QPainterPath framed;
+    for (std::size_t i = 0; i + 1 < cmd.points.size(); ++i)
+      framed = framed.united(PenStroke(cmd.points[i], cmd.points[i + 1], s.penSize));
+    if (cmd.points.size() == 1) framed = PenStroke(cmd.points[0], cmd.points[0], s.penSize);
+    Shape(p, cmd, filled, framed);
+    break;
+  }
+  case DrawCommand::Op::Text:
+    Text(p, cmd, fonts);
+    break;
+  case DrawCommand::Op::Scroll:
+    Scroll(p, target, cmd);
+    break;
+  case DrawCommand::Op::CopyBits: {
+    QImage* source = imageOf(cmd.source);
+    if (source == nullptr) break;
+    const QRectF from = ToQRect(cmd.srcRect);
+    if (source == &target) {
+      const QImage copy = target.copy(from.toRect());
+      p.drawImage(r, copy);
+    } else {
+      p.drawImage(r, *source, from);
+    }
+    break;
+  }
+  case DrawCommand::Op::Picture: {
+    const Toolbox::Picture* pic = cmd.picture;
+    if (pic == nullptr || pic->frame.Empty()) break;
+    p.translate(r.left(), r.top());
+    p.scale(r.width() / pic->frame.Width(), r.height() / pic->frame.Height());
+    p.translate(-pic->frame.left, -pic->frame.top);
+    for (const DrawCommand& c : pic->commands) RenderWith(p, target, c, fonts, imageOf);
+    break;
+  }
+  }
+  p.restore();
+}
+
+} // namespace
+
+QColor ToQColor(const Toolbox::RGBColor& c) { return QColor::fromRgba64(c.red, c.green, c.blue); }
+
+const Fonts::Entry& Fonts::Get(const PortState& s) {
+  const std::uint64_t key = (std::uint64_t(std::uint32_t(s.fontNumber)) << 32) |
+                            (std::uint64_t(std::uint16_t(s.fontSize)) << 16) |
+                            std::uint16_t(s.fontStyle);
+  auto it = cache_.find(key);
+  if (it != cache_.end()) return *it->second;
+  char name[33] = {};
+  Toolbox::FontName(s.fontNumber, name);
+  const QString face = QString::fromLatin1(name);
+  QFont font(face);
+  // The classic faces are not installed here; the hints pick their nearest kind.
+  if (face == "Courier New" || face == "FixedSys" || face == "System")
+    font.setStyleHint(QFont::TypeWriter);
+  else if (face == "Times New Roman")
+    font.setStyleHint(QFont::Serif);
+  else
+    font.setStyleHint(QFont::SansSerif);
+  const int size = s.fontSize > 0 ? s.fontSize : 10;
+  font.setPixelSize(std::max(1, int(std::lround(size * dpi_ / 72.0))));
+  font.setBold(s.fontStyle & Toolbox::kBold);
+  font.setItalic(s.fontStyle & Toolbox::kItalic);
+  font.setUnderline(s.fontStyle & Toolbox::kUnderline);
+  auto entry = std::make_unique<Entry>(Entry{font, QFontMetrics(font)});
+  return *cache_.emplace(key, std::move(entry)).first->second;
+}
+
+const QFont& Fonts::Font(const PortState& state) { return Get(state).font; }
+const QFontMetrics& Fonts::Metrics(const PortState& state) { return Get(state).metrics; }
+
+void Render(QImage& target, const DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf) {
+  QPainter p(&target);
+  RenderWith(p, target, cmd, fonts, imageOf);
+}
+
+bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
+                      const ImageOf& imageOf) {
+  const int w = std::max(1, pic.frame.Width()), h = std::max(1, pic.frame.Height());
+  QImage image(w, h, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter p(&image);
+    p.translate(-pic.frame.left, -pic.frame.top);
+    for (const DrawCommand& c : pic.commands) RenderWith(p, image, c, fonts, imageOf);
+  }
+  return image.save(path, "PNG");
+}
+
+} // namespace QtUi

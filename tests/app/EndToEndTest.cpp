@@ -1,0 +1,98 @@
+// The velmarin executable on Qt's offscreen platform, driven from its command line.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QProcess>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include "platform/Startup.h"
+
+namespace {
+
+struct Outcome {
+  int exitCode = -1;
+  QString out;
+  QString err;
+};
+
+Outcome RunVelmarin(const QStringList& args) {
+  QProcess p;
+  p.start(QStringLiteral(VELMARIN_EXE), QStringList{"-platform", "offscreen"} + args);
+  Outcome o;
+  if (!p.waitForFinished(60000)) {
+    p.kill();
+    p.waitForFinished();
+    return o;
+  }
+  o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+  o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+  o.err = QString::fromLocal8Bit(p.readAllStandardError());
+  return o;
+}
+
+class EndToEnd : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    static int argc = 3;
+    static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
+    static char* argv[] = {arg0, arg1, arg2, nullptr};
+    app = new QGuiApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete app;
+    app = nullptr;
+  }
+  // The frame's size on the same platform and screen as velmarin's.
+  static QSize ExpectedFrame() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect g = screen->geometry();
+    const Toolbox::Point size =
+        Startup::FrameSize(screen->logicalDotsPerInch(),
+                           Toolbox::Rect{g.left(), g.top(), g.right() + 1, g.bottom() + 1});
+    return QSize(size.h, size.v);
+  }
+  QTemporaryDir dir;
+  static QGuiApplication* app;
+};
+QGuiApplication* EndToEnd::app = nullptr;
+
+TEST_F(EndToEnd, ScreenshotAfterStartUpShowsTheWholeFrame) {
+  const QString shot = dir.filePath("out.png");
+  const Outcome o = RunVelmarin({"--screenshot", shot});
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  QImageReader png(shot);
+  EXPECT_EQ(png.format(), "png");
+  EXPECT_EQ(png.size(), ExpectedFrame());
+}
+
+TEST_F(EndToEnd, InjectedKeysAreConsumedBeforeTheScreenshot) {
+  const QString shot = dir.filePath("keys.png");
+  const Outcome o = RunVelmarin({"--keys", "'abc' RETURN C-q KP8 S-RIGHT", "--screenshot", shot});
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_EQ(QImageReader(shot).size(), ExpectedFrame());
+}
+
+TEST_F(EndToEnd, BadKeyScriptIsRefusedWithExitCode2) {
+  const QString shot = dir.filePath("never.png");
+  const Outcome o = RunVelmarin({"--keys", "RETURN NOSUCHKEY", "--screenshot", shot});
+  EXPECT_EQ(o.exitCode, 2);
+  EXPECT_TRUE(o.err.contains("token 2 \"NOSUCHKEY\": unknown key name")) << o.err.toStdString();
+  EXPECT_FALSE(QFile::exists(shot));
+  EXPECT_EQ(RunVelmarin({"--keys"}).exitCode, 2);
+}
+
+TEST_F(EndToEnd, UnwritableScreenshotFailsTheRun) {
+  const Outcome o = RunVelmarin({"--screenshot", dir.filePath("missing/dir/out.png")});
+  EXPECT_EQ(o.exitCode, 1);
+  EXPECT_TRUE(o.err.contains("cannot write the screenshot")) << o.err.toStdString();
+}
+
+TEST_F(EndToEnd, FirstPaintIsReported) {
+  const Outcome o = RunVelmarin({"--first-paint"});
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_TRUE(o.out.startsWith("first-paint-ms ")) << o.out.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,150 @@
+#include "platform/KeyScript.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Events.h"
+#include "platform/Toolbox.h"
+#include "platform/headless/HeadlessBackend.h"
+
+using Toolbox::PlatformMessage;
+using Kind = PlatformMessage::Kind;
+
+namespace {
+
+constexpr std::uint32_t kAlt = 256, kShift = 512, kControl = 4096;
+
+std::vector<PlatformMessage> Parsed(const std::string& script) {
+  std::vector<PlatformMessage> out;
+  std::string error;
+  EXPECT_TRUE(KeyScript::Parse(script, out, error)) << error;
+  return out;
+}
+
+// The messages in a compact form: "K65/0" key down, "S121/0" system key down with the
+// key state, "+" after an extended key, "'a'" a character.
+std::string Shown(const std::vector<PlatformMessage>& messages) {
+  std::string s;
+  for (const PlatformMessage& m : messages) {
+    if (!s.empty()) s += ' ';
+    if (m.kind == Kind::Character) {
+      const unsigned char c = static_cast<unsigned char>(m.ch);
+      s += c >= 32 ? "'" + std::string(1, m.ch) + "'" : "^" + std::to_string(c);
+      continue;
+    }
+    s += m.kind == Kind::SysKeyDown ? 'S' : 'K';
+    s += std::to_string(m.vkey) + "/" + std::to_string(m.keyState);
+    if (m.extended) s += '+';
+  }
+  return s;
+}
+
+TEST(KeyScriptText, TypesEachCharacterAsKeyDownThenCharacter) {
+  EXPECT_EQ(Shown(Parsed("'aB 1!'")), "K65/0 'a' K66/512 'B' K32/0 ' ' K49/0 '1' K49/512 '!'");
+  // Characters no key of the keyboard types come as a character after key 0.
+  EXPECT_EQ(Shown(Parsed("'\xE9'")), "K0/0 '\xE9'");
+}
+
+TEST(KeyScriptText, OpeningQuoteIsTypedByDoublingIt) {
+  EXPECT_EQ(Shown(Parsed("'it''s'")), Shown(Parsed("\"it's\"")));
+  EXPECT_EQ(Shown(Parsed("'''' \"\"\"\"")), "K222/0 ''' K222/512 '\"'");
+  EXPECT_TRUE(Parsed("''").empty());
+}
+
+TEST(KeyScriptNames, NamedKeysGiveTheirCodesAndCharacters) {
+  struct Case {
+    const char* script;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"RETURN", "K13/0 ^13"},   {"ENTER", "K13/0 ^13"},   {"KPENTER", "K13/0+ ^13"},
+      {"TAB", "K9/0 ^9"},        {"ESC", "K27/0 ^27"},     {"BACKSPACE", "K8/0 ^8"},
+      {"UP", "K38/0+"},          {"pgdn", "K34/0+"},       {"GOLD", "K45/0+"},
+      {"INSERT", "K45/0+"},      {"DELETE", "K46/0+"},     {"KP8", "K104/0 '8'"},
+      {"KP0", "K96/0 '0'"},      {"KPDIV", "K111/0+ '/'"}, {"KPMUL", "K106/0 '*'"},
+      {"KPMINUS", "K109/0 '-'"}, {"KPDOT", "K110/0 '.'"},  {"F1", "K112/0"},
+      {"F10", "S121/0"},         {"F15", "K126/0"},        {"7", "K55/0 '7'"},
+      {"q", "K81/0 'q'"},        {"Q", "K81/512 'Q'"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Shown(Parsed(c.script)), c.shown) << c.script;
+}
+
+TEST(KeyScriptPrefixes, AddModifiersAsThePlatformTranslatesThem) {
+  // Control with a letter gives the control character; with a digit, none.
+  EXPECT_EQ(Shown(Parsed("C-q C-Q c-a")), "K81/4096 ^17 K81/4096 ^17 K65/4096 ^1");
+  EXPECT_EQ(Shown(Parsed("C-1")), "K49/4096");
+  EXPECT_EQ(Shown(Parsed("S-a S-RIGHT")), "K65/512 'A' K39/512+");
+  EXPECT_EQ(Shown(Parsed("C-S-END")), "K35/4608+");
+  // Alt makes a system key, which the platform does not translate into a character.
+  EXPECT_EQ(Shown(Parsed("A-x")), "S88/256");
+  EXPECT_EQ(Shown(Parsed("C-A-x")), "K88/4352");
+  EXPECT_EQ(Shown(Parsed("C-RETURN")), "K13/4096 ^10");
+}
+
+TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
+  struct Case {
+    const char* script;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"RETURN FOO", "key script: token 2 \"FOO\": unknown key name"},
+      {"'abc", "key script: token 1 \"'abc\": the text has no closing quote"},
+      {"'ab'c", "key script: token 1 \"'ab'c\": a blank must follow the closing quote"},
+      {"C-", "key script: token 1 \"C-\": a prefix must be followed by a key"},
+      {"UP C-S-", "key script: token 2 \"C-S-\": a prefix must be followed by a key"},
+      {"C-[", "key script: token 1 \"C-[\": only letters and digits may be written without quotes"},
+      {"'a\x01'",
+       "key script: token 1 \"'a\x01'\": the text holds a control character no key types"},
+      {"F16", "key script: token 1 \"F16\": unknown key name"},
+      {"KP10", "key script: token 1 \"KP10\": unknown key name"},
+      {"X-a", "key script: token 1 \"X-a\": unknown key name"},
+  };
+  for (const Case& c : cases) {
+    std::vector<PlatformMessage> out(1);
+    std::string error;
+    EXPECT_FALSE(KeyScript::Parse(c.script, out, error)) << c.script;
+    EXPECT_EQ(error, c.error);
+    EXPECT_EQ(out.size(), 1u) << c.script;
+  }
+}
+
+// The messages of a script become the event records the platform's keys make.
+class KeyScriptEvents : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Toolbox::InstallBackend(&backend);
+    Toolbox::Init();
+    ASSERT_TRUE(Events::InitEventQueue());
+  }
+  void TearDown() override {
+    Events::FreeEventQueue();
+    Toolbox::Shutdown();
+    Toolbox::InstallBackend(nullptr);
+  }
+  // "c97" a character, "v104" a virtual key, with "/modifiers" when there are any.
+  std::string Records(const std::string& script) {
+    backend.Inject(Parsed(script));
+    while (backend.Pump(false)) {}
+    std::string s;
+    Events::EventRecord r;
+    while (Events::QueuedCount() > 0) {
+      Events::GetNextEvent(0, r);
+      if (r.what != Events::KeyDown) continue;
+      if (!s.empty()) s += ' ';
+      s += (r.detail == Events::VirtualKey ? 'v' : 'c') + std::to_string(r.message);
+      if (r.modifiers != 0) s += "/" + std::to_string(r.modifiers);
+    }
+    return s;
+  }
+  Headless::HeadlessBackend backend;
+};
+
+TEST_F(KeyScriptEvents, KeysArriveAsCharactersOrVirtualKeys) {
+  EXPECT_EQ(Records("'aZ' RETURN"), "c97 c90/512 c13");
+  EXPECT_EQ(Records("KP8 UP KPENTER F1"), "v104 v38 v13 v112");
+  EXPECT_EQ(Records("C-a C-1"), "c1/4096 v49/4096");
+}
+
+} // namespace

@@ -1,0 +1,391 @@
+#include "platform/Events.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/Toolbox.h"
+#include "platform/headless/HeadlessBackend.h"
+
+using Events::EventRecord;
+using Toolbox::Point;
+using Toolbox::Rect;
+using Toolbox::Window;
+
+namespace {
+
+constexpr std::uint32_t kControl = Events::kControlKey;
+constexpr std::uint32_t kShift = Events::kShiftKey;
+
+class EventsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Toolbox::InstallBackend(&backend);
+    Toolbox::Init();
+    ASSERT_TRUE(Events::InitEventQueue());
+  }
+  void TearDown() override {
+    Events::FreeEventQueue();
+    Toolbox::Shutdown();
+    Toolbox::InstallBackend(nullptr);
+  }
+
+  // Dispatches everything the backend has, then takes every queued record.
+  std::vector<EventRecord> Run() {
+    while (backend.Pump(false)) {}
+    std::vector<EventRecord> records;
+    EventRecord r;
+    while (Events::QueuedCount() > 0) {
+      Events::GetNextEvent(0, r);
+      records.push_back(r);
+    }
+    return records;
+  }
+
+  Window NewWindow(const Rect& bounds) {
+    Window w = Toolbox::NewWindow(bounds, "W", true, Toolbox::kDocumentWindow, true, nullptr);
+    Run(); // the focus change of the new window
+    return w;
+  }
+
+  static EventRecord Key(std::uint32_t message, std::uint32_t detail = Events::CharacterKey) {
+    EventRecord r;
+    r.what = Events::KeyDown;
+    r.message = message;
+    r.detail = detail;
+    return r;
+  }
+
+  Headless::HeadlessBackend backend;
+};
+
+TEST_F(EventsTest, QueueHoldsAtMost255Records) {
+  for (std::uint32_t i = 0; i < 256; ++i) Events::PostEvent(Key(i));
+  EXPECT_EQ(Events::QueuedCount(), 255);
+  Events::PostEvent(Key(1000));
+  EXPECT_EQ(Events::QueuedCount(), 255);
+
+  EventRecord r;
+  ASSERT_TRUE(Events::GetNextEvent(0, r));
+  EXPECT_EQ(r.message, 0u);
+  Events::PostEvent(Key(1000));
+  std::vector<EventRecord> rest = Run();
+  ASSERT_EQ(rest.size(), 255u);
+  EXPECT_EQ(rest[253].message, 254u);
+  EXPECT_EQ(rest[254].message, 1000u);
+}
+
+TEST_F(EventsTest, NullEventOnlyEntersAnEmptyQueue) {
+  backend.InjectTimer();
+  backend.InjectChar('a');
+  backend.InjectTimer();
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].what, Events::NullEvent);
+  EXPECT_EQ(records[1].what, Events::KeyDown);
+}
+
+TEST_F(EventsTest, PaintRequestsForOneWindowLeaveOneUpdate) {
+  Window a = NewWindow(Rect{0, 0, 100, 100});
+  Window b = NewWindow(Rect{0, 0, 100, 100});
+  Toolbox::PlatformMessage paint;
+  paint.kind = Toolbox::PlatformMessage::Kind::Paint;
+  paint.window = a;
+  backend.Inject(paint);
+  backend.Inject(paint);
+  paint.window = b;
+  backend.Inject(paint);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].window, a);
+  EXPECT_EQ(records[1].window, b);
+  EXPECT_EQ(records[1].what, Events::UpdateEvent);
+}
+
+TEST_F(EventsTest, FlushesMarkRecordsInPlace) {
+  Window a = NewWindow(Rect{0, 0, 100, 100});
+  Window b = NewWindow(Rect{0, 0, 100, 100});
+  Events::PostEvent(Key('x'));
+  EventRecord update;
+  update.what = Events::UpdateEvent;
+  update.window = a;
+  Events::PostEvent(update);
+  EventRecord close;
+  close.what = Events::WindowEvent;
+  close.detail = Events::CloseDetail;
+  close.window = b;
+  Events::PostEvent(close);
+
+  Events::FlushWindowEvents(b);
+  EXPECT_FALSE(Events::HasEvent(b, Events::WindowEvent));
+  EXPECT_EQ(Events::QueuedCount(), 2);
+  Events::FlushEvents(0xFFFF, 0);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::UpdateEvent);
+}
+
+TEST_F(EventsTest, EventAvailRemovesOnlyANullEventAtTheHead) {
+  EventRecord null;
+  Events::PostEvent(null);
+  EventRecord r;
+  EXPECT_FALSE(Events::EventAvail(0, r));
+  EXPECT_EQ(Events::QueuedCount(), 0);
+
+  Events::PostEvent(Key('k'));
+  EXPECT_TRUE(Events::EventAvail(0, r));
+  EXPECT_TRUE(Events::EventAvail(0, r));
+  EXPECT_EQ(r.message, static_cast<std::uint32_t>('k'));
+  EXPECT_EQ(Events::QueuedCount(), 1);
+}
+
+TEST_F(EventsTest, KeypadKeysKeepTheirCodesWhateverNumLock) {
+  struct Case {
+    std::uint32_t vkey;
+    bool extended;
+    std::uint32_t expected;
+  };
+  const Case cases[] = {
+      {38, false, 104}, // keypad 8 with Num Lock off
+      {38, true, 38},   // Up of the cursor block
+      {46, false, 110}, // keypad point
+      {12, false, 101}, // keypad 5
+      {36, true, 36},   // Home of the cursor block
+      {13, true, 13},   // keypad Enter
+      {104, false, 104} // keypad 8 with Num Lock on
+  };
+  for (const Case& c : cases) {
+    backend.InjectKey(c.vkey, 0, c.extended);
+    std::vector<EventRecord> records = Run();
+    ASSERT_EQ(records.size(), 1u) << c.vkey;
+    EXPECT_EQ(records[0].detail, Events::VirtualKey);
+    EXPECT_EQ(records[0].message, c.expected) << c.vkey << (c.extended ? " extended" : "");
+  }
+}
+
+TEST_F(EventsTest, KeysArriveAsCharactersOrVirtualKeys) {
+  backend.InjectKey('A', kControl);
+  backend.InjectChar(1, kControl);
+  backend.InjectKey('1', kControl);
+  backend.InjectChar('1', kControl);
+  backend.InjectKey(110); // keypad point with Num Lock on: its '.' goes
+  backend.InjectChar('.');
+  backend.InjectKey(13); // the main Enter key arrives as its character
+  backend.InjectChar(13);
+  backend.InjectChar(static_cast<char>(0xE9)); // a character with no key before it
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 5u);
+
+  EXPECT_EQ(records[0].detail, Events::CharacterKey);
+  EXPECT_EQ(records[0].message, 1u);
+  EXPECT_EQ(records[1].detail, Events::VirtualKey);
+  EXPECT_EQ(records[1].message, 49u);
+  EXPECT_EQ(records[1].modifiers, kControl);
+  EXPECT_EQ(records[2].detail, Events::VirtualKey);
+  EXPECT_EQ(records[2].message, 110u);
+  EXPECT_EQ(records[3].detail, Events::CharacterKey);
+  EXPECT_EQ(records[3].message, 13u);
+  EXPECT_EQ(records[4].message, 0xFFFFFFE9u); // sign-extended from 8 bits
+}
+
+TEST_F(EventsTest, ControlKeySelection) {
+  struct Case {
+    std::uint32_t vkey;
+    std::uint32_t keyState;
+    bool virtualKey;
+  };
+  const Case cases[] = {
+      {'Z', kControl, false},         // letters give control characters
+      {'5', kControl, true},          // digits are keys
+      {191, kControl, true},          // Ctrl+/
+      {219, kControl, false},         // Ctrl+[ is ESC as a character
+      {8, kControl, false},           // Ctrl+Backspace
+      {54, kControl | kShift, false}, // Ctrl+^
+      {54, kControl, true},           // Ctrl+6
+      {189, kControl | kShift, false},
+      {121, 0, true},       // F10 is the system key 121
+      {108, 0, false},      // the separator key
+      {0, kControl, false}, // a key without a code still gives its character
+  };
+  for (const Case& c : cases) {
+    backend.InjectKey(c.vkey, c.keyState);
+    backend.InjectChar('c', c.keyState);
+    std::vector<EventRecord> records = Run();
+    ASSERT_EQ(records.size(), 1u) << c.vkey;
+    EXPECT_EQ(records[0].detail, c.virtualKey ? Events::VirtualKey : Events::CharacterKey)
+        << c.vkey;
+  }
+}
+
+TEST_F(EventsTest, KeyModifiersComeFromTheLiveKeyState) {
+  backend.SetKeyState(Events::kCapsLock);
+  backend.InjectKey(38, kShift, true);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].modifiers, kShift | Events::kCapsLock);
+}
+
+TEST_F(EventsTest, ControlF4ClosesAndControlF6BringsTheNextWindow) {
+  Window a = NewWindow(Rect{0, 0, 100, 100});
+  Window b = NewWindow(Rect{10, 10, 110, 110});
+  ASSERT_EQ(Toolbox::FrontWindow(), b);
+
+  backend.InjectKey(115, kControl);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::WindowEvent);
+  EXPECT_EQ(records[0].detail, Events::CloseDetail);
+  EXPECT_EQ(records[0].window, b);
+
+  backend.InjectKey(117, kControl);
+  records = Run();
+  EXPECT_EQ(Toolbox::FrontWindow(), a);
+  ASSERT_FALSE(records.empty());
+  EXPECT_EQ(records[0].detail, Events::FrontDetail);
+  EXPECT_EQ(records[0].window, a);
+}
+
+TEST_F(EventsTest, ScrollRequestsBecomePartCodes) {
+  const std::uint32_t parts[] = {20, 21, 22, 23, 129, 0, 0, 0, 130, 0};
+  for (std::uint32_t request = 0; request < 10; ++request) {
+    EventRecord r;
+    r.what = Events::WindowEvent;
+    r.detail = Events::VScrollDetail;
+    r.modifiers = (77u << 16) | request;
+    Events::PostEvent(r);
+    Events::GetNextEvent(0, r);
+    EXPECT_EQ(r.modifiers, (77u << 16) | parts[request]) << request;
+  }
+}
+
+std::vector<std::uint32_t> scrolled;
+void VerticalScroll(Toolbox::ScrollBar*, std::uint32_t part) { scrolled.push_back(part); }
+
+TEST_F(EventsTest, ScrollBarsCallTheProcedureOrPostRecords) {
+  Window w = NewWindow(Rect{0, 0, 200, 200});
+  Toolbox::ScrollBar* bar = Toolbox::NewScrollBar(w, Rect{184, 0, 200, 200}, true);
+  backend.InjectScroll(bar, 1); // line down, no procedure yet
+  backend.InjectScroll(bar, 5); // thumb tracking is ignored
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].modifiers & 0xFFFF, Events::kLineDown);
+  EXPECT_EQ(Toolbox::FindScrollBar(records[0].message), bar);
+
+  scrolled.clear();
+  Events::SetScrollProcs(nullptr, VerticalScroll);
+  backend.InjectScroll(bar, 3);
+  backend.InjectScroll(bar, 4, 12);
+  records = Run();
+  EXPECT_EQ(scrolled, std::vector<std::uint32_t>{Events::kPageDown});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].detail, Events::VScrollDetail);
+  EXPECT_EQ(records[0].modifiers, (12u << 16) | Events::kThumbPosition);
+}
+
+TEST_F(EventsTest, CommandKeysPostMenuCommands) {
+  Toolbox::Menu* file = Toolbox::NewMenu(3, "File");
+  Toolbox::AppendItem(file, "Open");
+  Toolbox::AppendItem(file, "Save");
+  Toolbox::SetItemCmd(file, 2, 'S');
+
+  backend.InjectKey('S', kControl);
+  backend.InjectChar(19, kControl);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::WindowEvent);
+  EXPECT_EQ(records[0].detail, Events::MenuDetail);
+  EXPECT_EQ(records[0].message, 3u * 65536 + 2);
+
+  // A disabled item's key does nothing; with Shift it is no command key.
+  Toolbox::DisableItem(file, 2);
+  backend.InjectKey('S', kControl);
+  backend.InjectChar(19, kControl);
+  backend.InjectKey('S', kControl | kShift);
+  backend.InjectChar(19, kControl | kShift);
+  records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::KeyDown);
+  EXPECT_EQ(records[0].message, 19u);
+}
+
+TEST_F(EventsTest, MouseButtonsAndTheNullEventPosition) {
+  Window w = NewWindow(Rect{100, 50, 300, 250});
+  backend.InjectButtonDown(w, Point{10, 20}, 3, 0, 8);
+  std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::MouseDown);
+  EXPECT_EQ(records[0].detail, Events::RightButton);
+  EXPECT_EQ(records[0].whereH, 110);
+  EXPECT_EQ(records[0].whereV, 70);
+  EXPECT_EQ(records[0].modifiers, Events::kOptionKey | kControl);
+
+  backend.InjectMouseMove(w, Point{30, 40});
+  backend.InjectTimer();
+  EXPECT_TRUE(Events::StillDown());
+  EXPECT_TRUE(Events::StillDown());
+  records = Run();
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::NullEvent);
+  EXPECT_EQ(records[0].whereH, 130);
+  EXPECT_EQ(records[0].window, w);
+
+  Toolbox::SetPort(w);
+  Point local;
+  Events::GetMouse(local);
+  EXPECT_EQ(local, (Point{30, 40}));
+
+  backend.InjectButtonUp(w, Point{30, 40});
+  EXPECT_FALSE(Events::StillDown());
+}
+
+TEST_F(EventsTest, FrameMessagesReachTheirHooks) {
+  static int closes = 0;
+  static std::vector<std::string> dropped;
+  Events::SetFrameCloseProc([] { ++closes; });
+  Events::SetDropProc([](const std::vector<std::string>& files) { dropped = files; });
+  Toolbox::PlatformMessage m;
+  m.kind = Toolbox::PlatformMessage::Kind::FrameClose;
+  backend.Inject(m);
+  m.kind = Toolbox::PlatformMessage::Kind::DropFiles;
+  m.files = {"/tmp/a.mod"};
+  backend.Inject(m);
+  m.kind = Toolbox::PlatformMessage::Kind::FrameActivate;
+  m.deactivated = true;
+  backend.Inject(m);
+  std::vector<EventRecord> records = Run();
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(dropped, std::vector<std::string>{"/tmp/a.mod"});
+  ASSERT_EQ(records.size(), 1u);
+  EXPECT_EQ(records[0].what, Events::ActivateEvent);
+  EXPECT_EQ(records[0].message, 1u);
+}
+
+TEST_F(EventsTest, WaitingWithoutInputEndsTheScript) {
+  backend.InjectChar('a');
+  EventRecord r;
+  ASSERT_TRUE(Events::GetNextEvent(0, r));
+  const std::uint32_t before = Events::TickCount();
+  int nulls = 0;
+  EXPECT_THROW(
+      for (;;) {
+        if (!Events::GetNextEvent(0, r)) ++nulls;
+      },
+      Headless::ScriptEnded);
+  EXPECT_EQ(nulls, 100);
+  EXPECT_EQ(Events::TickCount() - before, 100 * Headless::kTimerPeriod);
+}
+
+Headless::HeadlessBackend* refill = nullptr;
+TEST_F(EventsTest, OutOfInputProcedureMayInjectMore) {
+  refill = &backend;
+  backend.SetOutOfInputProc([] {
+    refill->InjectChar('z');
+    refill->SetOutOfInputProc(nullptr);
+  });
+  EventRecord r;
+  while (!Events::GetNextEvent(0, r)) {}
+  EXPECT_EQ(r.message, static_cast<std::uint32_t>('z'));
+}
+
+} // namespace

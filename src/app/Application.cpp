@@ -2,6 +2,7 @@
 
 #include "platform/Events.h"
 #include "platform/Startup.h"
+#include "shell/ShellStart.h"
 
 namespace Application {
 
@@ -13,6 +14,7 @@ void Init() {
   if (initialised) return;
   initialised = true;
   Startup::SetApplicationMain(Main);
+  Shell::InstallStartupHooks();
 }
 
 void Main() {

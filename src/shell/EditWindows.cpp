@@ -1,0 +1,913 @@
+#include "shell/EditWindows.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <vector>
+
+#include "base/Strings.h"
+#include "store/FileSystem.h"
+#include "store/Lines.h"
+#include "windows/ANSITerm.h"
+
+namespace EditWindows {
+
+using Buffer::Ref;
+using Toolbox::Rect;
+using Toolbox::Window;
+
+namespace {
+
+// The record is copied in and out of the buffer's window-state area as bytes.
+static_assert(std::is_trivially_copyable_v<WindowState>);
+
+constexpr char kWindowKind[8] = "EDIT";
+constexpr std::int32_t kCascadeStep = 16;
+// InsertRepeated keeps a line within this many characters.
+constexpr std::int32_t kRepeatLineLimit = 256;
+// The screen of a buffer entered while no window exists (the text operations need none).
+constexpr std::int32_t kNoWindowRows = 24;
+constexpr std::int32_t kNoWindowColumns = 80;
+// Windows of this kind and above have no message band; their terminals give the last row
+// to the message line.
+constexpr int kFirstBandlessKind = 15;
+constexpr const char* kFixedItems[kFixedMenuItems] = {"Command", "List", "-"};
+constexpr std::size_t kTitleHigh = 299; // file path and leaf name
+constexpr std::size_t kNameHigh = 32;
+constexpr std::size_t kPathHigh = 259; // host paths
+
+struct OwnWindow {
+  std::uint32_t stamp;
+  Ref buffer;
+  Window window;
+  ANSITerm::TextWindow* terminal;
+};
+
+struct MenuName {
+  char name[kNameHigh + 1];
+  std::uint64_t used; // the order of use: higher is more recent
+};
+
+struct State {
+  bool initialised = false;
+  Ref command = nullptr;
+  Ref list = nullptr;
+  Window commandWindow = nullptr;
+  ANSITerm::TextWindow* commandTerminal = nullptr;
+  Ref commandShows = nullptr;
+  Window listWindow = nullptr;
+  ANSITerm::TextWindow* listTerminal = nullptr;
+  std::vector<OwnWindow> open;
+  std::uint32_t nextStamp = 1;
+  std::int32_t ownCount = 0;
+  std::vector<MenuName> names; // alphabetical, case ignored
+  std::uint64_t useClock = 0;
+  Rect defaultRect{20, 46, 536, 472};
+  std::int16_t defaultFont = 22; // "Courier New"
+  std::int16_t defaultSize = 10;
+  DrawProc draw = nullptr;
+};
+
+State state;
+
+Editor::EditorState& Ed() { return Editor::State(); }
+
+bool IsShellText(Ref b) { return b != nullptr && (b == state.command || b == state.list); }
+
+bool WindowExists(Window w) {
+  const std::vector<Window> windows = Toolbox::Windows();
+  return w != nullptr && std::find(windows.begin(), windows.end(), w) != windows.end();
+}
+
+// b's own window while it is still open: the stamp and window it saved must name a
+// window of the registry that the toolbox still has. A renamed record takes the entry.
+OwnWindow* FindOpen(Ref b) {
+  if (b == nullptr) return nullptr;
+  const WindowState ws = GetState(b);
+  if (ws.windowStamp == 0) return nullptr;
+  for (OwnWindow& o : state.open) {
+    if (o.stamp == ws.windowStamp && o.window == ws.window && WindowExists(o.window)) {
+      o.buffer = b;
+      return &o;
+    }
+  }
+  return nullptr;
+}
+
+// Text rows: a terminal with a message band uses all its rows, any other gives its last
+// row to the message line.
+std::int32_t TextRows(const ANSITerm::TextWindow* t) {
+  const bool band =
+      t->hasScrollBars && t->window != nullptr && t->window->kind < kFirstBandlessKind;
+  return std::max(1, band ? t->rows : t->rows - 1);
+}
+
+std::int32_t LineLength(Ref b, std::int32_t line) { return Lines::Length(b, line); }
+
+std::int32_t LastLine(Ref b) { return std::max(1, Lines::Count(b)); }
+
+// Moves the view the least so that the cursor is inside it.
+void KeepVisible(Position cursor, std::int32_t& top, std::int32_t& left, std::int32_t rows,
+                 std::int32_t width) {
+  rows = std::max(1, rows);
+  width = std::max(1, width);
+  if (cursor.line < top) top = cursor.line;
+  if (cursor.line >= top + rows) top = cursor.line - rows + 1;
+  top = std::max(1, top);
+  if (cursor.column > left + width) left = cursor.column - width;
+  if (cursor.column <= left) left = cursor.column - 1;
+  left = std::max(0, left);
+}
+
+// The cursor after the last line's text, that line in the bottom row.
+void PlaceAtEnd(Ref b, Position& cursor, std::int32_t& desired, std::int32_t& top,
+                std::int32_t& left, std::int32_t rows, std::int32_t width) {
+  const std::int32_t last = LastLine(b);
+  cursor = Position{last, LineLength(b, last) + 1};
+  desired = cursor.column;
+  top = std::max(1, last - std::max(1, rows) + 1);
+  left = cursor.column > width ? cursor.column - width : 0;
+}
+
+void Draw(const View& v) {
+  if (v.terminal == nullptr || v.buffer == nullptr) return;
+  (state.draw != nullptr ? state.draw : DrawPlain)(v);
+}
+
+void DrawCurrent() {
+  const Editor::EditorState& e = Ed();
+  Draw(View{e.current, e.terminal, e.topLine, e.leftOffset, e.rows, e.width, e.cursor});
+}
+
+// The terminal that shows b at the moment, or nullptr.
+ANSITerm::TextWindow* TerminalShowing(Ref b) {
+  if (b == Ed().current) return Ed().terminal;
+  if (const OwnWindow* own = FindOpen(b)) return own->terminal;
+  return b == state.commandShows ? state.commandTerminal : nullptr;
+}
+
+// The saved view of b in terminal t (a buffer never shown starts at its top).
+View SavedView(Ref b, ANSITerm::TextWindow* t, const WindowState& ws) {
+  View v{b, t, 1, 0, kNoWindowRows, kNoWindowColumns, Position{}};
+  if (t != nullptr) {
+    v.rows = TextRows(t);
+    v.width = t->columns;
+  }
+  if (ws.topLine > 0) {
+    v.topLine = ws.topLine;
+    v.leftOffset = std::max(0, ws.leftOffset);
+    v.cursor = Position{ws.cursorLine, ws.cursorColumn};
+  }
+  return v;
+}
+
+void Retitle(Window w, Ref b) {
+  if (w == nullptr || b == nullptr) return;
+  char title[kTitleHigh + 1];
+  char old[kTitleHigh + 1];
+  WindowTitle(b, title);
+  Toolbox::GetWTitle(w, old);
+  if (!Strings::Equal(title, old)) Toolbox::SetWTitle(w, title);
+}
+
+// The terminals' update and resize procedure: the buffer shown is drawn again, the current
+// one with rows and width taken from the terminal's new layout.
+void RedrawTerminal(ANSITerm::TextWindow* t) {
+  Editor::EditorState& e = Ed();
+  if (t == e.terminal && e.current != nullptr) {
+    e.rows = TextRows(t);
+    e.width = t->columns;
+    KeepVisible(e.cursor, e.topLine, e.leftOffset, e.rows, e.width);
+    DrawCurrent();
+    return;
+  }
+  for (const OwnWindow& o : state.open) {
+    if (o.terminal == t) RedrawBuffer(o.buffer, 0);
+  }
+  if (t == state.commandTerminal && state.commandShows != nullptr) {
+    RedrawBuffer(state.commandShows, 0);
+  }
+}
+
+// ---- The Windows menu's toolbox mirror ----
+
+int CompareNames(const char* a, const char* b) {
+  return Strings::CompareN(base::CharsOf(a), base::CharsOf(b), kNameHigh + 1, kNameHigh + 1, true);
+}
+
+// The menu is created here only once a menu bar exists; a menu the menus' loader made
+// keeps its first three items.
+void SyncMenu() {
+  Toolbox::Menu* m = Toolbox::GetMenu(kWindowsMenuId);
+  if (m == nullptr) {
+    if (Toolbox::MenuBar().empty()) return;
+    m = Toolbox::NewMenu(kWindowsMenuId, "Windows");
+    for (const char* item : kFixedItems) Toolbox::AppendItem(m, base::CharsOf(item));
+    Toolbox::InsertMenu(m, 0);
+  }
+  while (Toolbox::CountItems(m) > kFixedMenuItems) Toolbox::DeleteItem(m, Toolbox::CountItems(m));
+  for (const MenuName& n : state.names) Toolbox::AppendItem(m, n.name);
+}
+
+// ---- Lines of the current buffer ----
+
+std::string LineText(Ref b, std::int32_t line) { return std::string(Lines::View(b, line)); }
+
+// The cursor held inside the text: a line that exists (1 in an empty text) and a column
+// no further than its line end.
+Position Normalised(Ref b, Position p) {
+  p.line = std::clamp(p.line, 1, LastLine(b));
+  p.column = std::clamp(p.column, 1, LineLength(b, p.line) + 1);
+  return p;
+}
+
+// Makes line `line` exist when it is the line after the last (an empty text has none);
+// `added` tells the caller to take it away again when its own change fails.
+bool EnsureLine(Ref b, std::int32_t& line, bool& added) {
+  added = false;
+  const std::int32_t count = Lines::Count(b);
+  line = std::clamp(line, 1, count + 1);
+  if (line <= count) return true;
+  if (!Lines::Insert(b, line, 1)) return false;
+  added = true;
+  return true;
+}
+
+// Inserts k empty lines before `at`; a text at its line limit loses lines from the top
+// first, which moves `line` (a line number the caller holds) up by as many.
+bool InsertEmpty(Ref b, std::int32_t at, std::int32_t k, std::int32_t& line) {
+  const std::int32_t before = Lines::Count(b);
+  if (!Lines::Insert(b, at, k)) return false;
+  line -= before + k - Lines::Count(b);
+  return true;
+}
+
+void MoveCursor(Position p) {
+  Ed().cursor = p;
+  Ed().desiredColumn = p.column;
+}
+
+} // namespace
+
+void Init() {
+  if (state.initialised) return;
+  state.initialised = true;
+  Buffer::Init();
+  FileSystem::Init();
+  Toolbox::Init();
+  ANSITerm::Init();
+}
+
+// ---- The layer's windows ----
+
+void SetShellTexts(Ref command, Ref list) {
+  Init();
+  state.command = command;
+  state.list = list;
+}
+
+void SetCommandWindow(Window window, ANSITerm::TextWindow* terminal) {
+  Init();
+  state.commandWindow = window;
+  state.commandTerminal = terminal;
+  ANSITerm::SetWindowProcs(terminal, RedrawTerminal, RedrawTerminal, nullptr);
+}
+
+Window CommandWindow() { return state.commandWindow; }
+ANSITerm::TextWindow* CommandTerminal() { return state.commandTerminal; }
+Window ListWindow() { return WindowExists(state.listWindow) ? state.listWindow : nullptr; }
+ANSITerm::TextWindow* ListTerminal() {
+  return ListWindow() != nullptr ? state.listTerminal : nullptr;
+}
+Ref CommandWindowBuffer() { return state.commandShows; }
+std::int32_t OwnWindowCount() { return state.ownCount; }
+
+Ref BufferOfWindow(Window w) {
+  for (const OwnWindow& o : state.open) {
+    if (o.window == w && WindowExists(w)) return o.buffer;
+  }
+  return nullptr;
+}
+
+bool HasOwnWindow(Ref b) { return FindOpen(b) != nullptr; }
+
+void SetDefaultPlacement(const Rect& r, std::int16_t fontNumber, std::int16_t fontSize) {
+  state.defaultRect = r;
+  state.defaultFont = fontNumber;
+  state.defaultSize = fontSize;
+}
+
+// ---- Window state ----
+
+WindowState GetState(Ref b) {
+  WindowState ws{};
+  if (b == nullptr) return ws;
+  char area[sizeof(Buffer::Record::windowState)];
+  Buffer::GetWindowState(b, VarChars(area, sizeof area - 1));
+  std::memcpy(&ws, area, sizeof ws);
+  return ws;
+}
+
+void PutState(Ref b, const WindowState& ws) {
+  if (b == nullptr) return;
+  char area[sizeof(Buffer::Record::windowState)];
+  Buffer::GetWindowState(b, VarChars(area, sizeof area - 1));
+  std::memcpy(area, &ws, sizeof ws);
+  Buffer::SetWindowState(b, Chars(area, sizeof area - 1));
+}
+
+void SaveWindowState() {
+  const Editor::EditorState& e = Ed();
+  if (e.current == nullptr) return;
+  WindowState ws = GetState(e.current);
+  ws.cursorLine = e.cursor.line;
+  ws.cursorColumn = e.cursor.column;
+  ws.desiredColumn = e.desiredColumn;
+  ws.anchorLine = e.anchor.line;
+  ws.anchorColumn = e.anchor.column;
+  ws.topLine = std::max(1, e.topLine);
+  ws.leftOffset = e.leftOffset;
+  ws.rows = e.rows;
+  ws.width = e.width;
+  ws.margin = e.scrollMargin;
+  ws.selectActive = e.selectActive;
+  PutState(e.current, ws);
+}
+
+void EnterBuffer(Ref b) {
+  Init();
+  if (b == nullptr) return;
+  Editor::EditorState& e = Ed();
+  const WindowState ws = GetState(b);
+  if (const OwnWindow* own = FindOpen(b)) {
+    e.window = own->window;
+    e.terminal = own->terminal;
+  } else {
+    e.window = state.commandWindow;
+    e.terminal = state.commandTerminal;
+    state.commandShows = b;
+  }
+  e.current = b;
+  // The terminal it is shown in decides the screen, so that a window resized or changed
+  // since the state was saved is laid out afresh.
+  if (e.terminal != nullptr) {
+    e.rows = TextRows(e.terminal);
+    e.width = e.terminal->columns;
+  } else {
+    e.rows = ws.rows > 0 ? ws.rows : kNoWindowRows;
+    e.width = ws.width > 0 ? ws.width : kNoWindowColumns;
+  }
+  if (ws.topLine <= 0) {
+    e.cursor = Position{};
+    e.desiredColumn = 1;
+    e.topLine = 1;
+    e.leftOffset = 0;
+    e.selectActive = false;
+    e.anchor = Position{};
+    e.scrollMargin = e.settingsMargin;
+  } else {
+    const std::int32_t last = LastLine(b);
+    e.cursor = Position{std::clamp(ws.cursorLine, 1, last), std::max(1, ws.cursorColumn)};
+    e.desiredColumn = std::max(1, ws.desiredColumn);
+    e.anchor = Position{std::clamp(ws.anchorLine, 1, last), std::max(1, ws.anchorColumn)};
+    e.topLine = std::min(ws.topLine, last);
+    e.leftOffset = std::max(0, ws.leftOffset);
+    e.scrollMargin = ws.margin < 1 ? e.settingsMargin : ws.margin;
+    e.selectActive = ws.selectActive;
+  }
+  e.direction = Editor::Direction::Advance;
+}
+
+void ShowBuffer(Ref b, ShowOptions options) {
+  Init();
+  if (b == nullptr) b = state.command;
+  if (b == nullptr) return;
+  Editor::EditorState& e = Ed();
+  const bool same = e.current == b;
+  const std::int32_t top = e.topLine;
+  const std::int32_t left = e.leftOffset;
+  SaveWindowState();
+  EnterBuffer(b);
+  if (!IsShellText(b)) {
+    e.editBuffer = b;
+    char leaf[kNameHigh + 1];
+    Buffer::LeafName(b, leaf);
+    AddToWindowsMenu(leaf);
+  }
+  if ((options & kToEnd) != 0) {
+    PlaceAtEnd(b, e.cursor, e.desiredColumn, e.topLine, e.leftOffset, e.rows, e.width);
+  }
+  KeepVisible(e.cursor, e.topLine, e.leftOffset, e.rows, e.width);
+  Retitle(e.window, b);
+  if ((options & kRefresh) != 0 || !same || e.topLine != top || e.leftOffset != left) {
+    DrawCurrent();
+  }
+  if ((options & kActivate) != 0 && e.window != nullptr) Toolbox::SelectWindow(e.window);
+}
+
+bool OpenOwnWindow(Ref b, Placement place, const Rect& given) {
+  Init();
+  if (b == nullptr || b == state.command) return false;
+  if (FindOpen(b) != nullptr) return true;
+  WindowState ws = GetState(b);
+  Rect r = given;
+  if (place == Placement::Automatic) {
+    const bool saved =
+        std::memcmp(ws.windowKind, kWindowKind, sizeof kWindowKind) == 0 && !ws.placement.Empty();
+    if (saved) {
+      r = ws.placement;
+    } else {
+      r = state.defaultRect;
+      const std::int32_t shift = kCascadeStep * std::max(1, state.ownCount);
+      Toolbox::OffsetRect(r, shift, shift);
+    }
+  } else if (r.Empty()) {
+    r = state.defaultRect;
+  }
+  const std::int16_t font = ws.fontNumber > 0 ? ws.fontNumber : state.defaultFont;
+  const std::int16_t size = ws.fontSize > 0 ? ws.fontSize : state.defaultSize;
+
+  char title[kTitleHigh + 1];
+  WindowTitle(b, title);
+  Window w = Toolbox::NewWindow(r, title, true, Toolbox::kDocumentWindow, true, nullptr);
+  if (w == nullptr) return false;
+  Toolbox::SetPort(w);
+  Toolbox::TextFont(font);
+  Toolbox::TextSize(size);
+  ANSITerm::TextWindow* t = ANSITerm::NewTerminal(true, w);
+  if (t == nullptr) {
+    Toolbox::DisposeWindow(w);
+    return false;
+  }
+  ANSITerm::SetWindowProcs(t, RedrawTerminal, RedrawTerminal, nullptr);
+
+  ws.windowStamp = state.nextStamp++;
+  ws.window = w;
+  std::memcpy(ws.windowKind, kWindowKind, sizeof kWindowKind);
+  ws.terminal = t;
+  ws.placement = r;
+  ws.fontNumber = font;
+  ws.fontSize = size;
+  PutState(b, ws);
+  state.open.push_back(OwnWindow{ws.windowStamp, b, w, t});
+  if (b == state.list) {
+    state.listWindow = w;
+    state.listTerminal = t;
+  } else {
+    ++state.ownCount;
+  }
+  return true;
+}
+
+bool OpenBufferWindow(Ref b, Placement place, const Rect& given) {
+  Init();
+  if (b == nullptr || b == state.command) {
+    ShowBuffer(state.command, kRefresh | kActivate);
+    return state.commandWindow != nullptr;
+  }
+  if (FindOpen(b) != nullptr) {
+    ShowBuffer(b, kActivate);
+    return true;
+  }
+  if (!OpenOwnWindow(b, place, given)) return false;
+  // The Command window must not go on showing a buffer that has a window of its own.
+  if (state.commandShows == b) ShowBuffer(state.command, kRefresh);
+  ShowBuffer(b, kRefresh | kActivate);
+  return true;
+}
+
+void CloseBufferWindow(Ref b) {
+  Init();
+  OwnWindow* own = FindOpen(b);
+  if (own == nullptr) return;
+  Editor::EditorState& e = Ed();
+  const Window w = own->window;
+  ANSITerm::TextWindow* t = own->terminal;
+  const bool wasCurrent = e.window == w || e.terminal == t;
+  if (wasCurrent) SaveWindowState();
+
+  // The rectangle stays for the next window of this buffer.
+  WindowState ws = GetState(b);
+  ws.placement = Toolbox::GetWindowRect(w);
+  ws.windowStamp = 0;
+  ws.window = nullptr;
+  ws.terminal = nullptr;
+  PutState(b, ws);
+  state.open.erase(state.open.begin() + (own - state.open.data()));
+  if (w == state.listWindow) {
+    state.listWindow = nullptr;
+    state.listTerminal = nullptr;
+  } else {
+    --state.ownCount;
+  }
+  if (wasCurrent) {
+    e.current = nullptr;
+    e.window = nullptr;
+    e.terminal = nullptr;
+  }
+  ANSITerm::DisposeTerminal(t);
+  Window disposed = w;
+  Toolbox::DisposeWindow(disposed);
+  if (wasCurrent) {
+    ShowBuffer(e.editBuffer != nullptr ? e.editBuffer : state.command, kRefresh | kActivate);
+  }
+}
+
+void RedrawBuffer(Ref b, ShowOptions options) {
+  Init();
+  if (b == nullptr) return;
+  Editor::EditorState& e = Ed();
+  if (b == e.current) {
+    if ((options & kToEnd) != 0) {
+      PlaceAtEnd(b, e.cursor, e.desiredColumn, e.topLine, e.leftOffset, e.rows, e.width);
+    }
+    DrawCurrent();
+    return;
+  }
+  ANSITerm::TextWindow* t = TerminalShowing(b);
+  if (t == nullptr) return;
+  if ((options & kToEnd) != 0) FollowEnd(b);
+  Draw(SavedView(b, t, GetState(b)));
+}
+
+void FollowEnd(Ref b) {
+  if (b == nullptr || b == Ed().current) return;
+  WindowState ws = GetState(b);
+  View v = SavedView(b, TerminalShowing(b), ws);
+  if (TerminalShowing(b) == nullptr && ws.rows > 0) v.rows = ws.rows;
+  Position cursor;
+  PlaceAtEnd(b, cursor, ws.desiredColumn, ws.topLine, ws.leftOffset, v.rows, v.width);
+  ws.cursorLine = cursor.line;
+  ws.cursorColumn = cursor.column;
+  ws.selectActive = false;
+  PutState(b, ws);
+}
+
+void WindowTitle(Ref b, VarChars title) {
+  Strings::Clear(title);
+  if (b == nullptr) return;
+  if (b == state.command) {
+    Strings::Assign(title, "Command");
+    return;
+  }
+  char leaf[kNameHigh + 1];
+  Buffer::LeafName(b, leaf);
+  if (b != state.list) Buffer::GetFilePath(b, title);
+  Strings::Append(title, leaf);
+}
+
+void SetDrawProc(DrawProc proc) { state.draw = proc; }
+
+void DrawPlain(const View& v) {
+  ANSITerm::TextWindow* t = v.terminal;
+  if (t == nullptr) return;
+  ANSITerm::ClearTerminal(t);
+  const std::int32_t count = Lines::Count(v.buffer);
+  const auto width = static_cast<std::size_t>(std::max(0, v.width));
+  const auto left = static_cast<std::size_t>(std::max(0, v.leftOffset));
+  for (std::int32_t row = 1; row <= v.rows; ++row) {
+    const std::int32_t line = v.topLine + row - 1;
+    if (line > count) break;
+    const std::string_view text = Lines::View(v.buffer, line);
+    if (text.size() <= left || width == 0) continue;
+    std::string shown(text.substr(left, width));
+    if (text.size() > left + width) shown.back() = '|';
+    ANSITerm::GotoRowCol(t, row, 1);
+    ANSITerm::WriteString(t, shown);
+  }
+  ANSITerm::GotoRowCol(t, v.cursor.line - v.topLine + 1,
+                       std::clamp(v.cursor.column - v.leftOffset, 1, std::max(1, v.width)));
+  ANSITerm::FlushOutput(t);
+}
+
+// ---- The Windows menu ----
+
+void AddToWindowsMenu(Chars name) {
+  Init();
+  char leaf[kNameHigh + 1];
+  Strings::Assign(leaf, name);
+  if (leaf[0] == 0) return;
+  const std::uint64_t now = ++state.useClock;
+  for (MenuName& n : state.names) {
+    if (Strings::Equal(n.name, leaf)) {
+      n.used = now;
+      return;
+    }
+  }
+  if (static_cast<std::int32_t>(state.names.size()) >= kMaxMenuItems - kFixedMenuItems) {
+    state.names.erase(
+        std::min_element(state.names.begin(), state.names.end(),
+                         [](const MenuName& a, const MenuName& b) { return a.used < b.used; }));
+  }
+  MenuName entry{};
+  Strings::Assign(entry.name, leaf);
+  entry.used = now;
+  const auto at = std::upper_bound(
+      state.names.begin(), state.names.end(), entry,
+      [](const MenuName& a, const MenuName& b) { return CompareNames(a.name, b.name) < 0; });
+  state.names.insert(at, entry);
+  SyncMenu();
+}
+
+void RemoveFromWindowsMenu(Chars name) {
+  Init();
+  const auto before = state.names.size();
+  std::erase_if(state.names, [name](const MenuName& n) { return Strings::Equal(n.name, name); });
+  if (state.names.size() != before) SyncMenu();
+}
+
+std::int32_t WindowsMenuCount() {
+  return kFixedMenuItems + static_cast<std::int32_t>(state.names.size());
+}
+
+void WindowsMenuItem(std::int32_t item, VarChars text) {
+  Strings::Clear(text);
+  if (item >= 1 && item <= kFixedMenuItems) {
+    Strings::Assign(text, base::CharsOf(kFixedItems[item - 1]));
+  } else if (item > kFixedMenuItems && item <= WindowsMenuCount()) {
+    Strings::Assign(text, state.names[static_cast<std::size_t>(item - kFixedMenuItems - 1)].name);
+  }
+}
+
+// ---- Text positions ----
+
+Range SelectRange() {
+  const Editor::EditorState& e = Ed();
+  const Position a = e.anchor;
+  const Position c = e.cursor;
+  const bool anchorFirst = a.line < c.line || (a.line == c.line && c.column >= a.column);
+  return anchorFirst ? Range{a, c} : Range{c, a};
+}
+
+bool CopyRange(Ref target, Position from, Position to) {
+  const Ref b = Ed().current;
+  if (b == nullptr || target == nullptr) return false;
+  for (std::int32_t line = from.line; line <= to.line; ++line) {
+    std::string text = LineText(b, line);
+    if (line == to.line) {
+      text.resize(std::min(text.size(), static_cast<std::size_t>(std::max(0, to.column - 1))));
+    }
+    if (line == from.line) {
+      text.erase(0, std::min(text.size(), static_cast<std::size_t>(std::max(0, from.column - 1))));
+    }
+    if (!Lines::Append(target, text)) return false;
+  }
+  return true;
+}
+
+bool InsertBuffer(Ref source) {
+  const Ref b = Ed().current;
+  if (b == nullptr || source == nullptr) return false;
+  const std::int32_t n = Lines::Count(source);
+  if (n == 0) return true;
+  // The source is read first: it may be the text being changed.
+  std::vector<std::string> src;
+  src.reserve(static_cast<std::size_t>(n));
+  for (std::int32_t i = 1; i <= n; ++i) src.push_back(LineText(source, i));
+
+  std::int32_t line = Ed().cursor.line;
+  bool added;
+  if (!EnsureLine(b, line, added)) return false;
+  const std::string old = LineText(b, line);
+  const auto split = static_cast<std::size_t>(
+      std::clamp(Ed().cursor.column, 1, static_cast<int>(old.size()) + 1) - 1);
+  const auto undo = [&]() {
+    if (added) Lines::Delete(b, line, 1);
+  };
+
+  if (n == 1) {
+    if (!Lines::Set(b, line, old.substr(0, split) + src[0] + old.substr(split))) {
+      undo();
+      return false;
+    }
+    MoveCursor(Position{line, static_cast<std::int32_t>(split + src[0].size()) + 1});
+    return true;
+  }
+  // The old line moves down to line + n - 1; the lines above it are the new ones.
+  if (!InsertEmpty(b, line, n - 1, line)) {
+    undo();
+    return false;
+  }
+  const std::int32_t last = line + n - 1;
+  bool ok = Lines::Set(b, line, old.substr(0, split) + src[0]);
+  for (std::int32_t i = 1; ok && i < n - 1; ++i) ok = Lines::Set(b, line + i, src[i]);
+  ok = ok && Lines::Set(b, last, src[n - 1] + old.substr(split));
+  if (!ok) {
+    Lines::Delete(b, line, n - 1);
+    undo();
+    return false;
+  }
+  MoveCursor(Position{last, static_cast<std::int32_t>(src[n - 1].size()) + 1});
+  return true;
+}
+
+bool SearchStep(Chars pattern) {
+  const Ref b = Ed().current;
+  const std::string_view pat(pattern.p, Strings::Length(pattern));
+  if (b == nullptr || pat.empty()) return false;
+  const Position at = Ed().cursor;
+  const std::int32_t count = Lines::Count(b);
+  if (Ed().direction == Editor::Direction::Advance) {
+    for (std::int32_t line = std::max(1, at.line); line <= count; ++line) {
+      // On the cursor line the search starts with the character after the cursor.
+      const std::size_t start =
+          line == at.line ? static_cast<std::size_t>(std::max(0, at.column)) : 0;
+      const std::string_view text = Lines::View(b, line);
+      const std::size_t pos = start <= text.size() ? text.find(pat, start) : std::string_view::npos;
+      if (pos != std::string_view::npos) {
+        MoveCursor(Position{line, static_cast<std::int32_t>(pos) + 1});
+        return true;
+      }
+    }
+    return false;
+  }
+  for (std::int32_t line = std::min(at.line, count); line >= 1; --line) {
+    std::string_view text = Lines::View(b, line);
+    if (line == at.line) {
+      text = text.substr(
+          0, std::min(text.size(), static_cast<std::size_t>(std::max(0, at.column - 1))));
+    }
+    const std::size_t pos = text.rfind(pat);
+    if (pos != std::string_view::npos) {
+      MoveCursor(Position{line, static_cast<std::int32_t>(pos) + 1});
+      return true;
+    }
+  }
+  return false;
+}
+
+bool MatchAtCursor(Chars pattern) {
+  const Ref b = Ed().current;
+  const std::string_view pat(pattern.p, Strings::Length(pattern));
+  if (b == nullptr || pat.empty() || Ed().cursor.column < 1) return false;
+  const std::string_view text = Lines::View(b, Ed().cursor.line);
+  const auto at = static_cast<std::size_t>(Ed().cursor.column - 1);
+  return at <= text.size() && text.substr(at).starts_with(pat);
+}
+
+Position CharsForward(std::int32_t n) {
+  const Ref b = Ed().current;
+  if (b == nullptr) return Ed().cursor;
+  Position p = Normalised(b, Ed().cursor);
+  const std::int32_t count = Lines::Count(b);
+  while (n > 0) {
+    const std::int32_t end = LineLength(b, p.line) + 1;
+    if (n <= end - p.column) {
+      p.column += n;
+      break;
+    }
+    n -= end - p.column;
+    p.column = end;
+    if (p.line >= count) break;
+    --n; // the line end is one character
+    ++p.line;
+    p.column = 1;
+  }
+  return p;
+}
+
+Position CharsBackward(std::int32_t n) {
+  const Ref b = Ed().current;
+  if (b == nullptr) return Ed().cursor;
+  Position p = Normalised(b, Ed().cursor);
+  while (n > 0) {
+    if (n < p.column) {
+      p.column -= n;
+      break;
+    }
+    n -= p.column - 1;
+    p.column = 1;
+    if (p.line <= 1) break;
+    --n;
+    --p.line;
+    p.column = LineLength(b, p.line) + 1;
+  }
+  return p;
+}
+
+WordStep WordsForward(std::int32_t n) {
+  const Ref b = Ed().current;
+  if (b == nullptr) return WordStep{Ed().cursor, Ed().cursor.column};
+  Position p = Normalised(b, Ed().cursor);
+  std::int32_t stepColumn = p.column;
+  const std::int32_t count = Lines::Count(b);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::string_view text = Lines::View(b, p.line);
+    auto at = static_cast<std::size_t>(p.column - 1);
+    if (at >= text.size()) {
+      // The line end is a step of its own.
+      if (p.line >= count) break;
+      stepColumn = p.column;
+      p = Position{p.line + 1, 1};
+      continue;
+    }
+    stepColumn = p.column;
+    while (at < text.size() && text[at] != ' ') ++at;
+    while (at < text.size() && text[at] == ' ') ++at;
+    p.column = static_cast<std::int32_t>(at) + 1;
+  }
+  return WordStep{p, stepColumn};
+}
+
+WordStep WordsBackward(std::int32_t n) {
+  const Ref b = Ed().current;
+  if (b == nullptr) return WordStep{Ed().cursor, Ed().cursor.column};
+  Position p = Normalised(b, Ed().cursor);
+  std::int32_t stepColumn = p.column;
+  for (std::int32_t i = 0; i < n; ++i) {
+    if (p.column <= 1) {
+      // The line start is a step of its own.
+      if (p.line <= 1) break;
+      stepColumn = p.column;
+      p.line -= 1;
+      p.column = LineLength(b, p.line) + 1;
+      continue;
+    }
+    stepColumn = p.column;
+    const std::string_view text = Lines::View(b, p.line);
+    auto at = static_cast<std::size_t>(p.column - 1);
+    while (at > 0 && text[at - 1] == ' ') --at;
+    while (at > 0 && text[at - 1] != ' ') --at;
+    p.column = static_cast<std::int32_t>(at) + 1;
+  }
+  return WordStep{p, stepColumn};
+}
+
+std::int32_t InsertRepeated(std::int32_t n, Chars text) {
+  const Ref b = Ed().current;
+  const std::int32_t column = Ed().cursor.column;
+  const auto length = static_cast<std::int32_t>(Strings::Length(text));
+  if (b == nullptr || length == 0 || n < 1) return column;
+  std::int32_t line = Ed().cursor.line;
+  const bool newLine = line > Lines::Count(b);
+  const std::string old = newLine ? std::string() : LineText(b, line);
+  n = std::min(n, (kRepeatLineLimit - static_cast<std::int32_t>(old.size())) / length);
+  if (n <= 0) return column;
+  std::string copies;
+  copies.reserve(static_cast<std::size_t>(n * length));
+  for (std::int32_t i = 0; i < n; ++i) copies.append(text.p, static_cast<std::size_t>(length));
+  if (newLine) {
+    if (!Lines::Append(b, copies)) return column;
+  } else {
+    const auto at =
+        static_cast<std::size_t>(std::clamp(column, 1, static_cast<int>(old.size()) + 1) - 1);
+    if (!Lines::Set(b, line, old.substr(0, at) + copies + old.substr(at))) return column;
+  }
+  return column + n * length;
+}
+
+bool BreakLines(std::int32_t n) {
+  const Ref b = Ed().current;
+  if (b == nullptr) return false;
+  if (n < 1) return true;
+  std::int32_t line = Ed().cursor.line;
+  bool added;
+  if (!EnsureLine(b, line, added)) return false;
+  const std::string old = LineText(b, line);
+  const std::int32_t column = std::clamp(Ed().cursor.column, 1, static_cast<int>(old.size()) + 1);
+  if (column == 1) {
+    if (!InsertEmpty(b, line, n, line)) {
+      if (added) Lines::Delete(b, line, 1);
+      return false;
+    }
+  } else {
+    const auto split = static_cast<std::size_t>(column - 1);
+    bool ok = InsertEmpty(b, line + 1, n, line);
+    if (ok && !(Lines::Set(b, line + n, old.substr(split)) &&
+                Lines::Set(b, line, old.substr(0, split)))) {
+      Lines::Delete(b, line + 1, n);
+      ok = false;
+    }
+    if (!ok) {
+      if (added) Lines::Delete(b, line, 1);
+      return false;
+    }
+  }
+  MoveCursor(Position{line + n, 1});
+  return true;
+}
+
+void PathLine(Chars dir, VarChars line) {
+  Strings::Clear(line);
+  if (Strings::Length(dir) == 0) return;
+  Strings::Assign(line, "                (* Path: ");
+  Strings::Append(line, dir);
+  Strings::Append(line, " *)");
+}
+
+void RefreshPathLine() {
+  Init();
+  const Ref c = state.command;
+  if (c == nullptr || state.commandShows != c) return;
+  const std::string_view second = Lines::View(c, 2);
+  if (second.size() < 2 || second.find("(* Path:", 1) == std::string_view::npos) return;
+  char dir[kPathHigh + 1];
+  FileSystem::CurrentDirectory(dir);
+  char line[Editor::kTextHigh + 1];
+  PathLine(dir, line);
+  if (line[0] != 0 && Lines::Set(c, 2, line)) RedrawBuffer(c, 0);
+}
+
+} // namespace EditWindows

@@ -1336,8 +1336,17 @@ bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::stri
 
 // ---- Clipboard and sound ----
 
+// The workstation's clipboard text has CR LF line ends and may end in a 0 byte; other
+// programs on this platform expect LF and no 0, so the text is converted on the way
+// out. The import of the paste buffer accepts LF as well as CR LF.
 void QtBackend::SetClipboardText(const std::string& text) {
-  QGuiApplication::clipboard()->setText(Latin1(text));
+  std::string host;
+  host.reserve(text.size());
+  for (std::size_t i = 0; i < text.size() && text[i] != 0; ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    host += text[i];
+  }
+  QGuiApplication::clipboard()->setText(Latin1(host));
 }
 
 bool QtBackend::GetClipboardText(std::string& text) {

@@ -1,6 +1,6 @@
 #include "app/Application.h"
 
-#include "platform/Events.h"
+#include "editor/Editor.h"
 #include "platform/Startup.h"
 #include "shell/ShellStart.h"
 
@@ -15,13 +15,17 @@ void Init() {
   initialised = true;
   Startup::SetApplicationMain(Main);
   Shell::InstallStartupHooks();
+  Shell::SetEditorStartProc(Editor::Init);
 }
 
 void Main() {
-  // Quit ends the run through Terminate, which never returns here.
+  // The command text in the Command window, the cursor near its end, and the editor
+  // on it. A window event hands control to the window that came to front: its buffer
+  // is edited next. Quit ends the run through Terminate, which never returns here.
+  Shell::EnterCommandWindow();
   for (;;) {
-    Events::EventRecord event;
-    (void)Events::GetNextEvent(0xFFFF, event);
+    Editor::EditLoop();
+    Editor::EnterFrontWindow();
   }
 }
 

@@ -1,15 +1,17 @@
 // main(): starts Qt, reads the driver's options and runs the program on the Qt backend.
 //
-//   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--first-paint] [--version]
-//            [arguments of the program...]
+//   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--dump FILE]
+//            [--first-paint] [--version] [arguments of the program...]
 //
 // --keys types a key script (platform/KeyScript.h) once start-up is over;
 // --screenshot saves the frame window as PNG once those keys are consumed (at once
-// without --keys) and ends the program; --first-paint prints the milliseconds from
-// process start (or from VELMARIN_T0, seconds since the epoch) to the frame's first
-// paint and ends the program there. The remaining arguments make the program's
-// command line.
+// without --keys) and ends the program; --dump then writes the lines of the text being
+// edited to FILE (LF line ends), and the message line last as "message: " and its text;
+// --first-paint prints the milliseconds from process start (or from VELMARIN_T0,
+// seconds since the epoch) to the frame's first paint and ends the program there. The
+// remaining arguments make the program's command line.
 #include <QApplication>
+#include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +20,12 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "editor/Editor.h"
 #include "platform/KeyScript.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
+#include "store/Lines.h"
 
 namespace {
 
@@ -46,6 +50,23 @@ std::string JoinArguments(const std::vector<std::string>& args) {
   return line;
 }
 
+// The text being edited, one line each, then the message line's text.
+bool WriteDump(const std::string& path) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  const Buffer::Ref b = Editor::State().current;
+  for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
+    const std::string_view line = Lines::View(b, n);
+    if (!line.empty()) std::fwrite(line.data(), 1, line.size(), f);
+    std::fputc('\n', f);
+  }
+  char message[Editor::kTextHigh + 1];
+  Editor::MessageLineText(message);
+  std::fprintf(f, "message: %s\n", message);
+  const bool written = std::ferror(f) == 0;
+  return std::fclose(f) == 0 && written;
+}
+
 int Usage(const char* message) {
   std::fprintf(stderr, "velmarin: %s\n", message);
   return kUsageExit;
@@ -62,11 +83,13 @@ int main(int argc, char** argv) {
   std::string keys;
   bool haveKeys = false;
   QString screenshot;
+  std::string dump;
   bool firstPaint = false;
   std::vector<std::string> programArgs;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
-    if (std::strcmp(a, "--keys") == 0 || std::strcmp(a, "--screenshot") == 0) {
+    if (std::strcmp(a, "--keys") == 0 || std::strcmp(a, "--screenshot") == 0 ||
+        std::strcmp(a, "--dump") == 0) {
       if (i + 1 >= argc) {
         std::fprintf(stderr, "velmarin: %s needs a value\n", a);
         return kUsageExit;
@@ -74,6 +97,8 @@ int main(int argc, char** argv) {
       if (a[2] == 'k') {
         keys = argv[++i];
         haveKeys = true;
+      } else if (a[2] == 'd') {
+        dump = argv[++i];
       } else {
         screenshot = QString::fromLocal8Bit(argv[++i]);
       }
@@ -98,6 +123,13 @@ int main(int argc, char** argv) {
     if (!KeyScript::Parse(keys, messages, error)) return Usage(error.c_str());
     backend.SetInjectedKeys(std::move(messages));
   }
+  // The backend ends a driven run once the keys are consumed and the screenshot is
+  // saved; a dump alone takes one it throws away.
+  QTemporaryDir scratch;
+  if (screenshot.isEmpty() && !dump.empty()) {
+    if (!scratch.isValid()) return Usage("no temporary directory for --dump");
+    screenshot = scratch.filePath(QStringLiteral("dump.png"));
+  }
   if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
   if (firstPaint) backend.ReportFirstPaint(t0);
 
@@ -105,5 +137,10 @@ int main(int argc, char** argv) {
   const std::string commandLine = JoinArguments(programArgs);
   const int code = Startup::Run(backend, base::Chars(commandLine));
   if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
+  // The buffer store outlives the run: the text is still there to be written.
+  if (!dump.empty() && !WriteDump(dump)) {
+    std::fprintf(stderr, "velmarin: cannot write the dump %s\n", dump.c_str());
+    return 1;
+  }
   return code;
 }

@@ -74,6 +74,39 @@ TEST_F(EndToEnd, InjectedKeysAreConsumedBeforeTheScreenshot) {
   EXPECT_EQ(QImageReader(shot).size(), ExpectedFrame());
 }
 
+TEST_F(EndToEnd, TypedTextIsInTheDumpAndTheScreenshot) {
+  const QString shot = dir.filePath("typed.png");
+  const QString dump = dir.filePath("typed.txt");
+  const Outcome o = RunVelmarin({"--keys", "'hello' RETURN", "--dump", dump, "--screenshot", shot});
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_EQ(QImageReader(shot).size(), ExpectedFrame());
+  QFile file(dump);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromLatin1(file.readAll()).split('\n');
+  // The command text with the typed line where the cursor starts (line count - 2), the
+  // message line last.
+  ASSERT_GE(lines.size(), 4);
+  EXPECT_TRUE(lines[0].startsWith("MODULE Command;")) << lines[0].toStdString();
+  const qsizetype hello = lines.indexOf("hello");
+  ASSERT_GE(hello, 0);
+  ASSERT_GE(hello, 2);
+  EXPECT_EQ(lines[hello - 2], "BEGIN");
+  EXPECT_EQ(lines[hello + 1], "");
+  EXPECT_EQ(lines[lines.size() - 3], "END Command.");
+  EXPECT_EQ(lines[lines.size() - 2], "message: ");
+  EXPECT_EQ(lines.back(), ""); // the file ends with a line end
+}
+
+TEST_F(EndToEnd, DumpAloneEndsTheRunWithTheMessageLine) {
+  const QString dump = dir.filePath("message.txt");
+  const Outcome o = RunVelmarin({"--keys", "F12", "--dump", dump});
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  QFile file(dump);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().endsWith("\nmessage: Compiler not available !\n"));
+  EXPECT_EQ(RunVelmarin({"--dump", dir.filePath("missing/dir/d.txt")}).exitCode, 1);
+}
+
 TEST_F(EndToEnd, BadKeyScriptIsRefusedWithExitCode2) {
   const QString shot = dir.filePath("never.png");
   const Outcome o = RunVelmarin({"--keys", "RETURN NOSUCHKEY", "--screenshot", shot});

@@ -1,0 +1,143 @@
+// The keypad editor: one dispatcher for every key, mouse action and window event of an
+// edit window, a GOLD prefix key with repeat counts, the select range, paste buffer and
+// undo, find, and learned key macros. It edits the current buffer of EditorState on
+// the terminal of its edit window: text rows plus one message line.
+#pragma once
+
+#include <cstdint>
+
+#include "base/Chars.h"
+#include "editor/EditorState.h"
+
+namespace Editor {
+
+using base::Chars;
+using base::VarChars;
+
+// Undo kinds and the text the Edit menu's first item shows for each.
+enum class UndoKind : std::uint8_t {
+  None = 0,         // "Can't Undo"
+  Typing = 1,       // "Undo Typing"
+  Paste = 2,        // "Undo Paste"
+  Copy = 3,         // "Undo Copy"
+  Cut = 4,          // "Undo Cut"
+  Clear = 5,        // "Undo Clear"
+  CaseAtEnd = 6,    // "Undo Change Case": cursor at the range's end
+  CaseAtStart = 7,  //   cursor at its start
+  CaseBefore = 8,   //   cursor before its start
+  Delete = 9,       // "Undo Delete"
+  DeleteBack = 10,  // requests only; stored as Delete
+  DeleteFwd = 11,   //   likewise
+  UndoUndo = 12,    // "Undo last Undo"
+};
+
+// The module body: every field of the state to its start value, undo kind none.
+void Init();
+
+// Reads keys and executes them until HandleEditKey answers false.
+void EditLoop();
+// After EditLoop returned for a window event: enters the buffer the front window shows
+// (the command text or the edited buffer in the Command window, an own window's buffer)
+// when that is not the current one, so that the next EditLoop edits it.
+void EnterFrontWindow();
+// The next key: from the terminal, or from the learned macro while one executes;
+// keyboard keys are recorded while one is learned.
+void ReadEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers);
+// Executes one key; false when the key handed control away (window events).
+bool HandleEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers);
+
+// The message line: inverse video, cut to the width with "|" as the last kept character.
+void ShowEditMessage(Chars text);
+void ClearEditMessage();
+// What the message line shows: the message while one shows, else the status (the
+// position display or nothing).
+void MessageLineText(VarChars text);
+// Asks question on the message line and reads the answer with the line-input editor.
+// True when a keyboard key (code below 48) ended the input; the ending key is returned.
+bool PromptLine(Chars question, VarChars answer, std::uint8_t& endKind, char& endChar,
+                std::uint8_t& endModifiers);
+
+// Moves the cursor, scrolling the view so that margin lines stay between the cursor
+// and the top or bottom edge.
+void PlaceCursor(std::int32_t line, std::int32_t column, std::int32_t margin);
+// Redraws the visible part of the text between two positions (either order).
+void RedrawRange(std::int32_t line1, std::int32_t column1, std::int32_t line2,
+                 std::int32_t column2);
+// Clears the terminal and redraws every text row and the message line.
+void RedrawScreen();
+// Deletes the text between the cursor and (line, column), leaves the cursor at the
+// earlier one and repairs the screen.
+void DeleteToPosition(std::int32_t line, std::int32_t column);
+// Inserts the text of source at the cursor count times, the cursor after it, applying
+// the line capacity rule and repairing the screen.
+void InsertBufferAtCursor(Buffer::Ref source, std::int32_t count);
+
+// Undo: every editing command calls BeginUndo before it changes the text.
+void BeginUndo(UndoKind kind);
+UndoKind CurrentUndoKind();
+void SetUndoKind(UndoKind kind);
+// The Edit menu's first item text for the current undo kind.
+void UndoMenuText(VarChars text);
+// GOLD "!": swaps the text between the undo start and the cursor with the saved text.
+void Undo();
+// HandleEditKey's check before every key: the undo kind becomes none when the undo
+// record belongs to another buffer than the current one.
+void CheckUndoOwner();
+// Shows a menu text; the Edit menu installs one to retitle its first item whenever the
+// undo kind changes (nullptr: none).
+using UndoMenuProc = void (*)(Chars text);
+void SetUndoMenuProc(UndoMenuProc proc);
+
+// Paste buffer: imports the clipboard, then pastes count times (PASTE).
+void PasteCount(std::int32_t count);
+// Makes the paste buffer anew holding text as its one line and exports it.
+void SetPasteLine(Chars text);
+// The paste buffer's lines to the clipboard (CR LF between lines, a 0 byte after).
+void ExportPasteBuffer();
+// A new paste buffer from the clipboard text.
+void ImportPasteBuffer();
+
+// Closes the select range, redrawing it without highlight.
+void ResetSelect();
+// Opens the select range at the cursor (anchor := cursor).
+void OpenSelect();
+// Select All: the whole text selected, the cursor at its end.
+void SelectAll();
+// The line capacity rule: before n lines are inserted, drops lines from the top of the
+// buffer when its limit would be reached; true when lines were dropped (the caller
+// then redraws the whole screen).
+bool MakeRoomForLines(std::int32_t n);
+
+// ---- Delete commands (registers and undo records as their keys promise) ----
+void DeleteChars(std::int32_t count, bool forward);  // "delete" / "backspace"
+void DeleteWords(std::int32_t count, bool forward);  // del w / delete previous word
+void DeleteLines(std::int32_t count);                // del l: to the start of the next line
+void DeleteToLineEnd(std::int32_t count);            // DEL EOL
+void DeleteToLineStart(std::int32_t count);          // Control/U, ESC
+void DeleteSelectRange();                            // "backspace"/"delete" with a range; Clear
+void UndeleteLine(std::int32_t count);               // UND L
+void UndeleteWord(std::int32_t count);               // UND W
+void ChangeCase(std::int32_t count);                 // CHNGCASE
+
+// ---- Paste buffer commands ----
+void CutToPaste();              // keypad 6: range to the paste buffer, without undo
+void AppendToPaste();           // keypad 9
+void CutWithUndo();             // GOLD "@" (menu Cut)
+void CopyToPaste();             // GOLD "#" (menu Copy)
+void PasteWithUndo(std::int32_t count); // GOLD "$" (menu Paste)
+void ClearPasteBuffer();        // GOLD C
+
+// The key assignment screen ("help", keypad "/"): shown in a window of its own until
+// the next key or click.
+void HelpScreen();
+
+// Learned macros.
+void Learn();
+void StopLearning();
+void ExecuteMacro(std::int32_t count);
+// Ends an executing macro at once (a failed search); redraws when it was not shown.
+void AbortMacro();
+// Appends a key to the macro being learned (Edit-menu commands).
+void AppendMacroKey(std::uint8_t code, char ch);
+
+} // namespace Editor

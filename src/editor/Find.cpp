@@ -1,0 +1,163 @@
+#include "editor/Find.h"
+
+#include <algorithm>
+
+#include "base/NumberIn.h"
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "editor/EditorState.h"
+#include "shell/EditWindows.h"
+#include "store/Lines.h"
+#include "windows/KeyEvents.h"
+
+namespace Find {
+
+namespace {
+
+using Editor::EditorState;
+using Editor::Position;
+
+constexpr char kNoSearchString[] = "No search string";
+constexpr char kFalseLineNumber[] = "False line number";
+constexpr char kNotFound[] = "Search string not found";
+constexpr char kNoSelectActive[] = "No select active ";
+constexpr char kSelectionEmpty[] = "Selection is empty";
+
+EditorState& Ed() { return Editor::State(); }
+
+// The number the search string holds: digits, blanks around them allowed; 0 when it
+// holds anything else.
+std::int32_t LineNumber(base::Chars text) {
+  std::size_t pos = 0;
+  std::int32_t n = 0;
+  if (!NumberIn::ScanInt(text, pos, n)) return 0;
+  while (pos <= text.high && text[pos] == ' ') ++pos;
+  return pos > text.high || text[pos] == 0 ? n : 0;
+}
+
+// Moves the view to a position found by the search steps: the cursor goes back to where
+// the view last showed it, so that PlaceCursor repairs the screen from there.
+void ShowFound(Position old) {
+  EditorState& e = Ed();
+  const Position found = e.cursor;
+  e.cursor = old;
+  Editor::PlaceCursor(found.line, found.column, e.scrollMargin);
+}
+
+// Finds count times or goes to the line; false when a search did not find all.
+bool Next(std::int32_t count) {
+  EditorState& e = Ed();
+  bool ok = true;
+  if (e.searchString[0] == 0) {
+    Editor::ShowEditMessage(kNoSearchString);
+    ok = false;
+  } else if (e.lineNumberSearch) {
+    const std::int32_t line = LineNumber(e.searchString);
+    if (line > 0) {
+      // A number beyond the text goes to its last line.
+      Editor::PlaceCursor(std::min(line, std::max(1, Lines::Count(e.current))), 1, e.scrollMargin);
+    } else {
+      Editor::ShowEditMessage(kFalseLineNumber);
+      ok = false;
+    }
+  } else {
+    const Position old = e.cursor;
+    std::int32_t found = 0;
+    while (found < count && EditWindows::SearchStep(e.searchString)) ++found;
+    if (found > 0) ShowFound(old);
+    if (found < count) {
+      ok = false;
+      Editor::ShowEditMessage(kNotFound);
+      if (e.macro.state == Editor::MacroState::Executing) Editor::AbortMacro();
+    }
+  }
+  Editor::BeginUndo(Editor::UndoKind::None);
+  return ok;
+}
+
+// Deletes the search string's length of text at the cursor, where it matches.
+void DeleteMatch() {
+  const Position at = Ed().cursor;
+  const auto length = static_cast<std::int32_t>(Strings::Length(Ed().searchString));
+  Editor::DeleteToPosition(at.line, at.column + length);
+}
+
+} // namespace
+
+void FindNext(std::int32_t count) { Next(count); }
+
+bool MatchAtCursor() { return EditWindows::MatchAtCursor(Ed().searchString); }
+
+void FindPrompt(std::int32_t count) {
+  EditorState& e = Ed();
+  char answer[Editor::kTextHigh + 1];
+  Strings::Assign(answer, e.searchString);
+  std::uint8_t kind = 0;
+  char ch = 0;
+  std::uint8_t modifiers = 0;
+  const bool keyboard = Editor::PromptLine("Find: ", answer, kind, ch, modifiers);
+  Strings::Assign(e.searchString, answer);
+  if (!keyboard || e.searchString[0] == 0) return;
+  if (kind == KeyEvents::KeyKeypad5) e.direction = Editor::Direction::Backup;
+  if (kind == KeyEvents::KeyKeypad4) e.direction = Editor::Direction::Advance;
+  Next(count);
+}
+
+void FindSelection(std::int32_t count) {
+  EditorState& e = Ed();
+  Editor::BeginUndo(Editor::UndoKind::None);
+  if (!e.selectActive || e.current == nullptr) {
+    Editor::ShowEditMessage(kNoSelectActive);
+    return;
+  }
+  const EditWindows::Range r = EditWindows::SelectRange();
+  const std::string_view line = Lines::View(e.current, r.first.line);
+  const std::size_t from =
+      std::min(line.size(), static_cast<std::size_t>(std::max(1, r.first.column) - 1));
+  std::size_t to = line.size();
+  if (r.last.line == r.first.line) {
+    to = std::clamp(static_cast<std::size_t>(std::max(1, r.last.column) - 1), from, line.size());
+  }
+  if (to == from) {
+    // The search string stays what it was.
+    Editor::ShowEditMessage(kSelectionEmpty);
+    return;
+  }
+  Strings::Assign(e.searchString, base::CharsOf(line.substr(from, to - from)));
+  Editor::ResetSelect();
+  const Position target = e.direction == Editor::Direction::Advance ? r.last : r.first;
+  Editor::PlaceCursor(target.line, target.column, e.scrollMargin);
+  const bool lineNumbers = e.lineNumberSearch;
+  e.lineNumberSearch = false;
+  Next(count);
+  e.lineNumberSearch = lineNumbers;
+}
+
+void Replace(std::int32_t count) {
+  EditorState& e = Ed();
+  Editor::BeginUndo(Editor::UndoKind::None);
+  if (e.selectActive) {
+    const Position anchor = e.anchor;
+    Editor::ResetSelect();
+    Editor::DeleteToPosition(anchor.line, anchor.column);
+    Editor::PasteCount(count);
+    return;
+  }
+  // Each replacement needs a match at the cursor: the text after a replacement is not
+  // the search string unless it matches there again.
+  for (std::int32_t i = 0; i < count && MatchAtCursor(); ++i) {
+    DeleteMatch();
+    Editor::PasteCount(1);
+  }
+}
+
+void Substitute(std::int32_t count) {
+  Editor::BeginUndo(Editor::UndoKind::None);
+  if (!MatchAtCursor()) return;
+  for (std::int32_t i = 0; i < count; ++i) {
+    Replace(1);
+    if (!MatchAtCursor() && !Next(1)) break;
+  }
+}
+
+} // namespace Find

@@ -1,0 +1,178 @@
+// The key assignment screen: the control and GOLD keys, the keypad with the plain label
+// of each key above its GOLD label, and the mouse, in a window of its own until the next
+// key or click.
+#include <algorithm>
+#include <string>
+
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "platform/Toolbox.h"
+#include "shell/EditWindows.h"
+#include "windows/ANSITerm.h"
+#include "windows/KeyEvents.h"
+
+namespace Editor {
+
+namespace {
+
+// The window's outer top left, 12 and 10 pixels into the frame's client area; its caption
+// takes the room above the content, as for the shell's windows.
+constexpr std::int32_t kLeft = 12;
+constexpr std::int32_t kTop = 10;
+constexpr std::int32_t kCaptionRoom = 32;
+constexpr std::int32_t kMaxWidth = 660;
+constexpr std::int32_t kMaxHeight = 424;
+constexpr char kWindowTitle[] = "Help";
+constexpr char kTitle[] = "Editor Key Assignments:";
+constexpr char kContinue[] = " Strike any key or click the mouse to continue... ";
+
+// The left column from row 2; the GOLD M and GOLD T entries show the modes.
+constexpr const char* kKeys[] = {
+    "Insert     GOLD",
+    "Control/H  Beginning of line",
+    "Control/J  Delete previous word",
+    "Control/U  Delete to beginning of line",
+    "Control/W  Rewrite screen",
+    "GOLD C     Clear paste buffer",
+    "GOLD D     Delete buffer",
+    "GOLD E     Set edit buffer",
+    "GOLD F     Find",
+    "GOLD L     Learn macro",
+    nullptr, // GOLD M
+    "GOLD R     Read from a buffer",
+    "GOLD S     Stop learning macro",
+    nullptr, // GOLD T
+    "GOLD W     Write to a buffer",
+    "GOLD X     Execute macro",
+};
+constexpr int kMultiEntry = 10;
+constexpr int kAlignEntry = 13;
+constexpr const char* kMultiOn = "GOLD M     toggle: one / MULTI windows";
+constexpr const char* kMultiOff = "GOLD M     toggle: ONE / multi windows";
+constexpr const char* kAlignOn = "GOLD T     Toggle: fix / ALIGN TAB";
+constexpr const char* kAlignOff = "GOLD T     Toggle: FIX / align TAB";
+
+// The keypad, right of the list from row 2: each key's plain label over its GOLD label.
+constexpr int kKeypadColumn = 41;
+constexpr const char* kKeypad[] = {
+    "+---------+---------+---------+---------+", "|  num.   |  help   | fndnxt  |  del l  |",
+    "|  lock   | FndSel  |  FIND   |  UND L  |", "+---------+---------+---------+---------+",
+    "|  back   | section | append  |  del w  |", "| no gold |  ----   | REPLACE |  UND W  |",
+    "+---------+---------+---------+         |", "| advance | backup  |   cut   |         |",
+    "| BOTTOM  |   TOP   |  PASTE  |         |", "+---------+---------+---------+---------+",
+    "|  word   |   eol   |  char   |  enter  |", "|CHNGCASE | DEL EOL | SPECINS |  SUBS   |",
+    "+---------+---------+---------+         |", "|        line       | select  |         |",
+    "|     OPEN LINE     |  RESET  |         |", "+-------------------+---------+---------+",
+};
+// Below the keypad.
+constexpr const char* kFunctionKeys[] = {
+    "F2         Paste line",
+    "F3         Cut line",
+    "F4         Copy line",
+};
+// Across the whole width, below both columns.
+constexpr const char* kMouse[] = {
+    "Mouse:     single  click   position cursor and remove text selection",
+    "           double  click   select word",
+    "           triple  click   select line",
+    "           shift + click   expand text selection",
+    "           drag            expand text selection",
+    "           click or drag   in first or last line will scroll screen up or down.",
+};
+constexpr int kListRow = 2;
+constexpr int kKeypadRows = static_cast<int>(std::size(kKeypad));
+constexpr int kFunctionRow = kListRow + kKeypadRows;
+constexpr int kMouseRow = kFunctionRow + static_cast<int>(std::size(kFunctionKeys));
+
+// Writes text at (row, column) when the row is a text row; what does not fit is cut.
+void Put(ANSITerm::TextWindow* t, int row, int column, const char* text) {
+  const std::int32_t textRows = t->rows - 1; // the last row is the message line
+  if (row > textRows || column > t->columns) return;
+  std::string shown(text);
+  shown.resize(
+      std::min<std::size_t>(shown.size(), static_cast<std::size_t>(t->columns - column + 1)));
+  ANSITerm::GotoRowCol(t, row, column);
+  ANSITerm::WriteString(t, base::CharsOf(shown));
+}
+
+void Draw(ANSITerm::TextWindow* t) {
+  const EditorState& e = State();
+  ANSITerm::ClearTerminal(t);
+  Put(t, 1, 1, kTitle);
+  for (int i = 0; i < static_cast<int>(std::size(kKeys)); ++i) {
+    const char* text = kKeys[i];
+    if (i == kMultiEntry) text = e.multipleWindows ? kMultiOn : kMultiOff;
+    if (i == kAlignEntry) text = e.fixedTabs ? kAlignOff : kAlignOn;
+    Put(t, kListRow + i, 1, text);
+  }
+  for (int i = 0; i < kKeypadRows; ++i) Put(t, kListRow + i, kKeypadColumn, kKeypad[i]);
+  for (int i = 0; i < static_cast<int>(std::size(kFunctionKeys)); ++i) {
+    Put(t, kFunctionRow + i, kKeypadColumn, kFunctionKeys[i]);
+  }
+  for (int i = 0; i < static_cast<int>(std::size(kMouse)); ++i) Put(t, kMouseRow + i, 1, kMouse[i]);
+  ANSITerm::BeginMessageLine(t);
+  ANSITerm::SetInverse(t, 1);
+  ANSITerm::WriteString(t, kContinue);
+  ANSITerm::SetInverse(t, 0);
+  ANSITerm::EndMessageLine(t);
+  ANSITerm::FlushOutput(t);
+}
+
+} // namespace
+
+void HelpScreen() {
+  EditorState& e = State();
+  const Toolbox::Rect client = Toolbox::FrameClientRect();
+  Toolbox::Rect r{kLeft, kTop + kCaptionRoom, kLeft + kMaxWidth, kTop + kCaptionRoom + kMaxHeight};
+  if (!client.Empty()) {
+    r.right = std::max(r.left + 1, std::min(r.right, client.right - kLeft));
+    r.bottom = std::max(r.top + 1, std::min(r.bottom, client.bottom - kTop));
+  }
+  Toolbox::Window w =
+      Toolbox::NewWindow(r, kWindowTitle, true, Toolbox::kToolWindow, false, nullptr);
+  if (w == nullptr) return;
+  ANSITerm::TextWindow* t = ANSITerm::NewTerminal(false, w);
+  if (t == nullptr) {
+    Toolbox::DisposeWindow(w);
+    return;
+  }
+  ANSITerm::TextWindow* const savedTerminal = e.terminal;
+  const std::int32_t savedWidth = e.width;
+  const std::int32_t savedRows = e.rows;
+  const std::int32_t savedMargin = e.scrollMargin;
+  e.terminal = t;
+  e.width = t->columns;
+  e.rows = std::max(1, t->rows - 1);
+  e.helpShowing = true;
+  Draw(t);
+  for (;;) {
+    std::uint8_t kind = 0;
+    char ch = 0;
+    std::uint8_t modifiers = 0;
+    ReadEditKey(kind, ch, modifiers);
+    if (kind == KeyEvents::KeyNone || kind == KeyEvents::KeyHandled ||
+        kind == KeyEvents::KeyDeactivate || kind == KeyEvents::KeyActivate) {
+      continue;
+    }
+    if (kind == KeyEvents::KeyUpdate) {
+      Draw(t);
+      continue;
+    }
+    break;
+  }
+  e.helpShowing = false;
+  e.terminal = savedTerminal;
+  e.width = savedWidth;
+  e.rows = savedRows;
+  e.scrollMargin = savedMargin;
+  ANSITerm::DisposeTerminal(t);
+  Toolbox::DisposeWindow(w);
+  if (e.current != nullptr) {
+    EditWindows::SaveWindowState();
+    EditWindows::EnterBuffer(e.current);
+    if (e.window != nullptr) Toolbox::SelectWindow(e.window);
+    RedrawScreen();
+  }
+}
+
+} // namespace Editor

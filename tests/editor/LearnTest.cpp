@@ -1,0 +1,139 @@
+// Learned macros as key scripts: learning, replaying with a count, the refusals, the
+// early stop on a failed search, replay without drawing, and the 512-key limit.
+#include <string>
+
+#include "EditorFixture.h"
+#include "base/Strings.h"
+
+namespace {
+
+using Editor::MacroState;
+using Editor::Position;
+using Texts = EditorFixture::Texts;
+
+class LearnTest : public EditorFixture {
+protected:
+  // The recorded keys as "code:char" (the char only for character keys).
+  static std::vector<std::string> Recorded() {
+    std::vector<std::string> keys;
+    const Editor::LearnedMacro& m = E().macro;
+    for (std::int32_t i = 1; i < m.length; ++i) {
+      const Editor::MacroKey& k = m.keys[i - 1];
+      keys.push_back(k.code == KeyEvents::KeyCharacter ? std::string(1, k.ch)
+                                                       : std::to_string(k.code));
+    }
+    return keys;
+  }
+};
+
+const std::string kGold = std::to_string(KeyEvents::KeyInsert);
+
+TEST_F(LearnTest, LearnedKeysReplayCountTimes) {
+  Edit({""});
+  Type("GOLD L");
+  EXPECT_EQ(Message(), "Learning a macro ...");
+  Type("'ab' GOLD S");
+  EXPECT_EQ(Message(), "Stop learning a macro.");
+  EXPECT_EQ(Recorded(), (std::vector<std::string>{"a", "b", kGold, "S"}));
+  Type("GOLD 3 GOLD X");
+  EXPECT_EQ(Lines(), Texts({"abababab"}));
+  EXPECT_EQ(E().macro.state, MacroState::None);
+  EXPECT_EQ(ScreenRow(1), "abababab");
+}
+
+TEST_F(LearnTest, RefusalsSayWhy) {
+  Edit({""});
+  Type("GOLD X");
+  EXPECT_EQ(Message(), "No macro defined.");
+  Type("GOLD S");
+  EXPECT_EQ(Message(), "No macro definition in progress.");
+  EXPECT_EQ(Lines(), Texts({""}));
+}
+
+TEST_F(LearnTest, ExecuteWhileLearningIsRefusedAndNotRecorded) {
+  Edit({""});
+  Type("GOLD L 'a' GOLD 2 GOLD X");
+  EXPECT_EQ(Message(), "Macro execution not allowed in macro definition.  Ignored.");
+  EXPECT_EQ(E().macro.state, MacroState::Learning);
+  Type("'b' GOLD S");
+  // Neither the X nor the GOLD and count before it: the replay types b as b.
+  EXPECT_EQ(Recorded(), (std::vector<std::string>{"a", "b", kGold, "S"}));
+  Type("GOLD X");
+  EXPECT_EQ(Lines(), Texts({"abab"}));
+}
+
+TEST_F(LearnTest, MacroStopsAtOnceWhenASearchFails) {
+  Edit({"x1 x2 x3"});
+  Strings::Assign(E().searchString, "x");
+  Type("GOLD L KPMUL DELETE GOLD S");
+  EXPECT_EQ(Lines(), Texts({"x1 2 x3"}));
+  Type("GOLD 9 GOLD X");
+  // The second run's search fails: its DELETE and the other runs never happen.
+  EXPECT_EQ(Lines(), Texts({"x1 2 3"}));
+  EXPECT_EQ(Message(), "Search string not found");
+  EXPECT_EQ(E().macro.state, MacroState::None);
+  EXPECT_EQ(Cursor(), (Position{1, 6}));
+}
+
+TEST_F(LearnTest, ReplayedPromptsTakeTheirRecordedAnswers) {
+  Edit({""});
+  MakeText({"src"}, "/User/Src");
+  Type("GOLD L GOLD R 'Src' RETURN GOLD S");
+  EXPECT_EQ(Lines(), Texts({"src"}));
+  Type("GOLD 2 GOLD X");
+  EXPECT_EQ(Lines(), Texts({"srcsrcsrc"}));
+}
+
+TEST_F(LearnTest, UnseenReplayStoresMessagesAndDrawsOnceAtTheEnd) {
+  static LearnTest* self = nullptr;
+  static std::vector<std::string> shown; // the message line when F6 ran
+  static std::vector<std::string> held;  // the message the editor held then
+  self = this;
+  E().functionKeys[KeyEvents::KeyF6] = [](std::int32_t, bool) {
+    Editor::ShowEditMessage("noted");
+    shown.push_back(self->MessageRow());
+    held.push_back(Message());
+  };
+  Edit({""});
+  E().showWhileExecuting = false;
+  Type("GOLD L 'a' F6 GOLD S");
+  backend.ClearDisplayList();
+  Type("GOLD 3 GOLD X");
+  EXPECT_EQ(Lines(), Texts({"aaaa"}));
+  EXPECT_EQ(held, (std::vector<std::string>(4, "noted")));
+  EXPECT_EQ(shown, (std::vector<std::string>{"noted", "", "", ""}));
+  // Nothing was drawn while the macro ran; the screen was drawn once when it ended.
+  EXPECT_EQ(ScreenRow(1), "aaaa");
+  int texts = 0;
+  for (const Headless::Drawn& d : backend.DisplayList()) {
+    if (d.command.op == Toolbox::DrawCommand::Op::Text && !d.command.text.empty()) ++texts;
+  }
+  EXPECT_LE(texts, 2); // the repeat count's message and the final row
+}
+
+TEST_F(LearnTest, OnlyTheFirst512KeysAreKept) {
+  Edit({""});
+  std::string keys = "GOLD L";
+  for (int i = 0; i < 300; ++i) keys += " RETURN";
+  for (int i = 0; i < 300; ++i) keys += " a";
+  Type(keys + " GOLD S");
+  EXPECT_EQ(E().macro.length, 513);
+  EXPECT_EQ(Lines().size(), 301u);
+  // No recorded GOLD S ends the runs: the macro runs once whatever the count.
+  Type("GOLD 5 GOLD X");
+  EXPECT_EQ(E().macro.state, MacroState::None);
+  EXPECT_EQ(Lines().size(), 601u);
+  EXPECT_EQ(Lines().back(), std::string(212, 'a'));
+}
+
+TEST_F(LearnTest, MenuCommandsAppendTheirKeysWhileLearning) {
+  Edit({"abc"});
+  Editor::AppendMacroKey(KeyEvents::KeyCharacter, 'z');
+  EXPECT_EQ(E().macro.length, 1); // not learning: nothing
+  Type("GOLD L");
+  Editor::AppendMacroKey(KeyEvents::KeyCharacter, 'z');
+  Type("GOLD S GOLD X");
+  EXPECT_EQ(Lines(), Texts({"zabc"}));
+}
+
+} // namespace

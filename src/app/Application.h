@@ -1,13 +1,12 @@
-// The application module: the program's title and main procedure. Until the shell
-// exists its main procedure only reads events, so the frame answers the platform
-// (painting, Quit through the frame's close box) until the user quits.
+// The application module: the program's main procedure, which runs the keypad editor
+// on the Command window and on whichever edit window comes to front, until Quit.
 #pragma once
 
 namespace Application {
 
 // Installs the main procedure into the start-up layer; called before Startup::Run.
 void Init();
-// Reads events until Quit ends the program.
+// Edits the command text, then the text of each window brought to front, until Quit.
 void Main();
 
 } // namespace Application

@@ -114,14 +114,10 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
 class KeyScriptEvents : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
   }
   void TearDown() override {
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
   // "c97" a character, "v104" a virtual key, with "/modifiers" when there are any.
   std::string Records(const std::string& script) {

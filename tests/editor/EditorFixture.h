@@ -37,9 +37,7 @@ public:
 
   void SetUp() override {
     waiting = nullptr;
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
     Shell::SetEditorStartProc(Editor::Init);
     ASSERT_EQ(Shell::CreateShell(), Startup::ShellStart::Ok);
     ASSERT_TRUE(Shell::OpenShellWindows());
@@ -48,9 +46,7 @@ public:
 
   void TearDown() override {
     waiting = nullptr;
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
 
   // ---- Set-up ----

@@ -21,14 +21,10 @@ constexpr std::uint32_t kShift = Events::kShiftKey;
 class EventsTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
   }
   void TearDown() override {
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
 
   // Dispatches everything the backend has, then takes every queued record.

@@ -19,14 +19,10 @@ namespace {
 class ToolboxTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
   }
   void TearDown() override {
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
 
   // A window of 10 rows of 20 characters, current port.

@@ -312,9 +312,7 @@ TEST_F(TextPositionTest, WindowsMenuKeepsAlphabeticalOrderAndDropsTheLeastRecent
 class EditWindowTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
     char pattern[] = "/tmp/velmarin-editwin-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir = pattern;
@@ -324,9 +322,7 @@ protected:
     command = Shell::CommandWindow();
   }
   void TearDown() override {
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
     std::filesystem::remove_all(dir);
   }
   // A text in /User of n numbered lines.

@@ -68,14 +68,10 @@ class ShellStartTest : public HostDirectoryTest {
 protected:
   void SetUp() override {
     HostDirectoryTest::SetUp();
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
   }
   void TearDown() override {
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
     HostDirectoryTest::TearDown();
   }
   void Start() {

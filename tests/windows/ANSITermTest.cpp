@@ -20,9 +20,7 @@ namespace {
 class TerminalTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
     Buffer::Init();
     Buffer::ShellTree tree;
     ASSERT_TRUE(Buffer::ShellStart(tree));
@@ -30,9 +28,7 @@ protected:
   }
   void TearDown() override {
     ANSITerm::DisposeTerminal(t);
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
 
   // Without scroll bars a 400 x 400 window has 24 rows of 49 columns.

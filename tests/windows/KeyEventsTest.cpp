@@ -37,9 +37,7 @@ void PrintTo(const Key& k, std::ostream* os) {
 class KeyEventsTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    Toolbox::InstallBackend(&backend);
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(Headless::StartPlatform(backend));
     Buffer::Init();
     Buffer::ShellTree tree;
     ASSERT_TRUE(Buffer::ShellStart(tree));
@@ -52,9 +50,7 @@ protected:
   }
   void TearDown() override {
     ANSITerm::DisposeTerminal(t);
-    Events::FreeEventQueue();
-    Toolbox::Shutdown();
-    Toolbox::InstallBackend(nullptr);
+    Headless::StopPlatform();
   }
 
   bool Next(Key& k) {

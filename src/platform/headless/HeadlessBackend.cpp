@@ -694,4 +694,16 @@ void HeadlessBackend::PlayTone(double frequency, double volume) {
 
 void HeadlessBackend::StopTone() { soundLog_.push_back("StopTone"); }
 
+bool StartPlatform(Toolbox::Backend& backend) {
+  Toolbox::InstallBackend(&backend);
+  Toolbox::Init();
+  return Events::InitEventQueue();
+}
+
+void StopPlatform() {
+  Events::FreeEventQueue();
+  Toolbox::Shutdown();
+  Toolbox::InstallBackend(nullptr);
+}
+
 } // namespace Headless

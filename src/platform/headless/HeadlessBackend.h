@@ -285,4 +285,9 @@ private:
   bool clipboardOwned_ = false;
 };
 
+// Installs backend and starts the toolbox and the event queue, as every test of
+// drawing or events needs; false when the queue cannot be had. StopPlatform undoes it.
+bool StartPlatform(Toolbox::Backend& backend);
+void StopPlatform();
+
 } // namespace Headless

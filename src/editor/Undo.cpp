@@ -66,20 +66,10 @@ Position Cursor() {
   return p;
 }
 
-// The text between two positions of the current buffer, split at its line breaks.
+// The text between two positions of the current buffer, split at its line breaks;
+// at least one (empty) line.
 std::vector<std::string> RangeLines(Position from, Position to) {
-  const Ref b = Ed().current;
-  std::vector<std::string> parts;
-  for (std::int32_t line = from.line; line <= to.line; ++line) {
-    std::string text = LineText(b, line);
-    if (line == to.line) {
-      text.resize(std::min(text.size(), static_cast<std::size_t>(std::max(0, to.column - 1))));
-    }
-    if (line == from.line) {
-      text.erase(0, std::min(text.size(), static_cast<std::size_t>(std::max(0, from.column - 1))));
-    }
-    parts.push_back(std::move(text));
-  }
+  std::vector<std::string> parts = EditWindows::RangeLines(from, to);
   if (parts.empty()) parts.emplace_back();
   return parts;
 }

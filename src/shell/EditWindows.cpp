@@ -641,9 +641,10 @@ Range SelectRange() {
   return anchorFirst ? Range{a, c} : Range{c, a};
 }
 
-bool CopyRange(Ref target, Position from, Position to) {
+std::vector<std::string> RangeLines(Position from, Position to) {
   const Ref b = Ed().current;
-  if (b == nullptr || target == nullptr) return false;
+  std::vector<std::string> parts;
+  if (b == nullptr) return parts;
   for (std::int32_t line = from.line; line <= to.line; ++line) {
     std::string text = LineText(b, line);
     if (line == to.line) {
@@ -652,6 +653,14 @@ bool CopyRange(Ref target, Position from, Position to) {
     if (line == from.line) {
       text.erase(0, std::min(text.size(), static_cast<std::size_t>(std::max(0, from.column - 1))));
     }
+    parts.push_back(std::move(text));
+  }
+  return parts;
+}
+
+bool CopyRange(Ref target, Position from, Position to) {
+  if (Ed().current == nullptr || target == nullptr) return false;
+  for (const std::string& text : RangeLines(from, to)) {
     if (!Lines::Append(target, text)) return false;
   }
   return true;

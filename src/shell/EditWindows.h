@@ -9,6 +9,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "base/Chars.h"
 #include "editor/EditorState.h"
@@ -162,6 +164,9 @@ Range SelectRange();
 // Appends the range from..to of the current buffer to target, one line per text line;
 // a range ending in column 1 adds an empty last line. False when a line could not be
 // appended (the lines before it stay).
+// The text between two positions of the current buffer, one string a line: the part
+// of line from.line from its column, whole lines, the part of to.line before its column.
+std::vector<std::string> RangeLines(Position from, Position to);
 [[nodiscard]] bool CopyRange(Buffer::Ref target, Position from, Position to);
 // Inserts source's text at the cursor; the cursor goes after it. False (and nothing
 // changed) when memory runs out.

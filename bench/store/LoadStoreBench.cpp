@@ -11,7 +11,8 @@
 //   StoreText / std::ofstream      at most 1.2
 //   peak memory / file size        at most 2.5
 // The load ratios are given twice: for the repeated loads of the benchmark loop, and
-// for the first load of a fresh process (which also gives the peak resident size).
+// for the first load of a fresh process (which also gives the peak resident size; the
+// median of three processes).
 #include <benchmark/benchmark.h>
 
 #include <fcntl.h>
@@ -20,12 +21,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,15 +46,16 @@ namespace {
 constexpr std::int64_t kMillion = 1'000'000;
 constexpr char kPeakChildVariable[] = "VELMARIN_LOADSTORE_PEAK";
 
-// Seconds per iteration of the last run of each benchmark, for the summary.
-std::map<std::string, double> secondsPerIteration;
+// Seconds per iteration of every run of each benchmark (one per repetition), for the
+// summary, which takes their median.
+std::map<std::string, std::vector<double>> secondsPerIteration;
 
 struct Timer {
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
   void Record(benchmark::State& state, const std::string& name) const {
     if (state.iterations() == 0) return;
     const std::chrono::duration<double> total = std::chrono::steady_clock::now() - start;
-    secondsPerIteration[name] = total.count() / double(state.iterations());
+    secondsPerIteration[name].push_back(total.count() / double(state.iterations()));
   }
 };
 
@@ -278,7 +282,7 @@ struct ChildFigures {
 };
 
 // Runs PeakChild for file in a new copy of this program.
-bool RunChild(const std::string& file, ChildFigures& figures) {
+bool RunChildOnce(const std::string& file, ChildFigures& figures) {
   const std::string variable = std::string(kPeakChildVariable) + "=" + file;
   const std::string command = "env '" + variable + "' /proc/" + std::to_string(getpid()) + "/exe";
   FILE* child = popen(command.c_str(), "r");
@@ -291,10 +295,27 @@ bool RunChild(const std::string& file, ChildFigures& figures) {
   return ok;
 }
 
+// The median time of three fresh processes and the largest peak among them: the time
+// a fresh process takes varies with how quickly the host finds memory for it.
+bool RunChild(const std::string& file, ChildFigures& figures) {
+  ChildFigures runs[3];
+  for (ChildFigures& run : runs)
+    if (!RunChildOnce(file, run)) return false;
+  std::sort(std::begin(runs), std::end(runs),
+            [](const ChildFigures& a, const ChildFigures& b) { return a.seconds < b.seconds; });
+  figures = runs[1];
+  for (const ChildFigures& run : runs) figures.peak = std::max(figures.peak, run.peak);
+  return true;
+}
+
 void Summary() {
   auto seconds = [](const std::string& key) {
     const auto it = secondsPerIteration.find(key);
-    return it == secondsPerIteration.end() ? 0.0 : it->second;
+    if (it == secondsPerIteration.end()) return 0.0;
+    std::vector<double> runs = it->second;
+    std::sort(runs.begin(), runs.end());
+    const std::size_t n = runs.size();
+    return n % 2 == 1 ? runs[n / 2] : (runs[n / 2 - 1] + runs[n / 2]) / 2;
   };
   auto line = [](const char* what, double ratio, double goal, double stretch) {
     if (ratio <= 0) return;
@@ -303,7 +324,7 @@ void Summary() {
                 ratio <= goal ? "met" : "MISSED");
   };
   const double load2 = seconds("LoadText/2M");
-  std::printf("\nLoad and store, 2M lines (ratios of seconds per iteration):\n");
+  std::printf("\nLoad and store, 2M lines (ratios of median seconds per iteration):\n");
   if (seconds("wc -l/2M") > 0) line("LoadText / wc -l", load2 / seconds("wc -l/2M"), 25, 12);
   if (seconds("vector<string>/2M") > 0)
     line("LoadText / vector<string>", load2 / seconds("vector<string>/2M"), 1.0, 0);
@@ -314,8 +335,8 @@ void Summary() {
   ChildFigures two, four;
   if (RunChild(DataFile(2 * kMillion), two) && RunChild(DataFile(4 * kMillion), four)) {
     const double size = double(fs::file_size(DataFile(2 * kMillion)));
-    std::printf("First load in a fresh process: 2M %.0f ms, 4M %.0f ms\n", two.seconds * 1000,
-                four.seconds * 1000);
+    std::printf("First load in a fresh process (median of 3): 2M %.0f ms, 4M %.0f ms\n",
+                two.seconds * 1000, four.seconds * 1000);
     if (seconds("wc -l/2M") > 0)
       line("fresh LoadText / wc -l", two.seconds / seconds("wc -l/2M"), 25, 12);
     if (seconds("vector<string>/2M") > 0)

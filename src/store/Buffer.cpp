@@ -1,5 +1,6 @@
 #include "store/Buffer.h"
 
+#include <sys/mman.h>
 #include <sys/sysinfo.h>
 
 #include <algorithm>
@@ -8,10 +9,24 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 #include <string>
+#include <vector>
 
 #include "base/Strings.h"
 #include "store/Lines.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VELMARIN_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VELMARIN_ASAN 1
+#endif
+#endif
+#ifdef VELMARIN_ASAN
+#include <sanitizer/asan_interface.h>
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace Buffer {
 
@@ -55,14 +70,16 @@ constexpr std::int32_t kNil = 0; // node 0 is never used: it stands for "none"
 constexpr std::int32_t kFan = 16;
 constexpr std::int32_t kHalf = kFan / 2; // every node but the root holds at least this many
 
+// The fields are in the order a search reads them, so that a leaf (which has no use
+// for the children) takes the first four cache lines of a node only.
 struct Node {
-  char* key[kFan];          // leaf: range addresses; inner: lowest address below each child
-  std::int32_t size[kFan];  // leaf: range sizes; inner: largest range size below each child
-  std::int32_t child[kFan]; // inner nodes only
   std::int32_t count;
   std::int32_t parent;     // kNil for the root
   std::int32_t prev, next; // leaves only: the neighbouring leaves in address order
   bool leaf;
+  char* key[kFan];          // leaf: range addresses; inner: lowest address below each child
+  std::int32_t size[kFan];  // leaf: range sizes; inner: largest range size below each child
+  std::int32_t child[kFan]; // inner nodes only
 };
 
 // An entry of a leaf; node kNil for none. A slot equal to the count is the place just
@@ -70,6 +87,33 @@ struct Node {
 struct Place {
   std::int32_t node;
   std::int32_t slot;
+};
+
+// The segment list of a heap runs in descending address order, and a new segment goes
+// where its address belongs. The host hands out blocks in any order (memory a store
+// gave back comes again in no particular order), so a walk down the list to that place
+// would grow with the segments; this index of the segment records by block address
+// finds the place in logarithmic time instead. It only ever grows: segments leave a
+// heap all at once, and the index goes with them. A B+-tree like the free-range index,
+// without the sizes; in an inner node key[e] (e >= 1) is the lowest address below
+// child e at the time the child was split off, which stays a valid separator.
+constexpr std::int32_t kSegmentFan = 32;
+constexpr std::int32_t kSegmentDepth = 16; // far above the 8 levels 2^31 segments need
+
+struct SegmentNode {
+  char* key[kSegmentFan];
+  std::uintptr_t item[kSegmentFan]; // leaf: the Segment record; inner: the child's number
+  std::int32_t count;
+  bool leaf;
+};
+
+struct SegmentIndex {
+  SegmentNode* nodes;
+  std::int32_t capacity; // nodes in the pool
+  std::int32_t top;      // nodes handed out of the pool
+  std::int32_t root;
+  std::int32_t levels; // inner levels above the leaves
+  std::int32_t count;  // segments in the index
 };
 
 // Lives in host memory and belongs to the buffer; released with its blocks.
@@ -84,6 +128,8 @@ struct FreeIndex {
   std::int32_t root;
   std::int32_t count;       // ranges in the index
   std::int64_t outstanding; // ranges handed out minus ranges taken back
+  std::int64_t covers;      // the most ranges the pool holds the nodes for
+  SegmentIndex* segments;   // the heap's segment records by address; nullptr until needed
 };
 
 struct State {
@@ -130,27 +176,263 @@ bool RequestAllowed() {
   return true;
 }
 
-// A zero-filled block of size bytes. One granule more is taken and never handed out,
-// so that two system blocks are never adjacent and no free range can span two.
-char* SystemBlock(std::int64_t size) {
-  if (!RequestAllowed()) return nullptr;
-  void* p = std::calloc(static_cast<std::size_t>(size + kGranule), 1);
-  if (p == nullptr) return nullptr;
-  if (reinterpret_cast<std::uintptr_t>(p) % kGranule != 0) {
-    std::free(p);
-    return nullptr;
+std::int64_t RoundUp(std::int64_t size, std::int64_t unit) {
+  return (size + unit - 1) / unit * unit;
+}
+
+// ---- the block arena
+//
+// Nearly every system block has the smallest size, and a large text takes tens of
+// thousands of them. Asking the host for each one costs a call and, for fresh memory,
+// a page fault every other block. Instead they come from chunks of 2 MB taken from the
+// host at once, aligned to their size, so that the host can back a chunk with one
+// large page and a block's chunk follows from its address. A chunk is carved into
+// slots of one block and the granule that keeps blocks apart; the slots given back
+// are kept in a list of the chunk's own and handed out again first. A chunk whose
+// every slot is free goes back to the host, but for a few kept for the next requests.
+//
+// Directories hold the records and segment records of their entries, and outlive
+// them; a block of a directory in a chunk would keep the chunk from the host long
+// after the buffers around it are gone. So directories take their blocks from chunks
+// of their own.
+constexpr std::int64_t kChunkSize = std::int64_t{2} << 20;
+constexpr std::int64_t kSlotSize = kSystemUnit + kGranule;
+constexpr std::int64_t kChunkHead = 64; // the chunk's record, at its start
+constexpr std::int32_t kChunkSlots =
+    static_cast<std::int32_t>((kChunkSize - kChunkHead) / kSlotSize);
+constexpr std::int32_t kSpareChunks = 4;
+
+enum ChunkUse { kForDirectories, kForOthers, kChunkUses };
+
+struct Chunk {
+  Chunk* prev; // the chunks of its use with a free slot, most recently opened first
+  Chunk* next;
+  char* freeSlots;     // slots given back, linked through their first word
+  std::int32_t carved; // slots ever handed out; the ones after them are untouched and zero
+  std::int32_t used;   // slots handed out now
+  ChunkUse use;
+  bool open; // in the list of chunks with a free slot
+};
+static_assert(sizeof(Chunk) <= kChunkHead && kChunkHead % kGranule == 0);
+
+struct Arena {
+  Chunk* open[kChunkUses] = {};
+  std::int32_t chunks = 0;
+  std::int32_t idle = 0; // chunks without a slot in use, all of them open
+};
+
+Arena arena;
+
+// In the sanitizer builds, host memory of the store that is not handed out is off
+// limits: free slots, the granules between blocks, the tails of large blocks.
+void Poison([[maybe_unused]] const void* p, [[maybe_unused]] std::int64_t n) {
+#ifdef VELMARIN_ASAN
+  ASAN_POISON_MEMORY_REGION(p, static_cast<std::size_t>(n));
+#endif
+}
+
+void Unpoison([[maybe_unused]] const void* p, [[maybe_unused]] std::int64_t n) {
+#ifdef VELMARIN_ASAN
+  ASAN_UNPOISON_MEMORY_REGION(p, static_cast<std::size_t>(n));
+#endif
+}
+
+// Host mappings hold records that point to host memory (the indexes); the leak checker
+// of the sanitizer builds must search them as it does the host's heap.
+void Mapped([[maybe_unused]] const void* p, [[maybe_unused]] std::int64_t n) {
+#ifdef VELMARIN_ASAN
+  __lsan_register_root_region(p, static_cast<std::size_t>(n));
+#endif
+}
+
+void Unmapped([[maybe_unused]] const void* p, [[maybe_unused]] std::int64_t n) {
+#ifdef VELMARIN_ASAN
+  __lsan_unregister_root_region(p, static_cast<std::size_t>(n));
+#endif
+}
+
+void OpenChunk(Chunk* c) {
+  Chunk*& first = arena.open[c->use];
+  c->prev = nullptr;
+  c->next = first;
+  if (first != nullptr) first->prev = c;
+  first = c;
+  c->open = true;
+}
+
+void CloseChunk(Chunk* c) {
+  if (c->prev != nullptr) {
+    c->prev->next = c->next;
+  } else {
+    arena.open[c->use] = c->next;
   }
+  if (c->next != nullptr) c->next->prev = c->prev;
+  c->open = false;
+}
+
+// size bytes (a multiple of kChunkSize) aligned to kChunkSize, zero-filled and backed
+// by large pages where the host has them, or nullptr.
+void* MapChunks(std::int64_t bytes) {
+  const auto size = static_cast<std::size_t>(bytes);
+  const auto align = static_cast<std::size_t>(kChunkSize);
+  void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (p == MAP_FAILED) return nullptr;
+  if (reinterpret_cast<std::uintptr_t>(p) % align != 0) {
+    // Take one alignment more and cut the aligned part out of it.
+    ::munmap(p, size);
+    const std::size_t wide = size + align;
+    p = ::mmap(nullptr, wide, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    char* const base = static_cast<char*>(p);
+    const std::uintptr_t misalignment = reinterpret_cast<std::uintptr_t>(base) % align;
+    char* const aligned = misalignment == 0 ? base : base + (align - misalignment);
+    if (aligned > base) ::munmap(base, static_cast<std::size_t>(aligned - base));
+    if (base + wide > aligned + size) {
+      ::munmap(aligned + size, static_cast<std::size_t>(base + wide - (aligned + size)));
+    }
+    p = aligned;
+  }
+  ::madvise(p, size, MADV_HUGEPAGE);
+  Mapped(p, bytes);
+  return p;
+}
+
+void UnmapChunks(void* p, std::int64_t bytes) {
+  Unmapped(p, bytes);
+  Unpoison(p, bytes);
+  ::munmap(p, static_cast<std::size_t>(bytes));
+}
+
+void ReleaseChunk(Chunk* c) {
+  CloseChunk(c);
+  --arena.chunks;
+  --arena.idle;
+  UnmapChunks(c, kChunkSize);
+}
+
+Chunk* NewChunk(ChunkUse use) {
+  void* p = MapChunks(kChunkSize);
+  if (p == nullptr) return nullptr;
+  auto* c = ::new (p) Chunk{nullptr, nullptr, nullptr, 0, 0, use, false};
+  Poison(static_cast<char*>(p) + kChunkHead, kChunkSize - kChunkHead);
+  OpenChunk(c);
+  ++arena.chunks;
+  ++arena.idle;
+  return c;
+}
+
+// A zero-filled slot for a block of the smallest size, or nullptr.
+char* SlotBlock(ChunkUse use) {
+  Chunk* c = arena.open[use] != nullptr ? arena.open[use] : NewChunk(use);
+  if (c == nullptr) return nullptr;
+  char* p;
+  if (c->freeSlots != nullptr) {
+    p = c->freeSlots;
+    Unpoison(p, kSystemUnit);
+    std::memcpy(&c->freeSlots, p, sizeof p);
+    std::memset(p, 0, kSystemUnit);
+  } else {
+    p = reinterpret_cast<char*>(c) + kChunkHead + c->carved * kSlotSize;
+    ++c->carved;
+    Unpoison(p, kSystemUnit);
+  }
+  if (c->used++ == 0) --arena.idle;
+  if (c->freeSlots == nullptr && c->carved == kChunkSlots) CloseChunk(c);
+  return p;
+}
+
+void ReleaseSlot(char* p) {
+  auto* c = reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(p) &
+                                     ~std::uintptr_t(kChunkSize - 1));
+  std::memcpy(p, &c->freeSlots, sizeof p);
+  c->freeSlots = p;
+  Poison(p, kSystemUnit);
+  if (!c->open) OpenChunk(c);
+  if (--c->used > 0) return;
+  ++arena.idle;
+  if (arena.idle > kSpareChunks) ReleaseChunk(c);
+}
+
+// Gives every chunk without a slot in use back to the host.
+void ReleaseIdleChunks() {
+  for (Chunk* first : arena.open) {
+    for (Chunk* c = first; c != nullptr;) {
+      Chunk* next = c->next;
+      if (c->used == 0) ReleaseChunk(c);
+      c = next;
+    }
+  }
+}
+
+// The host memory behind a block of at least kChunkSize bytes: whole chunks, so that
+// it is backed by large pages too; the tail past the block is never touched.
+std::int64_t MappedBytes(std::int64_t size) { return RoundUp(size + kGranule, kChunkSize); }
+
+// A zero-filled block of size bytes for b. One granule more is taken and never handed
+// out, so that two system blocks are never adjacent and no free range can span two.
+char* SystemBlock(Ref b, std::int64_t size) {
+  if (!RequestAllowed()) return nullptr;
+  char* p;
+  if (size == kSystemUnit) {
+    p = SlotBlock(b->kind == BufferKind::Directory ? kForDirectories : kForOthers);
+  } else if (size >= kChunkSize) {
+    p = static_cast<char*>(MapChunks(MappedBytes(size)));
+    if (p != nullptr) Poison(p + size, MappedBytes(size) - size);
+  } else {
+    p = static_cast<char*>(std::calloc(static_cast<std::size_t>(size + kGranule), 1));
+    if (p != nullptr && reinterpret_cast<std::uintptr_t>(p) % kGranule != 0) {
+      std::free(p);
+      p = nullptr;
+    }
+  }
+  if (p == nullptr) return nullptr;
   state.systemBytes += size;
-  return static_cast<char*>(p);
+  return p;
 }
 
 void ReleaseSystemBlock(void* address, std::int64_t size) {
-  std::free(address);
+  if (size == kSystemUnit) {
+    ReleaseSlot(static_cast<char*>(address));
+  } else if (size >= kChunkSize) {
+    UnmapChunks(address, MappedBytes(size));
+  } else {
+    std::free(address);
+  }
   state.systemBytes -= size;
 }
 
-std::int64_t RoundUp(std::int64_t size, std::int64_t unit) {
-  return (size + unit - 1) / unit * unit;
+// Host memory for the node pools of the indexes. A pool that grows large gets a
+// mapping of its own, which grows without copying and whose tail takes no memory until
+// it is touched: the free-range pool is kept large enough for every range its heap has
+// handed out, far more than it normally uses.
+constexpr std::size_t kMappedPool = std::size_t{1} << 18;
+
+// The pool at old (oldBytes, nullptr for none) grown to bytes, or nullptr (old is
+// still valid then).
+void* GrowPoolMemory(void* old, std::size_t oldBytes, std::size_t bytes) {
+  if (bytes < kMappedPool) return std::realloc(old, bytes);
+  void* p;
+  if (old != nullptr && oldBytes >= kMappedPool) {
+    p = ::mremap(old, oldBytes, bytes, MREMAP_MAYMOVE);
+    if (p == MAP_FAILED) return nullptr;
+  } else {
+    p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED) return nullptr;
+    if (old != nullptr) {
+      std::memcpy(p, old, oldBytes);
+      std::free(old);
+    }
+  }
+  return p;
+}
+
+void FreePoolMemory(void* p, std::size_t bytes) {
+  if (p == nullptr) return;
+  if (bytes >= kMappedPool) {
+    ::munmap(p, bytes);
+  } else {
+    std::free(p);
+  }
 }
 
 FreeRange* RangeAt(char* address) { return reinterpret_cast<FreeRange*>(address); }
@@ -160,6 +442,15 @@ FreeRange* RangeAt(char* address) { return reinterpret_cast<FreeRange*>(address)
 FreeIndex* IndexOf(Ref b) { return static_cast<FreeIndex*>(b->freeIndex); }
 
 Node& At(FreeIndex* t, std::int32_t i) { return t->nodes[i]; }
+
+// Asks for every cache line of node i at once. A search reads a node's addresses or
+// sizes first and only then the child to go on with, and an update of a leaf reads its
+// sizes after its addresses; in a large index each of those would be a miss of its own
+// after the one before.
+void Prefetch(FreeIndex* t, std::int32_t i) {
+  const char* p = reinterpret_cast<const char*>(&t->nodes[i]);
+  for (std::size_t offset = 0; offset < sizeof(Node); offset += 64) __builtin_prefetch(p + offset);
+}
 
 std::int32_t Largest(const Node& n) {
   std::int32_t m = 0;
@@ -378,6 +669,7 @@ Place Locate(FreeIndex* t, const char* a) {
     std::int32_t k = 0;
     for (std::int32_t e = 1; e < n.count; ++e) k += n.key[e] <= a;
     i = n.child[k];
+    Prefetch(t, i);
   }
   const Node& n = At(t, i);
   std::int32_t k = 0;
@@ -398,6 +690,13 @@ Place After(FreeIndex* t, Place p) {
 
 char* KeyAt(FreeIndex* t, Place p) { return At(t, p.node).key[p.slot]; }
 std::int32_t SizeAt(FreeIndex* t, Place p) { return At(t, p.node).size[p.slot]; }
+
+// The range after the one at p, nullptr for none: what its link in the free list says,
+// read from the index, which is at hand, rather than from the free memory.
+FreeRange* NextRange(FreeIndex* t, Place p) {
+  const Place q = After(t, {p.node, p.slot + 1});
+  return q.node == kNil ? nullptr : RangeAt(KeyAt(t, q));
+}
 
 // Changes the range at p; its address keeps its place among the others.
 void Update(FreeIndex* t, Place p, char* address, std::int32_t size) {
@@ -426,29 +725,181 @@ Place FirstFit(FreeIndex* t, std::int32_t size) {
     while (n.size[k] < size) ++k;
     if (n.leaf) return {i, k};
     i = n.child[k];
+    Prefetch(t, i);
   }
+}
+
+// ---- the segment index
+
+void DropSegmentIndex(FreeIndex* t) {
+  if (t == nullptr || t->segments == nullptr) return;
+  FreePoolMemory(t->segments->nodes,
+                 static_cast<std::size_t>(t->segments->capacity) * sizeof(SegmentNode));
+  std::free(t->segments);
+  t->segments = nullptr;
+}
+
+// Makes the pool hold the nodes one more insertion may take: one for every level it
+// splits and one for a new root.
+bool ReserveSegmentNodes(SegmentIndex* x) {
+  const std::int64_t needed = std::int64_t{x->top} + x->levels + 2;
+  if (needed <= x->capacity) return true;
+  if (x->levels + 2 >= kSegmentDepth) return false;
+  const std::int64_t capacity = std::max<std::int64_t>({needed, 2 * std::int64_t{x->capacity}, 8});
+  if (capacity > std::numeric_limits<std::int32_t>::max() / 2 || !RequestAllowed()) return false;
+  void* nodes =
+      GrowPoolMemory(x->nodes, static_cast<std::size_t>(x->capacity) * sizeof(SegmentNode),
+                     static_cast<std::size_t>(capacity) * sizeof(SegmentNode));
+  if (nodes == nullptr) return false;
+  x->nodes = static_cast<SegmentNode*>(nodes);
+  x->capacity = static_cast<std::int32_t>(capacity);
+  return true;
+}
+
+// Enters s (whose block is not in the index yet) and returns the segment of the lowest
+// block above it, nullptr when there is none. Needs ReserveSegmentNodes first.
+Segment* EnterSegment(SegmentIndex* x, Segment* s) {
+  char* const a = static_cast<char*>(s->address);
+  SegmentNode* const nodes = x->nodes;
+  struct Step {
+    std::int32_t node, slot;
+  } path[kSegmentDepth];
+  std::int32_t i = x->root;
+  std::int32_t level = 0;
+  while (!nodes[i].leaf) {
+    const SegmentNode& n = nodes[i];
+    std::int32_t k = 0;
+    for (std::int32_t e = 1; e < n.count; ++e) k += n.key[e] < a;
+    path[level++] = {i, k};
+    i = static_cast<std::int32_t>(n.item[k]);
+  }
+  std::int32_t k = 0;
+  for (std::int32_t e = 0; e < nodes[i].count; ++e) k += nodes[i].key[e] < a;
+  // The neighbour above: the next entry of this leaf, or the first of the next subtree.
+  Segment* above = nullptr;
+  if (k < nodes[i].count) {
+    above = reinterpret_cast<Segment*>(nodes[i].item[k]);
+  } else {
+    for (std::int32_t l = level; l-- > 0;) {
+      const SegmentNode& n = nodes[path[l].node];
+      if (path[l].slot + 1 == n.count) continue;
+      std::int32_t j = static_cast<std::int32_t>(n.item[path[l].slot + 1]);
+      while (!nodes[j].leaf) j = static_cast<std::int32_t>(nodes[j].item[0]);
+      above = reinterpret_cast<Segment*>(nodes[j].item[0]);
+      break;
+    }
+  }
+  ++x->count;
+  char* key = a;
+  std::uintptr_t item = reinterpret_cast<std::uintptr_t>(s);
+  for (;;) {
+    SegmentNode& n = nodes[i];
+    if (n.count < kSegmentFan) {
+      std::copy_backward(n.key + k, n.key + n.count, n.key + n.count + 1);
+      std::copy_backward(n.item + k, n.item + n.count, n.item + n.count + 1);
+      n.key[k] = key;
+      n.item[k] = item;
+      ++n.count;
+      return above;
+    }
+    // Full: split. An entry past the end (blocks arriving in ascending order) leaves
+    // this node full and starts the new one; otherwise each gets half.
+    const std::int32_t m = x->top++;
+    SegmentNode& high = nodes[m];
+    const std::int32_t keep = k == kSegmentFan ? kSegmentFan : kSegmentFan / 2;
+    high.leaf = n.leaf;
+    high.count = kSegmentFan - keep;
+    std::copy(n.key + keep, n.key + kSegmentFan, high.key);
+    std::copy(n.item + keep, n.item + kSegmentFan, high.item);
+    n.count = keep;
+    SegmentNode& into = k <= keep && k < kSegmentFan ? n : high;
+    const std::int32_t at = &into == &n ? k : k - keep;
+    std::copy_backward(into.key + at, into.key + into.count, into.key + into.count + 1);
+    std::copy_backward(into.item + at, into.item + into.count, into.item + into.count + 1);
+    into.key[at] = key;
+    into.item[at] = item;
+    ++into.count;
+    key = high.key[0];
+    item = static_cast<std::uintptr_t>(m);
+    if (level == 0) {
+      const std::int32_t r = x->top++;
+      nodes[r].leaf = false;
+      nodes[r].count = 2;
+      nodes[r].key[0] = n.key[0];
+      nodes[r].item[0] = static_cast<std::uintptr_t>(i);
+      nodes[r].key[1] = key;
+      nodes[r].item[1] = item;
+      x->root = r;
+      ++x->levels;
+      return above;
+    }
+    --level;
+    i = path[level].node;
+    k = path[level].slot + 1;
+  }
+}
+
+// b's segment index, built from the list when b has none. nullptr when host memory
+// runs out.
+SegmentIndex* SegmentIndexOf(Ref b) {
+  FreeIndex* t = IndexOf(b);
+  if (t->segments != nullptr) return t->segments;
+  if (!RequestAllowed()) return nullptr;
+  auto* x = static_cast<SegmentIndex*>(std::malloc(sizeof(SegmentIndex)));
+  if (x == nullptr) return nullptr;
+  *x = SegmentIndex{nullptr, 0, 0, 0, 0, 0};
+  if (!ReserveSegmentNodes(x)) {
+    std::free(x);
+    return nullptr;
+  }
+  x->top = 1;
+  x->nodes[0].leaf = true;
+  x->nodes[0].count = 0;
+  t->segments = x;
+  for (Segment* s = b->segments; s != nullptr; s = s->next) {
+    if (!ReserveSegmentNodes(x)) {
+      DropSegmentIndex(t);
+      return nullptr;
+    }
+    EnterSegment(x, s);
+  }
+  return x;
 }
 
 void ReleaseIndex(Ref b) {
   FreeIndex* t = IndexOf(b);
   if (t == nullptr) return;
-  std::free(t->nodes);
+  DropSegmentIndex(t);
+  FreePoolMemory(t->nodes, static_cast<std::size_t>(t->capacity) * sizeof(Node));
   std::free(t);
   b->freeIndex = nullptr;
 }
 
 // Makes the pool hold the nodes for n ranges. False when host memory runs out.
 bool GrowPool(FreeIndex* t, std::int64_t n) {
+  if (n <= t->covers) return true;
   const std::int64_t needed = NodesFor(n) + 1;
   if (needed <= t->capacity) return true;
   if (needed > std::numeric_limits<std::int32_t>::max() / 2) return false;
   const std::int64_t capacity = std::max(needed, 2 * std::int64_t{t->capacity});
   if (!RequestAllowed()) return false;
-  void* nodes = std::realloc(t->nodes, static_cast<std::size_t>(capacity) * sizeof(Node));
+  void* nodes = GrowPoolMemory(t->nodes, static_cast<std::size_t>(t->capacity) * sizeof(Node),
+                               static_cast<std::size_t>(capacity) * sizeof(Node));
   if (nodes == nullptr) return false;
   t->nodes = static_cast<Node*>(nodes);
   t->capacity = static_cast<std::int32_t>(capacity);
   if (t->root == kNil) t->root = NewNode(t, true);
+  // Every allocation asks; the answer for the pool as it now is comes from one search.
+  std::int64_t low = n, high = (kHalf - 1) * capacity;
+  while (low < high) {
+    const std::int64_t mid = low + (high - low + 1) / 2;
+    if (NodesFor(mid) + 1 <= capacity) {
+      low = mid;
+    } else {
+      high = mid - 1;
+    }
+  }
+  t->covers = low;
   return true;
 }
 
@@ -458,7 +909,7 @@ bool MakeFreeIndex(Ref b) {
   if (!RequestAllowed()) return false;
   auto* t = static_cast<FreeIndex*>(std::malloc(sizeof(FreeIndex)));
   if (t == nullptr) return false;
-  *t = FreeIndex{nullptr, 0, 1, kNil, kNil, 0, 0};
+  *t = FreeIndex{nullptr, 0, 1, kNil, kNil, 0, 0, -1, nullptr};
   b->freeIndex = t;
   return true;
 }
@@ -491,14 +942,15 @@ bool LinkRange(Ref b, char* address, std::int64_t size) {
   if (above.node != kNil && KeyAt(t, above) < end) return false;
   const bool joinsBelow = below.node != kNil && KeyAt(t, below) + SizeAt(t, below) == address;
   const bool joinsAbove = above.node != kNil && KeyAt(t, above) == end;
+  // The sizes and links of the neighbours come from the index; the free memory is
+  // only written, which does not hold the processor up where it is not in the cache.
   if (joinsBelow) {
     FreeRange* low = RangeAt(KeyAt(t, below));
     // Ranges never span two system blocks, so the sum fits.
-    std::int64_t merged = low->size + size;
+    std::int64_t merged = SizeAt(t, below) + size;
     if (joinsAbove) {
-      FreeRange* high = RangeAt(KeyAt(t, above));
-      merged += high->size;
-      low->next = high->next;
+      merged += SizeAt(t, above);
+      low->next = NextRange(t, above);
     }
     low->size = static_cast<std::int32_t>(merged);
     // An update moves no entries, so the place of the range above still holds.
@@ -508,9 +960,8 @@ bool LinkRange(Ref b, char* address, std::int64_t size) {
   }
   FreeRange* range = RangeAt(address);
   if (joinsAbove) {
-    FreeRange* high = RangeAt(KeyAt(t, above));
-    range->next = high->next;
-    range->size = static_cast<std::int32_t>(size + high->size);
+    range->next = NextRange(t, above);
+    range->size = static_cast<std::int32_t>(size + SizeAt(t, above));
     Update(t, above, address, range->size);
   } else {
     range->next = above.node == kNil ? nullptr : RangeAt(KeyAt(t, above));
@@ -533,13 +984,13 @@ char* Take(Ref b, Place p, std::int32_t size) {
   char* address = KeyAt(t, p);
   FreeRange* range = RangeAt(address);
   const Place predecessor = Before(t, p);
-  if (range->size == size) {
-    SetNext(b, predecessor, reinterpret_cast<char*>(range->next));
+  FreeRange* const next = NextRange(t, p);
+  if (SizeAt(t, p) == size) {
+    SetNext(b, predecessor, reinterpret_cast<char*>(next));
     Erase(t, p);
   } else {
     char* rest = address + size;
-    FreeRange* next = range->next;
-    const std::int32_t restSize = range->size - size;
+    const std::int32_t restSize = SizeAt(t, p) - size;
     RangeAt(rest)->next = next;
     RangeAt(rest)->size = restSize;
     Update(t, p, rest, restSize);
@@ -599,13 +1050,27 @@ Ref SegmentOwner(Ref b) { return b == &state.root ? b : b->parent; }
 
 char* AllocateIn(Ref b, std::int64_t size);
 
+// Records a new system block of b in a segment in b's owner's heap, at its place in
+// the list. False, with nothing changed in b, when memory runs out.
 bool AddSegment(Ref b, char* block, std::int64_t size) {
   auto* s = reinterpret_cast<Segment*>(AllocateIn(SegmentOwner(b), sizeof(Segment)));
   if (s == nullptr) return false;
   s->size = static_cast<std::int32_t>(size);
   s->address = block;
+  if (IndexOf(b) == nullptr) {
+    // Only the data block of a Block buffer comes without a free-range index, and it
+    // is the first segment.
+    s->next = b->segments;
+    b->segments = s;
+    return true;
+  }
+  SegmentIndex* x = SegmentIndexOf(b);
+  if (x == nullptr || !ReserveSegmentNodes(x)) {
+    FreeRangeIn(SegmentOwner(b), reinterpret_cast<char*>(s), sizeof(Segment));
+    return false;
+  }
   Segment** link = &b->segments;
-  while (*link != nullptr && static_cast<char*>((*link)->address) > block) link = &(*link)->next;
+  if (Segment* above = EnterSegment(x, s)) link = &above->next;
   s->next = *link;
   *link = s;
   return true;
@@ -627,7 +1092,7 @@ char* AllocateIn(Ref b, std::int64_t size) {
     // so its block must hold that record as well.
     const std::int64_t need = b == &state.root ? size + RoundUp(sizeof(Segment), kGranule) : size;
     const std::int64_t blockSize = need <= kSystemUnit ? kSystemUnit : RoundUp(need, kSystemUnit);
-    char* block = SystemBlock(blockSize);
+    char* block = SystemBlock(b, blockSize);
     if (block == nullptr) return nullptr;
     LinkRange(b, block, blockSize);
     if (!AddSegment(b, block, blockSize)) {
@@ -944,6 +1409,37 @@ std::string CheckNode(FreeIndex* t, std::int32_t i, std::int32_t parent, std::in
   return {};
 }
 
+// Walks the segment index in address order into order, checking fill, key order,
+// separators and depth. The first key of an inner node guides no search and is not
+// kept up to date, so only the keys from the second on must be in order.
+std::string CheckSegmentNode(const SegmentIndex* x, std::int32_t i, std::int32_t level,
+                             const char* low, const char* high, std::vector<Segment*>& order) {
+  if (i < 0 || i >= x->top) return "segment index node out of the pool";
+  const SegmentNode& n = x->nodes[i];
+  if (n.leaf != (level == x->levels)) return "segment index leaves at different depths";
+  if (n.count < (i == x->root ? (n.leaf ? 0 : 2) : 1) || n.count > kSegmentFan) {
+    return "segment index node fill wrong";
+  }
+  for (std::int32_t e = 0; e < n.count; ++e) {
+    if (e > (n.leaf ? 0 : 1) && n.key[e - 1] >= n.key[e]) {
+      return Describe("segment index out of order", n.key[e]);
+    }
+    const char* below = e + 1 < n.count ? n.key[e + 1] : high;
+    if (n.leaf) {
+      auto* s = reinterpret_cast<Segment*>(n.item[e]);
+      if (n.key[e] < low || (high != nullptr && n.key[e] >= high) || s->address != n.key[e]) {
+        return Describe("segment index key wrong", n.key[e]);
+      }
+      order.push_back(s);
+    } else if (std::string r = CheckSegmentNode(x, static_cast<std::int32_t>(n.item[e]), level + 1,
+                                                e == 0 ? low : n.key[e], below, order);
+               !r.empty()) {
+      return r;
+    }
+  }
+  return {};
+}
+
 std::string CheckHeapOf(Ref b) {
   const Segment* previous = nullptr;
   for (Segment* s = b->segments; s != nullptr; s = s->next) {
@@ -955,6 +1451,20 @@ std::string CheckHeapOf(Ref b) {
       return Describe("segment record outside the owner's heap", s);
     }
     previous = s;
+  }
+  if (const FreeIndex* t = IndexOf(b); t != nullptr && t->segments != nullptr) {
+    const SegmentIndex* x = t->segments;
+    std::vector<Segment*> order;
+    if (std::string e = CheckSegmentNode(x, x->root, 0, nullptr, nullptr, order); !e.empty()) {
+      return e;
+    }
+    if (static_cast<std::int64_t>(order.size()) != x->count) return "segment index count wrong";
+    for (Segment* s = b->segments; s != nullptr; s = s->next) {
+      if (order.empty() || order.back() != s)
+        return Describe("segment index disagrees with the list", s);
+      order.pop_back();
+    }
+    if (!order.empty()) return "segment index holds a segment the list lacks";
   }
   const char* lastEnd = nullptr;
   std::int32_t ranges = 0;
@@ -1146,6 +1656,8 @@ Ref Rename(Ref b, Chars newPath) {
       s = next;
     }
     r->segments = copies;
+    // The index refers to the old records; it is built again when next needed.
+    DropSegmentIndex(IndexOf(r));
   }
   // The children of a directory live in its own heap, which moves with it; only their
   // links back to it change.
@@ -1256,7 +1768,7 @@ void* AllocateData(Ref b, std::int32_t size) {
     return nullptr;
   }
   const std::int64_t blockSize = RoundUp(size, kSystemUnit);
-  char* block = SystemBlock(blockSize);
+  char* block = SystemBlock(b, blockSize);
   if (block != nullptr && !AddSegment(b, block, blockSize)) {
     ReleaseSystemBlock(block, blockSize);
     block = nullptr;
@@ -1434,10 +1946,13 @@ bool RemoveFree(Ref b, void* address, std::int32_t size) {
          Buffer::RemoveFree(b, static_cast<char*>(address), RoundUp(size, kGranule));
 }
 
+std::int32_t HostChunks() { return arena.chunks; }
+
 void Reset() {
   Init();
   ReleaseTree(&state.root);
   ReleaseBlocks(&state.root);
+  ReleaseIdleChunks();
   state = State{};
   Init();
 }

@@ -130,8 +130,8 @@ struct ShellTree {
 // Hooks and checks for the tests.
 namespace Testing {
 // Lets the next n requests for host memory succeed and fails every later one; the
-// requests are the system blocks and the pools of the free-range index. A negative n
-// fails none.
+// requests are the system blocks and the pools of the indexes over a heap's free
+// ranges and segments. A negative n fails none.
 void FailSystemBlockAfter(std::int64_t n);
 // Requests for host memory made so far.
 std::int64_t SystemRequests();
@@ -149,7 +149,11 @@ void* FirstFitByWalk(Ref b, std::int32_t size);
 // Takes [address, address+size) out of b's free list as the store does when it gives a
 // new block back; false, after the fatal alert, when the range is not wholly free.
 bool RemoveFree(Ref b, void* address, std::int32_t size);
-// Releases every buffer and returns the module to its state at start.
+// Chunks the store holds from the host for blocks of the smallest size: those with a
+// block in use, and at most four others kept for the next requests.
+std::int32_t HostChunks();
+// Releases every buffer, gives every chunk without a block in use back to the host and
+// returns the module to its state at start.
 void Reset();
 } // namespace Testing
 

@@ -354,8 +354,9 @@ std::int32_t WriteReplacing(const std::string& path, const char* data, std::size
   return EndReplace(r, f, ok);
 }
 
+// Appends the n characters at line, which hold no 0 (loads skip them).
 bool AppendLine(Buffer::Ref text, const char* line, std::size_t n) {
-  return Lines::Append(text, n == 0 ? Chars() : Chars(line, n - 1));
+  return Lines::Append(text, line, n);
 }
 
 std::int32_t LoadBlockPath(const std::string& path, Buffer::Ref block) {
@@ -405,6 +406,12 @@ public:
     while (p < end) {
       // A run of ordinary characters, as far as the line has room.
       const char* q = OrdinaryRun(p, p + std::min(std::size_t(end - p), limit - n));
+      if (n == 0 && !soft && q < end && (*q == '\n' || *q == '\r')) {
+        // The whole line lies in the piece: it goes to the text from there.
+        if (!AppendLine(text, p, std::size_t(q - p))) return false;
+        p = AfterLineEnd(q, end);
+        continue;
+      }
       std::memcpy(line + n, p, std::size_t(q - p));
       n += std::size_t(q - p);
       p = q;
@@ -414,9 +421,7 @@ public:
         if (soft) line[n++] = kSoftLineEnd;
         if (!Emit(n)) return false;
         n = 0;
-        ++p;
-        if (c == '\r' && p == end) afterCR = true;
-        if (c == '\r' && p < end && *p == '\n') ++p;
+        p = AfterLineEnd(p, end);
       } else if (c == 0) {
         ++p;
       } else if (!Break()) {
@@ -430,6 +435,15 @@ public:
   bool Finish() { return n == 0 || Emit(n); }
 
 private:
+  // Past the line end (LF, CR or CR LF) at p; a CR that ends the piece may have its LF
+  // at the start of the next.
+  const char* AfterLineEnd(const char* p, const char* end) {
+    const char c = *p++;
+    if (c == '\r' && p == end) afterCR = true;
+    if (c == '\r' && p < end && *p == '\n') ++p;
+    return p;
+  }
+
   // The first byte from p on that is 0, LF or CR, or stop; eight bytes at a time.
   static const char* OrdinaryRun(const char* p, const char* stop) {
     constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;

@@ -68,18 +68,20 @@ void FreeLine(Ref b, char* line) {
   Buffer::Deallocate(b, static_cast<std::int32_t>(std::strlen(line) + 1), p);
 }
 
-// A copy of s in b's heap, nullptr for an empty s; false when memory runs out.
-bool NewLine(Ref b, Chars s, char*& line) {
+// A copy of the n characters at s in b's heap, nullptr for none; false when memory
+// runs out.
+bool NewLine(Ref b, const char* s, std::size_t n, char*& line) {
   line = nullptr;
-  const std::size_t n = Strings::Length(s);
   if (n == 0) return true;
   if (n >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
   line = static_cast<char*>(Buffer::Allocate(b, static_cast<std::int32_t>(n + 1)));
   if (line == nullptr) return false;
-  std::memcpy(line, s.p, n);
+  std::memcpy(line, s, n);
   line[n] = 0;
   return true;
 }
+
+bool NewLine(Ref b, Chars s, char*& line) { return NewLine(b, s.p, Strings::Length(s), line); }
 
 // The new capacity for n more lines: at least 256 more, and at least double, so that a
 // text of many lines is not copied again for every 256 of them. 0 when no array that
@@ -135,16 +137,18 @@ bool Set(Ref b, std::int32_t n, Chars s) {
   return true;
 }
 
-bool Append(Ref b, Chars s) {
+bool Append(Ref b, Chars s) { return Append(b, s.p, Strings::Length(s)); }
+
+bool Append(Ref b, const char* s, std::size_t length) {
   bool made;
   LineTable* t = MakeTable(b, made);
   if (t == nullptr) return false;
   std::string copy;
   if (t->used > 0 && t->used >= t->limit) {
     // The text loses line 1 first; a string that lies in that line is read before.
-    if (Within(s.p, t->lines[0])) {
-      copy = base::ToString(s);
-      s = Chars(copy);
+    if (Within(s, t->lines[0])) {
+      copy.assign(s, length);
+      s = copy.data();
     }
     Delete(b, 1, 1);
   }
@@ -161,7 +165,7 @@ bool Append(Ref b, Chars s) {
     }
   }
   char* line;
-  if (!NewLine(b, s, line)) {
+  if (!NewLine(b, s, length, line)) {
     if (grown != nullptr) FreeArray(b, grown, capacity);
     DropTable(b, made);
     return false;

@@ -30,6 +30,9 @@ std::int32_t Length(Ref b, std::int32_t n);
 bool Set(Ref b, std::int32_t n, Chars s);
 // Adds a line after the last one; a text at its limit loses line 1 first.
 bool Append(Ref b, Chars s);
+// Append of the length characters at s, none of which may be 0: for callers that know
+// the length already, such as the loads.
+bool Append(Ref b, const char* s, std::size_t length);
 // Inserts count empty lines before line position (1..Count+1); true at once for count < 1.
 bool Insert(Ref b, std::int32_t position, std::int32_t count);
 // Deletes count lines from line first, cut to the lines that exist.

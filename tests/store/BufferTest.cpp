@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <numeric>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,8 @@ using BufferRename = StoreTest;
 using BufferHeap = StoreTest;
 using BufferChecks = StoreTest;
 using BufferFailure = StoreTest;
+using BufferSegments = StoreTest;
+using BufferArena = StoreTest;
 
 Ref MustCreate(const std::string& path, BufferKind kind) {
   Ref b = Buffer::Create(path, kind);
@@ -370,6 +375,105 @@ TEST_F(BufferHeap, ClearKeepsADirectoryWithEntries) {
   EXPECT_EQ(Buffer::Find("/Dir/x"), x);
 }
 
+// The system blocks of single-block heaps, given back in the order of the heaps named
+// by order, come to the next heap in the reverse of that order (the store hands out
+// the block it got back last first). A linear walk down the descending segment list
+// takes longest when they come in descending order.
+TEST_F(BufferSegments, ListStaysDescendingWhateverOrderBlocksArriveIn) {
+  constexpr int kBlocks = 400;
+  std::vector<int> ascending(kBlocks);
+  std::iota(ascending.begin(), ascending.end(), 0);
+  const std::vector<int> descending(ascending.rbegin(), ascending.rend());
+  std::vector<int> shuffled = ascending;
+  std::shuffle(shuffled.begin(), shuffled.end(), std::mt19937(7));
+  int run = 0;
+  for (const std::vector<int>& order : {ascending, descending, shuffled}) {
+    const std::string dir = "/D" + std::to_string(run++);
+    MustCreate(dir, BufferKind::Directory);
+    std::vector<Ref> heaps;
+    for (int i = 0; i < kBlocks; ++i) {
+      heaps.push_back(MustCreate(dir + "/h" + std::to_string(1000 + i), BufferKind::Heap));
+      ASSERT_NE(Buffer::Allocate(heaps.back(), 2000), nullptr);
+    }
+    for (int i : order) Buffer::Delete(heaps[static_cast<std::size_t>(i)]);
+    Ref h = MustCreate(dir + "/all", BufferKind::Heap);
+    int falling = 0;
+    char* last = nullptr;
+    for (int i = 0; i < kBlocks; ++i) {
+      auto* p = static_cast<char*>(Buffer::Allocate(h, 2000));
+      ASSERT_NE(p, nullptr);
+      falling += p < last;
+      last = p;
+    }
+    if (run == 1) {
+      EXPECT_GT(falling, kBlocks * 9 / 10) << "blocks did not come in descending order";
+    }
+    EXPECT_EQ(HeapOf(h).segments, kBlocks);
+    EXPECT_EQ(Buffer::Testing::CheckHeap(h), "");
+    // A move to another directory copies the segment records; later blocks still find
+    // their place among them.
+    MustCreate(dir + "x", BufferKind::Directory);
+    Ref moved = Buffer::Rename(h, dir + "x/all");
+    ASSERT_NE(moved, nullptr);
+    for (int i = 0; i < 100; ++i) ASSERT_NE(Buffer::Allocate(moved, 2000), nullptr);
+    EXPECT_EQ(HeapOf(moved).segments, kBlocks + 100);
+    EXPECT_EQ(Buffer::Testing::CheckHeap(moved), "");
+  }
+}
+
+TEST_F(BufferSegments, ABlockBufferWithDataTakesHeapBlocksToo) {
+  Ref d = MustCreate("/D", BufferKind::Block);
+  ASSERT_NE(Buffer::AllocateData(d, 5000), nullptr);
+  for (int i = 0; i < 50; ++i) ASSERT_NE(Buffer::Allocate(d, 2000), nullptr);
+  EXPECT_EQ(HeapOf(d).segments, 51);
+  EXPECT_EQ(Buffer::Testing::CheckHeap(d), "");
+}
+
+TEST_F(BufferArena, BlocksComeBackClearedAndFreeChunksGoBackToTheHost) {
+  Ref h = MustCreate("/Big", BufferKind::Heap);
+  const std::int32_t base = Buffer::Testing::HostChunks();
+  for (int i = 0; i < 10000; ++i) { // about ten chunks of 2 MB
+    void* p = Buffer::Allocate(h, 2048);
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 0xA5, 2048);
+  }
+  EXPECT_GE(Buffer::Testing::HostChunks(), base + 9);
+  Buffer::Delete(h);
+  EXPECT_LE(Buffer::Testing::HostChunks(), base + 4) << "only a few free chunks are kept";
+  Ref again = MustCreate("/Again", BufferKind::Heap);
+  for (int i = 0; i < 3000; ++i) {
+    auto* p = static_cast<const unsigned char*>(Buffer::Allocate(again, 2048));
+    ASSERT_NE(p, nullptr);
+    ASSERT_TRUE(std::all_of(p, p + 2048, [](unsigned char c) { return c == 0; })) << i;
+  }
+  // The test hook still fails a request the store could serve from its own chunks.
+  Buffer::Testing::FailSystemBlockAfter(0);
+  EXPECT_EQ(Buffer::Allocate(again, 2048), nullptr);
+  Buffer::Testing::FailSystemBlockAfter(-1);
+  EXPECT_EQ(HeapOf(again).segments, 3000);
+  Buffer::Testing::Reset();
+  EXPECT_EQ(Buffer::Testing::HostChunks(), 0);
+}
+
+TEST_F(BufferArena, LargeBlocksAreClearedAndCountedAtTheirSize) {
+  Ref h = MustCreate("/H", BufferKind::Heap);
+  constexpr std::int32_t kSize = 3 << 20; // a multiple of the system unit
+  auto* p = static_cast<unsigned char*>(Buffer::Allocate(h, kSize));
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(std::all_of(p, p + kSize, [](unsigned char c) { return c == 0; }));
+  EXPECT_EQ(HeapOf(h), (Heap{kSize, 1, 0, 0}));
+  std::int64_t allocated, allocated2, available;
+  Buffer::MemoryInfo(allocated, allocated2, available);
+  std::memset(p, 1, kSize);
+  void* q = p;
+  Buffer::Deallocate(h, kSize, q);
+  EXPECT_EQ(HeapOf(h), (Heap{kSize, 1, kSize, 1}));
+  Buffer::Delete(h);
+  std::int64_t after;
+  Buffer::MemoryInfo(after, allocated2, available);
+  EXPECT_EQ(allocated - after, kSize);
+}
+
 TEST_F(BufferChecks, FailedChecksAlertOnlyWhenSwitchedOn) {
   Buffer::SetCheckAlert(RecordAlert);
   EXPECT_EQ(Buffer::Allocate(nullptr, 16), nullptr);
@@ -508,6 +612,26 @@ TEST_F(BufferFailure, RenameAcrossDirectories) {
                     });
   EXPECT_EQ(Buffer::Find("/B/t"), moved);
   EXPECT_EQ(TextOf(moved), text);
+}
+
+TEST_F(BufferFailure, NewBlocksWhoseSegmentCannotBeRecorded) {
+  // Each allocation needs a new block; the request for it succeeds and every later one
+  // (the index pools, a block for the segment record) fails.
+  Ref h = MustCreate("/H", BufferKind::Heap);
+  int failures = 0;
+  for (int i = 0; i < 300; ++i) {
+    const Heap before = HeapOf(h);
+    Buffer::Testing::FailSystemBlockAfter(1);
+    void* p = Buffer::Allocate(h, 2000);
+    Buffer::Testing::FailSystemBlockAfter(-1);
+    if (p != nullptr) continue;
+    ++failures;
+    EXPECT_EQ(HeapOf(h), before);
+    ASSERT_EQ(Buffer::Testing::CheckStore(), "") << "after failure " << failures;
+    ASSERT_NE(Buffer::Allocate(h, 2000), nullptr);
+  }
+  EXPECT_GT(failures, 0);
+  EXPECT_EQ(HeapOf(h).segments, 300);
 }
 
 TEST_F(BufferFailure, LinesAppendGrowingTheArray) {

@@ -124,6 +124,27 @@ TEST_F(LinesLimit, InsertIntoAFullTextDropsLinesFromTheTop) {
   EXPECT_EQ(Lines::Count(text), 10);
 }
 
+TEST_F(LinesEdit, AppendWithALengthTakesThatManyCharacters) {
+  ASSERT_TRUE(Lines::Append(text, "x"));
+  Lines::Delete(text, 1, 1);
+  const Heap empty = HeapOf(text); // the table and the line array
+  const char source[] = "abcdefgh";
+  const std::string longLine(3000, 'q'); // more than a system block
+  ASSERT_TRUE(Lines::Append(text, source, 3));
+  ASSERT_TRUE(Lines::Append(text, source + 5, 0));
+  ASSERT_TRUE(Lines::Append(text, longLine.data(), longLine.size()));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"abc", "", longLine}));
+  // At the limit, the characters may come from the line that drops.
+  Lines::SetLimit(text, 3);
+  const std::string_view first = Lines::View(text, 1);
+  ASSERT_TRUE(Lines::Append(text, first.data() + 1, 2));
+  EXPECT_EQ(Text(), (std::vector<std::string>{"", longLine, "bc"}));
+  // Every line was allocated at the size it is freed with.
+  Lines::Delete(text, 1, 3);
+  const Heap h = HeapOf(text);
+  EXPECT_EQ(h.segmentBytes - h.freeBytes, empty.segmentBytes - empty.freeBytes);
+}
+
 TEST_F(LinesLimit, SetLimitKeepsTheNewestLines) {
   Fill(1, 10);
   Lines::SetLimit(text, 4);

@@ -1282,6 +1282,22 @@ bool IsWithin(Ref b, Ref ancestor) {
 
 bool InUse(Ref dir) { return state.inUse != nullptr && state.inUse(dir); }
 
+// A new record in dir's heap, entered at position of its index; on failure nothing is
+// left behind (an index made for it, madeIndex, is dropped too) and the failure is
+// reported.
+Ref NewEntry(Ref dir, std::int32_t position, bool madeIndex) {
+  auto* r = reinterpret_cast<Record*>(AllocateIn(dir, sizeof(Record)));
+  if (r != nullptr && !InsertEntry(dir, position, r)) {
+    FreeRangeIn(dir, reinterpret_cast<char*>(r), sizeof(Record));
+    r = nullptr;
+  }
+  if (r == nullptr) {
+    if (madeIndex) DropIndex(dir);
+    OutputFailed();
+  }
+  return r;
+}
+
 Ref CreateEntry(Chars path, BufferKind kind, bool open) {
   Init();
   char leaf[kNameHigh + 1];
@@ -1307,16 +1323,8 @@ Ref CreateEntry(Chars path, BufferKind kind, bool open) {
     InitRecord(hit, name, dir, kind);
     return hit;
   }
-  auto* r = reinterpret_cast<Record*>(AllocateIn(dir, sizeof(Record)));
-  if (r != nullptr && !InsertEntry(dir, position, r)) {
-    FreeRangeIn(dir, reinterpret_cast<char*>(r), sizeof(Record));
-    r = nullptr;
-  }
-  if (r == nullptr) {
-    if (made) DropIndex(dir);
-    OutputFailed();
-    return nullptr;
-  }
+  Ref r = NewEntry(dir, position, made);
+  if (r == nullptr) return nullptr;
   InitRecord(r, name, dir, kind);
   return r;
 }
@@ -1611,16 +1619,8 @@ Ref Rename(Ref b, Chars newPath) {
   }
   std::int32_t position;
   if (Lookup(dir, name, position) != nullptr) return b;
-  auto* r = reinterpret_cast<Record*>(AllocateIn(dir, sizeof(Record)));
-  if (r != nullptr && !InsertEntry(dir, position, r)) {
-    FreeRangeIn(dir, reinterpret_cast<char*>(r), sizeof(Record));
-    r = nullptr;
-  }
-  if (r == nullptr) {
-    if (made) DropIndex(dir);
-    OutputFailed();
-    return nullptr;
-  }
+  Ref r = NewEntry(dir, position, made);
+  if (r == nullptr) return nullptr;
   std::memcpy(r, b, sizeof *r);
   SetName(r, name);
   r->parent = dir;

@@ -39,6 +39,10 @@ case "$cmd" in
   run)
     configure
     cmake --build build --target velmarin
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [[ " $* " != *" -platform "* ]]; then
+      echo "No display found: run it under xvfb-run, or with -platform offscreen and" \
+           "--screenshot FILE to see what it shows." >&2
+    fi
     exec build/src/app/velmarin "$@"
     ;;
   bench)

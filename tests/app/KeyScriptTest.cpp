@@ -5,16 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/Events.h"
-#include "platform/Toolbox.h"
-#include "platform/headless/HeadlessBackend.h"
-
 using Toolbox::PlatformMessage;
 using Kind = PlatformMessage::Kind;
 
 namespace {
-
-constexpr std::uint32_t kAlt = 256, kShift = 512, kControl = 4096;
 
 std::vector<PlatformMessage> Parsed(const std::string& script) {
   std::vector<PlatformMessage> out;
@@ -108,39 +102,6 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
     EXPECT_EQ(error, c.error);
     EXPECT_EQ(out.size(), 1u) << c.script;
   }
-}
-
-// The messages of a script become the event records the platform's keys make.
-class KeyScriptEvents : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_TRUE(Headless::StartPlatform(backend));
-  }
-  void TearDown() override {
-    Headless::StopPlatform();
-  }
-  // "c97" a character, "v104" a virtual key, with "/modifiers" when there are any.
-  std::string Records(const std::string& script) {
-    backend.Inject(Parsed(script));
-    while (backend.Pump(false)) {}
-    std::string s;
-    Events::EventRecord r;
-    while (Events::QueuedCount() > 0) {
-      Events::GetNextEvent(0, r);
-      if (r.what != Events::KeyDown) continue;
-      if (!s.empty()) s += ' ';
-      s += (r.detail == Events::VirtualKey ? 'v' : 'c') + std::to_string(r.message);
-      if (r.modifiers != 0) s += "/" + std::to_string(r.modifiers);
-    }
-    return s;
-  }
-  Headless::HeadlessBackend backend;
-};
-
-TEST_F(KeyScriptEvents, KeysArriveAsCharactersOrVirtualKeys) {
-  EXPECT_EQ(Records("'aZ' RETURN"), "c97 c90/512 c13");
-  EXPECT_EQ(Records("KP8 UP KPENTER F1"), "v104 v38 v13 v112");
-  EXPECT_EQ(Records("C-a C-1"), "c1/4096 v49/4096");
 }
 
 } // namespace

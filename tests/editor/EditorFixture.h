@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Strings.h"
 #include "editor/Editor.h"
 #include "editor/EditorState.h"
 #include "platform/Events.h"
@@ -61,6 +62,18 @@ public:
     EditWindows::ShowBuffer(b, EditWindows::kRefresh | EditWindows::kActivate);
     return b;
   }
+
+  // Lines "line 1" .. "line n".
+  static Texts Numbered(int n) {
+    Texts t;
+    for (int i = 1; i <= n; ++i) t.push_back("line " + std::to_string(i));
+    return t;
+  }
+
+  static void SetSearch(const char* text) {
+    Strings::Assign(E().searchString, base::CharsOf(text));
+  }
+  static std::string Search() { return E().searchString; }
 
   // A text buffer at path holding lines, not entered.
   static Buffer::Ref MakeText(const Texts& lines, std::string_view path) {
@@ -114,8 +127,8 @@ public:
 
   // Runs the editor as the application's main loop does (a window event hands control
   // to the front window's buffer) until the injected messages and a running learned
-  // macro are used up.
-  void Run() {
+  // macro are used up, or afterKey, called after every key, returns false.
+  void Run(const std::function<bool()>& afterKey = nullptr) {
     try {
       while (Busy()) {
         std::uint8_t kind = 0;
@@ -123,6 +136,7 @@ public:
         char ch = 0;
         Editor::ReadEditKey(kind, ch, modifiers);
         if (!Editor::HandleEditKey(kind, ch, modifiers)) Editor::EnterFrontWindow();
+        if (afterKey && !afterKey()) return;
       }
     } catch (const Headless::ScriptEnded&) {
       // The editor waited for a key the script did not hold.
@@ -139,22 +153,11 @@ public:
   // ---- The mouse, in cells of the editor's terminal (row and column from 1) ----
 
   // keyState in event-record form: 512 Shift, 256 Alt (the editor's command), 4096 Control.
-  void Click(int row, int column, std::uint32_t keyState = 0) {
-    backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonDown, row, column, keyState));
-    backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonUp, row, column, keyState));
-    Run();
-  }
-  void DoubleClick(int row, int column) {
-    for (int i = 0; i < 2; ++i) {
-      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonDown, row, column, 0));
-      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonUp, row, column, 0));
-    }
-    Run();
-  }
-  void TripleClick(int row, int column) {
-    for (int i = 0; i < 3; ++i) {
-      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonDown, row, column, 0));
-      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonUp, row, column, 0));
+  // clicks quick clicks in a row: 2 a double click, 3 a triple click.
+  void Click(int row, int column, std::uint32_t keyState = 0, int clicks = 1) {
+    for (int i = 0; i < clicks; ++i) {
+      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonDown, row, column, keyState));
+      backend.Inject(Mouse(Toolbox::PlatformMessage::Kind::ButtonUp, row, column, keyState));
     }
     Run();
   }
@@ -196,15 +199,13 @@ public:
   bool Inverse(int row, int column) const {
     return backend.Inverse(E().window, row - 1, column - 1);
   }
-  // The message line as the screen shows it.
+  // The message line as the screen shows it, and whether its cell at a column (from 1)
+  // is in inverse video.
   std::string MessageRow() const {
-    const ANSITerm::TextWindow* t = E().terminal;
-    if (t == nullptr) return {};
-    const bool band = t->hasScrollBars && t->window->kind < 15;
-    const int row = band
-                        ? (t->content.bottom - ANSITerm::kMessageBandHeight) / Headless::kLineHeight
-                        : t->rows - 1;
-    return backend.Row(E().window, row);
+    return E().terminal == nullptr ? std::string() : backend.Row(E().window, MessageGridRow());
+  }
+  bool MessageInverse(int column) const {
+    return backend.Inverse(E().window, MessageGridRow(), column - 1);
   }
   // The terminal cursor (row, column from 1).
   static Editor::Position TerminalCursor() {
@@ -232,6 +233,14 @@ public:
   Headless::HeadlessBackend backend;
 
 private:
+  // The grid row of the message line: the band beside the scroll bar or the last row.
+  static int MessageGridRow() {
+    const ANSITerm::TextWindow* t = E().terminal;
+    const bool band = t->hasScrollBars && t->window->kind < 15;
+    return band ? (t->content.bottom - ANSITerm::kMessageBandHeight) / Headless::kLineHeight
+                : t->rows - 1;
+  }
+
   static inline std::function<void()> waiting;
 
   // A short idle limit: a script that ends while the editor waits ends the run at once.

@@ -4,19 +4,11 @@
 #include <string>
 
 #include "EditorFixture.h"
-#include "base/Strings.h"
 
 namespace {
 
 using Editor::Position;
 using Texts = EditorFixture::Texts;
-
-// Lines "line 1" .. "line n".
-Texts Numbered(int n) {
-  Texts t;
-  for (int i = 1; i <= n; ++i) t.push_back("line " + std::to_string(i));
-  return t;
-}
 
 constexpr std::uint32_t kOption = 2048; // the Windows key's bit in a key state
 constexpr std::uint32_t kShift = 512;
@@ -24,22 +16,6 @@ constexpr std::uint32_t kShift = 512;
 class EditorTest : public EditorFixture {};
 
 // ---- GOLD and the repeat count ----
-
-TEST_F(EditorTest, CountBeforeAKeyRunsItsPlainFunction) {
-  Edit({"abcdefghijklmnopqrstuvwxyz"});
-  Type("GOLD 1 2 KP3");
-  EXPECT_EQ(Cursor(), (Position{1, 13}));
-  // The count lasts for one key only.
-  Type("KP3");
-  EXPECT_EQ(Cursor(), (Position{1, 14}));
-}
-
-TEST_F(EditorTest, CountBeforeGoldRunsTheGoldFunction) {
-  Edit({"xy"});
-  Type("RIGHT GOLD 6 5 GOLD KP3");
-  EXPECT_EQ(Lines(), Texts({"xAy"}));
-  EXPECT_EQ(Cursor(), (Position{1, 3}));
-}
 
 TEST_F(EditorTest, DigitsAfterGoldShowTheCount) {
   Edit({"abc"});
@@ -50,13 +26,9 @@ TEST_F(EditorTest, DigitsAfterGoldShowTheCount) {
   Type("ESC");
   EXPECT_EQ(Message(), "Repeat count cancelled");
   EXPECT_EQ(Lines(), Texts({"abc"})); // ESC did not delete
-}
-
-TEST_F(EditorTest, CancelledCountLeavesTheNextKeyWithOne) {
-  Edit({"abcdefgh"});
-  Type("GOLD 5 ESC KP3");
-  EXPECT_EQ(Cursor(), (Position{1, 2}));
-  EXPECT_EQ(Message(), ""); // the next key clears the message
+  Type("KP3");
+  EXPECT_EQ(Cursor(), (Position{1, 2})); // the cancelled count left one
+  EXPECT_EQ(Message(), "");              // the next key clears the message
 }
 
 TEST_F(EditorTest, KeysSayWhatTheyDidOrWhyNot) {
@@ -73,6 +45,17 @@ TEST_F(EditorTest, KeysSayWhatTheyDidOrWhyNot) {
       {"F6", "Undefined function key."},
       {"GOLD F6", "Undefined function key with GOLD."},
       {"KPDOT KPDOT", "Select range already active."},
+      {"F12", "Compiler not available !"},
+      {"GOLD W", "No select range"},
+      {"GOLD R 'Nope' RETURN", "Could not open buffer: Nope"},
+      {"GOLD R RETURN", ""},
+      // Delete Buffer refuses what is shown and what is missing.
+      {"GOLD D 'Test' RETURN", "Buffer currently being edited"},
+      {"GOLD D '/Shell/List' RETURN", "Buffer currently being edited"},
+      {"GOLD D '/Shell/ANSITerm.Heap' RETURN", "Buffer does not exist"},
+      {"GOLD D 'Nope' RETURN", "Buffer does not exist"},
+      {"GOLD D RETURN", "Null buffer name"},
+      {"GOLD D 'Other' TAB", "Name must be terminated with RETURN or ENTER"},
       // The mode toggles; letters after GOLD match in either case.
       {"GOLD t", "Align TAB: OFF."},
       {"GOLD T", "Align TAB: ON."},
@@ -83,7 +66,9 @@ TEST_F(EditorTest, KeysSayWhatTheyDidOrWhyNot) {
     Edit({"text"});
     Type(c.keys);
     EXPECT_EQ(Message(), c.message) << c.keys;
+    EXPECT_EQ(Buffer::Find("/User/Test"), E().current) << c.keys;
     EXPECT_EQ(Lines(), Texts({"text"})) << c.keys;
+    EXPECT_EQ(Cursor(), (Position{1, 1})) << c.keys;
   }
 }
 
@@ -112,6 +97,7 @@ TEST_F(EditorTest, KeypadMovesFollowTheDirection) {
     const char* keys;
     Position cursor;
   } cases[] = {
+      {"GOLD 2 KP3 KP3", {1, 4}},         // a count lasts for one key only
       {"KP1", {1, 5}},                    // word
       {"GOLD 3 KP1", {1, 12}},            // the last word ends at the line end
       {"GOLD 4 KP1", {2, 1}},             // which is a word step of its own
@@ -287,13 +273,44 @@ TEST_F(EditorTest, PositionDisplayFollowsTheCursor) {
 
 // ---- Typing ----
 
-TEST_F(EditorTest, TabInAlignModeGoesUnderTheNextWordAbove) {
-  Edit({"PROCEDURE Foo;", ""});
-  Type("DOWN TAB 'x'");
-  EXPECT_EQ(Lines()[1], "          x");
-  Type("TAB");
-  EXPECT_EQ(Cursor(), (Position{2, 13})); // past the words above: the next fixed stop
-  EXPECT_EQ(Lines()[1], "          x ");
+TEST_F(EditorTest, KeysEditTheText) {
+  const Texts proc = {"PROCEDURE Foo;", ""}, three = {"one", "two", "three"};
+  const std::string a200(200, 'a'), b200(200, 'b');
+  const struct {
+    Texts text;
+    const char* keys;
+    Texts lines;
+    Position cursor;
+  } cases[] = {
+      // A count before GOLD runs the GOLD function: Special Insert of 'A'.
+      {{"xy"}, "RIGHT GOLD 6 5 GOLD KP3", {"xAy"}, {1, 3}},
+      // Align TAB: under the next word above, or past them the next fixed stop.
+      {proc, "DOWN TAB 'x'", {"PROCEDURE Foo;", "          x"}, {2, 12}},
+      {proc, "DOWN TAB 'x' TAB", {"PROCEDURE Foo;", "          x "}, {2, 13}},
+      {{"abcdef"}, "GOLD 3 KP3 GOLD 2 RETURN", {"abc", "", "def"}, {3, 1}},
+      {{"abcdef"}, "GOLD 3 KP3 GOLD 2 RETURN KP3 GOLD KP0", {"abc", "", "d", "ef"}, {3, 2}},
+      // Joining long lines keeps every character.
+      {{a200, b200},
+       "DOWN BACKSPACE",
+       {a200 + std::string(55, 'b'), std::string(145, 'b')},
+       {1, 201}},
+      {{"<>"}, "RIGHT GOLD 2 GOLD R 'Src' RETURN", {"<one", "twoone", "two>"}, {3, 4}},
+      // F3 cuts a line, F4 copies one, F2 pastes.
+      {three, "DOWN KP3 F3", {"one", "three"}, {2, 1}},
+      {three, "DOWN KP3 F3 F2", three, {3, 1}},
+      {three, "GOLD KP5 F4 GOLD KP4 F2", {"one", "two", "threeone", ""}, {4, 1}},
+  };
+  MakeText({"one", "two"}, "/User/Src");
+  for (const auto& c : cases) {
+    Edit(c.text);
+    Type(c.keys);
+    EXPECT_EQ(Lines(), c.lines) << c.keys;
+    EXPECT_EQ(Cursor(), c.cursor) << c.keys;
+    for (std::size_t i = 0; i < c.lines.size() && c.lines[i].size() < 90; ++i) {
+      const std::string& line = c.lines[i];
+      EXPECT_EQ(ScreenRow(int(i) + 1), line.substr(0, line.find_last_not_of(' ') + 1)) << c.keys;
+    }
+  }
 }
 
 TEST_F(EditorTest, TabInFixedModeTakesTheCountAndStaysInTheLine) {
@@ -322,21 +339,10 @@ TEST_F(EditorTest, TypingStopsAtTheLineLimit) {
   EXPECT_FALSE(backend.SoundLog().empty());
 }
 
-TEST_F(EditorTest, ReturnAndOpenLineSplitTheLine) {
-  Edit({"abcdef"});
-  Type("GOLD 3 KP3 GOLD 2 RETURN");
-  EXPECT_EQ(Lines(), Texts({"abc", "", "def"}));
-  EXPECT_EQ(Cursor(), (Position{3, 1}));
-  EXPECT_EQ(ScreenRow(3), "def");
-  Type("KP3 GOLD KP0");
-  EXPECT_EQ(Lines(), Texts({"abc", "", "d", "ef"}));
-  EXPECT_EQ(Cursor(), (Position{3, 2}));
-}
-
 TEST_F(EditorTest, WithoutKeypadLayoutTheTopRowMoves) {
   Edit({"abc x", "def"});
   E().keypadLayout = false;
-  Strings::Assign(E().searchString, "x");
+  SetSearch("x");
   Type("KPMINUS");
   EXPECT_EQ(Cursor(), (Position{1, 5})); // fndnxt
   Type("KPPLUS");
@@ -352,20 +358,9 @@ TEST_F(EditorTest, LineCapacityDropsLinesFromTheTop) {
   EXPECT_EQ(ScreenRow(1), "two");
 }
 
-TEST_F(EditorTest, JoiningLongLinesKeepsEveryCharacter) {
-  const std::string first(200, 'a');
-  const std::string second(200, 'b');
-  Edit({first, second});
-  Type("DOWN BACKSPACE");
-  ASSERT_EQ(Lines().size(), 2u);
-  EXPECT_EQ(Lines()[0], first + std::string(55, 'b'));
-  EXPECT_EQ(Lines()[1], std::string(145, 'b'));
-  EXPECT_EQ(Cursor(), (Position{1, 201}));
-}
-
 // ---- The mouse ----
 
-TEST_F(EditorTest, ClicksPlaceTheCursorAndShiftClicksExtend) {
+TEST_F(EditorTest, ClicksPlaceTheCursorShiftClicksExtendAndDraggingSelects) {
   Edit({"abcdef", "gh"});
   Click(1, 4);
   EXPECT_EQ(Cursor(), (Position{1, 4}));
@@ -377,6 +372,10 @@ TEST_F(EditorTest, ClicksPlaceTheCursorAndShiftClicksExtend) {
   EXPECT_FALSE(E().selectActive);
   Click(30, 2); // below the text: the last line
   EXPECT_EQ(Cursor(), (Position{2, 2}));
+  Drag(1, 2, 2, 1);
+  EXPECT_TRUE(E().selectActive);
+  EXPECT_EQ(E().anchor, (Position{1, 2}));
+  EXPECT_EQ(Cursor(), (Position{2, 1}));
 }
 
 TEST_F(EditorTest, DoubleClickSelectsAWord) {
@@ -393,7 +392,7 @@ TEST_F(EditorTest, DoubleClickSelectsAWord) {
   };
   for (const auto& c : cases) {
     Edit({"count := 12.5e3 + x_1 a^b;"});
-    DoubleClick(1, c.column);
+    Click(1, c.column, 0, 2);
     EXPECT_TRUE(E().selectActive) << c.column;
     EXPECT_EQ(E().anchor, c.anchor) << c.column;
     EXPECT_EQ(Cursor(), c.cursor) << c.column;
@@ -402,7 +401,7 @@ TEST_F(EditorTest, DoubleClickSelectsAWord) {
 
 TEST_F(EditorTest, TripleClickSelectsTheLineWithItsBreak) {
   Edit({"one", "two", "three"});
-  TripleClick(2, 2);
+  Click(2, 2, 0, 3);
   EXPECT_TRUE(E().selectActive);
   EXPECT_EQ(E().anchor, (Position{2, 1}));
   EXPECT_EQ(Cursor(), (Position{3, 1}));
@@ -410,32 +409,7 @@ TEST_F(EditorTest, TripleClickSelectsTheLineWithItsBreak) {
   EXPECT_FALSE(Inverse(3, 2));
 }
 
-TEST_F(EditorTest, DraggingSelects) {
-  Edit({"abcdef", "ghijkl"});
-  Drag(1, 2, 2, 4);
-  EXPECT_TRUE(E().selectActive);
-  EXPECT_EQ(E().anchor, (Position{1, 2}));
-  EXPECT_EQ(Cursor(), (Position{2, 4}));
-}
-
 // ---- Buffer commands ----
-
-TEST_F(EditorTest, DeleteBufferRefusesTheBufferBeingEdited) {
-  Edit({"text"});
-  Type("GOLD D 'Test' RETURN");
-  EXPECT_EQ(Message(), "Buffer currently being edited");
-  EXPECT_NE(Buffer::Find("/User/Test"), nullptr);
-  Type("GOLD D '/Shell/List' RETURN");
-  EXPECT_EQ(Message(), "Buffer currently being edited");
-  Type("GOLD D '/Shell/ANSITerm.Heap' RETURN");
-  EXPECT_EQ(Message(), "Buffer does not exist");
-  Type("GOLD D 'Nope' RETURN");
-  EXPECT_EQ(Message(), "Buffer does not exist");
-  Type("GOLD D RETURN");
-  EXPECT_EQ(Message(), "Null buffer name");
-  Type("GOLD D 'Other' TAB");
-  EXPECT_EQ(Message(), "Name must be terminated with RETURN or ENTER");
-}
 
 TEST_F(EditorTest, DeleteBufferAsksAndOnlyYesDeletes) {
   Edit({"text"});
@@ -475,22 +449,8 @@ TEST_F(EditorTest, EditBufferCreatesAndEnters) {
   EXPECT_EQ(E().current, Buffer::Find("/User/Test"));
 }
 
-TEST_F(EditorTest, ReadFromBufferInsertsItCountTimes) {
-  Edit({"<>"});
-  MakeText({"one", "two"}, "/User/Src");
-  Type("RIGHT GOLD 2 GOLD R 'Src' RETURN");
-  EXPECT_EQ(Lines(), Texts({"<one", "twoone", "two>"}));
-  EXPECT_EQ(Cursor(), (Position{3, 4}));
-  Type("GOLD R 'Nope' RETURN");
-  EXPECT_EQ(Message(), "Could not open buffer: Nope");
-  Type("GOLD R RETURN");
-  EXPECT_EQ(Message(), "");
-}
-
 TEST_F(EditorTest, WriteToBufferCopiesTheSelectRange) {
   Edit({"abcdef", "ghi"});
-  Type("GOLD W");
-  EXPECT_EQ(Message(), "No select range");
   Type("KP3 KPDOT GOLD 7 KP3 GOLD 2 GOLD W 'Out' RETURN");
   const Buffer::Ref out = Buffer::Find("/User/Out");
   ASSERT_NE(out, nullptr);
@@ -515,24 +475,6 @@ TEST_F(EditorTest, F5F7AndF8ShowTheShellWindows) {
   Type("F7 F8");
   EXPECT_EQ(E().current, Shell::CommandText());
   EXPECT_EQ(backend.SoundLog().back(), "Beep 1");
-}
-
-TEST_F(EditorTest, F12SaysTheCompilerIsMissingAndChangesNothing) {
-  Edit({"abc"});
-  Type("KP3 F12");
-  EXPECT_EQ(Message(), "Compiler not available !");
-  EXPECT_EQ(Lines(), Texts({"abc"}));
-  EXPECT_EQ(Cursor(), (Position{1, 2}));
-}
-
-TEST_F(EditorTest, LineFunctionKeysCutCopyAndPasteLines) {
-  Edit({"one", "two", "three"});
-  Type("DOWN KP3 F3");
-  EXPECT_EQ(Lines(), Texts({"one", "three"}));
-  Type("F2");
-  EXPECT_EQ(Lines(), Texts({"one", "two", "three"}));
-  Type("GOLD KP5 F4 GOLD KP4 F2");
-  EXPECT_EQ(Lines(), Texts({"one", "two", "threeone", ""}));
 }
 
 // ---- The help screen ----

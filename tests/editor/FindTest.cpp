@@ -3,27 +3,13 @@
 #include <string>
 
 #include "EditorFixture.h"
-#include "base/Strings.h"
 
 namespace {
 
 using Editor::Position;
 using Texts = EditorFixture::Texts;
 
-class FindTest : public EditorFixture {
-protected:
-  static void SetSearch(const char* text) {
-    char(&search)[Editor::kTextHigh + 1] = E().searchString;
-    Strings::Assign(search, base::CharsOf(text));
-  }
-  static std::string Search() { return E().searchString; }
-};
-
-Texts Numbered(int n) {
-  Texts t;
-  for (int i = 1; i <= n; ++i) t.push_back("line " + std::to_string(i));
-  return t;
-}
+using FindTest = EditorFixture;
 
 TEST_F(FindTest, LineNumberSearchGoesToColumnOneOfTheLine) {
   Edit(Numbered(30));
@@ -71,17 +57,6 @@ TEST_F(FindTest, FindEndedWithBackupSearchesBackwardsFromThenOn) {
   Type("GOLD KPMUL KP4");
   EXPECT_EQ(E().direction, Editor::Direction::Advance);
   EXPECT_EQ(Cursor(), (Position{1, 10}));
-}
-
-TEST_F(FindTest, FailedSearchEndsAnExecutingMacro) {
-  Edit({"x x x"});
-  SetSearch("x");
-  Type("GOLD L KPMUL GOLD S");
-  EXPECT_EQ(Cursor(), (Position{1, 3}));
-  Type("GOLD 9 GOLD X");
-  EXPECT_EQ(Cursor(), (Position{1, 5}));
-  EXPECT_EQ(E().macro.state, Editor::MacroState::None);
-  EXPECT_EQ(Message(), "Search string not found");
 }
 
 TEST_F(FindTest, FindSelectionSearchesForTheSelectedText) {

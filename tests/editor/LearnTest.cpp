@@ -3,7 +3,6 @@
 #include <string>
 
 #include "EditorFixture.h"
-#include "base/Strings.h"
 
 namespace {
 
@@ -64,7 +63,7 @@ TEST_F(LearnTest, ExecuteWhileLearningIsRefusedAndNotRecorded) {
 
 TEST_F(LearnTest, MacroStopsAtOnceWhenASearchFails) {
   Edit({"x1 x2 x3"});
-  Strings::Assign(E().searchString, "x");
+  SetSearch("x");
   Type("GOLD L KPMUL DELETE GOLD S");
   EXPECT_EQ(Lines(), Texts({"x1 2 x3"}));
   Type("GOLD 9 GOLD X");

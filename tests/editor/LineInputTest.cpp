@@ -4,7 +4,6 @@
 #include <string>
 
 #include "EditorFixture.h"
-#include "base/Strings.h"
 #include "editor/LineInput.h"
 #include "shell/ShellStart.h"
 
@@ -18,20 +17,7 @@ protected:
   // Answers "Find: " with keys; returns the search string it left.
   std::string Find(const std::string& keys) {
     Type("GOLD F " + keys);
-    return E().searchString;
-  }
-  static void SetSearch(const char* text) {
-    char(&search)[Editor::kTextHigh + 1] = E().searchString;
-    Strings::Assign(search, base::CharsOf(text));
-  }
-  // Whether the message line's cell at a column (from 1) is in inverse video.
-  bool MessageInverse(int column) const {
-    const ANSITerm::TextWindow* t = E().terminal;
-    const bool band = t->hasScrollBars && t->window->kind < 15;
-    const int row = band
-                        ? (t->content.bottom - ANSITerm::kMessageBandHeight) / Headless::kLineHeight
-                        : t->rows - 1;
-    return backend.Inverse(E().window, row, column - 1);
+    return Search();
   }
 };
 
@@ -96,7 +82,7 @@ void CountF6(std::int32_t, bool) { ++f6Calls; }
 TEST_F(LineInputTest, FunctionKeyEndsTheInputAndThenActsOnceInMacrosToo) {
   Edit({"a q b q c q"});
   Find("'q' F5");
-  EXPECT_EQ(std::string(E().searchString), "q");
+  EXPECT_EQ(Search(), "q");
   EXPECT_EQ(E().current, Shell::CommandText()); // F5 showed the Command window
 
   Edit({"a q b q c q"});
@@ -106,7 +92,7 @@ TEST_F(LineInputTest, FunctionKeyEndsTheInputAndThenActsOnceInMacrosToo) {
   EXPECT_EQ(f6Calls, 1);
   SetSearch("zzz");
   Type("GOLD X");
-  EXPECT_EQ(std::string(E().searchString), "q");
+  EXPECT_EQ(Search(), "q");
   EXPECT_EQ(Cursor(), (Position{1, 7}));
   EXPECT_EQ(f6Calls, 2);
   // Unseen, the prompt is answered without being drawn.
@@ -126,7 +112,7 @@ TEST_F(LineInputTest, WindowEventEndsTheInputUnanswered) {
   moved.where = Toolbox::Point{20, 30};
   backend.Inject(moved);
   Type("x");
-  EXPECT_EQ(std::string(E().searchString), "b");
+  EXPECT_EQ(Search(), "b");
   EXPECT_EQ(Lines(), Texts({"xabc"})); // no search ran; x was typed into the text
 }
 
@@ -175,12 +161,12 @@ TEST_F(LineInputTest, EditMenuExchangesTheAnswerWithThePasteBuffer) {
   menu(1);
   menu(1);
   Type("RETURN");
-  EXPECT_EQ(std::string(E().searchString), "xyzxyz");
+  EXPECT_EQ(Search(), "xyzxyz");
 
   Inject("GOLD F");
   menu(2); // cut
   Type("'q' RETURN");
-  EXPECT_EQ(std::string(E().searchString), "q");
+  EXPECT_EQ(Search(), "q");
   EXPECT_EQ(LinesOf(Buffer::Find("/Shell/Edit.Paste")), Texts({"xyzxyz"}));
   EXPECT_FALSE(LineInput::Running());
 }

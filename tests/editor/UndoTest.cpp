@@ -58,30 +58,20 @@ TEST_F(UndoTest, TypingReplacesTheSelectionAndUndoRestoresItSelected) {
   EXPECT_EQ(Selection(), "1:3-1:6");
 }
 
-TEST_F(UndoTest, MovingTheCursorEndsTheRecord) {
+TEST_F(UndoTest, MenuFollowsTheKindAndMovingOrAnotherBufferEndsTheRecord) {
+  static std::vector<std::string> shown;
   Edit({"xy"});
-  Type("'abc' LEFT");
-  EXPECT_EQ(MenuText(), "Can't Undo");
-  Type("GOLD '!'");
-  EXPECT_EQ(Lines(), Texts({"abcxy"}));
-}
-
-TEST_F(UndoTest, UndoOfAnotherBufferDoesNothing) {
-  Edit({"first"});
-  Type("'abc'");
+  Editor::SetUndoMenuProc([](base::Chars text) { shown.push_back(base::ToString(text)); });
+  Type("'ab' GOLD '!' 'c' LEFT GOLD '!'");
+  EXPECT_EQ(Lines(), Texts({"cxy"}));
+  EXPECT_EQ(shown, (std::vector<std::string>{"Undo Typing", "Undo last Undo", "Undo Typing",
+                                             "Can't Undo"}));
+  Editor::SetUndoMenuProc(nullptr);
+  Type("'d'");
   Edit({"second"}, "/User/Other");
   Type("GOLD '!'");
   EXPECT_EQ(Lines(), Texts({"second"}));
   EXPECT_EQ(MenuText(), "Can't Undo");
-}
-
-TEST_F(UndoTest, TheMenuProcFollowsTheKind) {
-  static std::vector<std::string> shown;
-  Edit({"xy"});
-  Editor::SetUndoMenuProc([](base::Chars text) { shown.push_back(base::ToString(text)); });
-  Type("'ab' GOLD '!' LEFT");
-  EXPECT_EQ(shown, (std::vector<std::string>{"Undo Typing", "Undo last Undo", "Can't Undo"}));
-  Editor::SetUndoMenuProc(nullptr);
 }
 
 // ---- Delete commands ----
@@ -190,25 +180,7 @@ TEST_F(UndoTest, DelWAndUndWRestoreTheWord) {
 
 // ---- Change Case ----
 
-TEST_F(UndoTest, ChangeCaseFollowsTheFirstCharacter) {
-  const struct {
-    const char* text;
-    const char* changed;
-  } cases[] = {{"Hello World", "hello World"},
-               {"hello World", "HELLO World"},
-               {"9ello World", "9ello World"},
-               {"hEllo World", "HELLO World"}};
-  for (const auto& c : cases) {
-    Edit({c.text});
-    Type("KPDOT GOLD 5 KP3 GOLD KP1");
-    EXPECT_EQ(Lines(), Texts({c.changed})) << c.text;
-    EXPECT_FALSE(E().selectActive);
-    Type("GOLD '!'");
-    EXPECT_EQ(Lines(), Texts({c.text}));
-    EXPECT_EQ(Selection(), "1:1-1:6");
-  }
-}
-
+// The case of the first character decides the change; undo restores the range selected.
 TEST_F(UndoTest, ChangeCaseUndoesEveryVariant) {
   const struct {
     const char* name;
@@ -223,15 +195,25 @@ TEST_F(UndoTest, ChangeCaseUndoesEveryVariant) {
       // The cursor is after the anchor in text order though left of its column.
       {"select down", {"abcde", "xy"}, "GOLD 3 KP3 KPDOT S-DOWN GOLD KP1", {"abcDE", "XY"}},
       {"select backwards", {"abcde", "xy"}, "DOWN KPDOT KP5 GOLD 4 KP3 GOLD KP1", {"abCDE", "xy"}},
+      {"select backwards in a line",
+       {"abcdef"},
+       "GOLD 4 KP3 KPDOT KP5 GOLD 2 KP3 GOLD KP1",
+       {"abCDef"}},
+      {"capital first", {"Hello World"}, "KPDOT GOLD 5 KP3 GOLD KP1", {"hello World"}},
+      {"small first", {"hello World"}, "KPDOT GOLD 5 KP3 GOLD KP1", {"HELLO World"}},
+      {"digit first", {"9ello World"}, "KPDOT GOLD 5 KP3 GOLD KP1", {"9ello World"}},
+      {"mixed", {"hEllo World"}, "KPDOT GOLD 5 KP3 GOLD KP1", {"HELLO World"}},
   };
   for (const auto& c : cases) {
     Edit(c.text);
     Type(c.keys);
     EXPECT_EQ(Lines(), c.changed) << c.name;
+    EXPECT_FALSE(E().selectActive) << c.name;
     EXPECT_EQ(MenuText(), "Undo Change Case") << c.name;
     Type("GOLD '!'");
     EXPECT_EQ(Lines(), c.text) << c.name;
   }
+  EXPECT_EQ(Selection(), "1:1-1:6"); // the range of the last case
 }
 
 // ---- Paste buffer and clipboard ----

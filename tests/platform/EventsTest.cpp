@@ -20,12 +20,8 @@ constexpr std::uint32_t kShift = Events::kShiftKey;
 
 class EventsTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(Headless::StartPlatform(backend));
-  }
-  void TearDown() override {
-    Headless::StopPlatform();
-  }
+  void SetUp() override { ASSERT_TRUE(Headless::StartPlatform(backend)); }
+  void TearDown() override { Headless::StopPlatform(); }
 
   // Dispatches everything the backend has, then takes every queued record.
   std::vector<EventRecord> Run() {
@@ -136,90 +132,58 @@ TEST_F(EventsTest, EventAvailRemovesOnlyANullEventAtTheHead) {
   EXPECT_EQ(Events::QueuedCount(), 1);
 }
 
-TEST_F(EventsTest, KeypadKeysKeepTheirCodesWhateverNumLock) {
-  struct Case {
-    std::uint32_t vkey;
-    bool extended;
-    std::uint32_t expected;
-  };
-  const Case cases[] = {
-      {38, false, 104}, // keypad 8 with Num Lock off
-      {38, true, 38},   // Up of the cursor block
-      {46, false, 110}, // keypad point
-      {12, false, 101}, // keypad 5
-      {36, true, 36},   // Home of the cursor block
-      {13, true, 13},   // keypad Enter
-      {104, false, 104} // keypad 8 with Num Lock on
-  };
-  for (const Case& c : cases) {
-    backend.InjectKey(c.vkey, 0, c.extended);
-    std::vector<EventRecord> records = Run();
-    ASSERT_EQ(records.size(), 1u) << c.vkey;
-    EXPECT_EQ(records[0].detail, Events::VirtualKey);
-    EXPECT_EQ(records[0].message, c.expected) << c.vkey << (c.extended ? " extended" : "");
-  }
-}
-
 TEST_F(EventsTest, KeysArriveAsCharactersOrVirtualKeys) {
-  backend.InjectKey('A', kControl);
-  backend.InjectChar(1, kControl);
-  backend.InjectKey('1', kControl);
-  backend.InjectChar('1', kControl);
-  backend.InjectKey(110); // keypad point with Num Lock on: its '.' goes
-  backend.InjectChar('.');
-  backend.InjectKey(13); // the main Enter key arrives as its character
-  backend.InjectChar(13);
-  backend.InjectChar(static_cast<char>(0xE9)); // a character with no key before it
-  std::vector<EventRecord> records = Run();
-  ASSERT_EQ(records.size(), 5u);
-
-  EXPECT_EQ(records[0].detail, Events::CharacterKey);
-  EXPECT_EQ(records[0].message, 1u);
-  EXPECT_EQ(records[1].detail, Events::VirtualKey);
-  EXPECT_EQ(records[1].message, 49u);
-  EXPECT_EQ(records[1].modifiers, kControl);
-  EXPECT_EQ(records[2].detail, Events::VirtualKey);
-  EXPECT_EQ(records[2].message, 110u);
-  EXPECT_EQ(records[3].detail, Events::CharacterKey);
-  EXPECT_EQ(records[3].message, 13u);
-  EXPECT_EQ(records[4].message, 0xFFFFFFE9u); // sign-extended from 8 bits
-}
-
-TEST_F(EventsTest, ControlKeySelection) {
+  const std::uint32_t V = Events::VirtualKey, C = Events::CharacterKey;
   struct Case {
-    std::uint32_t vkey;
-    std::uint32_t keyState;
-    bool virtualKey;
+    std::uint32_t vkey, keyState;
+    bool extended;
+    int ch; // the platform's character after the key, -1 for none
+    std::uint32_t detail, message;
   };
   const Case cases[] = {
-      {'Z', kControl, false},         // letters give control characters
-      {'5', kControl, true},          // digits are keys
-      {191, kControl, true},          // Ctrl+/
-      {219, kControl, false},         // Ctrl+[ is ESC as a character
-      {8, kControl, false},           // Ctrl+Backspace
-      {54, kControl | kShift, false}, // Ctrl+^
-      {54, kControl, true},           // Ctrl+6
-      {189, kControl | kShift, false},
-      {121, 0, true},       // F10 is the system key 121
-      {108, 0, false},      // the separator key
-      {0, kControl, false}, // a key without a code still gives its character
+      // The keypad keeps its codes whatever Num Lock; the cursor block is extended.
+      {38, 0, false, -1, V, 104},   // keypad 8 with Num Lock off
+      {104, 0, false, -1, V, 104},  // keypad 8 with Num Lock on
+      {38, 0, true, -1, V, 38},     // Up of the cursor block
+      {46, 0, false, -1, V, 110},   // keypad point
+      {12, 0, false, -1, V, 101},   // keypad 5
+      {36, 0, true, -1, V, 36},     // Home of the cursor block
+      {13, 0, true, -1, V, 13},     // keypad Enter
+      {13, 0, false, 13, C, 13},    // the main Enter key arrives as its character
+      {110, 0, false, '.', V, 110}, // keypad point with Num Lock on: its '.' goes
+      // Control: letters give control characters, digits and some signs are keys.
+      {'A', kControl, false, 1, C, 1},
+      {'Z', kControl, false, 'c', C, 'c'},
+      {'1', kControl, false, '1', V, 49},
+      {'5', kControl, false, 'c', V, '5'},
+      {191, kControl, false, 'c', V, 191},         // Ctrl+/
+      {219, kControl, false, 'c', C, 'c'},         // Ctrl+[ is ESC as a character
+      {8, kControl, false, 'c', C, 'c'},           // Ctrl+Backspace
+      {54, kControl | kShift, false, 'c', C, 'c'}, // Ctrl+^
+      {54, kControl, false, 'c', V, 54},           // Ctrl+6
+      {189, kControl | kShift, false, 'c', C, 'c'},
+      {121, 0, false, 'c', V, 121},      // F10 is the system key 121
+      {108, 0, false, 'c', C, 'c'},      // the separator key
+      {0, kControl, false, 'c', C, 'c'}, // a key without a code still gives its character
   };
   for (const Case& c : cases) {
-    backend.InjectKey(c.vkey, c.keyState);
-    backend.InjectChar('c', c.keyState);
-    std::vector<EventRecord> records = Run();
+    backend.InjectKey(c.vkey, c.keyState, c.extended);
+    if (c.ch >= 0) backend.InjectChar(static_cast<char>(c.ch), c.keyState);
+    const std::vector<EventRecord> records = Run();
     ASSERT_EQ(records.size(), 1u) << c.vkey;
-    EXPECT_EQ(records[0].detail, c.virtualKey ? Events::VirtualKey : Events::CharacterKey)
-        << c.vkey;
+    EXPECT_EQ(records[0].detail, c.detail) << c.vkey;
+    EXPECT_EQ(records[0].message, c.message) << c.vkey;
+    EXPECT_EQ(records[0].modifiers, c.keyState) << c.vkey;
   }
-}
-
-TEST_F(EventsTest, KeyModifiersComeFromTheLiveKeyState) {
+  // A character with no key before it comes sign-extended from 8 bits; modifiers come
+  // from the live key state.
+  backend.InjectChar(static_cast<char>(0xE9));
   backend.SetKeyState(Events::kCapsLock);
   backend.InjectKey(38, kShift, true);
-  std::vector<EventRecord> records = Run();
-  ASSERT_EQ(records.size(), 1u);
-  EXPECT_EQ(records[0].modifiers, kShift | Events::kCapsLock);
+  const std::vector<EventRecord> records = Run();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(records[0].message, 0xFFFFFFE9u);
+  EXPECT_EQ(records[1].modifiers, kShift | Events::kCapsLock);
 }
 
 TEST_F(EventsTest, ControlF4ClosesAndControlF6BringsTheNextWindow) {

@@ -18,12 +18,8 @@ namespace {
 
 class ToolboxTest : public ::testing::Test {
 protected:
-  void SetUp() override {
-    ASSERT_TRUE(Headless::StartPlatform(backend));
-  }
-  void TearDown() override {
-    Headless::StopPlatform();
-  }
+  void SetUp() override { ASSERT_TRUE(Headless::StartPlatform(backend)); }
+  void TearDown() override { Headless::StopPlatform(); }
 
   // A window of 10 rows of 20 characters, current port.
   Window TextWindow() {

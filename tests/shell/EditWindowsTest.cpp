@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../store/StoreTesting.h"
 #include "editor/EditorState.h"
 #include "platform/Events.h"
 #include "platform/headless/HeadlessBackend.h"
@@ -17,15 +18,10 @@
 #include "windows/ANSITerm.h"
 
 using Editor::Position;
+using StoreTesting::LinesOf;
 using Texts = std::vector<std::string>;
 
 namespace {
-
-Texts LinesOf(Buffer::Ref b) {
-  Texts texts;
-  for (std::int32_t n = 1; n <= Lines::Count(b); ++n) texts.emplace_back(Lines::View(b, n));
-  return texts;
-}
 
 Buffer::Ref MakeText(const char* name, std::initializer_list<std::string> lines) {
   Buffer::Ref b = Buffer::Create(base::CharsOf(name), Buffer::BufferKind::Text);
@@ -48,26 +44,6 @@ protected:
   static void At(Position p) { Editor::State().cursor = p; }
   static Position Cursor() { return Editor::State().cursor; }
 };
-
-TEST_F(TextPositionTest, SelectRangeIsSorted) {
-  struct Case {
-    Position anchor, cursor, first, last;
-  };
-  const Case cases[] = {
-      {{2, 4}, {5, 1}, {2, 4}, {5, 1}}, // anchor on an earlier line
-      {{5, 1}, {2, 4}, {2, 4}, {5, 1}}, // cursor on an earlier line
-      {{3, 2}, {3, 7}, {3, 2}, {3, 7}}, // same line, cursor right of the anchor
-      {{3, 7}, {3, 2}, {3, 2}, {3, 7}}, // same line, cursor left of it
-      {{3, 7}, {3, 7}, {3, 7}, {3, 7}},
-  };
-  for (const Case& c : cases) {
-    Editor::State().anchor = c.anchor;
-    Editor::State().cursor = c.cursor;
-    const EditWindows::Range r = EditWindows::SelectRange();
-    EXPECT_EQ(r.first, c.first);
-    EXPECT_EQ(r.last, c.last);
-  }
-}
 
 TEST_F(TextPositionTest, CopyRangeAppendsTheRangeLineByLine) {
   Edit({"first line", "second line", "0123456789", "last"});
@@ -111,16 +87,12 @@ TEST_F(TextPositionTest, InsertBufferSplitsTheCursorLine) {
   Buffer::Ref none = MakeText("None", {});
   ASSERT_TRUE(EditWindows::InsertBuffer(none));
   EXPECT_EQ(Lines::Count(b), 4);
-}
 
-TEST_F(TextPositionTest, InsertBufferIntoAnEmptyTextOrItself) {
-  Buffer::Ref b = Edit({});
-  Buffer::Ref two = MakeText("Two", {"ab", "cd"});
+  // Into an empty text, and the text into itself at its end.
+  b = Edit({});
   ASSERT_TRUE(EditWindows::InsertBuffer(two));
   EXPECT_EQ(LinesOf(b), Texts({"ab", "cd"}));
   EXPECT_EQ(Cursor(), (Position{2, 3}));
-
-  // The text read into itself at its end.
   ASSERT_TRUE(EditWindows::InsertBuffer(b));
   EXPECT_EQ(LinesOf(b), Texts({"ab", "cdab", "cd"}));
   EXPECT_EQ(Cursor(), (Position{3, 3}));
@@ -129,23 +101,18 @@ TEST_F(TextPositionTest, InsertBufferIntoAnEmptyTextOrItself) {
 TEST_F(TextPositionTest, InsertBufferFailingForMemoryChangesNothing) {
   Buffer::Ref b = Edit({"xyzw", "second"}, {1, 3});
   Buffer::Ref src = MakeText("Source", {std::string(3000, 'a'), std::string(3000, 'b')});
-  std::int64_t n = 0;
-  for (;; ++n) {
-    Buffer::Testing::FailSystemBlockAfter(n);
-    const bool ok = EditWindows::InsertBuffer(src);
-    Buffer::Testing::FailSystemBlockAfter(-1);
-    if (ok) break;
-    ASSERT_EQ(LinesOf(b), Texts({"xyzw", "second"})) << n;
-    ASSERT_EQ(Cursor(), (Position{1, 3})) << n;
-    ASSERT_EQ(Buffer::Testing::CheckStore(), "") << n;
-    ASSERT_LT(n, 100);
-  }
-  EXPECT_GT(n, 0);
+  const int failures =
+      StoreTesting::RaiseUntilSuccess([&] { return EditWindows::InsertBuffer(src); },
+                                      [&] {
+                                        EXPECT_EQ(LinesOf(b), Texts({"xyzw", "second"}));
+                                        EXPECT_EQ(Cursor(), (Position{1, 3}));
+                                      });
+  EXPECT_GT(failures, 0);
   EXPECT_EQ(LinesOf(b),
             Texts({"xy" + std::string(3000, 'a'), std::string(3000, 'b') + "zw", "second"}));
 }
 
-TEST_F(TextPositionTest, SearchStepsNeverMatchUnderTheCursor) {
+TEST_F(TextPositionTest, SearchStepsNeverMatchUnderTheCursorMatchAtCursorDoes) {
   Edit({"a cat", "nothing here", "banana"}, {1, 1});
   Editor::State().direction = Editor::Direction::Advance;
   ASSERT_TRUE(EditWindows::SearchStep("a"));
@@ -169,9 +136,7 @@ TEST_F(TextPositionTest, SearchStepsNeverMatchUnderTheCursor) {
   EXPECT_FALSE(EditWindows::SearchStep("a"));
   EXPECT_FALSE(EditWindows::SearchStep(""));
   EXPECT_EQ(Cursor(), (Position{1, 1}));
-}
 
-TEST_F(TextPositionTest, MatchAtCursor) {
   Edit({"abcabc"}, {1, 4});
   EXPECT_TRUE(EditWindows::MatchAtCursor("abc"));
   EXPECT_FALSE(EditWindows::MatchAtCursor("abcd"));
@@ -270,10 +235,9 @@ TEST_F(TextPositionTest, BreakLines) {
   ASSERT_TRUE(EditWindows::BreakLines(1));
   EXPECT_EQ(LinesOf(b), Texts({"ab", "", "", "cd", ""}));
   EXPECT_EQ(Cursor(), (Position{5, 1}));
-}
 
-TEST_F(TextPositionTest, BreakLinesInAnEmptyTextLeavesTheCursorOnALine) {
-  Buffer::Ref b = Edit({});
+  // In an empty text the cursor stays on a line.
+  b = Edit({});
   ASSERT_TRUE(EditWindows::BreakLines(1));
   EXPECT_EQ(LinesOf(b), Texts({"", ""}));
   EXPECT_EQ(Cursor(), (Position{2, 1}));
@@ -402,15 +366,6 @@ TEST_F(EditWindowTest, SavedStateIsCutToTheText) {
   EXPECT_EQ(Editor::State().cursor, (Position{10, 3}));
   EXPECT_EQ(Editor::State().leftOffset, 0);
   EXPECT_EQ(Editor::State().scrollMargin, 2);
-}
-
-TEST_F(EditWindowTest, LongLinesEndInABar) {
-  Buffer::Ref b = MakeText("Long", {std::string(300, 'x'), "short"});
-  EditWindows::ShowBuffer(b, 0);
-  const std::int32_t width = Editor::State().width;
-  ASSERT_GT(width, 10);
-  EXPECT_EQ(backend.Row(command, 0), std::string(width - 1, 'x') + "|");
-  EXPECT_EQ(backend.Row(command, 1), "short");
 }
 
 TEST_F(EditWindowTest, OwnWindowsOpenCascadeAndClose) {

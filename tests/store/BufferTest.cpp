@@ -18,15 +18,10 @@ using namespace StoreTesting;
 
 namespace {
 
-using BufferPaths = StoreTest;
-using BufferCreate = StoreTest;
-using BufferDelete = StoreTest;
-using BufferRename = StoreTest;
+using BufferTree = StoreTest;
 using BufferHeap = StoreTest;
 using BufferChecks = StoreTest;
 using BufferFailure = StoreTest;
-using BufferSegments = StoreTest;
-using BufferArena = StoreTest;
 
 Ref MustCreate(const std::string& path, BufferKind kind) {
   Ref b = Buffer::Create(path, kind);
@@ -44,21 +39,21 @@ std::vector<std::string> EntryNames(Ref dir) {
   return names;
 }
 
-std::vector<std::string> TextOf(Ref b) {
-  std::vector<std::string> lines;
-  for (std::int32_t i = 1; i <= Lines::Count(b); ++i) lines.emplace_back(Lines::View(b, i));
-  return lines;
-}
-
-TEST_F(BufferPaths, ShellStartBuildsTheTree) {
+TEST_F(BufferTree, ShellStartBuildsTheTree) {
   Buffer::ShellTree tree;
   ASSERT_TRUE(Buffer::ShellStart(tree));
   EXPECT_EQ(FullNameOf(tree.command), "/Shell/Command");
   EXPECT_EQ(FullNameOf(tree.list), "/Shell/List");
   EXPECT_EQ(FullNameOf(tree.scratchHeap), "/Shell/ScratchHeap");
-  EXPECT_EQ(Buffer::KindOf(tree.scratchHeap), BufferKind::Heap);
-  EXPECT_EQ(Buffer::KindOf(tree.systemLibrary), BufferKind::Library);
-  EXPECT_EQ(Buffer::KindOf(tree.symbol), BufferKind::Directory);
+  const std::pair<Ref, BufferKind> kinds[] = {{tree.shell, BufferKind::Directory},
+                                              {tree.command, BufferKind::Text},
+                                              {tree.list, BufferKind::Text},
+                                              {tree.scratchHeap, BufferKind::Heap},
+                                              {tree.systemLibrary, BufferKind::Library},
+                                              {tree.object, BufferKind::Directory},
+                                              {tree.symbol, BufferKind::Directory},
+                                              {tree.user, BufferKind::Directory}};
+  for (const auto& [b, kind] : kinds) EXPECT_EQ(Buffer::KindOf(b), kind) << FullNameOf(b);
   EXPECT_EQ(Lines::Limit(tree.list), 1000);
   EXPECT_EQ(Buffer::Current(), tree.user);
   EXPECT_EQ(Buffer::Find("/User"), tree.user);
@@ -70,7 +65,7 @@ TEST_F(BufferPaths, ShellStartBuildsTheTree) {
   EXPECT_EQ(Buffer::Current(), Buffer::Root());
 }
 
-TEST_F(BufferPaths, FindFollowsThePathRules) {
+TEST_F(BufferTree, FindFollowsThePathRules) {
   Buffer::ShellTree tree;
   ASSERT_TRUE(Buffer::ShellStart(tree));
   EXPECT_EQ(Buffer::Find(""), nullptr);
@@ -92,7 +87,7 @@ TEST_F(BufferPaths, FindFollowsThePathRules) {
   EXPECT_EQ(Buffer::Current(), Buffer::Root());
 }
 
-TEST_F(BufferPaths, LongNamesAreCutTo32Characters) {
+TEST_F(BufferTree, LongNamesAreCutTo32Characters) {
   const std::string name40 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd";
   Ref dir = MustCreate("/D" + name40, BufferKind::Directory);
   Ref b = MustCreate("/D" + name40 + "/" + name40, BufferKind::Heap);
@@ -111,14 +106,14 @@ TEST_F(BufferPaths, LongNamesAreCutTo32Characters) {
   EXPECT_EQ(FullNameOf(dir), "/D" + name40.substr(0, 31));
 }
 
-TEST_F(BufferPaths, EntriesSortByUnsignedBytesCaseSensitively) {
+TEST_F(BufferTree, EntriesSortByUnsignedBytesCaseSensitively) {
   for (const char* name : {"b", "a\xE9", "ab", "B", "a", "\xE9"})
     MustCreate(name, BufferKind::Heap);
   EXPECT_EQ(EntryNames(Buffer::Root()),
             (std::vector<std::string>{"B", "a", "ab", "a\xE9", "b", "\xE9"}));
 }
 
-TEST_F(BufferCreate, CreateOverATextEmptiesItInPlace) {
+TEST_F(BufferTree, CreateOverATextEmptiesItInPlace) {
   Ref t = MustCreate("/T", BufferKind::Text);
   ASSERT_TRUE(Lines::Append(t, "hello"));
   Buffer::SetFilePath(t, "/tmp/");
@@ -137,34 +132,30 @@ TEST_F(BufferCreate, CreateOverATextEmptiesItInPlace) {
   EXPECT_EQ(Lines::Count(t), 0);
 }
 
-TEST_F(BufferCreate, CreateAndOpenRefuseWhatTheyCannotMake) {
+TEST_F(BufferTree, CreateAndOpenRefuseWhatTheyCannotMake) {
   Ref dir = MustCreate("/Dir", BufferKind::Directory);
   MustCreate("/Dir/x", BufferKind::Heap);
-  EXPECT_EQ(Buffer::Create("/Dir", BufferKind::Text), nullptr);
-  EXPECT_EQ(Buffer::Create("/Dir/", BufferKind::Text), nullptr);
-  EXPECT_EQ(Buffer::Create("/Missing/x", BufferKind::Text), nullptr);
-  EXPECT_EQ(Buffer::Create("", BufferKind::Text), nullptr);
+  for (const char* path : {"/Dir", "/Dir/", "/Missing/x", ""})
+    EXPECT_EQ(Buffer::Create(base::CharsOf(path), BufferKind::Text), nullptr) << path;
   EXPECT_EQ(Buffer::Create("/Odd", static_cast<BufferKind>(5)), nullptr);
+  EXPECT_EQ(Buffer::Open("/Dir/x", BufferKind::Text), nullptr);
   EXPECT_EQ(Buffer::Find("/Dir/x")->kind, BufferKind::Heap);
   EXPECT_EQ(Buffer::EntryCount(dir), 1);
-}
-
-TEST_F(BufferCreate, OpenReturnsAMatchingBufferUntouched) {
+  // Open returns a matching buffer untouched and creates a missing one.
   Ref t = MustCreate("/T", BufferKind::Text);
   ASSERT_TRUE(Lines::Append(t, "kept"));
-  Ref h = MustCreate("/H", BufferKind::Heap);
   EXPECT_EQ(Buffer::Open("/T", BufferKind::Text), t);
-  EXPECT_EQ(TextOf(t), std::vector<std::string>{"kept"});
-  EXPECT_EQ(Buffer::Open("/H", BufferKind::Text), nullptr);
-  EXPECT_EQ(Buffer::KindOf(h), BufferKind::Heap);
+  EXPECT_EQ(LinesOf(t), std::vector<std::string>{"kept"});
   Ref fresh = Buffer::Open("/New", BufferKind::Block);
   ASSERT_NE(fresh, nullptr);
   EXPECT_EQ(Buffer::KindOf(fresh), BufferKind::Block);
 }
 
-TEST_F(BufferDelete, DeleteRefusesDirectoriesStillNeeded) {
+TEST_F(BufferTree, DeleteAndClearRefuseDirectoriesStillNeeded) {
   Ref dir = MustCreate("/Dir", BufferKind::Directory);
   Ref x = MustCreate("/Dir/x", BufferKind::Text);
+  Buffer::Clear(dir);
+  EXPECT_EQ(Buffer::Find("/Dir/x"), x);
   Ref keep = dir;
   Buffer::Delete(keep);
   EXPECT_EQ(keep, dir); // one entry: nothing happens
@@ -194,7 +185,7 @@ TEST_F(BufferDelete, DeleteRefusesDirectoriesStillNeeded) {
   Buffer::Delete(none);
 }
 
-TEST_F(BufferDelete, DeleteGivesAllMemoryBack) {
+TEST_F(BufferTree, DeleteGivesAllMemoryBack) {
   std::int64_t before, unused, available;
   Buffer::MemoryInfo(before, unused, available);
   Ref dir = MustCreate("/Dir", BufferKind::Directory);
@@ -217,7 +208,7 @@ TEST_F(BufferDelete, DeleteGivesAllMemoryBack) {
   EXPECT_EQ(after, HeapOf(Buffer::Root()).segmentBytes);
 }
 
-TEST_F(BufferRename, RenameWithinAndAcrossDirectories) {
+TEST_F(BufferTree, RenameWithinAndAcrossDirectories) {
   Ref a = MustCreate("/A", BufferKind::Directory);
   Ref b = MustCreate("/B", BufferKind::Directory);
   Ref t = MustCreate("/A/t", BufferKind::Text);
@@ -226,14 +217,14 @@ TEST_F(BufferRename, RenameWithinAndAcrossDirectories) {
   EXPECT_EQ(Buffer::Find("/A/t"), t);
 
   for (int i = 0; i < 300; ++i) ASSERT_TRUE(Lines::Append(t, "line " + std::to_string(i)));
-  const std::vector<std::string> text = TextOf(t);
+  const std::vector<std::string> text = LinesOf(t);
   const Heap heap = HeapOf(t);
   Ref moved = Buffer::Rename(t, "/B/u");
   ASSERT_NE(moved, nullptr);
   EXPECT_EQ(Buffer::Find("/A/t"), nullptr);
   EXPECT_EQ(Buffer::Find("/B/u"), moved);
   EXPECT_EQ(moved->parent, b);
-  EXPECT_EQ(TextOf(moved), text);
+  EXPECT_EQ(LinesOf(moved), text);
   EXPECT_EQ(HeapOf(moved), heap);
   EXPECT_EQ(Buffer::EntryCount(a), 0);
   EXPECT_EQ(Buffer::Testing::CheckStore(), "");
@@ -250,7 +241,7 @@ TEST_F(BufferRename, RenameWithinAndAcrossDirectories) {
   EXPECT_EQ(Buffer::Find("/B/v"), renamed);
 }
 
-TEST_F(BufferRename, RenamedDirectoryTakesItsEntriesAlong) {
+TEST_F(BufferTree, RenamedDirectoryTakesItsEntriesAlong) {
   Ref a = MustCreate("/A", BufferKind::Directory);
   Ref sub = MustCreate("/A/Sub", BufferKind::Directory);
   Ref t = MustCreate("/A/Sub/t", BufferKind::Text);
@@ -364,22 +355,18 @@ TEST_F(BufferHeap, DataBlocksAreForEmptyBlockBuffersOnly) {
   EXPECT_EQ(size, 5000);
   EXPECT_EQ(HeapOf(d), (Heap{6144, 1, 0, 0}));
   EXPECT_EQ(Buffer::AllocateData(d, 10), nullptr);
-
   EXPECT_EQ(Buffer::KindOf(nullptr), BufferKind::Heap);
-}
-
-TEST_F(BufferHeap, ClearKeepsADirectoryWithEntries) {
-  Ref dir = MustCreate("/Dir", BufferKind::Directory);
-  Ref x = MustCreate("/Dir/x", BufferKind::Heap);
-  Buffer::Clear(dir);
-  EXPECT_EQ(Buffer::Find("/Dir/x"), x);
+  // Its heap takes blocks of its own beside the data.
+  for (int i = 0; i < 50; ++i) ASSERT_NE(Buffer::Allocate(d, 2000), nullptr);
+  EXPECT_EQ(HeapOf(d).segments, 51);
+  EXPECT_EQ(Buffer::Testing::CheckHeap(d), "");
 }
 
 // The system blocks of single-block heaps, given back in the order of the heaps named
 // by order, come to the next heap in the reverse of that order (the store hands out
 // the block it got back last first). A linear walk down the descending segment list
 // takes longest when they come in descending order.
-TEST_F(BufferSegments, ListStaysDescendingWhateverOrderBlocksArriveIn) {
+TEST_F(BufferHeap, ListStaysDescendingWhateverOrderBlocksArriveIn) {
   constexpr int kBlocks = 400;
   std::vector<int> ascending(kBlocks);
   std::iota(ascending.begin(), ascending.end(), 0);
@@ -421,15 +408,7 @@ TEST_F(BufferSegments, ListStaysDescendingWhateverOrderBlocksArriveIn) {
   }
 }
 
-TEST_F(BufferSegments, ABlockBufferWithDataTakesHeapBlocksToo) {
-  Ref d = MustCreate("/D", BufferKind::Block);
-  ASSERT_NE(Buffer::AllocateData(d, 5000), nullptr);
-  for (int i = 0; i < 50; ++i) ASSERT_NE(Buffer::Allocate(d, 2000), nullptr);
-  EXPECT_EQ(HeapOf(d).segments, 51);
-  EXPECT_EQ(Buffer::Testing::CheckHeap(d), "");
-}
-
-TEST_F(BufferArena, BlocksComeBackClearedAndFreeChunksGoBackToTheHost) {
+TEST_F(BufferHeap, BlocksComeBackClearedAndFreeChunksGoBackToTheHost) {
   Ref h = MustCreate("/Big", BufferKind::Heap);
   const std::int32_t base = Buffer::Testing::HostChunks();
   for (int i = 0; i < 10000; ++i) { // about ten chunks of 2 MB
@@ -455,7 +434,7 @@ TEST_F(BufferArena, BlocksComeBackClearedAndFreeChunksGoBackToTheHost) {
   EXPECT_EQ(Buffer::Testing::HostChunks(), 0);
 }
 
-TEST_F(BufferArena, LargeBlocksAreClearedAndCountedAtTheirSize) {
+TEST_F(BufferHeap, LargeBlocksAreClearedAndCountedAtTheirSize) {
   Ref h = MustCreate("/H", BufferKind::Heap);
   constexpr std::int32_t kSize = 3 << 20; // a multiple of the system unit
   auto* p = static_cast<unsigned char*>(Buffer::Allocate(h, kSize));
@@ -547,21 +526,6 @@ TEST_F(BufferChecks, ForEachSurvivesDeletingTheEntryItVisits) {
   Buffer::ForEach(Buffer::Find("/Dir/b"), [](Ref) { ADD_FAILURE(); });
 }
 
-// Raises the number of host memory requests allowed from 0 until op succeeds; after
-// every failure the state that same() reads is unchanged and the store is sound.
-template <typename Op, typename Same> int RaiseUntilSuccess(Op op, Same same) {
-  for (int n = 0; n < 100; ++n) {
-    Buffer::Testing::FailSystemBlockAfter(n);
-    const bool ok = op();
-    Buffer::Testing::FailSystemBlockAfter(-1);
-    if (ok) return n;
-    same();
-    EXPECT_EQ(Buffer::Testing::CheckStore(), "") << "after failure " << n;
-  }
-  ADD_FAILURE() << "never succeeded";
-  return -1;
-}
-
 TEST_F(BufferFailure, CreateInAFreshDirectory) {
   Buffer::SetCheckAlert(RecordAlert);
   Buffer::SetChecks(false, true);
@@ -582,12 +546,7 @@ TEST_F(BufferFailure, CreateAfterADirectoryIndexFills) {
   for (int i = 0; i < 32; ++i) MustCreate("/Full/e" + std::to_string(100 + i), BufferKind::Heap);
   // Use up the directory's free memory, so both the record and the larger index
   // need system blocks.
-  std::int32_t segmentBytes, segments, freeBytes, freeCount;
-  Buffer::HeapInfo(dir, segmentBytes, segments, freeBytes, freeCount);
-  while (freeBytes >= 16) {
-    ASSERT_NE(Buffer::Allocate(dir, 16), nullptr);
-    Buffer::HeapInfo(dir, segmentBytes, segments, freeBytes, freeCount);
-  }
+  while (HeapOf(dir).freeBytes >= 16) ASSERT_NE(Buffer::Allocate(dir, 16), nullptr);
   RaiseUntilSuccess([] { return Buffer::Create("/Full/e099", BufferKind::Text) != nullptr; },
                     [&] {
                       EXPECT_EQ(Buffer::EntryCount(dir), 32);
@@ -602,16 +561,16 @@ TEST_F(BufferFailure, RenameAcrossDirectories) {
   Ref t = MustCreate("/A/t", BufferKind::Text);
   for (int i = 0; i < 2000; ++i) ASSERT_TRUE(Lines::Append(t, std::string(200, 'a' + i % 26)));
   ASSERT_GT(HeapOf(t).segments, 100); // many segment records to move
-  const std::vector<std::string> text = TextOf(t);
+  const std::vector<std::string> text = LinesOf(t);
   Ref moved = nullptr;
   RaiseUntilSuccess([&] { return (moved = Buffer::Rename(t, "/B/t")) != nullptr; },
                     [&] {
                       EXPECT_EQ(Buffer::Find("/A/t"), t);
                       EXPECT_EQ(Buffer::EntryCount(target), 0);
-                      EXPECT_EQ(TextOf(t), text);
+                      EXPECT_EQ(LinesOf(t), text);
                     });
   EXPECT_EQ(Buffer::Find("/B/t"), moved);
-  EXPECT_EQ(TextOf(moved), text);
+  EXPECT_EQ(LinesOf(moved), text);
 }
 
 TEST_F(BufferFailure, NewBlocksWhoseSegmentCannotBeRecorded) {
@@ -659,10 +618,10 @@ TEST_F(BufferFailure, LinesFirstAppendAndInsert) {
                     });
   for (int i = 0; i < 300; ++i) ASSERT_TRUE(Lines::Append(t, std::to_string(i)));
   Lines::SetModified(t, false);
-  const std::vector<std::string> text = TextOf(t);
+  const std::vector<std::string> text = LinesOf(t);
   RaiseUntilSuccess([&] { return Lines::Insert(t, 2, 1000); },
                     [&] {
-                      EXPECT_EQ(TextOf(t), text);
+                      EXPECT_EQ(LinesOf(t), text);
                       EXPECT_FALSE(Lines::Modified(t));
                     });
   EXPECT_EQ(Lines::Count(t), 1301);

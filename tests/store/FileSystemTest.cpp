@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "StoreTesting.h"
 #include "base/Strings.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 
 namespace fs = std::filesystem;
 using namespace FileSystem;
+using StoreTesting::LinesOf;
 
 namespace {
 
@@ -34,6 +36,9 @@ void Spit(const std::string& path, std::string_view bytes) {
   std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
+// The result a failing operation left; 1 when it succeeded.
+std::int32_t Failure(bool ok) { return ok ? 1 : Result(); }
+
 std::string Current() {
   char dir[260];
   CurrentDirectory(dir);
@@ -44,12 +49,6 @@ std::string Host(const std::string& name) {
   char path[260];
   HostName(Chars(name), path);
   return path;
-}
-
-std::vector<std::string> LinesOf(Buffer::Ref text) {
-  std::vector<std::string> out;
-  for (std::int32_t i = 1; i <= Lines::Count(text); ++i) out.emplace_back(Lines::View(text, i));
-  return out;
 }
 
 // Every test works in a fresh temporary directory that is also the current directory,
@@ -163,13 +162,11 @@ TEST_F(FileSystemTest, HostNamesFollowTheWorkstationRules) {
 
 TEST_F(FileSystemTest, HostNameTooLongIsCutAndReported) {
   char path[260];
-  EXPECT_FALSE(HostName(Chars(std::string(300, 'n')), path));
-  EXPECT_EQ(Result(), kBadName);
+  EXPECT_EQ(Failure(HostName(Chars(std::string(300, 'n')), path)), kBadName);
   EXPECT_EQ(Strings::Length(path), 259u);
   File f;
   // The operations use the whole name, never the cut one.
-  EXPECT_FALSE(Open(Chars(std::string(300, 'n')), kWrite + kCreate, f));
-  EXPECT_EQ(Result(), kBadName);
+  EXPECT_EQ(Failure(Open(Chars(std::string(300, 'n')), kWrite + kCreate, f)), kBadName);
   EXPECT_TRUE(Leftovers().empty());
 }
 
@@ -185,19 +182,13 @@ TEST_F(FileSystemTest, ChangeDirectoryMovesAndFails) {
   EXPECT_EQ(Current(), dir);
   EXPECT_EQ(fs::current_path().string() + "/", dir) << "the process follows";
 
-  EXPECT_FALSE(ChangeDirectory("missing"));
-  EXPECT_EQ(Result(), kDirectoryNotFound);
-  char text[80];
-  ErrorText(Result(), text);
-  EXPECT_STREQ(text, "directory not found");
-  EXPECT_FALSE(ChangeDirectory("plain"));
-  EXPECT_EQ(Result(), kDirectoryNotFound);
+  EXPECT_EQ(Failure(ChangeDirectory("missing")), kDirectoryNotFound);
+  EXPECT_EQ(Failure(ChangeDirectory("plain")), kDirectoryNotFound);
   EXPECT_EQ(Current(), dir) << "a failed change keeps the directory";
 
   ASSERT_TRUE(ChangeDirectory("/"));
   EXPECT_EQ(Current(), "/");
-  EXPECT_FALSE(ChangeDirectory("../"));
-  EXPECT_EQ(Result(), kBadName);
+  EXPECT_EQ(Failure(ChangeDirectory("../")), kBadName);
 }
 
 TEST(FileSystemStart, CurrentDirectoryStartsAtTheProcessDirectory) {
@@ -220,19 +211,13 @@ TEST(FileSystemStart, CurrentDirectoryStartsAtTheProcessDirectory) {
 TEST_F(FileSystemTest, OpenModesAndFailures) {
   File f;
   const std::int32_t invalid[] = {0, kAtEnd, kRead + kCreate, kRead + kTruncate, 64, -1};
-  for (std::int32_t mode : invalid) {
-    EXPECT_FALSE(Open("new", mode, f)) << mode;
-    EXPECT_EQ(Result(), kUserError) << mode;
-  }
-  EXPECT_FALSE(Open("missing", kRead, f));
-  EXPECT_EQ(Result(), kFileNotFound);
-  EXPECT_FALSE(Open("missing", kWrite, f)) << "without create the file must exist";
-  EXPECT_EQ(Result(), kFileNotFound);
-  EXPECT_FALSE(Open("nodir:x", kWrite + kCreate, f));
-  EXPECT_EQ(Result(), kDirectoryNotFound);
+  for (std::int32_t mode : invalid) EXPECT_EQ(Failure(Open("new", mode, f)), kUserError) << mode;
+  EXPECT_EQ(Failure(Open("missing", kRead, f)), kFileNotFound);
+  EXPECT_EQ(Failure(Open("missing", kWrite, f)), kFileNotFound)
+      << "without create the file must exist";
+  EXPECT_EQ(Failure(Open("nodir:x", kWrite + kCreate, f)), kDirectoryNotFound);
   fs::create_directory(dir + "sub");
-  EXPECT_FALSE(Open("sub", kRead, f));
-  EXPECT_EQ(Result(), kAccessDenied);
+  EXPECT_EQ(Failure(Open("sub", kRead, f)), kAccessDenied);
   EXPECT_FALSE(f.open);
   EXPECT_TRUE(Leftovers() == V{"sub"});
 }
@@ -259,13 +244,10 @@ TEST_F(FileSystemTest, ReadWriteSizeAndPosition) {
   ASSERT_TRUE(Read(f, count, buf));
   EXPECT_EQ(std::string(buf, std::size_t(count)), "o!!!");
   count = 16;
-  EXPECT_FALSE(Read(f, count, buf));
-  EXPECT_EQ(Result(), kEndOfFile);
+  EXPECT_EQ(Failure(Read(f, count, buf)), kEndOfFile);
   EXPECT_EQ(count, 0);
-  EXPECT_FALSE(SetPosition(f, 0, -1));
-  EXPECT_EQ(Result(), kPositionBeforeStart);
-  EXPECT_FALSE(SetPosition(f, 3, 0));
-  EXPECT_EQ(Result(), kPositionBeforeStart);
+  EXPECT_EQ(Failure(SetPosition(f, 0, -1)), kPositionBeforeStart);
+  EXPECT_EQ(Failure(SetPosition(f, 3, 0)), kPositionBeforeStart);
   ASSERT_TRUE(SetPosition(f, 0, 1));
   ASSERT_TRUE(SetPosition(f, 1, 1));
   count = 2;
@@ -284,24 +266,21 @@ TEST_F(FileSystemTest, OperationsOnAClosedFileFail) {
   char buf[8];
   std::int32_t count = 8;
   std::int64_t size;
-  auto notOpen = [](bool ok) { return !ok && Result() == kFileNotOpen; };
-  EXPECT_TRUE(notOpen(Close(f)));
-  EXPECT_TRUE(notOpen(Read(f, count, buf)));
-  EXPECT_TRUE(notOpen(Write(f, count, std::span<const char>("x", 1))));
-  EXPECT_TRUE(notOpen(Size(f, size)));
-  EXPECT_TRUE(notOpen(SetPosition(f, 0, 0)));
-  EXPECT_TRUE(notOpen(ReadLine(f, count, buf)));
-  EXPECT_TRUE(notOpen(WriteLine(f, count, "x")));
+  EXPECT_EQ(Failure(Close(f)), kFileNotOpen);
+  EXPECT_EQ(Failure(Read(f, count, buf)), kFileNotOpen);
+  EXPECT_EQ(Failure(Write(f, count, std::span<const char>("x", 1))), kFileNotOpen);
+  EXPECT_EQ(Failure(Size(f, size)), kFileNotOpen);
+  EXPECT_EQ(Failure(SetPosition(f, 0, 0)), kFileNotOpen);
+  EXPECT_EQ(Failure(ReadLine(f, count, buf)), kFileNotOpen);
+  EXPECT_EQ(Failure(WriteLine(f, count, "x")), kFileNotOpen);
 }
 
 TEST_F(FileSystemTest, WritersAreExclusiveUnlessShared) {
   Spit(dir + "f", "x");
   File writer, other;
   ASSERT_TRUE(Open("f", kWrite, writer));
-  EXPECT_FALSE(Open("f", kRead, other));
-  EXPECT_EQ(Result(), kAlreadyOpen);
-  EXPECT_FALSE(Open("f", kWrite + kTruncate, other));
-  EXPECT_EQ(Result(), kFileLocked);
+  EXPECT_EQ(Failure(Open("f", kRead, other)), kAlreadyOpen);
+  EXPECT_EQ(Failure(Open("f", kWrite + kTruncate, other)), kFileLocked);
   EXPECT_EQ(Slurp(dir + "f"), "x") << "a refused open empties nothing";
   EXPECT_NE(StoreBlock(Buffer::Create("B", Buffer::BufferKind::Block), "f"), kNoError);
   EXPECT_EQ(Result(), kFileLocked);
@@ -317,18 +296,14 @@ TEST_F(FileSystemTest, WritersAreExclusiveUnlessShared) {
 TEST_F(FileSystemTest, DeleteAndRename) {
   Spit(dir + "a", "A");
   Spit(dir + "b", "B");
-  EXPECT_FALSE(Rename("a", "b"));
-  EXPECT_EQ(Result(), kDuplicateName);
+  EXPECT_EQ(Failure(Rename("a", "b")), kDuplicateName);
   EXPECT_EQ(Slurp(dir + "b"), "B");
-  EXPECT_FALSE(Rename("a", "nodir:c"));
-  EXPECT_EQ(Result(), kDirectoryNotFound);
-  EXPECT_FALSE(Rename("missing", "c"));
-  EXPECT_EQ(Result(), kFileNotFound);
+  EXPECT_EQ(Failure(Rename("a", "nodir:c")), kDirectoryNotFound);
+  EXPECT_EQ(Failure(Rename("missing", "c")), kFileNotFound);
   ASSERT_TRUE(Rename("a", "c"));
   EXPECT_EQ(Slurp(dir + "c"), "A");
   ASSERT_TRUE(Delete("c"));
-  EXPECT_FALSE(Delete("c"));
-  EXPECT_EQ(Result(), kFileNotFound);
+  EXPECT_EQ(Failure(Delete("c")), kFileNotFound);
   EXPECT_TRUE(Leftovers() == V{"b"});
 }
 
@@ -391,8 +366,7 @@ TEST_F(FileSystemTest, ReadWholeAndWriteWhole) {
   count = 8;
   ASSERT_TRUE(ReadWhole("w", count, buf));
   EXPECT_EQ(count, 0);
-  EXPECT_FALSE(ReadWhole("missing", count, buf));
-  EXPECT_EQ(Result(), kFileNotFound);
+  EXPECT_EQ(Failure(ReadWhole("missing", count, buf)), kFileNotFound);
   EXPECT_TRUE(Leftovers() == V{"w"});
 }
 
@@ -400,27 +374,25 @@ TEST_F(FileSystemTest, WritingToAFullDeviceSaysDiskFull) {
   File f;
   ASSERT_TRUE(Open("/dev/full", kWrite, f));
   std::int32_t count = 3;
-  EXPECT_FALSE(Write(f, count, std::span<const char>("abc", 3)));
-  EXPECT_EQ(Result(), kDiskFull);
+  EXPECT_EQ(Failure(Write(f, count, std::span<const char>("abc", 3))), kDiskFull);
   ASSERT_TRUE(Close(f));
 }
 
-// Loading texts, through the image and line by line.
-class LoadRoutes : public FileSystemTest, public ::testing::WithParamInterface<bool> {
+// Loading and storing texts, through the image and line by line.
+class Routes : public FileSystemTest, public ::testing::WithParamInterface<bool> {
 protected:
   void SetUp() override {
     FileSystemTest::SetUp();
     SetLoadViaImage(GetParam());
   }
 };
+using LoadRoutes = Routes;
+using StoreRoutes = Routes;
 
-TEST_P(LoadRoutes, LineEndsOfEveryKind) {
+TEST_P(LoadRoutes, LineEndsOfEveryKindAndLongLinesBrokenAt128) {
   EXPECT_EQ(Load("a\r\nb\nc\rd\n"), (V{"a", "b", "c", "d"}));
   EXPECT_EQ(Load("a\n\rb"), (V{"a", "", "b"})) << "LF CR is two line ends";
   EXPECT_EQ(Load("a\n\nlast"), (V{"a", "", "last"})) << "the last line needs no line end";
-}
-
-TEST_P(LoadRoutes, LongLinesAreBrokenAt128) {
   EXPECT_EQ(Load(std::string(300, 'x')),
             (V{std::string(128, 'x'), std::string(128, 'x'), std::string(44, 'x')}));
   EXPECT_EQ(Load(std::string(128, 'x') + "\ny"), (V{std::string(128, 'x'), "y"}))
@@ -529,15 +501,6 @@ TEST_F(FileSystemTest, LoadBlockReadsTheWholeFile) {
   EXPECT_EQ(LoadBlock("empty", Buffer::Create("E", Buffer::BufferKind::Block)), 0);
 }
 
-// Storing texts, through the image and line by line.
-class StoreRoutes : public FileSystemTest, public ::testing::WithParamInterface<bool> {
-protected:
-  void SetUp() override {
-    FileSystemTest::SetUp();
-    SetLoadViaImage(GetParam());
-  }
-};
-
 TEST_P(StoreRoutes, LinesWithTheLineEndMode) {
   Buffer::Ref text = NewText({"a", "b"});
   SetLineEndMode(1);
@@ -549,7 +512,7 @@ TEST_P(StoreRoutes, LinesWithTheLineEndMode) {
   EXPECT_FALSE(Lines::Modified(text));
   char type[5] = {};
   GetType(type);
-  EXPECT_STREQ(type, "????");
+  EXPECT_STREQ(type, "????") << "the type the store sets is restored";
   EXPECT_EQ(Buffer::Find("/Shell/Store.tmp"), nullptr);
   ASSERT_EQ(StoreText(NewText(), "empty"), kNoError);
   EXPECT_EQ(Slurp(dir + "empty"), "");

@@ -11,6 +11,7 @@
 using Buffer::BufferKind;
 using Buffer::Ref;
 using namespace StoreTesting;
+using V = std::vector<std::string>;
 
 namespace {
 
@@ -25,11 +26,7 @@ protected:
   void Fill(int first, int last) {
     for (int i = first; i <= last; ++i) ASSERT_TRUE(Lines::Append(text, std::to_string(i)));
   }
-  std::vector<std::string> Text() const {
-    std::vector<std::string> lines;
-    for (std::int32_t i = 1; i <= Lines::Count(text); ++i) lines.emplace_back(Lines::View(text, i));
-    return lines;
-  }
+  std::vector<std::string> Text() const { return LinesOf(text); }
   std::string Get(std::int32_t n) const {
     char s[256];
     Lines::Get(text, n, s);
@@ -114,10 +111,10 @@ TEST_F(LinesLimit, InsertIntoAFullTextDropsLinesFromTheTop) {
   Fill(1, 10);
   Lines::SetLimit(text, 10);
   ASSERT_TRUE(Lines::Insert(text, 11, 2));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"3", "4", "5", "6", "7", "8", "9", "10", "", ""}));
+  EXPECT_EQ(Text(), (V{"3", "4", "5", "6", "7", "8", "9", "10", "", ""}));
   // The new lines still come before the same line of text.
   ASSERT_TRUE(Lines::Insert(text, 6, 3));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"6", "7", "", "", "", "8", "9", "10", "", ""}));
+  EXPECT_EQ(Text(), (V{"6", "7", "", "", "", "8", "9", "10", "", ""}));
   // Not when the insertion point itself would drop.
   EXPECT_FALSE(Lines::Insert(text, 4, 3));
   EXPECT_FALSE(Lines::Insert(text, 1, 1));
@@ -133,12 +130,12 @@ TEST_F(LinesEdit, AppendWithALengthTakesThatManyCharacters) {
   ASSERT_TRUE(Lines::Append(text, source, 3));
   ASSERT_TRUE(Lines::Append(text, source + 5, 0));
   ASSERT_TRUE(Lines::Append(text, longLine.data(), longLine.size()));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"abc", "", longLine}));
+  EXPECT_EQ(Text(), (V{"abc", "", longLine}));
   // At the limit, the characters may come from the line that drops.
   Lines::SetLimit(text, 3);
   const std::string_view first = Lines::View(text, 1);
   ASSERT_TRUE(Lines::Append(text, first.data() + 1, 2));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"", longLine, "bc"}));
+  EXPECT_EQ(Text(), (V{"", longLine, "bc"}));
   // Every line was allocated at the size it is freed with.
   Lines::Delete(text, 1, 3);
   const Heap h = HeapOf(text);
@@ -148,7 +145,7 @@ TEST_F(LinesEdit, AppendWithALengthTakesThatManyCharacters) {
 TEST_F(LinesLimit, SetLimitKeepsTheNewestLines) {
   Fill(1, 10);
   Lines::SetLimit(text, 4);
-  EXPECT_EQ(Text(), (std::vector<std::string>{"7", "8", "9", "10"}));
+  EXPECT_EQ(Text(), (V{"7", "8", "9", "10"}));
   EXPECT_EQ(Lines::Limit(text), 4);
   for (std::int32_t bad : {0, 1, -5, Lines::kMaxLimit + 1}) {
     Lines::SetLimit(text, bad);
@@ -173,7 +170,7 @@ TEST_F(LinesEdit, SetReplacesExistingLinesOnly) {
   EXPECT_TRUE(Lines::Modified(text));
   ASSERT_TRUE(Lines::Set(text, 3, base::CharsOf(Lines::View(text, 3)))); // itself
   ASSERT_TRUE(Lines::Set(text, 1, ""));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"", "two", "3"}));
+  EXPECT_EQ(Text(), (V{"", "two", "3"}));
 }
 
 TEST_F(LinesEdit, DeleteIsCutToTheLinesThatExist) {
@@ -185,10 +182,10 @@ TEST_F(LinesEdit, DeleteIsCutToTheLinesThatExist) {
   EXPECT_EQ(Lines::Count(text), 6);
   EXPECT_FALSE(Lines::Modified(text));
   Lines::Delete(text, 6, 5);
-  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(Text(), (V{"1", "2", "3", "4", "5"}));
   EXPECT_TRUE(Lines::Modified(text));
   Lines::Delete(text, 2, 2);
-  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "4", "5"}));
+  EXPECT_EQ(Text(), (V{"1", "4", "5"}));
   Lines::Delete(text, 1, 1000);
   EXPECT_EQ(Lines::Count(text), 0);
   EXPECT_EQ(HeapOf(text).freeRanges, 1); // every line went back
@@ -202,7 +199,7 @@ TEST_F(LinesEdit, InsertAddsEmptyLinesBeforeThePosition) {
   EXPECT_FALSE(Lines::Insert(text, 0, 1));
   ASSERT_TRUE(Lines::Insert(text, 2, 2));
   ASSERT_TRUE(Lines::Insert(text, 6, 1));
-  EXPECT_EQ(Text(), (std::vector<std::string>{"1", "", "", "2", "3", ""}));
+  EXPECT_EQ(Text(), (V{"1", "", "", "2", "3", ""}));
   Ref fresh = Buffer::Create("/F", BufferKind::Text);
   EXPECT_FALSE(Lines::Insert(fresh, 2, 1));
   ASSERT_TRUE(Lines::Insert(fresh, 1, 600));

@@ -1,5 +1,5 @@
-// Shared helpers of the store tests: a fresh store per test, checked when it ends,
-// and a recorder for the check alerts.
+// Shared helpers of the store tests: a fresh store per test, checked when it ends, a
+// recorder for the check alerts and the failing-allocation loop.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "base/Chars.h"
 #include "store/Buffer.h"
+#include "store/Lines.h"
 
 namespace StoreTesting {
 
@@ -49,6 +50,12 @@ struct Heap {
   bool operator==(const Heap&) const = default;
 };
 
+inline std::vector<std::string> LinesOf(Buffer::Ref text) {
+  std::vector<std::string> lines;
+  for (std::int32_t i = 1; i <= Lines::Count(text); ++i) lines.emplace_back(Lines::View(text, i));
+  return lines;
+}
+
 inline Heap HeapOf(Buffer::Ref b) {
   Heap h{};
   Buffer::HeapInfo(b, h.segmentBytes, h.segments, h.freeBytes, h.freeRanges);
@@ -58,6 +65,22 @@ inline Heap HeapOf(Buffer::Ref b) {
 inline std::ostream& operator<<(std::ostream& os, const Heap& h) {
   return os << "{" << h.segmentBytes << " in " << h.segments << ", " << h.freeBytes << " free in "
             << h.freeRanges << "}";
+}
+
+// Raises the number of host memory requests allowed from 0 until op succeeds; after
+// every failure the state that same() reads is unchanged and the store is sound.
+// Returns the number of failures.
+template <typename Op, typename Same> int RaiseUntilSuccess(Op op, Same same) {
+  for (int n = 0; n < 200; ++n) {
+    Buffer::Testing::FailSystemBlockAfter(n);
+    const bool ok = op();
+    Buffer::Testing::FailSystemBlockAfter(-1);
+    if (ok) return n;
+    same();
+    EXPECT_EQ(Buffer::Testing::CheckStore(), "") << "after failure " << n;
+  }
+  ADD_FAILURE() << "never succeeded";
+  return -1;
 }
 
 } // namespace StoreTesting

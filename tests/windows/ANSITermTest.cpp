@@ -87,7 +87,7 @@ TEST_F(TerminalTest, TabAndControlCharactersShowAsPlaceholders) {
   EXPECT_EQ(Row(1), "\xE9t\xE9");
 }
 
-TEST_F(TerminalTest, GotoRowColKeepsTheCursorOnTheScreen) {
+TEST_F(TerminalTest, GotoRowColKeepsTheCursorOnTheScreenRelativeMovesLeaveIt) {
   Open();
   const struct {
     int row, column, wantRow, wantColumn;
@@ -98,10 +98,7 @@ TEST_F(TerminalTest, GotoRowColKeepsTheCursorOnTheScreen) {
   }
   WriteAt(999, 999, "X");
   EXPECT_EQ(Row(23), std::string(48, ' ') + "X");
-}
-
-TEST_F(TerminalTest, CursorMovesStopOnlyAtTheTopAndLeft) {
-  Open();
+  // The relative moves stop only at the top and the left.
   ANSITerm::GotoRowCol(t, 3, 3);
   ANSITerm::CursorUp(t, 10);
   ANSITerm::CursorLeft(t, 10);
@@ -111,7 +108,7 @@ TEST_F(TerminalTest, CursorMovesStopOnlyAtTheTopAndLeft) {
   EXPECT_EQ(Cursor(), std::make_pair(31, 61));
 }
 
-TEST_F(TerminalTest, IndexOnTheLastRowScrollsAndKeepsTheRow) {
+TEST_F(TerminalTest, IndexScrollsUpFromTheLastRowAndBelowReverseIndexDownFromTheFirst) {
   Open();
   WriteAt(1, 1, "first");
   WriteAt(2, 1, "second");
@@ -121,20 +118,13 @@ TEST_F(TerminalTest, IndexOnTheLastRowScrollsAndKeepsTheRow) {
   EXPECT_EQ(Row(0), "second");
   EXPECT_EQ(Row(22), "last");
   EXPECT_EQ(Row(23), "");
-}
-
-TEST_F(TerminalTest, CursorDownPastTheLastRowThenIndexScrolls) {
-  Open();
-  WriteAt(24, 1, "bottom");
   ANSITerm::CursorDown(t, 3);
-  EXPECT_EQ(Cursor(), std::make_pair(27, 7));
+  EXPECT_EQ(Cursor(), std::make_pair(27, 5));
   ANSITerm::Index(t);
-  EXPECT_EQ(Cursor(), std::make_pair(27, 7));
-  EXPECT_EQ(Row(22), "bottom");
-}
+  EXPECT_EQ(Cursor(), std::make_pair(27, 5));
+  EXPECT_EQ(Row(21), "last");
 
-TEST_F(TerminalTest, ReverseIndexScrollsDownOnlyFromTheFirstRow) {
-  Open();
+  ANSITerm::ClearTerminal(t);
   WriteAt(1, 1, "top");
   ANSITerm::GotoRowCol(t, 3, 1);
   ANSITerm::ReverseIndex(t);
@@ -181,18 +171,7 @@ TEST_F(TerminalTest, InsertAndDeleteLinesMoveTheRowsBelowTheCursor) {
   EXPECT_EQ(Row(1), "3");
 }
 
-TEST_F(TerminalTest, InsertAndDeleteCharsMoveTheRestOfTheLine) {
-  Open();
-  WriteAt(1, 1, "abcdef");
-  ANSITerm::GotoRowCol(t, 1, 3);
-  ANSITerm::InsertChars(t, 2);
-  EXPECT_EQ(Row(0), "ab  cdef");
-  ANSITerm::DeleteChars(t, 3);
-  EXPECT_EQ(Row(0), "abdef");
-  EXPECT_EQ(Cursor(), std::make_pair(1, 3));
-}
-
-TEST_F(TerminalTest, EraseFamily) {
+TEST_F(TerminalTest, EraseInsertAndDeleteAtTheCursor) {
   Open();
   const struct {
     const char* name;
@@ -210,9 +189,18 @@ TEST_F(TerminalTest, EraseFamily) {
        {"abcdef", "ab  ef", "abcdef"},
        {2, 3}},
       {"ClearTerminal", ANSITerm::ClearTerminal, {"", "", ""}, {1, 1}},
+      {"InsertChars",
+       [](TextWindow* x) { ANSITerm::InsertChars(x, 2); },
+       {"abcdef", "ab  cdef", "abcdef"},
+       {2, 3}},
+      {"DeleteChars",
+       [](TextWindow* x) { ANSITerm::DeleteChars(x, 3); },
+       {"abcdef", "abf", "abcdef"},
+       {2, 3}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    ANSITerm::ClearTerminal(t);
     for (int r = 1; r <= 3; ++r) WriteAt(r, 1, "abcdef");
     ANSITerm::GotoRowCol(t, 2, 3);
     c.erase(t);

@@ -7,6 +7,7 @@
 #include "editor/EditorState.h"
 #include "platform/Alerts.h"
 #include "shell/EditWindows.h"
+#include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -288,6 +289,7 @@ void InstallStartupHooks(Startup::ShellHooks& hooks) {
   hooks.createShell = CreateShell;
   hooks.openShellWindows = OpenShellWindowsOrEnd;
   hooks.enterCommandWindow = EnterCommandWindow;
+  hooks.setUpMenus = Menus::SetUpMenus;
   Startup::SetModuleBody(Startup::MainImport::CommandWindows, Init);
 }
 

@@ -92,7 +92,8 @@ void TemplateLine2(VarChars line);
 Toolbox::Rect CommandWindowRect(const Toolbox::Rect& client);
 Toolbox::Rect ListWindowRect(const Toolbox::Rect& client);
 
-// Puts the shell's start into hooks (createShell, openShellWindows, enterCommandWindow)
+// Puts the shell's start into hooks (createShell, openShellWindows, setUpMenus,
+// enterCommandWindow)
 // and its body into the main module's CommandWindows slot.
 void InstallStartupHooks(Startup::ShellHooks& hooks);
 // The same with hooks that hold nothing else, installed with Startup::SetShellHooks.

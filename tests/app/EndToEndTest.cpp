@@ -69,7 +69,7 @@ TEST_F(EndToEnd, ScreenshotAfterStartUpShowsTheWholeFrame) {
 
 TEST_F(EndToEnd, InjectedKeysAreConsumedBeforeTheScreenshot) {
   const QString shot = dir.filePath("keys.png");
-  const Outcome o = RunVelmarin({"--keys", "'abc' RETURN C-q KP8 S-RIGHT", "--screenshot", shot});
+  const Outcome o = RunVelmarin({"--keys", "'abc' RETURN C-w KP8 S-RIGHT", "--screenshot", shot});
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_EQ(QImageReader(shot).size(), ExpectedFrame());
 }
@@ -105,6 +105,20 @@ TEST_F(EndToEnd, DumpAloneEndsTheRunWithTheMessageLine) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_TRUE(file.readAll().endsWith("\nmessage: Compiler not available !\n"));
   EXPECT_EQ(RunVelmarin({"--dump", dir.filePath("missing/dir/d.txt")}).exitCode, 1);
+}
+
+TEST_F(EndToEnd, ControlQQuitsAndTheKeysAfterItAreNotTyped) {
+  const QString dump = dir.filePath("quit.txt");
+  const QString shot = dir.filePath("quit.png");
+  const Outcome o =
+      RunVelmarin({"--keys", "'abc' C-q 'def'", "--dump", dump, "--screenshot", shot});
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_EQ(QImageReader(shot).size(), ExpectedFrame()); // taken as the program ended
+  QFile file(dump);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QByteArray text = file.readAll();
+  EXPECT_TRUE(text.contains("\nabc\n"));
+  EXPECT_FALSE(text.contains("def"));
 }
 
 TEST_F(EndToEnd, BadKeyScriptIsRefusedWithExitCode2) {

@@ -618,6 +618,12 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
   s_->frame = frame;
   s_->area = new QMdiArea(frame);
   frame->setCentralWidget(s_->area);
+  // The menu bar takes its height from the start, so the client area in which the shell
+  // lays out its windows does not shrink when the menus arrive a step later.
+  QMenuBar* bar = frame->menuBar();
+  bar->addMenu(QStringLiteral("File"));
+  bar->setMinimumHeight(bar->sizeHint().height());
+  bar->clear();
   frame->setWindowTitle(Latin1(title));
   frame->resize(width, height);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
@@ -652,6 +658,9 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
 
 void QtBackend::DestroyFrame() {
   if (s_->frame == nullptr) return;
+  // The program ended (Quit) before the injected keys ran out: the screenshot shows the
+  // frame as it was at the end.
+  if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone) s_->TakeScreenshot(nullptr);
   for (auto& [w, c] : s_->children) delete c->sub;
   s_->children.clear();
   s_->messages.clear();

@@ -66,6 +66,13 @@ Position Cursor() {
   return p;
 }
 
+// Puts the cursor inside the text, where every deletion starts from, and returns it.
+Position SettleCursor() {
+  const Position p = Cursor();
+  Ed().cursor = p;
+  return p;
+}
+
 // The text between two positions of the current buffer, split at its line breaks;
 // at least one (empty) line.
 std::vector<std::string> RangeLines(Position from, Position to) {
@@ -607,7 +614,7 @@ void DeleteSelectRange() {
 
 void DeleteChars(std::int32_t count, bool forward) {
   if (Ed().current == nullptr) return;
-  Ed().cursor = Cursor();
+  SettleCursor();
   const Position to =
       forward ? EditWindows::CharsForward(count) : EditWindows::CharsBackward(count);
   (void)DeleteRecorded(to, forward ? UndoKind::DeleteFwd : UndoKind::DeleteBack);
@@ -616,8 +623,7 @@ void DeleteChars(std::int32_t count, bool forward) {
 void DeleteWords(std::int32_t count, bool forward) {
   EditorState& e = Ed();
   if (e.current == nullptr) return;
-  const Position at = Cursor();
-  e.cursor = at;
+  const Position at = SettleCursor();
   const Position to = forward ? EditWindows::WordsForward(count).position
                               : EditWindows::WordsBackward(count).position;
   // The register keeps the deleted part of the line the deletion reached.
@@ -632,8 +638,7 @@ void DeleteLines(std::int32_t count) {
   EditorState& e = Ed();
   const Ref b = e.current;
   if (b == nullptr) return;
-  const Position at = Cursor();
-  e.cursor = at;
+  const Position at = SettleCursor();
   const std::int32_t last = std::max(1, Lines::Count(b));
   const Position to = at.line + count <= last ? Position{at.line + count, 1}
                                               : Position{last, LineLength(b, last) + 1};
@@ -650,8 +655,7 @@ void DeleteToLineEnd(std::int32_t count) {
   EditorState& e = Ed();
   const Ref b = e.current;
   if (b == nullptr) return;
-  const Position at = Cursor();
-  e.cursor = at;
+  const Position at = SettleCursor();
   const std::int32_t last = std::max(1, Lines::Count(b));
   Position to = at;
   bool tookBreak = false;
@@ -675,8 +679,7 @@ void DeleteToLineEnd(std::int32_t count) {
 void DeleteToLineStart(std::int32_t count) {
   EditorState& e = Ed();
   if (e.current == nullptr) return;
-  const Position at = Cursor();
-  e.cursor = at;
+  const Position at = SettleCursor();
   std::int32_t first = at.column == 1 && at.line > 1 ? at.line - 1 : at.line;
   first = std::max(1, first - std::max(0, count - 1));
   const Position to{first, 1};
@@ -699,8 +702,7 @@ void Undelete(const char* text, bool lineBreak, std::int32_t count) {
   const Chars saved(text, kTextHigh);
   if (!lineBreak) {
     if (Strings::Length(saved) == 0) return;
-    const Position at = Cursor();
-    e.cursor = at;
+    const Position at = SettleCursor();
     const std::int32_t column = EditWindows::InsertRepeated(count, saved);
     RedrawRange(at.line, at.column, at.line, LineLength(e.current, at.line) + 1);
     PlaceCursor(at.line, column, e.scrollMargin);
@@ -726,8 +728,7 @@ void ChangeCase(std::int32_t count) {
   EditorState& e = Ed();
   const Ref b = e.current;
   if (b == nullptr) return;
-  const Position at = Cursor();
-  e.cursor = at;
+  const Position at = SettleCursor();
   Position first = at;
   Position last = at;
   Position cursor = at;

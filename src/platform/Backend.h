@@ -132,6 +132,10 @@ public:
   virtual void DestroyWindow(Window w) = 0;
   virtual void ShowWindow(Window w, bool shown) = 0;
   virtual void SelectWindow(Window w) = 0;
+  // Puts w above the other windows without activating it.
+  virtual void RaiseWindow(Window w) = 0;
+  // Shows what was drawn into w on the screen now, not when the program next waits.
+  virtual void FlushWindow(Window w) = 0;
   virtual Window FrontWindow() = 0;
   virtual std::vector<Window> Windows() = 0; // front first
   virtual void SetTitle(Window w, const std::string& title) = 0;

@@ -400,6 +400,11 @@ void SetMoving(bool moving) { state.moving = moving; }
 
 void Dispatch(const PlatformMessage& m) {
   using Kind = PlatformMessage::Kind;
+  // A message about a window or scroll bar that is gone (the platform may report a
+  // focus change while it takes a window down) has nobody to go to: its record would
+  // name freed memory.
+  if (m.window != nullptr && !Toolbox::IsWindow(m.window)) return;
+  if (m.scrollBar != nullptr && !Toolbox::IsScrollBar(m.scrollBar)) return;
   switch (m.kind) {
   case Kind::KeyDown:
     KeyDownMessage(m);

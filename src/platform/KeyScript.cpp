@@ -212,6 +212,30 @@ bool KeyForCharacter(char c, std::uint32_t& vkey, bool& shift) {
   return false;
 }
 
+// The mouse and window actions a script may name: what the user does to the front
+// window (or the frame) with the pointer rather than the keyboard.
+bool AppendAction(std::string_view token, std::vector<PlatformMessage>& out) {
+  using Kind = PlatformMessage::Kind;
+  PlatformMessage m;
+  if (EqualCaseless(token, "CLICK")) {
+    m.kind = Kind::ButtonDown;
+    m.button = 1;
+    m.buttonFlags = 1;
+    m.where = kFrontCentre;
+    out.push_back(m);
+    m.kind = Kind::ButtonUp;
+    m.buttonFlags = 0;
+  } else if (EqualCaseless(token, "CLOSEBOX")) {
+    m.kind = Kind::Close;
+  } else if (EqualCaseless(token, "FRAMECLOSE")) {
+    m.kind = Kind::FrameClose;
+  } else {
+    return false;
+  }
+  out.push_back(m);
+  return true;
+}
+
 bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::string& error) {
   std::vector<PlatformMessage> messages;
   std::size_t pos = 0;
@@ -258,6 +282,7 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
     }
     while (pos < script.size() && !blank(script[pos])) ++pos;
     std::string_view token = script.substr(start, pos - start);
+    if (AppendAction(token, messages)) continue;
     std::string_view rest = token;
     std::uint32_t modifiers = 0;
     while (rest.size() > 2 && rest[1] == '-') {

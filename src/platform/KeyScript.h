@@ -11,6 +11,8 @@
 //                      F1..F15, KP0..KP9, KPENTER, KPMINUS, KPPLUS, KPDOT, KPDIV, KPMUL
 //   prefixes           C- (Control), S- (Shift), A- (Alt) before a key name or a
 //                      letter or digit, in any number: C-q, S-RIGHT, C-S-END
+//   actions            CLICK (a click in the middle of the front window), CLOSEBOX
+//                      (the front window's close box), FRAMECLOSE (the frame's)
 // Key names and prefixes are read without regard to case; a letter after a prefix
 // names its key (C-q and C-Q are the same key).
 #pragma once
@@ -27,6 +29,10 @@ namespace KeyScript {
 // One key press as the platform reports it: the virtual key with its extended flag,
 // the modifier state in event-record form (256 Alt, 512 Shift, 1024 Caps Lock,
 // 4096 Control) and the character the key translates into (-1: none).
+// The position of a script's CLICK: the backend puts it in the middle of the window
+// in front when the click is delivered (script messages name no window).
+inline constexpr Toolbox::Point kFrontCentre{-32768, -32768};
+
 struct KeyPress {
   std::uint32_t vkey = 0;
   bool extended = false;

@@ -171,6 +171,7 @@ void OpenSplash(Chars message) {
   Toolbox::TextFace(kSplashMessageStyle);
   Toolbox::MoveTo(Scaled(kSplashMessageAt.h), Scaled(kSplashMessageAt.v));
   Toolbox::DrawText(message);
+  Toolbox::FlushWindow(state.splash);
 }
 
 void CloseSplash() {
@@ -350,6 +351,10 @@ void StartupStep(int step) {
   NumberOut::AppendInt(step, number, 0);
   Toolbox::MoveTo(at.h, at.v);
   Toolbox::DrawText(number);
+  // The windows made at step 51 open in front; the splash stays above them, and each
+  // step shows at once, since the program does not wait for input before the main loop.
+  Toolbox::RaiseWindow(state.splash);
+  Toolbox::FlushWindow(state.splash);
   if (previous.window != nullptr) Toolbox::SetPort(previous.window);
   if (previous.offscreen != nullptr) Toolbox::SetPortOffscreen(previous.offscreen);
 }

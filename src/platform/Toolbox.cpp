@@ -332,6 +332,8 @@ void DisposeWindow(Window& w) {
   w = nullptr;
 }
 
+bool IsWindow(const WindowObject* w) { return w != nullptr && Owns(state.windows, w); }
+
 void ShowWindow(Window w) {
   if (w != nullptr) TheBackend().ShowWindow(w, true);
 }
@@ -342,6 +344,14 @@ void HideWindow(Window w) {
 
 void SelectWindow(Window w) {
   if (w != nullptr) TheBackend().SelectWindow(w);
+}
+
+void RaiseWindow(Window w) {
+  if (w != nullptr) TheBackend().RaiseWindow(w);
+}
+
+void FlushWindow(Window w) {
+  if (w != nullptr) TheBackend().FlushWindow(w);
 }
 
 Window FrontWindow() { return installed != nullptr ? installed->FrontWindow() : nullptr; }
@@ -438,6 +448,8 @@ void DisposeScrollBar(ScrollBar*& bar) {
   Release(state.scrollBars, bar);
   bar = nullptr;
 }
+
+bool IsScrollBar(const ScrollBar* bar) { return bar != nullptr && Owns(state.scrollBars, bar); }
 
 void SetScrollRange(ScrollBar* bar, std::int32_t minimum, std::int32_t maximum) {
   if (bar == nullptr) return;

@@ -96,9 +96,17 @@ Window NewWindow(const Rect& bounds, Chars title, bool visible, int kind, bool c
                  void* refCon);
 // Flushes the window's queued events, destroys it and sets w to nullptr.
 void DisposeWindow(Window& w);
+// Whether w is a window NewWindow made and DisposeWindow has not yet destroyed; only
+// such a window may be looked at (a disposed one's record is gone).
+bool IsWindow(const WindowObject* w);
 void ShowWindow(Window w);
 void HideWindow(Window w);
 void SelectWindow(Window w);
+// Puts w above every other window without making it the active one (a splash over the
+// windows that open beneath it).
+void RaiseWindow(Window w);
+// Shows what was drawn into w at once, while the program is busy and does not wait.
+void FlushWindow(Window w);
 // The front window, nullptr when none.
 Window FrontWindow();
 // Every window, front first.
@@ -126,6 +134,8 @@ ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical);
 // nullptr when it no longer exists.
 ScrollBar* FindScrollBar(std::uint32_t ref);
 void DisposeScrollBar(ScrollBar*& bar);
+// Whether bar is a scroll bar NewScrollBar made and that has not been disposed.
+bool IsScrollBar(const ScrollBar* bar);
 void SetScrollRange(ScrollBar* bar, std::int32_t minimum, std::int32_t maximum);
 void SetScrollValue(ScrollBar* bar, std::int32_t value);
 std::int32_t GetScrollValue(ScrollBar* bar);

@@ -582,8 +582,9 @@ void ReadKey(TextWindow* t, std::uint8_t& key, std::uint8_t& modifiers, char& ch
 
 Window EventWindow() {
   const std::uint8_t key = KeyEvents::LastKey();
-  return key >= KeyEvents::KeyMouse && key <= KeyEvents::KeyWindowClose ? KeyEvents::LastWindow()
-                                                                        : nullptr;
+  const Window w = KeyEvents::LastWindow();
+  const bool windowEvent = key >= KeyEvents::KeyMouse && key <= KeyEvents::KeyWindowClose;
+  return windowEvent && Toolbox::IsWindow(w) ? w : nullptr;
 }
 
 void BringToFront(TextWindow* t) {
@@ -646,7 +647,7 @@ void RedrawMessageLine(TextWindow* t) {
 // ---- For the key-event layer ----
 
 TextWindow* TerminalOf(Window w) {
-  if (w == nullptr || w->refCon == nullptr) return nullptr;
+  if (!Toolbox::IsWindow(w) || w->refCon == nullptr) return nullptr;
   auto* t = static_cast<TextWindow*>(w->refCon);
   return std::memcmp(t->kind, kTag, sizeof kTag) == 0 ? t : nullptr;
 }

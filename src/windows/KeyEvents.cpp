@@ -288,16 +288,22 @@ std::uint8_t TrackMouse(const EventRecord& r) {
   return KeyMouseStillDown;
 }
 
+// A window that was disposed after its event was queued or pushed back: nothing of it
+// may be read any more.
+bool Gone(Window w) { return w != nullptr && !Toolbox::IsWindow(w); }
+
 KeyEvent NextEvent(TextWindow* own) {
   if (state.hasPushed) {
     state.hasPushed = false;
     KeyEvent e = state.pushed;
+    if (Gone(e.window)) return KeyEvent{};
     WindowEventStep(e.window, e.key);
     state.last = e;
     return e;
   }
   EventRecord r;
   Events::GetNextEvent(0, r);
+  if (Gone(r.window)) return KeyEvent{};
   if (r.what == Events::WindowEvent && r.detail == Events::MenuDetail &&
       state.menuCommand != nullptr) {
     state.menuCommand(r.message);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "platform/Events.h"
+#include "platform/KeyScript.h"
 
 namespace Headless {
 
@@ -162,6 +163,17 @@ void HeadlessBackend::SetToggle(std::uint32_t vkey, bool on) {
 
 void HeadlessBackend::DispatchInput(PlatformMessage m) {
   using Kind = PlatformMessage::Kind;
+  // A script's close box and clicks go to the window in front when they arrive.
+  const bool frontClick = (m.kind == Kind::ButtonDown || m.kind == Kind::ButtonUp) &&
+                          m.where == KeyScript::kFrontCentre;
+  if (m.window == nullptr && (m.kind == Kind::Close || frontClick)) {
+    m.window = FrontWindow();
+    if (frontClick) {
+      const Win* win = Find(m.window);
+      const Rect r = win != nullptr ? win->bounds : Rect{};
+      m.where = Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+  }
   if (m.time == 0) {
     clock_ += config_.step;
     m.time = clock_;
@@ -365,6 +377,14 @@ void HeadlessBackend::ShowWindow(Window w, bool shown) {
   const Window before = FrontWindow();
   win->visible = shown;
   FrontChanged(before);
+}
+
+// Stacking only: the window does not take the focus, so no focus changes are reported.
+void HeadlessBackend::RaiseWindow(Window w) {
+  Win* win = Find(w);
+  if (win == nullptr) return;
+  std::erase(order_, win);
+  order_.insert(order_.begin(), win);
 }
 
 void HeadlessBackend::SelectWindow(Window w) {

@@ -157,6 +157,8 @@ public:
   void DestroyWindow(Window w) override;
   void ShowWindow(Window w, bool shown) override;
   void SelectWindow(Window w) override;
+  void RaiseWindow(Window w) override;
+  void FlushWindow(Window) override {}
   Window FrontWindow() override;
   std::vector<Window> Windows() override;
   void SetTitle(Window w, const std::string& title) override;

@@ -142,6 +142,7 @@ struct Child {
   bool paintQueued = false;
   int kind = 0;
   bool plain = false; // a plain border, no caption
+  bool closing = false; // being destroyed: what Qt reports of it now goes nowhere
   QRect known;        // the content rectangle in frame client coordinates, as last set or told
 };
 
@@ -177,6 +178,12 @@ struct QtBackend::State {
   double t0Ms = 0;
 
   void Post(PlatformMessage m) {
+    // Qt reports focus and geometry changes of a window while it takes it down; the
+    // program has already let go of that window, so nothing about it is queued.
+    if (m.window != nullptr) {
+      const Child* c = ChildOf(m.window);
+      if (c == nullptr || c->closing) return;
+    }
     if (m.time == 0) m.time = self->TickCount();
     if (m.kind == Kind::Timer) {
       // Like the platform's timer, a timer message waits at most once in the queue.
@@ -208,6 +215,9 @@ struct QtBackend::State {
   // Moves the next injected key press (its key message and the character after it)
   // into the message queue.
   void InjectNextKey();
+  // Carries out a script's click or close box on the front window (or the frame's
+  // close box) as the user's would arrive; false when the next message is a key.
+  bool InjectAction(Window front);
   void TakeScreenshot(QWidget* dialog);
   void FeedDialog(QDialog* dialog, QTimer* feeder);
   QImage* ImageOf(const Toolbox::Port& port);
@@ -502,12 +512,42 @@ void QtBackend::State::ApplyCursor() {
 void QtBackend::State::InjectNextKey() {
   if (injected.empty()) return;
   Window front = self->FrontWindow();
+  if (InjectAction(front)) return;
   do {
     PlatformMessage m = std::move(injected.front());
     injected.pop_front();
     m.window = front;
     Post(std::move(m));
   } while (!injected.empty() && injected.front().kind == Kind::Character);
+}
+
+bool QtBackend::State::InjectAction(Window front) {
+  PlatformMessage& m = injected.front();
+  const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
+  if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
+  const Kind kind = m.kind;
+  injected.pop_front();
+  // The actions take Qt's own way: a close box asks through closeEvent, a click comes
+  // as mouse events to the window's content.
+  Child* c = ChildOf(front);
+  if (kind == Kind::FrameClose) {
+    frame->close();
+  } else if (kind == Kind::Close) {
+    if (c != nullptr) c->sub->close();
+  } else {
+    if (!injected.empty() && injected.front().kind == Kind::ButtonUp) injected.pop_front();
+    if (c != nullptr) {
+      const QPointF centre(c->canvas->width() / 2, c->canvas->height() / 2);
+      const QPointF global = c->canvas->mapToGlobal(centre);
+      QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
+                        Qt::LeftButton, Qt::NoModifier);
+      QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
+                          Qt::NoButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(c->canvas, &press);
+      QCoreApplication::sendEvent(c->canvas, &release);
+    }
+  }
+  return true;
 }
 
 void QtBackend::State::TakeScreenshot(QWidget* dialog) {
@@ -881,6 +921,11 @@ void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::
 void QtBackend::DestroyWindow(Window w) {
   Child* c = s_->ChildOf(w);
   if (c == nullptr) return;
+  // Closing first: removing the window moves the focus, and Qt tells the window so.
+  c->closing = true;
+  s_->area->removeSubWindow(c->sub);
+  delete c->sub;
+  s_->children.erase(w);
   auto& q = s_->messages;
   q.erase(std::remove_if(q.begin(), q.end(),
                          [w](const PlatformMessage& m) {
@@ -888,9 +933,6 @@ void QtBackend::DestroyWindow(Window w) {
                                   (m.scrollBar != nullptr && m.scrollBar->window == w);
                          }),
           q.end());
-  s_->area->removeSubWindow(c->sub);
-  delete c->sub;
-  s_->children.erase(w);
 }
 
 void QtBackend::ShowWindow(Window w, bool shown) {
@@ -908,6 +950,14 @@ void QtBackend::SelectWindow(Window w) {
   c->sub->raise();
   c->canvas->setFocus();
   s_->selecting = false;
+}
+
+void QtBackend::RaiseWindow(Window w) {
+  if (Child* c = s_->ChildOf(w)) c->sub->raise();
+}
+
+void QtBackend::FlushWindow(Window w) {
+  if (Child* c = s_->ChildOf(w)) c->canvas->repaint();
 }
 
 Window QtBackend::FrontWindow() {

@@ -69,6 +69,8 @@ public:
   void DestroyWindow(Toolbox::Window w) override;
   void ShowWindow(Toolbox::Window w, bool shown) override;
   void SelectWindow(Toolbox::Window w) override;
+  void RaiseWindow(Toolbox::Window w) override;
+  void FlushWindow(Toolbox::Window w) override;
   Toolbox::Window FrontWindow() override;
   std::vector<Toolbox::Window> Windows() override;
   void SetTitle(Toolbox::Window w, const std::string& title) override;

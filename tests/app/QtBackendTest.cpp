@@ -11,10 +11,12 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
+#include "platform/qt/QtPaint.h"
 
 using Toolbox::Rect;
 using Toolbox::Window;
@@ -26,9 +28,15 @@ int frameCloses = 0;
 class QtBackendTest : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
-    static int argc = 3;
+    // QApplication takes the arguments it knows out of argv, so every suite sets them anew.
+    static int argc;
     static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[] = {arg0, arg1, arg2, nullptr};
+    static char* argv[4];
+    argc = 3;
+    argv[0] = arg0;
+    argv[1] = arg1;
+    argv[2] = arg2;
+    argv[3] = nullptr;
     app = new QApplication(argc, argv);
   }
   static void TearDownTestSuite() {
@@ -168,6 +176,75 @@ TEST_F(QtBackendTest, InverseTextPaintsItsCellsInTheForeColour) {
   EXPECT_TRUE(Black(w, 10, 30 - info.ascent));
   EXPECT_FALSE(Black(w, 10, 30 - info.ascent - 1));
 }
+
+// A terminal row as a terminal draws it: runs of text each moved to its cell, the
+// middle run inverse (a selection), and the block caret inverted over column 89. Every
+// stroke of "|" must sit at the same place in its cell, so that text, selection and
+// caret share one grid at any size and resolution.
+class CellGridTest : public QtBackendTest,
+                     public ::testing::WithParamInterface<std::tuple<int, double>> {};
+
+TEST_P(CellGridTest, TextSelectionAndCaretShareOneGrid) {
+  const auto [points, dpi] = GetParam();
+  QtUi::Fonts fonts(dpi);
+  Toolbox::PortState s;
+  s.fontSize = points;
+  const QtUi::Face& face = fonts.Get(s);
+  const int cw = face.Width("M"), left = 4, top = 2, baseline = top + face.metrics.ascent();
+  const int bottom = baseline + face.metrics.descent();
+  std::string row(100, '|');
+  row.replace(5, 3, "\t\xAD\x9C"); // drawn as one cell each, not as Qt lays them out
+  QImage image(left + 101 * cw, bottom + 2, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  auto render = [&](Toolbox::DrawCommand c) { QtUi::Render(image, c, fonts, nullptr); };
+  for (auto [from, to, mode] : {std::tuple{0, 40, Toolbox::kTextCopy},
+                                {40, 60, Toolbox::kTextInverse},
+                                {60, 100, Toolbox::kTextCopy}}) {
+    Toolbox::DrawCommand c;
+    c.op = Toolbox::DrawCommand::Op::Text;
+    c.state = s;
+    c.state.textMode = mode;
+    c.a = {left + from * cw, baseline};
+    c.text = row.substr(from, to - from);
+    render(c);
+  }
+  Toolbox::DrawCommand caret;
+  caret.op = Toolbox::DrawCommand::Op::Rect;
+  caret.verb = Toolbox::DrawCommand::Verb::Invert;
+  caret.state = s;
+  caret.rect = Rect{left + 88 * cw - 1, top, left + 89 * cw - 1, bottom};
+  render(caret);
+
+  auto black = [&](int x, int y) { return qGray(image.pixel(x, y)) < 128; };
+  EXPECT_FALSE(black(left + 40 * cw - 1, top));
+  EXPECT_TRUE(black(left + 40 * cw, top));
+  EXPECT_TRUE(black(left + 60 * cw - 1, top));
+  EXPECT_FALSE(black(left + 60 * cw, top));
+  // The first column of a cell holding ink, on white or (selected, under the caret) on
+  // black; -1 when the stroke has left its cell.
+  auto onBlack = [](int column) { return (column >= 40 && column < 60) || column == 88; };
+  auto stroke = [&](int column) {
+    for (int x = left + column * cw; x < left + (column + 1) * cw; ++x)
+      for (int y = top; y < bottom; ++y)
+        if (black(x, y) != onBlack(column)) return x - left - column * cw;
+    return -1;
+  };
+  const int plain = stroke(0), selected = stroke(40);
+  ASSERT_GE(plain, 0);
+  EXPECT_NEAR(selected, plain, 1); // light ink on black may come out a pixel wider
+  for (int column = 1; column < 100; ++column) {
+    if (column >= 5 && column <= 7) continue;
+    EXPECT_EQ(stroke(column), onBlack(column) ? selected : plain) << column;
+  }
+
+  // Proportional faces keep their own widths.
+  s.fontNumber = Toolbox::FontNumber("Arial");
+  EXPECT_LT(fonts.Get(s).Width("iiiiiiii"), fonts.Get(s).Width("MMMMMMMM"));
+}
+
+INSTANTIATE_TEST_SUITE_P(SizesAndResolutions, CellGridTest,
+                         ::testing::Combine(::testing::Values(9, 10, 12, 13, 16),
+                                            ::testing::Values(96.0, 120.0, 144.0)));
 
 TEST_F(QtBackendTest, KeysArriveAsTheEventQueueExpectsThem) {
   Window w = NewWindow(Rect{0, 0, 100, 100});

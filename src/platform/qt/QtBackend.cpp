@@ -1103,13 +1103,11 @@ void QtBackend::Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) {
 }
 
 std::int32_t QtBackend::TextWidth(const Toolbox::PortState& state, std::string_view text) {
-  return s_->fonts.Metrics(state).horizontalAdvance(
-      QString::fromLatin1(text.data(), qsizetype(text.size())));
+  return s_->fonts.Get(state).Width(text);
 }
 
 Toolbox::FontInfo QtBackend::GetFontInfo(const Toolbox::PortState& state) {
-  const QFontMetrics& m = s_->fonts.Metrics(state);
-  return Toolbox::FontInfo{m.ascent(), m.descent(), m.maxWidth(), m.leading()};
+  return s_->fonts.Get(state).Info();
 }
 
 void* QtBackend::CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) {

@@ -1,5 +1,8 @@
 #include "platform/qt/QtPaint.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetricsF>
 #include <QPainterPath>
 #include <QPolygonF>
 #include <algorithm>
@@ -116,17 +119,17 @@ QPainterPath Wedge(const QRectF& r, int startAngle, int arcAngle) {
 
 void Text(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
   const PortState& s = cmd.state;
-  const QString text = QString::fromLatin1(cmd.text.data(), qsizetype(cmd.text.size()));
-  const QFontMetrics& m = fonts.Metrics(s);
+  const Face& face = fonts.Get(s);
   const bool inverse = s.textMode == Toolbox::kTextInverse;
   const QColor ink = ToQColor(inverse ? s.backColor : s.foreColor);
   const QColor paper = ToQColor(inverse ? s.foreColor : s.backColor);
   // Text is drawn opaque: the cells behind it take the paper colour, so redrawing a
   // line needs no erasing first.
-  p.fillRect(QRect(cmd.a.h, cmd.a.v - m.ascent(), m.horizontalAdvance(text), m.height()), paper);
-  p.setFont(fonts.Font(s));
+  const std::int32_t top = cmd.a.v - face.metrics.ascent();
+  p.fillRect(QRect(cmd.a.h, top, face.Width(cmd.text), face.metrics.height()), paper);
+  p.setFont(face.font);
   p.setPen(ink);
-  p.drawText(QPoint(cmd.a.h, cmd.a.v), text);
+  p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
 }
 
 void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
@@ -270,7 +273,50 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
 
 QColor ToQColor(const Toolbox::RGBColor& c) { return QColor::fromRgba64(c.red, c.green, c.blue); }
 
-const Fonts::Entry& Fonts::Get(const PortState& s) {
+namespace {
+
+bool Typewriter(const QString& face) {
+  return face == "Courier New" || face == "FixedSys" || face == "System";
+}
+
+// Gives a fixed-pitch face its cells: the advance rounded up to whole pixels, the rest
+// added after each character as letter spacing. Characters that still do not advance
+// by one cell (controls, which Qt lays out as nothing or as tabs, and the soft hyphen,
+// which it hides) are drawn as a space, or a hyphen for the soft hyphen.
+void MakeCells(Face& face) {
+  const qreal advance = QFontMetricsF(face.font).horizontalAdvance(QChar('M'));
+  if (advance <= 0) return;
+  face.cell = std::int32_t(std::ceil(advance));
+  face.font.setLetterSpacing(QFont::AbsoluteSpacing, face.cell - advance);
+  face.metrics = QFontMetrics(face.font);
+  const QFontMetricsF spaced(face.font);
+  for (int c = 0; c < 256; ++c) {
+    const char ch = char(c);
+    const bool fits = spaced.horizontalAdvance(QString::fromLatin1(&ch, 1)) == face.cell;
+    face.drawn[std::size_t(c)] = fits ? ch : c == 0xAD ? '-' : ' ';
+  }
+}
+
+} // namespace
+
+std::int32_t Face::Width(std::string_view text) const {
+  if (cell > 0) return cell * std::int32_t(text.size());
+  return metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size())));
+}
+
+QString Face::Text(std::string_view text) const {
+  QString s = QString::fromLatin1(text.data(), qsizetype(text.size()));
+  if (cell > 0)
+    for (qsizetype i = 0; i < s.size(); ++i) s[i] = QChar(uchar(drawn[s[i].unicode()]));
+  return s;
+}
+
+Toolbox::FontInfo Face::Info() const {
+  return Toolbox::FontInfo{metrics.ascent(), metrics.descent(),
+                           cell > 0 ? cell : metrics.maxWidth(), metrics.leading()};
+}
+
+const Face& Fonts::Get(const PortState& s) {
   const std::uint64_t key = (std::uint64_t(std::uint32_t(s.fontNumber)) << 32) |
                             (std::uint64_t(std::uint16_t(s.fontSize)) << 16) |
                             std::uint16_t(s.fontStyle);
@@ -278,12 +324,12 @@ const Fonts::Entry& Fonts::Get(const PortState& s) {
   if (it != cache_.end()) return *it->second;
   char name[33] = {};
   Toolbox::FontName(s.fontNumber, name);
-  const QString face = QString::fromLatin1(name);
-  QFont font(face);
+  const QString family = QString::fromLatin1(name);
+  QFont font(family);
   // The classic faces are not installed here; the hints pick their nearest kind.
-  if (face == "Courier New" || face == "FixedSys" || face == "System")
+  if (Typewriter(family))
     font.setStyleHint(QFont::TypeWriter);
-  else if (face == "Times New Roman")
+  else if (family == "Times New Roman")
     font.setStyleHint(QFont::Serif);
   else
     font.setStyleHint(QFont::SansSerif);
@@ -292,12 +338,14 @@ const Fonts::Entry& Fonts::Get(const PortState& s) {
   font.setBold(s.fontStyle & Toolbox::kBold);
   font.setItalic(s.fontStyle & Toolbox::kItalic);
   font.setUnderline(s.fontStyle & Toolbox::kUnderline);
-  auto entry = std::make_unique<Entry>(Entry{font, QFontMetrics(font)});
-  return *cache_.emplace(key, std::move(entry)).first->second;
+  // Terminals need a fixed-pitch face; where the hint finds none, the system's fixed
+  // font stands in.
+  if (Typewriter(family) && !QFontInfo(font).fixedPitch())
+    font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font)});
+  if (QFontInfo(font).fixedPitch()) MakeCells(*face);
+  return *cache_.emplace(key, std::move(face)).first->second;
 }
-
-const QFont& Fonts::Font(const PortState& state) { return Get(state).font; }
-const QFontMetrics& Fonts::Metrics(const PortState& state) { return Get(state).metrics; }
 
 void Render(QImage& target, const DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf) {
   QPainter p(&target);

@@ -6,31 +6,40 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/Backend.h"
 
 namespace QtUi {
 
-// The fonts of port states, made once per (number, size, style). Sizes are points at
-// the screen's logical resolution, so text measures the same on every image.
+// A font as the ports draw with it. A fixed-pitch font draws every character in a
+// cell of whole pixels (its advance rounded up, the rest added as letter spacing), so
+// its text lies on the grid of the rectangles a terminal computes from CharWidth.
+struct Face {
+  QFont font;
+  QFontMetrics metrics;
+  std::int32_t cell = 0;         // the cell width of a fixed-pitch font; 0 when proportional
+  std::array<char, 256> drawn{}; // what each character is drawn as in a fixed-pitch font
+  std::int32_t Width(std::string_view text) const; // how far drawing text moves the pen
+  QString Text(std::string_view text) const;       // the characters drawn for text
+  Toolbox::FontInfo Info() const;
+};
+
+// The faces of port states, made once per (number, size, style). Sizes are points at
+// dpi, so text measures the same on every image.
 class Fonts {
 public:
   explicit Fonts(double dpi) : dpi_(dpi) {}
-  const QFont& Font(const Toolbox::PortState& state);
-  const QFontMetrics& Metrics(const Toolbox::PortState& state);
+  const Face& Get(const Toolbox::PortState& state);
 
 private:
-  struct Entry {
-    QFont font;
-    QFontMetrics metrics;
-  };
-  const Entry& Get(const Toolbox::PortState& state);
   double dpi_;
-  std::unordered_map<std::uint64_t, std::unique_ptr<Entry>> cache_;
+  std::unordered_map<std::uint64_t, std::unique_ptr<Face>> cache_;
 };
 
 // The pixels of a port (a window's backing image or an off-screen bitmap); nullptr

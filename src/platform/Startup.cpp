@@ -459,4 +459,14 @@ void SetSaveModifiedProc(CountProc proc) { state.saveModified = proc; }
 
 void SetShutdownRequestProc(Proc proc) { state.shutdownRequest = proc; }
 
+bool EndSessionRequest() {
+  if (state.shutdownRequest == nullptr) return true;
+  try {
+    state.shutdownRequest();
+  } catch (const TerminateSignal&) {
+    return true;
+  }
+  return false;
+}
+
 } // namespace Startup

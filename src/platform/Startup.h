@@ -101,5 +101,11 @@ void SetModifiedCountProc(CountProc proc);
 void SetSaveModifiedProc(CountProc proc);
 // Called when the user's log-on ends; without one nothing happens.
 void SetShutdownRequestProc(Proc proc);
+// The platform's request to end the user's session, answered before it returns: runs
+// the shut-down-request procedure (Quit, with its questions and saving) and tells
+// whether that decided to end the program (true: the platform may end it, and a Quit
+// message follows) or the user kept it running. For a platform that asks from inside
+// its own notification, where the way out of Quit must not unwind.
+bool EndSessionRequest();
 
 } // namespace Startup

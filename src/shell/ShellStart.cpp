@@ -7,6 +7,7 @@
 #include "editor/EditorState.h"
 #include "platform/Alerts.h"
 #include "shell/EditWindows.h"
+#include "shell/FileCommands.h"
 #include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
@@ -117,9 +118,13 @@ void WriteList(Chars text) {
   EditWindows::FollowEnd(list);
 }
 
+void ShowMessage(Chars text) {
+  (state.message != nullptr ? state.message : CommandMessageLine)(text);
+}
+
 void WriteError(Chars text) {
   WriteList(text);
-  (state.message != nullptr ? state.message : CommandMessageLine)(text);
+  ShowMessage(text);
 }
 
 void WriteListNumber(Chars text, std::int32_t number) {
@@ -177,6 +182,8 @@ Startup::ShellStart CreateShell() {
   state.symbolDirectory = state.tree.symbol;
   state.objectDirectory = state.tree.object;
   EditWindows::SetShellTexts(state.tree.command, state.tree.list);
+  // From here on Quit knows the modified texts and stores them.
+  FileCommands::InstallQuitProcs();
   // FIXME: the graphics module opens its heap itself once it exists.
   state.graphicsHeap = Buffer::Open(kGraphicsHeap, Buffer::BufferKind::Heap);
   if (state.graphicsHeap == nullptr) return Startup::ShellStart::NoGraphics;
@@ -246,14 +253,20 @@ void BuildCommandText() {
     while (Lines::Count(c) < 2 && Lines::Append(c, "")) {}
     static_cast<void>(Lines::Set(c, 1, line1));
     static_cast<void>(Lines::Set(c, 2, line2));
-    return;
+  } else {
+    // A failed load keeps the lines it read; the template replaces them. Its file is
+    // "Command" of the directory the program started in, like a loaded one's.
+    Lines::Delete(c, 1, Lines::Count(c));
+    static_cast<void>(Lines::Append(c, line1) && Lines::Append(c, line2));
+    for (const char* text : kTemplateBody) {
+      if (!Lines::Append(c, base::CharsOf(text))) break;
+    }
+    char dir[kPathHigh + 1];
+    FileSystem::CurrentDirectory(dir);
+    Buffer::SetFilePath(c, dir);
   }
-  // A failed load keeps the lines it read; the template replaces them.
-  Lines::Delete(c, 1, Lines::Count(c));
-  static_cast<void>(Lines::Append(c, line1) && Lines::Append(c, line2));
-  for (const char* text : kTemplateBody) {
-    if (!Lines::Append(c, base::CharsOf(text))) break;
-  }
+  // Fresh as the user finds it: only the user's edits make it a modified text.
+  Lines::SetModified(c, false);
 }
 
 void EnterCommandWindow() {

@@ -56,6 +56,8 @@ ANSITerm::TextWindow* ListTerminal();
 // Appends the text (cut to 256 characters) as a line to List and, while the List window
 // is open, writes it there as a new line.
 void WriteList(Chars text);
+// The text on the editor's message line.
+void ShowMessage(Chars text);
 // WriteList, and the text on the editor's message line.
 void WriteError(Chars text);
 // The text followed by the number in decimal (160 characters at most).

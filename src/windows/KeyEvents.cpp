@@ -45,6 +45,9 @@ constexpr std::uint32_t kVk9 = 57;
 constexpr std::uint32_t kVkF2 = 113;
 constexpr std::uint32_t kVkF15 = 126;
 constexpr std::uint32_t kVkSlash = 191;
+// The characters of Backspace and of Control+Backspace.
+constexpr std::uint8_t kBackspace = 8;
+constexpr std::uint8_t kControlBackspace = 127;
 // Keys and buttons of the live modifier state.
 constexpr std::uint32_t kVkRightButton = 2, kVkMiddleButton = 4;
 constexpr std::uint32_t kVkShift = 16, kVkControl = 17, kVkAlt = 18, kVkCapsLock = 20;
@@ -427,7 +430,16 @@ void TranslateKey(const EventRecord& r, bool appMode, std::uint8_t& key, char& c
       return;
     }
   }
-  TranslateCharacter(static_cast<std::uint8_t>(r.message & 0xFF), key, ch);
+  // Backspace types character 8 and Control+Backspace 127. Control+H types 8 as well,
+  // but it is a key of its own (the line start), which the platform tells apart by
+  // Control being held.
+  const auto c = static_cast<std::uint8_t>(r.message & 0xFF);
+  if ((r.modifiers & Events::kControlKey) != 0 && (c == kBackspace || c == kControlBackspace)) {
+    key = c == kBackspace ? KeyCharacter : KeyDeleteLeft;
+    ch = c == kBackspace ? static_cast<char>(c) : 0;
+    return;
+  }
+  TranslateCharacter(c, key, ch);
 }
 
 void SetKeypadMode(bool on) { state.keypadMode = on; }

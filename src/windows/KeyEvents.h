@@ -63,7 +63,7 @@ enum KeyCode : std::uint8_t {
   KeyPageDown = 43,
   KeyHelp = 44, // F1, Ctrl+/
   KeyInsert = 45,
-  KeyDeleteLeft = 46,  // Backspace
+  KeyDeleteLeft = 46,  // Backspace, Ctrl+Backspace (Ctrl+H is character 8)
   KeyDeleteRight = 47, // Delete, Ctrl+Delete
   KeyMouse = 48,       // button pressed; the click cell is in the terminal
   KeyDoubleMouse = 49,

@@ -299,6 +299,12 @@ TEST_F(EditorTest, KeysEditTheText) {
       {three, "DOWN KP3 F3", {"one", "three"}, {2, 1}},
       {three, "DOWN KP3 F3 F2", three, {3, 1}},
       {three, "GOLD KP5 F4 GOLD KP4 F2", {"one", "two", "threeone", ""}, {4, 1}},
+      // Control/H is the line start, Backspace deletes; Control+Backspace and
+      // Control+Delete bring back the deleted word.
+      {{"abc def"}, "KP2 C-h 'x'", {"xabc def"}, {1, 2}},
+      {{"abc def"}, "KP2 BACKSPACE", {"abc de"}, {1, 7}},
+      {{"abc def"}, "KP1 KPPLUS HOME C-BACKSPACE", {"defabc "}, {1, 4}},
+      {{"abc def"}, "KP1 KPPLUS C-DELETE", {"abc def"}, {1, 8}},
   };
   MakeText({"one", "two"}, "/User/Src");
   for (const auto& c : cases) {

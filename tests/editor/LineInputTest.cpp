@@ -33,6 +33,7 @@ TEST_F(LineInputTest, EditingKeysOnThePresetAnswer) {
       {"LEFT DELETE", "bc def"},         // the character under the cursor
       {"C-e BACKSPACE", "abc de"},       // a control key touches: later keys edit
       {"C-d C-d x", "abc dxef"},         // Control/D left
+      {"C-e C-h x", "xabc def"},         // Control/H to the start
       {"C-e C-d C-d C-f x", "abc dexf"}, // Control/E end, Control/F right
       {"C-j", "abc "},                   // the previous word
       {"C-j C-j", ""},                   // blanks, then the word before them

@@ -31,6 +31,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSessionManager>
 #include <QStyleHints>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -683,6 +684,20 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
     m.window = c->window;
     s_->Post(m);
   });
+  // The end of the user's session runs Quit, which asks about modified texts and saves
+  // them, before the session manager goes on; when the user keeps the program, the
+  // session end is cancelled.
+  QObject::connect(qApp, &QGuiApplication::commitDataRequest, frame,
+                   [this](QSessionManager& manager) {
+                     manager.allowsInteraction();
+                     if (!Startup::EndSessionRequest()) {
+                       manager.cancel();
+                       return;
+                     }
+                     PlatformMessage m;
+                     m.kind = Kind::Quit;
+                     s_->Post(m);
+                   });
   s_->timer = new QTimer(frame);
   QObject::connect(s_->timer, &QTimer::timeout, [this] {
     PlatformMessage m;

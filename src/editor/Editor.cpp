@@ -31,6 +31,7 @@ constexpr char kInvalidAfterGold[] = "Invalid key following GOLD";
 constexpr char kInvalidKey[] = "Invalid key: ";
 constexpr char kRepeatCount[] = "Repeat count: ";
 constexpr char kRepeatCancelled[] = "Repeat count cancelled";
+constexpr char kCountTooLarge[] = "Repeat count too large for this text.";
 constexpr char kMultipleWindows[] = "Multiple windows";
 constexpr char kAlignTab[] = "Align TAB";
 constexpr char kOn[] = ": ON.";
@@ -535,7 +536,7 @@ void Tab(const Args& a) {
 // stays where it was (OPEN LINE).
 void SplitLines(std::int32_t count, bool cursorStays) {
   EditorState& e = Ed();
-  if (e.current == nullptr) return;
+  if (e.current == nullptr || !CountFits(e.current, count)) return;
   const bool dropped = MakeRoomForLines(count);
   const Position at = Inside(e.cursor);
   e.cursor = at;
@@ -788,6 +789,7 @@ void WriteBufferCommand(const Args& a) {
     return;
   }
   const Range r = EditWindows::SelectRange();
+  if (!CountFits(target, std::int64_t{r.last.line - r.first.line + 1} * a.count)) return;
   for (std::int32_t i = 0; i < a.count; ++i) {
     if (!EditWindows::CopyRange(target, r.first, r.last)) break;
   }
@@ -1409,6 +1411,9 @@ void InsertBufferAtCursor(Buffer::Ref source, std::int32_t count) {
   EditorState& e = Ed();
   const std::int32_t n = Lines::Count(source);
   if (e.current == nullptr || source == nullptr || n == 0) return;
+  if (!CountFits(e.current, std::int64_t{n - 1} * count)) return;
+  // One empty line adds nothing, however often.
+  if (n == 1 && Lines::Length(source, 1) == 0) return;
   bool dropped = false;
   bool linesMoved = n > 1;
   std::int32_t first = Inside(e.cursor).line;
@@ -1433,6 +1438,12 @@ void InsertBufferAtCursor(Buffer::Ref source, std::int32_t count) {
     RedrawLine(first);
   }
   PlaceCursor(e.cursor.line, e.cursor.column, e.scrollMargin);
+}
+
+bool CountFits(Buffer::Ref b, std::int64_t lines) {
+  if (lines < Lines::Capacity(b)) return true;
+  ShowEditMessage(kCountTooLarge);
+  return false;
 }
 
 bool MakeRoomForLines(std::int32_t n) {

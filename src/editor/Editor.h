@@ -107,6 +107,10 @@ void SelectAll();
 // buffer when its limit would be reached; true when lines were dropped (the caller
 // then redraws the whole screen).
 bool MakeRoomForLines(std::int32_t n);
+// Whether the lines a count's work adds to b could ever fit in it; when not, the message
+// line says so and the command must change nothing (rather than drop the whole text
+// and then fail).
+bool CountFits(Buffer::Ref b, std::int64_t lines);
 
 // ---- Delete commands (registers and undo records as their keys promise) ----
 void DeleteChars(std::int32_t count, bool forward);  // "delete" / "backspace"

@@ -2,6 +2,7 @@
 // them back for GOLD X, below the dispatcher, which executes them as if typed.
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "platform/Events.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 
@@ -14,10 +15,15 @@ constexpr char kStopped[] = "Stop learning a macro.";
 constexpr char kNotLearning[] = "No macro definition in progress.";
 constexpr char kNotWhileLearning[] = "Macro execution not allowed in macro definition.  Ignored.";
 constexpr char kNoMacro[] = "No macro defined.";
+constexpr char kInterrupted[] = "Interrupted.";
+// Keys a macro plays between two looks at what the user typed: often enough that
+// Control+C stops it at once, rarely enough to cost nothing.
+constexpr std::int32_t kKeysBetweenLooks = 64;
 
 struct Local {
   // The key ReadEditKey delivered last went into the recording.
   bool lastRecorded = false;
+  std::int32_t keysSinceLook = 0;
 };
 Local local;
 
@@ -58,6 +64,7 @@ void DropRefusedExecute() {
 void Finished() {
   LearnedMacro& m = Macro();
   m.state = MacroState::None;
+  Events::WatchInterrupt(false);
   if (!State().showWhileExecuting) RedrawScreen();
 }
 
@@ -67,6 +74,21 @@ void ReadEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
   LearnedMacro& m = Macro();
   local.lastRecorded = false;
   if (m.state == MacroState::Executing) {
+    if (++local.keysSinceLook >= kKeysBetweenLooks) {
+      local.keysSinceLook = 0;
+      if (Events::Interrupted()) {
+        // What the macro did so far stays; it runs no further, and a GOLD it played
+        // last does not wait for the user's next key.
+        Finished();
+        State().goldPending = false;
+        State().repeatCount = 1;
+        ShowEditMessage(kInterrupted);
+        kind = KeyEvents::KeyNone;
+        ch = 0;
+        modifiers = 0;
+        return;
+      }
+    }
     if (m.index < m.length) {
       const MacroKey& k = m.keys[m.index - 1];
       ++m.index;
@@ -138,6 +160,8 @@ void ExecuteMacro(std::int32_t count) {
     m.state = MacroState::Executing;
     m.index = 1;
     m.repeats = count;
+    local.keysSinceLook = 0;
+    Events::WatchInterrupt(true);
   } else {
     ShowEditMessage(kNoMacro);
   }

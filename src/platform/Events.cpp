@@ -20,6 +20,7 @@ constexpr std::uint32_t kButtonShift = 4;
 constexpr std::uint32_t kButtonControl = 8;
 
 // Virtual key codes this module looks at.
+constexpr std::uint32_t kVkCancel = 3; // Break
 constexpr std::uint32_t kVkBack = 8;
 constexpr std::uint32_t kVkReturn = 13;
 constexpr std::uint32_t kVkShift = 16;
@@ -101,6 +102,8 @@ struct State {
   SimpleProc endSession = nullptr;
   SimpleProc quit = nullptr;
   PaintProc paint = nullptr;
+  bool watchInterrupt = false;
+  bool interrupted = false;
 };
 State state;
 
@@ -224,8 +227,13 @@ void KeyDownMessage(const PlatformMessage& m) {
   state.dropCharacter = true;
   const std::uint32_t keys = m.keyState;
   const bool control = (keys & kControlKey) != 0;
+  const bool controlAlone = control && (keys & (kShiftKey | kAltKey)) == 0;
+  if (state.watchInterrupt && (m.vkey == kVkCancel || (controlAlone && m.vkey == 'C'))) {
+    state.interrupted = true;
+    return;
+  }
   // The frame's accelerator table sees the key first; Control alone selects it.
-  if (control && (keys & (kShiftKey | kAltKey)) == 0) {
+  if (controlAlone) {
     const char key = AcceleratorKey(m.vkey);
     const std::uint32_t command = key != 0 ? Toolbox::AcceleratorFor(key) : 0;
     if (command != 0) {
@@ -496,5 +504,17 @@ void Dispatch(const PlatformMessage& m) {
 }
 
 bool PumpOnce(bool wait) { return Toolbox::HasBackend() && Toolbox::TheBackend().Pump(wait); }
+
+void WatchInterrupt(bool on) {
+  state.watchInterrupt = on;
+  state.interrupted = false;
+}
+
+bool Interrupted() {
+  PumpOnce(false);
+  const bool asked = state.interrupted;
+  state.interrupted = false;
+  return asked;
+}
 
 } // namespace Events

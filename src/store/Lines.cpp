@@ -246,6 +246,13 @@ std::int32_t Limit(Ref b) {
   return t == nullptr ? 0 : t->limit;
 }
 
+std::int32_t Capacity(Ref b) {
+  if (b == nullptr || b->kind != BufferKind::Text) return 0;
+  const LineTable* t = TableOf(b);
+  const std::int64_t limit = t != nullptr ? t->limit : kMaxLimit;
+  return static_cast<std::int32_t>(std::min(limit, kMaxArrayLines));
+}
+
 void SetModified(Ref b, bool flag) {
   bool made;
   LineTable* t = flag ? MakeTable(b, made) : TableOf(b);

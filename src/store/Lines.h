@@ -40,6 +40,9 @@ void Delete(Ref b, std::int32_t first, std::int32_t count);
 // A value below 2 or above kMaxLimit becomes kMaxLimit; excess lines drop from line 1.
 void SetLimit(Ref b, std::int32_t lines);
 std::int32_t Limit(Ref b);
+// The most lines the text can ever hold: its limit, or fewer where its line array could
+// not grow that far; 0 for a buffer that is no text.
+std::int32_t Capacity(Ref b);
 void SetModified(Ref b, bool flag);
 bool Modified(Ref b);
 

@@ -135,4 +135,34 @@ TEST_F(LearnTest, MenuCommandsAppendTheirKeysWhileLearning) {
   EXPECT_EQ(Lines(), Texts({"zabc"}));
 }
 
+// Control+C typed while a macro runs a million times stops it: what it did stays and
+// the keys after it are typed as usual.
+TEST_F(LearnTest, ControlCInterruptsAnExecutingMacro) {
+  Edit({""});
+  Type("GOLD L 'a' RETURN GOLD S");
+  Type("GOLD '1000000' GOLD X C-c");
+  EXPECT_EQ(E().macro.state, MacroState::None);
+  EXPECT_EQ(Message(), "Interrupted.");
+  Type("'z'");
+  const Texts lines = Lines();
+  EXPECT_GT(lines.size(), 2u);
+  EXPECT_LT(lines.size(), 100000u);
+  EXPECT_EQ(lines[lines.size() - 2], "a");
+  EXPECT_EQ(lines.back(), "z");
+}
+
+// A count whose lines could never fit in the text is refused before anything changes.
+TEST_F(LearnTest, HugeCountsAreRefusedAndChangeNothing) {
+  Edit({"abc"});
+  for (const char* keys : {"KP2 GOLD '999999999' RETURN 'x'", "KP2 GOLD '999999999' GOLD KP0 'x'",
+                           "KP2 F4 GOLD '999999999' F2 'x'"}) {
+    Edit({"abc"});
+    Type(keys);
+    EXPECT_EQ(Lines(), Texts({"abcx"})) << keys;
+  }
+  Edit({"abc"});
+  Type("KP2 GOLD '999999999' RETURN");
+  EXPECT_EQ(Message(), "Repeat count too large for this text.");
+}
+
 } // namespace

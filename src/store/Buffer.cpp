@@ -185,11 +185,11 @@ std::int64_t RoundUp(std::int64_t size, std::int64_t unit) {
 // Nearly every system block has the smallest size, and a large text takes tens of
 // thousands of them. Asking the host for each one costs a call and, for fresh memory,
 // a page fault every other block. Instead they come from chunks of 2 MB taken from the
-// host at once, aligned to their size, so that the host can back a chunk with one
-// large page and a block's chunk follows from its address. A chunk is carved into
-// slots of one block and the granule that keeps blocks apart; the slots given back
-// are kept in a list of the chunk's own and handed out again first. A chunk whose
-// every slot is free goes back to the host, but for a few kept for the next requests.
+// host at once, aligned to their size, so that a block's chunk follows from its
+// address. A chunk is carved into slots of one block and the granule that keeps blocks
+// apart; the slots given back are kept in a list of the chunk's own and handed out
+// again first. A chunk whose every slot is free goes back to the host, but for a few
+// kept for the next requests.
 //
 // Directories hold the records and segment records of their entries, and outlive
 // them; a block of a directory in a chunk would keep the chunk from the host long
@@ -270,8 +270,18 @@ void CloseChunk(Chunk* c) {
   c->open = false;
 }
 
-// size bytes (a multiple of kChunkSize) aligned to kChunkSize, zero-filled and backed
-// by large pages where the host has them, or nullptr.
+// Keeps a mapping of the store out of the host's large pages. The kernel hands out a
+// large page only from a free run of 2 MB, and a virtual machine gives such runs back
+// to its host once they have been free for a moment; a process that fills its chunks
+// with large pages then waits for the host to supply and zero each one, and the first
+// load of a large text costs several times more per line than that of a small one.
+// Small pages come first from the memory the system has at hand, so a load's cost
+// grows with the text alone; large pages would only save page faults where memory was
+// freed a moment ago. The mapped pools of the indexes touch only what they use, which
+// large pages would undo.
+void KeepSmallPages(void* p, std::size_t size) { ::madvise(p, size, MADV_NOHUGEPAGE); }
+
+// size bytes (a multiple of kChunkSize) aligned to kChunkSize, zero-filled, or nullptr.
 void* MapChunks(std::int64_t bytes) {
   const auto size = static_cast<std::size_t>(bytes);
   const auto align = static_cast<std::size_t>(kChunkSize);
@@ -292,7 +302,7 @@ void* MapChunks(std::int64_t bytes) {
     }
     p = aligned;
   }
-  ::madvise(p, size, MADV_HUGEPAGE);
+  KeepSmallPages(p, size);
   Mapped(p, bytes);
   return p;
 }
@@ -329,7 +339,7 @@ char* SlotBlock(ChunkUse use) {
   if (c->freeSlots != nullptr) {
     p = c->freeSlots;
     Unpoison(p, kSystemUnit);
-    std::memcpy(&c->freeSlots, p, sizeof p);
+    std::memcpy(&c->freeSlots, p, sizeof c->freeSlots);
     std::memset(p, 0, kSystemUnit);
   } else {
     p = reinterpret_cast<char*>(c) + kChunkHead + c->carved * kSlotSize;
@@ -344,7 +354,7 @@ char* SlotBlock(ChunkUse use) {
 void ReleaseSlot(char* p) {
   auto* c = reinterpret_cast<Chunk*>(reinterpret_cast<std::uintptr_t>(p) &
                                      ~std::uintptr_t(kChunkSize - 1));
-  std::memcpy(p, &c->freeSlots, sizeof p);
+  std::memcpy(p, &c->freeSlots, sizeof c->freeSlots);
   c->freeSlots = p;
   Poison(p, kSystemUnit);
   if (!c->open) OpenChunk(c);
@@ -418,6 +428,7 @@ void* GrowPoolMemory(void* old, std::size_t oldBytes, std::size_t bytes) {
   } else {
     p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (p == MAP_FAILED) return nullptr;
+    KeepSmallPages(p, bytes);
     if (old != nullptr) {
       std::memcpy(p, old, oldBytes);
       std::free(old);

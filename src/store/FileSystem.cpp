@@ -1,5 +1,6 @@
 #include "store/FileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -9,10 +10,14 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <set>
 #include <string>
 
 #include "base/Strings.h"
@@ -41,6 +46,8 @@ struct State {
   std::int32_t editorLineWidth = 255;
   BusyCursorProc busyCursor = nullptr;
   unsigned temporarySerial = 0; // names the temporary files of replacements
+  std::set<std::string> swept;  // directories whose leftover temporary files are gone
+  timespec processStart{};      // when this process started, read at the first sweep
 };
 
 State state;
@@ -284,6 +291,97 @@ struct Replacement {
   }
 };
 
+// ---- temporary files of replacements
+//
+// A replacement writes ".velmarin-PID-SERIAL.tmp" beside its target and holds a lock on
+// it while it writes. A store that is killed midway leaves that file behind, so the
+// first replacement of a run in a directory removes the leftovers of earlier runs
+// there. A file goes only when no one can be writing it: its name is exactly one that
+// a replacement writes (no other file is ever touched), it is a regular file last
+// changed before this process started, no process PID exists, and no one holds its
+// lock. A writer that still runs keeps its file by any one of these: its process
+// exists, it wrote since this process started, or it holds the lock (which also covers
+// writers in another PID namespace that share the directory). A PID the system has
+// given to a new process only keeps a leftover until a later run.
+
+// The name of a temporary file of a replacement by process pid.
+std::string TemporaryName(long pid, unsigned serial) {
+  char leaf[64];
+  std::snprintf(leaf, sizeof leaf, ".velmarin-%ld-%u.tmp", pid, serial);
+  return leaf;
+}
+
+// The writer's PID in the name of a temporary file, or 0 for a name of another form.
+pid_t TemporaryWriter(std::string_view name) {
+  constexpr std::string_view prefix = ".velmarin-";
+  if (!name.starts_with(prefix)) return 0;
+  const char* const end = name.data() + name.size();
+  long pid = 0;
+  unsigned serial = 0;
+  const auto [dash, pidError] = std::from_chars(name.data() + prefix.size(), end, pid);
+  if (pidError != std::errc() || dash == end || *dash != '-') return 0;
+  const auto [tail, serialError] = std::from_chars(dash + 1, end, serial);
+  // Only the very name a replacement writes: no other spelling of the numbers.
+  if (serialError != std::errc() || pid <= 0 || pid > INT_MAX || TemporaryName(pid, serial) != name)
+    return 0;
+  return pid_t(pid);
+}
+
+// When this process started, on the wall clock: its start in clock ticks after boot
+// (field 22 of /proc/self/stat) set against the boot clock. {0, 0} when the system
+// does not tell, which makes no file old enough to be a leftover.
+timespec ProcessStart() {
+  std::FILE* f = std::fopen("/proc/self/stat", "r");
+  if (f == nullptr) return {};
+  char line[1024];
+  const std::size_t n = std::fread(line, 1, sizeof line - 1, f);
+  std::fclose(f);
+  line[n] = 0;
+  // The command name may hold anything; the fields after it are separated by spaces.
+  const char* p = std::strrchr(line, ')');
+  for (int field = 2; field < 22 && p != nullptr; ++field) p = std::strchr(p + 1, ' ');
+  const long hz = ::sysconf(_SC_CLK_TCK);
+  timespec now{}, boot{};
+  if (p == nullptr || hz <= 0 || ::clock_gettime(CLOCK_REALTIME, &now) != 0 ||
+      ::clock_gettime(CLOCK_BOOTTIME, &boot) != 0)
+    return {};
+  const unsigned long long ticks = std::strtoull(p, nullptr, 10);
+  constexpr std::int64_t kNano = 1'000'000'000;
+  const std::int64_t age = (std::int64_t(boot.tv_sec) * kNano + boot.tv_nsec) -
+                           std::int64_t(ticks) * kNano / std::int64_t(hz);
+  const std::int64_t start = std::int64_t(now.tv_sec) * kNano + now.tv_nsec - age;
+  return start > 0 ? timespec{time_t(start / kNano), long(start % kNano)} : timespec{};
+}
+
+bool Before(const timespec& a, const timespec& b) {
+  return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// Removes the temporary files that earlier runs left in dir (rules above), once per
+// directory and run.
+void SweepLeftovers(const std::string& dir) {
+  if (state.swept.empty()) state.processStart = ProcessStart();
+  if (!state.swept.insert(dir).second) return;
+  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  if (d == nullptr) return;
+  const int dirFd = ::dirfd(d);
+  while (const dirent* e = ::readdir(d)) {
+    const pid_t writer = TemporaryWriter(e->d_name);
+    if (writer == 0 || ::kill(writer, 0) == 0 || errno != ESRCH) continue;
+    const int fd = ::openat(dirFd, e->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) continue;
+    // The name must still denote the file that was checked and locked when it goes.
+    struct stat st, named;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && Before(st.st_mtim, state.processStart) &&
+        ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+        ::fstatat(dirFd, e->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+        named.st_dev == st.st_dev && named.st_ino == st.st_ino)
+      ::unlinkat(dirFd, e->d_name, 0);
+    ::close(fd);
+  }
+  ::closedir(d);
+}
+
 // Opens the temporary file of a replacement of path as f.
 bool BeginReplace(const std::string& path, Replacement& r, File& f) {
   r.target = path;
@@ -306,12 +404,10 @@ bool BeginReplace(const std::string& path, Replacement& r, File& f) {
       return Fail(kFileLocked);
   }
   const std::string dir = DirectoryPart(r.target);
+  SweepLeftovers(dir);
   int fd = -1;
   for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    char leaf[64];
-    std::snprintf(leaf, sizeof leaf, ".velmarin-%ld-%u.tmp", long(::getpid()),
-                  ++state.temporarySerial);
-    r.temporary = dir + leaf;
+    r.temporary = dir + TemporaryName(long(::getpid()), ++state.temporarySerial);
     fd = ::open(r.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0 && errno != EEXIST) {
       r.temporary.clear();
@@ -322,6 +418,8 @@ bool BeginReplace(const std::string& path, Replacement& r, File& f) {
     r.temporary.clear();
     return Fail(kDirectoryFull);
   }
+  // Tells a sweep of another process that the file is being written (see above).
+  ::flock(fd, LOCK_EX | LOCK_NB);
   if (hadOld) {
     // Keep the owner and the permissions of the file being replaced where allowed.
     [[maybe_unused]] const int owner = ::fchown(fd, st.st_uid, st.st_gid);
@@ -331,16 +429,45 @@ bool BeginReplace(const std::string& path, Replacement& r, File& f) {
   return Succeed();
 }
 
-// Finishes a replacement: when ok, renames the temporary file over the target; else
-// (or when that fails) removes it. Returns the result.
+// Flushes what was written to fd to the disk. A file that the system cannot flush
+// (EINVAL: its file system has no such thing) has nothing to flush.
+bool Sync(int fd) {
+  while (::fsync(fd) != 0) {
+    if (errno == EINVAL) return true;
+    if (errno != EINTR) return false;
+  }
+  return true;
+}
+
+// Flushes the directory dir, so that a rename in it lasts. A directory this process
+// may not read cannot be opened to be flushed; its stores go on without.
+std::int32_t SyncDirectory(const std::string& dir) {
+  const int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return kNoError;
+  const bool ok = Sync(fd);
+  const int error = errno;
+  ::close(fd);
+  return ok ? kNoError : FromErrno(error, dir);
+}
+
+// Finishes a replacement. When ok, the temporary file is flushed to the disk, renamed
+// over the target, and the directory flushed, so that after a crash the target holds
+// either its old contents or all of the new ones; when anything before the rename
+// fails, the temporary file is removed and the target left alone. Returns the result;
+// a failed flush of the directory is reported although the target is replaced.
 std::int32_t EndReplace(Replacement& r, File& f, bool ok) {
   std::int32_t result = ok ? kNoError : state.lastResult;
+  if (result == kNoError && f.open && !r.temporary.empty() && !Sync(f.handle))
+    result = FromErrno(errno, r.target);
   if (f.open && !Close(f) && result == kNoError) result = state.lastResult;
   if (r.temporary.empty()) return state.lastResult = result;
   if (result == kNoError && ::rename(r.temporary.c_str(), r.target.c_str()) != 0)
     result = FromErrno(errno, r.target);
-  if (result != kNoError) ::unlink(r.temporary.c_str());
-  return state.lastResult = result;
+  if (result != kNoError) {
+    ::unlink(r.temporary.c_str());
+    return state.lastResult = result;
+  }
+  return state.lastResult = SyncDirectory(DirectoryPart(r.target));
 }
 
 // Replaces the file at path by size bytes of data.

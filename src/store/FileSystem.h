@@ -17,8 +17,12 @@
 // Drive letters have no meaning here: "C:\x" is the host path C//x in the current directory.
 //
 // Storing never destroys the old file before the new one is complete: the new contents
-// go to a temporary file in the same directory that is renamed over the old file only
-// when every byte was written. A failed store leaves the old file as it was.
+// go to a temporary file in the same directory that is flushed to the disk and renamed
+// over the old file only when every byte was written, and the directory is flushed
+// after the rename. A failed store leaves the old file as it was; only a failed flush
+// of the directory is reported after the file was replaced. A store that was killed
+// midway leaves its temporary file behind; the first store of a later run into that
+// directory removes it.
 #pragma once
 
 #include <cstdint>

@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <csignal>
 #include <cstdlib>
@@ -20,6 +25,7 @@
 #include "store/Lines.h"
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 using namespace FileSystem;
 using StoreTesting::LinesOf;
 
@@ -82,10 +88,11 @@ protected:
     return LinesOf(text);
   }
 
-  // Files of the directory other than the ones a test made itself.
+  // The names in the directory, sorted.
   std::vector<std::string> Leftovers() {
     std::vector<std::string> names;
     for (const auto& e : fs::directory_iterator(dir)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
     return names;
   }
 
@@ -219,7 +226,7 @@ TEST_F(FileSystemTest, OpenModesAndFailures) {
   fs::create_directory(dir + "sub");
   EXPECT_EQ(Failure(Open("sub", kRead, f)), kAccessDenied);
   EXPECT_FALSE(f.open);
-  EXPECT_TRUE(Leftovers() == V{"sub"});
+  EXPECT_EQ(Leftovers(), V{"sub"});
 }
 
 TEST_F(FileSystemTest, ReadWriteSizeAndPosition) {
@@ -304,7 +311,7 @@ TEST_F(FileSystemTest, DeleteAndRename) {
   EXPECT_EQ(Slurp(dir + "c"), "A");
   ASSERT_TRUE(Delete("c"));
   EXPECT_EQ(Failure(Delete("c")), kFileNotFound);
-  EXPECT_TRUE(Leftovers() == V{"b"});
+  EXPECT_EQ(Leftovers(), V{"b"});
 }
 
 TEST_F(FileSystemTest, ReadLineSplitsAtEveryLineEnd) {
@@ -367,7 +374,7 @@ TEST_F(FileSystemTest, ReadWholeAndWriteWhole) {
   ASSERT_TRUE(ReadWhole("w", count, buf));
   EXPECT_EQ(count, 0);
   EXPECT_EQ(Failure(ReadWhole("missing", count, buf)), kFileNotFound);
-  EXPECT_TRUE(Leftovers() == V{"w"});
+  EXPECT_EQ(Leftovers(), V{"w"});
 }
 
 TEST_F(FileSystemTest, WritingToAFullDeviceSaysDiskFull) {
@@ -517,7 +524,7 @@ TEST_P(StoreRoutes, LinesWithTheLineEndMode) {
   ASSERT_EQ(StoreText(NewText(), "empty"), kNoError);
   EXPECT_EQ(Slurp(dir + "empty"), "");
   EXPECT_EQ(StoreText(Buffer::Create("B", Buffer::BufferKind::Block), "t"), kUserError);
-  EXPECT_TRUE(Leftovers() == (V{"empty", "t"}) || Leftovers() == (V{"t", "empty"}));
+  EXPECT_EQ(Leftovers(), (V{"empty", "t"}));
 }
 
 TEST_P(StoreRoutes, LongLinesAreStoredWhole) {
@@ -564,7 +571,7 @@ TEST_P(StoreRoutes, FailedStoreKeepsTheOldFile) {
   EXPECT_FALSE(whole);
   EXPECT_EQ(Slurp(dir + "t"), "old contents\n");
   EXPECT_TRUE(Lines::Modified(text));
-  EXPECT_TRUE(Leftovers() == V{"t"}) << "the temporary files are gone";
+  EXPECT_EQ(Leftovers(), V{"t"}) << "the temporary files are gone";
 
   ASSERT_EQ(StoreText(text, "t"), kNoError);
   EXPECT_EQ(Slurp(dir + "t").size(), 2000u * 61);
@@ -580,7 +587,7 @@ TEST_P(StoreRoutes, StoreIntoMissingDirectoryOrOverADirectory) {
   fs::create_directory(dir + "sub");
   EXPECT_EQ(StoreText(text, "sub"), kAccessDenied);
   EXPECT_TRUE(Lines::Modified(text));
-  EXPECT_TRUE(Leftovers() == V{"sub"});
+  EXPECT_EQ(Leftovers(), V{"sub"});
 }
 
 INSTANTIATE_TEST_SUITE_P(ImageAndLines, StoreRoutes, ::testing::Bool(),
@@ -618,4 +625,36 @@ TEST_F(FileSystemTest, StoreBlockWritesItsData) {
   ASSERT_EQ(StoreBlock(block, "link"), kNoError);
   EXPECT_TRUE(fs::is_symlink(dir + "link")) << "a link is followed, not replaced";
   EXPECT_EQ(Slurp(dir + "real/target"), std::string("x\0y", 3));
+  EXPECT_EQ(Leftovers(), (V{"b", "link", "real"}));
+}
+
+TEST_F(FileSystemTest, StoreRemovesOnlyTemporaryFilesThatKilledStoresLeft) {
+  // No process has PID 999999999; this one is alive.
+  const std::string self = std::to_string(::getpid());
+  const struct {
+    std::string name;
+    bool old, locked, kept;
+  } files[] = {
+      {".velmarin-999999999-1.tmp", true, false, false}, // left by an earlier run
+      {".velmarin-" + self + "-1.tmp", true, false, true},
+      {".velmarin-999999999-2.tmp", false, false, true}, // written since this run started
+      {".velmarin-999999999-3.tmp", true, true, true},   // its writer holds the lock
+      {".velmarin-0999999999-4.tmp", true, false, true}, // not a name the store writes
+      {"velmarin-999999999-5.tmp", true, false, true},
+  };
+  std::vector<int> locks;
+  V kept = {"t"};
+  for (const auto& f : files) {
+    Spit(dir + f.name, "partial");
+    if (f.old) fs::last_write_time(dir + f.name, fs::last_write_time(dir + f.name) - 1h);
+    if (f.locked) {
+      locks.push_back(::open((dir + f.name).c_str(), O_RDONLY));
+      ASSERT_EQ(::flock(locks.back(), LOCK_EX), 0);
+    }
+    if (f.kept) kept.push_back(f.name);
+  }
+  std::sort(kept.begin(), kept.end());
+  ASSERT_EQ(StoreText(NewText({"a"}), "t"), kNoError);
+  EXPECT_EQ(Leftovers(), kept);
+  for (int fd : locks) ::close(fd);
 }

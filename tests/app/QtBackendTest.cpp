@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QMenuBar>
 #include <string>
 #include <tuple>
@@ -275,6 +276,35 @@ TEST_F(QtBackendTest, CloseRequestsGoToTheProgram) {
   EXPECT_EQ(frameCloses, 1);
   EXPECT_TRUE(frame->isVisible());
   Events::SetFrameCloseProc(nullptr);
+}
+
+// Qt moves the focus while a window goes and tells the window so; none of that may
+// reach the queue, whose records would name freed memory.
+TEST_F(QtBackendTest, ADisposedWindowLeavesNothingQueued) {
+  Window a = NewWindow(Rect{0, 0, 100, 100});
+  NewWindow(Rect{120, 0, 220, 100});
+  Toolbox::SelectWindow(a);
+  Records();
+  const Window gone = a;
+  Toolbox::DisposeWindow(a);
+  while (backend->Pump(false)) {}
+  Events::EventRecord r;
+  while (Events::QueuedCount() > 0) {
+    Events::GetNextEvent(0, r);
+    EXPECT_NE(r.window, gone);
+  }
+}
+
+TEST_F(QtBackendTest, TheFrameScrollsToWindowsOutsideIt) {
+  auto* area = qobject_cast<QMdiArea*>(frame->centralWidget());
+  NewWindow(Rect{40, 60, 140, 160}); // its caption inside the frame too
+  for (int i = 0; i < 10; ++i) QCoreApplication::processEvents();
+  EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+  NewWindow(Rect{100, 1500, 200, 1600});
+  // The area lays out its scroll bars a few events later.
+  for (int i = 0; i < 10 && !area->verticalScrollBar()->isVisible(); ++i)
+    QCoreApplication::processEvents();
+  EXPECT_TRUE(area->verticalScrollBar()->isVisible());
 }
 
 TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {

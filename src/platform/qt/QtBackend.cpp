@@ -658,6 +658,9 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
   auto* frame = new FrameWindow(s_.get());
   s_->frame = frame;
   s_->area = new QMdiArea(frame);
+  // A frame made smaller than the windows in it scrolls to them.
+  s_->area->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  s_->area->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   frame->setCentralWidget(s_->area);
   // The menu bar takes its height from the start, so the client area in which the shell
   // lays out its windows does not shrink when the menus arrive a step later.

@@ -2,6 +2,7 @@
 
 #include "editor/Editor.h"
 #include "platform/Startup.h"
+#include "shell/Commands.h"
 #include "shell/ShellStart.h"
 
 namespace Application {
@@ -15,7 +16,7 @@ void Init() {
   initialised = true;
   Startup::SetApplicationMain(Main);
   Shell::InstallStartupHooks();
-  Shell::SetEditorStartProc(Editor::Init);
+  Shell::SetEditorStartProc(Shell::StartCommands);
 }
 
 void Main() {

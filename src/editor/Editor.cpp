@@ -800,6 +800,9 @@ void WriteBufferCommand(const Args& a) {
 
 // ---- Function keys ----
 
+// F12's work, which the shell installs: compile and load or run.
+void (*compileKey)() = nullptr;
+
 void ShowCommandWindow() {
   EditorState& e = Ed();
   EditWindows::ShowBuffer(Shell::CommandText(), EditWindows::kActivate);
@@ -860,7 +863,10 @@ void FunctionKey(const Args& a, bool gold) {
     ShowCommandWindow();
     break;
   case KeyF12:
-    ShowEditMessage(kNoCompiler);
+    if (compileKey != nullptr)
+      compileKey();
+    else
+      ShowEditMessage(kNoCompiler);
     break;
   default:
     ShowEditMessage(kUndefinedKey);
@@ -1487,5 +1493,7 @@ void SelectAll() {
   RedrawScreen();
   PlaceCursor(e.cursor.line, e.cursor.column, e.scrollMargin);
 }
+
+void SetCompileKey(void (*proc)()) { compileKey = proc; }
 
 } // namespace Editor

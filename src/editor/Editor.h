@@ -135,6 +135,10 @@ void ClearPasteBuffer();        // GOLD C
 // the next key or click.
 void HelpScreen();
 
+// F12 without a procedure in the function-key table: the shell's compile (and run);
+// without one F12 says "Compiler not available !".
+void SetCompileKey(void (*proc)());
+
 // Learned macros.
 void Learn();
 void StopLearning();

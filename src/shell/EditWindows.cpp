@@ -558,6 +558,16 @@ void WindowTitle(Ref b, VarChars title) {
   Strings::Append(title, leaf);
 }
 
+void MovedBuffer(Ref before, Ref after) {
+  Init();
+  if (state.commandShows == before) state.commandShows = after;
+  char title[kPathHigh + 1];
+  WindowTitle(after, title);
+  if (OwnWindow* own = FindOpen(after)) Toolbox::SetWTitle(own->window, title);
+  if (state.commandShows == after && state.commandWindow != nullptr)
+    Toolbox::SetWTitle(state.commandWindow, title);
+}
+
 void SetDrawProc(DrawProc proc) { state.draw = proc; }
 
 void DrawPlain(const View& v) {

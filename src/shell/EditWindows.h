@@ -143,6 +143,9 @@ void FollowEnd(Buffer::Ref b);
 void WindowTitle(Buffer::Ref b, VarChars title);
 // nullptr restores DrawPlain.
 void SetDrawProc(DrawProc proc);
+// A buffer was renamed and has a new record: the windows that showed the old one show
+// the new one, under its new title.
+void MovedBuffer(Buffer::Ref before, Buffer::Ref after);
 // Rows from the view's top line, each from column leftOffset + 1, cut to the width with
 // "|" in the last column of a longer line; the rest of the text area blank.
 void DrawPlain(const View& view);

@@ -1586,7 +1586,8 @@ Ref Find(Chars path) {
 void Delete(Ref& b) {
   Init();
   if (b == nullptr || b == &state.root) return;
-  if (b->kind == BufferKind::Directory && (EntryCount(b) > 0 || b == state.current || InUse(b))) {
+  if (InUse(b) ||
+      (b->kind == BufferKind::Directory && (EntryCount(b) > 0 || b == state.current))) {
     return;
   }
   const std::int32_t position = PositionOf(b);
@@ -1612,8 +1613,8 @@ Ref Rename(Ref b, Chars newPath) {
   // The root cannot move, a directory cannot move into itself, and a directory that
   // another module holds would leave that reference behind.
   const bool directory = b->kind == BufferKind::Directory;
-  if (dir == nullptr || leaf[0] == 0 || b == &state.root ||
-      (directory && (IsWithin(dir, b) || InUse(b)))) {
+  if (dir == nullptr || leaf[0] == 0 || b == &state.root || InUse(b) ||
+      (directory && IsWithin(dir, b))) {
     OutputFailed();
     return nullptr;
   }

@@ -52,9 +52,9 @@ enum class CheckKind { Input, Output, Fatal };
 // Shows a check alert and returns the answer; Fatal alerts offer no "No Check".
 // Installed by the platform layer; without one, failed checks are silent.
 using CheckAlertProc = CheckAnswer (*)(CheckKind kind, Chars message);
-// Tells whether a directory is held by another module (the shell's symbol and object
-// directories); such a directory is neither deleted nor renamed.
-using InUseProc = bool (*)(Ref directory);
+// Tells whether a buffer is held by another module (the shell's symbol and object
+// directories, its libraries); such a buffer is neither deleted nor renamed.
+using InUseProc = bool (*)(Ref buffer);
 
 // The module body: the root record, the root current, both checks off.
 void Init();

@@ -39,11 +39,14 @@ public:
   void SetUp() override {
     waiting = nullptr;
     ASSERT_TRUE(Headless::StartPlatform(backend));
-    Shell::SetEditorStartProc(Editor::Init);
+    Shell::SetEditorStartProc(StartProc());
     ASSERT_EQ(Shell::CreateShell(), Startup::ShellStart::Ok);
     ASSERT_TRUE(Shell::OpenShellWindows());
     Shell::EnterCommandWindow();
   }
+
+  // What runs once the shell's windows exist: the editor's start, or a whole shell's.
+  virtual Startup::Proc StartProc() const { return Editor::Init; }
 
   void TearDown() override {
     waiting = nullptr;

@@ -1,0 +1,571 @@
+#include "shell/Commands.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "base/NumberOut.h"
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "platform/Startup.h"
+#include "shell/Compile.h"
+#include "shell/EditWindows.h"
+#include "shell/Modules.h"
+#include "shell/NativeModules.h"
+#include "shell/ShellStart.h"
+#include "store/FileSystem.h"
+#include "store/Lines.h"
+
+namespace c {
+
+namespace {
+
+using Buffer::BufferKind;
+using Buffer::Ref;
+
+constexpr std::size_t kLineHigh = 255; // listing lines
+constexpr std::size_t kPathHigh = 259;
+constexpr std::int32_t kFilePathColumn = 54;
+constexpr int kConflictLines = 101;
+
+// One line being built.
+struct Line {
+  char s[kLineHigh + 1] = {};
+  Line() = default;
+  explicit Line(Chars text) { Strings::Assign(s, text); }
+  Line& operator<<(Chars text) {
+    Strings::Append(s, text);
+    return *this;
+  }
+  Line& operator<<(const char* text) { return *this << base::CharsOf(text); }
+  Line& Number(std::int64_t value, int width) {
+    char n[24];
+    std::snprintf(n, sizeof n, "%*lld", width, static_cast<long long>(value));
+    return *this << n;
+  }
+  void PadTo(std::size_t column) {
+    while (Strings::Length(s) < column && Strings::Length(s) < kLineHigh) Strings::Append(s, " ");
+  }
+};
+
+void List(Chars text) { Shell::WriteList(text); }
+void Error(Chars text) { Shell::WriteError(text); }
+void Error(Chars a, Chars b) { Error((Line(a) << b).s); }
+
+bool IsKind(Ref b, BufferKind kind) { return b != nullptr && Buffer::KindOf(b) == kind; }
+
+// The leaf of a path: the name of the host file a buffer goes to and comes from.
+void LeafOf(Chars path, char (&leaf)[kPathHigh + 1]) {
+  const std::size_t n = Strings::Length(path);
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < n; ++i)
+    if (path[i] == '/') start = i + 1;
+  Strings::Assign(leaf, Chars(path.p + start, n - start));
+}
+
+// The directory at path for sdir, ssymbol and sobject, or nullptr with the command's
+// message.
+Ref Directory(Chars command, Chars path) {
+  const Ref d = Buffer::Find(path);
+  if (d == nullptr) {
+    Error((Line(command) << " - No such directory.").s);
+    return nullptr;
+  }
+  if (!IsKind(d, BufferKind::Directory)) {
+    Error((Line(command) << " - Buffer is not a directory.").s);
+    return nullptr;
+  }
+  return d;
+}
+
+void ListingLine(Ref b) {
+  Line line;
+  std::int32_t segmentBytes = 0, segments = 0, freeBytes = 0, freeRanges = 0;
+  Buffer::HeapInfo(b, segmentBytes, segments, freeBytes, freeRanges);
+  if (segmentBytes > 0)
+    line.Number(segmentBytes / 1024, 6) << "kb  ";
+  else
+    line << "          ";
+  switch (Buffer::KindOf(b)) {
+  case BufferKind::Block:
+    line << "                Block  ";
+    break;
+  case BufferKind::Directory:
+    line << "            Directory  ";
+    break;
+  case BufferKind::Heap:
+    line.Number(freeBytes / 1024, 6) << "kb Free    Heap  ";
+    break;
+  case BufferKind::Text:
+    line.Number(Lines::Count(b), 6) << " Lines     Text  ";
+    break;
+  case BufferKind::Library:
+    line << "              Library  ";
+    break;
+  default:
+    line << "              Unknown  ";
+    break;
+  }
+  char name[kPathHigh + 1];
+  Buffer::FullName(b, name);
+  line << name;
+  char filePath[kPathHigh + 1];
+  if (Buffer::KindOf(b) == BufferKind::Text) {
+    Buffer::GetFilePath(b, filePath);
+    if (filePath[0] != 0) {
+      line.PadTo(kFilePathColumn);
+      line << "  " << filePath;
+    }
+  }
+  List(line.s);
+}
+
+void Listing(Ref dir) {
+  if (Buffer::EntryCount(dir) == 0) {
+    List("        directory is empty.");
+    return;
+  }
+  Buffer::ForEach(dir, ListingLine);
+}
+
+const char* StateWord(Modules::ModuleState s) {
+  switch (s) {
+  case Modules::ModuleState::Loaded:
+    return "  Loaded    ";
+  case Modules::ModuleState::Linked:
+    return "  Linked    ";
+  case Modules::ModuleState::Ready:
+    return "  Ready     ";
+  case Modules::ModuleState::External:
+    return "  External  ";
+  default:
+    return "  Known     ";
+  }
+}
+
+// The link states of libinfo: not loaded, key conflict, resolved.
+const char* LinkWord(Modules::LinkStatus s) {
+  switch (s) {
+  case Modules::LinkStatus::KeyConflict:
+    return "Loaded:  ";
+  case Modules::LinkStatus::Resolved:
+    return "Linked:  ";
+  default:
+    return "Known:   ";
+  }
+}
+
+Ref CurrentLibrary() { return Shell::CurrentLibrary(); }
+
+} // namespace
+
+void ldir(Chars path) {
+  const Ref d = Buffer::Find(path);
+  if (d == nullptr) {
+    Error("ldir - No such directory.");
+    return;
+  }
+  if (!IsKind(d, BufferKind::Directory)) {
+    Error("ldir - Buffer is not a directory.");
+    return;
+  }
+  Listing(d);
+}
+
+void list() {
+  List("");
+  List("Current Buffer listing:");
+  Listing(Buffer::Current());
+}
+
+void cdir(Chars path) {
+  if (Buffer::Open(path, BufferKind::Directory) == nullptr) Error("cdir - Unable to create directory.");
+}
+
+void sdir(Chars path) {
+  if (const Ref d = Directory("sdir", path)) Buffer::SetCurrent(d);
+}
+
+void del(Chars path) {
+  const Ref b = Buffer::Find(path);
+  if (b == nullptr) {
+    Error("del - Buffer does not exist.");
+    return;
+  }
+  Shell::Delete(b);
+}
+
+void rename(Chars oldPath, Chars newPath) {
+  const Ref b = Buffer::Find(oldPath);
+  if (b == nullptr) {
+    Error("rename - OldName buffer does not exist.");
+    return;
+  }
+  if (Shell::Rename(b, newPath) == nullptr) Error("rename - Buffer could not be renamed.");
+}
+
+void store(Chars path) {
+  const Ref b = Buffer::Find(path);
+  if (b == nullptr) {
+    Error("store - Input buffer not found.");
+    return;
+  }
+  char file[kPathHigh + 1];
+  LeafOf(path, file);
+  std::int32_t result = 0;
+  if (IsKind(b, BufferKind::Block))
+    result = FileSystem::StoreBlock(b, file);
+  else if (IsKind(b, BufferKind::Text))
+    result = FileSystem::StoreText(b, file);
+  else {
+    Error("store - Cannot store this type of buffer.");
+    return;
+  }
+  if (result < 0) {
+    char reason[kLineHigh + 1];
+    FileSystem::ErrorText(result, reason);
+    Error("store - Failure: ", reason);
+  }
+}
+
+void tload(Chars path) {
+  if (Buffer::Find(path) != nullptr) {
+    Error("tload - Buffer already exists.");
+    return;
+  }
+  Ref b = Buffer::Create(path, BufferKind::Text);
+  if (b == nullptr) {
+    Error("tload - Unable to create output buffer.");
+    return;
+  }
+  char file[kPathHigh + 1];
+  LeafOf(path, file);
+  const std::int32_t result = FileSystem::LoadText(file, b);
+  if (result < 0) {
+    Buffer::Delete(b);
+    char reason[kLineHigh + 1];
+    FileSystem::ErrorText(result, reason);
+    Error("tload - Failure: ", reason);
+  }
+}
+
+void bload(Chars path) {
+  Ref b = Buffer::Create(path, BufferKind::Block);
+  if (b == nullptr) {
+    Error("bload - Unable to create output buffer.");
+    return;
+  }
+  char file[kPathHigh + 1];
+  LeafOf(path, file);
+  const std::int32_t result = FileSystem::LoadBlock(file, b);
+  if (result < 0) {
+    Buffer::Delete(b);
+    char reason[kLineHigh + 1];
+    FileSystem::ErrorText(result, reason);
+    Error("bload - Failure: ", reason);
+  }
+}
+
+void comp(Chars path) { Compile::CompileNamed(path); }
+
+void execute(Chars name) { Compile::RunModule(name); }
+
+void ssymbol(Chars path) {
+  if (const Ref d = Directory("ssymbol", path)) Shell::SetSymbolDirectory(d);
+}
+
+void sobject(Chars path) {
+  if (const Ref d = Directory("sobject", path)) Shell::SetObjectDirectory(d);
+}
+
+void slib(Chars path) {
+  Ref b = Buffer::Find(path);
+  if (b == nullptr) {
+    b = Buffer::Create(path, BufferKind::Library);
+    if (b == nullptr) {
+      Error("slib - Unable to create library buffer.");
+      return;
+    }
+  }
+  if (!IsKind(b, BufferKind::Library)) {
+    Error("slib - Specified buffer is not a library buffer.");
+    return;
+  }
+  Shell::SetCurrentLibrary(b);
+}
+
+void libload(Chars path) {
+  Ref object = Buffer::Find(path);
+  if (!IsKind(object, BufferKind::Block)) {
+    Error("libload - Object module not found.");
+    return;
+  }
+  if (Modules::Install(CurrentLibrary(), object) == nullptr) {
+    Error("libload - Module load failed.");
+    return;
+  }
+  Buffer::Delete(object);
+}
+
+void libuload(Chars name) {
+  const Modules::Ref m = Modules::Find(CurrentLibrary(), name);
+  if (m == nullptr) {
+    Error("libuload - Module not found in library.");
+    return;
+  }
+  Modules::Unload(m);
+}
+
+void libinfo(Chars name) {
+  const Modules::Ref m = Modules::Find(CurrentLibrary(), name);
+  if (m == nullptr) {
+    Error("libinfo - Module not found: ", name);
+    return;
+  }
+  Modules::ForEachImport(m, [](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
+    char n[17];
+    Modules::Name(imported, n);
+    List((Line("   Import    ") << LinkWord(s) << n).s);
+  });
+  Modules::ForEachImporter(m, [](Modules::Ref importer, Modules::Ref, Modules::LinkStatus s) {
+    char n[17];
+    Modules::Name(importer, n);
+    List((Line("   Importer  ") << LinkWord(s) << n).s);
+  });
+}
+
+void mlist() {
+  List("");
+  List("Module list:");
+  // Addresses are the host's: 16 hexadecimal digits.
+  List("  state               address    size  name");
+  List("  -----------|----------------|-------|-----------");
+  Modules::ForEach(CurrentLibrary(), [](Modules::Ref m) {
+    const Modules::ModuleInfo info = Modules::Info(m);
+    char name[17];
+    Modules::Name(m, name);
+    Line line;
+    if (info.state == Modules::ModuleState::Known) {
+      line << "  Known     " << "                       ";
+    } else {
+      char address[24];
+      std::snprintf(address, sizeof address, "%16llX",
+                    static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(info.table)));
+      line << StateWord(info.state) << address;
+      if (info.state == Modules::ModuleState::External)
+        line << "       ";
+      else
+        line.Number(std::int64_t{info.codeSize} + info.imageSize, 7);
+    }
+    List((line << "  " << name).s);
+  });
+}
+
+void conflicts() {
+  List("");
+  List("State and Conflicts of Modules:");
+  int lines = 0;
+  bool anyLoaded = false;
+  bool tooMany = false;
+  auto write = [&](Chars text) {
+    if (lines >= kConflictLines) {
+      tooMany = true;
+      return;
+    }
+    List(text);
+    ++lines;
+  };
+  Modules::ForEach(CurrentLibrary(), [&](Modules::Ref m) {
+    if (tooMany || Modules::Info(m).state != Modules::ModuleState::Loaded) return;
+    anyLoaded = true;
+    char name[17];
+    Modules::Name(m, name);
+    write((Line("  Module loaded but not linked:   ") << name).s);
+    Modules::ForEachImport(m, [&](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
+      if (s == Modules::LinkStatus::Resolved) return;
+      char n[17];
+      Modules::Name(imported, n);
+      write((Line(s == Modules::LinkStatus::NotLoaded ? "  Imported module not loaded:    "
+                                                      : "  Imported module key conflict:  ")
+             << n)
+                .s);
+    });
+  });
+  if (tooMany)
+    List("   too many conflicts!");
+  else if (!anyLoaded)
+    List("   no conflicts.");
+}
+
+void mem() {
+  std::int64_t allocated = 0, allocated2 = 0, available = 0;
+  Buffer::MemoryInfo(allocated, allocated2, available);
+  List("");
+  List("kbytes:  allocated    free");
+  Line line("  Buffer ");
+  line.Number(std::max<std::int64_t>(0, allocated) / 1024, 8);
+  line.Number(std::max<std::int64_t>(0, available) / 1024, 8);
+  List(line.s);
+}
+
+void cd(Chars dir) {
+  if (FileSystem::ChangeDirectory(dir)) return;
+  const std::int32_t result = FileSystem::Result();
+  if (result == FileSystem::kDirectoryNotFound) {
+    Error("directory not found: ", dir);
+    return;
+  }
+  char reason[kLineHigh + 1];
+  FileSystem::ErrorText(result, reason);
+  Error("cd failed: ", reason);
+}
+
+void quit() { Startup::CallQuitProcedure(); }
+
+} // namespace c
+
+namespace Shell {
+
+namespace {
+
+constexpr std::size_t kPathHigh = 259;
+
+// The buffers the shell holds references to: neither deleted nor renamed under it.
+bool HeldByShell(Buffer::Ref b) {
+  return b == SymbolDirectory() || b == ObjectDirectory() || b == SystemLibrary() ||
+         b == CurrentLibrary();
+}
+
+// ---- c for compiled code ----
+
+constexpr char kDefinition[] = R"(DEFINITION MODULE c;
+  (* The shell's commands. *)
+  PROCEDURE ldir(path: ARRAY OF CHAR);
+  PROCEDURE list;
+  PROCEDURE cdir(path: ARRAY OF CHAR);
+  PROCEDURE sdir(path: ARRAY OF CHAR);
+  PROCEDURE del(path: ARRAY OF CHAR);
+  PROCEDURE rename(oldPath, newPath: ARRAY OF CHAR);
+  PROCEDURE store(path: ARRAY OF CHAR);
+  PROCEDURE tload(path: ARRAY OF CHAR);
+  PROCEDURE bload(path: ARRAY OF CHAR);
+  PROCEDURE comp(path: ARRAY OF CHAR);
+  PROCEDURE execute(name: ARRAY OF CHAR);
+  PROCEDURE ssymbol(path: ARRAY OF CHAR);
+  PROCEDURE sobject(path: ARRAY OF CHAR);
+  PROCEDURE slib(path: ARRAY OF CHAR);
+  PROCEDURE libload(path: ARRAY OF CHAR);
+  PROCEDURE libuload(name: ARRAY OF CHAR);
+  PROCEDURE libinfo(name: ARRAY OF CHAR);
+  PROCEDURE mlist;
+  PROCEDURE conflicts;
+  PROCEDURE mem;
+  PROCEDURE cd(dir: ARRAY OF CHAR);
+  PROCEDURE quit;
+END c.
+)";
+
+// Native procedures taking nothing, one text or two texts.
+template <void (*F)()> void Plain(Native::Call&) { F(); }
+template <void (*F)(Chars)> void OneText(Native::Call& call) { F(call.Text(0)); }
+template <void (*F)(Chars, Chars)> void TwoTexts(Native::Call& call) {
+  F(call.Text(0), call.Text(2));
+}
+
+Native::ModuleSpec CommandModule() {
+  return Native::ModuleSpec{
+      "c",
+      Modules::Key{{0x6301, 0x0001, 0x0001}},
+      kDefinition,
+      {
+          {"ldir", OneText<c::ldir>, 2},
+          {"list", Plain<c::list>, 0},
+          {"cdir", OneText<c::cdir>, 2},
+          {"sdir", OneText<c::sdir>, 2},
+          {"del", OneText<c::del>, 2},
+          {"rename", TwoTexts<c::rename>, 4},
+          {"store", OneText<c::store>, 2},
+          {"tload", OneText<c::tload>, 2},
+          {"bload", OneText<c::bload>, 2},
+          {"comp", OneText<c::comp>, 2},
+          {"execute", OneText<c::execute>, 2},
+          {"ssymbol", OneText<c::ssymbol>, 2},
+          {"sobject", OneText<c::sobject>, 2},
+          {"slib", OneText<c::slib>, 2},
+          {"libload", OneText<c::libload>, 2},
+          {"libuload", OneText<c::libuload>, 2},
+          {"libinfo", OneText<c::libinfo>, 2},
+          {"mlist", Plain<c::mlist>, 0},
+          {"conflicts", Plain<c::conflicts>, 0},
+          {"mem", Plain<c::mem>, 0},
+          {"cd", OneText<c::cd>, 2},
+          {"quit", Plain<c::quit>, 0},
+      },
+  };
+}
+
+} // namespace
+
+void Delete(Buffer::Ref b) {
+  if (b == nullptr) return;
+  if (b == CommandText()) {
+    BuildCommandText();
+    EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
+    return;
+  }
+  if (b == ListText()) {
+    ClearList();
+    return;
+  }
+  if (HeldByShell(b)) return;
+  EditWindows::CloseBufferWindow(b);
+  Editor::EditorState& e = Editor::State();
+  if (EditWindows::CommandWindowBuffer() == b || e.current == b)
+    EditWindows::ShowBuffer(CommandText(), EditWindows::kRefresh);
+  if (e.editBuffer == b) e.editBuffer = nullptr;
+  char leaf[kPathHigh + 1];
+  Buffer::LeafName(b, leaf);
+  EditWindows::RemoveFromWindowsMenu(leaf);
+  Buffer::Delete(b);
+}
+
+Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
+  if (b == nullptr || b == CommandText() || b == ListText()) return b;
+  char oldName[kPathHigh + 1];
+  Buffer::FullName(b, oldName);
+  if (Strings::Equal(oldName, newPath)) return b;
+  char oldLeaf[kPathHigh + 1];
+  Buffer::LeafName(b, oldLeaf);
+  const bool hadWindow = EditWindows::HasOwnWindow(b);
+  Editor::EditorState& e = Editor::State();
+  const bool current = e.current == b;
+  const bool edited = e.editBuffer == b;
+  if (current) EditWindows::SaveWindowState();
+  const Buffer::Ref moved = Buffer::Rename(b, newPath);
+  if (moved == nullptr) return nullptr;
+  if (current) e.current = moved;
+  if (edited) e.editBuffer = moved;
+  EditWindows::MovedBuffer(b, moved);
+  char newLeaf[kPathHigh + 1];
+  Buffer::LeafName(moved, newLeaf);
+  if (!Strings::Equal(oldLeaf, newLeaf)) {
+    EditWindows::RemoveFromWindowsMenu(oldLeaf);
+    if (hadWindow) EditWindows::AddToWindowsMenu(newLeaf);
+  }
+  if (Buffer::KindOf(moved) == Buffer::BufferKind::Text) Lines::SetModified(moved, true);
+  return moved;
+}
+
+void StartCommands() {
+  RegisterProgramModules();
+  Compile::Reset();
+  Editor::Init();
+  Compile::InstallFunctionKey();
+}
+
+void RegisterProgramModules() {
+  Buffer::SetInUse(HeldByShell);
+  Native::Add(CommandModule());
+  static_cast<void>(Native::RegisterAll(SystemLibrary()));
+}
+
+} // namespace Shell

@@ -1,0 +1,71 @@
+// The program's own modules as compiled code sees them. Each is a definition text, from
+// which the compiler reads the module's symbols, and native procedures behind a table
+// that the module manager enters into the system library as an External module.
+//
+// The table is laid out as a compiled module's: entry 0 the body, entries 1..P-1 the
+// procedures in the order the definition text declares them, then the import slots (one,
+// slot 0, holding the table itself). Its 28-byte descriptor lies directly before it, and
+// bit 0 of the descriptor's flag word marks the table as native: every procedure entry
+// then holds the address of a `Native::Procedure`, not of compiled code.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/Chars.h"
+#include "shell/Modules.h"
+#include "store/Buffer.h"
+
+namespace Native {
+
+// A call from compiled code. The parameters are 8-byte words in the order of the
+// procedure heading: a scalar value parameter holds its value (a real its bits), a VAR
+// parameter or a structured value parameter its address, an open array its address
+// followed by its highest index. A function puts its result into `result`.
+struct Call {
+  std::uint64_t* args = nullptr;
+  std::int32_t count = 0;
+  std::uint64_t result = 0;
+
+  // The open array of characters starting at parameter word i.
+  base::Chars Text(std::int32_t i) const {
+    return base::Chars(reinterpret_cast<const char*>(args[i]), static_cast<std::size_t>(args[i + 1]));
+  }
+  base::VarChars VarText(std::int32_t i) const {
+    return base::VarChars(reinterpret_cast<char*>(args[i]), static_cast<std::size_t>(args[i + 1]));
+  }
+};
+using Proc = void (*)(Call& call);
+
+struct Procedure {
+  const char* name;
+  Proc proc;
+  std::int32_t words; // parameter words it takes
+};
+
+// One module of the program: name (at most 16 characters), its fixed key (never all
+// zero), its definition text, and its procedures in the order the text declares them.
+struct ModuleSpec {
+  const char* name;
+  Modules::Key key;
+  const char* definition;
+  std::vector<Procedure> procedures;
+  Proc body = nullptr; // the module's body; nullptr: nothing to run
+};
+
+inline constexpr std::uint16_t kNativeFlag = 0x0001;
+
+// Adds a module of the program to those RegisterAll enters; a second one of the same
+// name replaces the first.
+void Add(const ModuleSpec& spec);
+// The module of the program with that name, or nullptr.
+const ModuleSpec* Find(base::Chars name);
+// Builds the descriptor and table of every module added so far (once each) and enters
+// them as External modules of library; false when one could not be entered.
+bool RegisterAll(Buffer::Ref library);
+// Whether the table (of a module in a library) is a native one.
+bool IsNative(const std::uint8_t* table);
+// The native procedure an entry of a native table designates, or nullptr.
+const Procedure* ProcedureOf(Modules::Address entry);
+
+} // namespace Native

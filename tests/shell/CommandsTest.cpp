@@ -1,0 +1,227 @@
+// The command module c, the shell's own texts and libraries, and compiling, loading and
+// running through the compiler interface (with a stand-in compiler).
+#include "shell/Commands.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "../editor/EditorFixture.h"
+#include "ObjectWriter.h"
+#include "shell/Compile.h"
+#include "shell/Modules.h"
+#include "store/FileSystem.h"
+
+namespace {
+
+using ObjectWriter::Import;
+using ObjectWriter::ObjectModule;
+
+class CommandsTest : public EditorFixture {
+protected:
+  Startup::Proc StartProc() const override { return Shell::StartCommands; }
+  void SetUp() override {
+    EditorFixture::SetUp();
+    Shell::ClearList();
+  }
+  // The List text's lines after the first (the empty one ClearList leaves).
+  static Texts Listed() {
+    Texts lines = LinesOf(Shell::ListText());
+    if (!lines.empty()) lines.erase(lines.begin());
+    return lines;
+  }
+  static std::string LastListed() {
+    const Texts lines = Listed();
+    return lines.empty() ? "" : lines.back();
+  }
+  static Modules::Ref InstallObject(const ObjectModule& m, Buffer::Ref library) {
+    Buffer::Ref object = ObjectWriter::ObjectBuffer(ObjectWriter::Write(m).bytes, "/User/obj");
+    return object == nullptr ? nullptr : Modules::Install(library, object);
+  }
+};
+
+TEST_F(CommandsTest, FailuresWriteOneErrorLineAndChangeNothing) {
+  MakeText({"abc"}, "/User/Text");
+  const struct {
+    std::function<void()> call;
+    const char* line;
+  } cases[] = {
+      {[] { c::ldir("/Nope"); }, "ldir - No such directory."},
+      {[] { c::ldir("/Shell/Command"); }, "ldir - Buffer is not a directory."},
+      {[] { c::sdir("/Nope"); }, "sdir - No such directory."},
+      {[] { c::ssymbol("/User/Text"); }, "ssymbol - Buffer is not a directory."},
+      {[] { c::del("/Nope"); }, "del - Buffer does not exist."},
+      {[] { c::rename("/Nope", "/User/x"); }, "rename - OldName buffer does not exist."},
+      {[] { c::store("/Nope"); }, "store - Input buffer not found."},
+      {[] { c::store("/User"); }, "store - Cannot store this type of buffer."},
+      {[] { c::tload("/User/Text"); }, "tload - Buffer already exists."},
+      {[] { c::slib("/User/Text"); }, "slib - Specified buffer is not a library buffer."},
+      {[] { c::libload("/User/Text"); }, "libload - Object module not found."},
+      {[] { c::libuload("Nope"); }, "libuload - Module not found in library."},
+      {[] { c::libinfo("Nope"); }, "libinfo - Module not found: Nope"},
+      {[] { c::execute("Nope"); }, "execute - Could not find module: Nope"},
+      {[] { c::comp("/Nope"); }, "comp - Source module does not exist: /Nope"},
+      {[] { c::comp("/User/Text"); }, "comp - Compiler not available !"},
+      {[] { c::cd("/no/such/dir"); }, "directory not found: /no/such/dir"},
+      // The buffers the shell holds stay where they are.
+      {[] { c::rename("/Symbol", "/Sym2"); }, "rename - Buffer could not be renamed."},
+      {[] { c::rename("/SystemLibrary", "/Lib2"); }, "rename - Buffer could not be renamed."},
+  };
+  for (const auto& c : cases) {
+    c.call();
+    EXPECT_EQ(LastListed(), c.line);
+    EXPECT_EQ(Message(), c.line);
+  }
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Text")), Texts({"abc"}));
+  c::del("/Symbol");
+  c::del("/SystemLibrary");
+  EXPECT_NE(Buffer::Find("/Symbol"), nullptr);
+  EXPECT_NE(Buffer::Find("/SystemLibrary"), nullptr);
+}
+
+TEST_F(CommandsTest, DirectoryListings) {
+  c::cdir("/Empty");
+  c::ldir("/Empty");
+  EXPECT_EQ(Listed(), Texts({"        directory is empty."}));
+  Shell::ClearList();
+  Buffer::Ref t = MakeText({"one", "two"}, "/Empty/Text");
+  Buffer::SetFilePath(t, "/home/user/");
+  c::cdir("/Empty/Sub");
+  c::ldir("/Empty");
+  ASSERT_EQ(Listed().size(), 2u);
+  EXPECT_EQ(Listed()[0], "                      Directory  /Empty/Sub");
+  const std::string text = Listed()[1];
+  EXPECT_EQ(text.substr(10, 23), "     2 Lines     Text  ");
+  EXPECT_EQ(text.substr(33, 11), "/Empty/Text");
+  EXPECT_EQ(text.substr(54), "  /home/user/");
+  EXPECT_EQ(text.substr(0, 10).find("kb  "), 6u);
+  Shell::ClearList();
+  c::mem();
+  ASSERT_EQ(Listed().size(), 3u);
+  EXPECT_EQ(Listed()[1], "kbytes:  allocated    free");
+  EXPECT_EQ(Listed()[2].substr(0, 9), "  Buffer ");
+  EXPECT_EQ(Listed()[2].size(), 25u);
+}
+
+TEST_F(CommandsTest, ShellTextsAreRebuiltClearedAndNeverRenamed) {
+  Buffer::Ref command = Shell::CommandText();
+  const Texts start = LinesOf(command);
+  Lines::Set(command, 7, "c.ldir('/');");
+  c::rename("/Shell/Command", "/User/Other");
+  EXPECT_EQ(Buffer::Find("/User/Other"), nullptr);
+  EXPECT_EQ(Listed(), Texts{});
+  c::del("/Shell/Command");
+  EXPECT_EQ(LinesOf(command), start);
+  Shell::WriteList("a line");
+  c::del("/Shell/List");
+  EXPECT_EQ(LinesOf(Shell::ListText()), Texts({""}));
+}
+
+TEST_F(CommandsTest, LoadingAndStoringFiles) {
+  char dir[] = "/tmp/velmarin-commands-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(dir));
+  MakeText({"alpha", "beta"}, "/User/Notes");
+  c::store("/User/Notes");
+  c::tload("/User/Notes2"); // no such file: the buffer goes again
+  EXPECT_EQ(LastListed().rfind("tload - Failure: ", 0), 0u) << LastListed();
+  EXPECT_EQ(Buffer::Find("/User/Notes2"), nullptr);
+  Buffer::Ref old = Buffer::Find("/User/Notes");
+  Buffer::Delete(old);
+  c::tload("/User/Notes");
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Notes")), Texts({"alpha", "beta"}));
+  c::bload("/User/Notes"); // replaces the text
+  EXPECT_EQ(Buffer::KindOf(Buffer::Find("/User/Notes")), Buffer::BufferKind::Block);
+  std::remove((std::string(dir) + "/Notes").c_str());
+  ASSERT_TRUE(FileSystem::ChangeDirectory(""));
+  rmdir(dir);
+}
+
+TEST_F(CommandsTest, LibrariesAndTheirListings) {
+  c::slib("/User/Lib");
+  ASSERT_EQ(Buffer::KindOf(Shell::CurrentLibrary()), Buffer::BufferKind::Library);
+  EXPECT_EQ(Shell::CurrentLibrary(), Buffer::Find("/User/Lib"));
+  c::mlist();
+  EXPECT_EQ(Listed().size(), 4u); // the header alone
+  // The system library holds the command module as the program's own.
+  c::slib("/SystemLibrary");
+  Shell::ClearList();
+  c::mlist();
+  ASSERT_EQ(Listed().size(), 5u);
+  const std::string external = Listed()[4];
+  EXPECT_EQ(external.substr(0, 12), "  External  ");
+  EXPECT_EQ(external.substr(12 + 16), "         c");
+
+  // A module waiting for 120 others: 101 lines, then the listing gives up.
+  c::slib("/User/Lib");
+  ObjectModule waiting{.name = "Waiting"};
+  for (int i = 0; i < 120; ++i) waiting.imports.push_back(Import{"M" + std::to_string(i), {}});
+  ASSERT_NE(InstallObject(waiting, Shell::CurrentLibrary()), nullptr);
+  Shell::ClearList();
+  c::conflicts();
+  const Texts lines = Listed();
+  ASSERT_EQ(lines.size(), 2u + 101u + 1u);
+  EXPECT_EQ(lines[2], "  Module loaded but not linked:   Waiting");
+  EXPECT_EQ(lines[3], "  Imported module not loaded:    M0");
+  EXPECT_EQ(lines.back(), "   too many conflicts!");
+  Shell::ClearList();
+  c::libinfo("M5");
+  EXPECT_EQ(Listed(), Texts({"   Importer  Known:   Waiting"}));
+  c::libuload("Waiting");
+  Shell::ClearList();
+  c::conflicts();
+  EXPECT_EQ(LastListed(), "   no conflicts.");
+}
+
+// ---- The compiler interface with a stand-in compiler ----
+
+ObjectModule compiled;
+int bodiesRun = 0;
+
+bool FailAtLine2(Buffer::Ref) {
+  Compile::CompilerInterface& c = Compile::Interface();
+  c.errorLine = 2;
+  c.errorColumn = 3;
+  Strings::Assign(c.message, "END expected");
+  return false;
+}
+
+bool Produce(Buffer::Ref) {
+  Buffer::Ref object = ObjectWriter::ObjectBuffer(ObjectWriter::Write(compiled).bytes, "/Object/x.obj");
+  Compile::Interface().object = object;
+  return true;
+}
+
+TEST_F(CommandsTest, F12CompilesLoadsAndRunsThroughTheInterface) {
+  Edit({"MODULE M;", "BEGIN x", "END M."});
+  Type("F12");
+  EXPECT_EQ(Message(), "Compiler not available !");
+  EXPECT_EQ(Lines(), Texts({"MODULE M;", "BEGIN x", "END M."}));
+
+  Compile::CompilerInterface& face = Compile::Interface();
+  face.available = true;
+  face.compile = FailAtLine2;
+  Type("F12");
+  EXPECT_EQ(Message(), "END expected");
+  EXPECT_EQ(Cursor(), (Editor::Position{2, 3}));
+
+  face.compile = Produce;
+  compiled = ObjectModule{.name = "M"};
+  Type("F12");
+  EXPECT_EQ(Message(), "Successful compilation and load.");
+  EXPECT_NE(Modules::Find(Shell::CurrentLibrary(), "M"), nullptr);
+
+  // The command text runs its module each time F12 compiles it; it imports c.
+  Compile::SetCodeRunner([](Modules::Ref, Modules::Address) { ++bodiesRun; });
+  compiled = ObjectModule{.name = "Command", .imports = {Import{"c", {}}}};
+  Type("F5 F12 F12");
+  EXPECT_EQ(bodiesRun, 2);
+  compiled = ObjectModule{.name = "Command", .imports = {Import{"Missing", {}}}};
+  Type("F12");
+  EXPECT_EQ(Message(), "Module 'Command' is not ready to run.");
+  Compile::SetCodeRunner(nullptr);
+}
+
+} // namespace

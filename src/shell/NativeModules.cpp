@@ -1,5 +1,6 @@
 #include "shell/NativeModules.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -22,7 +23,8 @@ struct Built {
   std::unique_ptr<std::uint8_t[]> block;
   std::vector<Procedure> entries; // entry 0 the body, then the procedures
   bool registered = false;
-  std::uint8_t* Table() const { return block.get() + kDescriptorSize; }
+  std::uint8_t* Descriptor() const { return block.get() + spec.variableBytes; }
+  std::uint8_t* Table() const { return Descriptor() + kDescriptorSize; }
 };
 
 std::vector<std::unique_ptr<Built>>& Registry() {
@@ -37,10 +39,11 @@ void Build(Built& m) {
   m.entries.push_back(Procedure{"", m.spec.body != nullptr ? m.spec.body : NoBody, 0});
   for (const Procedure& p : m.spec.procedures) m.entries.push_back(p);
   const std::size_t procedures = m.entries.size();
-  const std::size_t size = kDescriptorSize + (procedures + 1) * kEntrySize;
+  const std::size_t variables = static_cast<std::size_t>(std::max(0, m.spec.variableBytes));
+  const std::size_t size = variables + kDescriptorSize + (procedures + 1) * kEntrySize;
   m.block = std::make_unique<std::uint8_t[]>(size);
-  std::uint8_t* d = m.block.get();
-  std::memset(d, 0, size);
+  std::memset(m.block.get(), 0, size);
+  std::uint8_t* d = m.Descriptor();
   std::strncpy(reinterpret_cast<char*>(d + 4), m.spec.name, kNameSize);
   for (int i = 0; i < 3; ++i) {
     d[20 + 2 * i] = static_cast<std::uint8_t>(m.spec.key.word[i] & 0xFF);
@@ -89,6 +92,17 @@ bool RegisterAll(Buffer::Ref library) {
     if (Modules::Register(library, m->Table()) == nullptr) all = false;
   }
   return all;
+}
+
+std::uint8_t* Variables(base::Chars name) {
+  char wanted[kNameSize + 1] = {};
+  Strings::Assign(wanted, name);
+  for (const auto& m : Registry()) {
+    if (std::strncmp(m->spec.name, wanted, kNameSize) != 0) continue;
+    if (m->block == nullptr || m->spec.variableBytes <= 0) return nullptr;
+    return m->block.get();
+  }
+  return nullptr;
 }
 
 bool IsNative(const std::uint8_t* table) {

@@ -7,6 +7,13 @@
 // slot 0, holding the table itself). Its 28-byte descriptor lies directly before it, and
 // bit 0 of the descriptor's flag word marks the table as native: every procedure entry
 // then holds the address of a `Native::Procedure`, not of compiled code.
+//
+// Exported variables. The variables a definition module declares lie in one block
+// directly before the module's 28-byte descriptor, for compiled and native modules
+// alike: in the order declared, each at its natural alignment (its size, at most 8),
+// the block's size rounded up to a multiple of 8. Compiled code reaches variable k of an
+// imported module at (imported table) - 28 - (block size) + (offset of k); a compiled
+// implementation module puts that block at the end of its variables.
 #pragma once
 
 #include <cstdint>
@@ -51,6 +58,7 @@ struct ModuleSpec {
   const char* definition;
   std::vector<Procedure> procedures;
   Proc body = nullptr; // the module's body; nullptr: nothing to run
+  std::int32_t variableBytes = 0; // the block of exported variables, a multiple of 8
 };
 
 inline constexpr std::uint16_t kNativeFlag = 0x0001;
@@ -63,6 +71,9 @@ const ModuleSpec* Find(base::Chars name);
 // Builds the descriptor and table of every module added so far (once each) and enters
 // them as External modules of library; false when one could not be entered.
 bool RegisterAll(Buffer::Ref library);
+// The block of exported variables of a module of the program (zero-filled when built),
+// or nullptr before RegisterAll or for a module without variables.
+std::uint8_t* Variables(base::Chars name);
 // Whether the table (of a module in a library) is a native one.
 bool IsNative(const std::uint8_t* table);
 // The native procedure an entry of a native table designates, or nullptr.

@@ -1,10 +1,17 @@
-// The yardstick of velmarin's start-up: a bare Qt Widgets program that opens and paints
-// one window of the frame's size, prints the milliseconds from process start (or from
-// VELMARIN_T0, seconds since the epoch) to its first paint and ends there.
+// The yardstick of velmarin's start-up: a bare Qt Widgets program that opens a window
+// of the frame's size with a text widget holding the command text, and prints
+// "ready-ms N", N the milliseconds from process start (or from VELMARIN_T0, seconds
+// since the epoch) to the first paint of that widget with its text, the moment the
+// user can type into it. It ends there.
 #include <QApplication>
-#include <QPainter>
-#include <QWidget>
+#include <QFont>
+#include <QMainWindow>
+#include <QPaintEvent>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,18 +24,40 @@ double NowMs() {
 
 double t0 = 0;
 
-class Window : public QWidget {
+// The ten lines of velmarin's command text.
+constexpr const char kCommandText[] = "MODULE Command; (* Version 0.1 *)\n"
+                                      "                (* Path: /tmp/ *)\n"
+                                      "\n"
+                                      "IMPORT c;\n"
+                                      "\n"
+                                      "BEGIN\n"
+                                      "\n"
+                                      "\n"
+                                      "\n"
+                                      "END Command.";
+
+class TextView : public QPlainTextEdit {
+public:
+  using QPlainTextEdit::QPlainTextEdit;
+
 protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter p(this);
-    p.fillRect(rect(), palette().window());
-    p.drawText(rect(), Qt::AlignCenter, QStringLiteral("Bare Qt"));
-    p.end();
-    std::printf("first-paint-ms %.1f\n", NowMs() - t0);
+  void paintEvent(QPaintEvent* e) override {
+    QPlainTextEdit::paintEvent(e);
+    std::printf("ready-ms %.1f\n", NowMs() - t0);
     std::fflush(stdout);
     std::_Exit(0);
   }
 };
+
+// The size of velmarin's frame (Startup::FrameSize): 680 x 520 logical units of
+// dpi x 0.0125 pixels, each at most the screen's less a twentieth of it.
+QSize FrameSize() {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  const double scale = (screen != nullptr ? screen->logicalDotsPerInch() : 96.0) * 0.0125;
+  const QRect g = screen != nullptr ? screen->geometry() : QRect(0, 0, 800, 600);
+  return QSize(std::min(int(std::lround(680 * scale)), g.width() - g.width() / 20),
+               std::min(int(std::lround(520 * scale)), g.height() - g.height() / 20));
+}
 
 } // namespace
 
@@ -37,9 +66,14 @@ int main(int argc, char** argv) {
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
   QApplication app(argc, argv);
-  Window w;
+  QMainWindow w;
   w.setWindowTitle(QStringLiteral("Bare Qt"));
-  w.resize(760, 570);
+  auto* text = new TextView(QString::fromLatin1(kCommandText));
+  QFont font(QStringLiteral("Courier New"));
+  font.setStyleHint(QFont::TypeWriter);
+  text->setFont(font);
+  w.setCentralWidget(text);
+  w.resize(FrameSize());
   w.show();
   return app.exec();
 }

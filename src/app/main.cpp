@@ -1,14 +1,16 @@
 // main(): starts Qt, reads the driver's options and runs the program on the Qt backend.
 //
 //   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--dump FILE]
-//            [--first-paint] [--version] [arguments of the program...]
+//            [--ready-time] [--version] [arguments of the program...]
 //
 // --keys types a key script (platform/KeyScript.h) once start-up is over;
 // --screenshot saves the frame window as PNG once those keys are consumed (at once
 // without --keys) and ends the program; --dump then writes the lines of the text being
 // edited to FILE (LF line ends), and the message line last as "message: " and its text;
-// --first-paint prints the milliseconds from process start (or from VELMARIN_T0,
-// seconds since the epoch) to the frame's first paint and ends the program there. The
+// --ready-time prints "ready-ms N", N the milliseconds from process start (or from
+// VELMARIN_T0, seconds since the epoch) to the moment the user can type: start-up is
+// over, the Command window shows the command text and the editor waits for its first
+// key. The program ends there (with --screenshot, saving the frame as it is then). The
 // remaining arguments make the program's command line.
 #include <QApplication>
 #include <QTemporaryDir>
@@ -16,7 +18,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dlfcn.h>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Application.h"
@@ -67,6 +72,18 @@ bool WriteDump(const std::string& path) {
   return std::fclose(f) == 0 && written;
 }
 
+// Fontconfig reads its configuration and font caches when the first font is asked for
+// (the frame's menu bar): milliseconds of work that needs nothing of Qt. A worker does it
+// while QApplication connects to the display, which mostly waits for the display server;
+// Qt's own call then finds it done. Nothing is started where the process has no
+// fontconfig (Qt loads it with its GUI library on this platform).
+std::jthread LoadFontConfiguration() {
+  using Init = int (*)();
+  const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
+  if (init == nullptr) return {};
+  return std::jthread([init] { init(); });
+}
+
 int Usage(const char* message) {
   std::fprintf(stderr, "velmarin: %s\n", message);
   return kUsageExit;
@@ -78,13 +95,15 @@ int main(int argc, char** argv) {
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
+  std::jthread fontConfiguration = LoadFontConfiguration();
   QApplication app(argc, argv); // takes Qt's own options (-platform offscreen) out of argv
+  if (fontConfiguration.joinable()) fontConfiguration.join();
 
   std::string keys;
   bool haveKeys = false;
   QString screenshot;
   std::string dump;
-  bool firstPaint = false;
+  bool readyTime = false;
   std::vector<std::string> programArgs;
   for (int i = 1; i < argc; ++i) {
     const char* a = argv[i];
@@ -102,8 +121,8 @@ int main(int argc, char** argv) {
       } else {
         screenshot = QString::fromLocal8Bit(argv[++i]);
       }
-    } else if (std::strcmp(a, "--first-paint") == 0) {
-      firstPaint = true;
+    } else if (std::strcmp(a, "--ready-time") == 0) {
+      readyTime = true;
     } else if (std::strcmp(a, "--version") == 0) {
       char title[40];
       char version[80];
@@ -124,14 +143,16 @@ int main(int argc, char** argv) {
     backend.SetInjectedKeys(std::move(messages));
   }
   // The backend ends a driven run once the keys are consumed and the screenshot is
-  // saved; a dump alone takes one it throws away.
-  QTemporaryDir scratch;
+  // saved; a dump alone takes one it throws away. The directory is made only then: a
+  // run that ends at once (--ready-time) would leave it behind.
+  std::optional<QTemporaryDir> scratch;
   if (screenshot.isEmpty() && !dump.empty()) {
-    if (!scratch.isValid()) return Usage("no temporary directory for --dump");
-    screenshot = scratch.filePath(QStringLiteral("dump.png"));
+    scratch.emplace();
+    if (!scratch->isValid()) return Usage("no temporary directory for --dump");
+    screenshot = scratch->filePath(QStringLiteral("dump.png"));
   }
   if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
-  if (firstPaint) backend.ReportFirstPaint(t0);
+  if (readyTime) backend.ReportReady(t0);
 
   Application::Init();
   const std::string commandLine = JoinArguments(programArgs);

@@ -1,6 +1,7 @@
 #include "platform/qt/QtBackend.h"
 
 #include <QApplication>
+#include <QBackingStore>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -144,6 +145,10 @@ struct Child {
   int kind = 0;
   bool plain = false; // a plain border, no caption
   bool closing = false; // being destroyed: what Qt reports of it now goes nowhere
+  bool onScreen = false;       // the canvas has painted the image since it was last drawn into
+  QRect drawn;                 // the part of the image drawn into since the canvas last painted
+  std::uint64_t paintedAt = 0; // when the canvas last painted (0: never), in paints
+  bool paintedOnTop = false;   // it was then the front window
   QRect known;        // the content rectangle in frame client coordinates, as last set or told
 };
 
@@ -175,8 +180,11 @@ struct QtBackend::State {
   bool screenshotDone = false;
   bool screenshotOk = true;
   bool terminating = false;
-  bool reportFirstPaint = false;
+  bool reportReady = false;
+  bool waiting = false; // the program waits for input in Pump
   double t0Ms = 0;
+  double readyMs = -1;      // the ready time, once it has come
+  std::uint64_t paints = 0; // canvas paints so far
 
   void Post(PlatformMessage m) {
     // Qt reports focus and geometry changes of a window while it takes it down; the
@@ -220,6 +228,20 @@ struct QtBackend::State {
   // close box) as the user's would arrive; false when the next message is a key.
   bool InjectAction(Window front);
   void TakeScreenshot(QWidget* dialog);
+  // With the ready time asked for: notes it once the program waits for input and the
+  // front window's canvas has painted what was drawn into it.
+  void CheckReady();
+  // Once the ready time is noted: saves the screenshot if one is asked for, prints the
+  // time and ends the process.
+  void FinishIfReady();
+  // Qt's events, after which a ready time noted while painting is reported.
+  void ProcessEvents(QEventLoop::ProcessEventsFlags flags = QEventLoop::AllEvents);
+  void CanvasPainted(Child& c);
+  // Copies what was drawn into c's image since its canvas last painted straight to the
+  // frame's backing store and shows it; false when that would not show what a paint
+  // of the frame would: c is not in front, or was not when it last painted, or a window
+  // over it painted since.
+  bool ShowDirectly(Child& c);
   void FeedDialog(QDialog* dialog, QTimer* feeder);
   QImage* ImageOf(const Toolbox::Port& port);
 };
@@ -278,8 +300,20 @@ public:
 
 protected:
   void paintEvent(QPaintEvent* e) override {
+    // Rectangle by rectangle, each the clip: Qt then copies the pixels, where a clip
+    // with the scroll bars cut out would have it blend them span by span (and hand
+    // large areas to other threads). The scroll bars paint over their own part.
+    QRegion region = e->region();
+    for (const QObject* o : children())
+      if (const auto* child = qobject_cast<const QWidget*>(o); child && child->isVisible())
+        region -= child->geometry();
     QPainter p(this);
-    p.drawImage(e->rect(), c_->image, e->rect());
+    for (const QRect& r : region) {
+      p.setClipRect(r);
+      p.drawImage(r, c_->image, r);
+    }
+    p.end();
+    s_->CanvasPainted(*c_);
   }
   void resizeEvent(QResizeEvent* e) override { s_->GrowImage(*c_, e->size()); }
   // Tab is a key of the program, not a move of the focus.
@@ -340,8 +374,7 @@ private:
   Child* c_;
 };
 
-// Mouse moves over the frame's client area outside the windows, and the frame's
-// first paint when it is to be reported.
+// Mouse moves over the frame's client area outside the windows.
 class ViewportWatcher : public QObject {
 public:
   ViewportWatcher(QtBackend::State* s, QObject* parent) : QObject(parent), s_(s) {}
@@ -353,13 +386,6 @@ protected:
       m.kind = Kind::MouseMove;
       m.where = ToPoint(static_cast<QMouseEvent*>(e)->position().toPoint());
       s_->Post(m);
-    } else if (e->type() == QEvent::Paint && s_->reportFirstPaint) {
-      const double now = std::chrono::duration<double, std::milli>(
-                             std::chrono::system_clock::now().time_since_epoch())
-                             .count();
-      std::printf("first-paint-ms %.1f\n", now - s_->t0Ms);
-      std::fflush(stdout);
-      std::_Exit(0);
     }
     return QObject::eventFilter(o, e);
   }
@@ -597,6 +623,71 @@ void QtBackend::State::FeedDialog(QDialog* dialog, QTimer* feeder) {
   }
 }
 
+void QtBackend::State::CheckReady() {
+  // Messages collected but not yet handed over may still change what the program shows.
+  if (readyMs >= 0 || !waiting || !messages.empty() || area == nullptr) return;
+  const Child* c = ChildOf(area->currentSubWindow());
+  if (c == nullptr || !c->onScreen) return;
+  const double now =
+      std::chrono::duration<double, std::milli>(std::chrono::system_clock::now().time_since_epoch())
+          .count();
+  readyMs = now - t0Ms;
+}
+
+void QtBackend::State::FinishIfReady() {
+  if (readyMs < 0) return;
+  // Not while painting: the screenshot paints the frame anew.
+  if (!screenshotFile.isEmpty() && !screenshotDone) TakeScreenshot(nullptr);
+  std::printf("ready-ms %.1f\n", readyMs);
+  std::fflush(stdout);
+  std::_Exit(screenshotOk ? 0 : 1);
+}
+
+void QtBackend::State::ProcessEvents(QEventLoop::ProcessEventsFlags flags) {
+  QCoreApplication::processEvents(flags);
+  if (reportReady) FinishIfReady();
+}
+
+void QtBackend::State::CanvasPainted(Child& c) {
+  c.onScreen = true;
+  c.drawn = QRect();
+  c.paintedAt = ++paints;
+  const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
+  c.paintedOnTop = !stack.isEmpty() && stack.last() == c.sub;
+  if (reportReady) CheckReady();
+}
+
+bool QtBackend::State::ShowDirectly(Child& c) {
+  QBackingStore* store = frame != nullptr ? frame->backingStore() : nullptr;
+  if (store == nullptr || c.paintedAt == 0 || !c.paintedOnTop || !c.canvas->isVisible() ||
+      c.sub->isMinimized())
+    return false;
+  const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
+  if (stack.isEmpty() || stack.last() != c.sub) return false;
+  for (const auto& [w, other] : children)
+    if (other->paintedAt > c.paintedAt && other->sub->geometry().intersects(c.sub->geometry()))
+      return false;
+  // The part of the canvas the viewport shows, less its scroll bars.
+  QWidget* viewport = Viewport();
+  const QPoint inViewport = c.canvas->mapTo(viewport, QPoint(0, 0));
+  QRegion region = QRegion(c.drawn) & c.canvas->rect() & viewport->rect().translated(-inViewport);
+  for (const QObject* o : c.canvas->children())
+    if (const auto* child = qobject_cast<const QWidget*>(o); child != nullptr && child->isVisible())
+      region -= child->geometry();
+  c.drawn = QRect();
+  if (region.isEmpty()) return true;
+  const QPoint at = c.canvas->mapTo(frame, QPoint(0, 0));
+  const QRegion shown = region.translated(at);
+  store->beginPaint(shown);
+  {
+    QPainter p(store->paintDevice());
+    for (const QRect& r : region) p.drawImage(r.translated(at), c.image, r);
+  }
+  store->endPaint();
+  store->flush(shown, frame->windowHandle());
+  return true;
+}
+
 QImage* QtBackend::State::ImageOf(const Toolbox::Port& port) {
   if (port.window != nullptr) {
     Child* c = ChildOf(port.window);
@@ -627,8 +718,8 @@ void QtBackend::SetScreenshotFile(const QString& path) { s_->screenshotFile = pa
 
 bool QtBackend::ScreenshotSucceeded() const { return s_->screenshotOk; }
 
-void QtBackend::ReportFirstPaint(double t0Ms) {
-  s_->reportFirstPaint = true;
+void QtBackend::ReportReady(double t0Ms) {
+  s_->reportReady = true;
   s_->t0Ms = t0Ms;
 }
 
@@ -755,21 +846,31 @@ bool QtBackend::Pump(bool wait) {
   bool handled = false;
   do {
     if (s_->terminating) Startup::Terminate();
+    if (s_->reportReady) {
+      s_->waiting = wait && s_->messages.empty();
+      s_->CheckReady();
+      s_->FinishIfReady();
+    }
     if (wait && s_->messages.empty()) {
       // The program waits for input: the driver types its next key, or, with all
-      // typed, takes the screenshot and ends the program.
+      // typed, takes the screenshot and ends the program (at the ready time when that
+      // is asked for).
       if (!s_->injected.empty()) {
-        QCoreApplication::processEvents();
+        s_->ProcessEvents();
         s_->InjectNextKey();
-      } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone) {
-        QCoreApplication::processEvents();
+      } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone && !s_->reportReady) {
+        s_->ProcessEvents();
         s_->TakeScreenshot(nullptr);
         Startup::Terminate();
       }
     }
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    if (wait && s_->messages.empty())
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // Messages already queued are handed over first: what the program draws in answer
+    // to them is then painted in one go with whatever Qt has to paint.
+    if (s_->messages.empty()) {
+      s_->ProcessEvents(QEventLoop::AllEvents);
+      if (wait && s_->messages.empty()) s_->ProcessEvents(QEventLoop::WaitForMoreEvents);
+    }
+    s_->waiting = false;
     while (!s_->messages.empty()) {
       PlatformMessage m = std::move(s_->messages.front());
       s_->messages.pop_front();
@@ -975,7 +1076,16 @@ void QtBackend::RaiseWindow(Window w) {
 }
 
 void QtBackend::FlushWindow(Window w) {
-  if (Child* c = s_->ChildOf(w)) c->canvas->repaint();
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  // Like drawing on the platform's screen, only this window's drawing shows at once;
+  // other windows paint when the program next pumps. A synchronous paint of the frame
+  // would paint them too, and then again when what they show changes before the pump.
+  if (s_->ShowDirectly(*c)) return;
+  // A widget shown since the last paint asks for its first paint with a posted event;
+  // taking those along paints such widgets once, now, rather than again at the next pump.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::UpdateLater);
+  c->canvas->repaint(c->drawn.isEmpty() ? c->canvas->rect() : c->drawn);
 }
 
 Window QtBackend::FrontWindow() {
@@ -1115,9 +1225,16 @@ void QtBackend::UpdateScrollBar(Toolbox::ScrollBar* bar) {
 void QtBackend::Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) {
   QImage* target = s_->ImageOf(port);
   if (target == nullptr) return;
-  Render(*target, cmd, s_->fonts, [this](const Toolbox::Port& p) { return s_->ImageOf(p); });
-  if (port.window != nullptr)
-    if (Child* c = s_->ChildOf(port.window)) c->canvas->update();
+  const QRect changed =
+      Render(*target, cmd, s_->fonts, [this](const Toolbox::Port& p) { return s_->ImageOf(p); });
+  if (port.window == nullptr || changed.isEmpty()) return;
+  // Only what changed is painted again: the whole canvas would take its scroll bars
+  // along, which Qt paints anew with every paint that covers them.
+  if (Child* c = s_->ChildOf(port.window)) {
+    c->onScreen = false;
+    c->drawn |= changed;
+    c->canvas->update(changed);
+  }
 }
 
 std::int32_t QtBackend::TextWidth(const Toolbox::PortState& state, std::string_view text) {

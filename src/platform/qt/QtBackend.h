@@ -38,9 +38,11 @@ public:
   void SetScreenshotFile(const QString& path);
   // False when the screenshot was asked for and could not be written.
   bool ScreenshotSucceeded() const;
-  // Prints the milliseconds from t0Ms (a CLOCK_REALTIME time) to the frame's first
-  // paint on stdout and ends the process at once.
-  void ReportFirstPaint(double t0Ms);
+  // Prints "ready-ms N" on stdout, N the milliseconds from t0Ms (a CLOCK_REALTIME
+  // time) to the moment the user can type: the program waits for input and the front
+  // window's canvas has painted what the program drew into it. Then saves the
+  // screenshot, if one is set, and ends the process at once.
+  void ReportReady(double t0Ms);
 
   // A copy of the pixels of a window's or an off-screen port (null when it has none).
   QImage PortImage(const Toolbox::Port& port) const;

@@ -144,34 +144,42 @@ void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
 void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
                 const ImageOf& imageOf);
 
-void Shape(QPainter& p, const DrawCommand& cmd, const QPainterPath& filled,
-           const QPainterPath& framed) {
+// Lays a shape down as the verb has it: fill paints the shape with the painter's brush;
+// outline, the shape less its inside by the pen size, is made only to frame it (its
+// path arithmetic costs more than the painting).
+void Shape(QPainter& p, const DrawCommand& cmd, const std::function<void()>& fill,
+           const std::function<QPainterPath()>& outline) {
   const PortState& s = cmd.state;
   switch (cmd.verb) {
   case DrawCommand::Verb::Frame:
     SetInk(p, s, s.penPattern, s.penMode);
-    p.drawPath(framed);
+    p.drawPath(outline());
     break;
   case DrawCommand::Verb::Paint:
     SetInk(p, s, s.penPattern, s.penMode);
-    p.drawPath(filled);
+    fill();
     break;
   case DrawCommand::Verb::Erase:
     SetInk(p, s, Pattern::White, PenModeKind::Copy);
-    p.drawPath(filled);
+    fill();
     break;
   case DrawCommand::Verb::Invert:
     SetInk(p, s, Pattern::Black, PenModeKind::Invert);
-    p.drawPath(filled);
+    fill();
     break;
   case DrawCommand::Verb::Fill:
     // A pattern fill lays the back colour where the pattern is clear.
     SetInk(p, s, Pattern::White, PenModeKind::Copy);
-    p.drawPath(filled);
+    fill();
     SetInk(p, s, cmd.fillPattern, PenModeKind::Copy);
-    p.drawPath(filled);
+    fill();
     break;
   }
+}
+
+// Fills path with the painter's brush.
+std::function<void()> Filling(QPainter& p, const QPainterPath& path) {
+  return [&p, &path] { p.drawPath(path); };
 }
 
 void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
@@ -191,7 +199,9 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
       path.addRect(x);
       return path;
     };
-    Shape(p, cmd, rect(r), Ring(rect, r, s.penSize));
+    // A rectangle fills without a path: the terminals erase and invert by rectangles.
+    Shape(
+        p, cmd, [&p, &r] { p.fillRect(r, p.brush()); }, [&] { return Ring(rect, r, s.penSize); });
     break;
   }
   case DrawCommand::Op::RoundRect: {
@@ -201,7 +211,8 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
       path.addRoundedRect(x, std::min(ow, x.width() / 2), std::min(oh, x.height() / 2));
       return path;
     };
-    Shape(p, cmd, round(r), Ring(round, r, s.penSize));
+    const QPainterPath filled = round(r);
+    Shape(p, cmd, Filling(p, filled), [&] { return Ring(round, r, s.penSize); });
     break;
   }
   case DrawCommand::Op::Oval: {
@@ -210,7 +221,8 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
       path.addEllipse(x);
       return path;
     };
-    Shape(p, cmd, oval(r), Ring(oval, r, s.penSize));
+    const QPainterPath filled = oval(r);
+    Shape(p, cmd, Filling(p, filled), [&] { return Ring(oval, r, s.penSize); });
     break;
   }
   case DrawCommand::Op::Arc: {
@@ -220,8 +232,10 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
       path.addEllipse(x);
       return path;
     };
-    const QPainterPath bigWedge = Wedge(r.adjusted(-1, -1, 1, 1), cmd.a.h, cmd.a.v);
-    Shape(p, cmd, wedge, Ring(oval, r, s.penSize).intersected(bigWedge));
+    Shape(p, cmd, Filling(p, wedge), [&] {
+      return Ring(oval, r, s.penSize)
+          .intersected(Wedge(r.adjusted(-1, -1, 1, 1), cmd.a.h, cmd.a.v));
+    });
     break;
   }
   case DrawCommand::Op::Poly: {
@@ -231,11 +245,13 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
     QPainterPath filled;
     filled.addPolygon(poly);
     filled.closeSubpath();
-    QPainterPath framed;
-    for (std::size_t i = 0; i + 1 < cmd.points.size(); ++i)
-      framed = framed.united(PenStroke(cmd.points[i], cmd.points[i + 1], s.penSize));
-    if (cmd.points.size() == 1) framed = PenStroke(cmd.points[0], cmd.points[0], s.penSize);
-    Shape(p, cmd, filled, framed);
+    Shape(p, cmd, Filling(p, filled), [&] {
+      if (cmd.points.size() == 1) return PenStroke(cmd.points[0], cmd.points[0], s.penSize);
+      QPainterPath framed;
+      for (std::size_t i = 0; i + 1 < cmd.points.size(); ++i)
+        framed = framed.united(PenStroke(cmd.points[i], cmd.points[i + 1], s.penSize));
+      return framed;
+    });
     break;
   }
   case DrawCommand::Op::Text:
@@ -280,21 +296,27 @@ bool Typewriter(const QString& face) {
 }
 
 // Gives a fixed-pitch face its cells: the advance rounded up to whole pixels, the rest
-// added after each character as letter spacing. Characters that still do not advance
-// by one cell (controls, which Qt lays out as nothing or as tabs, and the soft hyphen,
-// which it hides) are drawn as a space, or a hyphen for the soft hyphen.
+// added after each character as letter spacing.
 void MakeCells(Face& face) {
   const qreal advance = QFontMetricsF(face.font).horizontalAdvance(QChar('M'));
   if (advance <= 0) return;
   face.cell = std::int32_t(std::ceil(advance));
   face.font.setLetterSpacing(QFont::AbsoluteSpacing, face.cell - advance);
   face.metrics = QFontMetrics(face.font);
-  const QFontMetricsF spaced(face.font);
-  for (int c = 0; c < 256; ++c) {
+}
+
+// What a fixed-pitch face draws for c. Characters that do not advance by one cell
+// (controls, which Qt lays out as nothing or as tabs, and the soft hyphen, which it
+// hides) are drawn as a space, or a hyphen for the soft hyphen.
+char DrawnAs(const Face& face, unsigned char c) {
+  if (!face.measured[c]) {
     const char ch = char(c);
-    const bool fits = spaced.horizontalAdvance(QString::fromLatin1(&ch, 1)) == face.cell;
-    face.drawn[std::size_t(c)] = fits ? ch : c == 0xAD ? '-' : ' ';
+    const bool fits =
+        QFontMetricsF(face.font).horizontalAdvance(QString::fromLatin1(&ch, 1)) == face.cell;
+    face.drawn[c] = fits ? ch : c == 0xAD ? '-' : ' ';
+    face.measured[c] = true;
   }
+  return face.drawn[c];
 }
 
 } // namespace
@@ -305,9 +327,10 @@ std::int32_t Face::Width(std::string_view text) const {
 }
 
 QString Face::Text(std::string_view text) const {
-  QString s = QString::fromLatin1(text.data(), qsizetype(text.size()));
-  if (cell > 0)
-    for (qsizetype i = 0; i < s.size(); ++i) s[i] = QChar(uchar(drawn[s[i].unicode()]));
+  if (cell == 0) return QString::fromLatin1(text.data(), qsizetype(text.size()));
+  QString s(qsizetype(text.size()), Qt::Uninitialized);
+  for (std::size_t i = 0; i < text.size(); ++i)
+    s[qsizetype(i)] = QChar(uchar(DrawnAs(*this, uchar(text[i]))));
   return s;
 }
 
@@ -342,14 +365,64 @@ const Face& Fonts::Get(const PortState& s) {
   // font stands in.
   if (Typewriter(family) && !QFontInfo(font).fixedPitch())
     font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font)});
+  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font), 0, {}, {}});
   if (QFontInfo(font).fixedPitch()) MakeCells(*face);
   return *cache_.emplace(key, std::move(face)).first->second;
 }
 
-void Render(QImage& target, const DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf) {
-  QPainter p(&target);
-  RenderWith(p, target, cmd, fonts, imageOf);
+namespace {
+
+// The box of the points with the pen hanging below and to the right of each.
+QRect PenBox(const std::vector<Toolbox::Point>& points, Toolbox::Point pen) {
+  auto [left, right] =
+      std::minmax_element(points.begin(), points.end(), [](auto& x, auto& y) { return x.h < y.h; });
+  auto [top, bottom] =
+      std::minmax_element(points.begin(), points.end(), [](auto& x, auto& y) { return x.v < y.v; });
+  return QRect(QPoint(left->h, top->v),
+               QPoint(right->h + std::max(1, pen.h) - 1, bottom->v + std::max(1, pen.v) - 1));
+}
+
+// The part of the target cmd may change, within the port's clip. Shapes are filled
+// without antialiasing, so they stay inside their rectangle or pen box; text may reach
+// past its box by the font's largest bearings and a pixel of rounding; a picture may
+// draw anywhere.
+QRect Reach(const QImage& target, const DrawCommand& cmd, Fonts& fonts) {
+  const PortState& s = cmd.state;
+  QRect r;
+  switch (cmd.op) {
+  case DrawCommand::Op::Line:
+    r = PenBox({cmd.a, cmd.b}, s.penSize);
+    break;
+  case DrawCommand::Op::Poly:
+    if (!cmd.points.empty()) r = PenBox(cmd.points, s.penSize);
+    break;
+  case DrawCommand::Op::Text: {
+    const Face& face = fonts.Get(s);
+    const QFontMetrics& m = face.metrics;
+    const int left = std::max(0, -m.minLeftBearing()) + 1;
+    const int right = std::max(0, -m.minRightBearing()) + 1;
+    r = QRect(cmd.a.h - left, cmd.a.v - m.ascent() - 1, face.Width(cmd.text) + left + right,
+              m.ascent() + m.descent() + 2);
+    break;
+  }
+  case DrawCommand::Op::Picture:
+    r = target.rect();
+    break;
+  default:
+    r = QRect(cmd.rect.left, cmd.rect.top, cmd.rect.Width(), cmd.rect.Height()).normalized();
+    break;
+  }
+  return r.intersected(ClipOf(s)).intersected(target.rect());
+}
+
+} // namespace
+
+QRect Render(QImage& target, const DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf) {
+  {
+    QPainter p(&target);
+    RenderWith(p, target, cmd, fonts, imageOf);
+  }
+  return Reach(target, cmd, fonts);
 }
 
 bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,

@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPainter>
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -23,8 +24,11 @@ namespace QtUi {
 struct Face {
   QFont font;
   QFontMetrics metrics;
-  std::int32_t cell = 0;         // the cell width of a fixed-pitch font; 0 when proportional
-  std::array<char, 256> drawn{}; // what each character is drawn as in a fixed-pitch font
+  std::int32_t cell = 0; // the cell width of a fixed-pitch font; 0 when proportional
+  // What each character is drawn as in a fixed-pitch font, measured the first time it
+  // is drawn: a text shows few of the 256, and measuring one takes a layout.
+  mutable std::array<char, 256> drawn{};
+  mutable std::bitset<256> measured;
   std::int32_t Width(std::string_view text) const; // how far drawing text moves the pen
   QString Text(std::string_view text) const;       // the characters drawn for text
   Toolbox::FontInfo Info() const;
@@ -46,8 +50,9 @@ private:
 // when the port has none.
 using ImageOf = std::function<QImage*(const Toolbox::Port&)>;
 
-// Draws cmd into target with the port state it carries.
-void Render(QImage& target, const Toolbox::DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf);
+// Draws cmd into target with the port state it carries; returns the part of target it
+// may have changed (empty when none).
+QRect Render(QImage& target, const Toolbox::DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf);
 
 // Replays a picture into an image of its frame's size on white; false when the file
 // cannot be written.

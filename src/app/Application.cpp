@@ -3,20 +3,39 @@
 #include "editor/Editor.h"
 #include "platform/Startup.h"
 #include "shell/Commands.h"
+#include "shell/Menus.h"
+#include "shell/ShellMenus.h"
 #include "shell/ShellStart.h"
+#include "tools/Settings.h"
+#include "vm/ProgramModules.h"
+#include "vm/Runner.h"
 
 namespace Application {
 
 namespace {
 bool initialised = false;
+bool compiler = true;
+
+// The shell's commands, then the machine and (unless switched off) the compiler.
+void StartShell() {
+  Shell::StartCommands();
+  Runner::Install(compiler);
+}
 } // namespace
+
+void UseCompiler(bool on) { compiler = on; }
 
 void Init() {
   if (initialised) return;
   initialised = true;
   Startup::SetApplicationMain(Main);
-  Shell::InstallStartupHooks();
-  Shell::SetEditorStartProc(Shell::StartCommands);
+  Startup::ShellHooks hooks;
+  Shell::InstallStartupHooks(hooks);
+  Settings::InstallStartupHooks(hooks);
+  Startup::SetShellHooks(hooks);
+  ProgramModules::AddAll();
+  Shell::SetEditorStartProc(StartShell);
+  Menus::SetSetUpProc(ShellMenus::SetUp);
 }
 
 void Main() {

@@ -6,6 +6,8 @@ namespace Application {
 
 // Installs the main procedure into the start-up layer; called before Startup::Run.
 void Init();
+// Whether the shell gets the compiler at its start (true unless switched off first).
+void UseCompiler(bool on);
 // Edits the command text, then the text of each window brought to front, until Quit.
 void Main();
 

@@ -1,8 +1,12 @@
 // main(): starts Qt, reads the driver's options and runs the program on the Qt backend.
 //
 //   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--dump FILE]
-//            [--ready-time] [--version] [arguments of the program...]
+//            [--ready-time] [--no-compiler] [--version] [arguments of the program...]
+//   velmarin --run FILE.mod [ARGS...]
 //
+// --run compiles FILE.mod and the modules beside it that it imports and runs it without
+// a window (vm/Runner.h): exit status 0, 1 after a run-time error, 2 after a compile
+// error. --no-compiler starts the workstation without its compiler.
 // --keys types a key script (platform/KeyScript.h) once start-up is over;
 // --screenshot saves the frame window as PNG once those keys are consumed (at once
 // without --keys) and ends the program; --dump then writes the lines of the text being
@@ -31,6 +35,7 @@
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
 #include "store/Lines.h"
+#include "vm/Runner.h"
 
 namespace {
 
@@ -92,6 +97,11 @@ int Usage(const char* message) {
 } // namespace
 
 int main(int argc, char** argv) {
+  // The command-line runner needs no display: it runs before Qt starts.
+  if (argc >= 2 && std::strcmp(argv[1], "--run") == 0) {
+    if (argc < 3) return Usage("--run needs a file");
+    return Runner::RunFile(argv[2], std::vector<std::string>(argv + 3, argv + argc));
+  }
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
@@ -123,6 +133,8 @@ int main(int argc, char** argv) {
       }
     } else if (std::strcmp(a, "--ready-time") == 0) {
       readyTime = true;
+    } else if (std::strcmp(a, "--no-compiler") == 0) {
+      Application::UseCompiler(false);
     } else if (std::strcmp(a, "--version") == 0) {
       char title[40];
       char version[80];

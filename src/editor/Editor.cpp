@@ -16,6 +16,7 @@
 #include "shell/ShellStart.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
+#include "windows/Graphics.h"
 #include "windows/KeyEvents.h"
 
 namespace Editor {
@@ -1140,6 +1141,8 @@ bool WindowEvent(std::uint8_t code, char ch, std::uint8_t modifiers) {
       EditWindows::CloseBufferWindow(b);
       return false;
     }
+    // A plot's close box closes it; the text being edited stays as it is.
+    Graphics::CloseByUser(w);
     return true;
   case KeyOSEvent:
     ANSITerm::ShowActive(e.terminal, ch != 0);
@@ -1492,6 +1495,17 @@ void SelectAll() {
   e.selectActive = true;
   RedrawScreen();
   PlaceCursor(e.cursor.line, e.cursor.column, e.scrollMargin);
+}
+
+void EditText(Buffer::Ref b) {
+  if (b == nullptr) return;
+  EnterForEditing(b);
+  SetUndoKind(UndoKind::None);
+}
+
+void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
+  if (code < KeyF1 || code > KeyF15) return;
+  FunctionKey(Args{count, code, 0, 0}, false);
 }
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }

@@ -4,7 +4,10 @@
 // the terminal of its edit window: text rows plus one message line.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "base/Chars.h"
 #include "editor/EditorState.h"
@@ -88,6 +91,8 @@ void CheckUndoOwner();
 using UndoMenuProc = void (*)(Chars text);
 void SetUndoMenuProc(UndoMenuProc proc);
 
+// The paste buffer's path in the store.
+inline constexpr char kPasteBufferPath[] = "/Shell/Edit.Paste";
 // Paste buffer: imports the clipboard, then pastes count times (PASTE).
 void PasteCount(std::int32_t count);
 // Makes the paste buffer anew holding text as its one line and exports it.
@@ -135,9 +140,25 @@ void ClearPasteBuffer();        // GOLD C
 // the next key or click.
 void HelpScreen();
 
+// A function key's work without the key: its procedure in the function-key table, else
+// the editor's own (the menus' Command, List and User Window items, Compile).
+void FunctionKeyCommand(std::uint8_t code, std::int32_t count);
+// Makes b the buffer being edited: in its own window when multiple windows are on (or
+// it has one), else in the Command window; the undo kind becomes none.
+void EditText(Buffer::Ref b);
+
 // F12 without a procedure in the function-key table: the shell's compile (and run);
 // without one F12 says "Compiler not available !".
 void SetCompileKey(void (*proc)());
+
+// ---- The Edit menu's find and replace commands (items 9 to 13) ----
+// Each first sets the direction from the shift key (held: backup) and, while a macro is
+// learned, appends the keys that repeat it.
+void FindDialogCommand();    // "Find...": the Find dialog, then find next
+void FindSame();             // "Find Same": find next with the search string
+void FindSelection();        // "Find Selection...": FndSel
+void ReplaceDialogCommand(); // "Replace...": the Replace dialog, then find, replace or replace all
+void ReplaceSame();          // "Replace Same": replace once
 
 // Learned macros.
 void Learn();
@@ -147,5 +168,54 @@ void ExecuteMacro(std::int32_t count);
 void AbortMacro();
 // Appends a key to the macro being learned (Edit-menu commands).
 void AppendMacroKey(std::uint8_t code, char ch);
+
+// ---- The Learn menu's macro slots and the macro file's image ----
+
+// The macro file: "MACR" padded to 8 bytes, the version, then the nine slots.
+inline constexpr std::size_t kMacroSlotSize = 1572;
+inline constexpr std::size_t kMacroFileSize = 14160;
+inline constexpr std::int32_t kMacroFileVersion = 500;
+// Learn menu items: 1 Learn, 2 Stop, 3 Execute, 5..13 the slots, 15 Store, 16 show.
+inline constexpr std::int32_t kFirstSlotItem = 5;
+inline constexpr std::int32_t kShowWhileExecutingItem = 16;
+
+// What a macro file image was found to be.
+enum class MacroFileCheck : std::uint8_t {
+  Accepted,
+  WrongLength,  // not 14160 bytes
+  WrongType,    // no "MACR" at its start
+  WrongVersion, // not version 500
+  BadSlot,      // a slot's length outside 1..513, or a recorded key no keyboard types
+};
+
+// Every slot empty (length 1, no name); the last used slot 1.
+void ResetMacroSlots();
+// Slot n (1..9); slot 1 for any other n.
+const MacroSlot& GetMacroSlot(std::int32_t n);
+// Takes the slots from a macro file image when it is accepted; otherwise every slot is
+// empty afterwards and the result says what was wrong.
+MacroFileCheck ReadMacroImage(std::string_view image);
+// The image of the slots as the macro file holds it (kMacroFileSize bytes).
+std::string MacroImage();
+
+// Learn menu Execute: the learned macro once, played to its end here.
+void MenuExecute();
+// Learn menu items 5..13: the macro of slot n (1..9) becomes the learned one and runs.
+void ExecuteSlot(std::int32_t n);
+// Learn menu Store: asks for a slot and keeps the learned macro there with a name, or
+// clears the slot when nothing is learned; then the Learn menu and the macro file follow.
+void StoreMacro();
+// Learn menu item 16: screen updates while a macro executes, on or off.
+void ToggleShowWhileExecuting();
+// What a Learn menu item shows: for items 5..13 the slot's name (or "Macro n") and
+// enabled when the slot holds at least three keys; for item 16 an empty text (the item
+// keeps its own) and the check mark. False for the items this does not describe.
+bool LearnMenuItem(std::int32_t item, VarChars text, bool& enabled, bool& checked);
+// Called whenever the slots or the check mark change: the menu manager installs one that
+// sets the Learn menu's items from LearnMenuItem and refreshes the menus' enabling.
+using LearnProc = void (*)();
+void SetLearnMenuProc(LearnProc proc);
+// Called after Store changed a slot: the settings module installs the macro file's write.
+void SetSaveMacroFileProc(LearnProc proc);
 
 } // namespace Editor

@@ -41,6 +41,15 @@ struct MacroKey {
   char ch = 0;
 };
 
+// The Learn menu's numbered slots, as the macro file keeps them (1572 bytes each).
+inline constexpr int kMacroSlots = 9;
+inline constexpr int kMacroNameHigh = 31;
+struct MacroSlot {
+  std::int32_t length = 1; // recorded keys + 1, as LearnedMacro; 1 is an empty slot
+  char name[kMacroNameHigh + 1] = {};
+  MacroKey keys[kMacroKeys] = {};
+};
+
 struct LearnedMacro {
   MacroState state = MacroState::None;
   MacroKey keys[kMacroKeys] = {};

@@ -6,7 +6,9 @@
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "editor/EditorState.h"
+#include "platform/Toolbox.h"
 #include "shell/EditWindows.h"
+#include "store/Buffer.h"
 #include "store/Lines.h"
 #include "windows/KeyEvents.h"
 
@@ -84,7 +86,7 @@ void DeleteMatch() {
 
 } // namespace
 
-void FindNext(std::int32_t count) { Next(count); }
+bool FindNext(std::int32_t count) { return Next(count); }
 
 bool MatchAtCursor() { return EditWindows::MatchAtCursor(Ed().searchString); }
 
@@ -160,4 +162,172 @@ void Substitute(std::int32_t count) {
   }
 }
 
+void ReplaceLoop(bool all) {
+  EditorState& e = Ed();
+  if (!MatchAtCursor()) {
+    // Replace once shows the match first; the user chooses Replace again.
+    if (!Next(1) || !all) return;
+  }
+  while (MatchAtCursor()) {
+    const Position at = e.cursor;
+    DeleteMatch();
+    Editor::BeginUndo(Editor::UndoKind::None);
+    Editor::PasteCount(1);
+    if (e.direction == Editor::Direction::Backup) {
+      // The replacement lies after the cursor and is not searched again, not even when
+      // it begins with the search string.
+      Editor::PlaceCursor(at.line, at.column, e.scrollMargin);
+      if (!Next(1)) return;
+    } else if (!MatchAtCursor() && !Next(1)) {
+      return;
+    }
+    if (!all) return;
+  }
+}
+
 } // namespace Find
+
+// ---- The Edit menu's commands ----
+
+namespace Editor {
+
+namespace {
+
+using namespace KeyEvents;
+
+// The key that gives a keypad function: without the keypad layout the dispatcher moves
+// the top row of the keypad one place, so the macro must hold the key that moves there.
+std::uint8_t KeyOf(std::uint8_t function) {
+  if (State().keypadLayout) return function;
+  switch (function) {
+  case KeyKeypadMultiply:
+    return KeyKeypadMinus;
+  case KeyKeypadDivide:
+    return KeyKeypadMultiply;
+  default:
+    return function;
+  }
+}
+
+void AppendGold(std::uint8_t code, char ch = 0) {
+  AppendMacroKey(KeyInsert, 0);
+  AppendMacroKey(code, ch);
+}
+
+// A menu command starts with the direction the shift key gives; the direction it had
+// before is returned for the learned macro.
+Direction DirectionFromShift() {
+  EditorState& e = State();
+  const Direction before = e.direction;
+  e.direction = (CurrentModifiers() & kModShift) != 0 ? Direction::Backup : Direction::Advance;
+  return before;
+}
+
+// The advance or backup key when the command changed the direction.
+void AppendDirection(Direction before) {
+  const Direction now = State().direction;
+  if (now != before) AppendMacroKey(now == Direction::Advance ? KeyKeypad4 : KeyKeypad5, 0);
+}
+
+// Closes an open select range (RESET in a learned macro).
+void CloseSelect() {
+  if (!State().selectActive) return;
+  ResetSelect();
+  AppendGold(KeyKeypadPoint);
+}
+
+// 28 turns the line-number search off, 29 on.
+void AppendLineNumberFlag(bool before) {
+  const bool now = State().lineNumberSearch;
+  if (now != before) AppendMacroKey(KeyCharacter, now ? 29 : 28);
+}
+
+bool NoSearchString() {
+  if (State().searchString[0] != 0) return false;
+  ShowEditMessage(Find::kNoSearchString);
+  return true;
+}
+
+} // namespace
+
+void FindDialogCommand() {
+  EditorState& e = State();
+  const Direction before = DirectionFromShift();
+  char search[kTextHigh + 1];
+  Strings::Assign(search, e.searchString);
+  char unused[kTextHigh + 1] = {};
+  bool backwards = e.direction == Direction::Backup;
+  bool lineNumbers = e.lineNumberSearch;
+  const int button =
+      Toolbox::FindDialog(Toolbox::FindDialogKind::Find, search, unused, backwards, lineNumbers);
+  if (button == Toolbox::kFindButton)
+    e.direction = backwards ? Direction::Backup : Direction::Advance;
+  AppendDirection(before);
+  if (button != Toolbox::kFindButton || search[0] == 0) return;
+  const bool numbersBefore = e.lineNumberSearch;
+  Strings::Assign(e.searchString, search);
+  e.lineNumberSearch = lineNumbers;
+  CloseSelect();
+  AppendLineNumberFlag(numbersBefore);
+  // GOLD F with the search string typed over the prompt's preset answer.
+  AppendGold(KeyCharacter, 'F');
+  const std::size_t length = Strings::Length(e.searchString);
+  for (std::size_t i = 0; i < length; ++i) AppendMacroKey(KeyCharacter, e.searchString[i]);
+  AppendMacroKey(KeyCharacter, 13);
+  Find::FindNext(1);
+}
+
+void FindSame() {
+  AppendDirection(DirectionFromShift());
+  if (NoSearchString()) return;
+  CloseSelect();
+  AppendMacroKey(KeyOf(KeyKeypadMultiply), 0);
+  Find::FindNext(1);
+}
+
+void FindSelection() {
+  AppendDirection(DirectionFromShift());
+  AppendGold(KeyOf(KeyKeypadDivide));
+  Find::FindSelection(1);
+}
+
+void ReplaceDialogCommand() {
+  EditorState& e = State();
+  const Direction before = DirectionFromShift();
+  char search[kTextHigh + 1];
+  Strings::Assign(search, e.searchString);
+  // The replacement shown is what a paste would insert now.
+  ImportPasteBuffer();
+  char replacement[kTextHigh + 1];
+  Lines::Get(Buffer::Find(kPasteBufferPath), 1, replacement);
+  bool backwards = e.direction == Direction::Backup;
+  bool lineNumbers = false;
+  const int button = Toolbox::FindDialog(Toolbox::FindDialogKind::Replace, search, replacement,
+                                         backwards, lineNumbers);
+  const bool taken = button == Toolbox::kFindButton || button == Toolbox::kFindReplaceAll ||
+                     button == Toolbox::kFindFindButton;
+  if (taken) e.direction = backwards ? Direction::Backup : Direction::Advance;
+  AppendDirection(before);
+  if (!taken) return;
+  Strings::Assign(e.searchString, search);
+  CloseSelect();
+  const bool numbersBefore = e.lineNumberSearch;
+  e.lineNumberSearch = false;
+  AppendLineNumberFlag(numbersBefore);
+  SetPasteLine(replacement);
+  if (button == Toolbox::kFindFindButton) {
+    Find::FindNext(1);
+  } else {
+    Find::ReplaceLoop(button == Toolbox::kFindReplaceAll);
+  }
+}
+
+void ReplaceSame() {
+  AppendDirection(DirectionFromShift());
+  if (NoSearchString()) return;
+  CloseSelect();
+  AppendGold(KeyEnter);
+  Find::ReplaceLoop(false);
+}
+
+} // namespace Editor

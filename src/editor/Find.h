@@ -1,5 +1,6 @@
-// Find and replace in the current buffer: FIND, fndnxt, FndSel, REPLACE, SUBS and the
-// line-number search. The replacement text is always the paste buffer.
+// Find and replace in the current buffer: FIND, fndnxt, FndSel, REPLACE, SUBS, the
+// line-number search and the Edit menu's replace loop. The replacement text is always the
+// paste buffer.
 #pragma once
 
 #include <cstdint>
@@ -7,8 +8,9 @@
 namespace Find {
 
 // Finds the search string count times in the direction, or goes to the line whose
-// number it holds; "Search string not found" ends an executing learned macro.
-void FindNext(std::int32_t count);
+// number it holds; "Search string not found" ends an executing learned macro. False
+// after a message.
+bool FindNext(std::int32_t count);
 // True when the search string starts exactly at the cursor.
 bool MatchAtCursor();
 // GOLD F / GOLD keypad "*": asks "Find: " and finds.
@@ -19,5 +21,9 @@ void FindSelection(std::int32_t count);
 void Replace(std::int32_t count);
 // GOLD "enter".
 void Substitute(std::int32_t count);
+// The menu's replace loop: with a match at the cursor, the match is replaced by the paste
+// buffer and the next one found; without, the next one is found first. With all it goes
+// on until no match is left in the direction.
+void ReplaceLoop(bool all);
 
 } // namespace Find

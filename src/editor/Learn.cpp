@@ -1,7 +1,15 @@
 // Learned macros: ReadEditKey records the keys typed between GOLD L and GOLD S and plays
-// them back for GOLD X, below the dispatcher, which executes them as if typed.
+// them back for GOLD X, below the dispatcher, which executes them as if typed. The Learn
+// menu keeps learned macros in nine numbered, named slots, whose image the macro file holds.
+#include <algorithm>
+#include <cstring>
+
+#include "base/ByteOrder.h"
+#include "base/NumberIn.h"
+#include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "platform/Alerts.h"
 #include "platform/Events.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
@@ -16,6 +24,27 @@ constexpr char kNotLearning[] = "No macro definition in progress.";
 constexpr char kNotWhileLearning[] = "Macro execution not allowed in macro definition.  Ignored.";
 constexpr char kNoMacro[] = "No macro defined.";
 constexpr char kInterrupted[] = "Interrupted.";
+constexpr char kStillActive[] = "Macro not loaded: a Macro is still active!";
+constexpr char kStillRecorded[] = "Cannot store Macro: a Macro is still being recorded!";
+constexpr char kStillExecuting[] = "Cannot store Macro: a Macro is still executing!";
+constexpr char kAskIndex[] = "Macro index [1..9]: ";
+constexpr char kAskClear[] = "Macro to clear [1..9]:";
+constexpr char kAskName[] = "Macro name: ";
+constexpr char kSlotText[] = "Macro ";
+constexpr char kSavedStart[] = "Macro \"";
+constexpr char kSavedMiddle[] = "\" saved in buffer ";
+constexpr char kClearedStart[] = "Macro[";
+constexpr char kClearedEnd[] = "] cleared.";
+// The macro file's header: the type padded to 8 bytes, then the version.
+constexpr char kMacroFileType[] = "MACR";
+constexpr std::size_t kVersionAt = 8;
+constexpr std::size_t kSlotsAt = 12;
+constexpr std::size_t kNameAt = 4;
+constexpr std::size_t kKeysAt = 36;
+static_assert(kKeysAt + 3 * kMacroKeys == kMacroSlotSize);
+static_assert(kSlotsAt + kMacroSlots * kMacroSlotSize == kMacroFileSize);
+// A slot's keys are used when it holds at least three: anything shorter is no macro.
+constexpr std::int32_t kUsableLength = 4;
 // Keys a macro plays between two looks at what the user typed: often enough that
 // Control+C stops it at once, rarely enough to cost nothing.
 constexpr std::int32_t kKeysBetweenLooks = 64;
@@ -24,6 +53,10 @@ struct Local {
   // The key ReadEditKey delivered last went into the recording.
   bool lastRecorded = false;
   std::int32_t keysSinceLook = 0;
+  MacroSlot slots[kMacroSlots];
+  std::int32_t lastSlot = 1;
+  LearnProc learnMenu = nullptr;
+  LearnProc saveMacroFile = nullptr;
 };
 Local local;
 
@@ -66,6 +99,67 @@ void Finished() {
   m.state = MacroState::None;
   Events::WatchInterrupt(false);
   if (!State().showWhileExecuting) RedrawScreen();
+}
+
+void Call(LearnProc proc) {
+  if (proc != nullptr) proc();
+}
+
+// Asks for a slot number until the answer is one from 1 to 9; false when cancelled.
+bool AskSlot(Chars prompt, std::int32_t& slot) {
+  constexpr std::size_t kAnswerHigh = 39;
+  for (;;) {
+    char answer[kAnswerHigh + 1] = {};
+    NumberOut::AppendInt(local.lastSlot, answer, 0);
+    if (!Alerts::AskString(prompt, answer)) return false;
+    std::size_t pos = 0;
+    std::int32_t n = 0;
+    const bool number = NumberIn::ScanInt(answer, pos, n);
+    while (pos <= kAnswerHigh && answer[pos] == ' ') ++pos;
+    if (number && (pos > kAnswerHigh || answer[pos] == 0) && n >= 1 && n <= kMacroSlots) {
+      slot = n;
+      return true;
+    }
+    Alerts::AlertBeep();
+  }
+}
+
+void ClearSlots() {
+  for (MacroSlot& s : local.slots) s = MacroSlot{};
+  local.lastSlot = 1;
+}
+
+// Recorded keys come only from the keyboard (codes below the mouse's).
+bool SlotUsable(const MacroSlot& s) {
+  if (s.length < 1 || s.length > kMacroKeys + 1) return false;
+  for (std::int32_t i = 0; i + 1 < s.length; ++i) {
+    if (s.keys[i].code >= KeyEvents::KeyMouse) return false;
+  }
+  return true;
+}
+
+// The slots of an image, all or none.
+MacroFileCheck TakeSlots(std::string_view image) {
+  if (image.size() != kMacroFileSize) return MacroFileCheck::WrongLength;
+  if (image.substr(0, 4) != kMacroFileType) return MacroFileCheck::WrongType;
+  if (static_cast<std::int32_t>(ByteOrder::Get32(image.data() + kVersionAt)) != kMacroFileVersion)
+    return MacroFileCheck::WrongVersion;
+  MacroSlot slots[kMacroSlots];
+  for (int n = 0; n < kMacroSlots; ++n) {
+    const char* p = image.data() + kSlotsAt + n * kMacroSlotSize;
+    MacroSlot& s = slots[n];
+    s.length = static_cast<std::int32_t>(ByteOrder::Get32(p));
+    std::memcpy(s.name, p + kNameAt, kMacroNameHigh);
+    s.name[kMacroNameHigh] = 0;
+    for (int k = 0; k < kMacroKeys; ++k) {
+      const char* key = p + kKeysAt + 3 * k;
+      s.keys[k] =
+          MacroKey{static_cast<std::uint8_t>(key[0]), static_cast<std::uint8_t>(key[1]), key[2]};
+    }
+    if (!SlotUsable(s)) return MacroFileCheck::BadSlot;
+  }
+  std::copy(std::begin(slots), std::end(slots), local.slots);
+  return MacroFileCheck::Accepted;
 }
 
 } // namespace
@@ -174,5 +268,143 @@ void AbortMacro() {
 void AppendMacroKey(std::uint8_t code, char ch) {
   if (Macro().state == MacroState::Learning) Record(0, code, ch);
 }
+
+// ---- The Learn menu's macro slots ----
+
+void ResetMacroSlots() {
+  ClearSlots();
+  Call(local.learnMenu);
+}
+
+const MacroSlot& GetMacroSlot(std::int32_t n) {
+  return local.slots[n >= 1 && n <= kMacroSlots ? n - 1 : 0];
+}
+
+MacroFileCheck ReadMacroImage(std::string_view image) {
+  ClearSlots();
+  const MacroFileCheck check = TakeSlots(image);
+  Call(local.learnMenu);
+  return check;
+}
+
+std::string MacroImage() {
+  std::string image(kMacroFileSize, '\0');
+  std::memcpy(image.data(), kMacroFileType, 4);
+  ByteOrder::Put32(image.data() + kVersionAt, kMacroFileVersion);
+  for (int n = 0; n < kMacroSlots; ++n) {
+    char* p = image.data() + kSlotsAt + n * kMacroSlotSize;
+    const MacroSlot& s = local.slots[n];
+    ByteOrder::Put32(p, static_cast<std::uint32_t>(s.length));
+    std::memcpy(p + kNameAt, s.name, sizeof s.name);
+    for (int k = 0; k < kMacroKeys; ++k) {
+      char* key = p + kKeysAt + 3 * k;
+      key[0] = static_cast<char>(s.keys[k].modifiers);
+      key[1] = static_cast<char>(s.keys[k].code);
+      key[2] = s.keys[k].ch;
+    }
+  }
+  return image;
+}
+
+void MenuExecute() {
+  LearnedMacro& m = Macro();
+  if (m.state == MacroState::Learning) {
+    // A menu command is no key of the recording: nothing is taken off it.
+    ShowEditMessage(kNotWhileLearning);
+    return;
+  }
+  if (m.length <= 1) {
+    ShowEditMessage(kNoMacro);
+    return;
+  }
+  ExecuteMacro(1);
+  while (m.state != MacroState::None) {
+    std::uint8_t kind = 0;
+    char ch = 0;
+    std::uint8_t modifiers = 0;
+    ReadEditKey(kind, ch, modifiers);
+    if (!HandleEditKey(kind, ch, modifiers)) break;
+  }
+}
+
+void ExecuteSlot(std::int32_t n) {
+  LearnedMacro& m = Macro();
+  if (n < 1 || n > kMacroSlots) return;
+  if (m.state != MacroState::None) {
+    ShowEditMessage(kStillActive);
+    return;
+  }
+  local.lastSlot = n;
+  const MacroSlot& s = local.slots[n - 1];
+  std::copy(std::begin(s.keys), std::end(s.keys), m.keys);
+  m.index = s.length;
+  m.length = s.length;
+  MenuExecute();
+}
+
+void StoreMacro() {
+  LearnedMacro& m = Macro();
+  if (m.state == MacroState::Learning) {
+    ShowEditMessage(kStillRecorded);
+    return;
+  }
+  if (m.state == MacroState::Executing) {
+    ShowEditMessage(kStillExecuting);
+    return;
+  }
+  ClearEditMessage();
+  const bool learned = m.length > 1;
+  std::int32_t n = 0;
+  if (!AskSlot(learned ? Chars(kAskIndex) : Chars(kAskClear), n)) return;
+  local.lastSlot = n;
+  MacroSlot& s = local.slots[n - 1];
+  std::copy(std::begin(m.keys), std::end(m.keys), s.keys);
+  s.length = learned ? std::clamp(m.index, 1, kMacroKeys + 1) : 1;
+  char message[kTextHigh + 1] = {};
+  if (learned) {
+    static_cast<void>(Alerts::AskString(kAskName, s.name));
+    Strings::Assign(message, kSavedStart);
+    Strings::Append(message, s.name);
+    Strings::Append(message, kSavedMiddle);
+    NumberOut::AppendInt(n, message, 0);
+  } else {
+    Strings::Clear(s.name);
+    Strings::Assign(message, kClearedStart);
+    NumberOut::AppendInt(n, message, 0);
+    Strings::Append(message, kClearedEnd);
+  }
+  ShowEditMessage(message);
+  Call(local.learnMenu);
+  Call(local.saveMacroFile);
+}
+
+void ToggleShowWhileExecuting() {
+  State().showWhileExecuting = !State().showWhileExecuting;
+  Call(local.learnMenu);
+}
+
+bool LearnMenuItem(std::int32_t item, VarChars text, bool& enabled, bool& checked) {
+  Strings::Clear(text);
+  enabled = true;
+  checked = false;
+  if (item == kShowWhileExecutingItem) {
+    checked = State().showWhileExecuting;
+    return true;
+  }
+  const std::int32_t n = item - kFirstSlotItem + 1;
+  if (n < 1 || n > kMacroSlots) return false;
+  const MacroSlot& s = local.slots[n - 1];
+  enabled = s.length >= kUsableLength;
+  if (s.name[0] != 0) {
+    Strings::Assign(text, s.name);
+  } else {
+    Strings::Assign(text, kSlotText);
+    NumberOut::AppendInt(n, text, 0);
+  }
+  return true;
+}
+
+void SetLearnMenuProc(LearnProc proc) { local.learnMenu = proc; }
+void SetSaveMacroFileProc(LearnProc proc) { local.saveMacroFile = proc; }
 
 } // namespace Editor

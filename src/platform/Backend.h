@@ -78,6 +78,7 @@ struct DrawCommand {
     Scroll,    // rect moved by a (dh, dv), uncovered part erased
     CopyBits,  // from source port srcRect to rect
     Picture,   // a recorded picture drawn into rect
+    Segments,  // lines from points[2i] to points[2i+1] with the pen
   };
   enum class Verb : std::uint8_t { Frame, Paint, Erase, Invert, Fill };
   Op op = Op::Line;
@@ -174,12 +175,18 @@ public:
   // prompts and answers have one or two entries.
   virtual bool AskStrings(const std::vector<std::string>& prompts,
                           std::vector<std::string>& answers) = 0;
+  // The Find or Replace dialog (Toolbox::FindDialog), preset with the texts and boxes;
+  // returns the button's result and hands back what the dialog shows.
+  virtual int FindDialog(FindDialogKind kind, std::string& search, std::string& replacement,
+                         bool& backwards, bool& lineNumbers) = 0;
   virtual bool ChooseColor(const std::string& prompt, RGBColor& color) = 0;
   virtual bool ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) = 0;
   // filter: entries separated by ";;", each "name (patterns)"; the backend offers the
   // entry chosen last time first.
   virtual bool AskFileName(int mode, const std::string& prompt, const std::string& filter,
                            std::string& name) = 0;
+  // The label of the accepting button of the next file dialog ("" for the platform's).
+  virtual void SetFileDialogButton(const std::string& label) { static_cast<void>(label); }
 
   virtual void SetClipboardText(const std::string& text) = 0;
   virtual bool GetClipboardText(std::string& text) = 0;

@@ -248,8 +248,10 @@ void StartupSequence() {
   ProbeInfinities();
 }
 
-// The checks are switched off and the sound stopped before the program ends.
+// The shell's end of a run (the settings saved) while the checks still hold their
+// values; then the checks are switched off and the sound stopped before the program ends.
 [[noreturn]] void EndOfRun() {
+  Call(state.hooks.endOfRun);
   Checks::SetCheckOutputHandles(false);
   Checks::SetCheckInputHandles(false);
   Toolbox::StopTone();

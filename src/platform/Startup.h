@@ -88,6 +88,8 @@ struct ShellHooks {
   Proc setUpMenus = nullptr;             // step 52
   Proc readSettings = nullptr;           // step 54: read the settings file once more
   Proc enterCommandWindow = nullptr;     // the Command window opened, the cursor placed
+  Proc endOfRun = nullptr;               // a normal end (Quit), before the checks are
+                                         // cleared: the settings are saved
 };
 void SetShellHooks(const ShellHooks& hooks);
 

@@ -184,6 +184,7 @@ DrawCommand MapCommand(DrawCommand c, const Rect& frame, const Rect& dst) {
                 ScaleSize(c.a.v, frame.Height(), dst.Height())};
     break;
   case DrawCommand::Op::Poly:
+  case DrawCommand::Op::Segments:
     for (Point& p : c.points) p = MapPoint(p, frame, dst);
     break;
   default:
@@ -198,8 +199,9 @@ void BarChanged() {
   if (installed != nullptr) installed->MenuBarChanged();
 }
 
+// A menu of the bar, or one that may hang under an item of one, changed.
 void Touched(const Menu* menu) {
-  if (menu->inBar) BarChanged();
+  if (menu->inBar || !state.bar.empty()) BarChanged();
 }
 
 bool HasItem(const Menu* menu, std::int32_t item) {
@@ -523,6 +525,15 @@ void Line(std::int32_t dh, std::int32_t dv) {
   LineTo(pen.h + dh, pen.v + dv);
 }
 
+void DrawSegments(const std::vector<Point>& ends) {
+  if (ends.size() < 2) return;
+  DrawCommand c = Command(DrawCommand::Op::Segments);
+  c.points.assign(ends.begin(),
+                  ends.begin() + static_cast<std::ptrdiff_t>(ends.size() & ~std::size_t{1}));
+  Emit(c);
+  CurrentState().pen = c.points.back();
+}
+
 Point GetPen() { return CurrentState().pen; }
 
 void PenSize(std::int32_t width, std::int32_t height) {
@@ -702,6 +713,12 @@ Picture* OpenPicture(const Rect& frame) {
 }
 
 void ClosePicture() { state.openPicture = nullptr; }
+
+Picture* SetRecording(Picture* pic) {
+  Picture* before = state.openPicture;
+  state.openPicture = pic;
+  return before;
+}
 
 void DrawPicture(const Picture* pic, const Rect& dst) {
   if (pic == nullptr) return;
@@ -953,6 +970,12 @@ void SetItemCmd(Menu* menu, std::int32_t item, char key) {
   Touched(menu);
 }
 
+void SetItemSubmenu(Menu* menu, std::int32_t item, std::int32_t submenuId) {
+  if (!HasItem(menu, item)) return;
+  Item(menu, item).submenu = submenuId;
+  Touched(menu);
+}
+
 std::uint32_t AcceleratorFor(char key) {
   const char upper = Strings::Cap(key);
   for (const Accelerator& a : state.accelerators) {
@@ -1012,6 +1035,22 @@ bool AskTwoStrings(Chars prompt1, VarChars answer1, Chars prompt2, VarChars answ
   return AskStrings({prompt1, prompt2}, {answer1, answer2});
 }
 
+int FindDialog(FindDialogKind kind, VarChars search, VarChars replacement, bool& backwards,
+               bool& lineNumbers) {
+  std::string searchText = Text(search).substr(0, 255);
+  std::string replacementText = Text(replacement).substr(0, 255);
+  bool back = backwards;
+  bool numbers = lineNumbers;
+  const int answer = TheBackend().FindDialog(kind, searchText, replacementText, back, numbers);
+  if (answer != kFindButton && answer != kFindReplaceAll && answer != kFindFindButton)
+    return kFindCancel;
+  Strings::Assign(search, Chars(searchText));
+  Strings::Assign(replacement, Chars(replacementText));
+  backwards = back;
+  lineNumbers = numbers;
+  return answer;
+}
+
 bool ChooseColor(Chars prompt, RGBColor& color) {
   return TheBackend().ChooseColor(Text(prompt), color);
 }
@@ -1021,6 +1060,13 @@ bool ChooseFont(VarChars faceName, std::int32_t& size, std::int32_t& style) {
   if (!TheBackend().ChooseFont(face, size, style)) return false;
   Strings::Assign(faceName, Chars(face));
   return true;
+}
+
+bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name, Chars button) {
+  TheBackend().SetFileDialogButton(Text(button));
+  const bool chosen = AskFileName(mode, prompt, pattern, name);
+  TheBackend().SetFileDialogButton({});
+  return chosen;
 }
 
 bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name) {

@@ -154,6 +154,10 @@ void MoveTo(std::int32_t h, std::int32_t v);
 void Move(std::int32_t dh, std::int32_t dv);
 void LineTo(std::int32_t h, std::int32_t v);
 void Line(std::int32_t dh, std::int32_t dv);
+// Draws the lines from ends[2i] to ends[2i+1] with the pen, as LineTo would, in one
+// operation (a plot's columns); the pen moves to the last end. Not recorded into an
+// open polygon.
+void DrawSegments(const std::vector<Point>& ends);
 Point GetPen();
 void PenSize(std::int32_t width, std::int32_t height);
 void PenMode(PenModeKind mode);
@@ -225,6 +229,9 @@ Picture* OpenPicture(const Rect& frame);
 void ClosePicture();
 void DrawPicture(const Picture* pic, const Rect& dst);
 void KillPicture(Picture*& pic);
+// Makes pic the picture drawing is recorded into (nullptr: none) and returns the one
+// recorded into before; a window's drawing can so be kept apart from other recordings.
+Picture* SetRecording(Picture* pic);
 // Writes the picture to a host file; 0 or a negative file result.
 std::int32_t SavePicture(const Picture* pic, Chars hostPath);
 
@@ -276,6 +283,8 @@ std::int32_t ItemState(const Menu* menu, std::int32_t item);
 // Control + key runs the item (replacing an earlier item with that key) and
 // "\tCtrl+<key>" is appended to its text; key Q makes it the frame's close command.
 void SetItemCmd(Menu* menu, std::int32_t item, char key);
+// The menu that opens from the item (0: none); the submenu need not be in the bar.
+void SetItemSubmenu(Menu* menu, std::int32_t item, std::int32_t submenuId);
 // The menu command that Control + key stands for (0 for none); keys compare caseless.
 std::uint32_t AcceleratorFor(char key);
 // The menu command of the item whose command key is Q (the frame's close command);
@@ -292,6 +301,7 @@ struct MenuItem {
   std::string text; // with "\tCtrl+X" appended for items with a command key
   bool enabled = true;
   bool checked = false;
+  std::int32_t submenu = 0; // the menu that opens from this item; 0 for none
 };
 struct Menu {
   std::int32_t id = 0;
@@ -322,12 +332,27 @@ int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defa
 // Dialog 150 (one prompt and edit line) and 153 (two); true for OK.
 bool AskString(Chars prompt, VarChars answer);
 bool AskTwoStrings(Chars prompt1, VarChars answer1, Chars prompt2, VarChars answer2);
+// The Find dialog (title "Find": "Line to Find:" with the search text, the boxes "Search
+// Backwards" and "Search Line Number") and the Replace dialog ("Replace": "Replace:" and
+// "With:" with the two texts, "Search Backwards").
+enum class FindDialogKind : std::uint8_t { Find, Replace };
+// The results of their buttons.
+inline constexpr int kFindButton = 1;      // "Find" (Find dialog), "Replace" (Replace dialog)
+inline constexpr int kFindCancel = 2;      // "Cancel", the close box, Escape
+inline constexpr int kFindReplaceAll = 10; // "Replace All"
+inline constexpr int kFindFindButton = 11; // "Find" of the Replace dialog
+// Shows the dialog preset with the texts (cut to 255 characters) and the boxes; any
+// button but Cancel hands back what it shows. Returns the button's result.
+int FindDialog(FindDialogKind kind, VarChars search, VarChars replacement, bool& backwards,
+               bool& lineNumbers);
 // The platform's colour and font choosers; true when the user chose.
 bool ChooseColor(Chars prompt, RGBColor& color);
 bool ChooseFont(VarChars faceName, std::int32_t& size, std::int32_t& style);
 // Open (1), save (2) or directory (4) dialog; name holds the proposed and then the
 // chosen host path; pattern such as "*.mac". The chosen filter is remembered.
 bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name);
+// The same with the accepting button labelled button ("Create", "Revert").
+bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name, Chars button);
 
 // ---- Clipboard ----
 void ClearClipboard();

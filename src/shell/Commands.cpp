@@ -9,8 +9,10 @@
 #include "platform/Startup.h"
 #include "shell/Compile.h"
 #include "shell/EditWindows.h"
+#include "shell/FileCommands.h"
 #include "shell/Modules.h"
 #include "shell/NativeModules.h"
+#include "vm/ProgramModules.h"
 #include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
@@ -556,6 +558,8 @@ Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
 }
 
 void StartCommands() {
+  // From here on Quit knows the modified texts and stores them.
+  FileCommands::InstallQuitProcs();
   RegisterProgramModules();
   Compile::Reset();
   Editor::Init();
@@ -565,6 +569,7 @@ void StartCommands() {
 void RegisterProgramModules() {
   Buffer::SetInUse(HeldByShell);
   Native::Add(CommandModule());
+  ProgramModules::AddAll();
   static_cast<void>(Native::RegisterAll(SystemLibrary()));
 }
 

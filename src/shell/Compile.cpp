@@ -35,6 +35,10 @@ struct State {
   CompilerInterface face;
   CodeRunner runner = nullptr;
   bool running = false;
+  char trapPath[kLineHigh + 1] = {}; // the text of the last trap, "" for none
+  std::int32_t trapLine = 0;
+  char lastModule[17] = {}; // the module RunModule ran last
+  void (*runningMark)(bool running) = nullptr;
 };
 State state;
 
@@ -93,7 +97,20 @@ Modules::Ref InstallObject() {
   return Modules::Install(Shell::CurrentLibrary(), object);
 }
 
+// The text of the last trap shown with the cursor on its line; false when there is none.
+bool ShowTrapPosition() {
+  if (state.trapPath[0] == 0) return false;
+  Buffer::Ref b = Buffer::Find(state.trapPath);
+  state.trapPath[0] = 0;
+  if (!IsText(b)) return false;
+  EditWindows::ShowBuffer(b, EditWindows::kActivate);
+  const std::int32_t line = std::max(1, std::min(state.trapLine, Lines::Count(b)));
+  Editor::PlaceCursor(line, 1, Editor::State().scrollMargin);
+  return true;
+}
+
 void F12() {
+  if (ShowTrapPosition()) return;
   if (Editor::State().current == Shell::CommandText())
     CompileAndRun();
   else
@@ -174,6 +191,7 @@ bool RunModule(Chars name) {
     return false;
   }
   const Modules::Address body = Modules::Body(m);
+  Strings::Assign(state.lastModule, name);
   RunBody([m, body] { RunEntry(m, body); });
   return true;
 }
@@ -186,11 +204,12 @@ void RunBody(const std::function<void()>& body) {
   if (Buffer::Ref list = Shell::ListText(); EditWindows::ListWindow() != nullptr)
     EditWindows::RedrawBuffer(list, EditWindows::kToEnd);
   state.running = true;
-  // FIXME: mark the running state in the menus once the menu manager exists.
+  if (state.runningMark != nullptr) state.runningMark(true);
   EditWindows::SaveWindowState();
   body();
   // A body that ends the program (quit) does not come back here.
   state.running = false;
+  if (state.runningMark != nullptr) state.runningMark(false);
   Editor::EditorState& e = Editor::State();
   Buffer::Ref shown = e.current != nullptr ? e.current : Shell::CommandText();
   if (shown != nullptr) EditWindows::ShowBuffer(shown, EditWindows::kRefresh);
@@ -198,6 +217,10 @@ void RunBody(const std::function<void()>& body) {
 }
 
 bool Running() { return state.running; }
+
+void SetRunningMarkProc(void (*proc)(bool running)) { state.runningMark = proc; }
+
+void LastModule(base::VarChars name) { Strings::Assign(name, state.lastModule); }
 
 void CompileNamed(Chars path) {
   Buffer::Ref source = Buffer::Find(path);
@@ -217,5 +240,10 @@ void CompileNamed(Chars path) {
 }
 
 void InstallFunctionKey() { Editor::SetCompileKey(F12); }
+
+void SetTrapPosition(Chars path, std::int32_t line) {
+  Strings::Assign(state.trapPath, path);
+  state.trapLine = line;
+}
 
 } // namespace Compile

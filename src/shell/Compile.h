@@ -58,6 +58,10 @@ bool RunModule(Chars name);
 // is called directly.
 void RunBody(const std::function<void()>& body);
 bool Running();
+// Shows in the menus whether a body runs; installed by the menus.
+void SetRunningMarkProc(void (*proc)(bool running));
+// The module RunModule ran last ("" before the first run): the Module menu's Execute.
+void LastModule(base::VarChars name);
 
 // The comp command's work: compiles the text at path and installs its object, with the
 // comp command's messages.
@@ -66,5 +70,8 @@ void CompileNamed(Chars path);
 // Installs F12 into the editor: CompileAndRun on the command text, CompileAndLoad on
 // any other text.
 void InstallFunctionKey();
+// A run ended in a trap at line of the text at path (a buffer of the store): the next
+// F12 puts the cursor on that line instead of compiling. An empty path forgets it.
+void SetTrapPosition(Chars path, std::int32_t line);
 
 } // namespace Compile

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/Strings.h"
+#include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -68,6 +69,8 @@ struct State {
   std::int16_t defaultFont = 22; // "Courier New"
   std::int16_t defaultSize = 10;
   DrawProc draw = nullptr;
+  std::int32_t windowsMenu = 0;      // the menu manager's number of the Windows menu
+  void (*choose)(Ref b) = nullptr;   // edits the buffer a Windows menu entry names
 };
 
 State state;
@@ -197,18 +200,29 @@ int CompareNames(const char* a, const char* b) {
   return Strings::CompareN(base::CharsOf(a), base::CharsOf(b), kNameHigh + 1, kNameHigh + 1, true);
 }
 
-// The menu is created here only once a menu bar exists; a menu the menus' loader made
-// keeps its first three items.
+// Choosing an entry of the Windows menu edits the buffer it names.
+void ChooseWindow() {
+  char name[kNameHigh + 1];
+  WindowsMenuItem(Menus::LastItem(), name);
+  Ref b = nullptr;
+  if (Strings::Equal(name, "Command"))
+    b = state.command;
+  else if (Strings::Equal(name, "List"))
+    b = state.list;
+  else
+    b = Buffer::Find(name);
+  if (b != nullptr && state.choose != nullptr) state.choose(b);
+}
+
+// The menu keeps its first three items; the names follow, each editing its buffer.
 void SyncMenu() {
-  Toolbox::Menu* m = Toolbox::GetMenu(kWindowsMenuId);
-  if (m == nullptr) {
-    if (Toolbox::MenuBar().empty()) return;
-    m = Toolbox::NewMenu(kWindowsMenuId, "Windows");
-    for (const char* item : kFixedItems) Toolbox::AppendItem(m, base::CharsOf(item));
-    Toolbox::InsertMenu(m, 0);
-  }
-  while (Toolbox::CountItems(m) > kFixedMenuItems) Toolbox::DeleteItem(m, Toolbox::CountItems(m));
-  for (const MenuName& n : state.names) Toolbox::AppendItem(m, n.name);
+  std::int32_t& m = state.windowsMenu;
+  if (m == 0) return;
+  while (Menus::CountItems(m) > kFixedMenuItems) Menus::RemoveItem(m, Menus::CountItems(m));
+  for (const MenuName& n : state.names) Menus::AppendItem(m, n.name);
+  for (std::int32_t item = 1; item <= Menus::CountItems(m); ++item)
+    if (item != kFixedMenuItems) Menus::SetProcedure(m, item, ChooseWindow);
+  Menus::UpdateMenus(true);
 }
 
 // ---- Lines of the current buffer ----
@@ -568,7 +582,46 @@ void MovedBuffer(Ref before, Ref after) {
     Toolbox::SetWTitle(state.commandWindow, title);
 }
 
+void Zoom(Ref b, int direction) {
+  Init();
+  ANSITerm::TextWindow* t = TerminalShowing(b);
+  if (t == nullptr || t->window == nullptr) return;
+  // The sizes a window steps through, as a user expects of a zoom.
+  constexpr std::int32_t kSizes[] = {7, 8, 9, 10, 11, 12, 14, 16, 18, 20, 24, 28, 32};
+  const std::int32_t now = t->window->port.fontSize;
+  std::int32_t next = now;
+  if (direction == 0) {
+    for (const std::int32_t s : kSizes)
+      if (s > now) {
+        next = s;
+        break;
+      }
+  } else {
+    for (const std::int32_t s : kSizes)
+      if (s < now) next = s;
+  }
+  if (next == now) return;
+  t->window->port.fontSize = next;
+  ANSITerm::Relayout(t);
+  if (Ed().current == b) {
+    // Entered again, so that rows and width follow the new size.
+    SaveWindowState();
+    EnterBuffer(b);
+  }
+  RedrawBuffer(b, kRefresh);
+}
+
 void SetDrawProc(DrawProc proc) { state.draw = proc; }
+
+void SetWindowsMenu(std::int32_t menu, void (*choose)(Ref b)) {
+  Init();
+  state.windowsMenu = menu;
+  state.choose = choose;
+  if (menu == 0) return;
+  while (Menus::CountItems(menu) < kFixedMenuItems)
+    Menus::AppendItem(state.windowsMenu, base::CharsOf(kFixedItems[Menus::CountItems(menu)]));
+  SyncMenu();
+}
 
 void DrawPlain(const View& v) {
   ANSITerm::TextWindow* t = v.terminal;

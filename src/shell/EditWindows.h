@@ -80,7 +80,6 @@ struct View {
 using DrawProc = void (*)(const View& view);
 
 // The Windows menu: three fixed items, then at most 27 buffer leaf names.
-inline constexpr std::int32_t kWindowsMenuId = 7;
 inline constexpr std::int32_t kFixedMenuItems = 3;
 inline constexpr std::int32_t kMaxMenuItems = 30;
 
@@ -143,6 +142,11 @@ void FollowEnd(Buffer::Ref b);
 void WindowTitle(Buffer::Ref b, VarChars title);
 // nullptr restores DrawPlain.
 void SetDrawProc(DrawProc proc);
+// The window showing b to the next larger (direction 0) or smaller (1) text size.
+void Zoom(Buffer::Ref b, int direction);
+// The menu manager's number of the Windows menu (0: none) and the procedure that edits
+// the buffer one of its entries names; its first items are "Command", "List" and a line.
+void SetWindowsMenu(std::int32_t menu, void (*choose)(Buffer::Ref b));
 // A buffer was renamed and has a new record: the windows that showed the old one show
 // the new one, under its new title.
 void MovedBuffer(Buffer::Ref before, Buffer::Ref after);

@@ -7,11 +7,11 @@
 #include "editor/EditorState.h"
 #include "platform/Alerts.h"
 #include "shell/EditWindows.h"
-#include "shell/FileCommands.h"
 #include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
+#include "windows/Graphics.h"
 
 namespace Shell {
 
@@ -46,6 +46,8 @@ struct State {
   Ref objectDirectory = nullptr;
   MessageProc message = nullptr;
   Startup::Proc editorStart = nullptr;
+  std::int32_t windowSetting = 3;
+  bool windowFlag = false;
 };
 
 State state;
@@ -173,6 +175,13 @@ void CommandMessageLine(Chars text) {
   ANSITerm::EndMessageLine(t);
 }
 
+// ---- The shell's window state kept by the settings file ----
+
+void SetWindowSetting(std::int32_t setting) { state.windowSetting = setting; }
+std::int32_t WindowSetting() { return state.windowSetting; }
+void SetWindowFlag(bool on) { state.windowFlag = on; }
+bool WindowFlag() { return state.windowFlag; }
+
 // ---- The start ----
 
 Startup::ShellStart CreateShell() {
@@ -182,11 +191,8 @@ Startup::ShellStart CreateShell() {
   state.symbolDirectory = state.tree.symbol;
   state.objectDirectory = state.tree.object;
   EditWindows::SetShellTexts(state.tree.command, state.tree.list);
-  // From here on Quit knows the modified texts and stores them.
-  FileCommands::InstallQuitProcs();
-  // FIXME: the graphics module opens its heap itself once it exists.
-  state.graphicsHeap = Buffer::Open(kGraphicsHeap, Buffer::BufferKind::Heap);
-  if (state.graphicsHeap == nullptr) return Startup::ShellStart::NoGraphics;
+  if (!Graphics::InitGraphics()) return Startup::ShellStart::NoGraphics;
+  state.graphicsHeap = Buffer::Find(kGraphicsHeap);
   if (!ANSITerm::InitTerminals()) return Startup::ShellStart::NoTerminal;
   return Startup::ShellStart::Ok;
 }

@@ -72,6 +72,15 @@ void SetMessageProc(MessageProc proc);
 // The text in inverse video on the Command terminal's message line, cut to its width.
 void CommandMessageLine(Chars text);
 
+// ---- The shell's window state kept by the settings file ----
+
+// The Command window setting (3 at start) and the shell's window flag (off at start);
+// the settings file reads and writes them, nothing in the shell interprets them yet.
+void SetWindowSetting(std::int32_t setting);
+std::int32_t WindowSetting();
+void SetWindowFlag(bool on);
+bool WindowFlag();
+
 // ---- The start ----
 
 // The shell's buffer tree, the graphics heap "/Shell/Graphics.Heap" and the terminal

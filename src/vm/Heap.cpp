@@ -11,23 +11,51 @@ namespace {
 
 struct State {
   std::uint32_t generation = 0;
-  Buffer::Ref made = nullptr; // the buffer of the current generation, compared by identity
+  Buffer::Ref made = nullptr; // the heap buffer of the current generation
 };
 State state;
 
-// The heap buffer, made when there is none. A different record than last time is a new
-// generation (the old one was deleted).
+// The heap buffer's data is a stamp: the generation the buffer was made in. The
+// generation ends when the buffer in use is gone: deleted, cleared, or another one in its
+// place, whatever its address.
+struct Stamp {
+  std::uint32_t magic;
+  std::uint32_t generation;
+  std::uint64_t reserved;
+};
+constexpr std::uint32_t kStampMagic = 0x504D5453; // "STMP"
+
+bool Stamped(Buffer::Ref h) {
+  Buffer::BufferKind kind;
+  void* data = nullptr;
+  std::int32_t size = 0;
+  Buffer::GetInfo(h, kind, data, size);
+  const auto* stamp = static_cast<const Stamp*>(data);
+  return h == state.made && stamp != nullptr && size == sizeof(Stamp) &&
+         stamp->magic == kStampMagic && stamp->generation == state.generation;
+}
+
+// The heap buffer, made when there is none and make is set.
 Buffer::Ref TheHeap(bool make) {
   Buffer::Ref h = Buffer::Find(kPath);
   if (h != nullptr && Buffer::KindOf(h) != Buffer::BufferKind::Heap) return nullptr;
   if (h == nullptr) {
+    if (state.made != nullptr) {
+      state.made = nullptr;
+      ++state.generation;
+    }
     if (!make) return nullptr;
     h = Buffer::Create(kPath, Buffer::BufferKind::Heap);
     if (h == nullptr) return nullptr;
   }
-  if (h != state.made) {
+  if (!Stamped(h)) {
+    auto* stamp = static_cast<Stamp*>(Buffer::Allocate(h, sizeof(Stamp)));
+    if (stamp == nullptr) return nullptr;
+    // A buffer in place of the one in use (it was cleared, or replaced by another).
+    if (state.made != nullptr) ++state.generation;
+    *stamp = Stamp{kStampMagic, state.generation, 0};
+    Buffer::SetData(h, stamp, sizeof(Stamp));
     state.made = h;
-    ++state.generation;
   }
   return h;
 }

@@ -33,8 +33,8 @@ std::uintptr_t Allocate(std::uint64_t size);
 bool Deallocate(std::uintptr_t address, std::uint64_t size);
 // Whether size bytes could be allocated now.
 bool Available(std::uint64_t size);
-// Changes whenever the heap buffer is made anew (the first Allocate after the user deleted
-// it): every address of an earlier generation is gone.
+// Changes whenever the heap buffer in use is gone (the user deleted or cleared it): every
+// address of an earlier generation is gone. Making the first heap does not change it.
 std::uint32_t Generation();
 
 enum class BlockState { Unknown, Live, Freed };

@@ -30,6 +30,11 @@ struct Outcome {
 Outcome RunVelmarin(const QStringList& args, const QString& workDir = {}, int timeoutMs = 60000) {
   QProcess p;
   if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
+  // A configuration directory of its own: no run reads or writes the user's settings.
+  QTemporaryDir config;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+  p.setProcessEnvironment(environment);
   p.start(QStringLiteral(VELMARIN_EXE), QStringList{"-platform", "offscreen"} + args);
   Outcome o;
   if (!p.waitForFinished(timeoutMs)) {
@@ -110,7 +115,7 @@ TEST_F(EndToEnd, TypedTextIsInTheDumpAndTheScreenshot) {
 
 TEST_F(EndToEnd, DumpAloneEndsTheRunWithTheMessageLine) {
   const QString dump = dir.filePath("message.txt");
-  const Outcome o = RunVelmarin({"--keys", "F12", "--dump", dump});
+  const Outcome o = RunVelmarin({"--no-compiler", "--keys", "F12", "--dump", dump});
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   QFile file(dump);
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
@@ -247,6 +252,21 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
   o = Run("'hello' FRAMECLOSE y RETURN");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_TRUE(CommandFile().contains("\nhello\n"));
+}
+
+// The File menu's Open (Control+O) with the file typed into the platform's file dialog,
+// an edit, and Save (Control+S): the file on disk holds the change.
+TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {
+  QFile file(dir.filePath("hello.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("line one\nline two\n");
+  file.close();
+  const Typed o = Run("C-o '" + dir.filePath("hello.txt") + "' RETURN 'X' C-s");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.endsWith("message: Saved:   " + dir.filePath("hello.txt") + "\n"))
+      << o.dump.toStdString();
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "Xline one\nline two\n");
 }
 
 // A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the

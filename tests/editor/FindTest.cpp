@@ -1,5 +1,7 @@
 // Find and replace from the keypad: fndnxt with counts and line numbers, FIND and the
-// direction its ending key sets, FndSel, REPLACE and SUBS with the paste buffer.
+// direction its ending key sets, FndSel, REPLACE and SUBS with the paste buffer; and from
+// the Edit menu: the Find and Replace dialogs, the replace loop, the keys they leave in a
+// learned macro.
 #include <string>
 
 #include "EditorFixture.h"
@@ -119,6 +121,132 @@ TEST_F(FindTest, SubstituteReplacesAndFindsTheNext) {
   // Without a match at the cursor SUBS does nothing.
   Type("GOLD KP5 GOLD KPENTER");
   EXPECT_EQ(Lines(), Texts({"b1 b2 b3", "b4"}));
+}
+
+// ---- The Edit menu's commands ----
+
+class FindMenuTest : public EditorFixture {
+protected:
+  using Answer = Headless::HeadlessBackend::FindAnswer;
+  // The shift key held (or not) when the next menu command is chosen.
+  void Shift(bool held) {
+    backend.SetKeyState(held ? Events::kShiftKey : 0);
+    backend.InjectTimer();
+    Run();
+  }
+  void Find(Answer a) {
+    backend.AnswerFind(std::move(a));
+    Editor::FindDialogCommand();
+  }
+  void Replace(Answer a) {
+    backend.AnswerFind(std::move(a));
+    Editor::ReplaceDialogCommand();
+  }
+};
+
+TEST_F(FindMenuTest, FindDialogShowsAndTakesTheSearch) {
+  Edit({"beta one", "alpha", "beta two"});
+  SetSearch("old");
+  Type("RIGHT KPDOT KP3");
+  Find({.button = Toolbox::kFindButton, .search = "beta"});
+  EXPECT_EQ(backend.LastFindDialog().search, "old");
+  EXPECT_FALSE(backend.LastFindDialog().backwards);
+  EXPECT_EQ(Cursor(), (Position{3, 1}));
+  EXPECT_FALSE(E().selectActive);
+  EXPECT_EQ(Search(), "beta");
+
+  // Cancel and an empty text take nothing; shift held shows and searches backwards.
+  Find({.button = Toolbox::kFindCancel, .search = "alpha", .lineNumbers = true});
+  Find({.button = Toolbox::kFindButton, .search = ""});
+  EXPECT_EQ(Search(), "beta");
+  EXPECT_FALSE(E().lineNumberSearch);
+  Shift(true);
+  Find({.button = Toolbox::kFindButton});
+  EXPECT_TRUE(backend.LastFindDialog().backwards);
+  EXPECT_EQ(Cursor(), (Position{1, 1}));
+  Shift(false);
+  Find({.button = Toolbox::kFindButton, .search = "2", .backwards = true, .lineNumbers = true});
+  EXPECT_EQ(Cursor(), (Position{2, 1}));
+  EXPECT_EQ(E().direction, Editor::Direction::Backup);
+
+  // Find Same and Replace Same need a search string.
+  SetSearch("");
+  Editor::FindSame();
+  EXPECT_EQ(Message(), "No search string");
+  Editor::ReplaceSame();
+  EXPECT_EQ(Message(), "No search string");
+}
+
+TEST_F(FindMenuTest, ReplaceDialogReplacesOnceOrAll) {
+  Edit({"a1 a2", "a3 a4"});
+  Editor::SetPasteLine("old");
+  E().lineNumberSearch = true;
+  // Replace without a match at the cursor only shows the next match.
+  Type("RIGHT");
+  Replace({.button = Toolbox::kFindButton, .search = "a", .replacement = "b"});
+  EXPECT_EQ(backend.LastFindDialog().replacement, "old");
+  EXPECT_FALSE(E().lineNumberSearch);
+  EXPECT_EQ(Lines(), Texts({"a1 a2", "a3 a4"}));
+  EXPECT_EQ(Cursor(), (Position{1, 4}));
+  Editor::ReplaceSame(); // replaces and goes on to the next
+  EXPECT_EQ(Lines(), Texts({"a1 b2", "a3 a4"}));
+  EXPECT_EQ(Cursor(), (Position{2, 1}));
+  Replace({.button = Toolbox::kFindReplaceAll, .replacement = "cc"});
+  EXPECT_EQ(Lines(), Texts({"a1 b2", "cc3 cc4"}));
+  EXPECT_EQ(Message(), "Search string not found");
+  EXPECT_EQ(LinesOf(Buffer::Find(Editor::kPasteBufferPath)), Texts({"cc"}));
+
+  // Backwards, a replacement that begins with the search string is not searched again;
+  // an empty replacement deletes.
+  Type("GOLD KP4");
+  Replace(
+      {.button = Toolbox::kFindReplaceAll, .search = "c", .replacement = "cx", .backwards = true});
+  EXPECT_EQ(Lines(), Texts({"a1 b2", "cxcx3 cxcx4"}));
+  Replace({.button = Toolbox::kFindFindButton, .search = "x", .backwards = false});
+  EXPECT_EQ(Cursor(), (Position{2, 2}));
+  Replace({.button = Toolbox::kFindButton, .search = "cx", .replacement = ""});
+  Editor::ReplaceSame();
+  EXPECT_EQ(Lines(), Texts({"a1 b2", "cx3 cxcx4"}));
+  EXPECT_EQ(Cursor(), (Position{2, 5}));
+}
+
+TEST_F(FindMenuTest, LearnedMacroRepeatsTheMenuCommands) {
+  Edit({"beta", "x", "beta", "y"});
+  Type("GOLD L");
+  Find({.button = Toolbox::kFindButton, .search = "3", .lineNumbers = true});
+  Type("KPDOT KP0");
+  Shift(true);
+  Find({.button = Toolbox::kFindButton, .search = "beta", .lineNumbers = false});
+  Shift(false);
+  Type("GOLD S");
+  EXPECT_EQ(Cursor(), (Position{3, 1}));
+
+  Edit({"beta", "beta", "x", "beta", "z"}, "/User/Other");
+  SetSearch("zz");
+  E().direction = Editor::Direction::Advance;
+  E().lineNumberSearch = false;
+  Type("GOLD X");
+  EXPECT_EQ(Cursor(), (Position{2, 1})); // line 3, a line down, backwards to beta
+  EXPECT_EQ(Search(), "beta");
+  EXPECT_EQ(E().direction, Editor::Direction::Backup);
+  EXPECT_FALSE(E().lineNumberSearch);
+  EXPECT_FALSE(E().selectActive);
+
+  // Replace Same replays as SUBS, Find Same as fndnxt, also without the keypad layout.
+  E().keypadLayout = false;
+  Edit({"a1 a2 a3"});
+  SetSearch("a");
+  Editor::SetPasteLine("b");
+  Type("GOLD L");
+  Editor::ReplaceSame();
+  Editor::FindSame();
+  Type("GOLD S");
+  EXPECT_EQ(Lines(), Texts({"b1 a2 a3"}));
+  EXPECT_EQ(Cursor(), (Position{1, 7}));
+  Edit({"a7 a8 a9"}, "/User/Other");
+  Type("GOLD X");
+  EXPECT_EQ(Lines(), Texts({"b7 a8 a9"}));
+  EXPECT_EQ(Cursor(), (Position{1, 7}));
 }
 
 } // namespace

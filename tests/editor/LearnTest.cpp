@@ -1,6 +1,10 @@
 // Learned macros as key scripts: learning, replaying with a count, the refusals, the
-// early stop on a failed search, replay without drawing, and the 512-key limit.
+// early stop on a failed search, replay without drawing, the 512-key limit, and the
+// Learn menu's slots with the macro file's image.
+#include <algorithm>
 #include <string>
+
+#include "base/ByteOrder.h"
 
 #include "EditorFixture.h"
 
@@ -12,6 +16,28 @@ using Texts = EditorFixture::Texts;
 
 class LearnTest : public EditorFixture {
 protected:
+  // What a Learn menu item shows.
+  struct Item {
+    std::string text;
+    bool enabled = false;
+    bool checked = false;
+    friend bool operator==(const Item&, const Item&) = default;
+  };
+  static Item MenuItem(std::int32_t item) {
+    char text[80];
+    Item i;
+    EXPECT_TRUE(Editor::LearnMenuItem(item, text, i.enabled, i.checked));
+    i.text = text;
+    return i;
+  }
+  // Learns keys and stores them in a slot under a name.
+  void StoreIn(const char* slot, const char* keys, const char* name) {
+    Type(std::string("GOLD L ") + keys + " GOLD S");
+    backend.AnswerStrings(true, {slot});
+    backend.AnswerStrings(true, {name});
+    Editor::StoreMacro();
+  }
+
   // The recorded keys as "code:char" (the char only for character keys).
   static std::vector<std::string> Recorded() {
     std::vector<std::string> keys;
@@ -46,6 +72,15 @@ TEST_F(LearnTest, RefusalsSayWhy) {
   EXPECT_EQ(Message(), "No macro defined.");
   Type("GOLD S");
   EXPECT_EQ(Message(), "No macro definition in progress.");
+  Editor::MenuExecute();
+  EXPECT_EQ(Message(), "No macro defined.");
+  Type("GOLD L");
+  Editor::ExecuteSlot(1);
+  EXPECT_EQ(Message(), "Macro not loaded: a Macro is still active!");
+  Editor::StoreMacro();
+  EXPECT_EQ(Message(), "Cannot store Macro: a Macro is still being recorded!");
+  Editor::MenuExecute();
+  EXPECT_EQ(Message(), "Macro execution not allowed in macro definition.  Ignored.");
   EXPECT_EQ(Lines(), Texts({""}));
 }
 
@@ -163,6 +198,87 @@ TEST_F(LearnTest, HugeCountsAreRefusedAndChangeNothing) {
   Edit({"abc"});
   Type("KP2 GOLD '999999999' RETURN");
   EXPECT_EQ(Message(), "Repeat count too large for this text.");
+}
+
+// Store asks for a slot until it gets one from 1 to 9 and for a name; the slot comes back
+// from the macro file's image and replays from the Learn menu, once.
+TEST_F(LearnTest, StoredSlotsSurviveTheirImageAndReplay) {
+  static int menuUpdates = 0;
+  Editor::SetLearnMenuProc([] { ++menuUpdates; });
+  Edit({""});
+  Type("GOLD L 'ab' GOLD S");
+  Editor::StoreMacro();
+  EXPECT_EQ(backend.Unanswered().back(), "AskStrings: Macro index [1..9]: ");
+  backend.AnswerStrings(true, {"12"});
+  backend.AnswerStrings(true, {"2"});
+  backend.AnswerStrings(true, {"twice"});
+  Editor::StoreMacro();
+  EXPECT_EQ(Message(), "Macro \"twice\" saved in buffer 2");
+  EXPECT_EQ(std::count(backend.SoundLog().begin(), backend.SoundLog().end(), "Beep 1"), 1);
+  EXPECT_EQ(MenuItem(6), (Item{"twice", true, false}));
+
+  const std::string image = Editor::MacroImage();
+  ASSERT_EQ(image.size(), Editor::kMacroFileSize);
+  Editor::ResetMacroSlots();
+  EXPECT_EQ(MenuItem(6), (Item{"Macro 2", false, false}));
+  EXPECT_EQ(Editor::ReadMacroImage(image), Editor::MacroFileCheck::Accepted);
+  E().macro = Editor::LearnedMacro{};
+  Editor::ExecuteSlot(2);
+  EXPECT_EQ(Lines(), Texts({"abab"}));
+  EXPECT_EQ(E().macro.state, MacroState::None);
+
+  EXPECT_EQ(MenuItem(16), (Item{"", true, true}));
+  Editor::ToggleShowWhileExecuting();
+  EXPECT_EQ(MenuItem(16), (Item{"", true, false}));
+  EXPECT_EQ(menuUpdates, 4);
+}
+
+TEST_F(LearnTest, StoringWithoutAMacroClearsTheSlot) {
+  Edit({""});
+  StoreIn("3", "'abc'", "abc");
+  ASSERT_EQ(MenuItem(7), (Item{"abc", true, false}));
+  E().macro = Editor::LearnedMacro{};
+  Editor::StoreMacro(); // cancelled: nothing changes
+  EXPECT_EQ(backend.Unanswered().back(), "AskStrings: Macro to clear [1..9]:");
+  EXPECT_EQ(MenuItem(7), (Item{"abc", true, false}));
+  backend.AnswerStrings(true, {"3"});
+  Editor::StoreMacro();
+  EXPECT_EQ(Message(), "Macro[3] cleared.");
+  EXPECT_EQ(MenuItem(7), (Item{"Macro 3", false, false}));
+}
+
+// An image that is not a whole macro file of this version, or holds a slot no keyboard
+// could have recorded, leaves every slot empty.
+TEST_F(LearnTest, DamagedMacroImagesLeaveEverySlotEmpty) {
+  const std::string empty = Editor::MacroImage();
+  Edit({""});
+  StoreIn("1", "'ab'", "ab");
+  const std::string good = Editor::MacroImage();
+  const std::size_t slot1 = 12;
+  const auto with = [&](std::size_t at, std::uint32_t value) {
+    std::string s = good;
+    ByteOrder::Put32(s.data() + at, value);
+    return s;
+  };
+  std::string mouseKey = good;
+  mouseKey[slot1 + 36 + 1] = static_cast<char>(KeyEvents::KeyMouse);
+  using Check = Editor::MacroFileCheck;
+  const struct {
+    std::string image;
+    Check check;
+  } cases[] = {
+      {good.substr(0, good.size() - 1), Check::WrongLength},
+      {"MACX" + good.substr(4), Check::WrongType},
+      {with(8, 499), Check::WrongVersion},
+      {with(slot1, 0), Check::BadSlot},
+      {with(slot1, Editor::kMacroKeys + 2), Check::BadSlot},
+      {mouseKey, Check::BadSlot},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(Editor::ReadMacroImage(good), Check::Accepted);
+    EXPECT_EQ(Editor::ReadMacroImage(c.image), c.check);
+    EXPECT_EQ(Editor::MacroImage(), empty);
+  }
 }
 
 } // namespace

@@ -145,12 +145,13 @@ TEST_F(CommandsTest, LibrariesAndTheirListings) {
   EXPECT_EQ(Shell::CurrentLibrary(), Buffer::Find("/User/Lib"));
   c::mlist();
   EXPECT_EQ(Listed().size(), 4u); // the header alone
-  // The system library holds the command module as the program's own.
+  // The system library holds the command module (and the other program modules) as the
+  // program's own; c sorts last, after the capitals.
   c::slib("/SystemLibrary");
   Shell::ClearList();
   c::mlist();
-  ASSERT_EQ(Listed().size(), 5u);
-  const std::string external = Listed()[4];
+  ASSERT_GE(Listed().size(), 5u);
+  const std::string external = Listed().back();
   EXPECT_EQ(external.substr(0, 12), "  External  ");
   EXPECT_EQ(external.substr(12 + 16), "         c");
 

@@ -1,4 +1,5 @@
 #include "shell/EditWindows.h"
+#include "shell/Menus.h"
 
 #include <gtest/gtest.h>
 
@@ -424,11 +425,14 @@ TEST_F(EditWindowTest, RedrawBufferLeavesTheCurrentBufferAlone) {
 }
 
 TEST_F(EditWindowTest, WindowsMenuMirrorsIntoTheMenuBar) {
-  Toolbox::InsertMenu(Toolbox::NewMenu(2, "File"), 0);
+  std::int32_t windows = 0;
+  Menus::NewMenu(windows, "Windows");
+  Menus::InsertIntoBar(windows);
+  EditWindows::SetWindowsMenu(windows, nullptr);
   EditWindows::ShowBuffer(Numbered("Zeta", 1), 0);
   EditWindows::ShowBuffer(Numbered("eta", 1), 0);
   EditWindows::ShowBuffer(Shell::ListText(), 0); // the shell's texts never get an entry
-  const Toolbox::Menu* m = Toolbox::GetMenu(EditWindows::kWindowsMenuId);
+  const Toolbox::Menu* m = Toolbox::GetMenu(windows);
   ASSERT_NE(m, nullptr);
   EXPECT_TRUE(m->inBar);
   ASSERT_EQ(Toolbox::CountItems(m), 5);

@@ -46,8 +46,9 @@ bool CellVisible(const Rect& clip, int row, int col) {
 }
 
 const char* OpName(DrawCommand::Op op) {
-  static constexpr const char* kNames[] = {"Line", "Rect", "RoundRect", "Oval",     "Arc",
-                                           "Poly", "Text", "Scroll",    "CopyBits", "Picture"};
+  static constexpr const char* kNames[] = {"Line",     "Rect",    "RoundRect", "Oval",
+                                           "Arc",      "Poly",    "Text",      "Scroll",
+                                           "CopyBits", "Picture", "Segments"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -548,8 +549,12 @@ std::int32_t HeadlessBackend::SavePicture(const Toolbox::Picture& pic,
   std::fprintf(f, "Picture %d %d %d %d\n", pic.frame.left, pic.frame.top, pic.frame.right,
                pic.frame.bottom);
   for (const DrawCommand& c : pic.commands) {
-    std::fprintf(f, "%s %s %d %d %d %d %d %d %s\n", OpName(c.op), VerbName(c.verb), c.rect.left,
-                 c.rect.top, c.rect.right, c.rect.bottom, c.a.h, c.a.v, c.text.c_str());
+    const Toolbox::RGBColor& ink = c.state.foreColor;
+    std::fprintf(f, "%s %s %d %d %d %d %d %d %d %d %u %u %u %zu", OpName(c.op), VerbName(c.verb),
+                 c.rect.left, c.rect.top, c.rect.right, c.rect.bottom, c.a.h, c.a.v, c.b.h, c.b.v,
+                 unsigned{ink.red}, unsigned{ink.green}, unsigned{ink.blue}, c.points.size());
+    for (const Point& p : c.points) std::fprintf(f, " %d %d", p.h, p.v);
+    std::fprintf(f, " %s\n", c.text.c_str());
   }
   const bool ok = std::fclose(f) == 0;
   return ok ? 0 : -5;
@@ -646,6 +651,23 @@ bool HeadlessBackend::AskStrings(const std::vector<std::string>& prompts,
   for (std::size_t i = 0; i < a.answers.size() && i < answers.size(); ++i)
     answers[i] = a.answers[i];
   return true;
+}
+
+int HeadlessBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
+                                std::string& replacement, bool& backwards, bool& lineNumbers) {
+  lastFind_ = FindShown{kind, search, replacement, backwards, lineNumbers};
+  if (findAnswers_.empty()) {
+    unanswered_.push_back(kind == Toolbox::FindDialogKind::Find ? "FindDialog" : "ReplaceDialog");
+    return Toolbox::kFindCancel;
+  }
+  const FindAnswer a = findAnswers_.front();
+  findAnswers_.pop_front();
+  if (a.button == Toolbox::kFindCancel) return a.button;
+  search = a.search.value_or(search);
+  replacement = a.replacement.value_or(replacement);
+  backwards = a.backwards.value_or(backwards);
+  lineNumbers = a.lineNumbers.value_or(lineNumbers);
+  return a.button;
 }
 
 bool HeadlessBackend::ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) {

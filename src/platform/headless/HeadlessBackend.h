@@ -13,6 +13,7 @@
 #include <deque>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,25 @@ public:
   void AnswerColor(bool ok, Toolbox::RGBColor color = {});
   void AnswerFont(bool ok, std::string face = {}, std::int32_t size = 0, std::int32_t style = 0);
   void AnswerPopUp(std::int32_t item) { popUpAnswers_.push_back(item); }
+  // The Find and Replace dialogs: the button pressed and what the dialog then shows;
+  // an unset field keeps its preset value.
+  struct FindAnswer {
+    int button = Toolbox::kFindCancel;
+    std::optional<std::string> search = std::nullopt;
+    std::optional<std::string> replacement = std::nullopt;
+    std::optional<bool> backwards = std::nullopt;
+    std::optional<bool> lineNumbers = std::nullopt;
+  };
+  void AnswerFind(FindAnswer answer) { findAnswers_.push_back(std::move(answer)); }
+  // What the last Find or Replace dialog was shown with.
+  struct FindShown {
+    Toolbox::FindDialogKind kind = Toolbox::FindDialogKind::Find;
+    std::string search;
+    std::string replacement;
+    bool backwards = false;
+    bool lineNumbers = false;
+  };
+  const FindShown& LastFindDialog() const { return lastFind_; }
   // The texts of the alerts shown, in order.
   const std::vector<std::string>& AlertLog() const { return alertLog_; }
   // The dialogs asked without a scripted answer, as "Alert 132: text", "AskStrings", ...
@@ -179,6 +199,11 @@ public:
   Toolbox::FontInfo GetFontInfo(const Toolbox::PortState& state) override;
   void* CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) override;
   void DestroyOffscreen(Toolbox::Offscreen*) override {}
+  // Writes the picture as text, whatever the file's extension: a line "Picture LEFT TOP
+  // RIGHT BOTTOM" (the frame), then one line per drawing operation: "OP VERB LEFT TOP
+  // RIGHT BOTTOM AH AV BH BV RED GREEN BLUE N" (operation and verb as the DrawCommand
+  // names them, its rectangle, points a and b, the pen's 16-bit colour, the number of
+  // further points), the N points "H V", then a space and the text drawn.
   std::int32_t SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) override;
 
   void SetCursorShape(Toolbox::CursorShape shape) override { cursor_ = shape; }
@@ -192,6 +217,8 @@ public:
                        int defaultButton) override;
   bool AskStrings(const std::vector<std::string>& prompts,
                   std::vector<std::string>& answers) override;
+  int FindDialog(Toolbox::FindDialogKind kind, std::string& search, std::string& replacement,
+                 bool& backwards, bool& lineNumbers) override;
   bool ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) override;
   bool ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) override;
   bool AskFileName(int mode, const std::string& prompt, const std::string& filter,
@@ -277,6 +304,8 @@ private:
   std::deque<ColorAnswer> colorAnswers_;
   std::deque<FontAnswer> fontAnswers_;
   std::deque<std::int32_t> popUpAnswers_;
+  std::deque<FindAnswer> findAnswers_;
+  FindShown lastFind_;
   std::vector<std::string> alertLog_;
   std::vector<std::string> unanswered_;
   std::string lastFilePrompt_;

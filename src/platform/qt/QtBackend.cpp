@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QBackingStore>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QKeyEvent>
@@ -173,6 +175,10 @@ struct QtBackend::State {
   // the key was pressed then, and injected keys have no live state at all.
   const PlatformMessage* keyMessage = nullptr;
   QString rememberedFilter;
+  QString fileButton; // the next file dialog's accepting button, when not the platform's
+  bool menusChanged = false; // the bar is built anew before Qt next runs
+  void BuildMenu(QMenu* qm, const Toolbox::Menu* menu, int depth);
+  void BuildMenuBar();
 
   // The driver.
   std::deque<PlatformMessage> injected;
@@ -579,6 +585,7 @@ bool QtBackend::State::InjectAction(Window front) {
 
 void QtBackend::State::TakeScreenshot(QWidget* dialog) {
   screenshotDone = true;
+  if (menusChanged) BuildMenuBar();
   QPixmap shot = frame->grab();
   if (dialog != nullptr) {
     QPainter p(&shot);
@@ -846,6 +853,7 @@ bool QtBackend::Pump(bool wait) {
   bool handled = false;
   do {
     if (s_->terminating) Startup::Terminate();
+    if (s_->menusChanged) s_->BuildMenuBar();
     if (s_->reportReady) {
       s_->waiting = wait && s_->messages.empty();
       s_->CheckReady();
@@ -1259,8 +1267,10 @@ void QtBackend::DestroyOffscreen(Toolbox::Offscreen* o) { s_->offscreens.erase(o
 
 std::int32_t QtBackend::SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) {
   const QString path = Local(hostPath);
-  if (SavePictureAsPng(pic, path, s_->fonts,
-                       [this](const Toolbox::Port& p) { return s_->ImageOf(p); }))
+  const ImageOf imageOf = [this](const Toolbox::Port& p) { return s_->ImageOf(p); };
+  const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
+  if (svg ? SavePictureAsSvg(pic, path, s_->fonts, imageOf)
+          : SavePictureAsPng(pic, path, s_->fonts, imageOf))
     return 0;
   // The file system's codes: a missing directory on the way, or no access.
   return QFileInfo(path).dir().exists() ? -5 : -3;
@@ -1288,20 +1298,23 @@ bool IsSeparator(const std::string& text) { return text == "-" || text.rfind("(-
 
 } // namespace
 
-void QtBackend::MenuBarChanged() {
-  if (s_->frame == nullptr) return;
-  QMenuBar* bar = s_->frame->menuBar();
-  bar->clear();
-  for (QMenu* m : s_->menus) m->deleteLater();
-  s_->menus.clear();
-  State* s = s_.get();
-  for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
-    QMenu* qm = bar->addMenu(MenuText(menu->title));
-    s_->menus.push_back(qm);
-    for (std::size_t i = 0; i < menu->items.size(); ++i) {
+// Changes come in runs (a menu filled, every item enabled in turn); the bar is built
+// once for them, before Qt next shows anything.
+void QtBackend::MenuBarChanged() { s_->menusChanged = true; }
+
+void QtBackend::State::BuildMenu(QMenu* qm, const Toolbox::Menu* menu, int depth) {
+  State* s = this;
+  for (std::size_t i = 0; i < menu->items.size(); ++i) {
       const Toolbox::MenuItem& item = menu->items[i];
       if (IsSeparator(item.text)) {
         qm->addSeparator();
+        continue;
+      }
+      const Toolbox::Menu* sub = item.submenu != 0 ? Toolbox::GetMenu(item.submenu) : nullptr;
+      if (sub != nullptr && sub != menu && depth < 4) {
+        QMenu* child = qm->addMenu(MenuText(item.text));
+        child->setEnabled(item.enabled);
+        BuildMenu(child, sub, depth + 1);
         continue;
       }
       QAction* a = qm->addAction(MenuText(item.text));
@@ -1322,7 +1335,20 @@ void QtBackend::MenuBarChanged() {
         m.menuCommand = command;
         s->Post(m);
       });
-    }
+  }
+}
+
+void QtBackend::State::BuildMenuBar() {
+  menusChanged = false;
+  if (frame == nullptr) return;
+  QMenuBar* bar = frame->menuBar();
+  bar->clear();
+  for (QMenu* m : menus) m->deleteLater();
+  menus.clear();
+  for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
+    QMenu* qm = bar->addMenu(MenuText(menu->title));
+    menus.push_back(qm);
+    BuildMenu(qm, menu, 0);
   }
 }
 
@@ -1441,6 +1467,69 @@ bool QtBackend::AskStrings(const std::vector<std::string>& prompts,
   return true;
 }
 
+int QtBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
+                          std::string& replacement, bool& backwards, bool& lineNumbers) {
+  const bool replace = kind == Toolbox::FindDialogKind::Replace;
+  QDialog dialog(s_->frame);
+  dialog.setWindowTitle(replace ? QStringLiteral("Replace") : QStringLiteral("Find"));
+  auto* grid = new QGridLayout(&dialog);
+  auto field = [](const std::string& text) {
+    auto* edit = new QLineEdit(Latin1(text));
+    edit->setMaxLength(255);
+    edit->selectAll();
+    return edit;
+  };
+  QLineEdit* searchEdit = field(search);
+  grid->addWidget(new QLabel(replace ? QStringLiteral("Replace:") : QStringLiteral("Line to Find:")),
+                  0, 0);
+  grid->addWidget(searchEdit, 0, 1);
+  int row = 1;
+  QLineEdit* replacementEdit = nullptr;
+  if (replace) {
+    replacementEdit = field(replacement);
+    grid->addWidget(new QLabel(QStringLiteral("With:")), row, 0);
+    grid->addWidget(replacementEdit, row++, 1);
+  }
+  auto* backwardsBox = new QCheckBox(QStringLiteral("Search Backwards"));
+  backwardsBox->setChecked(backwards);
+  grid->addWidget(backwardsBox, row++, 1);
+  QCheckBox* lineNumbersBox = nullptr;
+  if (!replace) {
+    lineNumbersBox = new QCheckBox(QStringLiteral("Search Line Number"));
+    lineNumbersBox->setChecked(lineNumbers);
+    grid->addWidget(lineNumbersBox, row++, 1);
+  }
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  auto button = [&dialog, buttons](const QString& label, int result, bool isDefault) {
+    auto* b = new QPushButton(label);
+    b->setAutoDefault(true);
+    b->setDefault(isDefault);
+    QObject::connect(b, &QPushButton::clicked, [&dialog, result] { dialog.done(result); });
+    buttons->addWidget(b);
+  };
+  if (replace) {
+    button(QStringLiteral("Replace"), Toolbox::kFindButton, true);
+    button(QStringLiteral("Replace All"), Toolbox::kFindReplaceAll, false);
+    button(QStringLiteral("Find"), Toolbox::kFindFindButton, false);
+  } else {
+    button(QStringLiteral("Find"), Toolbox::kFindButton, true);
+  }
+  button(QStringLiteral("Cancel"), Toolbox::kFindCancel, false);
+  grid->addLayout(buttons, row, 0, 1, 2);
+  searchEdit->setFocus();
+  // Escape and the close box reject the dialog (0): they answer Cancel.
+  const int answer = RunModal(dialog);
+  if (answer != Toolbox::kFindButton && answer != Toolbox::kFindReplaceAll &&
+      answer != Toolbox::kFindFindButton)
+    return Toolbox::kFindCancel;
+  search = FromLatin1(searchEdit->text());
+  if (replacementEdit != nullptr) replacement = FromLatin1(replacementEdit->text());
+  backwards = backwardsBox->isChecked();
+  if (lineNumbersBox != nullptr) lineNumbers = lineNumbersBox->isChecked();
+  return answer;
+}
+
 bool QtBackend::ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) {
   QColorDialog dialog(ToQColor(color), s_->frame);
   dialog.setWindowTitle(Latin1(prompt));
@@ -1468,6 +1557,8 @@ bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& 
   return true;
 }
 
+void QtBackend::SetFileDialogButton(const std::string& label) { s_->fileButton = Latin1(label); }
+
 bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::string& filter,
                             std::string& name) {
   // "*.*" would hide names without a dot here, so all files are "*".
@@ -1479,6 +1570,7 @@ bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::stri
 
   QFileDialog dialog(s_->frame, Latin1(prompt));
   if (s_->Driving()) dialog.setOption(QFileDialog::DontUseNativeDialog);
+  if (!s_->fileButton.isEmpty()) dialog.setLabelText(QFileDialog::Accept, s_->fileButton);
   const QString proposed = Local(name);
   switch (mode) {
   case 2:

@@ -93,7 +93,7 @@ public:
   Toolbox::FontInfo GetFontInfo(const Toolbox::PortState& state) override;
   void* CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) override;
   void DestroyOffscreen(Toolbox::Offscreen* o) override;
-  // Writes a PNG rendering of the picture (no vector format is available here).
+  // Writes the picture as SVG when the file name ends in ".svg", else as PNG.
   std::int32_t SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) override;
 
   void SetCursorShape(Toolbox::CursorShape shape) override;
@@ -107,10 +107,13 @@ public:
                        int defaultButton) override;
   bool AskStrings(const std::vector<std::string>& prompts,
                   std::vector<std::string>& answers) override;
+  int FindDialog(Toolbox::FindDialogKind kind, std::string& search, std::string& replacement,
+                 bool& backwards, bool& lineNumbers) override;
   bool ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) override;
   bool ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) override;
   bool AskFileName(int mode, const std::string& prompt, const std::string& filter,
                    std::string& name) override;
+  void SetFileDialogButton(const std::string& label) override;
 
   void SetClipboardText(const std::string& text) override;
   bool GetClipboardText(std::string& text) override;

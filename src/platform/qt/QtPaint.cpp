@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
 
@@ -254,6 +255,21 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
     });
     break;
   }
+  case DrawCommand::Op::Segments: {
+    SetInk(p, s, s.penPattern, s.penMode);
+    const int w = std::max(1, s.penSize.h), h = std::max(1, s.penSize.v);
+    for (std::size_t i = 0; i + 1 < cmd.points.size(); i += 2) {
+      const Toolbox::Point a = cmd.points[i], b = cmd.points[i + 1];
+      // A plot's columns are upright: their pen area is a rectangle, filled at once.
+      if (a.h == b.h || a.v == b.v)
+        p.fillRect(QRect(QPoint(std::min(a.h, b.h), std::min(a.v, b.v)),
+                         QPoint(std::max(a.h, b.h) + w - 1, std::max(a.v, b.v) + h - 1)),
+                   p.brush());
+      else
+        p.drawPath(PenStroke(a, b, s.penSize));
+    }
+    break;
+  }
   case DrawCommand::Op::Text:
     Text(p, cmd, fonts);
     break;
@@ -394,6 +410,7 @@ QRect Reach(const QImage& target, const DrawCommand& cmd, Fonts& fonts) {
     r = PenBox({cmd.a, cmd.b}, s.penSize);
     break;
   case DrawCommand::Op::Poly:
+  case DrawCommand::Op::Segments:
     if (!cmd.points.empty()) r = PenBox(cmd.points, s.penSize);
     break;
   case DrawCommand::Op::Text: {
@@ -436,6 +453,26 @@ bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& f
     for (const DrawCommand& c : pic.commands) RenderWith(p, image, c, fonts, imageOf);
   }
   return image.save(path, "PNG");
+}
+
+bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
+                      const ImageOf& imageOf) {
+  const int w = std::max(1, pic.frame.Width()), h = std::max(1, pic.frame.Height());
+  QSvgGenerator svg;
+  svg.setFileName(path);
+  svg.setSize(QSize(w, h));
+  svg.setViewBox(QRect(0, 0, w, h));
+  svg.setResolution(int(std::lround(fonts.Dpi())));
+  // Scrolling and block transfers from the picture's own pixels need an image to take
+  // them from; a picture saved as vectors has none, so they find a blank one.
+  QImage scratch(w, h, QImage::Format_RGB32);
+  scratch.fill(Qt::white);
+  QPainter p;
+  if (!p.begin(&svg)) return false;
+  p.fillRect(QRect(0, 0, w, h), Qt::white);
+  p.translate(-pic.frame.left, -pic.frame.top);
+  for (const DrawCommand& c : pic.commands) RenderWith(p, scratch, c, fonts, imageOf);
+  return p.end();
 }
 
 } // namespace QtUi

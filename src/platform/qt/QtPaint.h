@@ -40,6 +40,7 @@ class Fonts {
 public:
   explicit Fonts(double dpi) : dpi_(dpi) {}
   const Face& Get(const Toolbox::PortState& state);
+  double Dpi() const { return dpi_; }
 
 private:
   double dpi_;
@@ -57,6 +58,11 @@ QRect Render(QImage& target, const Toolbox::DrawCommand& cmd, Fonts& fonts, cons
 // Replays a picture into an image of its frame's size on white; false when the file
 // cannot be written.
 bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
+                      const ImageOf& imageOf);
+
+// Replays a picture as scalable vectors (SVG) on white; false when the file cannot be
+// written.
+bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
                       const ImageOf& imageOf);
 
 QColor ToQColor(const Toolbox::RGBColor& c);

@@ -1,0 +1,249 @@
+// The virtual machine on six CPU-heavy programs (bench/vm/programs: sieve, recursive
+// Fibonacci, quicksort, an n-body loop of reals, matrix multiplication, character
+// processing), each against the same algorithm in Lua 5.4 and compiled natively by gm2
+// -O2, in the same run. Goal: the machine at most 1.0x Lua's time on each (and within 5x
+// of gm2 -O2 as a moonshot). And the compiler on a generated 10,000-line module against
+// gm2 -fpim -c on the same text: goal at least 200 times faster.
+//
+// Every figure is processor time (user and system), so that other work on the machine
+// does not count: the machine's is the run of the program's body alone (compiled and
+// installed once, output to /dev/null); Lua's and gm2's are whole processes, whose start
+// is a millisecond or two of runs that take hundreds. Lua and gm2 cases are skipped when
+// lua5.4 or gm2 is missing. bench/vm/compare.sh prints the ratios.
+#include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "compiler/Codegen.h"
+#include "compiler/Compiler.h"
+#include "platform/headless/HeadlessBackend.h"
+#include "shell/Commands.h"
+#include "shell/ShellStart.h"
+#include "shell/TextIO.h"
+#include "store/FileSystem.h"
+#include "vm/ProgramModules.h"
+#include "vm/Vm.h"
+
+namespace {
+
+const std::string kPrograms = VELMARIN_BENCH_PROGRAMS;
+const char* const kNames[] = {"sieve", "fib", "quicksort", "nbody", "matmul", "words"};
+constexpr char kGm2[] = "env -u LIBRARY_PATH gm2 -fpim -flibs=log,pim,iso";
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Have(const char* tool) {
+  return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The workstation as the command-line runner has it, once.
+bool Workstation() {
+  static Headless::HeadlessBackend backend;
+  static bool started = [] {
+    if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok)
+      return false;
+    ProgramModules::AddAll();
+    Shell::RegisterProgramModules();
+    TextIO::SetConsole(true);
+    TextIO::SetConsoleFiles(stdin, std::fopen("/dev/null", "w"));
+    Vm::Init();
+    Vm::SetInterruptProc([] { return false; });
+    return FileSystem::ChangeDirectory(base::CharsOf(kPrograms));
+  }();
+  return started;
+}
+
+double ProcessorSeconds();
+
+Modules::Ref Install(const std::string& source, std::string& error) {
+  const Compiler::Result r =
+      Compiler::CompileSource(source, {Shell::SymbolDirectory(), Shell::ObjectDirectory()});
+  if (!r.ok || r.object == nullptr) {
+    error = std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.message;
+    return nullptr;
+  }
+  return Modules::Install(Shell::SystemLibrary(), r.object);
+}
+
+void Machine(benchmark::State& state, const char* name) {
+  std::string error;
+  Modules::Ref m = Workstation() ? Install(Read(kPrograms + "/" + name + ".mod"), error) : nullptr;
+  if (m == nullptr) {
+    state.SkipWithError(("does not compile: " + error).c_str());
+    return;
+  }
+  for (auto _ : state) {
+    const double start = ProcessorSeconds();
+    Vm::RunBody(m, Modules::Body(m));
+    state.SetIterationTime(ProcessorSeconds() - start);
+    if (Vm::LastRunTrapped()) {
+      state.SkipWithError(Vm::LastReport().message.c_str());
+      return;
+    }
+  }
+}
+
+// Processor seconds of this process, and of its children that have ended.
+double ProcessorSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+double ChildSeconds() {
+  rusage u{};
+  getrusage(RUSAGE_CHILDREN, &u);
+  const auto seconds = [](const timeval& v) {
+    return static_cast<double>(v.tv_sec) + static_cast<double>(v.tv_usec) * 1e-6;
+  };
+  return seconds(u.ru_utime) + seconds(u.ru_stime);
+}
+
+// A process: the processor time it took.
+void Process(benchmark::State& state, const std::string& command) {
+  for (auto _ : state) {
+    const double start = ChildSeconds();
+    const int status = std::system((command + " >/dev/null").c_str());
+    if (status != 0) {
+      state.SkipWithError(("failed: " + command).c_str());
+      return;
+    }
+    state.SetIterationTime(ChildSeconds() - start);
+  }
+}
+
+void Lua(benchmark::State& state, const char* name) {
+  if (!Have("lua5.4")) return state.SkipWithError("lua5.4 is not installed");
+  Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua");
+}
+
+// A directory of its own for gm2, which leaves its objects where it runs.
+std::string Scratch() {
+  static const std::string dir = [] {
+    char name[] = "/tmp/velmarin-bench-XXXXXX";
+    return std::string(mkdtemp(name) != nullptr ? name : "/tmp");
+  }();
+  return dir;
+}
+
+void Gm2(benchmark::State& state, const char* name) {
+  if (!Have("gm2")) return state.SkipWithError("gm2 is not installed");
+  const std::string exe = Scratch() + "/" + name;
+  const std::string build = std::string(kGm2) + " -O2 " + kPrograms + "/" + name + ".mod -o " +
+                            exe + " -lm >/dev/null 2>&1";
+  if (std::system(("cd " + Scratch() + " && " + build).c_str()) != 0)
+    return state.SkipWithError("gm2 failed");
+  Process(state, exe);
+}
+
+// ---- Compiling a 10,000-line module ----
+
+// A module of declarations and procedures, as programs are written: constants, record
+// types, variables, and procedures of assignments, conditions and loops over them.
+std::string Generated(int lines) {
+  std::string s = "MODULE Big;\n";
+  int n = 1;
+  const auto line = [&](const std::string& text) {
+    s += text + "\n";
+    ++n;
+  };
+  line("CONST");
+  for (int i = 0; n < lines / 4; ++i)
+    line("  K" + std::to_string(i) + " = " + std::to_string(i * 7) + ";");
+  line("TYPE");
+  for (int i = 0; n < lines / 2; ++i) {
+    line("  R" + std::to_string(i) + " = RECORD");
+    line("    a, b: INTEGER; c: REAL;");
+    line("    d: ARRAY [0..9] OF CHAR");
+    line("  END;");
+  }
+  line("VAR");
+  for (int i = 0; n < lines * 13 / 20; ++i)
+    line("  v" + std::to_string(i) + ", w" + std::to_string(i) + ": INTEGER; r" +
+         std::to_string(i) + ": R0;");
+  for (int p = 0; n < lines - 12; ++p) {
+    const std::string name = "P" + std::to_string(p);
+    line("PROCEDURE " + name + "(x, y: INTEGER): INTEGER;");
+    line("VAR i, s: INTEGER;");
+    line("BEGIN");
+    line("  s := x;");
+    line("  FOR i := 1 TO y DO");
+    line("    IF i MOD 3 = 0 THEN s := s + i ELSE s := s - 1 END;");
+    line("    IF s > 1000 THEN s := s DIV 2 END");
+    line("  END;");
+    line("  RETURN s");
+    line("END " + name + ";");
+    line("");
+  }
+  line("BEGIN");
+  while (n < lines - 1) line("  v0 := P0(v0, 3);");
+  line("END Big.");
+  return s;
+}
+
+void Compile(benchmark::State& state) {
+  if (!Workstation()) return state.SkipWithError("no workstation");
+  const std::string source = Generated(10000);
+  for (auto _ : state) {
+    const double start = ProcessorSeconds();
+    Codegen::SetSourcePath("Big.mod");
+    const Compiler::Result r =
+        Compiler::CompileSource(source, {Shell::SymbolDirectory(), Shell::ObjectDirectory()});
+    state.SetIterationTime(ProcessorSeconds() - start);
+    if (!r.ok) return state.SkipWithError((std::to_string(r.line) + ": " + r.message).c_str());
+    benchmark::DoNotOptimize(r.objectData.data());
+  }
+}
+
+void Gm2Compile(benchmark::State& state) {
+  if (!Have("gm2")) return state.SkipWithError("gm2 is not installed");
+  std::ofstream(Scratch() + "/Big.mod") << Generated(10000);
+  Process(state, "cd " + Scratch() + " && " + std::string(kGm2) + " -c Big.mod -o Big.o");
+}
+
+[[maybe_unused]] const bool registered = [] {
+  for (const char* name : kNames) {
+    benchmark::RegisterBenchmark((std::string("Machine/") + name).c_str(), Machine, name)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+    benchmark::RegisterBenchmark((std::string("Lua/") + name).c_str(), Lua, name)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+    benchmark::RegisterBenchmark((std::string("Gm2/") + name).c_str(), Gm2, name)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+  }
+  benchmark::RegisterBenchmark("Compile/10000lines", Compile)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("Gm2Compile/10000lines", Gm2Compile)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime()
+      ->Iterations(3);
+  return true;
+}();
+
+} // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::system(("rm -rf " + Scratch()).c_str());
+  return 0;
+}

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Builds the benchmarks (Release, in build-bench/ beside the sources), runs the machine,
+# Lua 5.4 and gm2 -O2 on the six programs and the compiler against gm2 -c, and prints
+# processor times and ratios with the goals: the machine at most 1.0x Lua, within 5x of
+# gm2 -O2 (the moonshot), the compiler at least 200x faster than gm2 -c.
+#   bench/vm/compare.sh            build and run everything
+#   BUILD=dir bench/vm/compare.sh  use (and make) another build directory
+# Needs lua5.4 and gm2 (Debian: apt-get install -y lua5.4 gm2) for the comparisons.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${BUILD:-$root/build-bench}
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMARIN_TESTS=OFF >/dev/null
+ninja -C "$build" vm_bench >/dev/null
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$build/bench/vm/vm_bench" --benchmark_format=csv 2>/dev/null >"$out"
+
+# name,iterations,real_time,cpu_time,time_unit,... : the manual (processor) time in ms.
+awk -F, '
+  /^"(Machine|Lua|Gm2|Compile|Gm2Compile)\// {
+    gsub(/"/, "", $1); split($1, part, "/"); kind = part[1]; name = part[2]
+    if ($0 ~ /error_occurred|ERROR/ && $3 == "") { time[kind, name] = "-"; next }
+    time[kind, name] = $3; names[name] = 1
+  }
+  END {
+    printf "%-10s %10s %10s %10s %9s %9s\n", "program", "machine", "lua", "gm2-O2", "vs lua", "vs gm2"
+    split("sieve fib quicksort nbody matmul words", order, " ")
+    for (i = 1; i <= 6; i++) {
+      n = order[i]; m = time["Machine", n]; l = time["Lua", n]; g = time["Gm2", n]
+      printf "%-10s %8.1fms %8.1fms %8.1fms %8.2fx %8.2fx%s\n", n, m, l, g,
+             (l > 0 ? m / l : 0), (g > 0 ? m / g : 0),
+             (l > 0 && m / l > 1.0 ? "  over the goal" : "")
+    }
+    c = time["Compile", "10000lines"]; g = time["Gm2Compile", "10000lines"]
+    printf "\ncompiling 10000 lines: %.1fms, gm2 -fpim -c %.0fms: %.0fx faster\n", c, g, (c > 0 ? g / c : 0)
+  }' "$out"

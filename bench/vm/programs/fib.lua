@@ -1,0 +1,5 @@
+-- Recursive Fibonacci: fib(35), 30 million calls.
+local function fib(n)
+  if n < 2 then return n else return fib(n - 1) + fib(n - 2) end
+end
+print("checksum " .. fib(35))

@@ -1,0 +1,46 @@
+// The code generator: the checked tree of a program or implementation module (Ast.h)
+// becomes an object module of machine code (vm/Isa.h) in the module manager's format.
+//
+// Frames: a procedure's parameters take its first slots (the words Native::Call has
+// too), a nested procedure's static link (the frame of the procedure around it) the
+// slot after them; then its scalar variables, one slot each, and the addresses it keeps
+// (the module's arrays it uses, element addresses computed since the last label); then
+// the temporaries of its expressions, where the frames of its calls begin. Arrays,
+// records, large sets and the copies of value parameters it changes lie in a memory area
+// below the frame's linkage (ENTER moves the frame up by its size). A variable whose
+// address is taken, or that a nested procedure uses, stays in its slot but is read as
+// its size says, because a store through its address writes only its bytes.
+//
+// A loop that calls nothing and reaches nothing through addresses keeps the module
+// variables it uses in slots while it runs.
+//
+// Procedure values are table entries: the own table's entry n for procedure n, the
+// imported table's for an imported one. A module's body (entry 0, at code word 2) runs
+// the bodies of its imports first and runs only once until the module manager or the
+// machine clears its flag.
+#pragma once
+
+#include <string>
+
+#include "compiler/Ast.h"
+#include "vm/Object.h"
+
+namespace Codegen {
+
+struct Result {
+  bool ok = true;
+  Ast::Pos pos;        // where the first problem is
+  std::string message; // what it is
+};
+
+// The object module of the checked unit (Program or Implementation); source is the path
+// of its text, kept for trap reports. Fails only when the module outgrows what an
+// object module or a frame holds.
+Result Generate(const Ast::CompilationUnit& unit, const std::string& source, Object::Module& out);
+
+// The path of the text the next units come from (the compiler's caller knows it, the
+// front end does not pass it on); "" when unknown.
+void SetSourcePath(std::string path);
+const std::string& SourcePath();
+
+} // namespace Codegen

@@ -1,0 +1,325 @@
+#include "shell/ShellMenus.h"
+
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "platform/Alerts.h"
+#include "platform/Startup.h"
+#include "platform/Toolbox.h"
+#include "shell/Commands.h"
+#include "shell/Compile.h"
+#include "shell/EditWindows.h"
+#include "shell/FileCommands.h"
+#include "shell/FindAll.h"
+#include "shell/Menus.h"
+#include "shell/ShellStart.h"
+#include "windows/KeyEvents.h"
+
+namespace ShellMenus {
+
+namespace {
+
+using KeyEvents::KeyCharacter;
+using KeyEvents::KeyInsert;
+
+struct Item {
+  std::int32_t number;
+  const char* text;
+  Menus::Proc proc;
+  char key = 0;
+};
+
+std::int32_t menus[8] = {}; // by shell number: the manager's numbers
+
+std::int32_t& M(std::int32_t shellNumber) { return menus[shellNumber]; }
+
+// Fills a menu: the items at their numbers, separators in the gaps.
+void Fill(std::int32_t& menu, std::initializer_list<Item> items) {
+  for (const Item& it : items) {
+    while (Menus::CountItems(menu) < it.number - 1) Menus::AppendItem(menu, "-");
+    Menus::AppendItem(menu, base::CharsOf(it.text));
+    if (it.proc != nullptr) Menus::SetProcedure(menu, it.number, it.proc);
+    if (it.key != 0) Menus::SetKey(menu, it.number, it.key);
+  }
+}
+
+void Learned(std::uint8_t code, char ch) { Editor::AppendMacroKey(code, ch); }
+void Gold(char ch) {
+  Learned(KeyInsert, 0);
+  Learned(KeyCharacter, ch);
+}
+
+bool CompilerAvailable() { return Compile::Interface().available; }
+
+// ---- File ----
+
+void SaveGroup1() { FileCommands::SaveGroup(1); }
+void SaveGroup2() { FileCommands::SaveGroup(2); }
+void SaveGroup0() { FileCommands::SaveGroup(0); }
+void SaveGroup3() { FileCommands::SaveGroup(3); }
+void SaveGroup4() { FileCommands::SaveGroup(4); }
+void SaveGroup5() { FileCommands::SaveGroup(5); }
+void SaveCurrent() { static_cast<void>(FileCommands::Save()); }
+
+// ---- Edit ----
+
+void UndoItem() {
+  Gold('!');
+  Editor::Undo();
+}
+void CutItem() {
+  Gold('@');
+  Editor::CutWithUndo();
+}
+void CopyItem() {
+  Gold('#');
+  Editor::CopyToPaste();
+}
+void PasteItem() {
+  Gold('$');
+  Editor::PasteWithUndo(1);
+}
+void ClearItem() {
+  Learned(KeyEvents::KeyDeleteLeft, 0);
+  Editor::DeleteSelectRange();
+}
+void SelectAllItem() {
+  Learned(KeyEvents::KeyHome, 0);
+  Learned(KeyEvents::KeyKeypadPoint, 0);
+  Learned(KeyEvents::KeyEnd, 0);
+  Editor::SelectAll();
+}
+void ZoomIn() { EditWindows::Zoom(Editor::State().current, 0); }
+void ZoomOut() { EditWindows::Zoom(Editor::State().current, 1); }
+
+void UndoText(base::Chars text) { Menus::SetItemText(M(kEdit), 1, text); }
+
+// While a body runs, its Execute item carries a check mark and the bar is redrawn.
+void RunningMark(bool running) {
+  Menus::SetCheck(M(kModule), 15, running);
+  Menus::UpdateMenus(true);
+}
+
+// ---- Learn ----
+
+void LearnItem() { Editor::Learn(); }
+void StopItem() { Editor::StopLearning(); }
+template <std::int32_t N> void SlotItem() { Editor::ExecuteSlot(N); }
+
+// The slots' names and enabling and the check mark of "Show While Executing".
+void LearnTexts() {
+  std::int32_t& learn = M(kLearn);
+  for (std::int32_t item = Editor::kFirstSlotItem; item <= Editor::kShowWhileExecutingItem; ++item) {
+    char text[40];
+    bool enabled = false, checked = false;
+    if (!Editor::LearnMenuItem(item, text, enabled, checked)) continue;
+    if (text[0] != 0) Menus::SetItemText(learn, item, text);
+    if (item == Editor::kShowWhileExecutingItem)
+      Menus::SetCheck(learn, item, checked);
+    else
+      Menus::Enable(learn, item, enabled);
+  }
+  Menus::UpdateMenus(true);
+}
+
+// ---- Module ----
+
+void CommandWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF5, 1); }
+void ListWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF7, 1); }
+void UserWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF8, 1); }
+void CompileItem() {
+  Editor::ShowEditMessage("Compiling ...");
+  Editor::FunctionKeyCommand(KeyEvents::KeyF12, 1);
+}
+void CloseOthers() {
+  const Buffer::Ref keep = Editor::State().current;
+  Buffer::ForEach(Buffer::Current(), [keep](Buffer::Ref b) {
+    if (b != keep && Buffer::KindOf(b) == Buffer::BufferKind::Text) EditWindows::CloseBufferWindow(b);
+  });
+}
+void ExecuteItem() {
+  char name[17];
+  Compile::LastModule(name);
+  if (name[0] == 0) {
+    Editor::ShowEditMessage("No module to execute.");
+    return;
+  }
+  static_cast<void>(Compile::RunModule(name));
+}
+
+// ---- Options ----
+
+void ShowList() { Editor::FunctionKeyCommand(KeyEvents::KeyF7, 1); }
+void ListItem() {
+  c::list();
+  ShowList();
+}
+void ModuleListItem() {
+  c::mlist();
+  ShowList();
+}
+void ConflictsItem() {
+  c::conflicts();
+  ShowList();
+}
+void MemoryItem() {
+  c::mem();
+  ShowList();
+}
+void CompilerOptions() {
+  Toolbox::SetAlertText("Compiler not implemented !");
+  Toolbox::Alert(Toolbox::kAlertOk);
+}
+void PositionItem() {
+  Editor::EditorState& e = Editor::State();
+  e.showPosition = !e.showPosition;
+  Menus::SetCheck(M(kOptions), 10, e.showPosition);
+  Editor::ClearEditMessage();
+}
+void HelpItem() { Editor::HelpScreen(); }
+
+// ---- Windows and the application menu ----
+
+void ChooseBuffer(Buffer::Ref b) {
+  if (b == Shell::CommandText())
+    EditWindows::ShowBuffer(b, EditWindows::kRefresh | EditWindows::kActivate);
+  else
+    Editor::EditText(b);
+}
+
+void About() {
+  char title[40], version[80];
+  Startup::GetApplicationTitle(title);
+  Toolbox::LoadResourceString(1, version);
+  char text[160];
+  Strings::Assign(text, title);
+  Strings::Append(text, " ");
+  Strings::Append(text, version);
+  Strings::Append(text, "\rA workstation for Modula-2 programs.");
+  Toolbox::SetAlertText(text);
+  Toolbox::Alert(Toolbox::kAlertOkNoIcon);
+}
+
+void ApplicationMenu() {
+  // The application menu's number is fixed; its one item is the about box.
+  Toolbox::Menu* help = Toolbox::NewMenu(Menus::kApplicationMenu, "Help");
+  if (help == nullptr) return;
+  char title[40];
+  Startup::GetApplicationTitle(title);
+  char text[60] = "About ";
+  Strings::Append(text, title);
+  Toolbox::AppendItem(help, text);
+  Toolbox::InsertMenu(help, 0);
+  Menus::SetAboutProc(About);
+}
+
+// Quit last in the File menu, on Control+Q, unless the menu ends with it already.
+void AddQuit(std::int32_t& file) {
+  char last[80];
+  Menus::GetItemText(file, Menus::CountItems(file), last);
+  if (!Strings::EqualCaseless(last, "QUIT")) {
+    Menus::AppendItem(file, "-");
+    Menus::AppendItem(file, "Quit");
+  }
+  const std::int32_t quit = Menus::CountItems(file);
+  Menus::SetProcedure(file, quit, Startup::CallQuitProcedure);
+  Menus::SetKey(file, quit, 'Q');
+}
+
+} // namespace
+
+void SetUp() {
+  Menus::Init();
+  for (std::int32_t n = kFile; n <= kWindows; ++n) {
+    static const char* const kTitles[] = {"", "", "File", "Edit", "Module", "Learn", "Options", "Windows"};
+    Menus::NewMenu(M(n), base::CharsOf(kTitles[n]));
+  }
+  Fill(M(kFile), {{1, "Create...", FileCommands::Create, 'N'},
+                  {2, "Open...", FileCommands::Open, 'O'},
+                  {3, "Open and Rename...", FileCommands::OpenAndRename},
+                  {4, "Load All...", FileCommands::LoadAll},
+                  {6, "Close", FileCommands::Close},
+                  {7, "Save", SaveCurrent, 'S'},
+                  {8, "Save As...", FileCommands::SaveAs},
+                  {9, "Revert...", FileCommands::Revert},
+                  {11, "Save DE?-Modules", SaveGroup1},
+                  {12, "Save MO?-Modules", SaveGroup2},
+                  {13, "Save DE?- and MO?-Modules", SaveGroup0},
+                  {14, "Save Modules Existing on Directory", SaveGroup3},
+                  {15, "Save Modified Modules...", SaveGroup4},
+                  {16, "Save All Modified Modules", SaveGroup5},
+                  {18, "Set Directory...", FileCommands::SetDirectory}});
+  Fill(M(kEdit), {{1, "Can't Undo", UndoItem, 'Z'},
+                  {3, "Cut", CutItem, 'X'},
+                  {4, "Copy", CopyItem, 'C'},
+                  {5, "Paste", PasteItem, 'V'},
+                  {6, "Clear", ClearItem},
+                  {7, "Select All", SelectAllItem},
+                  {9, "Find...", Editor::FindDialogCommand},
+                  {10, "Find Same", Editor::FindSame},
+                  {11, "Find Selection...", Editor::FindSelection},
+                  {12, "Replace...", Editor::ReplaceDialogCommand},
+                  {13, "Replace Same", Editor::ReplaceSame},
+                  {15, "StripMarks", FileCommands::StripMarks},
+                  {16, "Strip TABs", FileCommands::StripTabs},
+                  {18, "Zoom In", ZoomIn},
+                  {19, "Zoom Out", ZoomOut}});
+  const bool compiling = CompilerAvailable();
+  Fill(M(kModule), {{1, "Command Window", CommandWindowItem},
+                    {2, "List Window", ListWindowItem},
+                    {3, "User Window", UserWindowItem},
+                    {5, "Compile", compiling ? CompileItem : nullptr},
+                    {9, "Rename...", FileCommands::Rename},
+                    {10, "Close Other Windows", CloseOthers},
+                    {15, "Execute Same", compiling ? ExecuteItem : nullptr}});
+  Fill(M(kLearn), {{1, "Learn", LearnItem},
+                   {2, "Stop", StopItem},
+                   {3, "Execute", Editor::MenuExecute},
+                   {5, "Macro 1", SlotItem<1>},
+                   {6, "Macro 2", SlotItem<2>},
+                   {7, "Macro 3", SlotItem<3>},
+                   {8, "Macro 4", SlotItem<4>},
+                   {9, "Macro 5", SlotItem<5>},
+                   {10, "Macro 6", SlotItem<6>},
+                   {11, "Macro 7", SlotItem<7>},
+                   {12, "Macro 8", SlotItem<8>},
+                   {13, "Macro 9", SlotItem<9>},
+                   {15, "Store...", Editor::StoreMacro},
+                   {16, "Show While Executing", Editor::ToggleShowWhileExecuting}});
+  Fill(M(kOptions), {{1, "List Directory", ListItem},
+                     {3, "Module List", ModuleListItem},
+                     {4, "Conflicts", ConflictsItem},
+                     {5, "Memory", MemoryItem},
+                     {8, "Compiler Options...", compiling ? CompilerOptions : nullptr},
+                     {10, "Show Position", PositionItem},
+                     {11, "Find All...", FindAll::FindAll},
+                     {12, "Replace All...", FindAll::ReplaceAll},
+                     {14, "Checksum Directory...", FileCommands::ChecksumDirectory},
+                     {16, "Key Assignments", HelpItem}});
+  AddQuit(M(kFile));
+  Menus::SetFileMenu(M(kFile));
+  for (std::int32_t n = kFile; n <= kWindows; ++n) Menus::InsertIntoBar(M(n));
+  EditWindows::SetWindowsMenu(M(kWindows), ChooseBuffer);
+  ApplicationMenu();
+  Editor::SetUndoMenuProc(UndoText);
+  Editor::SetLearnMenuProc(LearnTexts);
+  Compile::SetRunningMarkProc(RunningMark);
+  Editor::SetUndoKind(Editor::UndoKind::None);
+  Refresh();
+}
+
+void Refresh() {
+  LearnTexts();
+  Menus::SetCheck(M(kOptions), 10, Editor::State().showPosition);
+  char name[17];
+  Compile::LastModule(name);
+  char text[40] = "Execute Same";
+  if (name[0] != 0) {
+    Strings::Assign(text, "Execute \"");
+    Strings::Append(text, name);
+    Strings::Append(text, "\"");
+  }
+  Menus::SetItemText(M(kModule), 15, text);
+  Menus::UpdateMenus(true);
+}
+
+} // namespace ShellMenus

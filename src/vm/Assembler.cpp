@@ -1,0 +1,142 @@
+#include "vm/Assembler.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace Asm {
+
+namespace {
+// The code section holds at most 65535 bytes.
+constexpr std::size_t kMaxWords = 0xFFFF / 8;
+} // namespace
+
+Assembler::Assembler() {
+  code_.push_back(0);
+  code_.push_back(0);
+}
+
+Label Assembler::NewLabel() {
+  labels_.push_back(-1);
+  return Label{static_cast<std::int32_t>(labels_.size() - 1)};
+}
+
+void Assembler::Bind(Label l) { labels_[l.id] = static_cast<std::int64_t>(code_.size()); }
+
+void Assembler::EmitC(Op op, std::uint16_t a, std::uint16_t b, Label target) {
+  fixups_.push_back(Fixup{Here(), target.id, false});
+  Emit(op, a, b, 0);
+}
+
+void Assembler::EmitI(Op op, std::uint16_t a, Label target) {
+  fixups_.push_back(Fixup{Here(), target.id, true});
+  Emit(op, a, 0, 0);
+}
+
+void Assembler::EmitK(Op op, std::uint16_t a, const std::vector<PoolWord>& constant) {
+  bool plain = true;
+  std::vector<std::uint64_t> values;
+  for (const PoolWord& w : constant) {
+    plain = plain && w.label.id < 0;
+    values.push_back(w.value);
+  }
+  std::int32_t item = -1;
+  if (plain) {
+    if (auto found = plainItems_.find(values); found != plainItems_.end()) item = found->second;
+  }
+  if (item < 0) {
+    pool_.push_back(constant);
+    item = static_cast<std::int32_t>(pool_.size() - 1);
+    if (plain) plainItems_.emplace(std::move(values), item);
+  }
+  poolUses_.push_back(PoolUse{Here(), item});
+  Emit(op, a, 0, 0);
+}
+
+void Assembler::EmitK(Op op, std::uint16_t a, const std::vector<std::uint64_t>& constant) {
+  std::vector<PoolWord> words;
+  for (std::uint64_t v : constant) words.push_back(PoolWord{v, {}});
+  EmitK(op, a, words);
+}
+
+std::vector<std::uint64_t> Assembler::StringWords(const std::string& s) {
+  std::vector<std::uint64_t> words((s.size() + 8) / 8, 0);
+  std::memcpy(words.data(), s.data(), s.size());
+  return words;
+}
+
+bool Assembler::Finish(std::uint16_t variables, std::vector<std::uint64_t>& code,
+                       std::string& error, std::uint16_t flags) {
+  code = code_;
+  std::vector<std::uint32_t> placed(pool_.size());
+  for (std::size_t i = 0; i < pool_.size(); ++i) {
+    placed[i] = static_cast<std::uint32_t>(code.size());
+    for (const PoolWord& w : pool_[i]) code.push_back(w.value);
+  }
+  if (code.size() > kMaxWords) {
+    error = "code too large";
+    return false;
+  }
+  code[1] = static_cast<std::uint64_t>(code.size()) |
+            static_cast<std::uint64_t>(code_.size()) << 16 |
+            static_cast<std::uint64_t>(variables) << 32 | static_cast<std::uint64_t>(flags) << 48;
+  const auto setI = [&](std::uint32_t at, std::int64_t distance) {
+    code[at] = (code[at] & 0xFFFFFFFFull) |
+               static_cast<std::uint64_t>(static_cast<std::uint32_t>(distance)) << 32;
+  };
+  for (const Fixup& f : fixups_) {
+    if (labels_[f.label] < 0) {
+      error = "label not placed";
+      return false;
+    }
+    const std::int64_t distance = labels_[f.label] - static_cast<std::int64_t>(f.at);
+    if (f.wide) {
+      setI(f.at, distance);
+    } else {
+      if (distance < -32768 || distance > 32767) {
+        error = "branch too far";
+        return false;
+      }
+      code[f.at] = (code[f.at] & 0x0000FFFFFFFFFFFFull) |
+                   static_cast<std::uint64_t>(static_cast<std::uint16_t>(distance)) << 48;
+    }
+  }
+  for (const PoolUse& u : poolUses_) {
+    setI(u.at, static_cast<std::int64_t>(placed[u.item]) - u.at);
+    // Label words of a constant count from the instruction that uses it.
+    for (std::size_t k = 0; k < pool_[u.item].size(); ++k) {
+      const Label l = pool_[u.item][k].label;
+      if (l.id < 0) continue;
+      if (labels_[l.id] < 0) {
+        error = "label not placed";
+        return false;
+      }
+      code[placed[u.item] + k] = static_cast<std::uint64_t>(labels_[l.id] - u.at);
+    }
+  }
+  return true;
+}
+
+std::string Disassemble(const std::vector<std::uint64_t>& code, std::uint32_t from,
+                        std::uint32_t to) {
+  std::string text;
+  for (std::uint32_t at = from; at < to && at < code.size();) {
+    const std::uint64_t w = code[at];
+    const int op = static_cast<int>(w & 0xFF);
+    char line[96];
+    if (op >= Vm::kOpCount) {
+      std::snprintf(line, sizeof line, "%5u  .word %016llx\n", at,
+                    static_cast<unsigned long long>(w));
+      text += line;
+      ++at;
+      continue;
+    }
+    std::snprintf(line, sizeof line, "%5u  %-8s %u %d %d  (I %d)\n", at, Vm::kOpNames[op],
+                  Vm::FieldA(w), static_cast<std::int16_t>(Vm::FieldB(w)),
+                  static_cast<std::int16_t>(Vm::FieldC(w)), Vm::FieldI(w));
+    text += line;
+    at += Vm::kOpWords[op];
+  }
+  return text;
+}
+
+} // namespace Asm

@@ -1,0 +1,148 @@
+#include "vm/Object.h"
+
+#include <cstring>
+
+#include "base/ByteOrder.h"
+
+namespace Object {
+
+namespace {
+
+constexpr char kDebugMagic[] = "VMX1";
+constexpr std::size_t kMaxSection = 0xFFFF;
+
+struct Out {
+  std::vector<std::uint8_t>& b;
+  void U8(std::uint8_t v) { b.push_back(v); }
+  void U16(std::size_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+  }
+  void U32(std::uint32_t v) { U16(v & 0xFFFF), U16(v >> 16); }
+  void Name(const std::string& s) {
+    for (std::size_t i = 0; i < 16; ++i) b.push_back(i < s.size() ? std::uint8_t(s[i]) : 0);
+  }
+  void Key(const Modules::Key& k) { U16(k.word[0]), U16(k.word[1]), U16(k.word[2]); }
+  void Leb(std::uint64_t v) {
+    do {
+      std::uint8_t byte = v & 0x7F;
+      v >>= 7;
+      if (v != 0) byte |= 0x80;
+      b.push_back(byte);
+    } while (v != 0);
+  }
+  void Text(const std::string& s) {
+    const std::size_t n = std::min<std::size_t>(s.size(), 255);
+    U8(static_cast<std::uint8_t>(n));
+    b.insert(b.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+};
+
+struct In {
+  const std::uint8_t* p;
+  std::size_t size, at = 0;
+  bool ok = true;
+  std::uint8_t U8() {
+    if (at >= size) return ok = false, 0;
+    return p[at++];
+  }
+  std::uint64_t Leb() {
+    std::uint64_t v = 0;
+    for (int shift = 0; shift < 64; shift += 7) {
+      const std::uint8_t byte = U8();
+      v |= static_cast<std::uint64_t>(byte & 0x7F) << shift;
+      if ((byte & 0x80) == 0) return v;
+    }
+    return ok = false, 0;
+  }
+  std::string Text() {
+    const std::size_t n = U8();
+    if (!ok || at + n > size) return ok = false, std::string();
+    std::string s(reinterpret_cast<const char*>(p + at), n);
+    at += n;
+    return s;
+  }
+};
+
+} // namespace
+
+std::vector<std::uint8_t> Write(const Module& m) {
+  std::vector<std::uint8_t> bytes;
+  Out o{bytes};
+  const std::size_t s = m.imports.size() + 1, p = m.offsets.size();
+  const std::size_t c = m.code.size() * 8;
+  if (c > kMaxSection || (s - 1) * 22 > kMaxSection || (s + p) * 4 + m.extra.size() > kMaxSection)
+    return {};
+  o.U16(1), o.U16(34), o.U16(0), o.Name(m.name), o.Key(m.key);
+  o.U16(c), o.U16(m.variables), o.U16(m.extra.size()), o.U16(p), o.U16(s);
+  o.U16(2), o.U16((s - 1) * 22);
+  for (const Import& i : m.imports) o.Name(i.name), o.Key(i.key);
+  o.U16(3), o.U16(c);
+  for (std::uint64_t w : m.code) o.U32(static_cast<std::uint32_t>(w)), o.U32(w >> 32);
+  o.U16(4), o.U16((s + p) * 4 + m.extra.size());
+  for (std::uint32_t offset : m.offsets) o.U32(offset);
+  for (std::size_t i = 0; i < s; ++i) o.U32(0); // the manager fills the slots
+  bytes.insert(bytes.end(), m.extra.begin(), m.extra.end());
+  return bytes;
+}
+
+Buffer::Ref ToBuffer(base::Chars path, const std::vector<std::uint8_t>& bytes) {
+  Buffer::Ref b = Buffer::Create(path, Buffer::BufferKind::Block);
+  if (b == nullptr || bytes.empty()) return b;
+  void* data = Buffer::AllocateData(b, static_cast<std::int32_t>(bytes.size()));
+  if (data == nullptr) {
+    Buffer::Delete(b);
+    return nullptr;
+  }
+  std::memcpy(data, bytes.data(), bytes.size());
+  return b;
+}
+
+std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
+  std::vector<std::uint8_t> bytes;
+  Out o{bytes};
+  for (int i = 0; i < 4; ++i) o.U8(static_cast<std::uint8_t>(kDebugMagic[i]));
+  o.Text(d.source);
+  for (const std::string& name : d.procedures) o.Text(name);
+  const std::size_t n = std::min<std::size_t>(d.lines.size(), 0xFFFF);
+  o.U16(n);
+  std::uint32_t word = 0;
+  std::int32_t line = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::int64_t change = static_cast<std::int64_t>(d.lines[i].line) - line;
+    o.Leb(d.lines[i].word - word);
+    o.Leb(static_cast<std::uint64_t>(change << 1) ^ static_cast<std::uint64_t>(change >> 63));
+    word = d.lines[i].word;
+    line = d.lines[i].line;
+  }
+  return bytes;
+}
+
+bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
+  if (p == nullptr || size < 4 || std::memcmp(p, kDebugMagic, 4) != 0) return false;
+  In in{p, size, 4};
+  d.source = in.Text();
+  for (std::string& name : d.procedures) name = in.Text();
+  const std::size_t n = static_cast<std::size_t>(in.U8()) | static_cast<std::size_t>(in.U8()) << 8;
+  std::uint32_t word = 0;
+  std::int64_t line = 0;
+  d.lines.clear();
+  for (std::size_t i = 0; i < n && in.ok; ++i) {
+    word += static_cast<std::uint32_t>(in.Leb());
+    const std::uint64_t z = in.Leb();
+    line += static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
+    d.lines.push_back(LinePoint{word, static_cast<std::int32_t>(line)});
+  }
+  return in.ok;
+}
+
+std::int32_t LineAt(const DebugInfo& d, std::uint32_t word) {
+  std::int32_t line = 0;
+  for (const LinePoint& lp : d.lines) {
+    if (lp.word > word) break;
+    line = lp.line;
+  }
+  return line;
+}
+
+} // namespace Object

@@ -1,0 +1,59 @@
+// Object modules as the machine's code generator writes them (the format the module
+// manager installs, shell/Modules.h), and the machine's own part of them: the X bytes of
+// the table section carry the debugging information that trap reports read.
+//
+// Debugging information (X bytes, little-endian): "VMX1"; the source text's path (a
+// byte count, then the characters); per procedure entry 0..P-1 its name (a byte count,
+// then the characters); then the line table: a 16-bit count, then per entry the
+// distance in code words from the previous entry and the change of line, each an
+// unsigned LEB128 number (the line change zigzag-coded). An entry says that the code
+// from its word on belongs to its line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "shell/Modules.h"
+#include "store/Buffer.h"
+
+namespace Object {
+
+struct Import {
+  std::string name;
+  Modules::Key key;
+};
+
+struct Module {
+  std::string name;
+  Modules::Key key{};
+  std::vector<Import> imports;
+  std::vector<std::uint64_t> code;    // the code words, word 0 included
+  std::vector<std::uint32_t> offsets; // P procedure offsets in bytes (entry 0 less 6)
+  std::uint16_t variables = 4;        // V
+  std::vector<std::uint8_t> extra;    // X
+};
+
+// The bytes of the object module; empty when a section outgrows its 16-bit length.
+std::vector<std::uint8_t> Write(const Module& m);
+// A Block buffer at path holding the bytes; nullptr when it cannot be made.
+Buffer::Ref ToBuffer(base::Chars path, const std::vector<std::uint8_t>& bytes);
+
+struct LinePoint {
+  std::uint32_t word; // code word where the line's code begins
+  std::int32_t line;
+};
+
+struct DebugInfo {
+  std::string source;                  // the path of the source text
+  std::vector<std::string> procedures; // per table entry
+  std::vector<LinePoint> lines;        // ascending by word
+};
+
+std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d);
+// Reads what EncodeDebugInfo wrote; false for anything else (the fields read so far stay).
+bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d);
+// The line of code word `word`: the last entry at or before it; 0 when there is none.
+std::int32_t LineAt(const DebugInfo& d, std::uint32_t word);
+
+} // namespace Object

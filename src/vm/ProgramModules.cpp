@@ -1,0 +1,514 @@
+#include "vm/ProgramModules.h"
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+
+#include "base/NumberIn.h"
+#include "base/Strings.h"
+#include "shell/TextIO.h"
+#include "vm/GraphicsModule.h"
+#include "vm/Heap.h"
+#include "vm/Trap.h"
+
+namespace ProgramModules {
+
+namespace {
+
+using Native::Call;
+
+constexpr std::size_t kLineHigh = 255;
+constexpr std::size_t kWordHigh = 79; // a number read as a word
+constexpr std::uint32_t kMaxWidth = 255;
+
+constexpr char kOutOfMemory[] = "out of memory";
+constexpr char kNotAllocated[] = "DISPOSE of a pointer that is not allocated";
+constexpr char kSqrtNegative[] = "sqrt of a negative number";
+constexpr char kLnNotPositive[] = "ln of a number not above 0";
+constexpr char kEntierRange[] = "entier out of range";
+
+// ---- Parameter words ----
+
+std::int32_t Int(const Call& c, int i) { return static_cast<std::int32_t>(c.args[i]); }
+std::uint32_t Card(const Call& c, int i) { return static_cast<std::uint32_t>(c.args[i]); }
+char Char(const Call& c, int i) { return static_cast<char>(c.args[i] & 0xFF); }
+double Real(const Call& c, int i) { return std::bit_cast<double>(c.args[i]); }
+// A field width given as a CARDINAL.
+std::int32_t Width(const Call& c, int i) {
+  return static_cast<std::int32_t>(std::min(Card(c, i), kMaxWidth));
+}
+
+template <typename T> void Store(const Call& c, int i, T value) {
+  std::memcpy(reinterpret_cast<void*>(c.args[i]), &value, sizeof value);
+}
+template <typename T> T Load(const Call& c, int i) {
+  T value;
+  std::memcpy(&value, reinterpret_cast<const void*>(c.args[i]), sizeof value);
+  return value;
+}
+
+void ResultInt(Call& c, std::int32_t v) {
+  c.result = static_cast<std::uint64_t>(static_cast<std::int64_t>(v));
+}
+void ResultReal(Call& c, double v) { c.result = std::bit_cast<std::uint64_t>(v); }
+void ResultBool(Call& c, bool v) { c.result = v ? 1 : 0; }
+
+// An exported variable of a module of the program: byte offset in its block.
+void SetVariable(const char* module, std::size_t offset, std::uint8_t value) {
+  if (std::uint8_t* block = Native::Variables(base::CharsOf(module))) block[offset] = value;
+}
+
+// ---- The input InOut and RealInOut read: lines, handed out a character at a time ----
+
+struct Input {
+  char line[kLineHigh + 1] = {};
+  std::size_t pos = 0;
+  bool hasLine = false;
+};
+Input input;
+
+// The next character, kEol at each line end, 0 when the input was given up or ended.
+char NextChar() {
+  if (!input.hasLine) {
+    TextIO::ReadLine(input.line);
+    if (!TextIO::ReadSucceeded()) return 0;
+    input.hasLine = true;
+    input.pos = 0;
+  }
+  if (input.line[input.pos] != 0) return input.line[input.pos++];
+  input.hasLine = false;
+  return kEol;
+}
+
+// A word: leading blanks and line ends skipped, ended by a blank, a line end or the end
+// of input (the terminator). Characters beyond the array are dropped.
+char ReadWord(base::VarChars s) {
+  char ch = NextChar();
+  while (ch != 0 && static_cast<unsigned char>(ch) <= ' ') ch = NextChar();
+  std::size_t n = 0;
+  while (ch != 0 && static_cast<unsigned char>(ch) > ' ') {
+    if (n <= s.high) s[n++] = ch;
+    ch = NextChar();
+  }
+  if (n <= s.high) s[n] = 0;
+  return ch;
+}
+
+// A word converted by scan; true when the whole word was a number.
+template <typename T, typename Scan> bool ReadNumber(T& value, Scan scan, char& terminator) {
+  char word[kWordHigh + 1];
+  terminator = ReadWord(word);
+  std::size_t pos = 0;
+  return word[0] != 0 && scan(base::Chars(word), pos, value) && word[pos] == 0;
+}
+
+// ---- InOut ----
+
+constexpr char kInOutDefinition[] = R"(DEFINITION MODULE InOut;
+  (* Text input and output on the terminal. Input is read a line at a time. *)
+  CONST EOL = 15C;
+  VAR Done: BOOLEAN;   (* the last read succeeded *)
+      termCH: CHAR;    (* the character that ended the last ReadString, ReadInt or ReadCard *)
+  PROCEDURE Read(VAR ch: CHAR);
+  PROCEDURE ReadString(VAR s: ARRAY OF CHAR);
+  PROCEDURE ReadInt(VAR x: INTEGER);
+  PROCEDURE ReadCard(VAR x: CARDINAL);
+  PROCEDURE Write(ch: CHAR);
+  PROCEDURE WriteString(s: ARRAY OF CHAR);
+  PROCEDURE WriteLn;
+  PROCEDURE WriteInt(x: INTEGER; n: CARDINAL);
+  PROCEDURE WriteCard(x, n: CARDINAL);
+  PROCEDURE WriteOct(x, n: CARDINAL);
+  PROCEDURE WriteHex(x, n: CARDINAL);
+END InOut.
+)";
+
+constexpr std::size_t kInOutDone = 0;
+constexpr std::size_t kInOutTermCH = 1;
+
+void InOutDone(bool done, char terminator) {
+  SetVariable("InOut", kInOutDone, done ? 1 : 0);
+  SetVariable("InOut", kInOutTermCH, static_cast<std::uint8_t>(terminator));
+}
+
+void InOutRead(Call& c) {
+  const char ch = NextChar();
+  Store(c, 0, ch);
+  SetVariable("InOut", kInOutDone, ch != 0 ? 1 : 0);
+}
+
+void InOutReadString(Call& c) {
+  base::VarChars s = c.VarText(0);
+  const char terminator = ReadWord(s);
+  InOutDone(s[0] != 0, terminator);
+}
+
+void InOutReadInt(Call& c) {
+  std::int32_t value = 0;
+  char terminator = 0;
+  const bool done = ReadNumber(value, NumberIn::ScanInt, terminator);
+  if (done) Store(c, 0, value);
+  InOutDone(done, terminator);
+}
+
+void InOutReadCard(Call& c) {
+  std::uint32_t value = 0;
+  char terminator = 0;
+  const bool done = ReadNumber(value, NumberIn::ScanCard, terminator);
+  if (done) Store(c, 0, value);
+  InOutDone(done, terminator);
+}
+
+// EOL (and a line feed) written is a line end.
+void WriteCharOrLine(char ch) {
+  if (ch == kEol || ch == '\n')
+    TextIO::WriteLn();
+  else
+    TextIO::WriteChar(ch);
+}
+
+void InOutWrite(Call& c) { WriteCharOrLine(Char(c, 0)); }
+void WriteStringProc(Call& c) { TextIO::WriteString(c.Text(0)); }
+void WriteLnProc(Call&) { TextIO::WriteLn(); }
+void InOutWriteInt(Call& c) { TextIO::WriteInt(Int(c, 0), Width(c, 1)); }
+void InOutWriteCard(Call& c) { TextIO::WriteCard(Card(c, 0), Width(c, 1)); }
+void InOutWriteOct(Call& c) { TextIO::WriteOct(Card(c, 0), Width(c, 1)); }
+void InOutWriteHex(Call& c) { TextIO::WriteHex(Card(c, 0), Width(c, 1)); }
+
+Native::ModuleSpec InOutSpec() {
+  return Native::ModuleSpec{
+      "InOut",
+      Modules::Key{{0x4901, 0x0001, 0x0001}},
+      kInOutDefinition,
+      {
+          {"Read", InOutRead, 1},
+          {"ReadString", InOutReadString, 2},
+          {"ReadInt", InOutReadInt, 1},
+          {"ReadCard", InOutReadCard, 1},
+          {"Write", InOutWrite, 1},
+          {"WriteString", WriteStringProc, 2},
+          {"WriteLn", WriteLnProc, 0},
+          {"WriteInt", InOutWriteInt, 2},
+          {"WriteCard", InOutWriteCard, 2},
+          {"WriteOct", InOutWriteOct, 2},
+          {"WriteHex", InOutWriteHex, 2},
+      },
+      nullptr,
+      8,
+  };
+}
+
+// ---- RealInOut ----
+
+constexpr char kRealInOutDefinition[] = R"(DEFINITION MODULE RealInOut;
+  (* Reals read from and written to the terminal. *)
+  VAR Done: BOOLEAN;   (* the last ReadReal read a number *)
+  PROCEDURE ReadReal(VAR x: REAL);
+  PROCEDURE WriteReal(x: REAL; n: CARDINAL);
+  PROCEDURE WriteRealOct(x: REAL);
+END RealInOut.
+)";
+
+void RealInOutReadReal(Call& c) {
+  double value = 0;
+  char terminator = 0;
+  const bool done = ReadNumber(value, NumberIn::ScanReal, terminator);
+  if (done) Store(c, 0, value);
+  SetVariable("RealInOut", 0, done ? 1 : 0);
+}
+
+// Scientific notation in n places, with at least one digit after the point and at most
+// the 17 a double holds.
+void RealInOutWriteReal(Call& c) {
+  const std::int32_t n = Width(c, 1);
+  const std::int32_t digits = std::clamp(n - 7, 1, 16);
+  TextIO::WriteReal(Real(c, 0), std::max(n, digits + 7), digits);
+}
+
+// The 64 bits of the real as 22 octal digits.
+void RealInOutWriteRealOct(Call& c) {
+  const std::uint64_t bits = c.args[0];
+  char digits[23];
+  for (int i = 0; i < 22; ++i) digits[21 - i] = static_cast<char>('0' + ((bits >> (3 * i)) & 7));
+  digits[22] = 0;
+  TextIO::WriteString(digits);
+}
+
+Native::ModuleSpec RealInOutSpec() {
+  return Native::ModuleSpec{
+      "RealInOut",
+      Modules::Key{{0x5201, 0x0001, 0x0001}},
+      kRealInOutDefinition,
+      {
+          {"ReadReal", RealInOutReadReal, 1},
+          {"WriteReal", RealInOutWriteReal, 2},
+          {"WriteRealOct", RealInOutWriteRealOct, 1},
+      },
+      nullptr,
+      8,
+  };
+}
+
+// ---- MathLib0 ----
+
+constexpr char kMathLib0Definition[] = R"(DEFINITION MODULE MathLib0;
+  (* The elementary functions. *)
+  PROCEDURE sqrt(x: REAL): REAL;
+  PROCEDURE exp(x: REAL): REAL;
+  PROCEDURE ln(x: REAL): REAL;
+  PROCEDURE sin(x: REAL): REAL;
+  PROCEDURE cos(x: REAL): REAL;
+  PROCEDURE arctan(x: REAL): REAL;
+  PROCEDURE real(x: INTEGER): REAL;
+  PROCEDURE entier(x: REAL): INTEGER;   (* the largest integer not above x *)
+END MathLib0.
+)";
+
+void Sqrt(Call& c) {
+  const double x = Real(c, 0);
+  if (x < 0) Vm::Trap(kSqrtNegative);
+  ResultReal(c, std::sqrt(x));
+}
+void Exp(Call& c) { ResultReal(c, std::exp(Real(c, 0))); }
+void Ln(Call& c) {
+  const double x = Real(c, 0);
+  if (!(x > 0)) Vm::Trap(kLnNotPositive);
+  ResultReal(c, std::log(x));
+}
+void Sin(Call& c) { ResultReal(c, std::sin(Real(c, 0))); }
+void Cos(Call& c) { ResultReal(c, std::cos(Real(c, 0))); }
+void Arctan(Call& c) { ResultReal(c, std::atan(Real(c, 0))); }
+void RealOf(Call& c) { ResultReal(c, static_cast<double>(Int(c, 0))); }
+void Entier(Call& c) {
+  const double f = std::floor(Real(c, 0));
+  if (!(f >= -2147483648.0 && f <= 2147483647.0)) Vm::Trap(kEntierRange);
+  ResultInt(c, static_cast<std::int32_t>(f));
+}
+
+Native::ModuleSpec MathLib0Spec() {
+  return Native::ModuleSpec{
+      "MathLib0",
+      Modules::Key{{0x4D01, 0x0001, 0x0001}},
+      kMathLib0Definition,
+      {
+          {"sqrt", Sqrt, 1},
+          {"exp", Exp, 1},
+          {"ln", Ln, 1},
+          {"sin", Sin, 1},
+          {"cos", Cos, 1},
+          {"arctan", Arctan, 1},
+          {"real", RealOf, 1},
+          {"entier", Entier, 1},
+      },
+  };
+}
+
+// ---- Storage ----
+
+constexpr char kStorageDefinition[] = R"(DEFINITION MODULE Storage;
+  (* The heap of NEW and DISPOSE. *)
+  FROM SYSTEM IMPORT ADDRESS;
+  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
+  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
+  PROCEDURE Available(size: CARDINAL): BOOLEAN;
+END Storage.
+)";
+
+// A block of no bytes still gets one, so that each NEW gives a pointer of its own.
+std::uint64_t BlockSize(const Call& c) { return std::max<std::uint64_t>(1, Card(c, 1)); }
+
+void Allocate(Call& c) {
+  const std::uintptr_t a = Heap::Allocate(BlockSize(c));
+  if (a == 0) Vm::Trap(kOutOfMemory);
+  Store<std::uint64_t>(c, 0, a);
+}
+
+void Deallocate(Call& c) {
+  const auto a = Load<std::uint64_t>(c, 0);
+  if (!Heap::Deallocate(static_cast<std::uintptr_t>(a), BlockSize(c))) Vm::Trap(kNotAllocated);
+  Store<std::uint64_t>(c, 0, 0);
+}
+
+void Available(Call& c) { ResultBool(c, Heap::Available(std::max<std::uint32_t>(1, Card(c, 0)))); }
+
+Native::ModuleSpec StorageSpec() {
+  return Native::ModuleSpec{
+      "Storage",
+      Modules::Key{{0x5301, 0x0001, 0x0001}},
+      kStorageDefinition,
+      {
+          {"ALLOCATE", Allocate, 2},
+          {"DEALLOCATE", Deallocate, 2},
+          {"Available", Available, 1},
+      },
+  };
+}
+
+// ---- Terminal ----
+
+constexpr char kTerminalDefinition[] = R"(DEFINITION MODULE Terminal;
+  (* Keys read without echo, characters written to the terminal. *)
+  PROCEDURE Read(VAR ch: CHAR);
+  PROCEDURE BusyRead(VAR ch: CHAR);   (* 0C when no key waits *)
+  PROCEDURE ReadAgain;                (* the next Read gives the last character again *)
+  PROCEDURE Write(ch: CHAR);
+  PROCEDURE WriteString(s: ARRAY OF CHAR);
+  PROCEDURE WriteLn;
+END Terminal.
+)";
+
+struct Keys {
+  char last = 0;
+  bool again = false;
+};
+Keys keys;
+
+void TerminalRead(Call& c) {
+  if (!keys.again) TextIO::ReadKey(keys.last);
+  keys.again = false;
+  Store(c, 0, keys.last);
+}
+
+void TerminalBusyRead(Call& c) {
+  if (!keys.again) {
+    const char ch = TextIO::BusyRead();
+    Store(c, 0, ch);
+    if (ch != 0) keys.last = ch;
+    return;
+  }
+  keys.again = false;
+  Store(c, 0, keys.last);
+}
+
+void TerminalReadAgain(Call&) { keys.again = true; }
+void TerminalWrite(Call& c) { WriteCharOrLine(Char(c, 0)); }
+
+Native::ModuleSpec TerminalSpec() {
+  return Native::ModuleSpec{
+      "Terminal",
+      Modules::Key{{0x5401, 0x0001, 0x0001}},
+      kTerminalDefinition,
+      {
+          {"Read", TerminalRead, 1},
+          {"BusyRead", TerminalBusyRead, 1},
+          {"ReadAgain", TerminalReadAgain, 0},
+          {"Write", TerminalWrite, 1},
+          {"WriteString", WriteStringProc, 2},
+          {"WriteLn", WriteLnProc, 0},
+      },
+  };
+}
+
+// ---- TextIO ----
+
+constexpr char kTextIODefinition[] = R"(DEFINITION MODULE TextIO;
+  (* Formatted output on the current output terminal, with the line break written only
+     when more output follows; keys, lines and numbers read. *)
+  VAR Done: BOOLEAN;   (* the last read succeeded *)
+  PROCEDURE WriteString(s: ARRAY OF CHAR);
+  PROCEDURE WriteChar(ch: CHAR);
+  PROCEDURE WriteLn;
+  PROCEDURE EndLine;   (* ends the line when something stands on it *)
+  PROCEDURE ClearScreen;
+  PROCEDURE WriteLine(s: ARRAY OF CHAR);
+  PROCEDURE WriteBool(b: BOOLEAN);
+  PROCEDURE WriteInt(i: INTEGER; width: INTEGER);
+  PROCEDURE WriteCard(c: CARDINAL; width: INTEGER);
+  PROCEDURE WriteHex(c: CARDINAL; width: INTEGER);
+  PROCEDURE WriteReal(x: REAL; width, digits: INTEGER);
+  PROCEDURE WriteFixed(x: REAL; width, decimals: INTEGER);
+  PROCEDURE WriteScaled(x: REAL; width: INTEGER);
+  PROCEDURE ReadChar(VAR ch: CHAR);
+  PROCEDURE ReadKey(VAR ch: CHAR);
+  PROCEDURE SkipLine;
+  PROCEDURE ReadLine(VAR s: ARRAY OF CHAR);
+  PROCEDURE ReadInt(VAR i: INTEGER);
+  PROCEDURE ReadCard(VAR c: CARDINAL);
+  PROCEDURE ReadHex(VAR c: CARDINAL);
+  PROCEDURE ReadReal(VAR x: REAL);
+  PROCEDURE ReadLongReal(VAR x: LONGREAL);
+END TextIO.
+)";
+
+void TextDone(bool done) { SetVariable("TextIO", 0, done ? 1 : 0); }
+
+void TextWriteChar(Call& c) { TextIO::WriteChar(Char(c, 0)); }
+void TextEndLine(Call&) { TextIO::EndLine(); }
+void TextClearScreen(Call&) { TextIO::ClearScreen(); }
+void TextWriteLine(Call& c) { TextIO::WriteLine(c.Text(0)); }
+void TextWriteBool(Call& c) { TextIO::WriteBool((c.args[0] & 0xFF) != 0); }
+void TextWriteInt(Call& c) { TextIO::WriteInt(Int(c, 0), Int(c, 1)); }
+void TextWriteCard(Call& c) { TextIO::WriteCard(Card(c, 0), Int(c, 1)); }
+void TextWriteHex(Call& c) { TextIO::WriteHex(Card(c, 0), Int(c, 1)); }
+void TextWriteReal(Call& c) { TextIO::WriteReal(Real(c, 0), Int(c, 1), Int(c, 2)); }
+void TextWriteFixed(Call& c) { TextIO::WriteFixed(Real(c, 0), Int(c, 1), Int(c, 2)); }
+void TextWriteScaled(Call& c) { TextIO::WriteScaled(Real(c, 0), Int(c, 1)); }
+
+template <void (*Read)(char&)> void TextReadChar(Call& c) {
+  char ch = 0;
+  Read(ch);
+  Store(c, 0, ch);
+  TextDone(ch != 0);
+}
+
+void TextSkipLine(Call&) { TextIO::SkipLine(); }
+
+void TextReadLine(Call& c) {
+  TextIO::ReadLine(c.VarText(0));
+  TextDone(TextIO::ReadSucceeded());
+}
+
+template <typename T, void (*Read)(T&)> void TextReadNumber(Call& c) {
+  T value{};
+  Read(value);
+  if (TextIO::ReadSucceeded()) Store(c, 0, value);
+  TextDone(TextIO::ReadSucceeded());
+}
+
+Native::ModuleSpec TextIOSpec() {
+  return Native::ModuleSpec{
+      "TextIO",
+      Modules::Key{{0x5801, 0x0001, 0x0001}},
+      kTextIODefinition,
+      {
+          {"WriteString", WriteStringProc, 2},
+          {"WriteChar", TextWriteChar, 1},
+          {"WriteLn", WriteLnProc, 0},
+          {"EndLine", TextEndLine, 0},
+          {"ClearScreen", TextClearScreen, 0},
+          {"WriteLine", TextWriteLine, 2},
+          {"WriteBool", TextWriteBool, 1},
+          {"WriteInt", TextWriteInt, 2},
+          {"WriteCard", TextWriteCard, 2},
+          {"WriteHex", TextWriteHex, 2},
+          {"WriteReal", TextWriteReal, 3},
+          {"WriteFixed", TextWriteFixed, 3},
+          {"WriteScaled", TextWriteScaled, 2},
+          {"ReadChar", TextReadChar<TextIO::ReadChar>, 1},
+          {"ReadKey", TextReadChar<TextIO::ReadKey>, 1},
+          {"SkipLine", TextSkipLine, 0},
+          {"ReadLine", TextReadLine, 2},
+          {"ReadInt", TextReadNumber<std::int32_t, TextIO::ReadInt>, 1},
+          {"ReadCard", TextReadNumber<std::uint32_t, TextIO::ReadCard>, 1},
+          {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, 1},
+          {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, 1},
+          {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, 1},
+      },
+      nullptr,
+      8,
+  };
+}
+
+} // namespace
+
+std::vector<Native::ModuleSpec> Specs() {
+  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(),
+          StorageSpec(), TerminalSpec(),  TextIOSpec()};
+}
+
+void AddAll() {
+  for (const Native::ModuleSpec& spec : Specs()) Native::Add(spec);
+  GraphicsModule::Add();
+}
+
+} // namespace ProgramModules

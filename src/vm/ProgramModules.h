@@ -1,0 +1,25 @@
+// The standard modules that compiled programs import, as native modules of the program:
+// InOut, RealInOut, MathLib0, Storage and Terminal as the language's library has them,
+// and TextIO, the shell's formatted text input and output. Output and input go through
+// TextIO, so they reach the current output terminal, or standard input and output in
+// console mode.
+//
+// Sizes in memory, as compiled code lays them out: INTEGER and CARDINAL 4 bytes, REAL
+// and LONGREAL 8 (IEEE double), BOOLEAN and CHAR 1, ADDRESS 8.
+#pragma once
+
+#include <vector>
+
+#include "shell/NativeModules.h"
+
+namespace ProgramModules {
+
+// The line end character InOut reads and writes (EOL): what "enter" gives.
+inline constexpr char kEol = 13;
+
+// Every module above, in the order they are added.
+std::vector<Native::ModuleSpec> Specs();
+// Native::Add of each; the shell then enters them with Native::RegisterAll.
+void AddAll();
+
+} // namespace ProgramModules

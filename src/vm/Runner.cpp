@@ -1,0 +1,227 @@
+#include "vm/Runner.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "base/Strings.h"
+#include "compiler/Codegen.h"
+#include "compiler/Compiler.h"
+#include "platform/Toolbox.h"
+#include "platform/headless/HeadlessBackend.h"
+#include "shell/Commands.h"
+#include "shell/Compile.h"
+#include "shell/NativeModules.h"
+#include "shell/ShellStart.h"
+#include "shell/TextIO.h"
+#include "store/FileSystem.h"
+#include "vm/ProgramModules.h"
+#include "vm/Vm.h"
+
+namespace Runner {
+
+namespace {
+
+constexpr std::size_t kLineHigh = 255;
+
+// The report's lines: the error, then where it happened and each call that led there.
+std::vector<std::string> ReportLines(const Vm::TrapReport& r) {
+  std::vector<std::string> lines{"Run-time error: " + r.message};
+  bool first = true;
+  for (const Vm::Position& p : r.calls) {
+    std::string place = p.module;
+    if (!p.procedure.empty()) place += "." + p.procedure;
+    if (p.line > 0) place += ", line " + std::to_string(p.line);
+    lines.push_back((first ? "  in " : "  called from ") + place);
+    first = false;
+  }
+  return lines;
+}
+
+// The shell's report: the List, an alert, and F12 to the line when the text is in the
+// store.
+void ShellReport(const Vm::TrapReport& r) {
+  for (const std::string& line : ReportLines(r)) Shell::WriteList(line);
+  if (!r.calls.empty() && !r.calls.front().source.empty())
+    Compile::SetTrapPosition(r.calls.front().source, r.calls.front().line);
+  Toolbox::SetAlertText(r.message);
+  Toolbox::Alert(Toolbox::kAlertOk);
+}
+
+struct State {
+  std::FILE* errors = stderr; // of the command-line runner
+};
+State state;
+
+void ConsoleReport(const Vm::TrapReport& r) {
+  for (const std::string& line : ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
+}
+
+void RunCompiled(Modules::Ref module, Modules::Address entry) {
+  if (!Vm::Running()) Compile::SetTrapPosition("", 0);
+  Vm::RunBody(module, entry);
+}
+
+// The compile procedure of the compiler interface.
+bool CompileText(Buffer::Ref source) {
+  Compile::CompilerInterface& face = Compile::Interface();
+  char path[kLineHigh + 1];
+  Buffer::FullName(source, path);
+  Codegen::SetSourcePath(path);
+  const Compiler::Result r =
+      Compiler::Compile(source, Compiler::Directories{face.symbolDirectory, face.objectDirectory});
+  face.object = r.ok ? r.object : nullptr;
+  face.errorLine = r.line;
+  face.errorColumn = r.column;
+  Strings::Assign(face.message,
+                  base::CharsOf(r.ok ? std::string_view() : std::string_view(r.message)));
+  return r.ok;
+}
+
+// ---- The command-line runner ----
+
+bool ReadFile(const std::string& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  std::ostringstream s;
+  s << in.rdbuf();
+  text = s.str();
+  return true;
+}
+
+// The names in the import records of an object module.
+std::vector<std::string> ImportsOf(const std::vector<std::uint8_t>& object) {
+  std::vector<std::string> names;
+  if (object.size() < 42) return names;
+  const std::size_t length = object[40] | object[41] << 8;
+  for (std::size_t at = 42; at + 22 <= 42 + length && at + 22 <= object.size(); at += 22) {
+    std::string name(reinterpret_cast<const char*>(&object[at]), 16);
+    name.resize(name.find('\0') == std::string::npos ? 16 : name.find('\0'));
+    names.push_back(name);
+  }
+  return names;
+}
+
+struct Build {
+  std::string dir;  // as given, with its separator: for the names in messages
+  std::string host; // the same as an absolute path
+  Compiler::Directories dirs;
+  std::set<std::string> done;
+  std::vector<Buffer::Ref> objects;
+};
+
+// Compiles the text at path and, before it is installed, the modules beside it that it
+// imports; false (reported) at the first error.
+bool CompileFile(Build& b, const std::string& path) {
+  std::string text;
+  const std::string hostPath = b.host + path.substr(b.dir.size());
+  if (!ReadFile(hostPath, text)) {
+    std::fprintf(state.errors, "%s:1:1: error: cannot read the file\n", path.c_str());
+    return false;
+  }
+  Codegen::SetSourcePath(hostPath);
+  const Compiler::Result r = Compiler::CompileSource(text, b.dirs);
+  if (!r.ok) {
+    std::fprintf(state.errors, "%s:%d:%d: error: %s\n", path.c_str(), r.line, r.column,
+                 r.message.c_str());
+    return false;
+  }
+  if (r.object != nullptr) b.objects.push_back(r.object);
+  for (const std::string& name : ImportsOf(r.objectData)) {
+    if (b.done.count(name) != 0 || Native::Find(base::CharsOf(name)) != nullptr) continue;
+    b.done.insert(name);
+    const std::string mod = b.dir + name + ".mod";
+    if (std::FILE* f = std::fopen((b.host + name + ".mod").c_str(), "rb")) {
+      std::fclose(f);
+      if (!CompileFile(b, mod)) return false;
+    }
+  }
+  return true;
+}
+
+bool NoInterrupt() { return false; }
+
+} // namespace
+
+void Install(bool withCompiler) {
+  Vm::Init();
+  Vm::SetReportProc(ShellReport);
+  Compile::SetCodeRunner(RunCompiled);
+  if (!withCompiler) return;
+  Compile::CompilerInterface& face = Compile::Interface();
+  face.available = true;
+  face.compile = CompileText;
+}
+
+int RunFile(const std::string& path, const std::vector<std::string>& args) {
+  return RunFile(path, args, stdin, stdout, stderr);
+}
+
+int RunFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
+            std::FILE* out, std::FILE* err) {
+  static_cast<void>(args); // FIXME: the program's command line, once a module offers it
+  state.errors = err;
+  Headless::HeadlessBackend backend;
+  if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {
+    std::fprintf(state.errors, "velmarin: the workstation could not start\n");
+    return kCompileError;
+  }
+  ProgramModules::AddAll();
+  Shell::RegisterProgramModules();
+  TextIO::SetConsole(true);
+  TextIO::SetConsoleFiles(in, out);
+  Vm::Init();
+  Vm::SetReportProc(ConsoleReport);
+  Vm::SetInterruptProc(NoInterrupt);
+
+  Build b;
+  const std::size_t slash = path.find_last_of('/');
+  b.dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+  char* real = realpath(b.dir.empty() ? "." : b.dir.c_str(), nullptr);
+  b.host = real != nullptr ? std::string(real) + "/" : b.dir;
+  std::free(real);
+  if (!FileSystem::ChangeDirectory(base::CharsOf(b.host))) {
+    std::fprintf(state.errors, "%s:1:1: error: cannot enter its directory\n", path.c_str());
+    return kCompileError;
+  }
+  b.dirs = Compiler::Directories{Shell::SymbolDirectory(), Shell::ObjectDirectory()};
+  // The program compiles first, so that its own module comes first among the objects.
+  if (!CompileFile(b, path)) return kCompileError;
+  if (b.objects.empty()) {
+    std::fprintf(state.errors, "%s:1:1: error: not a program module\n", path.c_str());
+    return kCompileError;
+  }
+  Buffer::Ref library = Shell::SystemLibrary();
+  Modules::Ref program = nullptr;
+  for (Buffer::Ref object : b.objects) {
+    Modules::Ref m = Modules::Install(library, object);
+    if (m == nullptr) {
+      std::fprintf(state.errors, "%s:1:1: error: the object module could not be installed\n",
+                   path.c_str());
+      return kCompileError;
+    }
+    if (program == nullptr) program = m;
+  }
+  if (Modules::Info(program).state != Modules::ModuleState::Ready) {
+    std::string missing;
+    Modules::ForEachImport(program,
+                           [&](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
+                             if (s != Modules::LinkStatus::Resolved) {
+                               char name[17];
+                               Modules::Name(imported, name);
+                               missing += std::string(missing.empty() ? "" : ", ") + name;
+                             }
+                           });
+    std::fprintf(state.errors, "%s:1:1: error: imports not found: %s\n", path.c_str(),
+                 missing.c_str());
+    return kCompileError;
+  }
+  Vm::RunBody(program, Modules::Body(program));
+  TextIO::EndLine();
+  std::fflush(out);
+  return Vm::LastRunTrapped() ? kTrapped : kDone;
+}
+
+} // namespace Runner

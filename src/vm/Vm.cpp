@@ -1,0 +1,1654 @@
+#include "vm/Vm.h"
+
+#include <sys/mman.h>
+
+#include <algorithm>
+#include <bit>
+#include <chrono>
+#include <csetjmp>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/Events.h"
+#include "shell/NativeModules.h"
+#include "vm/Heap.h"
+#include "vm/Isa.h"
+#include "vm/Object.h"
+#include "vm/Trap.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VM_GUARD_SIGNALS 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VM_GUARD_SIGNALS 0
+#endif
+#endif
+#ifndef VM_GUARD_SIGNALS
+#define VM_GUARD_SIGNALS 1
+#endif
+// Direct threading needs the handlers within 64 KB of each other: true of optimised
+// builds; builds without optimisation or with sanitizers dispatch through a table of
+// handlers by op instead (the dispatch words then keep their ops).
+#if defined(__OPTIMIZE__) && VM_GUARD_SIGNALS
+#define VM_DIRECT_THREADING 1
+#else
+#define VM_DIRECT_THREADING 0
+#endif
+
+namespace Vm {
+
+namespace {
+
+using u8 = std::uint8_t;
+using u16 = std::uint16_t;
+using u32 = std::uint32_t;
+using u64 = std::uint64_t;
+using i16 = std::int16_t;
+using i32 = std::int32_t;
+using i64 = std::int64_t;
+
+constexpr std::size_t kFrameBytes = std::size_t{256} << 20; // frames
+constexpr std::size_t kCopyBytes = std::size_t{64} << 20;   // value copies of open arrays
+constexpr std::size_t kGuardBytes = 1 << 16;
+constexpr std::int64_t kMarginSlots = 64;    // room below the limit for a native's words
+constexpr std::int32_t kPollEvery = 1 << 14; // calls and backward jumps between clock looks
+constexpr auto kPumpPeriod = std::chrono::milliseconds(20);
+constexpr std::uint16_t kNativeFlag = Native::kNativeFlag;
+
+// The return address of every entry into the machine (its dispatch word rewritten when
+// the machine starts).
+u64 kExitCode[1] = {Word(Op::EXIT)};
+
+// Where the machine was when it left compiled code for native code.
+struct Entry {
+  const u64* pc;
+  u64* fp;
+};
+
+struct State {
+  bool initialised = false;
+  u8* mapping = nullptr;
+  u64* stack = nullptr; // the first frame slot
+  u64* limit = nullptr; // frames end here
+  u8* copies = nullptr; // value copies grow from here
+  u8* copiesEnd = nullptr;
+  u8* copyTop = nullptr;
+  std::size_t stackLimitBytes = 0; // for the tests; 0: everything
+  std::int32_t pollEvery = kPollEvery;
+  std::chrono::steady_clock::time_point lastPump{};
+
+  // The machine's registers as last saved: at a native call, a memory access, a trap.
+  const u64* pc = nullptr;
+  u64* fp = nullptr;
+  u64* sp = nullptr; // the first free slot above the frame that called native code
+  int depth = 0;     // entries into the machine in progress
+  std::vector<Entry> entries;
+
+  Buffer::Ref library = nullptr; // of the run: where the code of its frames is found
+  std::uint32_t generation = 0;  // of the programs' heap when the last run began
+  bool reported = false;         // the trap in flight has its report
+  bool trapped = false;
+  TrapReport report;
+  ReportProc reportProc = nullptr;
+  InterruptProc interruptProc = nullptr;
+#if VM_GUARD_SIGNALS
+  sigjmp_buf* jump = nullptr; // innermost entry's, while compiled code runs
+  struct sigaction oldSegv {};
+  struct sigaction oldBus {};
+#endif
+};
+State state;
+
+[[noreturn]] __attribute__((noinline, cold)) void Raise(TrapCode code, const u64* pc, u64* fp) {
+  state.pc = pc;
+  state.fp = fp;
+  Trap(TrapText(code));
+}
+
+// ---- The guard against wild addresses ----
+
+#if VM_GUARD_SIGNALS
+void OnFault(int signal, siginfo_t* info, void* context) {
+  if (state.jump != nullptr) siglongjmp(*state.jump, 1);
+  // Not ours: the handler that was there before gets it.
+  const struct sigaction& old = signal == SIGSEGV ? state.oldSegv : state.oldBus;
+  if ((old.sa_flags & SA_SIGINFO) != 0 && old.sa_sigaction != nullptr) {
+    old.sa_sigaction(signal, info, context);
+    return;
+  }
+  sigaction(signal, &old, nullptr);
+  if (old.sa_handler != SIG_DFL && old.sa_handler != SIG_IGN && old.sa_handler != nullptr)
+    old.sa_handler(signal);
+}
+
+void InstallGuard() {
+  static std::uint8_t alternate[1 << 16];
+  stack_t ss{};
+  ss.ss_sp = alternate;
+  ss.ss_size = sizeof alternate;
+  sigaltstack(&ss, nullptr);
+  struct sigaction sa {};
+  sa.sa_sigaction = OnFault;
+  sa.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_NODEFER;
+  sigemptyset(&sa.sa_mask);
+  sigaction(SIGSEGV, &sa, &state.oldSegv);
+  sigaction(SIGBUS, &sa, &state.oldBus);
+}
+#endif
+
+bool MakeStack() {
+  if (state.mapping != nullptr) return true;
+  const std::size_t total = kGuardBytes + kFrameBytes + kGuardBytes + kCopyBytes + kGuardBytes;
+  void* m = mmap(nullptr, total, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (m == MAP_FAILED) return false;
+  auto* base = static_cast<u8*>(m);
+  u8* frames = base + kGuardBytes;
+  u8* copies = frames + kFrameBytes + kGuardBytes;
+  if (mprotect(frames, kFrameBytes, PROT_READ | PROT_WRITE) != 0 ||
+      mprotect(copies, kCopyBytes, PROT_READ | PROT_WRITE) != 0) {
+    munmap(m, total);
+    return false;
+  }
+  state.mapping = base;
+  state.stack = reinterpret_cast<u64*>(frames) + 2; // the first link slots
+  state.limit = reinterpret_cast<u64*>(frames + kFrameBytes) - kMarginSlots;
+  state.copies = state.copyTop = copies;
+  state.copiesEnd = copies + kCopyBytes;
+  return true;
+}
+
+u64* FrameLimit() {
+  if (state.stackLimitBytes == 0) return state.limit;
+  u64* l = state.stack + state.stackLimitBytes / 8;
+  return l < state.limit ? l : state.limit;
+}
+
+bool Poll() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - state.lastPump < kPumpPeriod && state.pollEvery == kPollEvery) return false;
+  state.lastPump = now;
+  return state.interruptProc != nullptr ? state.interruptProc() : Events::Interrupted();
+}
+
+// ---- Run-time procedures (SYS) ----
+
+bool SetBit(const u8* set, u64 element) { return (set[element >> 3] >> (element & 7)) & 1; }
+
+void Sys(u16 which, u64* s, const u64* pc, u64* fp) {
+  switch (static_cast<SysCall>(which)) {
+  case SysCall::StringAssign: {
+    auto* dst = reinterpret_cast<char*>(s[0]);
+    const u64 room = s[1] + 1;
+    const auto* src = reinterpret_cast<const char*>(s[2]);
+    const u64 length = s[3];
+    if (length > room) Raise(TrapCode::Range, pc, fp);
+    std::memmove(dst, src, length);
+    if (length < room) dst[length] = 0;
+    return;
+  }
+  case SysCall::StringCompare: {
+    const auto* a = reinterpret_cast<const u8*>(s[0]);
+    const auto* b = reinterpret_cast<const u8*>(s[2]);
+    const u64 na = s[1] + 1, nb = s[3] + 1;
+    for (u64 i = 0;; ++i) {
+      const u8 ca = i < na ? a[i] : 0, cb = i < nb ? b[i] : 0;
+      if (ca != cb) {
+        s[0] = ca < cb ? static_cast<u64>(-1) : 1;
+        return;
+      }
+      if (ca == 0) {
+        s[0] = 0;
+        return;
+      }
+    }
+  }
+  case SysCall::SetIn: {
+    const u64 size = s[1], element = s[2];
+    s[0] = element < size * 8 ? SetBit(reinterpret_cast<const u8*>(s[0]), element) : 0;
+    return;
+  }
+  case SysCall::SetIncl:
+  case SysCall::SetExcl: {
+    const u64 size = s[1], element = s[2];
+    if (element >= size * 8) Raise(TrapCode::Range, pc, fp);
+    u8* set = reinterpret_cast<u8*>(s[0]);
+    const u8 bit = static_cast<u8>(1u << (element & 7));
+    if (static_cast<SysCall>(which) == SysCall::SetIncl)
+      set[element >> 3] |= bit;
+    else
+      set[element >> 3] &= static_cast<u8>(~bit);
+    return;
+  }
+  case SysCall::SetUnion:
+  case SysCall::SetDifference:
+  case SysCall::SetIntersection:
+  case SysCall::SetSymmetric: {
+    u8* d = reinterpret_cast<u8*>(s[0]);
+    const u8* a = reinterpret_cast<const u8*>(s[2]);
+    const u8* b = reinterpret_cast<const u8*>(s[3]);
+    for (u64 i = 0; i < s[1]; ++i) {
+      switch (static_cast<SysCall>(which)) {
+      case SysCall::SetUnion:
+        d[i] = a[i] | b[i];
+        break;
+      case SysCall::SetDifference:
+        d[i] = a[i] & static_cast<u8>(~b[i]);
+        break;
+      case SysCall::SetIntersection:
+        d[i] = a[i] & b[i];
+        break;
+      default:
+        d[i] = a[i] ^ b[i];
+        break;
+      }
+    }
+    return;
+  }
+  case SysCall::SetEqual:
+  case SysCall::Compare:
+    s[0] = std::memcmp(reinterpret_cast<const void*>(s[0]), reinterpret_cast<const void*>(s[2]),
+                       s[which == static_cast<u16>(SysCall::Compare) ? 2 : 1]) == 0;
+    return;
+  case SysCall::SetSubset: {
+    const u8* a = reinterpret_cast<const u8*>(s[0]);
+    const u8* b = reinterpret_cast<const u8*>(s[2]);
+    bool subset = true;
+    for (u64 i = 0; i < s[1]; ++i) subset = subset && (a[i] & ~b[i]) == 0;
+    s[0] = subset;
+    return;
+  }
+  case SysCall::SetRange: {
+    const u64 size = s[1];
+    const i64 low = static_cast<i64>(s[2]), high = static_cast<i64>(s[3]);
+    if (low > high) return;
+    if (low < 0 || static_cast<u64>(high) >= size * 8) Raise(TrapCode::Range, pc, fp);
+    u8* set = reinterpret_cast<u8*>(s[0]);
+    for (i64 e = low; e <= high; ++e) set[e >> 3] |= static_cast<u8>(1u << (e & 7));
+    return;
+  }
+  case SysCall::ModuleData: {
+    const std::uintptr_t block = Heap::Allocate(s[0]);
+    if (block == 0) Raise(TrapCode::OutOfMemory, pc, fp);
+    auto* p = reinterpret_cast<u8*>(block);
+    for (u64 i = 0; i + 1 < s[0]; i += 2) p[i] = 0, p[i + 1] = 0x80;
+    s[0] = block;
+    return;
+  }
+  case SysCall::Count:
+    break;
+  }
+  Raise(TrapCode::BadInstruction, pc, fp);
+}
+
+// ---- The interpreter ----
+
+// Where the interpreter's handlers lie: a dispatch word holds its handler's distance
+// from base (Interpret computes them).
+struct Dispatch {
+  const char* base = nullptr;
+  u16 handler[256] = {};
+  const void* table[256] = {}; // without direct threading: the handler of each op
+};
+Dispatch dispatch;
+
+// ENTER as the object has it or as the check of the code rewrote it; with bit 63 set,
+// which the first word of a native procedure record (a pointer) never has.
+inline bool IsEntryWord(u64 w) {
+  const u64 op = w & 0xFFFF;
+  return (FieldC(w) & kEntryMark) != 0 &&
+         (op == static_cast<u64>(Op::ENTER) || op == dispatch.handler[static_cast<int>(Op::ENTER)]);
+}
+
+// Checks the code of a module and rewrites its dispatch words, once: false when the
+// code is not fit to run (marked so, it stays refused).
+bool Prepare(u64* code) {
+  const u64 header = code[1];
+  u64 flags = header >> 48;
+  if ((flags & kTranslated) != 0) return (flags & kRejected) == 0;
+  const i64 total = static_cast<i64>(header & 0xFFFF),
+            end = static_cast<i64>((header >> 16) & 0xFFFF);
+  bool good = end >= kHeaderWords && end <= total;
+  std::vector<bool> starts(static_cast<std::size_t>(good ? end : 0), false);
+  i64 at = kHeaderWords;
+  while (good && at < end) {
+    const u64 w = code[at];
+    const int op = static_cast<int>(w & 0xFF);
+    good = (w & 0xFF00) == 0 && op < kOpCount && at + kOpWords[op] <= end;
+    if (good) starts[static_cast<std::size_t>(at)] = true;
+    at += good ? kOpWords[op] : 0;
+  }
+  good = good && at == end;
+  const auto instruction = [&](i64 t) {
+    return t >= kHeaderWords && t < end && starts[static_cast<std::size_t>(t)];
+  };
+  const auto constant = [&](i64 t, i64 words) { return t >= end && t + words <= total; };
+  for (at = kHeaderWords; good && at < end; at += kOpWords[code[at] & 0xFF]) {
+    const u64 w = code[at];
+    const Op op = OpOf(w);
+    const i64 sc = static_cast<i16>(FieldC(w)), i = FieldI(w);
+    switch (op) {
+    case Op::BEQ:
+    case Op::BNE:
+    case Op::BLT:
+    case Op::BLE:
+    case Op::BLTU:
+    case Op::BLEU:
+    case Op::BEQK:
+    case Op::BNEK:
+    case Op::BLTK:
+    case Op::BLEK:
+    case Op::BGTK:
+    case Op::BGEK:
+    case Op::BEQR:
+    case Op::BNER:
+    case Op::BLTR:
+    case Op::BLER:
+    case Op::BNLTR:
+    case Op::BNLER:
+    case Op::FORUP:
+    case Op::FORDN:
+      good = instruction(at + sc);
+      break;
+    case Op::JMP:
+    case Op::BT:
+    case Op::BF:
+      good = instruction(at + i);
+      break;
+    case Op::CALL:
+      good = instruction(at + i) && OpOf(code[at + i]) == Op::ENTER;
+      break;
+    case Op::ENTER:
+      good = FieldB(w) == at && (FieldC(w) & kEntryMark) != 0;
+      break;
+    case Op::LDK:
+    case Op::LDCA:
+      good = constant(at + i, 1);
+      break;
+    case Op::CHK:
+    case Op::CHKU:
+      good = constant(at + i, 2);
+      break;
+    case Op::JTAB: {
+      good = constant(at + i, 3) && code[at + i + 1] <= static_cast<u64>(total) &&
+             constant(at + i, 3 + static_cast<i64>(code[at + i + 1]));
+      for (i64 k = 2; good && k < 3 + static_cast<i64>(code[at + i + 1]); ++k)
+        good = instruction(at + static_cast<i64>(code[at + i + k]));
+      break;
+    }
+    default:
+      break;
+    }
+  }
+  if (good) {
+    for (at = kHeaderWords; at < end;) {
+      const int op = static_cast<int>(code[at] & 0xFF);
+      code[at] = (code[at] & ~u64{0xFFFF}) | dispatch.handler[op];
+      at += kOpWords[op];
+    }
+  } else {
+    flags |= kRejected;
+  }
+  flags |= kTranslated;
+  code[1] = (header & 0x0000FFFFFFFFFFFFull) | flags << 48;
+  return good;
+}
+
+// The code of the procedure at entry (an ENTER) checked and ready to run.
+inline bool Runnable(u64 entry) {
+  if ((entry & 7) != 0) return false;
+  const u64* e = reinterpret_cast<const u64*>(entry);
+  if (!IsEntryWord(*e)) return false;
+  u64* code = const_cast<u64*>(e - FieldB(*e));
+  if (((code[1] >> 48) & kTranslated) == 0 || ((code[1] >> 48) & kRejected) != 0) {
+    if (!Prepare(code)) return false;
+  }
+  return true;
+}
+
+inline double R(u64 bits) { return std::bit_cast<double>(bits); }
+inline u64 Bits(double d) { return std::bit_cast<u64>(d); }
+inline u64 FromI32(i64 v) { return static_cast<u64>(v); }
+
+// Entry i of a table; the tables of the program's own modules need not be aligned.
+inline u64 TableWord(u64 table, u64 i) {
+  u64 w;
+  std::memcpy(&w, reinterpret_cast<const void*>(table + i * 8), sizeof w);
+  return w;
+}
+
+// The start of the variables of the module whose table is at table: for compiled code V
+// bytes before the descriptor (V from the code's header word, just before the body);
+// for a module of the program the block it keeps for them.
+u64 VariablesOf(u64 table) {
+  u16 flags;
+  std::memcpy(&flags, reinterpret_cast<const void*>(table + kFlagOffset), sizeof flags);
+  if (flags & kNativeFlag) {
+    char name[17] = {};
+    std::memcpy(name, reinterpret_cast<const char*>(table - kDescriptorSize + 4), 16);
+    return reinterpret_cast<u64>(Native::Variables(name));
+  }
+  const u64 body = TableWord(table, 0);
+  const u64 header = *reinterpret_cast<const u64*>(body - 8);
+  const u64 variables = table - kDescriptorSize - ((header >> 32) & 0xFFFF);
+  if (((header >> 48) & kExternalData) != 0) return *reinterpret_cast<const u64*>(variables);
+  return variables;
+}
+
+// Calls a native procedure with the words from slot a of the frame; the result into
+// slot a.
+inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a) {
+  state.pc = pc;
+  state.fp = fp;
+  state.sp = fp + a + static_cast<u64>(p->words > 0 ? p->words : 0);
+  Native::Call call;
+  call.args = fp + a;
+  call.count = p->words;
+  p->proc(call);
+  fp[a] = call.result;
+}
+
+// Runs compiled code from pc until EXIT. Called once with pc nullptr first: then it only
+// computes where its handlers lie (Dispatch).
+__attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
+  if (pc == nullptr) {
+    const void* labels[] = {
+#define VM_LABEL(name, words, comment) &&L_##name,
+        VM_INSTRUCTIONS(VM_LABEL)
+#undef VM_LABEL
+    };
+#if VM_DIRECT_THREADING
+    const char* low = static_cast<const char*>(&&L_BAD);
+    const char* high = low;
+    for (const void* l : labels) {
+      low = std::min(low, static_cast<const char*>(l));
+      high = std::max(high, static_cast<const char*>(l));
+    }
+    dispatch.base = low - 256;
+    if (high - dispatch.base > 0xFFFF) {
+      std::fprintf(stderr, "velmarin: the machine's handlers do not fit its dispatch words\n");
+      std::abort();
+    }
+    const auto offset = [](const void* l) {
+      return static_cast<u16>(static_cast<const char*>(l) - dispatch.base);
+    };
+    for (u16& h : dispatch.handler) h = offset(&&L_BAD);
+    for (int i = 0; i < kOpCount; ++i) dispatch.handler[i] = offset(labels[i]);
+#else
+    for (int i = 0; i < 256; ++i) {
+      dispatch.handler[i] = static_cast<u16>(i);
+      dispatch.table[i] = i < kOpCount ? labels[i] : &&L_BAD;
+    }
+#endif
+    return;
+  }
+#if VM_DIRECT_THREADING
+  const char* const base = dispatch.base;
+#else
+  const void* const* const handlers = dispatch.table;
+#endif
+  u64* const limit = FrameLimit();
+  std::int32_t budget = state.pollEvery;
+  bool remainder;
+  u64 w;
+
+#define A_ ((w >> 16) & 0xFFFF)
+#define B_ ((w >> 32) & 0xFFFF)
+#define C_ (w >> 48)
+#define SB_ (static_cast<i64>(static_cast<i16>(w >> 32)))
+#define SC_ (static_cast<i64>(static_cast<i16>(w >> 48)))
+#define I_ (static_cast<i64>(static_cast<i32>(w >> 32)))
+#if VM_DIRECT_THREADING
+#define DISPATCH()                                                                                 \
+  do {                                                                                             \
+    w = *pc;                                                                                       \
+    goto*(static_cast<const void*>(base + (w & 0xFFFF)));                                          \
+  } while (0)
+#else
+#define DISPATCH()                                                                                 \
+  do {                                                                                             \
+    w = *pc;                                                                                       \
+    goto* handlers[w & 0xFF];                                                                         \
+  } while (0)
+#endif
+#define NEXT(n)                                                                                    \
+  do {                                                                                             \
+    pc += (n);                                                                                     \
+    DISPATCH();                                                                                    \
+  } while (0)
+#define JUMP(off)                                                                                  \
+  do {                                                                                             \
+    pc += (off);                                                                                   \
+    if (__builtin_expect(--budget <= 0, 0)) goto L_poll;                                           \
+    DISPATCH();                                                                                    \
+  } while (0)
+#define TRAP(code) Raise(TrapCode::code, pc, fp)
+#define CHECK(cond, code)                                                                          \
+  do {                                                                                             \
+    if (__builtin_expect(!(cond), 0)) TRAP(code);                                                  \
+  } while (0)
+#define ADDR_B (fp[B_] + static_cast<u64>(SC_))
+#define GLOBAL (gp + I_)
+
+  DISPATCH();
+
+L_poll:
+  budget = state.pollEvery;
+  state.pc = pc;
+  state.fp = fp;
+  if (Poll()) TRAP(Interrupted);
+  DISPATCH();
+
+L_BAD:
+  TRAP(BadInstruction);
+
+  // Moves and constants
+L_NOP:
+  NEXT(1);
+L_MOV:
+  fp[A_] = fp[B_];
+  NEXT(1);
+L_LDI:
+  fp[A_] = static_cast<u64>(I_);
+  NEXT(1);
+L_LDK:
+  fp[A_] = pc[I_];
+  NEXT(1);
+L_LDCA:
+  fp[A_] = reinterpret_cast<u64>(pc + I_);
+  NEXT(1);
+L_LDGA:
+  fp[A_] = reinterpret_cast<u64>(GLOBAL);
+  NEXT(1);
+L_LDLA:
+  fp[A_] = reinterpret_cast<u64>(fp + B_);
+  NEXT(1);
+L_LDLAK:
+  fp[A_] = reinterpret_cast<u64>(fp) + static_cast<u64>(I_);
+  NEXT(1);
+L_ADDAX:
+  fp[A_] = fp[B_] + pc[1];
+  NEXT(2);
+L_LDIA : {
+  const u64 table = TableWord(reinterpret_cast<u64>(gp), B_);
+  CHECK(table != 0, NotLoaded);
+  state.pc = pc;
+  fp[A_] = VariablesOf(table) + pc[1];
+  NEXT(2);
+}
+L_SX32:
+  fp[A_] = static_cast<u64>(static_cast<i64>(static_cast<i32>(fp[B_])));
+  NEXT(1);
+L_ZX32:
+  fp[A_] = static_cast<u32>(fp[B_]);
+  NEXT(1);
+L_ZX16:
+  fp[A_] = static_cast<u16>(fp[B_]);
+  NEXT(1);
+L_ZX8:
+  fp[A_] = static_cast<u8>(fp[B_]);
+  NEXT(1);
+
+  // Loads and stores through addresses
+#define LOAD(T, EXT)                                                                               \
+  {                                                                                                \
+    state.pc = pc;                                                                                 \
+    T v;                                                                                           \
+    std::memcpy(&v, reinterpret_cast<const void*>(ADDR_B), sizeof v);                              \
+    fp[A_] = static_cast<u64>(static_cast<EXT>(v));                                                \
+    NEXT(1);                                                                                       \
+  }
+#define STORE(T)                                                                                   \
+  {                                                                                                \
+    state.pc = pc;                                                                                 \
+    const T v = static_cast<T>(fp[A_]);                                                            \
+    std::memcpy(reinterpret_cast<void*>(ADDR_B), &v, sizeof v);                                    \
+    NEXT(1);                                                                                       \
+  }
+L_LD8:
+  LOAD(u8, u64)
+L_LD16:
+  LOAD(u16, u64)
+L_LD32:
+  LOAD(i32, i64)
+L_LD32U:
+  LOAD(u32, u64)
+L_LD64:
+  LOAD(u64, u64)
+L_ST8:
+  STORE(u8)
+L_ST16:
+  STORE(u16)
+L_ST32:
+  STORE(u32)
+L_ST64:
+  STORE(u64)
+#undef LOAD
+#undef STORE
+
+  // Module variables
+#define GLOAD(T, EXT)                                                                              \
+  {                                                                                                \
+    T v;                                                                                           \
+    std::memcpy(&v, GLOBAL, sizeof v);                                                             \
+    fp[A_] = static_cast<u64>(static_cast<EXT>(v));                                                \
+    NEXT(1);                                                                                       \
+  }
+#define GSTORE(T)                                                                                  \
+  {                                                                                                \
+    const T v = static_cast<T>(fp[A_]);                                                            \
+    std::memcpy(GLOBAL, &v, sizeof v);                                                             \
+    NEXT(1);                                                                                       \
+  }
+L_LDG8:
+  GLOAD(u8, u64)
+L_LDG16:
+  GLOAD(u16, u64)
+L_LDG32:
+  GLOAD(i32, i64)
+L_LDG32U:
+  GLOAD(u32, u64)
+L_LDG64:
+  GLOAD(u64, u64)
+L_STG8:
+  GSTORE(u8)
+L_STG16:
+  GSTORE(u16)
+L_STG32:
+  GSTORE(u32)
+L_STG64:
+  GSTORE(u64)
+#undef GLOAD
+#undef GSTORE
+
+  // Array elements, checked against the bounds of the extension word
+#define ELEMENT(T)                                                                                 \
+  const u64 ext = pc[1];                                                                           \
+  const u64 index = fp[C_] - static_cast<u64>(static_cast<i64>(static_cast<i32>(ext)));            \
+  CHECK(index < (ext >> 32), Index);                                                               \
+  state.pc = pc;                                                                                   \
+  void* at = reinterpret_cast<void*>(fp[B_] + index * sizeof(T));
+#define XLOAD(T, EXT)                                                                              \
+  {                                                                                                \
+    ELEMENT(T)                                                                                     \
+    T v;                                                                                           \
+    std::memcpy(&v, at, sizeof v);                                                                 \
+    fp[A_] = static_cast<u64>(static_cast<EXT>(v));                                                \
+    NEXT(2);                                                                                       \
+  }
+#define XSTORE(T)                                                                                  \
+  {                                                                                                \
+    ELEMENT(T)                                                                                     \
+    const T v = static_cast<T>(fp[A_]);                                                            \
+    std::memcpy(at, &v, sizeof v);                                                                 \
+    NEXT(2);                                                                                       \
+  }
+L_LDX8:
+  XLOAD(u8, u64)
+L_LDX16:
+  XLOAD(u16, u64)
+L_LDX32:
+  XLOAD(i32, i64)
+L_LDX32U:
+  XLOAD(u32, u64)
+L_LDX64:
+  XLOAD(u64, u64)
+L_STX8:
+  XSTORE(u8)
+L_STX16:
+  XSTORE(u16)
+L_STX32:
+  XSTORE(u32)
+L_STX64:
+  XSTORE(u64)
+#undef XLOAD
+#undef XSTORE
+#undef ELEMENT
+L_IDX : {
+  const u64 ext = pc[1];
+  const u64 index = fp[C_] - static_cast<u64>(static_cast<i64>(static_cast<i32>(ext)));
+  CHECK(index < (ext >> 32), Index);
+  fp[A_] = fp[B_] + index * pc[2];
+  NEXT(3);
+}
+
+// Open arrays
+#define OELEMENT(T)                                                                                \
+  const u64 index = fp[C_];                                                                        \
+  CHECK(index <= fp[B_ + 1], Index);                                                               \
+  state.pc = pc;                                                                                   \
+  void* at = reinterpret_cast<void*>(fp[B_] + index * sizeof(T));
+#define OLOAD(T, EXT)                                                                              \
+  {                                                                                                \
+    OELEMENT(T)                                                                                    \
+    T v;                                                                                           \
+    std::memcpy(&v, at, sizeof v);                                                                 \
+    fp[A_] = static_cast<u64>(static_cast<EXT>(v));                                                \
+    NEXT(1);                                                                                       \
+  }
+#define OSTORE(T)                                                                                  \
+  {                                                                                                \
+    OELEMENT(T)                                                                                    \
+    const T v = static_cast<T>(fp[A_]);                                                            \
+    std::memcpy(at, &v, sizeof v);                                                                 \
+    NEXT(1);                                                                                       \
+  }
+L_LDO8:
+  OLOAD(u8, u64)
+L_LDO16:
+  OLOAD(u16, u64)
+L_LDO32:
+  OLOAD(i32, i64)
+L_LDO32U:
+  OLOAD(u32, u64)
+L_LDO64:
+  OLOAD(u64, u64)
+L_STO8:
+  OSTORE(u8)
+L_STO16:
+  OSTORE(u16)
+L_STO32:
+  OSTORE(u32)
+L_STO64:
+  OSTORE(u64)
+#undef OLOAD
+#undef OSTORE
+#undef OELEMENT
+L_IDXO : {
+  const u64 index = fp[C_];
+  CHECK(index <= fp[B_ + 1], Index);
+  fp[A_] = fp[B_] + index * pc[1];
+  NEXT(2);
+}
+
+  // Blocks
+L_COPY:
+  state.pc = pc;
+  std::memmove(reinterpret_cast<void*>(fp[A_]), reinterpret_cast<const void*>(fp[B_]), C_);
+  NEXT(1);
+L_COPYN:
+  state.pc = pc;
+  std::memmove(reinterpret_cast<void*>(fp[A_]), reinterpret_cast<const void*>(fp[B_]), fp[C_]);
+  NEXT(1);
+L_FILL0:
+  state.pc = pc;
+  std::memset(reinterpret_cast<void*>(fp[A_]), 0, C_);
+  NEXT(1);
+
+  // Integer arithmetic
+#define ARITH(T, OP)                                                                               \
+  {                                                                                                \
+    T r;                                                                                           \
+    CHECK(!OP(static_cast<T>(fp[B_]), static_cast<T>(fp[C_]), &r), Overflow);                      \
+    fp[A_] = static_cast<u64>(r);                                                                  \
+    NEXT(1);                                                                                       \
+  }
+L_ADDI:
+  ARITH(i32, __builtin_add_overflow)
+L_SUBI:
+  ARITH(i32, __builtin_sub_overflow)
+L_MULI:
+  ARITH(i32, __builtin_mul_overflow)
+L_ADDU:
+  ARITH(u32, __builtin_add_overflow)
+L_SUBU:
+  ARITH(u32, __builtin_sub_overflow)
+L_MULU:
+  ARITH(u32, __builtin_mul_overflow)
+L_ADDL:
+  ARITH(i64, __builtin_add_overflow)
+L_SUBL:
+  ARITH(i64, __builtin_sub_overflow)
+L_MULL:
+  ARITH(i64, __builtin_mul_overflow)
+L_ADDUL:
+  ARITH(u64, __builtin_add_overflow)
+L_SUBUL:
+  ARITH(u64, __builtin_sub_overflow)
+L_MULUL:
+  ARITH(u64, __builtin_mul_overflow)
+#undef ARITH
+L_DIVI:
+  remainder = false;
+  goto divi;
+L_MODI:
+  remainder = true;
+divi : {
+  const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
+  CHECK(b != 0, DivisionByZero);
+  i64 q = a / b, r = a % b;
+  if (r < 0) {
+    q += b > 0 ? -1 : 1;
+    r += b > 0 ? b : -b;
+  }
+  if (remainder) {
+    fp[A_] = static_cast<u64>(r);
+  } else {
+    CHECK(q <= INT32_MAX, Overflow);
+    fp[A_] = static_cast<u64>(q);
+  }
+  NEXT(1);
+}
+L_QUOI:
+  remainder = false;
+  goto quoi;
+L_REMI:
+  remainder = true;
+quoi : {
+  const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
+  CHECK(b != 0, DivisionByZero);
+  if (remainder) {
+    fp[A_] = static_cast<u64>(a % b);
+  } else {
+    CHECK(a / b <= INT32_MAX, Overflow);
+    fp[A_] = static_cast<u64>(a / b);
+  }
+  NEXT(1);
+}
+L_DIVU:
+  remainder = false;
+  goto divu;
+L_MODU:
+  remainder = true;
+divu : {
+  const u32 a = static_cast<u32>(fp[B_]), b = static_cast<u32>(fp[C_]);
+  CHECK(b != 0, DivisionByZero);
+  fp[A_] = remainder ? a % b : a / b;
+  NEXT(1);
+}
+L_DIVL:
+  remainder = false;
+  goto divl;
+L_MODL:
+  remainder = true;
+divl : {
+  const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
+  CHECK(b != 0, DivisionByZero);
+  if (b == -1) {
+    // The one quotient that does not fit, and a remainder that is always 0.
+    if (remainder) {
+      fp[A_] = 0;
+    } else {
+      CHECK(a != INT64_MIN, Overflow);
+      fp[A_] = static_cast<u64>(-a);
+    }
+    NEXT(1);
+  }
+  i64 q = a / b, r = a % b;
+  if (r < 0) {
+    q += b > 0 ? -1 : 1;
+    r += b > 0 ? b : -b;
+  }
+  fp[A_] = static_cast<u64>(remainder ? r : q);
+  NEXT(1);
+}
+L_QUOL:
+  remainder = false;
+  goto quol;
+L_REML:
+  remainder = true;
+quol : {
+  const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
+  CHECK(b != 0, DivisionByZero);
+  if (b == -1) {
+    if (remainder) {
+      fp[A_] = 0;
+    } else {
+      CHECK(a != INT64_MIN, Overflow);
+      fp[A_] = static_cast<u64>(-a);
+    }
+    NEXT(1);
+  }
+  fp[A_] = static_cast<u64>(remainder ? a % b : a / b);
+  NEXT(1);
+}
+L_DIVUL:
+  remainder = false;
+  goto divul;
+L_MODUL:
+  remainder = true;
+divul : {
+  const u64 a = fp[B_], b = fp[C_];
+  CHECK(b != 0, DivisionByZero);
+  fp[A_] = remainder ? a % b : a / b;
+  NEXT(1);
+}
+L_ADDIK : {
+  i32 r;
+  CHECK(!__builtin_add_overflow(static_cast<i32>(fp[B_]), static_cast<i32>(SC_), &r), Overflow);
+  fp[A_] = static_cast<u64>(static_cast<i64>(r));
+  NEXT(1);
+}
+L_ADDUK : {
+  const i64 r = static_cast<i64>(static_cast<u32>(fp[B_])) + SC_;
+  CHECK(r >= 0 && r <= static_cast<i64>(UINT32_MAX), Overflow);
+  fp[A_] = static_cast<u64>(r);
+  NEXT(1);
+}
+L_ADDLK : {
+  i64 r;
+  CHECK(!__builtin_add_overflow(static_cast<i64>(fp[B_]), SC_, &r), Overflow);
+  fp[A_] = static_cast<u64>(r);
+  NEXT(1);
+}
+L_ADDULK : {
+  const u64 a = fp[B_];
+  const i64 k = SC_;
+  if (k >= 0) {
+    CHECK(a + static_cast<u64>(k) >= a, Overflow);
+  } else {
+    CHECK(a >= static_cast<u64>(-k), Overflow);
+  }
+  fp[A_] = a + static_cast<u64>(k);
+  NEXT(1);
+}
+L_NEGI : {
+  const i32 a = static_cast<i32>(fp[B_]);
+  CHECK(a != INT32_MIN, Overflow);
+  fp[A_] = static_cast<u64>(-static_cast<i64>(a));
+  NEXT(1);
+}
+L_NEGL : {
+  const i64 a = static_cast<i64>(fp[B_]);
+  CHECK(a != INT64_MIN, Overflow);
+  fp[A_] = static_cast<u64>(-a);
+  NEXT(1);
+}
+L_ABSI : {
+  const i32 a = static_cast<i32>(fp[B_]);
+  CHECK(a != INT32_MIN, Overflow);
+  fp[A_] = static_cast<u64>(static_cast<i64>(a < 0 ? -a : a));
+  NEXT(1);
+}
+L_ABSL : {
+  const i64 a = static_cast<i64>(fp[B_]);
+  CHECK(a != INT64_MIN, Overflow);
+  fp[A_] = static_cast<u64>(a < 0 ? -a : a);
+  NEXT(1);
+}
+
+  // Address arithmetic
+L_ADDA:
+  fp[A_] = fp[B_] + fp[C_];
+  NEXT(1);
+L_SUBA:
+  fp[A_] = fp[B_] - fp[C_];
+  NEXT(1);
+L_MULA:
+  fp[A_] = fp[B_] * fp[C_];
+  NEXT(1);
+L_ADDAK:
+  fp[A_] = fp[B_] + static_cast<u64>(SC_);
+  NEXT(1);
+
+  // Bits and sets
+L_AND:
+  fp[A_] = fp[B_] & fp[C_];
+  NEXT(1);
+L_OR:
+  fp[A_] = fp[B_] | fp[C_];
+  NEXT(1);
+L_XOR:
+  fp[A_] = fp[B_] ^ fp[C_];
+  NEXT(1);
+L_ANDN:
+  fp[A_] = fp[B_] & ~fp[C_];
+  NEXT(1);
+L_NOT:
+  fp[A_] = fp[B_] ^ 1;
+  NEXT(1);
+L_BIT:
+  CHECK(fp[B_] < 64, Range);
+  fp[A_] = u64{1} << fp[B_];
+  NEXT(1);
+L_BITS : {
+  const i64 low = static_cast<i64>(fp[B_]), high = static_cast<i64>(fp[C_]);
+  if (low > high) {
+    fp[A_] = 0;
+  } else {
+    CHECK(low >= 0 && high < 64, Range);
+    const u64 upTo = high == 63 ? ~u64{0} : (u64{1} << (high + 1)) - 1;
+    fp[A_] = upTo & ~((u64{1} << low) - 1);
+  }
+  NEXT(1);
+}
+L_INB:
+  fp[A_] = fp[B_] < 64 ? (fp[C_] >> fp[B_]) & 1 : 0;
+  NEXT(1);
+L_SHL:
+  fp[A_] = fp[C_] < 64 ? fp[B_] << fp[C_] : 0;
+  NEXT(1);
+L_SHR:
+  fp[A_] = fp[C_] < 64 ? fp[B_] >> fp[C_] : 0;
+  NEXT(1);
+L_ODD:
+  fp[A_] = fp[B_] & 1;
+  NEXT(1);
+L_CAP : {
+  const u64 c = fp[B_] & 0xFF;
+  const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
+  fp[A_] = lower ? c - 32 : c;
+  NEXT(1);
+}
+
+  // Reals
+L_ADDR:
+  fp[A_] = Bits(R(fp[B_]) + R(fp[C_]));
+  NEXT(1);
+L_SUBR:
+  fp[A_] = Bits(R(fp[B_]) - R(fp[C_]));
+  NEXT(1);
+L_MULR:
+  fp[A_] = Bits(R(fp[B_]) * R(fp[C_]));
+  NEXT(1);
+L_DIVR:
+  CHECK(R(fp[C_]) != 0.0, DivisionByZero);
+  fp[A_] = Bits(R(fp[B_]) / R(fp[C_]));
+  NEXT(1);
+L_NEGR:
+  fp[A_] = fp[B_] ^ (u64{1} << 63);
+  NEXT(1);
+L_ABSR:
+  fp[A_] = fp[B_] & ~(u64{1} << 63);
+  NEXT(1);
+L_FLOATI:
+  fp[A_] = Bits(static_cast<double>(static_cast<i32>(fp[B_])));
+  NEXT(1);
+L_FLOATU:
+  fp[A_] = Bits(static_cast<double>(static_cast<u32>(fp[B_])));
+  NEXT(1);
+L_FLOATL:
+  fp[A_] = Bits(static_cast<double>(static_cast<i64>(fp[B_])));
+  NEXT(1);
+L_FLOATUL:
+  fp[A_] = Bits(static_cast<double>(fp[B_]));
+  NEXT(1);
+L_TRUNCI : {
+  const double d = R(fp[B_]);
+  CHECK(d > -2147483649.0 && d < 2147483648.0, Overflow);
+  fp[A_] = static_cast<u64>(static_cast<i64>(d));
+  NEXT(1);
+}
+L_TRUNCU : {
+  const double d = R(fp[B_]);
+  CHECK(d > -1.0 && d < 4294967296.0, Overflow);
+  fp[A_] = static_cast<u64>(static_cast<u32>(d));
+  NEXT(1);
+}
+L_TRUNCL : {
+  const double d = R(fp[B_]);
+  CHECK(d >= -9223372036854775808.0 && d < 9223372036854775808.0, Overflow);
+  fp[A_] = static_cast<u64>(static_cast<i64>(d));
+  NEXT(1);
+}
+L_TRUNCUL : {
+  const double d = R(fp[B_]);
+  CHECK(d > -1.0 && d < 18446744073709551616.0, Overflow);
+  fp[A_] = static_cast<u64>(d);
+  NEXT(1);
+}
+
+  // Comparisons
+L_SEQ:
+  fp[A_] = fp[B_] == fp[C_];
+  NEXT(1);
+L_SNE:
+  fp[A_] = fp[B_] != fp[C_];
+  NEXT(1);
+L_SLT:
+  fp[A_] = static_cast<i64>(fp[B_]) < static_cast<i64>(fp[C_]);
+  NEXT(1);
+L_SLE:
+  fp[A_] = static_cast<i64>(fp[B_]) <= static_cast<i64>(fp[C_]);
+  NEXT(1);
+L_SLTU:
+  fp[A_] = fp[B_] < fp[C_];
+  NEXT(1);
+L_SLEU:
+  fp[A_] = fp[B_] <= fp[C_];
+  NEXT(1);
+L_SEQR:
+  fp[A_] = R(fp[B_]) == R(fp[C_]);
+  NEXT(1);
+L_SNER:
+  fp[A_] = R(fp[B_]) != R(fp[C_]);
+  NEXT(1);
+L_SLTR:
+  fp[A_] = R(fp[B_]) < R(fp[C_]);
+  NEXT(1);
+L_SLER:
+  fp[A_] = R(fp[B_]) <= R(fp[C_]);
+  NEXT(1);
+
+  // Branches
+#define BRANCH(cond, off)                                                                          \
+  do {                                                                                             \
+    if (cond) JUMP(off);                                                                           \
+    NEXT(1);                                                                                       \
+  } while (0)
+L_JMP:
+  JUMP(I_);
+L_BT:
+  BRANCH(fp[A_] != 0, I_);
+L_BF:
+  BRANCH(fp[A_] == 0, I_);
+L_BEQ:
+  BRANCH(fp[A_] == fp[B_], SC_);
+L_BNE:
+  BRANCH(fp[A_] != fp[B_], SC_);
+L_BLT:
+  BRANCH(static_cast<i64>(fp[A_]) < static_cast<i64>(fp[B_]), SC_);
+L_BLE:
+  BRANCH(static_cast<i64>(fp[A_]) <= static_cast<i64>(fp[B_]), SC_);
+L_BLTU:
+  BRANCH(fp[A_] < fp[B_], SC_);
+L_BLEU:
+  BRANCH(fp[A_] <= fp[B_], SC_);
+L_BEQK:
+  BRANCH(static_cast<i64>(fp[A_]) == SB_, SC_);
+L_BNEK:
+  BRANCH(static_cast<i64>(fp[A_]) != SB_, SC_);
+L_BLTK:
+  BRANCH(static_cast<i64>(fp[A_]) < SB_, SC_);
+L_BLEK:
+  BRANCH(static_cast<i64>(fp[A_]) <= SB_, SC_);
+L_BGTK:
+  BRANCH(static_cast<i64>(fp[A_]) > SB_, SC_);
+L_BGEK:
+  BRANCH(static_cast<i64>(fp[A_]) >= SB_, SC_);
+L_BEQR:
+  BRANCH(R(fp[A_]) == R(fp[B_]), SC_);
+L_BNER:
+  BRANCH(R(fp[A_]) != R(fp[B_]), SC_);
+L_BLTR:
+  BRANCH(R(fp[A_]) < R(fp[B_]), SC_);
+L_BLER:
+  BRANCH(R(fp[A_]) <= R(fp[B_]), SC_);
+L_BNLTR:
+  BRANCH(!(R(fp[A_]) < R(fp[B_])), SC_);
+L_BNLER:
+  BRANCH(!(R(fp[A_]) <= R(fp[B_])), SC_);
+#undef BRANCH
+L_FORUP:
+  if (static_cast<i64>(fp[A_]) < static_cast<i64>(fp[B_])) {
+    fp[A_] += 1;
+    JUMP(SC_);
+  }
+  NEXT(1);
+L_FORDN:
+  if (static_cast<i64>(fp[A_]) > static_cast<i64>(fp[B_])) {
+    fp[A_] -= 1;
+    JUMP(SC_);
+  }
+  NEXT(1);
+L_JTAB : {
+  const u64* table = pc + I_;
+  const u64 index = fp[A_] - table[0];
+  JUMP(static_cast<i64>(index < table[1] ? table[3 + index] : table[2]));
+}
+
+  // Calls
+L_ENTER : {
+  const u64 slots = pc[1] & 0xFFFFFFFF, memory = pc[1] >> 32;
+  CHECK(slots + memory <= static_cast<u64>(limit - fp), StackOverflow);
+  const u64 first = C_ & 0x7FFF, temps = A_;
+  if (__builtin_expect(memory != 0, 0)) {
+    // Linkage and parameters move up; the memory area takes their place.
+    std::memmove(fp + memory - kLinkSlots, fp - kLinkSlots, (first + kLinkSlots) * 8);
+    std::memset(fp - kLinkSlots, 0, memory * 8);
+    fp += memory;
+    state.fp = fp;
+  }
+  for (u64 i = first; i < temps; ++i) fp[i] = 0;
+  NEXT(2);
+}
+#define LINK(at)                                                                                   \
+  u64* const callee = fp + (at);                                                                   \
+  callee[-3] = reinterpret_cast<u64>(gp);                                                          \
+  callee[-2] = reinterpret_cast<u64>(fp);                                                          \
+  callee[-1] = reinterpret_cast<u64>(pc + 1);                                                      \
+  fp = callee;                                                                                     \
+  state.fp = fp;
+L_CALL : {
+  LINK(A_)
+  pc += I_;
+  if (__builtin_expect(--budget <= 0, 0)) goto L_poll;
+  // A call lands on ENTER (the check of the code saw to that): no dispatch needed.
+  w = *pc;
+  goto L_ENTER;
+}
+L_CALLX : {
+  const u64 table = TableWord(reinterpret_cast<u64>(gp), B_);
+  CHECK(table != 0, NotLoaded);
+  const u64 entry = TableWord(table, C_);
+  u16 flags;
+  std::memcpy(&flags, reinterpret_cast<const void*>(table + kFlagOffset), sizeof flags);
+  if (flags & kNativeFlag) {
+    CallNative(reinterpret_cast<const Native::Procedure*>(entry), pc, fp, A_);
+    NEXT(1);
+  }
+  state.pc = pc;
+  CHECK(Runnable(entry), BadInstruction);
+  LINK(A_)
+  gp = reinterpret_cast<u8*>(table);
+  pc = reinterpret_cast<const u64*>(entry);
+  if (__builtin_expect(--budget <= 0, 0)) goto L_poll;
+  DISPATCH();
+}
+L_CALLP : {
+  const u64 value = fp[B_];
+  CHECK(value != 0, NilProcedure);
+  state.pc = pc;
+  if ((value & 7) == 0 && IsEntryWord(*reinterpret_cast<const u64*>(value))) {
+    CHECK(Runnable(value), BadInstruction);
+    const u64* entry = reinterpret_cast<const u64*>(value);
+    const u64 table = *(entry - FieldB(*entry));
+    LINK(A_)
+    gp = reinterpret_cast<u8*>(table);
+    pc = entry;
+    if (__builtin_expect(--budget <= 0, 0)) goto L_poll;
+    DISPATCH();
+  }
+  const Native::Procedure* p = Native::ProcedureOf(value);
+  CHECK(p != nullptr, BadProcedure);
+  CallNative(p, pc, fp, A_);
+  NEXT(1);
+}
+#undef LINK
+L_RETV:
+  fp[0] = fp[A_];
+  goto L_RET;
+L_RETVS : {
+  const u64 value = fp[A_];
+  u64* const home = fp - pc[1];
+  pc = reinterpret_cast<const u64*>(fp[-1]);
+  gp = reinterpret_cast<u8*>(fp[-3]);
+  fp = reinterpret_cast<u64*>(fp[-2]);
+  state.fp = fp;
+  home[0] = value;
+  DISPATCH();
+}
+L_RET:
+  pc = reinterpret_cast<const u64*>(fp[-1]);
+  gp = reinterpret_cast<u8*>(fp[-3]);
+  fp = reinterpret_cast<u64*>(fp[-2]);
+  state.fp = fp;
+  DISPATCH();
+L_INIT : {
+  u16 flags;
+  std::memcpy(&flags, gp + kFlagOffset, sizeof flags);
+  if (flags & kBodyRan) goto L_RET;
+  flags |= kBodyRan;
+  std::memcpy(gp + kFlagOffset, &flags, sizeof flags);
+  NEXT(1);
+}
+L_EXIT:
+  return;
+L_SYS:
+  state.pc = pc;
+  Sys(B_, fp + A_, pc, fp);
+  NEXT(1);
+L_DYNSAVE:
+  fp[A_] = reinterpret_cast<u64>(state.copyTop);
+  NEXT(1);
+L_DYNCOPY : {
+  const u64 size = (fp[A_ + 1] + 1) * B_;
+  const u64 rounded = (size + 15) & ~u64{15};
+  CHECK(rounded <= static_cast<u64>(state.copiesEnd - state.copyTop), StackOverflow);
+  state.pc = pc;
+  std::memcpy(state.copyTop, reinterpret_cast<const void*>(fp[A_]), size);
+  fp[A_] = reinterpret_cast<u64>(state.copyTop);
+  state.copyTop += rounded;
+  NEXT(1);
+}
+L_DYNREST:
+  state.copyTop = reinterpret_cast<u8*>(fp[A_]);
+  NEXT(1);
+
+  // Checks and traps
+L_CHK : {
+  const u64* pair = pc + I_;
+  const i64 v = static_cast<i64>(fp[A_]);
+  CHECK(v >= static_cast<i64>(pair[0]) && v <= static_cast<i64>(pair[1]), Range);
+  NEXT(1);
+}
+L_CHKU : {
+  const u64* pair = pc + I_;
+  CHECK(fp[A_] >= pair[0] && fp[A_] <= pair[1], Range);
+  NEXT(1);
+}
+L_CHKK : {
+  const i64 v = static_cast<i64>(fp[A_]);
+  CHECK(v >= SB_ && v <= SC_, Range);
+  NEXT(1);
+}
+L_CHKPTR : {
+  const u64 p = fp[A_];
+  CHECK(p != 0, Nil);
+  state.pc = pc;
+  CHECK((p & 15) != 0 || Heap::StateAt(p) != Heap::BlockState::Freed, Disposed);
+  NEXT(1);
+}
+L_TRAP : {
+  const u64 code = A_;
+  Raise(code < static_cast<u64>(TrapCode::Count) ? static_cast<TrapCode>(code)
+                                                 : TrapCode::BadInstruction,
+        pc, fp);
+}
+
+#undef A_
+#undef B_
+#undef C_
+#undef SB_
+#undef SC_
+#undef I_
+#undef DISPATCH
+#undef NEXT
+#undef JUMP
+#undef TRAP
+#undef CHECK
+#undef ADDR_B
+#undef GLOBAL
+}
+
+// ---- Reports ----
+
+void ReadDebugInfo(Modules::Ref m, Object::DebugInfo& d) {
+  const Modules::ModuleInfo info = Modules::Info(m);
+  d.procedures.assign(static_cast<std::size_t>(info.procedureCount), std::string());
+  const std::uint8_t* extra =
+      info.table + static_cast<std::ptrdiff_t>(info.procedureCount + info.slotCount) * 8;
+  const std::uint8_t* end = info.image + info.imageSize;
+  if (extra < end) Object::DecodeDebugInfo(extra, static_cast<std::size_t>(end - extra), d);
+}
+
+Position Locate(Modules::Ref m, u64 address) {
+  Position p;
+  char name[17];
+  Modules::Name(m, name);
+  p.module = name;
+  const Modules::ModuleInfo info = Modules::Info(m);
+  // The procedure whose entry is the nearest at or before the address.
+  std::int32_t best = -1;
+  u64 bestEntry = 0;
+  for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+    u64 entry;
+    std::memcpy(&entry, info.table + i * 8, sizeof entry);
+    if (entry <= address && entry >= bestEntry) best = i, bestEntry = entry;
+  }
+  Object::DebugInfo d;
+  ReadDebugInfo(m, d);
+  p.source = d.source;
+  if (best > 0 && static_cast<std::size_t>(best) < d.procedures.size())
+    p.procedure = d.procedures[best];
+  p.line = Object::LineAt(d, static_cast<u32>((address - reinterpret_cast<u64>(info.code)) / 8));
+  return p;
+}
+
+Position Find(Buffer::Ref library, u64 address) {
+  Position found;
+  Modules::ForEach(library, [&](Modules::Ref m) {
+    const Modules::ModuleInfo info = Modules::Info(m);
+    const u64 code = reinterpret_cast<u64>(info.code);
+    if (info.code != nullptr && address >= code && address < code + static_cast<u64>(info.codeSize))
+      found = Locate(m, address);
+  });
+  return found;
+}
+
+// The chain of calls from the machine's saved registers down to the first entry.
+void BuildReport(const std::string& message) {
+  state.report = TrapReport{};
+  state.report.message = message;
+  const u64* pc = state.pc;
+  u64* fp = state.fp;
+  std::size_t level = state.entries.size();
+  bool top = true;
+  for (int guard = 0; guard < 100000; ++guard) {
+    if (pc == kExitCode || pc == nullptr || fp == nullptr) {
+      // The frame was entered from native code: go on where that left compiled code.
+      if (level == 0) break;
+      --level;
+      pc = state.entries[level].pc;
+      fp = state.entries[level].fp;
+      top = true;
+      if (pc == nullptr || fp == nullptr) break;
+      continue;
+    }
+    // A return address points after the call; the call's line is wanted.
+    const u64 at = reinterpret_cast<u64>(pc) - (top ? 0 : 8);
+    Position p = Find(state.library, at);
+    if (p.module.empty()) p.module = "?";
+    state.report.calls.push_back(std::move(p));
+    pc = reinterpret_cast<const u64*>(fp[-1]);
+    fp = reinterpret_cast<u64*>(fp[-2]);
+    top = false;
+  }
+}
+
+void Report() {
+  if (state.reportProc != nullptr) {
+    state.reportProc(state.report);
+    return;
+  }
+  std::fprintf(stderr, "%s\n", state.report.message.c_str());
+  for (const Position& p : state.report.calls)
+    std::fprintf(stderr, "  %s%s%s, line %d\n", p.module.c_str(), p.procedure.empty() ? "" : ".",
+                 p.procedure.c_str(), p.line);
+}
+
+// ---- Entries into the machine ----
+
+// Runs the compiled procedure at entry with its frame above the current one and the
+// arguments in its first slots; its slot 0 afterwards. Traps pass on as TrapSignal, with
+// the report made where they were first caught.
+u64 Execute(const u64* entry, u8* gp, std::span<const u64> args) {
+  if (!Runnable(reinterpret_cast<u64>(entry))) Raise(TrapCode::BadInstruction, state.pc, state.fp);
+  u64* base = state.depth == 0 ? state.stack : state.sp;
+  u64* fp = base + kLinkSlots;
+  if (fp + args.size() + kMarginSlots > FrameLimit())
+    Raise(TrapCode::StackOverflow, state.pc, state.fp);
+  fp[-3] = reinterpret_cast<u64>(gp);
+  fp[-2] = 0;
+  fp[-1] = reinterpret_cast<u64>(kExitCode);
+  for (std::size_t i = 0; i < args.size(); ++i) fp[i] = args[i];
+  state.entries.push_back(Entry{state.pc, state.fp});
+  ++state.depth;
+  const Entry saved{state.pc, state.fp};
+  u64* const savedSp = state.sp;
+  const auto leave = [&] {
+    --state.depth;
+    state.entries.pop_back();
+    state.pc = saved.pc, state.fp = saved.fp, state.sp = savedSp;
+  };
+#if VM_GUARD_SIGNALS
+  sigjmp_buf jump;
+  sigjmp_buf* const outer = state.jump;
+  if (sigsetjmp(jump, 1) != 0) {
+    state.jump = outer;
+    if (!state.reported) BuildReport(TrapText(TrapCode::InvalidAddress));
+    state.reported = true;
+    leave();
+    Trap(TrapText(TrapCode::InvalidAddress));
+  }
+  state.jump = &jump;
+#endif
+  try {
+    Interpret(entry, fp, gp);
+  } catch (const TrapSignal& t) {
+#if VM_GUARD_SIGNALS
+    state.jump = outer;
+#endif
+    if (!state.reported) BuildReport(t.message);
+    state.reported = true;
+    leave();
+    throw;
+  } catch (...) {
+    // The program ends (Terminate) or a test's script ran out: no report, the machine
+    // as it was before this entry.
+#if VM_GUARD_SIGNALS
+    state.jump = outer;
+#endif
+    leave();
+    throw;
+  }
+#if VM_GUARD_SIGNALS
+  state.jump = outer;
+#endif
+  leave();
+  return fp[0];
+}
+
+// Reads the word at address; false when it is not readable.
+bool SafeRead(u64 address, u64& word) {
+#if VM_GUARD_SIGNALS
+  sigjmp_buf jump;
+  sigjmp_buf* const outer = state.jump;
+  if (sigsetjmp(jump, 1) != 0) {
+    state.jump = outer;
+    return false;
+  }
+  state.jump = &jump;
+  word = *reinterpret_cast<const volatile u64*>(address);
+  state.jump = outer;
+  return true;
+#else
+  word = *reinterpret_cast<const u64*>(address);
+  return true;
+#endif
+}
+
+// Variables of every compiled module of the library back to 8000H and their bodies not
+// run, when the programs' heap is not the one their pointers came from.
+void ResetForHeap(Buffer::Ref library) {
+  const std::uint32_t generation = Heap::Generation();
+  if (generation == state.generation) return;
+  state.generation = generation;
+  Modules::ForEach(library, [](Modules::Ref m) {
+    const Modules::ModuleInfo info = Modules::Info(m);
+    if (info.image == nullptr || info.table == nullptr || Native::IsNative(info.table)) return;
+    std::uint8_t* descriptor = info.table - kDescriptorSize;
+    for (std::uint8_t* p = info.image; p + 1 < descriptor; p += 2) p[0] = 0, p[1] = 0x80;
+    u16 flags;
+    std::memcpy(&flags, info.table + kFlagOffset, sizeof flags);
+    flags = static_cast<u16>(flags & ~kBodyRan);
+    std::memcpy(info.table + kFlagOffset, &flags, sizeof flags);
+  });
+}
+
+// The outermost entry: a run with its trap report.
+template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
+  Init();
+  if (!MakeStack()) {
+    state.trapped = true;
+    state.report = TrapReport{TrapText(TrapCode::OutOfMemory), {}};
+    Report();
+    return;
+  }
+  state.library = library;
+  ResetForHeap(library);
+  state.trapped = false;
+  state.reported = false;
+  state.report = TrapReport{};
+  state.copyTop = state.copies;
+  state.pc = nullptr;
+  state.fp = nullptr;
+  state.entries.clear();
+  state.lastPump = std::chrono::steady_clock::now();
+  Events::WatchInterrupt(true);
+  try {
+    body();
+  } catch (const TrapSignal& t) {
+    if (!state.reported) {
+      state.report = TrapReport{t.message, {}};
+    }
+    state.trapped = true;
+  }
+  Events::WatchInterrupt(false);
+  state.reported = false;
+  if (state.trapped) Report();
+  // The library may be gone before the next run.
+  state.library = nullptr;
+}
+
+Buffer::Ref SystemLibrary() { return Buffer::Find("/SystemLibrary"); }
+
+} // namespace
+
+void Init() {
+  if (state.initialised) return;
+  state.initialised = true;
+  Interpret(nullptr, nullptr, nullptr);
+  kExitCode[0] = (kExitCode[0] & ~u64{0xFFFF}) | dispatch.handler[static_cast<int>(Op::EXIT)];
+#if VM_GUARD_SIGNALS
+  InstallGuard();
+#endif
+}
+
+void SetReportProc(ReportProc proc) { state.reportProc = proc; }
+void SetInterruptProc(InterruptProc proc) { state.interruptProc = proc; }
+
+bool IsCompiledEntry(std::uint64_t value) {
+  Init();
+  u64 w;
+  if (value == 0 || (value & 7) != 0 || !SafeRead(value, w)) return false;
+  return IsEntryWord(w);
+}
+
+void RunBody(Modules::Ref module, Modules::Address entry) {
+  const Modules::ModuleInfo info = Modules::Info(module);
+  if (info.table == nullptr) return;
+  const auto run = [&] {
+    if (!IsCompiledEntry(entry)) Trap(TrapText(TrapCode::BadProcedure));
+    Execute(reinterpret_cast<const u64*>(entry), info.table, {});
+  };
+  if (state.depth > 0) {
+    run();
+    return;
+  }
+  Guarded(module->library != nullptr ? module->library->library : SystemLibrary(), run);
+}
+
+bool LastRunTrapped() { return state.trapped; }
+const TrapReport& LastReport() { return state.report; }
+bool Running() { return state.depth > 0; }
+
+std::uint64_t CallProcedure(std::uint64_t value, std::span<const std::uint64_t> args) {
+  u64 result = 0;
+  const auto call = [&] {
+    if (value == 0) Raise(TrapCode::NilProcedure, state.pc, state.fp);
+    if (const Native::Procedure* p = Native::ProcedureOf(value)) {
+      std::vector<u64> words(args.begin(), args.end());
+      words.resize(
+          std::max<std::size_t>(words.size(), static_cast<std::size_t>(std::max(p->words, 1))));
+      Native::Call c;
+      c.args = words.data();
+      c.count = p->words;
+      p->proc(c);
+      result = c.result;
+      return;
+    }
+    if (!IsCompiledEntry(value)) Raise(TrapCode::BadProcedure, state.pc, state.fp);
+    const u64* entry = reinterpret_cast<const u64*>(value);
+    u8* gp = reinterpret_cast<u8*>(*(entry - FieldB(*entry)));
+    result = Execute(entry, gp, args);
+  };
+  if (state.depth > 0) {
+    call();
+    return result;
+  }
+  Guarded(SystemLibrary(), call);
+  return state.trapped ? 0 : result;
+}
+
+Position PositionOf(Buffer::Ref library, std::uint64_t codeAddress) {
+  return Find(library, codeAddress);
+}
+
+namespace Testing {
+void SetStackLimit(std::size_t bytes) { state.stackLimitBytes = bytes; }
+void SetPollInterval(std::int32_t n) { state.pollEvery = n > 0 ? n : kPollEvery; }
+} // namespace Testing
+
+} // namespace Vm

@@ -1,0 +1,79 @@
+// The virtual machine that runs compiled modules (the instruction set: vm/Isa.h).
+//
+// A run begins when the shell runs a module body (the code runner of shell/Compile.h)
+// or when native code calls a procedure value of compiled code outside a run. Every
+// failed check, HALT, interrupt and wild address ends the run as a trap: the machine
+// writes a report (the error and the chain of calls that led there) through the
+// report procedure and returns to the shell; the workstation goes on.
+//
+// Frames live on a stack of their own (a reserved mapping), so deep recursion does not
+// touch the host's stack; a call that would pass its limit traps. While the machine
+// runs, a countdown on calls and backward jumps polls the platform now and then, so that
+// windows repaint and Control+C interrupts the run.
+//
+// Programs' pointers into the programs' heap (vm/Heap.h) must not outlive it: when the
+// heap's generation has changed since the last run, the next run first resets the
+// variables of every compiled module of its library (each 16-bit word 8000H again) and
+// marks their bodies as not run, so that they initialise again before they are used.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "shell/Modules.h"
+
+namespace Vm {
+
+// A place in compiled code.
+struct Position {
+  std::string module;
+  std::string procedure; // "" for the module body
+  std::string source;    // the path of the module's text when it was compiled
+  std::int32_t line = 0; // 0 when unknown
+};
+
+struct TrapReport {
+  std::string message;         // the error as the user reads it ("Case error.", ...)
+  std::vector<Position> calls; // where it happened first, then each caller
+};
+
+using ReportProc = void (*)(const TrapReport& report);
+using InterruptProc = bool (*)();
+
+// Sets up the guard against wild addresses (once); runs never need more.
+void Init();
+// Where trap reports go; nullptr: to standard error.
+void SetReportProc(ReportProc proc);
+// How the machine asks whether the user interrupted; nullptr: Events::Interrupted.
+void SetInterruptProc(InterruptProc proc);
+
+// The code runner: runs the body at entry of a compiled module of a library. A trap
+// ends the run with its report; a call inside a run (a body executing another) runs in
+// the run and leaves a trap to it.
+void RunBody(Modules::Ref module, Modules::Address entry);
+// Whether the last outermost run ended in a trap, and its report.
+bool LastRunTrapped();
+const TrapReport& LastReport();
+bool Running();
+
+// Calls a procedure value (an entry of compiled code or of a native table) with the
+// argument words in the order of its heading; its result word, 0 for a proper
+// procedure. Inside a run a trap ends the run; outside one, the call is a run of its own
+// (a trap is reported and the result is 0).
+std::uint64_t CallProcedure(std::uint64_t procedureValue, std::span<const std::uint64_t> args);
+// Whether value is the entry of a procedure of compiled code (it must be readable).
+bool IsCompiledEntry(std::uint64_t value);
+
+// The place of a code address in the modules of a library (module "" when none holds it).
+Position PositionOf(Buffer::Ref library, std::uint64_t codeAddress);
+
+namespace Testing {
+// Limits the frames of the next runs to this many bytes (0: the full stack).
+void SetStackLimit(std::size_t bytes);
+// Polls for an interrupt after every n calls and backward jumps (0: the normal rate).
+void SetPollInterval(std::int32_t n);
+} // namespace Testing
+
+} // namespace Vm

@@ -1,0 +1,299 @@
+// The code generator end to end on small programs: compiled by the front end, installed
+// by the module manager, run by the machine. Output goes through the test's own native
+// module Out; NEW and DISPOSE through its module Mem.
+#include "compiler/Codegen.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cstring>
+#include <string>
+
+#include "../store/StoreTesting.h"
+#include "compiler/Compiler.h"
+#include "shell/NativeModules.h"
+#include "vm/Heap.h"
+#include "vm/Trap.h"
+#include "vm/Vm.h"
+
+namespace {
+
+std::string out;
+
+void Int(Native::Call& c) { out += std::to_string(static_cast<std::int32_t>(c.args[0])) + " "; }
+void LongInt(Native::Call& c) { out += std::to_string(static_cast<std::int64_t>(c.args[0])) + " "; }
+void Card(Native::Call& c) { out += std::to_string(static_cast<std::uint32_t>(c.args[0])) + " "; }
+void Real(Native::Call& c) {
+  char s[40];
+  std::snprintf(s, sizeof s, "%g ", std::bit_cast<double>(c.args[0]));
+  out += s;
+}
+void Char(Native::Call& c) { out += static_cast<char>(c.args[0]); }
+void Str(Native::Call& c) { out += base::ToString(c.Text(0)); }
+void Ln(Native::Call&) { out += "\n"; }
+void Bool(Native::Call& c) { out += c.args[0] != 0 ? "T " : "F "; }
+void Apply(Native::Call& c) {
+  const std::uint64_t x = c.args[1];
+  c.result = Vm::CallProcedure(c.args[0], std::span<const std::uint64_t>(&x, 1));
+}
+void Allocate(Native::Call& c) {
+  const std::uintptr_t p = Heap::Allocate(static_cast<std::uint32_t>(c.args[1]));
+  if (p == 0) Vm::Trap("Out of memory.");
+  std::memcpy(reinterpret_cast<void*>(c.args[0]), &p, 8);
+}
+void Deallocate(Native::Call& c) {
+  std::uintptr_t p;
+  std::memcpy(&p, reinterpret_cast<void*>(c.args[0]), 8);
+  if (!Heap::Deallocate(p, static_cast<std::uint32_t>(c.args[1]))) Vm::Trap("Bad DISPOSE.");
+  std::memset(reinterpret_cast<void*>(c.args[0]), 0, 8);
+}
+
+const char kOut[] = R"(DEFINITION MODULE Out;
+  TYPE F = PROCEDURE(INTEGER): INTEGER;
+  VAR count: INTEGER;
+  PROCEDURE Int(i: INTEGER);
+  PROCEDURE LongInt(i: LONGINT);
+  PROCEDURE Card(c: CARDINAL);
+  PROCEDURE Real(r: REAL);
+  PROCEDURE Char(c: CHAR);
+  PROCEDURE Str(s: ARRAY OF CHAR);
+  PROCEDURE Ln;
+  PROCEDURE Bool(b: BOOLEAN);
+  PROCEDURE Apply(p: F; x: INTEGER): INTEGER;
+END Out.
+)";
+const char kMem[] = R"(DEFINITION MODULE Mem;
+  FROM SYSTEM IMPORT ADDRESS;
+  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
+  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
+END Mem.
+)";
+
+class CodegenTest : public StoreTesting::StoreTest {
+protected:
+  void SetUp() override {
+    StoreTest::SetUp();
+    for (const char* d : {"/Shell", "/Symbol", "/Object"})
+      ASSERT_NE(Buffer::Create(base::CharsOf(d), Buffer::BufferKind::Directory), nullptr);
+    library = Buffer::Create("/SystemLibrary", Buffer::BufferKind::Library);
+    Native::Add({"Out",
+                 {{0x4F75, 1, 1}},
+                 kOut,
+                 {{"Int", Int, 1},
+                  {"LongInt", LongInt, 1},
+                  {"Card", Card, 1},
+                  {"Real", Real, 1},
+                  {"Char", Char, 1},
+                  {"Str", Str, 2},
+                  {"Ln", Ln, 0},
+                  {"Bool", Bool, 1},
+                  {"Apply", Apply, 2}},
+                 nullptr,
+                 8});
+    Native::Add({"Mem",
+                 {{0x4D65, 1, 1}},
+                 kMem,
+                 {{"ALLOCATE", Allocate, 2}, {"DEALLOCATE", Deallocate, 2}}});
+    ASSERT_TRUE(Native::RegisterAll(library));
+    out.clear();
+    Vm::SetReportProc([](const Vm::TrapReport&) {});
+  }
+
+  // Compiles and installs; "" or the first error as "LINE:COLUMN: MESSAGE".
+  std::string Compile(const std::string& source) {
+    Codegen::SetSourcePath("/User/test.mod");
+    const Compiler::Result r =
+        Compiler::CompileSource(source, {Buffer::Find("/Symbol"), Buffer::Find("/Object")});
+    if (!r.ok) return std::to_string(r.line) + ":" + std::to_string(r.column) + ": " + r.message;
+    if (r.object != nullptr && Modules::Install(library, r.object) == nullptr)
+      return "not installed";
+    return "";
+  }
+  // Compiles and runs a program: what it wrote, then the trap's message if one ended it.
+  std::string Run(const std::string& source) {
+    const std::string error = Compile(source);
+    if (!error.empty()) return "error " + error;
+    const std::size_t name = source.find("MODULE ") + 7;
+    Modules::Ref m =
+        Modules::Find(library, source.substr(name, source.find_first_of(";[ ", name) - name));
+    if (Modules::Info(m).state != Modules::ModuleState::Ready) return "not ready";
+    out.clear();
+    Vm::RunBody(m, Modules::Body(m));
+    if (Vm::LastRunTrapped()) out += "trap " + Vm::LastReport().message;
+    return out;
+  }
+
+  Buffer::Ref library = nullptr;
+};
+
+std::string Program(const std::string& declarations, const std::string& body) {
+  return "MODULE P;\nIMPORT Out;\nFROM Out IMPORT Int, LongInt, Card, Real, Char, Str, Ln, "
+         "Bool;\n" +
+         declarations + "\nBEGIN\n" + body + "\nEND P.\n";
+}
+
+struct Case {
+  const char* name;
+  const char* declarations;
+  const char* body;
+  const char* output;
+};
+
+const Case kCases[] = {
+    {"Arithmetic", "VAR i, j: INTEGER; c: CARDINAL; l: LONGINT;",
+     "i := 7; j := -2; Int(i + j); Int(i * j); Int(i DIV j); Int(i MOD j); Int((-i) DIV 2); "
+     "Int((-i) MOD 2); Int(-i DIV 2);"
+     "c := 10; Card(c DIV 3); Card(c MOD 3); l := 1000000; LongInt(l * l)",
+     "5 -14 -3 1 -4 1 -3 3 1 1000000000000 "},
+    {"Overflow", "VAR i: INTEGER;", "i := MAX(INTEGER); INC(i)", "trap integer overflow"},
+    {"CardinalBelowZero", "VAR c: CARDINAL;", "c := 0; DEC(c)", "trap integer overflow"},
+    {"Reals", "VAR x, y: REAL; i: INTEGER;",
+     "x := 1.5; y := x * 4.0 - 1.0; Real(y); Real(y / 4.0); i := TRUNC(y); Int(i); Real(FLOAT(i) + "
+     "0.5);"
+     "IF x < y THEN Str('lt') END",
+     "5 1.25 5 5.5 lt"},
+    {"RealDivisionByZero", "VAR x: REAL;", "x := 0.0; Real(1.0 / x)", "trap division by zero"},
+    {"ControlFlow", "VAR i, s: INTEGER;",
+     "s := 0; FOR i := 1 TO 10 DO IF ODD(i) THEN s := s + i END END; Int(s);"
+     "i := 0; WHILE i < 5 DO INC(i, 2) END; Int(i);"
+     "REPEAT DEC(i) UNTIL i <= 0; Int(i);"
+     "LOOP INC(i); IF i = 3 THEN EXIT END END; Int(i);"
+     "FOR i := 10 TO 1 BY -3 DO Int(i) END; FOR i := 1 TO 0 DO Int(99) END",
+     "25 6 0 3 10 7 4 1 "},
+    {"Case", "VAR i: INTEGER;",
+     "FOR i := 0 TO 5 DO CASE i OF 0: Char('a') | 1..2: Char('b') | 4: Char('c') ELSE Char('-') "
+     "END END;"
+     "CASE i OF 100: Char('x') | 1000000: Char('y') ELSE Char('z') END;"
+     "CASE i OF 1: Char('q') END",
+     "abb-c-ztrap Case error."},
+    {"Arrays",
+     "VAR a: ARRAY [1..5] OF INTEGER; m: ARRAY [0..2], [0..2] OF CHAR; i: INTEGER; k, j: CARDINAL;",
+     "FOR i := 1 TO 5 DO a[i] := i * i END; Int(a[3] + a[5]);"
+     "FOR k := 0 TO 2 DO FOR j := 0 TO 2 DO m[k, j] := CHR(ORD('a') + k * 3 + j) END END;"
+     "Char(m[2, 1]); Char(m[0][2]); i := 6; Int(a[i])",
+     "34 hctrap index out of range"},
+    {"RecordsAndWith",
+     "TYPE R = RECORD x, y: INTEGER; name: ARRAY [0..7] OF CHAR END;"
+     "VAR r, s: R; rs: ARRAY [0..3] OF R; i: INTEGER;",
+     "r.x := 1; r.y := 2; r.name := 'abc'; s := r; Int(s.x + s.y); Str(s.name); Ln;"
+     "FOR i := 0 TO 3 DO WITH rs[i] DO x := i; y := 10 * i END END; Int(rs[2].x + rs[3].y)",
+     "3 abc\n32 "},
+    {"Strings",
+     "VAR s: ARRAY [0..9] OF CHAR; t: ARRAY [0..2] OF CHAR;"
+     "PROCEDURE Len(a: ARRAY OF CHAR): CARDINAL; VAR n: CARDINAL;"
+     "BEGIN n := 0; WHILE (n <= HIGH(a)) & (a[n] # 0C) DO INC(n) END; RETURN n END Len;",
+     "s := 'hello'; Card(Len(s)); Card(Len('ab')); Card(Len('')); t := 'xyz'; Card(Len(t)); "
+     "Card(HIGH(s))",
+     "5 2 0 3 9 "},
+    {"OpenArraysAreCopiedWhenChanged",
+     "VAR a: ARRAY [0..3] OF INTEGER; i: INTEGER;"
+     "PROCEDURE Sum(VAR v: ARRAY OF INTEGER): INTEGER; VAR i, s: INTEGER;"
+     "BEGIN s := 0; FOR i := 0 TO HIGH(v) DO s := s + v[i] END; RETURN s END Sum;"
+     "PROCEDURE Clear(v: ARRAY OF INTEGER): INTEGER;"
+     "BEGIN v[0] := 100; RETURN Sum(v) END Clear;"
+     "PROCEDURE Set(VAR v: ARRAY OF INTEGER); BEGIN v[HIGH(v)] := -1 END Set;",
+     "FOR i := 0 TO 3 DO a[i] := i END; Int(Clear(a)); Int(Sum(a)); Set(a); Int(a[3])",
+     "106 6 -1 "},
+    {"NestedProceduresReachOuterVariables",
+     "PROCEDURE Outer(n: INTEGER): INTEGER;"
+     "  VAR total: INTEGER; a: ARRAY [0..2] OF INTEGER;"
+     "  PROCEDURE Add(k: INTEGER); BEGIN total := total + k; a[1] := total END Add;"
+     "  PROCEDURE Twice; PROCEDURE Inner; BEGIN Add(n) END Inner; BEGIN Inner; Inner END Twice;"
+     "BEGIN total := 0; Twice; Add(1); RETURN total * 10 + a[1] END Outer;",
+     "Int(Outer(5))", "121 "},
+    {"VarParametersOfRegisterVariables",
+     "VAR g: INTEGER;"
+     "PROCEDURE Swap(VAR a, b: INTEGER); VAR t: INTEGER; BEGIN t := a; a := b; b := t END Swap;"
+     "PROCEDURE Local(): INTEGER; VAR x, y: INTEGER; c: CHAR;"
+     "PROCEDURE SetC(VAR ch: CHAR); BEGIN ch := 'Q' END SetC;"
+     "BEGIN x := -3; y := 4; Swap(x, y); SetC(c); Char(c); RETURN x * 10 + y END Local;",
+     "Int(Local()); g := 1", "Q37 "},
+    {"Pointers",
+     "FROM Mem IMPORT ALLOCATE, DEALLOCATE;"
+     "TYPE List = POINTER TO Node; Node = RECORD value: INTEGER; next: List END;"
+     "VAR head, p: List; i, s: INTEGER;",
+     "head := NIL; FOR i := 1 TO 4 DO NEW(p); p^.value := i; p^.next := head; head := p END;"
+     "s := 0; p := head; WHILE p # NIL DO s := s * 10 + p^.value; p := p^.next END; Int(s);"
+     "p := head; DISPOSE(head); Int(p^.value)",
+     "4321 trap dereference of a disposed pointer"},
+    {"NilDereference", "TYPE P = POINTER TO INTEGER; VAR p: P;", "p := NIL; p^ := 1",
+     "trap NIL dereference"},
+    {"Sets",
+     "TYPE Small = SET OF [0..9]; Big = SET OF [0..99];"
+     "VAR s: Small; b, c: Big; i: INTEGER; bs: BITSET;",
+     "s := Small{1, 3..5}; INCL(s, 9); EXCL(s, 4); FOR i := 0 TO 9 DO IF i IN s THEN Int(i) END "
+     "END;"
+     "b := Big{2, 50..52, 99}; c := b + Big{7}; INCL(c, 60); FOR i := 0 TO 99 DO IF i IN c THEN "
+     "Int(i) END END;"
+     "Bool(b <= c); Bool(c <= b); Bool(b = c - Big{7, 60}); bs := {0, 31}; Bool(31 IN bs); i := "
+     "10; INCL(s, i)",
+     "1 3 5 9 2 7 50 51 52 60 99 T F T T trap value out of range"},
+    {"ProcedureValues",
+     "TYPE F = PROCEDURE(INTEGER): INTEGER; VAR f: F; g: PROC;"
+     "PROCEDURE Sq(x: INTEGER): INTEGER; BEGIN RETURN x * x END Sq;"
+     "PROCEDURE Neg(x: INTEGER): INTEGER; BEGIN RETURN -x END Neg;"
+     "PROCEDURE Hello; BEGIN Str('hi') END Hello;",
+     "f := Sq; Int(f(7)); f := Neg; Int(f(7)); Int(Out.Apply(Sq, 9)); g := Hello; g; g := NIL; g",
+     "49 -7 81 hitrap call of a NIL procedure"},
+    {"SubrangesAndConversions",
+     "TYPE Digit = [0..9]; Color = (red, green, blue); VAR d: Digit; c: Color; i: INTEGER; ch: "
+     "CHAR;",
+     "d := 9; c := green; INC(c); Int(ORD(c)); ch := CHR(66); Char(ch); Int(ORD(CAP('q')));"
+     "i := -1; Card(CARDINAL(ABS(i))); i := 10; d := i",
+     "2 B81 1 trap value out of range"},
+    {"FunctionWithoutReturn",
+     "PROCEDURE F(x: INTEGER): INTEGER; BEGIN IF x > 0 THEN RETURN x END END F;",
+     "Int(F(1)); Int(F(0))", "1 trap Function return error."},
+    {"HaltAndImportedVariables", "", "Out.count := 41; INC(Out.count); Int(Out.count); HALT",
+     "42 trap HALT called."},
+    {"DeepRecursion",
+     "PROCEDURE D(n: CARDINAL): CARDINAL; BEGIN IF n = 0 THEN RETURN 0 END; RETURN D(n - 1) + 1 "
+     "END D;",
+     "Card(D(100000))", "100000 "},
+    {"LocalModules",
+     "MODULE Counter; IMPORT Int; EXPORT Next; VAR n: INTEGER;"
+     "PROCEDURE Next(): INTEGER; BEGIN INC(n); RETURN n END Next; BEGIN n := 10; Int(n) END "
+     "Counter;",
+     "Int(Next()); Int(Next())", "10 11 12 "},
+};
+
+class ProgramTest : public CodegenTest, public ::testing::WithParamInterface<Case> {};
+
+TEST_P(ProgramTest, WritesWhatItComputes) {
+  const Case& c = GetParam();
+  EXPECT_EQ(Run(Program(c.declarations, c.body)), c.output);
+}
+
+INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A module and its importer: the importer's body runs the module's body first, once, and
+// calls through the import slot; the trap report names both modules with their lines.
+TEST_F(CodegenTest, ImplementationModulesInitialiseFirstAndReportTheirLines) {
+  ASSERT_EQ(Compile("DEFINITION MODULE Stack;\n  PROCEDURE Push(x: INTEGER);\n"
+                    "  PROCEDURE Pop(): INTEGER;\nEND Stack.\n"),
+            "");
+  ASSERT_EQ(Compile("IMPLEMENTATION MODULE Stack;\nFROM Out IMPORT Str;\n"
+                    "VAR data: ARRAY [0..3] OF INTEGER; top: INTEGER;\n"
+                    "PROCEDURE Push(x: INTEGER);\nBEGIN\n  data[top] := x;\n  INC(top)\nEND Push;\n"
+                    "PROCEDURE Pop(): INTEGER;\nBEGIN\n  DEC(top); RETURN data[top]\nEND Pop;\n"
+                    "BEGIN\n  top := 0; Str('init ')\nEND Stack.\n"),
+            "");
+  const std::string main = "MODULE Main;\nFROM Out IMPORT Int;\nIMPORT Stack;\nVAR i: INTEGER;\n"
+                           "BEGIN\n  FOR i := 1 TO 3 DO Stack.Push(i) END;\n"
+                           "  Int(Stack.Pop()); Int(Stack.Pop());\n"
+                           "  FOR i := 1 TO 5 DO\n    Stack.Push(i)\n  END\nEND Main.\n";
+  EXPECT_EQ(Run(main), "init 3 2 trap index out of range");
+  std::vector<std::string> calls;
+  for (const Vm::Position& p : Vm::LastReport().calls)
+    calls.push_back(p.module + "." + p.procedure + ":" + std::to_string(p.line));
+  EXPECT_EQ(calls, (std::vector<std::string>{"Stack.Push:6", "Main.:9"}));
+  // A second run: Stack's body does not run again (its stack is still full), Main's does.
+  Modules::Ref m = Modules::Find(library, "Main");
+  out.clear();
+  Vm::RunBody(m, Modules::Body(m));
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(Vm::LastReport().calls.front().line, 6);
+}
+
+} // namespace

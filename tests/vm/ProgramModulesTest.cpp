@@ -1,0 +1,240 @@
+// The standard modules of compiled programs, called as compiled code calls them: a
+// Native::Call with the parameter words of the procedure heading.
+#include "vm/ProgramModules.h"
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "../editor/EditorFixture.h"
+#include "compiler/Compiler.h"
+#include "shell/TextIO.h"
+#include "vm/Heap.h"
+#include "vm/Trap.h"
+
+namespace {
+
+std::uint64_t W(const void* p) { return reinterpret_cast<std::uint64_t>(p); }
+std::uint64_t R(double x) { return std::bit_cast<std::uint64_t>(x); }
+
+class ProgramModulesTest : public EditorFixture {
+protected:
+  void SetUp() override {
+    EditorFixture::SetUp();
+    ProgramModules::AddAll();
+    ASSERT_TRUE(Native::RegisterAll(Shell::SystemLibrary()));
+    in = std::tmpfile();
+    out = std::tmpfile();
+    TextIO::SetConsoleFiles(in, out);
+    TextIO::SetConsole(true);
+  }
+  void TearDown() override {
+    TextIO::SetConsole(false);
+    TextIO::SetConsoleFiles(nullptr, nullptr);
+    std::fclose(in);
+    std::fclose(out);
+    EditorFixture::TearDown();
+  }
+
+  void Input(const char* text) {
+    std::fputs(text, in);
+    std::rewind(in);
+  }
+  std::string Output() {
+    std::fflush(out);
+    std::rewind(out);
+    std::string text;
+    for (int c = std::getc(out); c != EOF; c = std::getc(out)) text += static_cast<char>(c);
+    return text;
+  }
+
+  // Calls procedure name of module with the parameter words; the function result.
+  static std::uint64_t Call(const char* module, const char* name,
+                            std::vector<std::uint64_t> args = {}) {
+    const Native::ModuleSpec* m = Native::Find(base::CharsOf(module));
+    EXPECT_NE(m, nullptr) << module;
+    for (const Native::Procedure& p : m->procedures) {
+      if (std::strcmp(p.name, name) != 0) continue;
+      EXPECT_EQ(static_cast<std::size_t>(p.words), args.size()) << name;
+      Native::Call call;
+      call.args = args.data();
+      call.count = static_cast<std::int32_t>(args.size());
+      p.proc(call);
+      return call.result;
+    }
+    ADD_FAILURE() << module << "." << name << " missing";
+    return 0;
+  }
+  // The trap message of a call, or "" when it returned.
+  static std::string Trapped(const char* module, const char* name,
+                             std::vector<std::uint64_t> args) {
+    try {
+      Call(module, name, std::move(args));
+    } catch (const Vm::TrapSignal& t) {
+      return t.message;
+    }
+    return "";
+  }
+  static std::uint8_t Variable(const char* module, int offset) {
+    return Native::Variables(base::CharsOf(module))[offset];
+  }
+
+  std::FILE* in = nullptr;
+  std::FILE* out = nullptr;
+};
+
+// Every procedure of a table stands in its definition text in the same order: compiled
+// code calls entry k for the k-th procedure the text declares.
+TEST_F(ProgramModulesTest, TablesFollowTheDefinitionTexts) {
+  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
+    const std::string text = m.definition;
+    EXPECT_EQ(text.rfind(std::string("DEFINITION MODULE ") + m.name + ";", 0), 0u) << m.name;
+    EXPECT_NE(text.find(std::string("END ") + m.name + "."), std::string::npos) << m.name;
+    std::vector<std::string> declared;
+    for (std::size_t at = text.find("PROCEDURE "); at != std::string::npos;
+         at = text.find("PROCEDURE ", at + 1)) {
+      const std::size_t start = at + 10;
+      declared.push_back(text.substr(start, text.find_first_of("(;:", start) - start));
+    }
+    std::vector<std::string> table;
+    for (const Native::Procedure& p : m.procedures) table.push_back(p.name);
+    EXPECT_EQ(declared, table) << m.name;
+    EXPECT_NE(m.key.word[0] | m.key.word[1] | m.key.word[2], 0) << m.name;
+  }
+}
+
+TEST_F(ProgramModulesTest, DefinitionTextsCompile) {
+  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
+    Compiler::Result r;
+    EXPECT_NE(Compiler::Check(m.definition, Compiler::Directories{}, r), nullptr)
+        << m.name << ":" << r.line << ":" << r.column << ": " << r.message;
+  }
+}
+
+TEST_F(ProgramModulesTest, InOutReadsWordsAndNumbersAcrossLines) {
+  Input("  12 -7\nword  x\n4000000000 abc\n3.5e2\n");
+  std::int32_t i = 0;
+  std::uint32_t c = 0;
+  char s[4] = {};
+  double x = 0;
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, 12);
+  EXPECT_EQ(Variable("InOut", 0), 1);   // Done
+  EXPECT_EQ(Variable("InOut", 1), ' '); // termCH
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, -7);
+  EXPECT_EQ(Variable("InOut", 1), ProgramModules::kEol);
+  Call("InOut", "ReadString", {W(s), 3}); // cut to the array
+  EXPECT_EQ(std::string(s, 4), std::string("word"));
+  char ch = 0;
+  Call("InOut", "Read", {W(&ch)});
+  EXPECT_EQ(ch, ' ');
+  Call("InOut", "ReadString", {W(s), 3});
+  EXPECT_EQ(std::string(s), "x");
+  Call("InOut", "ReadCard", {W(&c)});
+  EXPECT_EQ(c, 4000000000u);
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  EXPECT_EQ(i, -7);
+  Call("RealInOut", "ReadReal", {W(&x)});
+  EXPECT_EQ(x, 350.0);
+  EXPECT_EQ(Variable("RealInOut", 0), 1);
+  EXPECT_EQ(Variable("InOut", 1), ProgramModules::kEol); // ReadReal leaves termCH alone
+  Call("InOut", "Read", {W(&ch)});
+  EXPECT_EQ(ch, 0);
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  Call("RealInOut", "ReadReal", {W(&x)});
+  EXPECT_EQ(Variable("RealInOut", 0), 0);
+}
+
+TEST_F(ProgramModulesTest, WritesInTheirFormats) {
+  const char text[] = "ab";
+  Call("InOut", "WriteString", {W(text), 2});
+  Call("InOut", "Write", {'c'});
+  Call("InOut", "Write", {ProgramModules::kEol});
+  Call("InOut", "WriteInt", {static_cast<std::uint64_t>(-42), 5});
+  Call("InOut", "WriteCard", {7, 0});
+  Call("InOut", "WriteOct", {8, 3});
+  Call("InOut", "WriteHex", {255, 3});
+  Call("InOut", "WriteLn");
+  Call("RealInOut", "WriteReal", {R(1234.5), 12});
+  Call("RealInOut", "WriteReal", {R(-2.0), 0});
+  Call("RealInOut", "WriteRealOct", {R(1.0)});
+  Call("Terminal", "WriteLn");
+  Call("TextIO", "WriteBool", {1});
+  Call("TextIO", "WriteReal", {R(0.25), 10, 2});
+  Call("TextIO", "WriteFixed", {R(2.5), 6, 1});
+  EXPECT_EQ(Output(), "abc\n  -427 10 FF\n 1.23450E+03-2.0E+00"
+                      "0377600000000000000000\n"
+                      " TRUE  2.50E-01   2.5");
+}
+
+TEST_F(ProgramModulesTest, TextIOAndTerminalReads) {
+  Input("12\nnot\nxy\n");
+  std::int32_t i = 5;
+  Call("TextIO", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, 12);
+  EXPECT_EQ(Variable("TextIO", 0), 1);
+  Call("TextIO", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, 12);
+  EXPECT_EQ(Variable("TextIO", 0), 0);
+  char ch = 0;
+  Call("Terminal", "Read", {W(&ch)});
+  EXPECT_EQ(ch, 'x');
+  Call("Terminal", "ReadAgain");
+  Call("Terminal", "Read", {W(&ch)});
+  EXPECT_EQ(ch, 'x');
+  Call("Terminal", "BusyRead", {W(&ch)});
+  EXPECT_EQ(ch, 'y');
+  char line[8] = "old";
+  Call("TextIO", "ReadLine", {W(line), 7});
+  EXPECT_EQ(std::string(line), "");
+  EXPECT_EQ(Variable("TextIO", 0), 1);
+  Call("TextIO", "ReadLine", {W(line), 7});
+  EXPECT_EQ(Variable("TextIO", 0), 0);
+  Call("Terminal", "BusyRead", {W(&ch)});
+  EXPECT_EQ(ch, 0);
+}
+
+TEST_F(ProgramModulesTest, MathLib0ValuesAndDomainTraps) {
+  auto real = [](std::uint64_t bits) { return std::bit_cast<double>(bits); };
+  EXPECT_EQ(real(Call("MathLib0", "sqrt", {R(2.25)})), 1.5);
+  EXPECT_EQ(real(Call("MathLib0", "ln", {R(1.0)})), 0.0);
+  EXPECT_NEAR(real(Call("MathLib0", "arctan", {R(1.0)})) * 4, 3.14159265358979, 1e-12);
+  EXPECT_EQ(real(Call("MathLib0", "real", {static_cast<std::uint64_t>(-3)})), -3.0);
+  EXPECT_EQ(static_cast<std::int32_t>(Call("MathLib0", "entier", {R(-1.5)})), -2);
+  EXPECT_EQ(static_cast<std::int32_t>(Call("MathLib0", "entier", {R(2147483647.9)})), 2147483647);
+  EXPECT_EQ(Trapped("MathLib0", "sqrt", {R(-1e-300)}), "sqrt of a negative number");
+  EXPECT_EQ(Trapped("MathLib0", "ln", {R(0.0)}), "ln of a number not above 0");
+  EXPECT_EQ(Trapped("MathLib0", "entier", {R(2147483648.0)}), "entier out of range");
+  EXPECT_EQ(Trapped("MathLib0", "entier", {R(std::nan(""))}), "entier out of range");
+}
+
+TEST_F(ProgramModulesTest, StorageOnTheProgramsHeap) {
+  std::uint64_t a = 0;
+  std::uint64_t b = 0;
+  Call("Storage", "ALLOCATE", {W(&a), 24});
+  Call("Storage", "ALLOCATE", {W(&b), 0});
+  ASSERT_NE(a, 0u);
+  ASSERT_NE(b, 0u);
+  EXPECT_NE(a, b);
+  EXPECT_EQ(a % 16, 0u);
+  EXPECT_EQ(Heap::StateAt(a), Heap::BlockState::Live);
+  EXPECT_EQ(Call("Storage", "Available", {1024}), 1u);
+  EXPECT_EQ(Call("Storage", "Available", {0xFFFFFFFF}), 0u);
+  const std::uint64_t freed = a;
+  Call("Storage", "DEALLOCATE", {W(&a), 24});
+  EXPECT_EQ(a, 0u);
+  EXPECT_EQ(Heap::StateAt(freed), Heap::BlockState::Freed);
+  a = freed;
+  EXPECT_EQ(Trapped("Storage", "DEALLOCATE", {W(&a), 24}),
+            "DISPOSE of a pointer that is not allocated");
+  Call("Storage", "DEALLOCATE", {W(&b), 0});
+  EXPECT_EQ(b, 0u);
+}
+
+} // namespace

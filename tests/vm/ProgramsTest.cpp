@@ -1,0 +1,99 @@
+// The programs of tests/programs run as velmarin --run runs them: each program's output
+// must be its NAME.out (NAME.in its input); a program headed "expect-trap: LINE: MESSAGE"
+// ends with that trap report, one headed "expect-error: LINE:COLUMN: MESSAGE" does not
+// compile. Every object the compiler makes on the way must install.
+#include "vm/Runner.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const std::string kDir = VELMARIN_PROGRAMS_DIR;
+
+std::string Read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Contents(std::FILE* f) {
+  std::string s;
+  std::rewind(f);
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) s.append(buffer, n);
+  return s;
+}
+
+// The text after "tag: " in the program's header comment, "" when there is none.
+std::string Header(const std::string& source, const std::string& tag) {
+  const std::size_t at = source.find(tag + ": ");
+  if (at == std::string::npos) return "";
+  const std::size_t from = at + tag.size() + 2;
+  return source.substr(from, source.find(" *)", from) - from);
+}
+
+std::vector<std::string> Programs() {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(kDir.c_str())) {
+    while (dirent* e = readdir(d)) {
+      const std::string file = e->d_name;
+      if (file.size() > 4 && file.substr(file.size() - 4) == ".mod" &&
+          Read(kDir + "/" + file).rfind("MODULE", 0) == 0)
+        names.push_back(file.substr(0, file.size() - 4));
+    }
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class ProgramsTest : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(ProgramsTest, RunsAsRecorded) {
+  const std::string name = GetParam();
+  const std::string source = Read(kDir + "/" + name + ".mod");
+  std::FILE* in = std::tmpfile();
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  ASSERT_TRUE(in != nullptr && out != nullptr && err != nullptr);
+  const std::string input = Read(kDir + "/" + name + ".in");
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::rewind(in);
+  const int status = Runner::RunFile(kDir + "/" + name + ".mod", {}, in, out, err);
+  const std::string output = Contents(out), errors = Contents(err);
+
+  if (const std::string error = Header(source, "expect-error"); !error.empty()) {
+    EXPECT_EQ(status, Runner::kCompileError);
+    EXPECT_EQ(errors, kDir + "/" + name + ".mod:" + error.substr(0, error.find(": ")) +
+                          ": error: " + error.substr(error.find(": ") + 2) + "\n");
+    return;
+  }
+  EXPECT_EQ(output, Read(kDir + "/" + name + ".out"));
+  if (const std::string trap = Header(source, "expect-trap"); !trap.empty()) {
+    // The report: the error, then where it happened.
+    const std::string line = trap.substr(0, trap.find(": ")),
+                      message = trap.substr(trap.find(": ") + 2);
+    EXPECT_EQ(status, Runner::kTrapped);
+    EXPECT_EQ(errors.substr(0, errors.find('\n')), "Run-time error: " + message);
+    EXPECT_NE(errors.find("  in " + name), std::string::npos) << errors;
+    EXPECT_NE(errors.find(", line " + line + "\n"), std::string::npos) << errors;
+  } else {
+    EXPECT_EQ(status, Runner::kDone) << errors;
+    EXPECT_EQ(errors, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Corpus, ProgramsTest, ::testing::ValuesIn(Programs()),
+                         [](const auto& info) { return info.param; });
+
+} // namespace

@@ -1,0 +1,58 @@
+// The road of F12 in the workstation: the command text compiled, installed and run, its
+// listing in the List; a run-time error reported in the List and an alert, the
+// workstation going on, and the next F12 on the line of the error.
+#include "vm/Runner.h"
+
+#include "../editor/EditorFixture.h"
+#include "shell/Commands.h"
+#include "shell/Compile.h"
+
+namespace {
+
+void StartShell() {
+  Shell::StartCommands();
+  Runner::Install(true);
+}
+
+class ShellRunTest : public EditorFixture {
+protected:
+  Startup::Proc StartProc() const override { return StartShell; }
+
+  void SetCommandText(const Texts& lines) {
+    Buffer::Ref command = Shell::CommandText();
+    Lines::Delete(command, 1, Lines::Count(command));
+    for (const std::string& line : lines) ASSERT_TRUE(Lines::Append(command, line));
+    EditWindows::ShowBuffer(command, EditWindows::kRefresh | EditWindows::kActivate);
+  }
+  static Texts ListTail(std::size_t n) {
+    const Texts lines = LinesOf(Shell::ListText());
+    return Texts(lines.end() - static_cast<std::ptrdiff_t>(std::min(n, lines.size())), lines.end());
+  }
+};
+
+TEST_F(ShellRunTest, F12RunsTheCommandTextAndItsListingAppears) {
+  ASSERT_TRUE(Compile::Interface().available);
+  ASSERT_NE(Buffer::Create("/User/Sub", Buffer::BufferKind::Directory), nullptr);
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.ldir(\"/User\"); END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(1), Texts({"                      Directory  /User/Sub"}));
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
+}
+
+TEST_F(ShellRunTest, ATrapIsReportedAndF12FindsItsLine) {
+  MakeText({"MODULE Bad;", "VAR a: ARRAY [0..3] OF INTEGER; i: INTEGER;", "BEGIN", "  i := 4;",
+            "  a[i] := 1", "END Bad."},
+           "/User/Bad.mod");
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.comp(\"/User/Bad.mod\"); c.execute(\"Bad\") "
+                  "END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(3), Texts({"Run-time error: index out of range", "  in Bad, line 5",
+                                "  called from Command, line 1"}));
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{"index out of range"});
+  // The workstation goes on; F12 now shows the line of the error, once.
+  Type("F12");
+  EXPECT_EQ(E().current, Buffer::Find("/User/Bad.mod"));
+  EXPECT_EQ(Cursor().line, 5);
+}
+
+} // namespace

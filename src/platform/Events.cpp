@@ -510,6 +510,8 @@ void WatchInterrupt(bool on) {
   state.interrupted = false;
 }
 
+bool InterruptPending() { return state.interrupted; }
+
 bool Interrupted() {
   PumpOnce(false);
   const bool asked = state.interrupted;

@@ -119,5 +119,7 @@ void WatchInterrupt(bool on);
 // Handles what the platform has waiting (without waiting for more) and tells whether
 // the user asked for an interrupt since the watch began or this was last asked.
 bool Interrupted();
+// Whether an interrupt was asked for and not yet taken by Interrupted.
+bool InterruptPending();
 
 } // namespace Events

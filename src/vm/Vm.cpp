@@ -17,6 +17,7 @@
 #include "vm/Isa.h"
 #include "vm/Object.h"
 #include "vm/Trap.h"
+#include "windows/KeyEvents.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VM_GUARD_SIGNALS 0
@@ -1557,6 +1558,11 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.entries.clear();
   state.lastPump = std::chrono::steady_clock::now();
   Events::WatchInterrupt(true);
+  // A program waiting in a read for a key ends there when the user interrupts it.
+  KeyEvents::SetInterruptProc([] {
+    static_cast<void>(Events::Interrupted());
+    throw TrapSignal{TrapText(TrapCode::Interrupted)};
+  });
   try {
     body();
   } catch (const TrapSignal& t) {
@@ -1566,6 +1572,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
     state.trapped = true;
   }
   Events::WatchInterrupt(false);
+  KeyEvents::SetInterruptProc(nullptr);
   state.reported = false;
   if (state.trapped) Report();
   // The library may be gone before the next run.

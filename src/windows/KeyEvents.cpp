@@ -30,6 +30,7 @@ struct State {
   bool keypadMode = true;
   bool blockSelection = false;
   MenuCommandProc menuCommand = nullptr;
+  void (*interrupt)() = nullptr;
 };
 State state;
 
@@ -306,6 +307,8 @@ KeyEvent NextEvent(TextWindow* own) {
   }
   EventRecord r;
   Events::GetNextEvent(0, r);
+  // A program waiting for a key is interrupted here; its computing is by the machine.
+  if (state.interrupt != nullptr && Events::InterruptPending()) state.interrupt();
   if (Gone(r.window)) return KeyEvent{};
   if (r.what == Events::WindowEvent && r.detail == Events::MenuDetail &&
       state.menuCommand != nullptr) {
@@ -447,6 +450,7 @@ bool KeypadMode() { return state.keypadMode; }
 bool ApplicationInactive() { return state.inactive; }
 void SetApplicationInactive(bool inactive) { state.inactive = inactive; }
 void SetMenuCommandProc(MenuCommandProc proc) { state.menuCommand = proc; }
+void SetInterruptProc(void (*proc)()) { state.interrupt = proc; }
 void SetBlockSelection(bool on) { state.blockSelection = on; }
 std::uint8_t LastKey() { return state.last.key; }
 Window LastWindow() { return state.last.window; }

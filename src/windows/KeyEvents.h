@@ -122,6 +122,10 @@ bool KeypadMode();
 bool ApplicationInactive();
 void SetApplicationInactive(bool inactive);
 void SetMenuCommandProc(MenuCommandProc proc);
+// While a program runs: what a key read does when the user asked for an interrupt
+// (Control+C) while the program waited for a key — the running program's run ends
+// there. nullptr: nothing.
+void SetInterruptProc(void (*proc)());
 // In block-selection mode a click selects the cell under the pointer rather than the
 // nearest character boundary.
 void SetBlockSelection(bool on);

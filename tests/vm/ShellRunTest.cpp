@@ -55,4 +55,19 @@ TEST_F(ShellRunTest, ATrapIsReportedAndF12FindsItsLine) {
   EXPECT_EQ(Cursor().line, 5);
 }
 
+// Control+C while a program waits for a key ends its run like an interrupt while it
+// computes; the workstation goes on.
+TEST_F(ShellRunTest, ControlCEndsAProgramWaitingForAKey) {
+  SetCommandText({"MODULE Command; IMPORT InOut; VAR ch: CHAR;",
+                  "BEGIN InOut.WriteString('waiting'); InOut.Read(ch); InOut.WriteString('read')",
+                  "END Command."});
+  Type("F12 C-c");
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{"Interrupted."});
+  // The workstation takes keys again.
+  Type("'x'");
+  bool typed = false;
+  for (const std::string& line : LinesOf(Shell::CommandText())) typed = typed || line.find('x') != std::string::npos;
+  EXPECT_TRUE(typed);
+}
+
 } // namespace

@@ -102,7 +102,7 @@ struct State {
   SimpleProc endSession = nullptr;
   SimpleProc quit = nullptr;
   PaintProc paint = nullptr;
-  bool watchInterrupt = false;
+  int watchInterrupt = 0; // watches on: a program may run inside a learned macro
   bool interrupted = false;
 };
 State state;
@@ -228,7 +228,7 @@ void KeyDownMessage(const PlatformMessage& m) {
   const std::uint32_t keys = m.keyState;
   const bool control = (keys & kControlKey) != 0;
   const bool controlAlone = control && (keys & (kShiftKey | kAltKey)) == 0;
-  if (state.watchInterrupt && (m.vkey == kVkCancel || (controlAlone && m.vkey == 'C'))) {
+  if (state.watchInterrupt > 0 && (m.vkey == kVkCancel || (controlAlone && m.vkey == 'C'))) {
     state.interrupted = true;
     return;
   }
@@ -506,8 +506,11 @@ void Dispatch(const PlatformMessage& m) {
 bool PumpOnce(bool wait) { return Toolbox::HasBackend() && Toolbox::TheBackend().Pump(wait); }
 
 void WatchInterrupt(bool on) {
-  state.watchInterrupt = on;
-  state.interrupted = false;
+  if (on) {
+    if (state.watchInterrupt++ == 0) state.interrupted = false;
+  } else if (state.watchInterrupt > 0 && --state.watchInterrupt == 0) {
+    state.interrupted = false;
+  }
 }
 
 bool InterruptPending() { return state.interrupted; }

@@ -113,8 +113,9 @@ void Dispatch(const Toolbox::PlatformMessage& message);
 // Pumps one platform message when one is waiting, else returns false.
 bool PumpOnce(bool wait);
 
-// While the watch is on (a learned macro or a program runs), Control+C and Break do not
-// reach the program as keys: they ask for what runs to be interrupted.
+// While a watch is on (a learned macro or a program runs), Control+C and Break do not
+// reach the program as keys: they ask for what runs to be interrupted. Watches nest: a
+// program run from a learned macro ends its own watch, not the macro's.
 void WatchInterrupt(bool on);
 // Handles what the platform has waiting (without waiting for more) and tells whether
 // the user asked for an interrupt since the watch began or this was last asked.

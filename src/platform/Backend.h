@@ -63,6 +63,9 @@ struct PlatformMessage {
   std::int32_t thumb = 0;
   std::uint32_t menuCommand = 0;
   std::vector<std::string> files;
+  // A script's mouse message whose where is local to the window in front when it is
+  // delivered (the backend sets window and where then).
+  bool frontLocal = false;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.
@@ -79,6 +82,7 @@ struct DrawCommand {
     CopyBits,  // from source port srcRect to rect
     Picture,   // a recorded picture drawn into rect
     Segments,  // lines from points[2i] to points[2i+1] with the pen
+    Control,   // the chrome of a control in rect: kind in control, state bits in controlState
   };
   enum class Verb : std::uint8_t { Frame, Paint, Erase, Invert, Fill };
   Op op = Op::Line;
@@ -92,6 +96,8 @@ struct DrawCommand {
   Port source;     // for CopyBits
   Rect srcRect;
   const Picture* picture = nullptr;
+  ControlKind control = ControlKind::PushButton;
+  std::uint32_t controlState = 0;
 };
 
 struct Picture {
@@ -197,6 +203,24 @@ public:
   virtual void Beep(int kind) = 0;
   virtual void PlayTone(double frequency, double volume) = 0;
   virtual void StopTone() = 0;
+
+  // Printing; a backend without printers has none to give.
+  // The platform's printer for p: sets its page and resolution; nullptr when none.
+  virtual void* CreatePrinter(Printer*) { return nullptr; }
+  virtual void DestroyPrinter(Printer*) {}
+  virtual bool PageSetupDialog(Printer*) { return false; }
+  virtual bool PrintDialog(Printer*) { return false; }
+  // face names m.fontNumber, and afterwards what "Text Font" chose.
+  virtual bool MarginsDialog(PrintMargins&, std::string&) { return false; }
+  virtual bool BeginDocument(Printer*, const std::string&) { return false; }
+  virtual bool BeginPage(Printer*) { return false; }
+  virtual void EndPage(Printer*) {}
+  virtual void EndDocument(Printer*) {}
+  // Text measures at the printer's resolution; the screen's by default.
+  virtual std::int32_t PrinterTextWidth(Printer*, const PortState& state, std::string_view text) {
+    return TextWidth(state, text);
+  }
+  virtual FontInfo PrinterFontInfo(Printer*, const PortState& state) { return GetFontInfo(state); }
 
   // Waits ms milliseconds while taking and dispatching platform messages. The default
   // pumps until TickCount has advanced by ms.

@@ -212,11 +212,58 @@ bool KeyForCharacter(char c, std::uint32_t& vkey, bool& shift) {
   return false;
 }
 
+// The numbers after "NAME@" in a token, separated by commas: exactly count of them.
+bool Numbers(std::string_view token, std::string_view name, std::size_t count,
+             std::vector<std::int32_t>& values) {
+  if (token.size() <= name.size() + 1 || token[name.size()] != '@' ||
+      !EqualCaseless(token.substr(0, name.size()), name))
+    return false;
+  std::string_view rest = token.substr(name.size() + 1);
+  values.clear();
+  for (;;) {
+    const std::size_t comma = rest.find(',');
+    std::string_view number = rest.substr(0, comma);
+    const bool negative = !number.empty() && number[0] == '-';
+    if (negative) number.remove_prefix(1);
+    if (number.empty() || number.size() > 5 || values.size() == count) return false;
+    std::int32_t n = 0;
+    for (char c : number) {
+      if (c < '0' || c > '9') return false;
+      n = n * 10 + (c - '0');
+    }
+    values.push_back(negative ? -n : n);
+    if (comma == std::string_view::npos) return values.size() == count;
+    rest.remove_prefix(comma + 1);
+  }
+}
+
+// A mouse message at a point of the window in front (local to it).
+PlatformMessage FrontMouse(PlatformMessage::Kind kind, std::int32_t h, std::int32_t v) {
+  PlatformMessage m;
+  m.kind = kind;
+  m.button = kind == PlatformMessage::Kind::MouseMove ? 0 : 1;
+  m.where = Toolbox::Point{h, v};
+  m.frontLocal = true;
+  return m;
+}
+
 // The mouse and window actions a script may name: what the user does to the front
 // window (or the frame) with the pointer rather than the keyboard.
 bool AppendAction(std::string_view token, std::vector<PlatformMessage>& out) {
   using Kind = PlatformMessage::Kind;
   PlatformMessage m;
+  std::vector<std::int32_t> n;
+  if (Numbers(token, "CLICK", 2, n)) {
+    out.push_back(FrontMouse(Kind::ButtonDown, n[0], n[1]));
+    out.push_back(FrontMouse(Kind::ButtonUp, n[0], n[1]));
+    return true;
+  }
+  if (Numbers(token, "DRAG", 4, n)) {
+    out.push_back(FrontMouse(Kind::ButtonDown, n[0], n[1]));
+    out.push_back(FrontMouse(Kind::MouseMove, n[0] + n[2], n[1] + n[3]));
+    out.push_back(FrontMouse(Kind::ButtonUp, n[0] + n[2], n[1] + n[3]));
+    return true;
+  }
   if (EqualCaseless(token, "CLICK")) {
     m.kind = Kind::ButtonDown;
     m.button = 1;

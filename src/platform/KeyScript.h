@@ -11,8 +11,10 @@
 //                      F1..F15, KP0..KP9, KPENTER, KPMINUS, KPPLUS, KPDOT, KPDIV, KPMUL
 //   prefixes           C- (Control), S- (Shift), A- (Alt) before a key name or a
 //                      letter or digit, in any number: C-q, S-RIGHT, C-S-END
-//   actions            CLICK (a click in the middle of the front window), CLOSEBOX
-//                      (the front window's close box), FRAMECLOSE (the frame's)
+//   actions            CLICK (a click in the middle of the front window), CLICK@X,Y
+//                      (a click at X,Y of the front window's content), DRAG@X,Y,DX,DY
+//                      (the button pressed at X,Y, moved by DX,DY and released there),
+//                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's)
 // Key names and prefixes are read without regard to case; a letter after a prefix
 // names its key (C-q and C-Q are the same key).
 #pragma once

@@ -82,6 +82,7 @@ struct State {
   std::vector<std::unique_ptr<Picture>> pictures;
   Picture* openPicture = nullptr;
   std::vector<std::unique_ptr<Offscreen>> offscreens;
+  std::vector<std::unique_ptr<Printer>> printers;
   char alertText[256] = {};
   CursorShape shape = CursorShape::Arrow;
   bool forced = false;
@@ -119,7 +120,8 @@ void Record(const DrawCommand& cmd) {
 }
 
 void Render(Port port, const DrawCommand& cmd) {
-  if ((port.window != nullptr || port.offscreen != nullptr) && installed != nullptr) {
+  if ((port.window != nullptr || port.offscreen != nullptr || port.printer != nullptr) &&
+      installed != nullptr) {
     installed->Draw(port, cmd);
   }
 }
@@ -293,6 +295,7 @@ void Shutdown() {
       Events::FlushWindowEvents(w.get());
     }
     for (const auto& o : state.offscreens) installed->DestroyOffscreen(o.get());
+    for (const auto& p : state.printers) installed->DestroyPrinter(p.get());
   }
   const bool hadBar = !state.bar.empty();
   state = State{};
@@ -667,12 +670,19 @@ void DrawString(std::string_view text) {
 void DrawChar(char c) { DrawString(std::string_view(&c, 1)); }
 
 std::int32_t TextWidth(std::string_view text) {
-  return text.empty() ? 0 : TheBackend().TextWidth(CurrentState(), text);
+  if (text.empty()) return 0;
+  if (state.port.printer != nullptr)
+    return TheBackend().PrinterTextWidth(state.port.printer, CurrentState(), text);
+  return TheBackend().TextWidth(CurrentState(), text);
 }
 
 std::int32_t CharWidth(char c) { return TextWidth(std::string_view(&c, 1)); }
 
-void GetFontInfo(FontInfo& info) { info = TheBackend().GetFontInfo(CurrentState()); }
+void GetFontInfo(FontInfo& info) {
+  info = state.port.printer != nullptr
+             ? TheBackend().PrinterFontInfo(state.port.printer, CurrentState())
+             : TheBackend().GetFontInfo(CurrentState());
+}
 
 void TextFont(std::int32_t number) { CurrentState().fontNumber = number; }
 void TextSize(std::int32_t size) { CurrentState().fontSize = size; }
@@ -788,6 +798,8 @@ Rect VisibleArea() {
     area = GetPortRect(state.port.window);
   } else if (state.port.offscreen != nullptr) {
     area = Rect{0, 0, state.port.offscreen->width, state.port.offscreen->height};
+  } else if (state.port.printer != nullptr) {
+    area = state.port.printer->page;
   } else {
     return Rect{};
   }
@@ -802,6 +814,93 @@ bool PtVisible(Point p) { return PtInRect(p, VisibleArea()); }
 bool RectVisible(const Rect& r) {
   Rect ignored;
   return SectRect(r, VisibleArea(), ignored);
+}
+
+// ---- Controls ----
+
+void DrawControl(ControlKind kind, const Rect& r, std::uint32_t controlState) {
+  DrawCommand c = Command(Op::Control);
+  c.rect = r;
+  c.control = kind;
+  c.controlState = controlState;
+  Emit(c);
+}
+
+// ---- Printing ----
+
+Printer* NewPrinter() {
+  if (installed == nullptr) return nullptr;
+  auto p = std::make_unique<Printer>();
+  p->handle = installed->CreatePrinter(p.get());
+  if (p->handle == nullptr) return nullptr;
+  state.printers.push_back(std::move(p));
+  return state.printers.back().get();
+}
+
+void DisposePrinter(Printer*& p) {
+  if (p == nullptr || !Owns(state.printers, p)) {
+    p = nullptr;
+    return;
+  }
+  if (p->documentOpen) EndDocument(p);
+  if (state.port.printer == p) state.port = Port{};
+  TheBackend().DestroyPrinter(p);
+  Release(state.printers, p);
+  p = nullptr;
+}
+
+bool IsPrinter(const Printer* p) { return p != nullptr && Owns(state.printers, p); }
+
+bool PageSetupDialog(Printer* p) {
+  return IsPrinter(p) && !p->documentOpen && TheBackend().PageSetupDialog(p);
+}
+
+bool PrintDialog(Printer* p) {
+  return IsPrinter(p) && !p->documentOpen && TheBackend().PrintDialog(p);
+}
+
+bool MarginsDialog(PrintMargins& m) {
+  char face[kFontNameLength + 1];
+  FontName(m.fontNumber, face);
+  std::string name = face;
+  PrintMargins shown = m;
+  if (!TheBackend().MarginsDialog(shown, name)) return false;
+  // Another face gets its number; one the table cannot take keeps the font shown.
+  shown.fontNumber = m.fontNumber;
+  if (name != face && !name.empty()) {
+    const std::int32_t number = FontNumber(Chars(name));
+    if (number >= 0) shown.fontNumber = number;
+  }
+  m = shown;
+  return true;
+}
+
+bool BeginDocument(Printer* p, Chars title) {
+  if (!IsPrinter(p) || p->documentOpen) return false;
+  if (!TheBackend().BeginDocument(p, Text(title))) return false;
+  p->documentOpen = true;
+  p->pages = 0;
+  return true;
+}
+
+bool BeginPage(Printer* p) {
+  if (!IsPrinter(p) || !p->documentOpen || !TheBackend().BeginPage(p)) return false;
+  ++p->pages;
+  return true;
+}
+
+void EndPage(Printer* p) {
+  if (IsPrinter(p) && p->documentOpen) TheBackend().EndPage(p);
+}
+
+void EndDocument(Printer* p) {
+  if (!IsPrinter(p) || !p->documentOpen) return;
+  TheBackend().EndDocument(p);
+  p->documentOpen = false;
+}
+
+void SetPortPrinter(Printer* p) {
+  state.port = p != nullptr ? Port{nullptr, nullptr, &p->state, p} : Port{};
 }
 
 // ---- Pointer ----

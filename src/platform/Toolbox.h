@@ -33,6 +33,7 @@ enum class PenModeKind : std::uint8_t { Copy = 0, Xor = 1, Invert = 2 };
 enum class Pattern : std::uint8_t { Black = 0, White, Gray, LightGray, DarkGray };
 // Text modes: copy, and inverse video (background and foreground exchanged).
 inline constexpr int kTextCopy = 0;
+inline constexpr int kTextOr = 1; // the characters only, over what is drawn there
 inline constexpr int kTextInverse = 4;
 // Text style bits.
 inline constexpr int kBold = 1;
@@ -63,6 +64,7 @@ struct PortState {
 
 struct ScrollBar;
 struct Offscreen;
+struct Printer;
 
 // One window: the platform window, its port and the owner's reference value. The
 // owner record a window belongs to (a terminal, a dialog) is reached through refCon;
@@ -77,11 +79,12 @@ struct WindowObject {
 };
 using Window = WindowObject*;
 
-// A port is a window or an off-screen bitmap.
+// A port is a window, an off-screen bitmap or the page a printer prints.
 struct Port {
   Window window = nullptr;
   Offscreen* offscreen = nullptr;
   PortState* state = nullptr;
+  Printer* printer = nullptr;
   friend bool operator==(const Port&, const Port&) = default;
 };
 
@@ -244,6 +247,26 @@ void CopyBits(Port src, Port dst, const Rect& srcRect, const Rect& dstRect);
 bool PtVisible(Point p);
 bool RectVisible(const Rect& r);
 
+// ---- Controls: the desktop's own look for the items of dialogs ----
+// DrawControl draws a control's chrome (its bevel, box, indicator or frame) in the
+// platform's style, coloured from the port's back colour; the caller draws the text.
+enum class ControlKind : std::uint8_t {
+  PushButton,  // a command button's bevel
+  CheckBox,    // a check box's indicator
+  RadioButton, // a radio button's indicator
+  Frame,       // a sunken panel
+  LineEdit,    // an edit field
+  ComboBox,    // a pop-up list with its arrow
+};
+// State bits of DrawControl.
+inline constexpr std::uint32_t kControlPressed = 1; // held down
+inline constexpr std::uint32_t kControlOn = 2;      // checked, switched on
+inline constexpr std::uint32_t kControlMixed = 4;   // partly checked
+inline constexpr std::uint32_t kControlDisabled = 8;
+inline constexpr std::uint32_t kControlFocused = 16;
+inline constexpr std::uint32_t kControlDefault = 32; // the default button
+void DrawControl(ControlKind kind, const Rect& r, std::uint32_t state);
+
 // ---- Pointer ----
 enum class CursorShape : std::uint8_t { Arrow = 0, IBeam, Cross, Busy, Hand };
 void SetCursorShape(CursorShape shape);
@@ -353,6 +376,48 @@ bool ChooseFont(VarChars faceName, std::int32_t& size, std::int32_t& style);
 bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name);
 // The same with the accepting button labelled button ("Create", "Revert").
 bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name, Chars button);
+
+// ---- Printing ----
+// The platform's printer and the port on the page it prints. Coordinates are device
+// units (resolution per inch) from the top left of the printable area.
+struct Printer {
+  void* handle = nullptr;       // the backend's printer
+  Rect page;                    // the printable area of a page
+  std::int32_t resolution = 72; // device units per inch
+  PortState state;
+  bool documentOpen = false;
+  std::int32_t pages = 0; // pages begun in the open document
+};
+// The platform's printer with its settings, or nullptr when there is none.
+Printer* NewPrinter();
+void DisposePrinter(Printer*& p);
+bool IsPrinter(const Printer* p);
+// The platform's page setup and print dialogs; true for OK (the page may change).
+bool PageSetupDialog(Printer* p);
+bool PrintDialog(Printer* p);
+// What the margins dialog ("Set Margins") shows and gives back: the margins as fractions
+// of the printable width ("Left Margin", "Right Margin") and height ("Top Margin",
+// "Bottom Margin"), the font and size the button "Text Font" chooses, and the check box
+// "Text Wrapping".
+struct PrintMargins {
+  double left = 0, right = 0, top = 0, bottom = 0;
+  std::int32_t fontNumber = 22;
+  std::int32_t fontSize = 12;
+  bool wrap = true;
+};
+// True for OK, m then holding what the dialog showed; Cancel leaves m alone.
+bool MarginsDialog(PrintMargins& m);
+// Starts a document named title and shows the printing progress dialog ("Printing",
+// "Hit cancel to stop printing:", "Cancel"); false when the platform cannot print.
+bool BeginDocument(Printer* p, Chars title);
+// Starts the next page, the printer's port drawing on it; false when the user cancelled
+// in the progress dialog or the platform cannot go on.
+bool BeginPage(Printer* p);
+void EndPage(Printer* p);
+// Ends the document, keeping the pages printed, and closes the progress dialog.
+void EndDocument(Printer* p);
+// Makes the printer's page the current port.
+void SetPortPrinter(Printer* p);
 
 // ---- Clipboard ----
 void ClearClipboard();

@@ -12,6 +12,8 @@
 #include "shell/FindAll.h"
 #include "shell/Menus.h"
 #include "shell/ShellStart.h"
+#include "tools/Notebook.h"
+#include "tools/Printing.h"
 #include "windows/KeyEvents.h"
 
 namespace ShellMenus {
@@ -59,6 +61,7 @@ void SaveGroup3() { FileCommands::SaveGroup(3); }
 void SaveGroup4() { FileCommands::SaveGroup(4); }
 void SaveGroup5() { FileCommands::SaveGroup(5); }
 void SaveCurrent() { static_cast<void>(FileCommands::Save()); }
+void MarginsItem() { static_cast<void>(Printing::Margins()); }
 
 // ---- Edit ----
 
@@ -247,7 +250,10 @@ void SetUp() {
                   {14, "Save Modules Existing on Directory", SaveGroup3},
                   {15, "Save Modified Modules...", SaveGroup4},
                   {16, "Save All Modified Modules", SaveGroup5},
-                  {18, "Set Directory...", FileCommands::SetDirectory}});
+                  {18, "Set Directory...", FileCommands::SetDirectory},
+                  {20, "Printer Setup...", Printing::PrinterSetup},
+                  {21, "Margins...", MarginsItem},
+                  {22, "Print...", Printing::Print, 'P'}});
   Fill(M(kEdit), {{1, "Can't Undo", UndoItem, 'Z'},
                   {3, "Cut", CutItem, 'X'},
                   {4, "Copy", CopyItem, 'C'},
@@ -270,7 +276,8 @@ void SetUp() {
                     {5, "Compile", compiling ? CompileItem : nullptr},
                     {9, "Rename...", FileCommands::Rename},
                     {10, "Close Other Windows", CloseOthers},
-                    {15, "Execute Same", compiling ? ExecuteItem : nullptr}});
+                    {15, "Execute Same", compiling ? ExecuteItem : nullptr},
+                    {19, "Notebook", Notebook::Show, 'L'}});
   Fill(M(kLearn), {{1, "Learn", LearnItem},
                    {2, "Stop", StopItem},
                    {3, "Execute", Editor::MenuExecute},

@@ -39,6 +39,7 @@ struct State {
   bool lineHasText = false;
   bool readSucceeded = false;
   UpdateHook update = nullptr;
+  LogHook logged = nullptr;
   bool console = false;
   std::FILE* in = nullptr;
   std::FILE* out = nullptr;
@@ -113,7 +114,9 @@ TextWindow* Take() {
 }
 
 void AppendLog(Chars text) {
-  if (state.log != nullptr) static_cast<void>(Lines::Append(state.log, text));
+  if (state.log == nullptr) return;
+  static_cast<void>(Lines::Append(state.log, text));
+  if (state.logged != nullptr) state.logged();
 }
 
 void PerformBreak(TextWindow* t) {
@@ -311,6 +314,7 @@ bool Logging() { return state.logging; }
 void SetLogBuffer(Buffer::Ref log) { state.log = log; }
 Buffer::Ref LogBuffer() { return state.log; }
 void SetUpdateHook(UpdateHook hook) { state.update = hook; }
+void SetLogHook(LogHook hook) { state.logged = hook; }
 
 void SetConsole(bool on) {
   state.console = on;

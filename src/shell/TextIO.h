@@ -33,6 +33,8 @@ inline constexpr char kSeparatorLine[] =
 
 // Called while input is awaited and an update event arrives.
 using UpdateHook = void (*)();
+// Called after a line was appended to the log buffer (the Notebook's view follows).
+using LogHook = void (*)();
 
 // The module body: output to List, logging off, no line break owed.
 void Init();
@@ -48,6 +50,7 @@ bool Logging();
 void SetLogBuffer(Buffer::Ref log);
 Buffer::Ref LogBuffer();
 void SetUpdateHook(UpdateHook hook);
+void SetLogHook(LogHook hook);
 // Console mode on standard input and output.
 void SetConsole(bool on);
 bool Console();

@@ -7,6 +7,7 @@
 #include "base/NumberIn.h"
 #include "base/Strings.h"
 #include "shell/TextIO.h"
+#include "vm/DialogModule.h"
 #include "vm/GraphicsModule.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
@@ -509,6 +510,7 @@ std::vector<Native::ModuleSpec> Specs() {
 void AddAll() {
   for (const Native::ModuleSpec& spec : Specs()) Native::Add(spec);
   GraphicsModule::Add();
+  DialogModule::Add();
 }
 
 } // namespace ProgramModules

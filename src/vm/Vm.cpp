@@ -94,6 +94,7 @@ struct State {
   TrapReport report;
   ReportProc reportProc = nullptr;
   InterruptProc interruptProc = nullptr;
+  void (*runEnd)() = nullptr;
 #if VM_GUARD_SIGNALS
   sigjmp_buf* jump = nullptr; // innermost entry's, while compiled code runs
   struct sigaction oldSegv {};
@@ -1574,6 +1575,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   Events::WatchInterrupt(false);
   KeyEvents::SetInterruptProc(nullptr);
   state.reported = false;
+  if (state.runEnd != nullptr) state.runEnd();
   if (state.trapped) Report();
   // The library may be gone before the next run.
   state.library = nullptr;
@@ -1602,6 +1604,23 @@ bool IsCompiledEntry(std::uint64_t value) {
   if (value == 0 || (value & 7) != 0 || !SafeRead(value, w)) return false;
   return IsEntryWord(w);
 }
+
+bool IsProgramAddress(std::uint64_t address, std::uint64_t size) {
+  const Buffer::Ref library = state.library != nullptr ? state.library : SystemLibrary();
+  if (library == nullptr || address == 0 || address + size < address) return false;
+  bool inside = false;
+  Modules::ForEach(library, [&](Modules::Ref m) {
+    const Modules::ModuleInfo info = Modules::Info(m);
+    if (inside || info.image == nullptr || info.table == nullptr || Native::IsNative(info.table))
+      return;
+    const auto first = reinterpret_cast<std::uint64_t>(info.image);
+    const auto end = reinterpret_cast<std::uint64_t>(info.table - kDescriptorSize);
+    inside = address >= first && address + size <= end;
+  });
+  return inside;
+}
+
+void SetRunEndProc(void (*proc)()) { state.runEnd = proc; }
 
 void RunBody(Modules::Ref module, Modules::Address entry) {
   const Modules::ModuleInfo info = Modules::Info(module);

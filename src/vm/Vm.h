@@ -65,6 +65,13 @@ bool Running();
 std::uint64_t CallProcedure(std::uint64_t procedureValue, std::span<const std::uint64_t> args);
 // Whether value is the entry of a procedure of compiled code (it must be readable).
 bool IsCompiledEntry(std::uint64_t value);
+// Whether [address, address + size) lies within the variables of one compiled module of
+// the run's library (the system library outside a run): memory of a program that stays
+// put while its module is installed, which native code may keep an address of.
+bool IsProgramAddress(std::uint64_t address, std::uint64_t size);
+// Called once an outermost run has ended (after a trap, before its report), so that
+// the program's own modules let go of what the run made; nullptr: nothing.
+void SetRunEndProc(void (*proc)());
 
 // The place of a code address in the modules of a library (module "" when none holds it).
 Position PositionOf(Buffer::Ref library, std::uint64_t codeAddress);

@@ -291,6 +291,53 @@ void DisposeGraphWindow(GraphWindow*& w) {
   w = nullptr;
 }
 
+GraphWindow* NewPrinterWindow(Buffer::Ref heap, Toolbox::Printer* printer, std::int32_t fontNumber,
+                              std::int32_t fontSize) {
+  Init();
+  if (printer == nullptr) return nullptr;
+  void* block = Buffer::Allocate(heap, sizeof(GraphWindow));
+  if (block == nullptr) return nullptr;
+  auto* w = new (block) GraphWindow{};
+  std::memcpy(w->kind, kWindowTag, sizeof kWindowTag);
+  w->heap = heap;
+  w->scale = 1.0;
+  w->bounds = printer->page;
+  w->pictureLost = true; // a page is not kept as a picture
+  w->printer = printer;
+  w->id = state.nextId++;
+  void* portBlock = Buffer::Allocate(heap, sizeof(GraphPort));
+  if (portBlock == nullptr) return w;
+  auto* p = new (portBlock) GraphPort{};
+  std::memcpy(p->kind, kPortTag, sizeof kPortTag);
+  p->window = w;
+  p->id = state.nextId++;
+  w->port = p;
+  p->left = printer->page.left;
+  p->right = printer->page.right;
+  p->top = printer->page.top;
+  p->bottom = printer->page.bottom;
+  p->world = kDefaultWorld;
+  p->world2 = kDefaultWorld2;
+  Relayout(p);
+  p->textFont = fontNumber;
+  p->textSize = fontSize;
+  p->penSize = 1;
+  p->markerSize = kDefaultMarkerSize;
+  p->foreColor = RGBColor{0, 0, 0};
+  p->backColor = RGBColor{0xFFFF, 0xFFFF, 0xFFFF};
+  p->markerSpacing = kDefaultMarkerSpacing;
+  return w;
+}
+
+void DisposePrinterWindow(GraphWindow*& w) {
+  if (w == nullptr || w->printer == nullptr) return;
+  if (w->port != nullptr) FreePort(w, w->port);
+  w->kind[0] = 0;
+  void* block = w;
+  Buffer::Deallocate(w->heap, sizeof(GraphWindow), block);
+  w = nullptr;
+}
+
 bool IsGraphWindow(const GraphWindow* w) {
   for (const GraphWindow* x = state.windows; x != nullptr; x = x->next)
     if (x == w) return true;
@@ -471,9 +518,12 @@ void PixelToWorld(std::int32_t h, std::int32_t v, double& x, double& y) {
 Drawing::Drawing(GraphPort* p)
     : savedPort_(Toolbox::GetPort()), savedPicture_(nullptr), window_(p->window) {
   GraphWindow* w = p->window;
-  Toolbox::SetPort(w->window);
+  if (w->printer != nullptr)
+    Toolbox::SetPortPrinter(w->printer);
+  else
+    Toolbox::SetPort(w->window);
   if (!p->setUp) {
-    p->clip = Toolbox::GetPortRect(w->window);
+    p->clip = w->printer != nullptr ? w->printer->page : Toolbox::GetPortRect(w->window);
     p->setUp = true;
   }
   Toolbox::PenNormal();
@@ -495,6 +545,8 @@ Drawing::~Drawing() {
     LosePicture(window_);
   if (savedPort_.offscreen != nullptr)
     Toolbox::SetPortOffscreen(savedPort_.offscreen);
+  else if (savedPort_.printer != nullptr)
+    Toolbox::SetPortPrinter(savedPort_.printer);
   else
     Toolbox::SetPort(savedPort_.window);
 }

@@ -104,6 +104,7 @@ struct GraphWindow {
   GraphWindow* next;         // the other live graphics windows
   Toolbox::Picture* picture; // the drawing received, for saving
   bool pictureLost;          // the picture no longer tells the pixels (too long, scrolled)
+  Toolbox::Printer* printer; // a printer's page rather than a platform window
 };
 
 // What NewGraphWindow opens.
@@ -132,6 +133,14 @@ void LimitBounds(Rect& bounds, std::int32_t& fontSize);
 [[nodiscard]] GraphWindow* NewGraphWindow(const WindowSpec& spec);
 // Closes the window and frees its ports; w becomes nullptr.
 void DisposeGraphWindow(GraphWindow*& w);
+// The window and port records of a printer's page, from heap: the port's viewport is the
+// page and it draws with the font and size; its drawing goes to the page being printed.
+// Such a window is not among the live graphics windows. nullptr when heap has no room
+// for the window record; the window's port is nullptr when it has none for the port's.
+[[nodiscard]] GraphWindow* NewPrinterWindow(Buffer::Ref heap, Toolbox::Printer* printer,
+                                            std::int32_t fontNumber, std::int32_t fontSize);
+// Gives a printer window's records back to its heap; w becomes nullptr.
+void DisposePrinterWindow(GraphWindow*& w);
 bool IsGraphWindow(const GraphWindow* w);
 bool IsGraphPort(const GraphPort* p);
 // The graphics window whose platform window is w, or nullptr.

@@ -18,6 +18,8 @@ struct KeyEvent {
   std::uint8_t modifiers = 0;
   char ch = 0;
   Window window = nullptr;
+  Point where;            // of the record, frame client coordinates
+  std::uint32_t when = 0; // of the record
 };
 
 struct State {
@@ -318,6 +320,8 @@ KeyEvent NextEvent(TextWindow* own) {
 
   KeyEvent e;
   e.window = r.window;
+  e.where = Point{r.whereH, r.whereV};
+  e.when = r.when;
   e.modifiers = static_cast<std::uint8_t>((r.modifiers >> 8) & 0x1F);
   e.key = TranslateEvent(own, r, e.ch);
   if (e.key == KeyNone) e.key = TranslateWindowEvent(own, r);
@@ -454,5 +458,9 @@ void SetInterruptProc(void (*proc)()) { state.interrupt = proc; }
 void SetBlockSelection(bool on) { state.blockSelection = on; }
 std::uint8_t LastKey() { return state.last.key; }
 Window LastWindow() { return state.last.window; }
+void LastPlace(Point& where, std::uint32_t& when) {
+  where = state.last.where;
+  when = state.last.when;
+}
 
 } // namespace KeyEvents

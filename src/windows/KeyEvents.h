@@ -133,5 +133,8 @@ void SetBlockSelection(bool on);
 // The last key event's code and window.
 std::uint8_t LastKey();
 Toolbox::Window LastWindow();
+// Where (frame client coordinates) and when the record of the last key event happened:
+// the place and time of a click.
+void LastPlace(Toolbox::Point& where, std::uint32_t& when);
 
 } // namespace KeyEvents

@@ -281,6 +281,44 @@ TEST_F(Desktop, AFailedStoreAsksAgain) {
   EXPECT_FALSE(o.dump.contains("hellox"));
 }
 
+// Print (Control+P) of an opened 200-line text to a PDF file, without the platform's
+// dialogs (VELMARIN_PRINT_PDF) but with the margins dialog, confirmed by RETURN: every
+// line once, in order, the first page beginning with the first lines.
+TEST_F(Desktop, PrintingATextMakesAPdfOfItsLines) {
+  QStringList text;
+  for (int i = 1; i <= 200; ++i) text << QStringLiteral("line %1").arg(i);
+  QFile file(dir.filePath("long.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write((text.join('\n') + '\n').toLatin1());
+  file.close();
+  const QString pdf = dir.filePath("long.pdf");
+  qputenv("VELMARIN_PRINT_PDF", pdf.toLocal8Bit());
+  const Typed o = Run("C-o '" + file.fileName() + "' RETURN C-p RETURN");
+  qunsetenv("VELMARIN_PRINT_PDF");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  ASSERT_TRUE(QFile::exists(pdf));
+
+  QProcess images;
+  images.start("pdftoppm", {"-r", "30", "-png", pdf, dir.filePath("page")});
+  ASSERT_TRUE(images.waitForFinished(60000));
+  const QStringList pages = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
+  QProcess words;
+  words.start("pdftotext", {"-layout", pdf, "-"});
+  ASSERT_TRUE(words.waitForFinished(60000));
+  // pdftotext ends every page with a form feed; its layout spreads the characters of a
+  // fixed-pitch face, so blanks are compared as one.
+  QStringList printed = QString::fromLatin1(words.readAllStandardOutput()).split('\f');
+  printed.removeLast();
+  ASSERT_GE(pages.size(), 2) << pages.join(' ').toStdString();
+  ASSERT_EQ(printed.size(), pages.size());
+  QStringList lines;
+  for (const QString& page : printed)
+    for (const QString& line : page.split('\n', Qt::SkipEmptyParts)) lines << line.simplified();
+  EXPECT_EQ(lines.join('\n').toStdString(), text.join('\n').toStdString());
+  EXPECT_TRUE(printed.front().simplified().startsWith("line 1 line 2 line 3 "));
+  EXPECT_FALSE(QImage(dir.filePath(pages.front())).isNull());
+}
+
 // Random key scripts over the whole key list, windows opening and closing on the way:
 // the program must survive them all and end normally.
 std::string RandomScript(unsigned seed, int tokens) {

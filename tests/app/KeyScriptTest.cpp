@@ -77,6 +77,19 @@ TEST(KeyScriptPrefixes, AddModifiersAsThePlatformTranslatesThem) {
   EXPECT_EQ(Shown(Parsed("C-RETURN")), "K13/4096 ^10");
 }
 
+TEST(KeyScriptMouse, ClicksAndDragsAtPointsOfTheFrontWindow) {
+  const std::vector<PlatformMessage> out = Parsed("CLICK@10,20 drag@5,6,-3,4");
+  const Kind kinds[] = {Kind::ButtonDown, Kind::ButtonUp, Kind::ButtonDown, Kind::MouseMove,
+                        Kind::ButtonUp};
+  const Toolbox::Point places[] = {{10, 20}, {10, 20}, {5, 6}, {2, 10}, {2, 10}};
+  ASSERT_EQ(out.size(), 5u);
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    EXPECT_EQ(out[i].kind, kinds[i]) << i;
+    EXPECT_EQ(out[i].where, places[i]) << i;
+    EXPECT_TRUE(out[i].frontLocal && out[i].window == nullptr) << i;
+  }
+}
+
 TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
   struct Case {
     const char* script;
@@ -94,6 +107,8 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
       {"F16", "key script: token 1 \"F16\": unknown key name"},
       {"KP10", "key script: token 1 \"KP10\": unknown key name"},
       {"X-a", "key script: token 1 \"X-a\": unknown key name"},
+      {"CLICK@1,2,3", "key script: token 1 \"CLICK@1,2,3\": unknown key name"},
+      {"DRAG@1,2,x,4", "key script: token 1 \"DRAG@1,2,x,4\": unknown key name"},
   };
   for (const Case& c : cases) {
     std::vector<PlatformMessage> out(1);

@@ -48,7 +48,7 @@ bool CellVisible(const Rect& clip, int row, int col) {
 const char* OpName(DrawCommand::Op op) {
   static constexpr const char* kNames[] = {"Line",     "Rect",    "RoundRect", "Oval",
                                            "Arc",      "Poly",    "Text",      "Scroll",
-                                           "CopyBits", "Picture", "Segments"};
+                                           "CopyBits", "Picture", "Segments",  "Control"};
   return kNames[static_cast<int>(op)];
 }
 
@@ -174,6 +174,10 @@ void HeadlessBackend::DispatchInput(PlatformMessage m) {
       const Rect r = win != nullptr ? win->bounds : Rect{};
       m.where = Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
+  }
+  if (m.frontLocal && m.window == nullptr) {
+    m.window = FrontWindow();
+    m.where = ToFrame(m.window, m.where);
   }
   if (m.time == 0) {
     clock_ += config_.step;
@@ -461,6 +465,7 @@ void* HeadlessBackend::CreateScrollBar(Window, Toolbox::ScrollBar* bar, const Re
 
 void HeadlessBackend::Draw(Toolbox::Port port, const DrawCommand& cmd) {
   displayList_.push_back(Drawn{port, cmd});
+  if (port.printer != nullptr && pageOpen_) printed_.back().pages.back().commands.push_back(cmd);
   if (Win* win = Find(port.window)) DrawOnGrid(*win, cmd);
 }
 
@@ -735,6 +740,74 @@ void HeadlessBackend::PlayTone(double frequency, double volume) {
 }
 
 void HeadlessBackend::StopTone() { soundLog_.push_back("StopTone"); }
+
+// ---- Printing ----
+
+void* HeadlessBackend::CreatePrinter(Toolbox::Printer* p) {
+  if (!config_.printer) return nullptr;
+  p->page = config_.printerPage;
+  p->resolution = config_.printerResolution;
+  return p;
+}
+
+bool HeadlessBackend::Answer(std::deque<bool>& answers, const char* dialog) {
+  if (answers.empty()) {
+    unanswered_.push_back(dialog);
+    return false;
+  }
+  const bool ok = answers.front();
+  answers.pop_front();
+  return ok;
+}
+
+bool HeadlessBackend::PageSetupDialog(Toolbox::Printer*) {
+  return Answer(pageSetupAnswers_, "PageSetupDialog");
+}
+
+bool HeadlessBackend::PrintDialog(Toolbox::Printer*) {
+  return Answer(printAnswers_, "PrintDialog");
+}
+
+void HeadlessBackend::AnswerMargins(bool ok, std::optional<Toolbox::PrintMargins> margins,
+                                    std::string face) {
+  marginsAnswers_.push_back(MarginsAnswer{ok, margins, std::move(face)});
+}
+
+bool HeadlessBackend::MarginsDialog(Toolbox::PrintMargins& m, std::string& face) {
+  lastMargins_ = m;
+  lastMarginsFace_ = face;
+  if (marginsAnswers_.empty()) {
+    unanswered_.push_back("MarginsDialog");
+    return false;
+  }
+  const MarginsAnswer a = marginsAnswers_.front();
+  marginsAnswers_.pop_front();
+  if (!a.ok) return false;
+  if (a.margins) m = *a.margins;
+  if (!a.face.empty()) face = a.face;
+  return true;
+}
+
+bool HeadlessBackend::BeginDocument(Toolbox::Printer*, const std::string& title) {
+  printed_.push_back(PrintedDocument{title, {}, false});
+  pageOpen_ = false;
+  return true;
+}
+
+bool HeadlessBackend::BeginPage(Toolbox::Printer*) {
+  PrintedDocument& doc = printed_.back();
+  if (cancelAfter_ >= 0 && static_cast<int>(doc.pages.size()) >= cancelAfter_) return false;
+  doc.pages.emplace_back();
+  pageOpen_ = true;
+  return true;
+}
+
+void HeadlessBackend::EndPage(Toolbox::Printer*) { pageOpen_ = false; }
+
+void HeadlessBackend::EndDocument(Toolbox::Printer*) {
+  printed_.back().ended = true;
+  pageOpen_ = false;
+}
 
 bool StartPlatform(Toolbox::Backend& backend) {
   Toolbox::InstallBackend(&backend);

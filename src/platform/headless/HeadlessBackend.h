@@ -1,12 +1,14 @@
 // The in-memory backend the tests run on: deterministic and without a display.
 //
 // Every character is 8 pixels wide and a line 16 high (ascent 12, descent 4) in every
-// font. Each window keeps a character grid that text drawing, erasing, painting,
-// inverting and scrolling keep up to date, so a test can read what the screen shows;
-// every drawing operation also goes into a display list. Platform messages come from
-// a script that the test injects; time is a virtual clock in milliseconds. Standard
-// dialogs take their answers from queues; a dialog asked without a scripted answer is
-// cancelled (a three-button alert takes its default button) and noted.
+// font, on the screen and on the printer's pages. Each window keeps a character grid
+// that text drawing, erasing, painting, inverting and scrolling keep up to date, so a
+// test can read what the screen shows; every drawing operation also goes into a
+// display list, and what is drawn on the printer's pages into the printed documents.
+// Platform messages come from a script that the test injects; time is a virtual clock
+// in milliseconds. Standard dialogs take their answers from queues; a dialog asked
+// without a scripted answer is cancelled (a three-button alert takes its default
+// button) and noted.
 #pragma once
 
 #include <cstdint>
@@ -50,6 +52,21 @@ struct Config {
   int idleLimit = 100;              // timer ticks in a row with nothing injected
   std::uint32_t doubleClickTime = 500;
   std::uint32_t caretTime = 530;
+  // The printer: 8 by 10.5 inches of printable area at 72 units per inch.
+  bool printer = true;
+  Rect printerPage{0, 0, 576, 756};
+  std::int32_t printerResolution = 72;
+};
+
+// One page that was printed: the drawing done on it, in order (the display list has it
+// too).
+struct PrintedPage {
+  std::vector<DrawCommand> commands;
+};
+struct PrintedDocument {
+  std::string title;
+  std::vector<PrintedPage> pages;
+  bool ended = false;
 };
 
 // One entry of the display list.
@@ -152,6 +169,22 @@ public:
   // Another program takes the clipboard.
   void SetForeignClipboard(const std::string& text);
 
+  // ---- Printing ----
+  // The page setup and print dialogs, and the margins dialog: OK with what it then
+  // shows (what it was shown with when not given; its font by the face's name), or Cancel.
+  void AnswerPageSetup(bool ok) { pageSetupAnswers_.push_back(ok); }
+  void AnswerPrint(bool ok) { printAnswers_.push_back(ok); }
+  void AnswerMargins(bool ok, std::optional<Toolbox::PrintMargins> margins = std::nullopt,
+                     std::string face = {});
+  // What the last margins dialog was shown with, and the face of its font.
+  const Toolbox::PrintMargins& LastMarginsShown() const { return lastMargins_; }
+  const std::string& LastMarginsFace() const { return lastMarginsFace_; }
+  // Whether the platform has a printer (Config::printer).
+  void SetPrinter(bool installed) { config_.printer = installed; }
+  // The progress dialog's Cancel is pressed once pages pages have been begun (-1: never).
+  void CancelPrintingAfter(int pages) { cancelAfter_ = pages; }
+  const std::vector<PrintedDocument>& Printed() const { return printed_; }
+
   // ---- Toolbox::Backend ----
   bool CreateFrame(const std::string& title, std::int32_t width, std::int32_t height) override;
   void DestroyFrame() override;
@@ -232,6 +265,15 @@ public:
   void PlayTone(double frequency, double volume) override;
   void StopTone() override;
 
+  void* CreatePrinter(Toolbox::Printer* p) override;
+  bool PageSetupDialog(Toolbox::Printer* p) override;
+  bool PrintDialog(Toolbox::Printer* p) override;
+  bool MarginsDialog(Toolbox::PrintMargins& m, std::string& face) override;
+  bool BeginDocument(Toolbox::Printer* p, const std::string& title) override;
+  bool BeginPage(Toolbox::Printer* p) override;
+  void EndPage(Toolbox::Printer* p) override;
+  void EndDocument(Toolbox::Printer* p) override;
+
 private:
   struct Win {
     Window window = nullptr;
@@ -261,6 +303,13 @@ private:
     std::int32_t size = 0;
     std::int32_t style = 0;
   };
+  struct MarginsAnswer {
+    bool ok = false;
+    std::optional<Toolbox::PrintMargins> margins;
+    std::string face;
+  };
+  // The answer to a dialog from a queue of booleans; unscripted: Cancel, noted.
+  bool Answer(std::deque<bool>& answers, const char* dialog);
 
   Win* Find(Window w) const;
   Point ToFrame(Window w, Point local) const;
@@ -314,6 +363,15 @@ private:
 
   std::string clipboard_;
   bool clipboardOwned_ = false;
+
+  std::deque<bool> pageSetupAnswers_;
+  std::deque<bool> printAnswers_;
+  std::deque<MarginsAnswer> marginsAnswers_;
+  Toolbox::PrintMargins lastMargins_;
+  std::string lastMarginsFace_;
+  int cancelAfter_ = -1;
+  bool pageOpen_ = false;
+  std::vector<PrintedDocument> printed_;
 };
 
 // Installs backend and starts the toolbox and the event queue, as every test of

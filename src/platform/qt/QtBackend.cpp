@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -30,7 +31,13 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPageLayout>
+#include <QPageSetupDialog>
 #include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -154,6 +161,17 @@ struct Child {
   QRect known;        // the content rectangle in frame client coordinates, as last set or told
 };
 
+// A printer and, while a document prints, the painter on its pages and the progress
+// dialog.
+struct PrintJob {
+  std::unique_ptr<QPrinter> printer;
+  std::unique_ptr<Fonts> fonts;      // at the printer's resolution
+  std::unique_ptr<QPainter> painter; // from the first page of a document to its end
+  QPointer<QProgressDialog> progress;
+  bool cancelled = false;
+  bool toFile = false; // VELMARIN_PRINT_PDF: a file, and no dialogs
+};
+
 struct QtBackend::State {
   QtBackend* self = nullptr;
   QMainWindow* frame = nullptr;
@@ -163,6 +181,7 @@ struct QtBackend::State {
   std::deque<PlatformMessage> messages;
   std::map<Window, std::unique_ptr<Child>> children;
   std::map<Toolbox::Offscreen*, std::unique_ptr<QImage>> offscreens;
+  std::map<Toolbox::Printer*, std::unique_ptr<PrintJob>> printers;
   std::vector<QMenu*> menus;
   bool capsLock = false;
   bool numLock = true;
@@ -212,6 +231,10 @@ struct QtBackend::State {
     return it == children.end() ? nullptr : it->second.get();
   }
   Child* ChildOf(const QMdiSubWindow* sub);
+  PrintJob* JobOf(Toolbox::Printer* p) {
+    auto it = printers.find(p);
+    return it == printers.end() ? nullptr : it->second.get();
+  }
   QWidget* Viewport() const;
   QRect ContentOf(const Child& c) const;
   // The room the window's decorations take around its content.
@@ -556,6 +579,26 @@ void QtBackend::State::InjectNextKey() {
 
 bool QtBackend::State::InjectAction(Window front) {
   PlatformMessage& m = injected.front();
+  if (m.frontLocal) {
+    // A press, move or release at a point of the front window's content, one per wait
+    // of the program, so that it sees the button held in between.
+    const PlatformMessage local = m;
+    injected.pop_front();
+    Child* c = ChildOf(front);
+    if (c == nullptr) return true;
+    const QPointF at(local.where.h, local.where.v);
+    const QPointF global = c->canvas->mapToGlobal(at);
+    QCursor::setPos(global.toPoint());
+    const QEvent::Type type = local.kind == Kind::ButtonDown ? QEvent::MouseButtonPress
+                              : local.kind == Kind::ButtonUp ? QEvent::MouseButtonRelease
+                                                             : QEvent::MouseMove;
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, global, button, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(c->canvas, &e);
+    return true;
+  }
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;
@@ -1231,6 +1274,12 @@ void QtBackend::UpdateScrollBar(Toolbox::ScrollBar* bar) {
 // ---- Drawing ----
 
 void QtBackend::Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) {
+  if (port.printer != nullptr) {
+    PrintJob* job = s_->JobOf(port.printer);
+    if (job != nullptr && job->painter != nullptr && job->painter->isActive())
+      RenderOn(*job->painter, cmd, PrinterFonts(port.printer));
+    return;
+  }
   QImage* target = s_->ImageOf(port);
   if (target == nullptr) return;
   const QRect changed =
@@ -1641,6 +1690,204 @@ bool QtBackend::GetClipboardText(std::string& text) {
 }
 
 void QtBackend::Beep(int) { QApplication::beep(); }
+
+// ---- Printing ----
+
+namespace {
+
+// The printable area of a page in device units, and their resolution.
+void TakePage(Toolbox::Printer* p, const QPrinter& printer) {
+  const int resolution = printer.resolution();
+  const QRect r = printer.pageLayout().paintRectPixels(resolution);
+  p->page = Toolbox::Rect{0, 0, r.width(), r.height()};
+  p->resolution = resolution;
+}
+
+} // namespace
+
+Fonts& QtBackend::PrinterFonts(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job->fonts == nullptr || job->fonts->Dpi() != job->printer->resolution())
+    job->fonts = std::make_unique<Fonts>(job->printer->resolution());
+  return *job->fonts;
+}
+
+void* QtBackend::CreatePrinter(Toolbox::Printer* p) {
+  auto job = std::make_unique<PrintJob>();
+  job->printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+  const QByteArray file = qgetenv("VELMARIN_PRINT_PDF");
+  job->toFile = !file.isEmpty();
+  if (job->toFile) {
+    job->printer->setOutputFormat(QPrinter::PdfFormat);
+    job->printer->setOutputFileName(QString::fromLocal8Bit(file));
+  } else if (!job->printer->isValid()) {
+    // No printer installed: the pages go to a PDF file, which the print dialog names.
+    job->printer->setOutputFormat(QPrinter::PdfFormat);
+  }
+  TakePage(p, *job->printer);
+  PrintJob* handle = job.get();
+  s_->printers[p] = std::move(job);
+  return handle;
+}
+
+void QtBackend::DestroyPrinter(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return;
+  if (job->painter != nullptr && job->painter->isActive()) job->painter->end();
+  delete job->progress;
+  s_->printers.erase(p);
+}
+
+bool QtBackend::PageSetupDialog(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return false;
+  if (job->toFile) return true;
+  QPageSetupDialog dialog(job->printer.get(), s_->frame);
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  TakePage(p, *job->printer);
+  return true;
+}
+
+bool QtBackend::PrintDialog(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return false;
+  if (job->toFile) return true;
+  QPrintDialog dialog(job->printer.get(), s_->frame);
+  // The whole text or its select range prints: the dialog offers no page ranges.
+  dialog.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  TakePage(p, *job->printer);
+  return true;
+}
+
+bool QtBackend::MarginsDialog(Toolbox::PrintMargins& m, std::string& face) {
+  QDialog dialog(s_->frame);
+  dialog.setWindowTitle(QStringLiteral("Set Margins"));
+  auto* grid = new QGridLayout(&dialog);
+  // Margins are shown in percent of the printable width or height.
+  auto margin = [&grid](const char* label, double fraction, int row) {
+    auto* box = new QDoubleSpinBox;
+    box->setRange(0.0, 45.0);
+    box->setDecimals(1);
+    box->setSingleStep(0.5);
+    box->setSuffix(QStringLiteral(" %"));
+    box->setValue(fraction * 100.0);
+    grid->addWidget(new QLabel(QString::fromLatin1(label)), row, 0);
+    grid->addWidget(box, row, 1);
+    return box;
+  };
+  QDoubleSpinBox* left = margin("Left Margin", m.left, 0);
+  QDoubleSpinBox* right = margin("Right Margin", m.right, 1);
+  QDoubleSpinBox* top = margin("Top Margin", m.top, 2);
+  QDoubleSpinBox* bottom = margin("Bottom Margin", m.bottom, 3);
+  std::string chosenFace = face;
+  std::int32_t chosenSize = m.fontSize;
+  auto* fontLabel = new QLabel;
+  auto showFont = [fontLabel, &chosenFace, &chosenSize] {
+    fontLabel->setText(Latin1(chosenFace) + QStringLiteral(", %1 pt").arg(chosenSize));
+  };
+  showFont();
+  auto* fontButton = new QPushButton(QStringLiteral("Text Font"));
+  fontButton->setAutoDefault(false);
+  QObject::connect(fontButton, &QPushButton::clicked, [this, &chosenFace, &chosenSize, showFont] {
+    std::string f = chosenFace;
+    std::int32_t size = chosenSize;
+    std::int32_t style = 0;
+    if (!ChooseFont(f, size, style)) return;
+    chosenFace = f;
+    chosenSize = size;
+    showFont();
+  });
+  grid->addWidget(fontButton, 4, 0);
+  grid->addWidget(fontLabel, 4, 1);
+  auto* wrap = new QCheckBox(QStringLiteral("Text Wrapping"));
+  wrap->setChecked(m.wrap);
+  grid->addWidget(wrap, 5, 0, 1, 2);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  grid->addWidget(buttons, 6, 0, 1, 2);
+  buttons->button(QDialogButtonBox::Ok)->setDefault(true);
+  left->setFocus();
+  if (RunModal(dialog) != QDialog::Accepted) return false;
+  m.left = left->value() / 100.0;
+  m.right = right->value() / 100.0;
+  m.top = top->value() / 100.0;
+  m.bottom = bottom->value() / 100.0;
+  m.wrap = wrap->isChecked();
+  m.fontSize = chosenSize;
+  face = chosenFace;
+  return true;
+}
+
+bool QtBackend::BeginDocument(Toolbox::Printer* p, const std::string& title) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return false;
+  QPrinter& printer = *job->printer;
+  printer.setDocName(Latin1(title));
+  if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
+    printer.setOutputFileName(QDir::current().filePath(Latin1(title) + QStringLiteral(".pdf")));
+  TakePage(p, printer);
+  job->cancelled = false;
+  auto* progress = new QProgressDialog(QStringLiteral("Hit cancel to stop printing:"),
+                                       QStringLiteral("Cancel"), 0, 0, s_->frame);
+  progress->setWindowTitle(QStringLiteral("Printing"));
+  progress->setWindowModality(Qt::WindowModal);
+  progress->setMinimumDuration(0);
+  progress->setAutoClose(false);
+  progress->setAutoReset(false);
+  QObject::connect(progress, &QProgressDialog::canceled, [job] { job->cancelled = true; });
+  progress->show();
+  job->progress = progress;
+  QCoreApplication::processEvents();
+  return true;
+}
+
+bool QtBackend::BeginPage(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return false;
+  // The progress dialog's Cancel is seen between pages.
+  QCoreApplication::processEvents();
+  if (job->cancelled) return false;
+  if (job->painter == nullptr) {
+    job->painter = std::make_unique<QPainter>();
+    if (!job->painter->begin(job->printer.get())) {
+      job->painter.reset();
+      return false;
+    }
+    return true;
+  }
+  return job->printer->newPage();
+}
+
+void QtBackend::EndPage(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job != nullptr && job->progress != nullptr)
+    job->progress->setLabelText(QStringLiteral("Hit cancel to stop printing:\n%1 pages")
+                                    .arg(p->pages));
+  QCoreApplication::processEvents();
+}
+
+void QtBackend::EndDocument(Toolbox::Printer* p) {
+  PrintJob* job = s_->JobOf(p);
+  if (job == nullptr) return;
+  if (job->painter != nullptr) {
+    if (job->painter->isActive()) job->painter->end();
+    job->painter.reset();
+  }
+  delete job->progress;
+}
+
+std::int32_t QtBackend::PrinterTextWidth(Toolbox::Printer* p, const Toolbox::PortState& state,
+                                         std::string_view text) {
+  if (s_->JobOf(p) == nullptr) return TextWidth(state, text);
+  return PrinterFonts(p).Get(state).Width(text);
+}
+
+Toolbox::FontInfo QtBackend::PrinterFontInfo(Toolbox::Printer* p, const Toolbox::PortState& state) {
+  if (s_->JobOf(p) == nullptr) return GetFontInfo(state);
+  return PrinterFonts(p).Get(state).Info();
+}
 
 // FIXME: Qt Widgets has no sound output; tones are silent until a sound library is
 // part of the build.

@@ -10,6 +10,11 @@
 // whenever the program waits for input (and into modal dialogs while they are open);
 // with a screenshot file set, the frame is saved as PNG once they are all consumed and
 // the program ends.
+//
+// Printing goes to a QPrinter, which prints to PDF where no printer is installed. With
+// the environment variable VELMARIN_PRINT_PDF set to a file name, the printer prints to
+// that PDF file and the page setup and print dialogs answer OK without showing: the way
+// a driven run or a test prints.
 #pragma once
 
 #include <QImage>
@@ -25,6 +30,8 @@
 class QDialog;
 
 namespace QtUi {
+
+class Fonts;
 
 class QtBackend : public Toolbox::Backend {
 public:
@@ -122,12 +129,27 @@ public:
   void PlayTone(double frequency, double volume) override;
   void StopTone() override;
 
+  void* CreatePrinter(Toolbox::Printer* p) override;
+  void DestroyPrinter(Toolbox::Printer* p) override;
+  bool PageSetupDialog(Toolbox::Printer* p) override;
+  bool PrintDialog(Toolbox::Printer* p) override;
+  bool MarginsDialog(Toolbox::PrintMargins& m, std::string& face) override;
+  bool BeginDocument(Toolbox::Printer* p, const std::string& title) override;
+  bool BeginPage(Toolbox::Printer* p) override;
+  void EndPage(Toolbox::Printer* p) override;
+  void EndDocument(Toolbox::Printer* p) override;
+  std::int32_t PrinterTextWidth(Toolbox::Printer* p, const Toolbox::PortState& state,
+                                std::string_view text) override;
+  Toolbox::FontInfo PrinterFontInfo(Toolbox::Printer* p, const Toolbox::PortState& state) override;
+
   // The implementation's state and its widgets; public for the widget classes of
   // the source file.
   struct State;
 
 private:
   int RunModal(QDialog& dialog);
+  // The faces of a printer's pages, at its resolution.
+  Fonts& PrinterFonts(Toolbox::Printer* p);
   std::unique_ptr<State> s_;
 };
 

@@ -1,13 +1,18 @@
 #include "platform/qt/QtPaint.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
+#include <QFrame>
 #include <QPainterPath>
 #include <QPolygonF>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace QtUi {
 
@@ -127,7 +132,8 @@ void Text(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
   // Text is drawn opaque: the cells behind it take the paper colour, so redrawing a
   // line needs no erasing first.
   const std::int32_t top = cmd.a.v - face.metrics.ascent();
-  p.fillRect(QRect(cmd.a.h, top, face.Width(cmd.text), face.metrics.height()), paper);
+  if (s.textMode != Toolbox::kTextOr)
+    p.fillRect(QRect(cmd.a.h, top, face.Width(cmd.text), face.metrics.height()), paper);
   p.setFont(face.font);
   p.setPen(ink);
   p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
@@ -144,6 +150,87 @@ void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
 
 void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
                 const ImageOf& imageOf);
+
+// A control's chrome as the application's style draws it, in the port's back colour.
+void Control(QPainter& p, const DrawCommand& cmd) {
+  const QRect r = ToQRect(cmd.rect).toRect();
+  QStyle* style = QApplication::style();
+  if (style == nullptr || r.isEmpty()) return;
+  const std::uint32_t bits = cmd.controlState;
+  QStyle::State state = QStyle::State_None;
+  if ((bits & Toolbox::kControlDisabled) == 0) state |= QStyle::State_Enabled;
+  state |= (bits & Toolbox::kControlPressed) != 0 ? QStyle::State_Sunken : QStyle::State_Raised;
+  if ((bits & Toolbox::kControlOn) != 0)
+    state |= QStyle::State_On;
+  else if ((bits & Toolbox::kControlMixed) != 0)
+    state |= QStyle::State_NoChange;
+  else
+    state |= QStyle::State_Off;
+  if ((bits & Toolbox::kControlFocused) != 0) state |= QStyle::State_HasFocus;
+  // Controls of a dialog share its colour: the palette is made once for it.
+  static QPalette palette;
+  static std::optional<Toolbox::RGBColor> paletteFor;
+  if (paletteFor != cmd.state.backColor) {
+    palette = QApplication::palette();
+    const QColor back = ToQColor(cmd.state.backColor);
+    palette.setColor(QPalette::Window, back);
+    palette.setColor(QPalette::Button, back);
+    paletteFor = cmd.state.backColor;
+  }
+  switch (cmd.control) {
+  case Toolbox::ControlKind::PushButton: {
+    QStyleOptionButton o;
+    o.rect = r;
+    o.state = state;
+    o.palette = palette;
+    if ((bits & Toolbox::kControlDefault) != 0) o.features |= QStyleOptionButton::DefaultButton;
+    style->drawControl(QStyle::CE_PushButtonBevel, &o, &p, nullptr);
+    break;
+  }
+  case Toolbox::ControlKind::CheckBox:
+  case Toolbox::ControlKind::RadioButton: {
+    QStyleOptionButton o;
+    o.rect = r;
+    o.state = state & ~QStyle::State_Sunken;
+    o.palette = palette;
+    style->drawPrimitive(cmd.control == Toolbox::ControlKind::CheckBox
+                             ? QStyle::PE_IndicatorCheckBox
+                             : QStyle::PE_IndicatorRadioButton,
+                         &o, &p, nullptr);
+    break;
+  }
+  case Toolbox::ControlKind::Frame: {
+    QStyleOptionFrame o;
+    o.rect = r;
+    o.state = (state & ~QStyle::State_Raised) | QStyle::State_Sunken;
+    o.palette = palette;
+    o.lineWidth = 1;
+    o.frameShape = QFrame::Panel;
+    style->drawControl(QStyle::CE_ShapedFrame, &o, &p, nullptr);
+    break;
+  }
+  case Toolbox::ControlKind::LineEdit: {
+    QStyleOptionFrame o;
+    o.rect = r;
+    o.state = (state & ~QStyle::State_Raised) | QStyle::State_Sunken;
+    o.palette = palette;
+    o.lineWidth = style->pixelMetric(QStyle::PM_DefaultFrameWidth, &o, nullptr);
+    style->drawPrimitive(QStyle::PE_PanelLineEdit, &o, &p, nullptr);
+    break;
+  }
+  case Toolbox::ControlKind::ComboBox: {
+    QStyleOptionComboBox o;
+    o.rect = r;
+    o.state = state;
+    o.palette = palette;
+    o.editable = false;
+    o.frame = true;
+    o.subControls = QStyle::SC_All;
+    style->drawComplexControl(QStyle::CC_ComboBox, &o, &p, nullptr);
+    break;
+  }
+  }
+}
 
 // Lays a shape down as the verb has it: fill paints the shape with the painter's brush;
 // outline, the shape less its inside by the pen size, is made only to frame it (its
@@ -273,6 +360,9 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
   case DrawCommand::Op::Text:
     Text(p, cmd, fonts);
     break;
+  case DrawCommand::Op::Control:
+    Control(p, cmd);
+    break;
   case DrawCommand::Op::Scroll:
     Scroll(p, target, cmd);
     break;
@@ -339,7 +429,14 @@ char DrawnAs(const Face& face, unsigned char c) {
 
 std::int32_t Face::Width(std::string_view text) const {
   if (cell > 0) return cell * std::int32_t(text.size());
-  return metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  constexpr std::size_t kMeasuredTexts = 4096;
+  const std::string key(text);
+  if (auto it = widths.find(key); it != widths.end()) return it->second;
+  const std::int32_t width =
+      metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  if (widths.size() >= kMeasuredTexts) widths.clear();
+  widths.emplace(key, width);
+  return width;
 }
 
 QString Face::Text(std::string_view text) const {
@@ -381,7 +478,7 @@ const Face& Fonts::Get(const PortState& s) {
   // font stands in.
   if (Typewriter(family) && !QFontInfo(font).fixedPitch())
     font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font), 0, {}, {}});
+  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font), 0, {}, {}, {}});
   if (QFontInfo(font).fixedPitch()) MakeCells(*face);
   return *cache_.emplace(key, std::move(face)).first->second;
 }
@@ -440,6 +537,11 @@ QRect Render(QImage& target, const DrawCommand& cmd, Fonts& fonts, const ImageOf
     RenderWith(p, target, cmd, fonts, imageOf);
   }
   return Reach(target, cmd, fonts);
+}
+
+void RenderOn(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
+  QImage nothing(1, 1, QImage::Format_RGB32);
+  RenderWith(p, nothing, cmd, fonts, [](const Toolbox::Port&) { return nullptr; });
 }
 
 bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,

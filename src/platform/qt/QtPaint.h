@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_map>
 
@@ -29,6 +30,9 @@ struct Face {
   // is drawn: a text shows few of the 256, and measuring one takes a layout.
   mutable std::array<char, 256> drawn{};
   mutable std::bitset<256> measured;
+  // The widths of texts of a proportional face measured so far (labels are measured
+  // again with every redraw); emptied when it grows large.
+  mutable std::unordered_map<std::string, std::int32_t> widths;
   std::int32_t Width(std::string_view text) const; // how far drawing text moves the pen
   QString Text(std::string_view text) const;       // the characters drawn for text
   Toolbox::FontInfo Info() const;
@@ -54,6 +58,10 @@ using ImageOf = std::function<QImage*(const Toolbox::Port&)>;
 // Draws cmd into target with the port state it carries; returns the part of target it
 // may have changed (empty when none).
 QRect Render(QImage& target, const Toolbox::DrawCommand& cmd, Fonts& fonts, const ImageOf& imageOf);
+
+// Draws cmd with p on a device whose pixels cannot be read back (a printer's page):
+// scrolling and block transfers find nothing there.
+void RenderOn(QPainter& p, const Toolbox::DrawCommand& cmd, Fonts& fonts);
 
 // Replays a picture into an image of its frame's size on white; false when the file
 // cannot be written.

@@ -4,7 +4,7 @@ MODULE ControlPanel;
    actions and writes the values whenever one changed, until "Stop" is pressed (or
    RETURN), the window's close box is clicked, or nobody acted for a minute. *)
 
-IMPORT Dialog;
+IMPORT Dialog, ToolTips;
 FROM SYSTEM IMPORT ADR;
 FROM TextIO IMPORT WriteString, WriteFixed, WriteInt, WriteLn;
 
@@ -89,6 +89,8 @@ BEGIN
     Dialog.SetProcs(panel, NIL, ItemChanged, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, "P");
     IF Dialog.Open(panel, Dialog.DocumentWindow, Layout, NIL, FALSE, TRUE, TRUE, FALSE,
                    FALSE) THEN
+      (* The items' tool tips, from the help file beside the program. *)
+      IF ToolTips.LoadHelp("ControlPanel.hlp") THEN ToolTips.SetToolTips(TRUE) END;
       Show;
       last := Dialog.Ticks();
       REPEAT

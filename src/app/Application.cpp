@@ -1,6 +1,8 @@
 #include "app/Application.h"
 
 #include "dialog/Dialog.h"
+#include "dialog/DialogConfig.h"
+#include "dialog/Help.h"
 #include "editor/Editor.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
@@ -25,6 +27,29 @@ void StartShell() {
   Shell::StartCommands();
   Runner::Install(compiler);
 }
+
+// The Options menu's tool-tip items: "Tool Tips" (checked while they are on) and
+// "Load Help File...", which turns them on once a file is loaded.
+std::int32_t toolTipsItem = 0;
+void ToolTipsMark(bool on) {
+  if (toolTipsItem != 0) Menus::SetCheck(ShellMenus::Menu(ShellMenus::kOptions), toolTipsItem, on);
+}
+void LoadHelpFile() {
+  char name[260] = "";
+  if (Toolbox::AskFileName(1, "Help file to load:", "*.hlp", name) && Help::Load(name))
+    Help::SetTipsOn(true);
+}
+void SetUpMenus() {
+  ShellMenus::SetUp();
+  std::int32_t& options = ShellMenus::Menu(ShellMenus::kOptions);
+  Menus::AppendItem(options, "-");
+  Menus::AppendItem(options, "Tool Tips");
+  toolTipsItem = Menus::CountItems(options);
+  Menus::SetProcedure(options, toolTipsItem, Help::Toggle);
+  Menus::AppendItem(options, "Load Help File...");
+  Menus::SetProcedure(options, Menus::CountItems(options), LoadHelpFile);
+  ToolTipsMark(Help::TipsOn());
+}
 } // namespace
 
 void UseCompiler(bool on) { compiler = on; }
@@ -40,7 +65,10 @@ void Init() {
   Startup::SetShellHooks(hooks);
   ProgramModules::AddAll();
   Shell::SetEditorStartProc(StartShell);
-  Menus::SetSetUpProc(ShellMenus::SetUp);
+  DialogConfig::Init();
+  Help::Init();
+  Help::SetMarkProc(ToolTipsMark);
+  Menus::SetSetUpProc(SetUpMenus);
 }
 
 void Main() {

@@ -199,6 +199,7 @@ struct DialogItem {
   std::int32_t paneOrigin; // panes: the vertical origin of the pane's rectangle
   std::int16_t pane;       // 0: shown on every pane
   std::uint8_t spare[3];   // FALSE, FALSE, TRUE
+  std::uint16_t tip;       // the number of its tool tip (Help); 0: none
 };
 
 // ---- Dialogs ----
@@ -381,6 +382,12 @@ void SetWindowEventProc(WindowEventProc proc);
 // A control-click on an item of a configurable dialog (the configuration's).
 using ConfigureProc = void (*)(DialogRecord& d, std::int16_t item, Point where);
 void SetConfigureProc(ConfigureProc proc);
+// Every event the event step takes, null events (KeyNone) included, goes here first (the
+// tool tips'); w is the event's window, nullptr for a null event.
+using TipProc = void (*)(std::uint8_t code, std::uint8_t modifiers, Toolbox::Window w);
+void SetTipProc(TipProc proc);
+// Whether a modal loop (RunModal) runs.
+bool ModalRunning();
 // While FALSE the items' action procedures do not run (default TRUE).
 void SetExecute(bool on);
 bool Execute();

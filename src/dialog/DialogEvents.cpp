@@ -530,6 +530,7 @@ bool EventStep() {
   std::uint8_t code = KeyNone, modifiers = 0;
   char ch = 0;
   KeyEvents::GetKey(nullptr, code, modifiers, ch);
+  if (s.tip != nullptr) s.tip(code, modifiers, code == KeyNone ? nullptr : KeyEvents::LastWindow());
   if (code == KeyNone) return false;
   const Toolbox::Window w = KeyEvents::LastWindow();
   DialogRecord* eventDialog = DialogOf(w);
@@ -643,6 +644,11 @@ void RunModal(Toolbox::Window w, DialogRecord& d, DialogProc procedure, const bo
   if (marker) FileSystem::Close(f);
   S().trace = marker;
   if (w != nullptr && Toolbox::IsWindow(w)) Toolbox::SelectWindow(w);
+  // Counted down however the loop ends (a program's procedure may end its run).
+  struct Modal {
+    Modal() { ++S().modal; }
+    ~Modal() { --S().modal; }
+  } modal;
   while (!done) {
     EventStep();
     if (procedure != nullptr) procedure(d);

@@ -20,6 +20,8 @@ struct State {
   EventHook eventHook = nullptr;
   WindowEventProc windowProc = nullptr;
   ConfigureProc configure = nullptr;
+  TipProc tip = nullptr;
+  int modal = 0; // modal loops running
   bool execute = true;
   bool playback = false;
   bool trace = false;

@@ -878,6 +878,8 @@ void SetRecordHook(AfterHook hook) { state.record = hook; }
 void SetEventHook(EventHook hook) { state.eventHook = hook; }
 void SetWindowEventProc(WindowEventProc proc) { state.windowProc = proc; }
 void SetConfigureProc(ConfigureProc proc) { state.configure = proc; }
+void SetTipProc(TipProc proc) { state.tip = proc; }
+bool ModalRunning() { return state.modal > 0; }
 void SetExecute(bool on) { state.execute = on; }
 bool Execute() { return state.execute; }
 void SetPlayback(bool on) { state.playback = on; }

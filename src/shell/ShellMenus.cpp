@@ -314,6 +314,8 @@ void SetUp() {
   Refresh();
 }
 
+std::int32_t& Menu(std::int32_t shellNumber) { return M(shellNumber); }
+
 void Refresh() {
   LearnTexts();
   Menus::SetCheck(M(kOptions), 10, Editor::State().showPosition);

@@ -18,6 +18,9 @@ inline constexpr std::int32_t kWindows = 7;
 
 // Builds and wires the bar; installed as the menu manager's set-up.
 void SetUp();
+// The menu manager's number of a shell menu (kFile .. kWindows), for the items that
+// modules above the shell add to it.
+std::int32_t& Menu(std::int32_t shellNumber);
 // The texts, enabling and check marks that follow state elsewhere (the undo kind, the
 // Learn slots, the module to execute), then the bar redrawn.
 void Refresh();

@@ -658,6 +658,18 @@ void DisposeAll() {
   state.busy = 0;
 }
 
+Dialog::DialogRecord* RecordOf(std::uint64_t handle) {
+  if (handle == 0) return nullptr;
+  ProgramDialog* p = Find(handle);
+  if (p == nullptr || p->items.empty()) Vm::Trap(kInvalidDialog);
+  return &p->record;
+}
+
+void BeginCallbacks() { ++state.busy; }
+void EndCallbacks() {
+  if (--state.busy == 0) Purge();
+}
+
 void Add() {
   Native::Add(Spec());
   Vm::SetRunEndProc(DisposeAll);

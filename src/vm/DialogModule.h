@@ -8,6 +8,9 @@
 // machine. The dialogs a program opens are disposed of when its run ends.
 #pragma once
 
+#include <cstdint>
+
+#include "dialog/Dialog.h"
 #include "shell/NativeModules.h"
 
 namespace DialogModule {
@@ -18,5 +21,11 @@ Native::ModuleSpec Spec();
 void Add();
 // Disposes of every dialog programs made (the end of a run).
 void DisposeAll();
+// The dialog of a handle a program holds: nullptr for NIL; a handle of no dialog traps.
+Dialog::DialogRecord* RecordOf(std::uint64_t handle);
+// Around native calls that run the event handling, and with it the program's procedures:
+// a dialog the program closes meanwhile is disposed of when the outermost call ends.
+void BeginCallbacks();
+void EndCallbacks();
 
 } // namespace DialogModule

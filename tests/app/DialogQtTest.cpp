@@ -191,6 +191,8 @@ TEST_F(DialogQt, EveryKindIsDrawnWithTheDesktopsControls) {
 TEST_F(DialogQt, TheControlPanelTakesClicksAShortcutAndADrag) {
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
+  ASSERT_TRUE(
+      QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
   // The check box "Light", a shortcut for "Pump", ten steps up on "Gain", RETURN on "Stop".
   const QString keys = QString("F12 CLICK@%1,%2 p DRAG@%3,%4,0,-20 RETURN")
                            .arg(Px(155))

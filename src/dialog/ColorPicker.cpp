@@ -365,6 +365,10 @@ void SetScreenPalette(const std::vector<RGBColor>& palette) {
   Init();
   state.screen = palette;
 }
+void SetMarker(bool on) {
+  Init();
+  state.option = on;
+}
 } // namespace Testing
 
 } // namespace ColorPicker

@@ -49,6 +49,8 @@ std::int32_t Selected(const Grid& g, std::int32_t i);
 namespace Testing {
 // A screen of that palette (empty: a deep screen, the platform's case).
 void SetScreenPalette(const std::vector<RGBColor>& palette);
+// As if the marker file "Win32Col.On" existed (or not).
+void SetMarker(bool on);
 } // namespace Testing
 
 } // namespace ColorPicker

@@ -445,7 +445,9 @@ void PickColour(bool high) {
     item->pressed = pressed;
     DrawItem(d, state.index);
   }
+  // The configuration takes the user's clicks and keys again.
   SetCurrent(state.dialog);
+  if (state.dialog.open) Toolbox::SelectWindow(state.dialog.window);
 }
 
 // ---- Keys ----
@@ -628,7 +630,7 @@ void Step(DialogRecord& d) {
 void Number(DialogRecord& d, std::int16_t i, std::int32_t* variable, double minimum,
             double maximum) {
   BindValue(d, i, variable, ValueType::Int32);
-  SetNumber(d, i, "", NumberFormat::Integer, ValueType::Int32, 6, 7, 1, minimum, maximum, 1, false,
+  SetNumber(d, i, "", NumberFormat::Integer, ValueType::Int32, 7, 7, 1, minimum, maximum, 1, false,
             0);
 }
 

@@ -644,10 +644,19 @@ void RunModal(Toolbox::Window w, DialogRecord& d, DialogProc procedure, const bo
   if (marker) FileSystem::Close(f);
   S().trace = marker;
   if (w != nullptr && Toolbox::IsWindow(w)) Toolbox::SelectWindow(w);
-  // Counted down however the loop ends (a program's procedure may end its run).
+  // Counted down however the loop ends (a program's procedure may end its run). A loop
+  // run from the action of a click takes its own keys and clicks: the click that
+  // started it is the outer action's again afterwards.
   struct Modal {
-    Modal() { ++S().modal; }
-    ~Modal() { --S().modal; }
+    bool fromClick = S().fromClick;
+    Modal() {
+      ++S().modal;
+      S().fromClick = false;
+    }
+    ~Modal() {
+      --S().modal;
+      S().fromClick = fromClick;
+    }
   } modal;
   while (!done) {
     EventStep();

@@ -171,6 +171,7 @@ bool MakeWindow() {
   WindowOptions options;
   options.visible = false;
   options.closeBox = false;
+  options.floating = true;
   // The tip window never takes the events of the dialog the user works with.
   DialogRecord& current = Current();
   const bool open = Dialog::Open(d, Toolbox::kPlainWindow, Layout, nullptr, false, options, false);
@@ -583,9 +584,11 @@ void Close() {
   SetTipsOn(false);
 }
 
-void TipEvent(std::uint8_t code, std::uint8_t, Toolbox::Window) {
+void TipEvent(std::uint8_t code, std::uint8_t, Toolbox::Window w) {
   state.before = &Current();
   if (!state.on) return;
+  // Showing, moving and sizing the tip window brings events of its own.
+  if (w != nullptr && state.made && w == state.window.window) return;
   if (ModalRunning()) {
     Hide();
     return;
@@ -613,6 +616,8 @@ const Tip* TipAt(std::int32_t number) {
 std::int32_t TipFont() { return state.font; }
 DialogRecord* TipWindow() { return state.made ? &state.window : nullptr; }
 bool TipShown() { return state.shown; }
+const char* ShownTitle() { return state.title; }
+const char* ShownText() { return state.text; }
 
 std::int32_t Scaled(double points) { return Round(points * Scale()); }
 

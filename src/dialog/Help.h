@@ -59,6 +59,9 @@ std::int32_t TipFont();
 // The tip window's dialog once it exists, else nullptr; whether it shows now.
 Dialog::DialogRecord* TipWindow();
 bool TipShown();
+// The title and text the tip window shows (or showed last).
+const char* ShownTitle();
+const char* ShownText();
 // A length in points times the screen's scale, rounded half away from zero.
 std::int32_t Scaled(double points);
 

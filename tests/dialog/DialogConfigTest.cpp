@@ -52,42 +52,19 @@ enum : std::int16_t {
   kInverted = 47,
 };
 
-class DialogConfigTest : public DialogFixture {
+class DialogConfigTest : public ModalFixture {
 protected:
   void SetUp() override {
-    DialogFixture::SetUp();
+    ModalFixture::SetUp();
     DialogConfig::Init();
-    Steps().clear();
-    running = this;
-    backend.SetOutOfInputProc(NextStep);
   }
   void TearDown() override {
     ColorPicker::Testing::SetScreenPalette({});
-    DialogFixture::TearDown();
+    ModalFixture::TearDown();
   }
-
-  // What the user does each time the configuration waits, in turn.
-  static std::deque<std::function<void()>>& Steps() {
-    static std::deque<std::function<void()>> steps;
-    return steps;
-  }
-  // Steps that only look run on until one gives the configuration input.
-  static void NextStep() {
-    while (!Steps().empty() && running->backend.Pending() == 0) {
-      const std::function<void()> step = Steps().front();
-      Steps().pop_front();
-      step();
-    }
-  }
-  static inline DialogConfigTest* running = nullptr;
   // Configures item index of d with the steps; they must end the configuration.
   void Configure(DialogRecord& d, std::int16_t index, std::vector<std::function<void()>> steps) {
-    for (auto& s : steps) Steps().push_back(std::move(s));
-    try {
-      DialogConfig::Open(d, index, Toolbox::Point{10, 10});
-    } catch (const Headless::ScriptEnded&) {
-      FAIL() << "the configuration did not end: " << Steps().size() << " steps left; " << Output() << (backend.Unanswered().empty() ? "" : backend.Unanswered()[0]);
-    }
+    ASSERT_TRUE(Modal(std::move(steps), [&] { DialogConfig::Open(d, index, Toolbox::Point{10, 10}); }));
     EXPECT_EQ(DialogConfig::Configuration(), nullptr);
   }
 
@@ -97,18 +74,6 @@ protected:
   static bool& Flag(std::int16_t i) { return *static_cast<bool*>(Field(i).value); }
   static void SetText(std::int16_t i, const char* text) {
     std::strcpy(static_cast<char*>(Field(i).value), text);
-  }
-  // A click on an item of the configuration (or of the window in front), delivered next.
-  void Press(DialogRecord& d, std::int16_t i) {
-    const std::uint32_t t = NextTime();
-    Mouse(d, Kind::ButtonDown, Centre(d, i), t);
-    Mouse(d, Kind::ButtonUp, Centre(d, i), t + 10);
-  }
-  void Keys(const std::string& script) {
-    std::vector<Toolbox::PlatformMessage> messages;
-    std::string error;
-    ASSERT_TRUE(KeyScript::Parse(script, messages, error)) << error;
-    backend.Inject(messages);
   }
   std::function<void()> Goto(const char* target) {
     return [this, target] {

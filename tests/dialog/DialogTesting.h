@@ -7,6 +7,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -127,4 +129,51 @@ private:
     c.idleLimit = 2;
     return c;
   }
+};
+
+// The modal tools (the configuration, the colour picker): the user's steps run whenever
+// the tool waits for input; a step that only looks is followed by the next at once.
+class ModalFixture : public DialogFixture {
+public:
+  void SetUp() override {
+    DialogFixture::SetUp();
+    steps.clear();
+    running = this;
+    backend.SetOutOfInputProc(NextStep);
+  }
+
+  // Runs the tool with the steps; false when it waited for more than they gave.
+  bool Modal(std::vector<std::function<void()>> given, const std::function<void()>& tool) {
+    for (auto& s : given) steps.push_back(std::move(s));
+    try {
+      tool();
+    } catch (const Headless::ScriptEnded&) {
+      ADD_FAILURE() << steps.size() << " steps left; the output: " << Output();
+      return false;
+    }
+    return true;
+  }
+  // A click on an item, delivered next; keys of a script, delivered next.
+  void Press(Dialog::DialogRecord& d, int index) {
+    const std::uint32_t t = NextTime();
+    Mouse(d, Kind::ButtonDown, Centre(d, index), t);
+    Mouse(d, Kind::ButtonUp, Centre(d, index), t + 10);
+  }
+  void Keys(const std::string& script) {
+    std::vector<Toolbox::PlatformMessage> messages;
+    std::string error;
+    ASSERT_TRUE(KeyScript::Parse(script, messages, error)) << error;
+    backend.Inject(messages);
+  }
+
+private:
+  static void NextStep() {
+    while (!running->steps.empty() && running->backend.Pending() == 0) {
+      const std::function<void()> step = running->steps.front();
+      running->steps.pop_front();
+      step();
+    }
+  }
+  static inline ModalFixture* running = nullptr;
+  std::deque<std::function<void()>> steps;
 };

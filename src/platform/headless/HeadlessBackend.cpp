@@ -401,9 +401,10 @@ void HeadlessBackend::SelectWindow(Window w) {
   FrontChanged(before);
 }
 
+// A floating window (a tool tip) lies above the others without taking the focus.
 Window HeadlessBackend::FrontWindow() {
   for (const Win* win : order_) {
-    if (win->visible) return win->window;
+    if (win->visible && (win->window->flags & Toolbox::kFloatingFlag) == 0) return win->window;
   }
   return nullptr;
 }

@@ -45,8 +45,9 @@ protected:
     Run();
   }
 
-  DialogRecord panel;
+  DialogRecord panel, narrow;
   Dialog::DialogItem* items[kHighest + 1] = {};
+  Dialog::DialogItem* narrowItems[2] = {};
 };
 
 TEST_F(ToolTipsTest, EmptyAndMissingFilesSayWhatIsWrong) {
@@ -91,8 +92,6 @@ TEST_F(ToolTipsTest, EveryLineEndCountsAndLinesNamingNoItemAreSkipped) {
 
 TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
   // A narrow dialog: its tips wrap within its width less 18.
-  DialogRecord narrow;
-  Dialog::DialogItem* narrowItems[2] = {};
   ASSERT_TRUE(Dialog::Init(narrow, narrowItems, 1, false, false, "Narrow", "Narrow", 0, 10, 1, 20,
                            350, 120, 100, 0));
   made.push_back(&narrow);

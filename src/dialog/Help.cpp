@@ -247,7 +247,8 @@ void SizeTip(Tip& tip, char* text, const DialogRecord& d, const Measure& m) {
   const std::int32_t textWidth = m.Width(text, false) + kMargin;
   if (textWidth <= kOwnWidth && textWidth > width) width = textWidth;
   if (textWidth <= width) {
-    tip.width = Scaled(width);
+    // A long title is cut by the title item, which is at most 400 wide.
+    tip.width = std::min(kMaxSize, Scaled(width));
     tip.height = Scaled(height);
     return;
   }
@@ -440,7 +441,7 @@ void Show(DialogRecord& d, std::int32_t index, bool control, Point global) {
     const Measure m{FontOfTips()};
     width = std::max({kDefaultWidth, m.Width(state.title, true) + kMargin,
                       m.Width(state.text, false) + kMargin});
-    width = Scaled(width);
+    width = std::min(kMaxSize, Scaled(width));
     height = Scaled(kDefaultHeight);
   } else {
     const Tip& tip = state.tips[item.tip];

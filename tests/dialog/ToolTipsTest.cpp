@@ -103,7 +103,8 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
   ASSERT_TRUE(Load("sizes.hlp", "p stop;Stop;Pump on and off\n"
                                 "p light;L;x\n"
                                 "p pump;Pump;" + words + "\n"
-                                "n go;Go;" + words + "\n"));
+                                "n go;Go;" + words + "\n"
+                                "n 1;" + std::string(70, 'T') + ";x\n"));
   // 15 characters of 8 pixels and the room around them.
   EXPECT_EQ(Help::TipAt(1)->width, 15 * 8 + 6);
   EXPECT_EQ(Help::TipAt(1)->height, 28);
@@ -130,6 +131,8 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
   EXPECT_LE(tall.width, 120 - 18);
   EXPECT_GT(lines(tall), 30);
   EXPECT_EQ(tall.height, 400);
+  // A title wider than the window can be is cut.
+  EXPECT_EQ(Help::TipAt(5)->width, 400);
 }
 
 TEST_F(ToolTipsTest, TheTableEndsAtTwoThousandTips) {

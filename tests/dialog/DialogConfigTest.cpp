@@ -7,6 +7,9 @@
 #include <deque>
 #include <fstream>
 #include <functional>
+#include <algorithm>
+#include <cmath>
+#include <regex>
 #include <iterator>
 
 #include "dialog/ColorPicker.h"
@@ -50,6 +53,7 @@ enum : std::int16_t {
   kAnyModifier = 45,
   kAlignment = 46,
   kInverted = 47,
+  kWmf = 48,
 };
 
 class DialogConfigTest : public ModalFixture {
@@ -266,6 +270,50 @@ TEST_F(DialogConfigTest, TheDialogItselfGetsItsWindowFrame) {
   EXPECT_EQ(frame.Width(), before.Width() + 40);
   EXPECT_EQ(frame.left, before.left);
   EXPECT_EQ(d.normal.rect, frame);
+}
+
+TEST_F(DialogConfigTest, TheWmfButtonWritesAMetafileOtherProgramsRead) {
+  if (std::system("command -v wmf2svg >/dev/null 2>&1") != 0) GTEST_SKIP() << "wmf2svg missing";
+  Make(d, items, "Tank", true, 3);
+  Dialog::DefineItem(d, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
+  Dialog::DefineItem(d, 2, ItemKind::FramedNumber, "gain", false, "Gain", 100, 80, 120, 18);
+  Dialog::DefineItem(d, 3, ItemKind::CheckBox, "light", false, "Light", 10, 120, 90, 18);
+  Open(d);
+  // The name asked for gets the extension ".WMF"; an SVG of the drawing lies beside it.
+  backend.AnswerFileName(true, "Panel.pic");
+  Configure(d, 1, {Pressing(kWmf), Pressing(kCancel)});
+  EXPECT_EQ(backend.LastFilePrompt(), "Name of picture file:");
+  EXPECT_EQ(backend.LastFileFilter().rfind("*.WMF", 0), 0u);
+  std::ifstream own(dir + "/Panel.svg");
+  EXPECT_TRUE(own.good());
+  ASSERT_EQ(std::system(("cd " + dir + " && wmf2svg -o converted.svg Panel.WMF 2>&1").c_str()), 0)
+      << "wmf2svg needs the fonts of fonts-urw-base35";
+  std::ifstream in(dir + "/converted.svg");
+  const std::string svg((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  // The rectangles of the drawing (wmf2svg rounds them off by less than a point).
+  std::vector<Toolbox::Rect> rects;
+  const std::regex rect(
+      R"re(<rect x="([-0-9.]+)" y="([-0-9.]+)" width="([-0-9.]+)" height="([-0-9.]+)")re");
+  for (auto it = std::sregex_iterator(svg.begin(), svg.end(), rect); it != std::sregex_iterator();
+       ++it) {
+    const double x = std::stod((*it)[1]), y = std::stod((*it)[2]);
+    rects.push_back(Toolbox::Rect{static_cast<std::int32_t>(std::lround(x)),
+                                  static_cast<std::int32_t>(std::lround(y)),
+                                  static_cast<std::int32_t>(std::lround(x + std::stod((*it)[3]))),
+                                  static_cast<std::int32_t>(std::lround(y + std::stod((*it)[4])))});
+  }
+  auto present = [&rects](const Toolbox::Rect& r) {
+    return std::any_of(rects.begin(), rects.end(), [&r](const Toolbox::Rect& s) {
+      return std::abs(s.left - r.left) <= 1 && std::abs(s.top - r.top) <= 1 &&
+             std::abs(s.right - r.right) <= 1 && std::abs(s.bottom - r.bottom) <= 1;
+    });
+  };
+  EXPECT_TRUE(present(Toolbox::GetPortRect(d.window))) << svg;
+  EXPECT_TRUE(present(d.items[1]->rect)) << svg;
+  EXPECT_TRUE(present(d.items[2]->rect)) << svg;
+  EXPECT_TRUE(present(d.items[3]->area.check.box)) << svg;
+  EXPECT_NE(svg.find(">Stop</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">Light</text>"), std::string::npos);
 }
 
 TEST_F(DialogConfigTest, KeysGetShortNames) {

@@ -195,6 +195,11 @@ struct Measure {
     Toolbox::TextFace(bold ? kBold : 0);
     return Toolbox::TextWidth(s);
   }
+  // The height that shows the title and lines of text whole: a platform font may have
+  // lines taller than the window's usual room allows for.
+  std::int32_t Fitting(std::int32_t height, std::int32_t lines) const {
+    return std::min(kMaxSize, std::max(height, kTitleHeight + 4 + lines * LineHeight()));
+  }
   std::int32_t LineHeight() const {
     Toolbox::TextFont(font);
     Toolbox::TextSize(kTipSize);
@@ -249,7 +254,7 @@ void SizeTip(Tip& tip, char* text, const DialogRecord& d, const Measure& m) {
   if (textWidth <= width) {
     // A long title is cut by the title item, which is at most 400 wide.
     tip.width = std::min(kMaxSize, Scaled(width));
-    tip.height = Scaled(height);
+    tip.height = m.Fitting(Scaled(height), 1);
     return;
   }
   const std::int32_t limit = std::min(DialogWidth(d) - kDialogMargin, kMaxSize);
@@ -259,7 +264,7 @@ void SizeTip(Tip& tip, char* text, const DialogRecord& d, const Measure& m) {
     width = std::min(limit, width + std::max(1, width / 4));
   const std::int32_t lines = Wrap(text, width - kMargin, true, m, widest);
   tip.width = std::min(kMaxSize, std::max(widest + kMargin, m.Width(tip.title, true) + kMargin));
-  tip.height = std::min(kMaxSize, (lines - 1) * m.LineHeight() + kWrapRoom);
+  tip.height = m.Fitting(std::min(kMaxSize, (lines - 1) * m.LineHeight() + kWrapRoom), lines);
 }
 
 // ---- Reading the file ----
@@ -442,7 +447,7 @@ void Show(DialogRecord& d, std::int32_t index, bool control, Point global) {
     width = std::max({kDefaultWidth, m.Width(state.title, true) + kMargin,
                       m.Width(state.text, false) + kMargin});
     width = std::min(kMaxSize, Scaled(width));
-    height = Scaled(kDefaultHeight);
+    height = m.Fitting(Scaled(kDefaultHeight), 1);
   } else {
     const Tip& tip = state.tips[item.tip];
     Strings::Assign(state.title, base::CharsOf(tip.title));

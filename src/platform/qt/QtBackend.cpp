@@ -1108,7 +1108,16 @@ void QtBackend::DestroyWindow(Window w) {
 void QtBackend::ShowWindow(Window w, bool shown) {
   Child* c = s_->ChildOf(w);
   if (c == nullptr) return;
+  // A floating window (a tool tip) shows above the others; the active one stays active.
+  QMdiSubWindow* active = s_->area != nullptr ? s_->area->activeSubWindow() : nullptr;
   c->sub->setVisible(shown);
+  if (shown && (w->flags & Toolbox::kFloatingFlag) != 0 && active != nullptr &&
+      active != c->sub && s_->area->activeSubWindow() != active) {
+    s_->selecting = true;
+    s_->area->setActiveSubWindow(active);
+    c->sub->raise();
+    s_->selecting = false;
+  }
   if (shown) s_->Invalidate(*c, QRegion(c->image.rect()));
 }
 

@@ -1,0 +1,184 @@
+// The dialog tools on the Qt backend (offscreen): the configuration dialog, the colour
+// picker's grid and a tool tip as the user sees them. Each is shot while it waits for
+// the user; the pictures go to the test's directory and, with VELMARIN_SHOTS set, to
+// that directory too, to be looked at.
+#include "platform/qt/QtBackend.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QColor>
+#include <QCursor>
+#include <QDir>
+#include <QMainWindow>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <cstdlib>
+#include <fstream>
+#include <set>
+
+#include "dialog/ColorPicker.h"
+#include "dialog/Dialog.h"
+#include "dialog/DialogConfig.h"
+#include "dialog/Help.h"
+#include "platform/Events.h"
+#include "platform/KeyScript.h"
+#include "platform/Toolbox.h"
+#include "store/Buffer.h"
+#include "store/FileSystem.h"
+
+namespace {
+
+using Dialog::DialogItem;
+using Dialog::DialogRecord;
+using Dialog::ItemKind;
+
+class DialogToolsQt : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    static int argc;
+    static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
+    static char* argv[4];
+    argc = 3;
+    argv[0] = arg0;
+    argv[1] = arg1;
+    argv[2] = arg2;
+    argv[3] = nullptr;
+    app = new QApplication(argc, argv);
+  }
+  static void TearDownTestSuite() {
+    delete app;
+    app = nullptr;
+  }
+  void SetUp() override {
+    backend = std::make_unique<QtUi::QtBackend>();
+    Toolbox::InstallBackend(backend.get());
+    Toolbox::Init();
+    ASSERT_TRUE(Events::InitEventQueue());
+    ASSERT_TRUE(backend->CreateFrame("Velmarin", 760, 570));
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* m = qobject_cast<QMainWindow*>(w)) frame = m;
+    ASSERT_NE(frame, nullptr);
+    Buffer::Init();
+    Buffer::ShellTree tree;
+    ASSERT_TRUE(Buffer::ShellStart(tree));
+    ASSERT_TRUE(FileSystem::ChangeDirectory(base::CharsOf(dir.path().toStdString().c_str())));
+    ASSERT_TRUE(Dialog::Init(panel, items, 4, true, true, "Tank", "Tank", 0, 10, 4, 30, 230, 300,
+                             200, 0));
+    Dialog::SetProcs(panel, Dialog::DialogProcs{}, 't');
+    Dialog::DefineItem(panel, 1, ItemKind::Button, "stop", false, "Stop", 200, 180, 70, 20);
+    Dialog::DefineItem(panel, 2, ItemKind::CheckBox, "light", false, "Light", 20, 40, 90, 18);
+    Dialog::DefineItem(panel, 3, ItemKind::FramedNumber, "gain", false, "Gain", 20, 80, 120, 20);
+    Dialog::DefineItem(panel, 4, ItemKind::Switch, "pump", false, "Pump", 20, 120, 90, 20);
+    ASSERT_TRUE(Dialog::Open(panel, Toolbox::kDocumentWindow, nullptr, nullptr, false,
+                             Dialog::WindowOptions{}, false));
+    Settle();
+  }
+  void TearDown() override {
+    Help::Close();
+    Dialog::Dispose(panel);
+    Toolbox::Shutdown();
+    backend->DestroyFrame();
+    Events::FreeEventQueue();
+    Toolbox::InstallBackend(nullptr);
+    backend.reset();
+  }
+
+  // Runs the event step until the queue and Qt's events are used up.
+  void Settle() {
+    for (int i = 0; i < 20; ++i) {
+      while (backend->Pump(false)) {}
+      if (Events::QueuedCount() == 0) break;
+      while (Events::QueuedCount() > 0) Dialog::EventStep();
+    }
+  }
+  // While a modal tool waits: after a moment the frame is shot, then the keys typed.
+  void ShootThenType(const QString& name, const std::string& keys) {
+    QTimer::singleShot(400, [this, name, keys] {
+      shot = Shot(name);
+      std::vector<Toolbox::PlatformMessage> messages;
+      std::string error;
+      EXPECT_TRUE(KeyScript::Parse(keys, messages, error)) << error;
+      backend->SetInjectedKeys(messages);
+    });
+  }
+  QImage Shot(const QString& name) {
+    QImage image = frame->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    image.save(dir.filePath(name));
+    if (const char* keep = std::getenv("VELMARIN_SHOTS")) image.save(QDir(keep).filePath(name));
+    return image;
+  }
+  static std::set<QRgb> Colours(const QImage& image) {
+    std::set<QRgb> colours;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) colours.insert(image.pixel(x, y) & 0xFFFFFF);
+    return colours;
+  }
+
+  static QApplication* app;
+  std::unique_ptr<QtUi::QtBackend> backend;
+  QMainWindow* frame = nullptr;
+  QTemporaryDir dir;
+  DialogRecord panel;
+  DialogItem* items[5] = {};
+  QImage shot;
+};
+QApplication* DialogToolsQt::app = nullptr;
+
+TEST_F(DialogToolsQt, TheConfigurationShowsTheItemsFields) {
+  DialogConfig::Init();
+  std::string title;
+  QTimer::singleShot(300, [&] {
+    if (DialogRecord* c = DialogConfig::Configuration()) title = backend->Title(c->window);
+  });
+  ShootThenType("configuration.png", "ESC");
+  DialogConfig::Open(panel, 3, Toolbox::Point{20, 20});
+  EXPECT_EQ(DialogConfig::Configuration(), nullptr);
+  EXPECT_EQ(title, "Configure: \"T gain\" (framednumber)");
+  ASSERT_FALSE(shot.isNull());
+  // The dialog's own controls: at least the window's shades, the text and the fields.
+  EXPECT_GT(Colours(shot).size(), 8u);
+}
+
+TEST_F(DialogToolsQt, TheColourPickerShowsTheSixteenColours) {
+  ColorPicker::Testing::SetMarker(true);
+  Dialog::RGBColor colour{65535, 0, 0};
+  ShootThenType("colorpicker.png", "RIGHT RETURN");
+  const bool kept = ColorPicker::Pick(&panel, colour, 100, 40, nullptr);
+  EXPECT_TRUE(kept);
+  EXPECT_EQ(colour, (Dialog::RGBColor{0, 65535, 0})); // one right of red (9)
+  ASSERT_FALSE(shot.isNull());
+  const std::set<QRgb> colours = Colours(shot);
+  for (std::int32_t i = 0; i < 16; ++i) {
+    const Dialog::RGBColor c = ColorPicker::ColorOf(i);
+    EXPECT_TRUE(colours.count(QColor::fromRgba64(c.red, c.green, c.blue).rgb() & 0xFFFFFF) != 0)
+        << i;
+  }
+  ColorPicker::Testing::SetMarker(false);
+}
+
+TEST_F(DialogToolsQt, ATipShowsBesideTheRestingMouse) {
+  std::ofstream(dir.filePath("tank.hlp").toStdString()) << "t light;Light;The tank's light.\n";
+  ASSERT_TRUE(Help::Load("tank.hlp"));
+  Help::SetTipsOn(true);
+  const Toolbox::Rect frameRect = Toolbox::GetWindowRect(panel.window);
+  const Toolbox::Rect& r = panel.items[2]->rect;
+  // The pointer comes to rest on "Light".
+  QCursor::setPos(frame->centralWidget()->mapToGlobal(
+      QPoint(frameRect.left + (r.left + r.right) / 2, frameRect.top + (r.top + r.bottom) / 2)));
+  for (int i = 0; i < 10 && !Help::TipShown(); ++i) {
+    backend->Pump(true);
+    Dialog::EventStep();
+  }
+  ASSERT_TRUE(Help::TipShown());
+  Settle();
+  EXPECT_EQ(Toolbox::FrontWindow(), panel.window);
+  const QImage image = Shot("tooltip.png");
+  // The tip's pale yellow lies right of and below the pointer.
+  const Toolbox::Rect tip = Toolbox::GetWindowRect(Help::TipWindow()->window);
+  const QPoint inside = frame->mapFromGlobal(frame->centralWidget()->mapToGlobal(
+      QPoint(tip.left + 4, tip.bottom - 3)));
+  EXPECT_EQ(image.pixel(inside) & 0xFFFFFF, qRgb(0xFF, 0xFF, 0xE0) & 0xFFFFFFu);
+}
+
+} // namespace

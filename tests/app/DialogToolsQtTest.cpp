@@ -2,15 +2,11 @@
 // picker's grid and a tool tip as the user sees them. Each is shot while it waits for
 // the user; the pictures go to the test's directory and, with VELMARIN_SHOTS set, to
 // that directory too, to be looked at.
-#include "platform/qt/QtBackend.h"
+#include "QtTesting.h"
 
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QColor>
 #include <QCursor>
 #include <QDir>
-#include <QMainWindow>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -33,32 +29,10 @@ using Dialog::DialogItem;
 using Dialog::DialogRecord;
 using Dialog::ItemKind;
 
-class DialogToolsQt : public ::testing::Test {
+class DialogToolsQt : public QtFixture {
 protected:
-  static void SetUpTestSuite() {
-    static int argc;
-    static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[4];
-    argc = 3;
-    argv[0] = arg0;
-    argv[1] = arg1;
-    argv[2] = arg2;
-    argv[3] = nullptr;
-    app = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete app;
-    app = nullptr;
-  }
   void SetUp() override {
-    backend = std::make_unique<QtUi::QtBackend>();
-    Toolbox::InstallBackend(backend.get());
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
-    ASSERT_TRUE(backend->CreateFrame("Velmarin", 760, 570));
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* m = qobject_cast<QMainWindow*>(w)) frame = m;
-    ASSERT_NE(frame, nullptr);
+    QtFixture::SetUp();
     Buffer::Init();
     Buffer::ShellTree tree;
     ASSERT_TRUE(Buffer::ShellStart(tree));
@@ -77,11 +51,7 @@ protected:
   void TearDown() override {
     Help::Close();
     Dialog::Dispose(panel);
-    Toolbox::Shutdown();
-    backend->DestroyFrame();
-    Events::FreeEventQueue();
-    Toolbox::InstallBackend(nullptr);
-    backend.reset();
+    QtFixture::TearDown();
   }
 
   // Runs the event step until the queue and Qt's events are used up.
@@ -115,15 +85,11 @@ protected:
     return colours;
   }
 
-  static QApplication* app;
-  std::unique_ptr<QtUi::QtBackend> backend;
-  QMainWindow* frame = nullptr;
   QTemporaryDir dir;
   DialogRecord panel;
   DialogItem* items[5] = {};
   QImage shot;
 };
-QApplication* DialogToolsQt::app = nullptr;
 
 TEST_F(DialogToolsQt, TheConfigurationShowsTheItemsFields) {
   DialogConfig::Init();

@@ -1,64 +1,30 @@
 // Graphics windows on the Qt backend (offscreen): plots land in the window's pixels
 // where the transform puts them, and pictures are saved as PNG and SVG.
-#include <gtest/gtest.h>
-
-#include <QApplication>
 #include <QFile>
 #include <QImage>
 #include <vector>
 
-#include "platform/Events.h"
-#include "platform/qt/QtBackend.h"
+#include "QtTesting.h"
 #include "store/Buffer.h"
 #include "windows/Graphics.h"
 #include "windows/Plot.h"
 
 namespace {
 
-class GraphicsQtTest : public ::testing::Test {
+class GraphicsQtTest : public QtFixture {
 protected:
-  static void SetUpTestSuite() {
-    static int argc;
-    static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[4];
-    argc = 3;
-    argv[0] = arg0;
-    argv[1] = arg1;
-    argv[2] = arg2;
-    argv[3] = nullptr;
-    app = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete app;
-    app = nullptr;
-  }
   void SetUp() override {
-    backend = std::make_unique<QtUi::QtBackend>();
-    Toolbox::InstallBackend(backend.get());
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
-    ASSERT_TRUE(backend->CreateFrame("Test", 760, 570));
+    QtFixture::SetUp();
     Buffer::Init();
     Buffer::ShellTree tree;
     ASSERT_TRUE(Buffer::ShellStart(tree));
     ASSERT_TRUE(Graphics::InitGraphics());
   }
-  void TearDown() override {
-    Toolbox::Shutdown();
-    backend->DestroyFrame();
-    Events::FreeEventQueue();
-    Toolbox::InstallBackend(nullptr);
-    backend.reset();
-  }
   QImage Pixels(const Graphics::GraphWindow* w) {
     return backend->PortImage(Toolbox::Port{w->window, nullptr, &w->window->port});
   }
   static bool Ink(const QImage& image, int x, int y) { return image.pixel(x, y) == qRgb(0, 0, 0); }
-
-  static QApplication* app;
-  std::unique_ptr<QtUi::QtBackend> backend;
 };
-QApplication* GraphicsQtTest::app = nullptr;
 
 TEST_F(GraphicsQtTest, TracesAndMarkersLandWhereTheTransformPutsThem) {
   Graphics::WindowSpec spec;

@@ -1,8 +1,6 @@
 // The Qt backend in-process on Qt's offscreen platform: what drawing leaves in the
 // pixels, and which event records Qt's events become.
-#include "platform/qt/QtBackend.h"
-
-#include <gtest/gtest.h>
+#include "QtTesting.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -26,41 +24,11 @@ namespace {
 
 int frameCloses = 0;
 
-class QtBackendTest : public ::testing::Test {
+class QtBackendTest : public QtFixture {
 protected:
-  static void SetUpTestSuite() {
-    // QApplication takes the arguments it knows out of argv, so every suite sets them anew.
-    static int argc;
-    static char arg0[] = "test", arg1[] = "-platform", arg2[] = "offscreen";
-    static char* argv[4];
-    argc = 3;
-    argv[0] = arg0;
-    argv[1] = arg1;
-    argv[2] = arg2;
-    argv[3] = nullptr;
-    app = new QApplication(argc, argv);
-  }
-  static void TearDownTestSuite() {
-    delete app;
-    app = nullptr;
-  }
   void SetUp() override {
-    backend = std::make_unique<QtUi::QtBackend>();
-    Toolbox::InstallBackend(backend.get());
-    Toolbox::Init();
-    ASSERT_TRUE(Events::InitEventQueue());
-    ASSERT_TRUE(backend->CreateFrame("Test", 760, 570));
-    for (QWidget* w : QApplication::topLevelWidgets())
-      if (auto* m = qobject_cast<QMainWindow*>(w)) frame = m;
-    ASSERT_NE(frame, nullptr);
+    QtFixture::SetUp();
     Records();
-  }
-  void TearDown() override {
-    Toolbox::Shutdown();
-    backend->DestroyFrame();
-    Events::FreeEventQueue();
-    Toolbox::InstallBackend(nullptr);
-    backend.reset();
   }
 
   // Hands Qt's events to the event queue and takes the records (null events aside):
@@ -100,12 +68,7 @@ protected:
   bool Black(Window w, int x, int y) {
     return backend->PortImage(Toolbox::Port{w, nullptr, &w->port}).pixel(x, y) == qRgb(0, 0, 0);
   }
-
-  static QApplication* app;
-  std::unique_ptr<QtUi::QtBackend> backend;
-  QMainWindow* frame = nullptr;
 };
-QApplication* QtBackendTest::app = nullptr;
 
 TEST_F(QtBackendTest, WindowContentLiesAtItsBoundsInsideTheDecorations) {
   Window w = NewWindow(Rect{60, 50, 260, 150});

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "dialog/Dialog.h"
+#include "dialog/Help.h"
 #include "store/Buffer.h"
 
 namespace {
@@ -118,6 +119,41 @@ END Local.
   EXPECT_NE(r.err.find("Local.Bind, line 9"), std::string::npos) << r.err;
   EXPECT_EQ(Dialog::Known(), nullptr);
   EXPECT_EQ(Buffer::Find("/Shell/LocalDialBuffer"), nullptr);
+}
+
+TEST(DialogProgramTest, ProgramsReachTheColourTablesAndTheTips) {
+  const std::string dir = ::testing::TempDir();
+  std::ofstream(dir + "Tips.hlp") << "T go;Go;Starts it.\nT 9;Nine;No such item.\n";
+  const Outcome r = RunProgram(Program("Tips", R"(MODULE Tips;
+IMPORT Dialog, ColorPicker, ToolTips;
+FROM TextIO IMPORT WriteString, WriteInt, WriteLn;
+VAR d: Dialog.Handle; red, green, blue: CARDINAL;
+BEGIN
+  ColorPicker.ColorOf(-1, red, green, blue);
+  WriteInt(red + green + blue, 1);
+  WriteInt(ORD(ColorPicker.UsesPalette()), 2);
+  red := 65535; green := 0; blue := 0;
+  IF NOT ColorPicker.Pick(NIL, red, green, blue, 0, 0, NIL) THEN WriteString(" unchanged ") END;
+  WriteInt(red, 1);
+  IF Dialog.Init(d, FALSE, FALSE, "Tips", "", 0, 10, 1, 10, 100, 100, 100, 0) THEN
+    Dialog.SetProcs(d, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, "T");
+    Dialog.DefineItem(d, 1, Dialog.Button, "go", FALSE, "Go", 10, 30, 50, 20);
+    IF Dialog.Open(d, Dialog.DocumentWindow, NIL, NIL, FALSE, TRUE, TRUE, FALSE, FALSE) THEN
+      IF ToolTips.LoadHelp("Tips.hlp") THEN WriteString(" loaded") END;
+      ToolTips.SetToolTips(TRUE);
+      IF ToolTips.ToolTipsOn() THEN WriteString(" on") END
+    END
+  END;
+  WriteLn
+END Tips.
+)"));
+  EXPECT_EQ(r.status, Runner::kDone) << r.err;
+  // Without a user Pick is FALSE at once and the colour stays.
+  EXPECT_EQ(r.out, "0 0 unchanged 65535 loaded on\n");
+  // The help goes with the run: the tip window, its buffer and the tips being on.
+  EXPECT_EQ(Dialog::Known(), nullptr);
+  EXPECT_FALSE(Help::Loaded());
+  EXPECT_FALSE(Help::TipsOn());
 }
 
 } // namespace

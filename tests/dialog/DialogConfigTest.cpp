@@ -316,6 +316,37 @@ TEST_F(DialogConfigTest, TheWmfButtonWritesAMetafileOtherProgramsRead) {
   EXPECT_NE(svg.find(">Light</text>"), std::string::npos);
 }
 
+TEST_F(DialogConfigTest, AControlClickOnAConfigurableDialogConfiguresTheItem) {
+  Make(d, items, "Tank", true, 2);
+  Dialog::DefineItem(d, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
+  Dialog::DefineItem(d, 2, ItemKind::Button, "go", false, "Go", 10, 80, 60, 18);
+  Open(d);
+  auto controlClick = [this](DialogRecord& dialog, int index) {
+    const std::uint32_t t = NextTime();
+    Mouse(dialog, Kind::ButtonDown, Centre(dialog, index), t, Events::kControlKey);
+    Mouse(dialog, Kind::ButtonUp, Centre(dialog, index), t + 10, Events::kControlKey);
+    Run();
+  };
+  std::int16_t configured = -1;
+  ASSERT_TRUE(Modal({[&] {
+                      configured = DialogConfig::ConfiguredItem();
+                      Press(Config(), kCancel);
+                    }},
+                    [&] { controlClick(d, 2); }));
+  EXPECT_EQ(configured, 2);
+  EXPECT_EQ(DialogConfig::Configuration(), nullptr);
+  // A dialog that is not configurable takes no control-click.
+  DialogRecord plain;
+  DialogItem* plainItems[kHighest + 1] = {};
+  Make(plain, plainItems, "Plain", false, 1);
+  Dialog::DefineItem(plain, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
+  Open(plain);
+  controlClick(plain, 1);
+  EXPECT_EQ(DialogConfig::Configuration(), nullptr);
+  Dialog::Dispose(plain);
+  made.pop_back();
+}
+
 TEST_F(DialogConfigTest, KeysGetShortNames) {
   using namespace KeyEvents;
   const struct {

@@ -419,11 +419,13 @@ void Control(Writer& w, const DrawCommand& c) {
 }
 
 void PolyRecord(Writer& w, std::uint16_t function, const std::vector<Point>& points) {
+  // The count is a 16-bit word: a longer line keeps its first 32767 points.
+  const std::size_t n = std::min<std::size_t>(points.size(), 32767);
   std::string b;
-  Put16(b, static_cast<std::int32_t>(points.size()));
-  for (const Point& p : points) {
-    Put16(b, p.h);
-    Put16(b, p.v);
+  Put16(b, static_cast<std::int32_t>(n));
+  for (std::size_t i = 0; i < n; ++i) {
+    Put16(b, points[i].h);
+    Put16(b, points[i].v);
   }
   w.Bytes(function, b);
 }

@@ -381,6 +381,20 @@ void SetWindowEventProc(WindowEventProc proc);
 // A control-click on an item of a configurable dialog (the configuration's).
 using ConfigureProc = void (*)(DialogRecord& d, std::int16_t item, Point where);
 void SetConfigureProc(ConfigureProc proc);
+// Runs before every event step and every round of Poll, between events: the macro
+// player and the macro text interpreter advance from here.
+using IdleHook = void (*)();
+void SetIdleHook(IdleHook hook);
+// A report framed by "##" marks: the output line ended, the text in inverse video on the
+// text output, the line ended and a beep.
+void Report(Chars text);
+// An item action that macro playback performs: whether the item may take it (active,
+// not vetoed by preAction or the before-action hook, bound to a variable), and, after
+// its variable was set, the rest of the action (a shown button or switch drawn pressed,
+// the action procedure while the execute flag is on, the after-action hook and the
+// announcement of the change).
+bool MayApply(DialogRecord& d, std::int16_t item);
+void Applied(DialogRecord& d, std::int16_t item);
 // While FALSE the items' action procedures do not run (default TRUE).
 void SetExecute(bool on);
 bool Execute();

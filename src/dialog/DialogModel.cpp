@@ -233,6 +233,13 @@ void Highlighted(Chars text) {
   Alerts::AlertBeep();
 }
 
+void RunIdle() {
+  if (state.idle == nullptr || state.idling) return;
+  state.idling = true;
+  state.idle();
+  state.idling = false;
+}
+
 void Capture(DialogItem& item) {
   Acting& a = state.acting;
   std::memset(a.value, 0, sizeof a.value);
@@ -876,6 +883,29 @@ void SetBeforeActionHook(BeforeHook hook) { state.before = hook; }
 void SetAfterActionHook(AfterHook hook) { state.after = hook; }
 void SetRecordHook(AfterHook hook) { state.record = hook; }
 void SetEventHook(EventHook hook) { state.eventHook = hook; }
+void SetIdleHook(IdleHook hook) { state.idle = hook; }
+void Report(Chars text) { Highlighted(text); }
+
+bool MayApply(DialogRecord& d, std::int16_t item) {
+  if (!d.open || !Active(d, item) || PreAction(d, item) || !BeforeAction(d, item)) return false;
+  return d.items[item]->value != nullptr;
+}
+
+void Applied(DialogRecord& d, std::int16_t item) {
+  DialogItem& it = *d.items[item];
+  DrawItem(d, item);
+  if (state.execute) {
+    if ((it.kind == ItemKind::Button || it.kind == ItemKind::Switch) && Shown(d, item)) {
+      it.pressed = true;
+      DrawItem(d, item);
+      it.pressed = false;
+      DrawItem(d, item);
+    }
+    RunAction(d, item);
+  }
+  AfterAction(d, item);
+  ItemChanged(d, item);
+}
 void SetWindowEventProc(WindowEventProc proc) { state.windowProc = proc; }
 void SetConfigureProc(ConfigureProc proc) { state.configure = proc; }
 void SetExecute(bool on) { state.execute = on; }

@@ -8,6 +8,7 @@
 #include "base/Strings.h"
 #include "shell/TextIO.h"
 #include "vm/DialogModule.h"
+#include "vm/MacrosModule.h"
 #include "vm/GraphicsModule.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
@@ -511,6 +512,7 @@ void AddAll() {
   for (const Native::ModuleSpec& spec : Specs()) Native::Add(spec);
   GraphicsModule::Add();
   DialogModule::Add();
+  MacrosModule::Add();
 }
 
 } // namespace ProgramModules

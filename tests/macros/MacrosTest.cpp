@@ -360,6 +360,15 @@ TEST_F(MacrosTest, RelativeEntriesAddTheChange) {
   EXPECT_EQ(mode, 0);
 }
 
+TEST_F(MacrosTest, TheRecordButtonsShortcutStartsAndStopsARecording) {
+  Dialog::SetItemKey(macros, kRecord, KeyEvents::KeyCharacter, 'R', 0, true, false);
+  Dialog::SetCurrent(panel);
+  Type("r");
+  EXPECT_TRUE(Macros::Recording());
+  Type("r");
+  EXPECT_FALSE(Macros::Recording());
+}
+
 TEST_F(MacrosTest, RecordingWithoutExecutingPutsTheValueBack) {
   Macros::SetExecuteWhileRecording(false);
   Macros::ToggleRecording();

@@ -348,6 +348,8 @@ bool Active(const DialogRecord& d, std::int32_t index);
 // The variable as a number (booleans 0 or 1, characters their code), and setting it,
 // integers rounded half away from zero.
 double ValueOf(const DialogItem& item);
+// The bytes of a variable of the type (of a list index for Char with list) as a number.
+double ValueAt(const void* bytes, ValueType type, bool list);
 void SetValue(DialogItem& item, double value);
 // A list's index (from 0) and its toggle set.
 std::int32_t ListIndex(const DialogItem& item);

@@ -807,9 +807,11 @@ bool Active(const DialogRecord& d, std::int32_t index) {
 }
 
 double ValueOf(const DialogItem& item) {
-  const void* p = item.value;
-  if (p == nullptr) return 0;
-  switch (item.valueType) {
+  return item.value != nullptr ? ValueAt(item.value, item.valueType, IsList(item.kind)) : 0;
+}
+
+double ValueAt(const void* p, ValueType type, bool list) {
+  switch (type) {
   case ValueType::Real64:
     return Load<double>(p);
   case ValueType::Real32:
@@ -823,7 +825,7 @@ double ValueOf(const DialogItem& item) {
   case ValueType::Boolean:
     return Load<std::uint8_t>(p) != 0 ? 1 : 0;
   case ValueType::Char:
-    return IsList(item.kind) ? Load<std::uint16_t>(p) : Load<std::uint8_t>(p);
+    return list ? Load<std::uint16_t>(p) : Load<std::uint8_t>(p);
   default:
     return 0;
   }

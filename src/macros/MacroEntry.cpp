@@ -52,33 +52,11 @@ Dialog::ValueType EntryType(const Dialog::DialogItem& item) {
   return IsListKind(item.kind) ? Dialog::ValueType::Char : item.valueType;
 }
 
-double RawValue(const void* p, Dialog::ValueType type, bool list) {
-  using Dialog::ValueType;
-  switch (type) {
-  case ValueType::Real64:
-    return Load<double>(p);
-  case ValueType::Real32:
-    return Load<float>(p);
-  case ValueType::Int32:
-    return Load<std::int32_t>(p);
-  case ValueType::Int16:
-    return Load<std::int16_t>(p);
-  case ValueType::Set16:
-    return Load<std::uint16_t>(p);
-  case ValueType::Boolean:
-    return Load<std::uint8_t>(p) != 0 ? 1 : 0;
-  case ValueType::Char:
-    return list ? Load<std::uint16_t>(p) : Load<std::uint8_t>(p);
-  default:
-    return 0;
-  }
-}
-
 double EntryValue(const MacroEntry& e, Dialog::ValueType type) {
   // Characters and list indices are signed 16 bits in an entry, whatever the variable
   // has: a relative entry holds a change, which may be negative.
   if (type == Dialog::ValueType::Char) return Load<std::int16_t>(e.value);
-  return RawValue(e.value, type, false);
+  return Dialog::ValueAt(e.value, type, false);
 }
 
 void SetEntryValue(MacroEntry& e, Dialog::ValueType type, double v) {

@@ -74,8 +74,6 @@ void SetEntryValue(MacroEntry& e, Dialog::ValueType type, double value);
 // The second value of a list entry of type 6.
 std::uint16_t EntrySecond(const MacroEntry& e);
 void SetEntrySecond(MacroEntry& e, std::uint16_t second);
-// A variable's bytes (its value type's size) as a number.
-double RawValue(const void* bytes, Dialog::ValueType type, bool list);
 // The menu item number of a menu entry.
 std::int32_t MenuItem(const MacroEntry& e);
 void SetMenuItem(MacroEntry& e, std::int32_t item);

@@ -7,13 +7,17 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "dialog/Dialog.h"
+#include "editor/Editor.h"
+#include "editor/EditorState.h"
 #include "macros/MacroFile.h"
 #include "macros/Macros.h"
 #include "platform/Alerts.h"
 #include "platform/Toolbox.h"
+#include "shell/EditWindows.h"
 #include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "windows/KeyEvents.h"
 
 namespace MacroText {
 
@@ -236,6 +240,47 @@ void Finish() {
   Macros::UpdateMenu();
 }
 
+void Beep() { Alerts::AlertBeep(); }
+
+// The keys that reach a read-only macro text: cursor movement, paging, selecting (the
+// keypad) and digits.
+bool ReadOnlyKey(std::uint8_t kind, char ch) {
+  using namespace KeyEvents;
+  if (kind >= KeyMouse) return true;
+  if (kind >= KeyCursorUp && kind <= KeyKeypadMultiply && kind != KeyEnter) return true;
+  if (kind >= KeyHome && kind <= KeyPageDown) return true;
+  return kind == KeyCharacter && ch >= '0' && ch <= '9';
+}
+
+bool EditorKey(std::uint8_t kind, char ch, std::uint8_t modifiers) {
+  using namespace KeyEvents;
+  Buffer::Ref b = Buffer::Find(kBufferName);
+  if (b == nullptr || Editor::State().current != b) return false;
+  if (kind == KeyEnter) {
+    if (state.running || !RunSelection()) Beep();
+    return true;
+  }
+  if (kind == KeyCharacter && ch == 27) {
+    if (state.running)
+      Abort();
+    else
+      Beep();
+    return true;
+  }
+  const bool closing = kind == KeyWindowClose ||
+                       (kind == KeyCharacter && (ch == 'w' || ch == 'W') && (modifiers & kModCommand) != 0);
+  if (closing) {
+    if (!state.running) return false;
+    Beep();
+    return true;
+  }
+  if (Macros::ReadOnlyText() && !ReadOnlyKey(kind, ch)) {
+    Beep();
+    return true;
+  }
+  return false;
+}
+
 } // namespace
 
 bool InterpretLine(Chars line, bool inBlock) {
@@ -338,8 +383,28 @@ Buffer::Ref Text() {
 }
 
 void OpenEditor() {
-  // FIXME: the editor window of the text; until then the text is kept and run by line.
-  static_cast<void>(Text());
+  Buffer::Ref b = Text();
+  if (b == nullptr) return;
+  Editor::SetKeyFilter(EditorKey);
+  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+}
+
+bool RunSelection() {
+  const Editor::EditorState& e = Editor::State();
+  if (e.current == nullptr) return false;
+  if (!e.selectActive) return Run(e.cursor.line);
+  Editor::Position from = e.anchor, to = e.cursor;
+  if (to.line < from.line || (to.line == from.line && to.column < from.column)) std::swap(from, to);
+  // The range ends before the cursor: a selection that ends at a line's start leaves
+  // that line out.
+  std::int32_t lastLine = to.line, lastColumn = to.column - 1;
+  if (lastColumn == 0 && lastLine > from.line) {
+    --lastLine;
+    lastColumn = 0;
+  } else if (lastColumn == 0) {
+    return false;
+  }
+  return RunRange(e.current, from.line, from.column, lastLine, lastColumn);
 }
 
 bool SaveText(Chars fileName) {

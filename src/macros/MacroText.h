@@ -42,7 +42,12 @@ void Reset();
 // ---- The editor text ----
 // The text buffer, made with its two comment lines when it does not exist.
 Buffer::Ref Text();
+// Opens the text's window, edited by the editor; there ENTER runs the selection (or the
+// cursor's line) and ESC aborts a run. With "Read-only Macro Text" only cursor movement,
+// paging, selecting and digits reach the editor.
 void OpenEditor();
+// Runs the editor's selection, or the cursor's line without one; false when nothing ran.
+bool RunSelection();
 // Write the text to a file (".mac" appended): false after "Macro is empty!" or
 // "Saving Failed:".
 bool SaveText(Chars fileName);

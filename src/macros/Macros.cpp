@@ -261,7 +261,7 @@ void Capture(DialogRecord& d, std::int16_t item, bool relative, MacroEntry& e) {
   const bool list = IsListKind(it.kind);
   double value = ItemValue(it);
   if (relative && type != ValueType::Boolean)
-    value -= RawValue(a.value, it.valueType, list);
+    value -= Dialog::ValueAt(a.value, it.valueType, list);
   SetEntryValue(e, type, value);
   if (list) SetEntrySecond(e, Dialog::ListSecond(it));
 }

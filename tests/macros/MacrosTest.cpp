@@ -10,6 +10,7 @@
 #include "macros/MacroText.h"
 #include "macros/Macros.h"
 #include "base/Strings.h"
+#include "editor/EditorState.h"
 #include "shell/Menus.h"
 #include "store/Lines.h"
 
@@ -467,6 +468,19 @@ TEST_F(MacrosTest, MacroTextStatements) {
   EXPECT_FALSE(MacroText::InterpretLine("  P  pump FALSE", false));
   EXPECT_NE(Output().find("\"END\" not inside text selection!"), std::string::npos);
   EXPECT_FALSE(MacroText::Defining());
+
+  // ENTER in the editor runs the selection: from its start to before the cursor.
+  Editor::EditorState& editor = Editor::State();
+  editor.current = text;
+  editor.selectActive = true;
+  editor.anchor = Editor::Position{4, 1};
+  editor.cursor = Editor::Position{5, 1};
+  pump = false;
+  ASSERT_TRUE(MacroText::RunSelection());
+  MacroText::Step();
+  EXPECT_TRUE(pump);
+  EXPECT_FALSE(MacroText::Running());
+  editor.current = nullptr;
 
   // ESC aborts a run.
   ASSERT_TRUE(MacroText::RunRange(text, 4, 1, 5, 0));

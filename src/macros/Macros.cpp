@@ -116,10 +116,12 @@ void Line(Chars text) { TextIO::WriteLine(text); }
 
 MacroSlot& Recording0() { return state.slots[0]; }
 
-// The Macros dialog while it is open.
+// The Macros dialog while it is open. Its owner may have closed and freed it: only a
+// dialog still known is looked at.
 DialogRecord* MacrosDialogOpen() {
-  DialogRecord* d = state.dialog;
-  return d != nullptr && d->open && d->items != nullptr ? d : nullptr;
+  for (DialogRecord* d = Dialog::Known(); d != nullptr && state.dialog != nullptr; d = d->next)
+    if (d == state.dialog) return d->open && d->items != nullptr ? d : nullptr;
+  return nullptr;
 }
 
 DialogItem* MacrosItem(std::int16_t index) {
@@ -576,7 +578,7 @@ bool Ready() { return state.ready; }
 std::int32_t Highest() { return state.highest; }
 std::int32_t FileVersion() { return state.version; }
 MacroSlot* Slots() { return state.ready ? state.slots : nullptr; }
-DialogRecord* MacrosDialog() { return state.dialog; }
+DialogRecord* MacrosDialog() { return MacrosDialogOpen(); }
 bool Recording() { return state.recording; }
 bool Playing() { return state.playing; }
 bool Executing() { return state.playing || state.waiting || MacroText::Running(); }
@@ -688,9 +690,10 @@ bool Assign(std::int32_t k) {
     return false;
   }
   const std::int16_t button = static_cast<std::int16_t>(state.items.firstMacro + k - 1);
-  for (std::int32_t i = 0; state.dialog != nullptr && state.items.firstMacro >= 1 && i < n; ++i) {
+  const DialogRecord* macros = MacrosDialogOpen();
+  for (std::int32_t i = 0; macros != nullptr && state.items.firstMacro >= 1 && i < n; ++i) {
     const MacroEntry& e = Recording0().entries[i];
-    if (e.item != button || Strings::Cap(e.idChar) != Strings::Cap(state.dialog->idChar)) continue;
+    if (e.item != button || Strings::Cap(e.idChar) != Strings::Cap(macros->idChar)) continue;
     if (i != n - 1) {
       Alerts::Message(kCyclic);
       return false;

@@ -370,6 +370,20 @@ TEST_F(MacrosTest, TheRecordButtonsShortcutStartsAndStopsARecording) {
   EXPECT_FALSE(Macros::Recording());
 }
 
+TEST_F(MacrosTest, AClosedMacrosDialogIsLeftAlone) {
+  Dialog::Close(macros);
+  EXPECT_EQ(Macros::MacrosDialog(), nullptr);
+  Macros::ToggleRecording();
+  Macros::RecordAction(panel, kPump);
+  backend.AnswerStrings(true, {"1"});
+  backend.AnswerStrings(true, {"after"});
+  Macros::ToggleRecording();
+  EXPECT_STREQ(Slot(1).name, "after");
+  Macros::Execute(1);
+  Play();
+  EXPECT_FALSE(Macros::Playing());
+}
+
 TEST_F(MacrosTest, RecordingWithoutExecutingPutsTheValueBack) {
   Macros::SetExecuteWhileRecording(false);
   Macros::ToggleRecording();

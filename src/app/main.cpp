@@ -2,11 +2,12 @@
 //
 //   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--dump FILE]
 //            [--ready-time] [--no-compiler] [--version] [arguments of the program...]
-//   velmarin --run FILE.mod [ARGS...]
+//   velmarin --run FILE.mod [--macro FILE.mac [--macro-number N]] [ARGS...]
 //
 // --run compiles FILE.mod and the modules beside it that it imports and runs it without
 // a window (vm/Runner.h): exit status 0, 1 after a run-time error, 2 after a compile
-// error. --no-compiler starts the workstation without its compiler.
+// error. --macro plays macro N (default 1) of a macro file against the program's dialogs
+// once they are open (macros/Macros.h). --no-compiler starts the workstation without its compiler.
 // --keys types a key script (platform/KeyScript.h) once start-up is over;
 // --screenshot saves the frame window as PNG once those keys are consumed (at once
 // without --keys) and ends the program; --dump then writes the lines of the text being
@@ -35,6 +36,7 @@
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
 #include "store/Lines.h"
+#include "macros/Macros.h"
 #include "vm/Runner.h"
 
 namespace {
@@ -100,7 +102,30 @@ int main(int argc, char** argv) {
   // The command-line runner needs no display: it runs before Qt starts.
   if (argc >= 2 && std::strcmp(argv[1], "--run") == 0) {
     if (argc < 3) return Usage("--run needs a file");
-    return Runner::RunFile(argv[2], std::vector<std::string>(argv + 3, argv + argc));
+    int next = 3;
+    std::string macro;
+    long number = 1;
+    while (next < argc && (std::strcmp(argv[next], "--macro") == 0 ||
+                           std::strcmp(argv[next], "--macro-number") == 0)) {
+      if (next + 1 >= argc) return Usage("--macro needs a file, --macro-number a number");
+      if (argv[next][7] == 0) {
+        macro = argv[next + 1];
+      } else {
+        char* end = nullptr;
+        number = std::strtol(argv[next + 1], &end, 10);
+        if (*end != 0 || number < 1 || number > Macros::kMaxMacros)
+          return Usage("--macro-number needs a number from 1 to 64");
+      }
+      next += 2;
+    }
+    if (!macro.empty()) {
+      // The runner works in the program's directory.
+      char* real = realpath(macro.c_str(), nullptr);
+      if (real == nullptr) return Usage("the macro file cannot be found");
+      Macros::SetStartMacro(base::CharsOf(real), static_cast<std::int32_t>(number));
+      std::free(real);
+    }
+    return Runner::RunFile(argv[2], std::vector<std::string>(argv + next, argv + argc));
   }
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)

@@ -349,6 +349,8 @@ bool Active(const DialogRecord& d, std::int32_t index);
 // The variable as a number (booleans 0 or 1, characters their code), and setting it,
 // integers rounded half away from zero.
 double ValueOf(const DialogItem& item);
+// The bytes of a variable of the type (of a list index for Char with list) as a number.
+double ValueAt(const void* bytes, ValueType type, bool list);
 void SetValue(DialogItem& item, double value);
 // A list's index (from 0) and its toggle set.
 std::int32_t ListIndex(const DialogItem& item);
@@ -388,6 +390,20 @@ using TipProc = void (*)(std::uint8_t code, std::uint8_t modifiers, Toolbox::Win
 void SetTipProc(TipProc proc);
 // Whether a modal loop (RunModal) runs.
 bool ModalRunning();
+// Runs before every event step and every round of Poll, between events: the macro
+// player and the macro text interpreter advance from here.
+using IdleHook = void (*)();
+void SetIdleHook(IdleHook hook);
+// A report framed by "##" marks: the output line ended, the text in inverse video on the
+// text output, the line ended and a beep.
+void Report(Chars text);
+// An item action that macro playback performs: whether the item may take it (active,
+// not vetoed by preAction or the before-action hook, bound to a variable), and, after
+// its variable was set, the rest of the action (a shown button or switch drawn pressed,
+// the action procedure while the execute flag is on, the after-action hook and the
+// announcement of the change).
+bool MayApply(DialogRecord& d, std::int16_t item);
+void Applied(DialogRecord& d, std::int16_t item);
 // While FALSE the items' action procedures do not run (default TRUE).
 void SetExecute(bool on);
 bool Execute();

@@ -526,6 +526,7 @@ bool EventStep() {
   Init();
   State& s = S();
   s.pushedBack = false;
+  RunIdle();
   SyncActivation();
   std::uint8_t code = KeyNone, modifiers = 0;
   char ch = 0;
@@ -604,6 +605,7 @@ bool Poll(std::uint32_t ms) {
   const std::uint32_t acted = s.acted;
   const std::uint32_t start = Toolbox::TickCount();
   for (;;) {
+    RunIdle();
     // Control+C while a program polls: the key-event layer ends its run.
     if (s.pushedBack || Events::QueuedCount() > 0 || Events::InterruptPending()) {
       EventStep();

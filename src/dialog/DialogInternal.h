@@ -18,6 +18,8 @@ struct State {
   AfterHook after = nullptr;
   AfterHook record = nullptr;
   EventHook eventHook = nullptr;
+  IdleHook idle = nullptr;
+  bool idling = false; // the idle hook is running (it may poll itself)
   WindowEventProc windowProc = nullptr;
   ConfigureProc configure = nullptr;
   TipProc tip = nullptr;
@@ -94,6 +96,8 @@ void WaitMessage();
 // The number of a list entry the variable holds, and storing an index.
 void SetListIndex(DialogItem& item, std::int32_t index);
 void SetListSecond(DialogItem& item, std::uint16_t second);
+// The idle hook, never nested.
+void RunIdle();
 // Captures the item's value into the acting record.
 void Capture(DialogItem& item);
 

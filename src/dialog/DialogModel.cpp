@@ -233,6 +233,13 @@ void Highlighted(Chars text) {
   Alerts::AlertBeep();
 }
 
+void RunIdle() {
+  if (state.idle == nullptr || state.idling) return;
+  state.idling = true;
+  state.idle();
+  state.idling = false;
+}
+
 void Capture(DialogItem& item) {
   Acting& a = state.acting;
   std::memset(a.value, 0, sizeof a.value);
@@ -800,9 +807,11 @@ bool Active(const DialogRecord& d, std::int32_t index) {
 }
 
 double ValueOf(const DialogItem& item) {
-  const void* p = item.value;
-  if (p == nullptr) return 0;
-  switch (item.valueType) {
+  return item.value != nullptr ? ValueAt(item.value, item.valueType, IsList(item.kind)) : 0;
+}
+
+double ValueAt(const void* p, ValueType type, bool list) {
+  switch (type) {
   case ValueType::Real64:
     return Load<double>(p);
   case ValueType::Real32:
@@ -816,7 +825,7 @@ double ValueOf(const DialogItem& item) {
   case ValueType::Boolean:
     return Load<std::uint8_t>(p) != 0 ? 1 : 0;
   case ValueType::Char:
-    return IsList(item.kind) ? Load<std::uint16_t>(p) : Load<std::uint8_t>(p);
+    return list ? Load<std::uint16_t>(p) : Load<std::uint8_t>(p);
   default:
     return 0;
   }
@@ -876,6 +885,29 @@ void SetBeforeActionHook(BeforeHook hook) { state.before = hook; }
 void SetAfterActionHook(AfterHook hook) { state.after = hook; }
 void SetRecordHook(AfterHook hook) { state.record = hook; }
 void SetEventHook(EventHook hook) { state.eventHook = hook; }
+void SetIdleHook(IdleHook hook) { state.idle = hook; }
+void Report(Chars text) { Highlighted(text); }
+
+bool MayApply(DialogRecord& d, std::int16_t item) {
+  if (!d.open || !Active(d, item) || PreAction(d, item) || !BeforeAction(d, item)) return false;
+  return d.items[item]->value != nullptr;
+}
+
+void Applied(DialogRecord& d, std::int16_t item) {
+  DialogItem& it = *d.items[item];
+  DrawItem(d, item);
+  if (state.execute) {
+    if ((it.kind == ItemKind::Button || it.kind == ItemKind::Switch) && Shown(d, item)) {
+      it.pressed = true;
+      DrawItem(d, item);
+      it.pressed = false;
+      DrawItem(d, item);
+    }
+    RunAction(d, item);
+  }
+  AfterAction(d, item);
+  ItemChanged(d, item);
+}
 void SetWindowEventProc(WindowEventProc proc) { state.windowProc = proc; }
 void SetConfigureProc(ConfigureProc proc) { state.configure = proc; }
 void SetTipProc(TipProc proc) { state.tip = proc; }

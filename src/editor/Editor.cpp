@@ -803,6 +803,7 @@ void WriteBufferCommand(const Args& a) {
 
 // F12's work, which the shell installs: compile and load or run.
 void (*compileKey)() = nullptr;
+KeyFilter keyFilter = nullptr;
 
 void ShowCommandWindow() {
   EditorState& e = Ed();
@@ -1228,6 +1229,7 @@ void EnterFrontWindow() {
 bool HandleEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
   EditorState& e = Ed();
   if (kind == KeyNone || kind == KeyHandled) return true;
+  if (keyFilter != nullptr && keyFilter(kind, ch, modifiers)) return true;
   AdjustPointer();
   CheckUndoOwner();
   if (kind >= KeyMouse) {
@@ -1509,5 +1511,6 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 }
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
+void SetKeyFilter(KeyFilter filter) { keyFilter = filter; }
 
 } // namespace Editor

@@ -150,6 +150,10 @@ void EditText(Buffer::Ref b);
 // F12 without a procedure in the function-key table: the shell's compile (and run);
 // without one F12 says "Compiler not available !".
 void SetCompileKey(void (*proc)());
+// Offered every key before the editor takes it (the macro editor's ENTER and ESC); true
+// when the filter took the key.
+using KeyFilter = bool (*)(std::uint8_t kind, char ch, std::uint8_t modifiers);
+void SetKeyFilter(KeyFilter filter);
 
 // ---- The Edit menu's find and replace commands (items 9 to 13) ----
 // Each first sets the direction from the shift key (held: backup) and, while a macro is

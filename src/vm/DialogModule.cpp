@@ -670,9 +670,6 @@ void EndCallbacks() {
   if (--state.busy == 0) Purge();
 }
 
-void Add() {
-  Native::Add(Spec());
-  Vm::SetRunEndProc(DisposeAll);
-}
+void Add() { Native::Add(Spec()); }
 
 } // namespace DialogModule

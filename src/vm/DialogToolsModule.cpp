@@ -136,12 +136,13 @@ void CloseHelpProc(Call&) {
 
 // The end of a run: the program's dialogs are disposed of, then its help.
 void EndRun() {
-  DialogModule::DisposeAll();
   if (programHelp) Help::Close();
   programHelp = false;
 }
 
 } // namespace
+
+void ReleaseHelp() { EndRun(); }
 
 Native::ModuleSpec ColorPickerSpec() {
   return Native::ModuleSpec{
@@ -177,7 +178,6 @@ void Add() {
   Help::Init();
   Native::Add(ColorPickerSpec());
   Native::Add(ToolTipsSpec());
-  Vm::SetRunEndProc(EndRun);
 }
 
 } // namespace DialogToolsModule

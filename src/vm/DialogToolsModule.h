@@ -11,8 +11,8 @@ namespace DialogToolsModule {
 // The modules' definition texts and native procedures.
 Native::ModuleSpec ColorPickerSpec();
 Native::ModuleSpec ToolTipsSpec();
-// Native::Add of both, after DialogModule::Add: the end of a run disposes of the
-// program's dialogs, then of the help it loaded.
 void Add();
+// The end of a run, after its dialogs are disposed of: the help the program loaded goes.
+void ReleaseHelp();
 
 } // namespace DialogToolsModule

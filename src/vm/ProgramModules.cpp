@@ -6,12 +6,15 @@
 
 #include "base/NumberIn.h"
 #include "base/Strings.h"
+#include "macros/Macros.h"
 #include "shell/TextIO.h"
 #include "vm/DialogModule.h"
 #include "vm/DialogToolsModule.h"
 #include "vm/GraphicsModule.h"
 #include "vm/Heap.h"
+#include "vm/MacrosModule.h"
 #include "vm/Trap.h"
+#include "vm/Vm.h"
 
 namespace ProgramModules {
 
@@ -508,11 +511,23 @@ std::vector<Native::ModuleSpec> Specs() {
           StorageSpec(), TerminalSpec(),  TextIOSpec()};
 }
 
+namespace {
+// What a run made goes when it ends: the macros first (they refer to the run's dialogs),
+// then the dialogs, then the help that pointed at their items.
+void RunEnd() {
+  Macros::Release();
+  DialogModule::DisposeAll();
+  DialogToolsModule::ReleaseHelp();
+}
+} // namespace
+
 void AddAll() {
   for (const Native::ModuleSpec& spec : Specs()) Native::Add(spec);
   GraphicsModule::Add();
   DialogModule::Add();
   DialogToolsModule::Add();
+  MacrosModule::Add();
+  Vm::SetRunEndProc(RunEnd);
 }
 
 } // namespace ProgramModules

@@ -211,4 +211,45 @@ TEST_F(DialogQt, TheControlPanelTakesClicksAShortcutAndADrag) {
   EXPECT_EQ(lines.back(), "Stopped.");
 }
 
+// A recording made with the panel's Macros dialog: R starts it, the pump's shortcut, a
+// drag on "Gain" and RETURN on "Stop" are recorded; the panel stops with the recording
+// still going, so it asks for the macro's index and name and writes ControlPanel.mac.
+// velmarin --run --macro plays the file back to the same values.
+TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
+  ASSERT_TRUE(
+      QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
+  ASSERT_TRUE(
+      QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
+  const QString keys = QString("F12 r p DRAG@%1,%2,0,-20 RETURN '1' RETURN 'demo' RETURN")
+                           .arg(Px(115))
+                           .arg(Px(53));
+  ASSERT_EQ(Run(kControlPanelCommand, keys, "recorded.png"), 0);
+  QFile list(dir.filePath("List"));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  const QStringList lines = QString::fromLatin1(list.readAll()).split('\n', Qt::SkipEmptyParts);
+  const QString all = lines.join('|');
+  EXPECT_TRUE(all.contains("Start of MACRO recording: |pump on  light on  gain  1.00  name 'tank "
+                           "1'  mode medium|pump on  light on  gain  1.50"))
+      << all.toStdString();
+  EXPECT_TRUE(all.endsWith("Stopped.|End of MACRO recording. |MACRO stored in: \"demo\".|Macros "
+                           "stored in ControlPanel.mac."))
+      << all.toStdString();
+  QFile file(dir.filePath("ControlPanel.mac"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromLatin1(file.readAll()), "MACRO-FILE          1\n"
+                                                 "  1 : demo\n"
+                                                 "  P  pump            TRUE\n"
+                                                 "  P  gain            1.50\n"
+                                                 "  P  stop\n");
+  QProcess p;
+  p.setWorkingDirectory(dir.path());
+  p.start(QStringLiteral(VELMARIN_EXE), {"--run", "ControlPanel.mod", "--macro", "ControlPanel.mac"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  EXPECT_EQ(p.exitCode(), 0);
+  EXPECT_EQ(QString::fromLatin1(p.readAllStandardOutput()),
+            "pump off light on  gain  1.00  name 'tank 1'  mode medium\n"
+            "pump on  light on  gain  1.50  name 'tank 1'  mode medium\n"
+            "Stopped.\n");
+}
+
 } // namespace

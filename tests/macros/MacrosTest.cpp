@@ -67,6 +67,8 @@ public:
   }
   void TearDown() override {
     Macros::Release();
+    // The menu manager outlives the fixture's toolbox: the test's menu goes with it.
+    Menus::DeleteMenu(tools);
     DialogFixture::TearDown();
   }
 

@@ -33,7 +33,7 @@ VAR
 
 PROCEDURE ItemChanged(item: INTEGER);
 BEGIN
-  changed := TRUE
+  IF item # StopItem THEN changed := TRUE END
 END ItemChanged;
 
 PROCEDURE Layout;

@@ -20,6 +20,10 @@
 #include "platform/Toolbox.h"
 #include "store/Buffer.h"
 
+namespace ANSITerm {
+struct TextWindow;
+}
+
 namespace Dialog {
 
 using base::Chars;
@@ -381,6 +385,10 @@ void SetEventHook(EventHook hook);
 using WindowEventProc = bool (*)(Toolbox::Window w, std::uint8_t code, char ch,
                                  std::uint8_t modifiers);
 void SetWindowEventProc(WindowEventProc proc);
+// The terminal of such a window that reads its own keys (keypad keys by its keypad
+// mode) while it is in front: the macro editor's; nullptr when there is none.
+using KeyTerminalProc = ANSITerm::TextWindow* (*)();
+void SetKeyTerminalProc(KeyTerminalProc proc);
 // A control-click on an item of a configurable dialog (the configuration's).
 using ConfigureProc = void (*)(DialogRecord& d, std::int16_t item, Point where);
 void SetConfigureProc(ConfigureProc proc);

@@ -530,7 +530,7 @@ bool EventStep() {
   SyncActivation();
   std::uint8_t code = KeyNone, modifiers = 0;
   char ch = 0;
-  KeyEvents::GetKey(nullptr, code, modifiers, ch);
+  KeyEvents::GetKey(s.keyTerminal != nullptr ? s.keyTerminal() : nullptr, code, modifiers, ch);
   if (s.tip != nullptr) s.tip(code, modifiers, code == KeyNone ? nullptr : KeyEvents::LastWindow());
   if (code == KeyNone) return false;
   const Toolbox::Window w = KeyEvents::LastWindow();
@@ -606,6 +606,7 @@ bool Poll(std::uint32_t ms) {
   const std::uint32_t start = Toolbox::TickCount();
   for (;;) {
     RunIdle();
+    if (s.acted != acted) return true;
     // Control+C while a program polls: the key-event layer ends its run.
     if (s.pushedBack || Events::QueuedCount() > 0 || Events::InterruptPending()) {
       EventStep();

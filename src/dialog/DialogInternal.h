@@ -21,6 +21,7 @@ struct State {
   IdleHook idle = nullptr;
   bool idling = false; // the idle hook is running (it may poll itself)
   WindowEventProc windowProc = nullptr;
+  KeyTerminalProc keyTerminal = nullptr;
   ConfigureProc configure = nullptr;
   TipProc tip = nullptr;
   int modal = 0; // modal loops running

@@ -907,8 +907,11 @@ void Applied(DialogRecord& d, std::int16_t item) {
   }
   AfterAction(d, item);
   ItemChanged(d, item);
+  // A played action counts as the user's for a program that polls.
+  ++state.acted;
 }
 void SetWindowEventProc(WindowEventProc proc) { state.windowProc = proc; }
+void SetKeyTerminalProc(KeyTerminalProc proc) { state.keyTerminal = proc; }
 void SetConfigureProc(ConfigureProc proc) { state.configure = proc; }
 void SetTipProc(TipProc proc) { state.tip = proc; }
 bool ModalRunning() { return state.modal > 0; }

@@ -17,6 +17,7 @@
 #include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 
 namespace MacroText {
@@ -73,6 +74,8 @@ struct State {
   std::int32_t depth = 0;
 };
 State state;
+// The file the text was last saved to or loaded from: the Save command's default.
+char textFile[kLineHigh + 1] = {};
 
 bool Blank(char c) { return c == ' ' || c == '\t'; }
 char At(Chars s, std::size_t i) { return i <= s.high ? s[i] : 0; }
@@ -281,6 +284,32 @@ bool EditorKey(std::uint8_t kind, char ch, std::uint8_t modifiers) {
   return false;
 }
 
+// While a program polls its dialogs, the dialog event step reads the events; those of the
+// editor's window go to the editor here, read as the editor reads its own keys, so that
+// the text can be edited and run while the program's dialogs are there to act on.
+Buffer::Ref EditorBufferOf(Toolbox::Window w) {
+  const Buffer::Ref b = Buffer::Find(kBufferName);
+  return b != nullptr && w != nullptr && EditWindows::BufferOfWindow(w) == b ? b : nullptr;
+}
+
+ANSITerm::TextWindow* EditorTerminal() {
+  const Buffer::Ref b = EditorBufferOf(Toolbox::FrontWindow());
+  return b != nullptr ? EditWindows::GetState(b).terminal : nullptr;
+}
+
+bool EditorWindowEvent(Toolbox::Window w, std::uint8_t code, char ch, std::uint8_t modifiers) {
+  const Buffer::Ref b = EditorBufferOf(w);
+  if (b == nullptr) return false;
+  // F12 would compile and run the text as a program inside the running one.
+  if (code == KeyEvents::KeyF12) {
+    Beep();
+    return true;
+  }
+  if (Editor::State().current != b) EditWindows::ShowBuffer(b, 0);
+  static_cast<void>(Editor::HandleEditKey(code, ch, modifiers));
+  return true;
+}
+
 } // namespace
 
 bool InterpretLine(Chars line, bool inBlock) {
@@ -378,7 +407,6 @@ Buffer::Ref Text() {
   if (b == nullptr) return nullptr;
   static_cast<void>(Lines::Append(b, kFirstComment));
   static_cast<void>(Lines::Append(b, kSecondComment));
-  Buffer::SetFilePath(b, kDefaultFile);
   return b;
 }
 
@@ -386,6 +414,8 @@ void OpenEditor() {
   Buffer::Ref b = Text();
   if (b == nullptr) return;
   Editor::SetKeyFilter(EditorKey);
+  Dialog::SetWindowEventProc(EditorWindowEvent);
+  Dialog::SetKeyTerminalProc(EditorTerminal);
   static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
 }
 
@@ -423,7 +453,7 @@ bool SaveText(Chars fileName) {
     Alerts::FileErrorMessage(kSaveFailed);
     return false;
   }
-  Buffer::SetFilePath(b, name);
+  Strings::Assign(textFile, name);
   return true;
 }
 
@@ -451,13 +481,13 @@ bool LoadText(Chars fileName) {
     Alerts::Message(kRevertFailed);
     return false;
   }
-  Buffer::SetFilePath(b, fileName);
+  Strings::Assign(textFile, fileName);
   return true;
 }
 
 void SaveCommand() {
   char name[kLineHigh + 1];
-  Strings::Assign(name, kDefaultFile);
+  Strings::Assign(name, textFile[0] != 0 ? Chars(textFile) : Chars(kDefaultFile));
   if (Toolbox::AskFileName(2, kSavePrompt, kPattern, name)) static_cast<void>(SaveText(name));
 }
 

@@ -799,7 +799,14 @@ void Step() {
     return;
   }
   ++state.entry;
-  if (!Perform(e)) StopPlayback();
+  if (!Perform(e)) {
+    StopPlayback();
+    return;
+  }
+  // The outermost macro's last entry ends the playback in the same step, so that a
+  // program which stops on that action finds the playback over.
+  const bool atEnd = state.entry >= kEntries || state.slots[state.current].entries[state.entry].item == 0;
+  if (state.playing && state.depth == 0 && atEnd) Return();
 }
 
 bool Perform(const MacroEntry& e) {

@@ -62,6 +62,9 @@ struct PlatformMessage {
   int request = 0;
   std::int32_t thumb = 0;
   std::uint32_t menuCommand = 0;
+  // A script's menu command names its item instead, "Title/Item": found among the menus
+  // of the bar when it is delivered (menuCommand 0).
+  std::string menuPath;
   std::vector<std::string> files;
   // A script's mouse message whose where is local to the window in front when it is
   // delivered (the backend sets window and where then).

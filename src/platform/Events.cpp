@@ -1,7 +1,10 @@
 #include "platform/Events.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <new>
+#include <string>
 
 namespace Events {
 
@@ -219,6 +222,30 @@ char AcceleratorKey(std::uint32_t vkey) {
 bool CommandEnabled(std::uint32_t command) {
   const Toolbox::Menu* menu = Toolbox::GetMenu(static_cast<std::int32_t>(command >> 8));
   return (Toolbox::ItemState(menu, static_cast<std::int32_t>(command & 0xFF)) & 1) != 0;
+}
+
+// The command of a script's "Title/Item": the first menu of the bar titled Title, its first
+// item whose text begins with Item (both without regard to case); 0 when there is none.
+std::uint32_t CommandOfPath(const std::string& path) {
+  const std::size_t slash = path.find('/');
+  if (slash == std::string::npos) return 0;
+  auto caseless = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  const std::string title = path.substr(0, slash), item = path.substr(slash + 1);
+  for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
+    if (menu->title.size() != title.size() ||
+        !std::equal(title.begin(), title.end(), menu->title.begin(), caseless))
+      continue;
+    for (std::size_t i = 0; i < menu->items.size(); ++i) {
+      const std::string& text = menu->items[i].text;
+      if (text.size() >= item.size() && std::equal(item.begin(), item.end(), text.begin(), caseless))
+        return Toolbox::MenuCommand(static_cast<std::uint32_t>(menu->id),
+                                    static_cast<std::uint32_t>(i + 1));
+    }
+    return 0;
+  }
+  return 0;
 }
 
 void PostSystemKeyF10(const PlatformMessage& m) { Post(m, KeyDown, m.window, VirtualKey, kVkF10); }
@@ -483,7 +510,12 @@ void Dispatch(const PlatformMessage& m) {
     if (state.frameClose != nullptr) state.frameClose();
     break;
   case Kind::MenuCommand:
-    PostMenuCommand(m, m.menuCommand);
+    if (m.menuCommand != 0) {
+      PostMenuCommand(m, m.menuCommand);
+    } else if (const std::uint32_t command = CommandOfPath(m.menuPath);
+               command != 0 && CommandEnabled(command)) {
+      PostMenuCommand(m, command);
+    }
     break;
   case Kind::MenuSelect:
     if (state.menuSelect != nullptr)

@@ -1,5 +1,6 @@
 #include "platform/KeyScript.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cstring>
@@ -262,6 +263,16 @@ bool AppendAction(std::string_view token, std::vector<PlatformMessage>& out) {
     out.push_back(FrontMouse(Kind::ButtonDown, n[0], n[1]));
     out.push_back(FrontMouse(Kind::MouseMove, n[0] + n[2], n[1] + n[3]));
     out.push_back(FrontMouse(Kind::ButtonUp, n[0] + n[2], n[1] + n[3]));
+    return true;
+  }
+  if (token.size() > 5 && EqualCaseless(token.substr(0, 5), "MENU@")) {
+    std::string path(token.substr(5));
+    const std::size_t slash = path.find('/');
+    if (slash == 0 || slash == std::string::npos || slash + 1 == path.size()) return false;
+    std::replace(path.begin(), path.end(), '_', ' ');
+    m.kind = Kind::MenuCommand;
+    m.menuPath = path;
+    out.push_back(m);
     return true;
   }
   if (EqualCaseless(token, "CLICK")) {

@@ -14,7 +14,10 @@
 //   actions            CLICK (a click in the middle of the front window), CLICK@X,Y
 //                      (a click at X,Y of the front window's content), DRAG@X,Y,DX,DY
 //                      (the button pressed at X,Y, moved by DX,DY and released there),
-//                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's)
+//                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's),
+//                      MENU@Title/Item (the item of the bar's menu Title whose text
+//                      begins with Item, both without regard to case, '_' for a blank;
+//                      nothing when there is none or it is disabled)
 // Key names and prefixes are read without regard to case; a letter after a prefix
 // names its key (C-q and C-Q are the same key).
 #pragma once

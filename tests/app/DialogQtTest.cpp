@@ -214,7 +214,8 @@ TEST_F(DialogQt, TheControlPanelTakesClicksAShortcutAndADrag) {
 // A recording made with the panel's Macros dialog: R starts it, the pump's shortcut, a
 // drag on "Gain" and RETURN on "Stop" are recorded; the panel stops with the recording
 // still going, so it asks for the macro's index and name and writes ControlPanel.mac.
-// velmarin --run --macro plays the file back to the same values.
+// velmarin --run --macro plays the file back through the same values, one line per action
+// as the user's session printed them.
 TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
@@ -248,8 +249,27 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
   EXPECT_EQ(p.exitCode(), 0);
   EXPECT_EQ(QString::fromLatin1(p.readAllStandardOutput()),
             "pump off light on  gain  1.00  name 'tank 1'  mode medium\n"
+            "pump on  light on  gain  1.00  name 'tank 1'  mode medium\n"
             "pump on  light on  gain  1.50  name 'tank 1'  mode medium\n"
             "Stopped.\n");
+}
+
+// The macro editor takes keys while the program polls its dialogs: lines typed there run
+// with ENTER (keypad), one sets the panel's gain, the next presses Stop; F12 there only
+// beeps (it would compile the text inside the running program).
+TEST_F(DialogQt, TheMacroEditorRunsALineWhileTheProgramPolls) {
+  ASSERT_TRUE(
+      QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
+  ASSERT_TRUE(
+      QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
+  const QString keys = "F12 MENU@Macros/Open_Macros_Editor 'P  gain 2.5' RETURN 'P  stop' RETURN "
+                       "UP UP F12 KPENTER DOWN KPENTER";
+  ASSERT_EQ(Run(kControlPanelCommand, keys, "editor.png"), 0);
+  QFile list(dir.filePath("List"));
+  ASSERT_TRUE(list.open(QIODevice::ReadOnly));
+  const QString all = QString::fromLatin1(list.readAll()).split('\n', Qt::SkipEmptyParts).join('|');
+  EXPECT_TRUE(all.endsWith("pump off light on  gain  2.50  name 'tank 1'  mode medium|Stopped."))
+      << all.toStdString();
 }
 
 } // namespace

@@ -90,6 +90,15 @@ TEST(KeyScriptMouse, ClicksAndDragsAtPointsOfTheFrontWindow) {
   }
 }
 
+// A menu command names its menu and item; '_' stands for a blank.
+TEST(KeyScriptMouse, MenuCommandsCarryTheirItemsPath) {
+  const std::vector<PlatformMessage> out = Parsed("menu@Macros/Open_Macros_Editor");
+  ASSERT_EQ(out.size(), 1u);
+  EXPECT_EQ(out[0].kind, Kind::MenuCommand);
+  EXPECT_EQ(out[0].menuCommand, 0u);
+  EXPECT_EQ(out[0].menuPath, "Macros/Open Macros Editor");
+}
+
 TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
   struct Case {
     const char* script;
@@ -109,6 +118,8 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
       {"X-a", "key script: token 1 \"X-a\": unknown key name"},
       {"CLICK@1,2,3", "key script: token 1 \"CLICK@1,2,3\": unknown key name"},
       {"DRAG@1,2,x,4", "key script: token 1 \"DRAG@1,2,x,4\": unknown key name"},
+      {"MENU@File", "key script: token 1 \"MENU@File\": unknown key name"},
+      {"MENU@/Open", "key script: token 1 \"MENU@/Open\": unknown key name"},
   };
   for (const Case& c : cases) {
     std::vector<PlatformMessage> out(1);

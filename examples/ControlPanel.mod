@@ -96,7 +96,7 @@ PROCEDURE OpenMacros(): BOOLEAN;
 BEGIN
   relative := FALSE; wait := 0.0;
   IF NOT Dialog.Init(macros, FALSE, FALSE, "Macros", "ControlPanelMacros", Dialog.SansFont, 10,
-                     MacroItems, 360, 100, 300, 70, 1) THEN
+                     MacroItems, 40, 340, 300, 70, 1) THEN
     RETURN FALSE
   END;
   Dialog.SetProcs(macros, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, NIL, "M");

@@ -1,16 +1,9 @@
 // Loads arbitrary bytes as a dialog file into an open dialog and checks that the dialog
 // stays usable: its items draw, and a click and a key reach them.
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
 
+#include "FuzzPlatform.h"
 #include "dialog/Dialog.h"
 #include "platform/Events.h"
-#include "platform/headless/HeadlessBackend.h"
-#include "store/Buffer.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -28,14 +21,7 @@ struct World {
   double gain = 1;
 
   World() {
-    if (!Headless::StartPlatform(backend)) std::abort();
-    Buffer::Init();
-    Buffer::ShellTree tree;
-    if (!Buffer::ShellStart(tree)) std::abort();
-    Dialog::Testing::SetScreenScale(1.0);
-    char dir[] = "/tmp/dialogfuzzXXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    path = std::string(dir) + "/Fuzz.dia";
+    path = StartFuzzPlatform(backend, "Fuzz.dia");
     if (!Dialog::Init(d, items, kHighest, true, true, "Fuzz", "Fuzz", 0, 10, kHighest, 10, 210, 300,
                       200, 0))
       std::abort();
@@ -61,10 +47,7 @@ struct World {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static World w;
-  if (std::FILE* f = std::fopen(w.path.c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  WriteFuzzInput(w.path, data, size);
   // The backend keeps every drawing and alert: the drawing goes at each input, and only
   // some inputs load verbosely, so that the alerts do not fill the memory.
   w.backend.ClearDisplayList();

@@ -1,19 +1,11 @@
 // Loads arbitrary bytes as a help file for an open dialog and checks that the tips it
 // attached are sound: every tip number names a tip, every tip's window fits the limits,
 // and the tip of an item shows when the mouse rests on it.
-#include <cstddef>
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
 
+#include "FuzzPlatform.h"
 #include "dialog/Dialog.h"
 #include "dialog/Help.h"
 #include "platform/Events.h"
-#include "platform/headless/HeadlessBackend.h"
-#include "shell/TextIO.h"
-#include "store/Buffer.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -29,17 +21,7 @@ struct World {
   std::string path;
 
   World() {
-    if (!Headless::StartPlatform(backend)) std::abort();
-    Buffer::Init();
-    Buffer::ShellTree tree;
-    if (!Buffer::ShellStart(tree)) std::abort();
-    // The reports of damaged lines go nowhere.
-    TextIO::SetConsoleFiles(nullptr, std::fopen("/dev/null", "w"));
-    TextIO::SetConsole(true);
-    Dialog::Testing::SetScreenScale(1.0);
-    char dir[] = "/tmp/helpfuzzXXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    path = std::string(dir) + "/Fuzz.hlp";
+    path = StartFuzzPlatform(backend, "Fuzz.hlp");
     if (!Dialog::Init(d, items, kHighest, false, false, "Fuzz", "Fuzz", 0, 10, kHighest, 10, 210,
                       300, 200, 0))
       std::abort();
@@ -61,10 +43,7 @@ struct World {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static World w;
-  if (std::FILE* f = std::fopen(w.path.c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  WriteFuzzInput(w.path, data, size);
   w.backend.ClearDisplayList();
   const bool loaded = Help::Load(base::CharsOf(w.path.c_str()));
   if (loaded != Help::Loaded() || (loaded && Help::TipCount() < 1)) std::abort();

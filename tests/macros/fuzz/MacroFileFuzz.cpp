@@ -8,10 +8,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static MacroFuzz::World w;
-  if (std::FILE* f = std::fopen(w.path.c_str(), "wb")) {
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
-  }
+  WriteFuzzInput(w.path, data, size);
   const bool verbose = size > 0 && (data[0] & 0x3F) == 0;
   static_cast<void>(Macros::Load(base::CharsOf(w.path), verbose));
   static_cast<void>(Macros::Save(base::CharsOf(w.path)));

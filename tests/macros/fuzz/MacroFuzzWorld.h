@@ -3,17 +3,10 @@
 // initialised with three slots. Inputs go in as a macro file or as macro text lines.
 #pragma once
 
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <unistd.h>
-
+#include "../../dialog/fuzz/FuzzPlatform.h"
 #include "dialog/Dialog.h"
 #include "macros/Macros.h"
-#include "platform/headless/HeadlessBackend.h"
 #include "shell/Menus.h"
-#include "shell/TextIO.h"
-#include "store/Buffer.h"
 
 namespace MacroFuzz {
 
@@ -36,16 +29,7 @@ struct World {
   std::int32_t menu = 0;
 
   World() {
-    if (!Headless::StartPlatform(backend)) std::abort();
-    Buffer::Init();
-    Buffer::ShellTree tree;
-    if (!Buffer::ShellStart(tree)) std::abort();
-    TextIO::SetConsoleFiles(nullptr, std::fopen("/dev/null", "w"));
-    TextIO::SetConsole(true);
-    Dialog::Testing::SetScreenScale(1.0);
-    char dir[] = "/tmp/macrofuzzXXXXXX";
-    if (mkdtemp(dir) == nullptr) std::abort();
-    path = std::string(dir) + "/Fuzz.mac";
+    path = StartFuzzPlatform(backend, "Fuzz.mac");
     if (!Dialog::Init(d, items, kHighest, false, false, "Fuzz", "Fuzz", 0, 10, kHighest, 10, 210,
                       300, 200, 0))
       std::abort();

@@ -415,8 +415,8 @@ void InstallItemProcs() {
   set(state.items.record, RecordButtonAction);
   set(state.items.relative, RelativeAction);
   set(state.items.delay, WaitAction);
-  for (std::int16_t i = state.items.firstMacro; i >= 1 && i <= state.items.lastMacro; ++i)
-    set(i, MacroButtonAction);
+  for (std::int32_t i = state.items.firstMacro; i >= 1 && i <= state.items.lastMacro; ++i)
+    set(static_cast<std::int16_t>(i), MacroButtonAction);
   if (DialogItem* record = Dialog::Item(*d, state.items.record))
     Strings::Assign(state.recordText, record->text);
 }
@@ -540,8 +540,8 @@ bool Init(DialogRecord* dialog, std::int32_t fileVersion, std::int32_t highest,
   state.dialog = dialog;
   state.items = items;
   if (dialog != nullptr && dialog->items != nullptr) {
-    state.items.lastMacro = std::min<std::int16_t>(
-        items.lastMacro, static_cast<std::int16_t>(items.firstMacro + highest - 1));
+    state.items.lastMacro = static_cast<std::int16_t>(
+        std::min<std::int32_t>({items.lastMacro, items.firstMacro + highest - 1, 32767}));
   }
   state.ready = true;
   InstallItemProcs();

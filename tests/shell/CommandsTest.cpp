@@ -81,6 +81,22 @@ TEST_F(CommandsTest, FailuresWriteOneErrorLineAndChangeNothing) {
   EXPECT_NE(Buffer::Find("/SystemLibrary"), nullptr);
 }
 
+// The command text's path line follows c.cd when the command text is shown; the text
+// keeps its modified flag.
+TEST_F(CommandsTest, PathLineFollowsTheHostDirectoryWhenTheCommandTextIsShown) {
+  char dir[] = "/tmp/velmarin-path-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  Buffer::Ref command = Shell::CommandText();
+  const bool modified = Lines::Modified(command);
+  c::cd(dir);
+  Type("F5");
+  EXPECT_EQ(LinesOf(command)[1], "                (* Path: " + std::string(dir) + "/ *)");
+  EXPECT_EQ(ScreenRow(2), LinesOf(command)[1]);
+  EXPECT_EQ(Lines::Modified(command), modified);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(""));
+  rmdir(dir);
+}
+
 TEST_F(CommandsTest, DirectoryListings) {
   c::cdir("/Empty");
   c::ldir("/Empty");

@@ -59,13 +59,6 @@ void Message2(Chars a, Chars b, Chars c = {}) {
   Message(text);
 }
 
-void Error2(Chars a, Chars b) {
-  char text[kLineHigh + 1];
-  Strings::Assign(text, a);
-  Strings::Append(text, b);
-  Shell::WriteError(text);
-}
-
 bool IsText(Buffer::Ref b) { return b != nullptr && Buffer::KindOf(b) == Buffer::BufferKind::Text; }
 
 // Calls the compile procedure with the directories the shell works with.
@@ -182,12 +175,12 @@ void CompileAndRun() {
 bool RunModule(Chars name) {
   const Modules::Ref m = Modules::Find(Shell::SystemLibrary(), name);
   if (m == nullptr) {
-    Error2(kExecuteMissing, name);
+    Shell::WriteCommandError(kExecuteMissing, name);
     return false;
   }
   const Modules::ModuleState s = Modules::Info(m).state;
   if (s != Modules::ModuleState::Ready && s != Modules::ModuleState::External) {
-    Error2(kExecuteNotReady, name);
+    Shell::WriteCommandError(kExecuteNotReady, name);
     return false;
   }
   const Modules::Address body = Modules::Body(m);
@@ -225,18 +218,19 @@ void LastModule(base::VarChars name) { Strings::Assign(name, state.lastModule); 
 void CompileNamed(Chars path) {
   Buffer::Ref source = Buffer::Find(path);
   if (!IsText(source)) {
-    Error2(kCompSource, path);
+    Shell::WriteCommandError(kCompSource, path);
     return;
   }
   if (!state.face.available) {
-    Shell::WriteError(kCompNotAvailable);
+    Shell::WriteCommandError(kCompNotAvailable);
     return;
   }
   if (!Compile(source)) {
-    Error2(kCompErrors, path);
+    Shell::WriteCommandError(kCompErrors, path);
     return;
   }
-  if (state.face.object != nullptr && InstallObject() == nullptr) Error2(kCompNotLoaded, path);
+  if (state.face.object != nullptr && InstallObject() == nullptr)
+    Shell::WriteCommandError(kCompNotLoaded, path);
 }
 
 void InstallFunctionKey() { Editor::SetCompileKey(F12); }

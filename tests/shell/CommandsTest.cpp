@@ -65,20 +65,52 @@ TEST_F(CommandsTest, FailuresWriteOneErrorLineAndChangeNothing) {
       {[] { c::comp("/Nope"); }, "comp - Source module does not exist: /Nope"},
       {[] { c::comp("/User/Text"); }, "comp - Compiler not available !"},
       {[] { c::cd("/no/such/dir"); }, "directory not found: /no/such/dir"},
-      // The buffers the shell holds stay where they are.
+      // The buffers the shell holds stay where they are, and so do the current
+      // directory and a directory with entries.
       {[] { c::rename("/Symbol", "/Sym2"); }, "rename - Buffer could not be renamed."},
       {[] { c::rename("/SystemLibrary", "/Lib2"); }, "rename - Buffer could not be renamed."},
+      {[] { c::del("/Symbol"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/Object"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/SystemLibrary"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User/Lib"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User/Here"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User"); }, "del - Buffer could not be deleted."},
   };
+  c::slib("/User/Lib");
+  c::cdir("/User/Here");
+  c::sdir("/User/Here");
   for (const auto& c : cases) {
+    Shell::ClearList();
     c.call();
-    EXPECT_EQ(LastListed(), c.line);
+    EXPECT_EQ(Listed(), Texts{c.line});
     EXPECT_EQ(Message(), c.line);
   }
   EXPECT_EQ(LinesOf(Buffer::Find("/User/Text")), Texts({"abc"}));
-  c::del("/Symbol");
-  c::del("/SystemLibrary");
-  EXPECT_NE(Buffer::Find("/Symbol"), nullptr);
-  EXPECT_NE(Buffer::Find("/SystemLibrary"), nullptr);
+  for (const char* kept : {"/Symbol", "/Object", "/SystemLibrary", "/User/Lib", "/User/Here"})
+    EXPECT_NE(Buffer::Find(base::CharsOf(kept)), nullptr) << kept;
+}
+
+// Message lines are cut at 80 characters, lines with a number at 160.
+TEST_F(CommandsTest, MessageLinesAreCut) {
+  const std::string path = "/User/" + std::string(150, 'p');
+  const struct {
+    std::function<void()> call;
+    std::string line;
+  } cases[] = {
+      {[&] { c::comp(base::CharsOf(path)); }, "comp - Source module does not exist: " + path},
+      {[&] { c::cd(base::CharsOf(path)); }, "directory not found: " + path},
+      {[&] { c::libinfo(base::CharsOf(std::string(100, 'm'))); },
+       "libinfo - Module not found: " + std::string(100, 'm')},
+  };
+  for (const auto& c : cases) {
+    Shell::ClearList();
+    c.call();
+    EXPECT_EQ(Listed(), Texts{c.line.substr(0, 80)});
+    EXPECT_EQ(Message(), c.line.substr(0, 80));
+  }
+  Shell::ClearList();
+  Shell::WriteErrorNumber(base::CharsOf(std::string(200, 'n')), 7);
+  EXPECT_EQ(Listed(), Texts{std::string(160, 'n')});
 }
 
 // The command text's path line follows c.cd when the command text is shown; the text

@@ -370,6 +370,46 @@ TEST_F(Desktop, PrintedLinesStayInsideTheMargins) {
   }
 }
 
+// The Module menu's items that compile and run modules. The program P reads a directory
+// name, makes it and stores the List (which lists the directories made) into the file
+// "List". Execute while P waits for its line asks "Execute an additional user process?"
+// and runs a second P inside the first only after Yes.
+TEST_F(Desktop, ModuleMenuRunsModulesAndAsksBeforeASecondOne) {
+  const QString program = TextFile(dir, "P.mod", {R"(MODULE P;
+IMPORT c, TextIO;
+VAR s: ARRAY [0..31] OF CHAR;
+BEGIN
+  TextIO.ReadLine(s); c.cdir(s); c.ldir("/User"); c.store("/Shell/List")
+END P.)"});
+  const QString run = "C-o '" + program + "' RETURN MENU@Module/Compile_and_Execute ";
+  const struct {
+    QString keys;
+    QStringList made, notMade;
+  } cases[] = {
+      {run + "MENU@Module/Execute y '/User/inner' RETURN '/User/outer' RETURN",
+       {"inner", "outer"},
+       {}},
+      {run + "MENU@Module/Execute n '/User/inner' RETURN", {"inner"}, {"outer"}},
+      {"C-o '" + program +
+           "' RETURN MENU@Module/Compile_and_Load MENU@Module/Execute_Module "
+           "'P' RETURN '/User/one' RETURN",
+       {"one"},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys.toStdString());
+    QFile::remove(dir.filePath("List"));
+    const Typed o = Run(c.keys);
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    QFile list(dir.filePath("List"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << o.dump.toStdString();
+    const QString listed = QString::fromLatin1(list.readAll());
+    for (const QString& d : c.made)
+      EXPECT_TRUE(listed.contains("Directory  /User/" + d)) << d.toStdString();
+    for (const QString& d : c.notMade) EXPECT_FALSE(listed.contains(d)) << d.toStdString();
+  }
+}
+
 // Random key scripts over the whole key list, windows opening and closing on the way:
 // the program must survive them all and end normally.
 std::string RandomScript(unsigned seed, int tokens) {

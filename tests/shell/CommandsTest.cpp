@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "../editor/EditorFixture.h"
 #include "ObjectWriter.h"
 #include "shell/Compile.h"
+#include "shell/Menus.h"
 #include "shell/Modules.h"
+#include "shell/ShellMenus.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -270,6 +273,65 @@ TEST_F(CommandsTest, F12CompilesLoadsAndRunsThroughTheInterface) {
   compiled = ObjectModule{.name = "Command", .imports = {Import{"Missing", {}}}};
   Type("F12");
   EXPECT_EQ(Message(), "Module 'Command' is not ready to run.");
+  Compile::SetCodeRunner(nullptr);
+}
+
+// The Module menu's Execute runs the module just compiled and loaded, and asks before
+// it runs a second one while one runs.
+TEST_F(CommandsTest, ModuleMenuExecutesTheModuleCompiledLast) {
+  Compile::CompilerInterface& face = Compile::Interface();
+  face.available = true;
+  face.compile = Produce;
+  ShellMenus::SetUp();
+  const std::int32_t module = ShellMenus::Menu(ShellMenus::kModule);
+  auto choose = [module](std::int32_t item) {
+    Menus::MenuCommand(static_cast<std::uint32_t>(module * 65536 + item));
+  };
+  auto itemText = [module](std::int32_t item) {
+    char text[80];
+    Menus::GetItemText(module, item, text);
+    return std::string(text);
+  };
+  EXPECT_EQ(itemText(15), "Execute Same");
+  choose(15);
+  EXPECT_EQ(Message(), "No module to execute.");
+
+  Edit({"MODULE M;", "END M."});
+  compiled = ObjectModule{.name = "M"};
+  Type("F12");
+  EXPECT_EQ(itemText(15), "Execute \"M\"");
+  static int runs = 0;
+  static std::function<void()> duringRun;
+  runs = 0;
+  Compile::SetCodeRunner([](Modules::Ref, Modules::Address) {
+    ++runs;
+    if (std::function<void()> f = std::exchange(duringRun, nullptr)) f();
+  });
+  choose(15);
+  EXPECT_EQ(runs, 1);
+
+  // While M runs: No keeps to the one run, Yes runs another inside it.
+  for (const int answer : {2, 1}) {
+    runs = 0;
+    duringRun = [&] {
+      EXPECT_TRUE(Menus::GetCheck(module, 15));
+      EXPECT_FALSE(Menus::IsEnabled(module, 13)); // nothing compiles while a module runs
+      backend.AnswerAlert(answer);
+      choose(15);
+    };
+    choose(15);
+    EXPECT_EQ(runs, answer == 1 ? 2 : 1) << answer;
+    ASSERT_FALSE(backend.AlertLog().empty());
+    EXPECT_EQ(backend.AlertLog().back(), "Execute an additional user process?");
+  }
+  EXPECT_FALSE(Menus::GetCheck(module, 15));
+  EXPECT_TRUE(Menus::IsEnabled(module, 13));
+
+  // Execute Module... asks for the name, which Execute then keeps.
+  backend.AnswerStrings(true, {"Command"});
+  choose(17);
+  EXPECT_EQ(Message(), "execute - Could not find module: Command");
+  EXPECT_EQ(itemText(15), "Execute \"Command\"");
   Compile::SetCodeRunner(nullptr);
 }
 

@@ -509,14 +509,16 @@ void Revert() {
     char dir[kPathHigh + 1], name[kPathHigh + 1];
     SplitPath(path, dir, name);
     if (IsShellName(name)) return;
-    char state[129] = {};
+    char state[sizeof(Buffer::Record::windowState) + 1] = {};
     bool hadWindow = false;
     if (Ref old = Buffer::Find(name)) {
       if (IsShellText(old)) return;
-      Buffer::GetWindowState(old, state);
       hadWindow = EditWindows::HasOwnWindow(old);
+      // Leaving the text and closing its window keep its cursor, view, selection and
+      // window rectangle in its window state; only then is the state taken.
       if (Editor::State().current == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
       EditWindows::CloseBufferWindow(old);
+      Buffer::GetWindowState(old, state);
       Buffer::Delete(old);
     }
     Ref b = Load(path, {});

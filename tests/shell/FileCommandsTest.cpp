@@ -109,4 +109,17 @@ TEST_F(FileCommandsTest, LoadAllOpenAndSaveGroups) {
   EXPECT_EQ(Message(), "No matching modules found.");
 }
 
+// Revert loads the file again and the text keeps its cursor.
+TEST_F(FileCommandsTest, RevertKeepsTheCursor) {
+  File("rev.txt", "one\ntwo\nthree\n");
+  backend.AnswerFileName(true, (dir / "rev.txt").string());
+  FileCommands::Open();
+  Type("DOWN DOWN RIGHT RIGHT 'x'");
+  ASSERT_EQ(Lines(), Texts({"one", "two", "thxree"}));
+  backend.AnswerFileName(true, (dir / "rev.txt").string());
+  FileCommands::Revert();
+  Type("'Q'");
+  EXPECT_EQ(Lines(), Texts({"one", "two", "thrQee"}));
+}
+
 } // namespace

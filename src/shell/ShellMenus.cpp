@@ -216,6 +216,12 @@ void PositionItem() {
   Menus::SetCheck(M(kOptions), 10, e.showPosition);
   Editor::ClearEditMessage();
 }
+constexpr std::int32_t kChecksumsItem = 15;
+// Checksum lines for DE?-, MO?- and BA?-modules in the group saves; kept in the settings.
+void ChecksumsItem() {
+  FileCommands::SetChecksums(!FileCommands::Checksums());
+  Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
+}
 void HelpItem() { Editor::HelpScreen(); }
 
 // ---- Windows and the application menu ----
@@ -343,6 +349,7 @@ void SetUp() {
                      {11, "Find All...", FindAll::FindAll},
                      {12, "Replace All...", FindAll::ReplaceAll},
                      {14, "Checksum Directory...", FileCommands::ChecksumDirectory},
+                     {kChecksumsItem, "Checksums", ChecksumsItem},
                      {16, "Key Assignments", HelpItem}});
   AddQuit(M(kFile));
   Menus::SetFileMenu(M(kFile));
@@ -361,6 +368,7 @@ std::int32_t& Menu(std::int32_t shellNumber) { return M(shellNumber); }
 void Refresh() {
   LearnTexts();
   Menus::SetCheck(M(kOptions), 10, Editor::State().showPosition);
+  Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
   ModuleMenuMarks(Compile::Running());
 }
 

@@ -5,9 +5,9 @@
 // Notebook has a menu of its own, in the bar while its window is the active one: saving,
 // merging, printing, clearing and its display options.
 //
-// Its name, the window title and the base of the default file name, is "Notebook_" and
-// the date and time of its opening in the form 2024-01-15-09-30-00 (a form the dates
-// module reads back, with nothing in it that separates host names).
+// Its name, the window title, is "Notebook_" and the date and time of its opening as the
+// dates module writes them (2024/01/15 09:30:00). The default file name is the name with
+// "-" for the "/" and ":" that would separate directories, and ".txt".
 #pragma once
 
 #include <cstdint>

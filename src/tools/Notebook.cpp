@@ -539,7 +539,10 @@ bool HandleKey(std::uint8_t key, std::uint8_t modifiers, char ch) {
     break;
   case KeyDeactivate:
     TextIO::EndLine();
-    RemoveMenu();
+    // The menu goes with the Notebook's place in front, not with the frame's activation:
+    // a dialog of the Notebook's own deactivates the frame, which the platform need not
+    // activate again when the dialog closes.
+    if (Toolbox::FrontWindow() != state.window) RemoveMenu();
     break;
   case KeyActivate:
   case KeyWindow:

@@ -121,7 +121,8 @@ std::int32_t MenuNumber();
 void SetKeyHook(KeyHook hook);
 // One key event while the Notebook window is in front. F4 to F15 are ignored; the close
 // box hides the window; activation ends the current output line and brings the menu and
-// the view; deactivation ends the line and takes the menu away; the cursor and page keys
+// the view; deactivation ends the line and takes the menu away once another window is
+// in front (a dialog of the Notebook's own leaves it); the cursor and page keys
 // scroll. False when the key hands control to another window (the Notebook was hidden or
 // another window came to front).
 bool HandleKey(std::uint8_t key, std::uint8_t modifiers, char ch);

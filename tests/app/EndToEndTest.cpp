@@ -410,6 +410,21 @@ END P.)"});
   }
 }
 
+// The Notebook's menu is in the bar while the Notebook is in front, also after each of its
+// dialogs (here cancelled): its Save can be chosen and writes the Notebook's file.
+TEST_F(Desktop, NotebookMenuStaysAfterItsDialogs) {
+  qputenv("VELMARIN_PRINT_PDF", dir.filePath("notebook.pdf").toLocal8Bit());
+  for (const char* item : {"Set_Length", "Merge", "Save_As", "Font_Size", "Print"}) {
+    SCOPED_TRACE(item);
+    for (const QString& f : QDir(dir.path()).entryList({"Notebook_*.txt"}))
+      QFile::remove(dir.filePath(f));
+    const Typed o = Run(QString("C-l MENU@Notebook/") + item + " ESC MENU@Notebook/Save");
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList({"Notebook_*.txt"}).size(), 1);
+  }
+  qunsetenv("VELMARIN_PRINT_PDF");
+}
+
 // Random key scripts over the whole key list, windows opening and closing on the way:
 // the program must survive them all and end normally.
 std::string RandomScript(unsigned seed, int tokens) {

@@ -7,6 +7,7 @@
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "shell/Commands.h"
+#include "shell/FileCommands.h"
 #include "shell/Menus.h"
 #include "shell/ShellMenus.h"
 #include "shell/ShellStart.h"
@@ -62,6 +63,7 @@ void Init() {
   Shell::InstallStartupHooks(hooks);
   Settings::InstallStartupHooks(hooks);
   Printing::Init();
+  FileCommands::Init();
   Startup::SetShellHooks(hooks);
   ProgramModules::AddAll();
   Shell::SetEditorStartProc(StartShell);

@@ -29,7 +29,6 @@ constexpr double kResolutionFactor = 2.01;
 constexpr std::chrono::milliseconds kResolutionPatience{20};
 
 constexpr std::size_t kTimeHigh = 12;
-constexpr std::size_t kDateHigh = 24;
 
 constexpr const char* kMonthNames[12] = {"-Jan-", "-Feb-", "-Mar-", "-Apr-", "-May-", "-Jun-",
                                          "-Jul-", "-Aug-", "-Sep-", "-Oct-", "-Nov-", "-Dec-"};

@@ -10,6 +10,8 @@
 // modulo 86400 is its time of day.
 #pragma once
 
+#include <cstddef>
+
 #include "base/Chars.h"
 
 namespace Dates {
@@ -17,6 +19,9 @@ namespace Dates {
 using base::Chars;
 using base::VarChars;
 using TimeValue = double;
+
+// The highest index a text of DateToText and DateToTextNamed needs.
+inline constexpr std::size_t kDateHigh = 24;
 
 // The module body: the time origin from the calendar time of the moment, and the
 // clock's resolution measured.

@@ -50,8 +50,7 @@ struct Line {
 };
 
 void List(Chars text) { Shell::WriteList(text); }
-void Error(Chars text) { Shell::WriteError(text); }
-void Error(Chars a, Chars b) { Error((Line(a) << b).s); }
+void Error(Chars text, Chars more = {}) { Shell::WriteCommandError(text, more); }
 
 bool IsKind(Ref b, BufferKind kind) { return b != nullptr && Buffer::KindOf(b) == kind; }
 
@@ -193,7 +192,7 @@ void del(Chars path) {
     Error("del - Buffer does not exist.");
     return;
   }
-  Shell::Delete(b);
+  if (!Shell::Delete(b)) Error("del - Buffer could not be deleted.");
 }
 
 void rename(Chars oldPath, Chars newPath) {
@@ -437,6 +436,14 @@ bool HeldByShell(Buffer::Ref b) {
          b == CurrentLibrary();
 }
 
+// What the store deletes: not the root, not a buffer the shell holds, and of the
+// directories neither the current one nor one with entries.
+bool Deletable(Buffer::Ref b) {
+  if (b == Buffer::Root() || HeldByShell(b)) return false;
+  return Buffer::KindOf(b) != Buffer::BufferKind::Directory ||
+         (b != Buffer::Current() && Buffer::EntryCount(b) == 0);
+}
+
 // ---- c for compiled code ----
 
 constexpr char kDefinition[] = R"(DEFINITION MODULE c;
@@ -507,18 +514,18 @@ Native::ModuleSpec CommandModule() {
 
 } // namespace
 
-void Delete(Buffer::Ref b) {
-  if (b == nullptr) return;
+bool Delete(Buffer::Ref b) {
+  if (b == nullptr) return false;
   if (b == CommandText()) {
     BuildCommandText();
     EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
-    return;
+    return true;
   }
   if (b == ListText()) {
     ClearList();
-    return;
+    return true;
   }
-  if (HeldByShell(b)) return;
+  if (!Deletable(b)) return false;
   EditWindows::CloseBufferWindow(b);
   Editor::EditorState& e = Editor::State();
   if (EditWindows::CommandWindowBuffer() == b || e.current == b)
@@ -528,6 +535,7 @@ void Delete(Buffer::Ref b) {
   Buffer::LeafName(b, leaf);
   EditWindows::RemoveFromWindowsMenu(leaf);
   Buffer::Delete(b);
+  return b == nullptr;
 }
 
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {

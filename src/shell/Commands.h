@@ -41,8 +41,11 @@ namespace Shell {
 using base::Chars;
 
 // Deletes a buffer as the shell does: the command text is built anew, the list text
-// cleared; any other buffer loses its window and Windows-menu entry first.
-void Delete(Buffer::Ref b);
+// cleared; any other buffer loses its window and Windows-menu entry first. False, with
+// nothing changed, for a buffer the store keeps: the root, the symbol and object
+// directories, the system and current libraries, the current directory and a directory
+// with entries.
+[[nodiscard]] bool Delete(Buffer::Ref b);
 // Renames a buffer and moves every shell reference to it; the command and list texts
 // and a name that does not change keep the buffer as it is. The new record, or nullptr.
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath);

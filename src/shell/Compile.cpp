@@ -37,8 +37,8 @@ struct State {
   bool running = false;
   char trapPath[kLineHigh + 1] = {}; // the text of the last trap, "" for none
   std::int32_t trapLine = 0;
-  char lastModule[17] = {}; // the module RunModule ran last
-  void (*runningMark)(bool running) = nullptr;
+  char moduleToExecute[17] = {};
+  void (*menuProc)(bool running) = nullptr;
 };
 State state;
 
@@ -57,13 +57,6 @@ void Message2(Chars a, Chars b, Chars c = {}) {
   Strings::Append(text, b);
   Strings::Append(text, c);
   Message(text);
-}
-
-void Error2(Chars a, Chars b) {
-  char text[kLineHigh + 1];
-  Strings::Assign(text, a);
-  Strings::Append(text, b);
-  Shell::WriteError(text);
 }
 
 bool IsText(Buffer::Ref b) { return b != nullptr && Buffer::KindOf(b) == Buffer::BufferKind::Text; }
@@ -90,11 +83,21 @@ void RunEntry(Modules::Ref m, Modules::Address entry) {
   }
 }
 
-// The current library gets the object of the last compilation; the installed record or
-// nullptr.
+void ShowInMenus() {
+  if (state.menuProc != nullptr) state.menuProc(state.running);
+}
+
+// The current library gets the object of the last compilation, which becomes the module
+// to execute; the installed record or nullptr.
 Modules::Ref InstallObject() {
   Buffer::Ref object = state.face.object;
-  return Modules::Install(Shell::CurrentLibrary(), object);
+  const Modules::Ref m = Modules::Install(Shell::CurrentLibrary(), object);
+  if (m != nullptr) {
+    char name[17];
+    Modules::Name(m, name);
+    SetModuleToExecute(name);
+  }
+  return m;
 }
 
 // The text of the last trap shown with the cursor on its line; false when there is none.
@@ -182,16 +185,16 @@ void CompileAndRun() {
 bool RunModule(Chars name) {
   const Modules::Ref m = Modules::Find(Shell::SystemLibrary(), name);
   if (m == nullptr) {
-    Error2(kExecuteMissing, name);
+    Shell::WriteCommandError(kExecuteMissing, name);
     return false;
   }
   const Modules::ModuleState s = Modules::Info(m).state;
   if (s != Modules::ModuleState::Ready && s != Modules::ModuleState::External) {
-    Error2(kExecuteNotReady, name);
+    Shell::WriteCommandError(kExecuteNotReady, name);
     return false;
   }
   const Modules::Address body = Modules::Body(m);
-  Strings::Assign(state.lastModule, name);
+  SetModuleToExecute(name);
   RunBody([m, body] { RunEntry(m, body); });
   return true;
 }
@@ -204,12 +207,12 @@ void RunBody(const std::function<void()>& body) {
   if (Buffer::Ref list = Shell::ListText(); EditWindows::ListWindow() != nullptr)
     EditWindows::RedrawBuffer(list, EditWindows::kToEnd);
   state.running = true;
-  if (state.runningMark != nullptr) state.runningMark(true);
+  ShowInMenus();
   EditWindows::SaveWindowState();
   body();
   // A body that ends the program (quit) does not come back here.
   state.running = false;
-  if (state.runningMark != nullptr) state.runningMark(false);
+  ShowInMenus();
   Editor::EditorState& e = Editor::State();
   Buffer::Ref shown = e.current != nullptr ? e.current : Shell::CommandText();
   if (shown != nullptr) EditWindows::ShowBuffer(shown, EditWindows::kRefresh);
@@ -218,25 +221,32 @@ void RunBody(const std::function<void()>& body) {
 
 bool Running() { return state.running; }
 
-void SetRunningMarkProc(void (*proc)(bool running)) { state.runningMark = proc; }
+void SetMenuProc(void (*proc)(bool running)) { state.menuProc = proc; }
 
-void LastModule(base::VarChars name) { Strings::Assign(name, state.lastModule); }
+void ModuleToExecute(base::VarChars name) { Strings::Assign(name, state.moduleToExecute); }
+
+void SetModuleToExecute(Chars name) {
+  if (Strings::Equal(name, state.moduleToExecute)) return;
+  Strings::Assign(state.moduleToExecute, name);
+  ShowInMenus();
+}
 
 void CompileNamed(Chars path) {
   Buffer::Ref source = Buffer::Find(path);
   if (!IsText(source)) {
-    Error2(kCompSource, path);
+    Shell::WriteCommandError(kCompSource, path);
     return;
   }
   if (!state.face.available) {
-    Shell::WriteError(kCompNotAvailable);
+    Shell::WriteCommandError(kCompNotAvailable);
     return;
   }
   if (!Compile(source)) {
-    Error2(kCompErrors, path);
+    Shell::WriteCommandError(kCompErrors, path);
     return;
   }
-  if (state.face.object != nullptr && InstallObject() == nullptr) Error2(kCompNotLoaded, path);
+  if (state.face.object != nullptr && InstallObject() == nullptr)
+    Shell::WriteCommandError(kCompNotLoaded, path);
 }
 
 void InstallFunctionKey() { Editor::SetCompileKey(F12); }

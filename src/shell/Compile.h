@@ -58,10 +58,13 @@ bool RunModule(Chars name);
 // is called directly.
 void RunBody(const std::function<void()>& body);
 bool Running();
-// Shows in the menus whether a body runs; installed by the menus.
-void SetRunningMarkProc(void (*proc)(bool running));
-// The module RunModule ran last ("" before the first run): the Module menu's Execute.
-void LastModule(base::VarChars name);
+// Shows in the menus whether a body runs and which module Execute runs; installed by the
+// menus, called when either changes.
+void SetMenuProc(void (*proc)(bool running));
+// The module to execute (the Module menu's Execute): the one a compilation installed or
+// RunModule ran last, "" before either.
+void ModuleToExecute(base::VarChars name);
+void SetModuleToExecute(Chars name);
 
 // The comp command's work: compiles the text at path and installs its object, with the
 // comp command's messages.

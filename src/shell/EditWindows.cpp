@@ -263,6 +263,23 @@ void MoveCursor(Position p) {
   Ed().desiredColumn = p.column;
 }
 
+// Line 2 of the command text, when it holds the path comment, names the host directory
+// of the moment; true when it changed. The comment follows the directory and is no edit
+// of the user's, so the text keeps its modified flag.
+bool UpdatePathLine(Ref c) {
+  const std::string_view second = Lines::View(c, 2);
+  if (second.size() < 2 || second.find("(* Path:", 1) == std::string_view::npos) return false;
+  char dir[kPathHigh + 1];
+  FileSystem::CurrentDirectory(dir);
+  char line[Editor::kTextHigh + 1];
+  PathLine(dir, line);
+  if (line[0] == 0 || second == std::string_view(line)) return false;
+  const bool modified = Lines::Modified(c);
+  if (!Lines::Set(c, 2, line)) return false;
+  Lines::SetModified(c, modified);
+  return true;
+}
+
 } // namespace
 
 void Init() {
@@ -404,6 +421,7 @@ void ShowBuffer(Ref b, ShowOptions options) {
   const std::int32_t left = e.leftOffset;
   SaveWindowState();
   EnterBuffer(b);
+  const bool pathChanged = b == state.command && UpdatePathLine(b);
   if (!IsShellText(b)) {
     e.editBuffer = b;
     char leaf[kNameHigh + 1];
@@ -415,7 +433,8 @@ void ShowBuffer(Ref b, ShowOptions options) {
   }
   KeepVisible(e.cursor, e.topLine, e.leftOffset, e.rows, e.width);
   Retitle(e.window, b);
-  if ((options & kRefresh) != 0 || !same || e.topLine != top || e.leftOffset != left) {
+  if ((options & kRefresh) != 0 || !same || pathChanged || e.topLine != top ||
+      e.leftOffset != left) {
     DrawCurrent();
   }
   if ((options & kActivate) != 0 && e.window != nullptr) Toolbox::SelectWindow(e.window);
@@ -973,13 +992,7 @@ void RefreshPathLine() {
   Init();
   const Ref c = state.command;
   if (c == nullptr || state.commandShows != c) return;
-  const std::string_view second = Lines::View(c, 2);
-  if (second.size() < 2 || second.find("(* Path:", 1) == std::string_view::npos) return;
-  char dir[kPathHigh + 1];
-  FileSystem::CurrentDirectory(dir);
-  char line[Editor::kTextHigh + 1];
-  PathLine(dir, line);
-  if (line[0] != 0 && Lines::Set(c, 2, line)) RedrawBuffer(c, 0);
+  if (UpdatePathLine(c)) RedrawBuffer(c, 0);
 }
 
 } // namespace EditWindows

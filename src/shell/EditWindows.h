@@ -120,7 +120,8 @@ void SaveWindowState();
 void EnterBuffer(Buffer::Ref b);
 // Leaves the current buffer and enters b (nullptr: the command text) as above, records it
 // as the edit buffer and in the Windows menu unless it is a shell text, and retitles its
-// window. The window is redrawn with kRefresh, or when it showed another buffer or view.
+// window; the command text's path line is brought up to date (RefreshPathLine). The
+// window is redrawn with kRefresh, or when it showed another buffer, view or path line.
 void ShowBuffer(Buffer::Ref b, ShowOptions options);
 // Gives b its own window (with scroll bars and terminal) and shows it there; a window
 // already open becomes current. The command text always uses the Command window. False
@@ -194,7 +195,8 @@ std::int32_t InsertRepeated(std::int32_t n, Chars text);
 // text that followed it. False (and nothing changed) when memory runs out.
 [[nodiscard]] bool BreakLines(std::int32_t n);
 // While the Command window shows the command text: a line 2 holding "(* Path:" after its
-// first character is rewritten with the current host directory.
+// first character is rewritten with the current host directory (the text's modified flag
+// stays as it was).
 void RefreshPathLine();
 
 // The command text's line 2 for the directory dir: "" when dir is empty.

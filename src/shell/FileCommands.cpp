@@ -21,6 +21,8 @@
 #include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "tools/Printing.h"
+#include "tools/Settings.h"
 #include "windows/KeyEvents.h"
 
 namespace FileCommands {
@@ -36,8 +38,18 @@ constexpr std::size_t kLineHigh = 255;
 constexpr int kStopBeep = 3;
 constexpr int kYes = 1, kNo = 2, kCancel = 3;
 
+// The checksum setting's byte in the settings record: 1 on, 0 off.
+constexpr std::size_t kChecksumSetting = Printing::kSettingsEnd;
+
 bool initialised = false;
 bool checksums = false;
+
+void ApplyChecksumSetting(const Settings::SettingsRecord& r) {
+  checksums = r.Byte(kChecksumSetting) != 0;
+}
+void CollectChecksumSetting(Settings::SettingsRecord& r) {
+  r.SetByte(kChecksumSetting, checksums ? 1 : 0);
+}
 
 // ---- texts ----
 
@@ -281,6 +293,7 @@ void Init() {
   initialised = true;
   Buffer::Init();
   FileSystem::Init();
+  static_cast<void>(Settings::AddClient({nullptr, ApplyChecksumSetting, CollectChecksumSetting}));
 }
 
 bool CheckName(VarChars name, bool mayAsk) {
@@ -509,14 +522,16 @@ void Revert() {
     char dir[kPathHigh + 1], name[kPathHigh + 1];
     SplitPath(path, dir, name);
     if (IsShellName(name)) return;
-    char state[129] = {};
+    char state[sizeof(Buffer::Record::windowState) + 1] = {};
     bool hadWindow = false;
     if (Ref old = Buffer::Find(name)) {
       if (IsShellText(old)) return;
-      Buffer::GetWindowState(old, state);
       hadWindow = EditWindows::HasOwnWindow(old);
+      // Leaving the text and closing its window keep its cursor, view, selection and
+      // window rectangle in its window state; only then is the state taken.
       if (Editor::State().current == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
       EditWindows::CloseBufferWindow(old);
+      Buffer::GetWindowState(old, state);
       Buffer::Delete(old);
     }
     Ref b = Load(path, {});
@@ -812,7 +827,10 @@ void FilePathOf(Ref text, VarChars path) {
   Strings::Append(path, leaf);
 }
 
-void SetChecksums(bool on) { checksums = on; }
+void SetChecksums(bool on) {
+  Init();
+  checksums = on;
+}
 bool Checksums() { return checksums; }
 
 namespace {

@@ -20,6 +20,7 @@ namespace FileCommands {
 using base::Chars;
 using base::VarChars;
 
+// The module body: the checksum setting becomes a client of the settings record.
 void Init();
 
 // The name check of every command that makes a buffer from a file name: repeated until
@@ -57,7 +58,9 @@ void InstallQuitProcs();
 // The host path a text is stored into: its file directory followed by its name.
 void FilePathOf(Buffer::Ref text, VarChars path);
 
-// Checksums of Modula-2 source texts, for DE?-, MO?- and BA?-modules when switched on.
+// Checksums of Modula-2 source texts, for DE?-, MO?- and BA?-modules when switched on:
+// the group saves write checksum lines and save a module whose checksum is wrong. The
+// setting is kept in the settings record (after the print settings), off by default.
 void SetChecksums(bool on);
 bool Checksums();
 // The sum over the text's lines (from line 2 when line 1 is a checksum line) of 13 per

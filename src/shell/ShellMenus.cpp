@@ -50,7 +50,10 @@ void Gold(char ch) {
   Learned(KeyCharacter, ch);
 }
 
-bool CompilerAvailable() { return Compile::Interface().available; }
+// The items that need the compiler have no procedure without one.
+Menus::Proc IfCompiling(Menus::Proc proc) {
+  return Compile::Interface().available ? proc : nullptr;
+}
 
 // ---- File ----
 
@@ -96,12 +99,6 @@ void ZoomOut() { EditWindows::Zoom(Editor::State().current, 1); }
 
 void UndoText(base::Chars text) { Menus::SetItemText(M(kEdit), 1, text); }
 
-// While a body runs, its Execute item carries a check mark and the bar is redrawn.
-void RunningMark(bool running) {
-  Menus::SetCheck(M(kModule), 15, running);
-  Menus::UpdateMenus(true);
-}
-
 // ---- Learn ----
 
 void LearnItem() { Editor::Learn(); }
@@ -126,6 +123,32 @@ void LearnTexts() {
 
 // ---- Module ----
 
+// The Module menu's items that run modules, and what they show.
+constexpr std::int32_t kCompileOnlyItem = 12;
+constexpr std::int32_t kCompileAndLoadItem = 13;
+constexpr std::int32_t kCompileAndExecuteItem = 14;
+constexpr std::int32_t kExecuteItem = 15;
+constexpr std::int32_t kExecuteModuleItem = 17;
+
+// While a body runs, Execute carries a check mark and the items that compile are off (a
+// compilation may replace the code that runs); Execute names the module to execute.
+void ModuleMenuMarks(bool running) {
+  std::int32_t& module = M(kModule);
+  Menus::SetCheck(module, kExecuteItem, running);
+  for (const std::int32_t item : {kCompileOnlyItem, kCompileAndLoadItem, kCompileAndExecuteItem})
+    Menus::Enable(module, item, !running);
+  char name[17];
+  Compile::ModuleToExecute(name);
+  char text[40] = "Execute Same";
+  if (name[0] != 0) {
+    Strings::Assign(text, "Execute \"");
+    Strings::Append(text, name);
+    Strings::Append(text, "\"");
+  }
+  Menus::SetItemText(module, kExecuteItem, text);
+  Menus::UpdateMenus(true);
+}
+
 void CommandWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF5, 1); }
 void ListWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF7, 1); }
 void UserWindowItem() { Editor::FunctionKeyCommand(KeyEvents::KeyF8, 1); }
@@ -139,14 +162,29 @@ void CloseOthers() {
     if (b != keep && Buffer::KindOf(b) == Buffer::BufferKind::Text) EditWindows::CloseBufferWindow(b);
   });
 }
+void CompileOnlyItem() {
+  if (Compile::CompileBuffer()) Editor::ShowEditMessage("Successful compilation.");
+}
+void CompileAndLoadItem() { Compile::CompileAndLoad(); }
+void CompileAndExecuteItem() { Compile::CompileAndRun(); }
+// Runs the module to execute; a second one while a body runs only when the user agrees.
 void ExecuteItem() {
   char name[17];
-  Compile::LastModule(name);
+  Compile::ModuleToExecute(name);
   if (name[0] == 0) {
     Editor::ShowEditMessage("No module to execute.");
     return;
   }
+  if (Compile::Running() && !Alerts::Ask("Execute an additional user process?", false)) return;
   static_cast<void>(Compile::RunModule(name));
+}
+// Asks for the module to execute, then runs it as Execute does.
+void ExecuteModuleItem() {
+  char name[17];
+  Compile::ModuleToExecute(name);
+  if (!Alerts::AskString("Execute Module:", name) || name[0] == 0) return;
+  Compile::SetModuleToExecute(name);
+  ExecuteItem();
 }
 
 // ---- Options ----
@@ -177,6 +215,12 @@ void PositionItem() {
   e.showPosition = !e.showPosition;
   Menus::SetCheck(M(kOptions), 10, e.showPosition);
   Editor::ClearEditMessage();
+}
+constexpr std::int32_t kChecksumsItem = 15;
+// Checksum lines for DE?-, MO?- and BA?-modules in the group saves; kept in the settings.
+void ChecksumsItem() {
+  FileCommands::SetChecksums(!FileCommands::Checksums());
+  Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
 }
 void HelpItem() { Editor::HelpScreen(); }
 
@@ -269,15 +313,19 @@ void SetUp() {
                   {16, "Strip TABs", FileCommands::StripTabs},
                   {18, "Zoom In", ZoomIn},
                   {19, "Zoom Out", ZoomOut}});
-  const bool compiling = CompilerAvailable();
-  Fill(M(kModule), {{1, "Command Window", CommandWindowItem},
-                    {2, "List Window", ListWindowItem},
-                    {3, "User Window", UserWindowItem},
-                    {5, "Compile", compiling ? CompileItem : nullptr},
-                    {9, "Rename...", FileCommands::Rename},
-                    {10, "Close Other Windows", CloseOthers},
-                    {15, "Execute Same", compiling ? ExecuteItem : nullptr},
-                    {19, "Notebook", Notebook::Show, 'L'}});
+  Fill(M(kModule),
+       {{1, "Command Window", CommandWindowItem},
+        {2, "List Window", ListWindowItem},
+        {3, "User Window", UserWindowItem},
+        {5, "Compile", IfCompiling(CompileItem)},
+        {9, "Rename...", FileCommands::Rename},
+        {10, "Close Other Windows", CloseOthers},
+        {kCompileOnlyItem, "Compile Only", IfCompiling(CompileOnlyItem)},
+        {kCompileAndLoadItem, "Compile and Load", IfCompiling(CompileAndLoadItem)},
+        {kCompileAndExecuteItem, "Compile and Execute", IfCompiling(CompileAndExecuteItem)},
+        {kExecuteItem, "Execute Same", IfCompiling(ExecuteItem)},
+        {kExecuteModuleItem, "Execute Module...", IfCompiling(ExecuteModuleItem)},
+        {19, "Notebook", Notebook::Show, 'L'}});
   Fill(M(kLearn), {{1, "Learn", LearnItem},
                    {2, "Stop", StopItem},
                    {3, "Execute", Editor::MenuExecute},
@@ -296,11 +344,12 @@ void SetUp() {
                      {3, "Module List", ModuleListItem},
                      {4, "Conflicts", ConflictsItem},
                      {5, "Memory", MemoryItem},
-                     {8, "Compiler Options...", compiling ? CompilerOptions : nullptr},
+                     {8, "Compiler Options...", IfCompiling(CompilerOptions)},
                      {10, "Show Position", PositionItem},
                      {11, "Find All...", FindAll::FindAll},
                      {12, "Replace All...", FindAll::ReplaceAll},
                      {14, "Checksum Directory...", FileCommands::ChecksumDirectory},
+                     {kChecksumsItem, "Checksums", ChecksumsItem},
                      {16, "Key Assignments", HelpItem}});
   AddQuit(M(kFile));
   Menus::SetFileMenu(M(kFile));
@@ -309,7 +358,7 @@ void SetUp() {
   ApplicationMenu();
   Editor::SetUndoMenuProc(UndoText);
   Editor::SetLearnMenuProc(LearnTexts);
-  Compile::SetRunningMarkProc(RunningMark);
+  Compile::SetMenuProc(ModuleMenuMarks);
   Editor::SetUndoKind(Editor::UndoKind::None);
   Refresh();
 }
@@ -319,16 +368,8 @@ std::int32_t& Menu(std::int32_t shellNumber) { return M(shellNumber); }
 void Refresh() {
   LearnTexts();
   Menus::SetCheck(M(kOptions), 10, Editor::State().showPosition);
-  char name[17];
-  Compile::LastModule(name);
-  char text[40] = "Execute Same";
-  if (name[0] != 0) {
-    Strings::Assign(text, "Execute \"");
-    Strings::Append(text, name);
-    Strings::Append(text, "\"");
-  }
-  Menus::SetItemText(M(kModule), 15, text);
-  Menus::UpdateMenus(true);
+  Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
+  ModuleMenuMarks(Compile::Running());
 }
 
 } // namespace ShellMenus

@@ -25,6 +25,7 @@ constexpr char kCommandFile[] = "Command";
 constexpr int kVersionResource = 1;
 constexpr std::size_t kVersionHigh = 80;
 constexpr std::size_t kListLineHigh = 256;
+constexpr std::size_t kMessageHigh = 80;
 constexpr std::size_t kNumberLineHigh = 160;
 constexpr std::size_t kPathHigh = 259;
 constexpr int kRealPlaces = 14;
@@ -127,6 +128,13 @@ void ShowMessage(Chars text) {
 void WriteError(Chars text) {
   WriteList(text);
   ShowMessage(text);
+}
+
+void WriteCommandError(Chars text, Chars more) {
+  char line[kMessageHigh + 1];
+  Strings::Assign(line, text);
+  Strings::Append(line, more);
+  WriteError(line);
 }
 
 void WriteListNumber(Chars text, std::int32_t number) {

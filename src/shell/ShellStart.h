@@ -60,6 +60,9 @@ void WriteList(Chars text);
 void ShowMessage(Chars text);
 // WriteList, and the text on the editor's message line.
 void WriteError(Chars text);
+// A command's error line: text and more joined and cut to the 80 characters of a message
+// line, then WriteError.
+void WriteCommandError(Chars text, Chars more = {});
 // The text followed by the number in decimal (160 characters at most).
 void WriteListNumber(Chars text, std::int32_t number);
 void WriteErrorNumber(Chars text, std::int32_t number);

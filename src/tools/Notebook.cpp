@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
@@ -77,17 +78,21 @@ std::int32_t SizeOf(std::int32_t percent) {
   return static_cast<std::int32_t>(std::lround(kStandardSize * percent / 100.0));
 }
 
-// "Notebook_" and the date and time with "-" between all their fields.
+// "Notebook_" and the date and time of the moment: 2024/01/15 09:30:00.
 void MakeName() {
-  Toolbox::DateTime now;
-  Toolbox::GetDateTime(now);
+  char date[Dates::kDateHigh + 1];
+  Dates::DateToText(Dates::Now(), date, true, false);
   Strings::Assign(state.name, "Notebook_");
-  const int fields[] = {now.year, now.month, now.day, now.hour, now.minute, now.second};
-  for (std::size_t i = 0; i < std::size(fields); ++i) {
-    if (i > 0) Strings::Append(state.name, "-");
-    if (fields[i] < 10) Strings::Append(state.name, "0");
-    NumberOut::AppendCard(static_cast<std::uint32_t>(fields[i]), state.name, 0);
-  }
+  Strings::Append(state.name, date);
+}
+
+// The name plus ".txt", with "-" for the characters that separate directories in a file
+// name ("/" and ":" of the date and time), so that the file lies in the current directory.
+void DefaultFileName(VarChars file) {
+  Strings::Assign(file, state.name);
+  for (std::size_t i = 0; i < Strings::Length(file); ++i)
+    if (file[i] == '/' || file[i] == ':' || file[i] == '\\') file[i] = '-';
+  Strings::Append(file, ".txt");
 }
 
 // The first line the view may show: the one that puts the last line in the last row.
@@ -305,10 +310,7 @@ void SetFileName(Chars name) { Strings::Assign(state.fileName, name); }
 
 bool Save() {
   if (state.log == nullptr) return false;
-  if (state.fileName[0] == 0) {
-    Strings::Assign(state.fileName, state.name);
-    Strings::Append(state.fileName, ".txt");
-  }
+  if (state.fileName[0] == 0) DefaultFileName(state.fileName);
   const std::int32_t mode = FileSystem::LineEndMode();
   FileSystem::SetLineEndMode(state.endOfLine);
   const std::int32_t result = FileSystem::StoreText(state.log, state.fileName);
@@ -330,10 +332,7 @@ bool Save() {
 bool SaveAs() {
   char file[kPathHigh + 1];
   Strings::Assign(file, state.fileName);
-  if (file[0] == 0) {
-    Strings::Assign(file, state.name);
-    Strings::Append(file, ".txt");
-  }
+  if (file[0] == 0) DefaultFileName(file);
   if (!Toolbox::AskFileName(2, "SAVE Notebook AS:", "*.txt", file)) return false;
   SetFileName(file);
   return Save();
@@ -540,7 +539,10 @@ bool HandleKey(std::uint8_t key, std::uint8_t modifiers, char ch) {
     break;
   case KeyDeactivate:
     TextIO::EndLine();
-    RemoveMenu();
+    // The menu goes with the Notebook's place in front, not with the frame's activation:
+    // a dialog of the Notebook's own deactivates the frame, which the platform need not
+    // activate again when the dialog closes.
+    if (Toolbox::FrontWindow() != state.window) RemoveMenu();
     break;
   case KeyActivate:
   case KeyWindow:

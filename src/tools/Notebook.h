@@ -5,9 +5,9 @@
 // Notebook has a menu of its own, in the bar while its window is the active one: saving,
 // merging, printing, clearing and its display options.
 //
-// Its name, the window title and the base of the default file name, is "Notebook_" and
-// the date and time of its opening in the form 2024-01-15-09-30-00 (a form the dates
-// module reads back, with nothing in it that separates host names).
+// Its name, the window title, is "Notebook_" and the date and time of its opening as the
+// dates module writes them (2024/01/15 09:30:00). The default file name is the name with
+// "-" for the "/" and ":" that would separate directories, and ".txt".
 #pragma once
 
 #include <cstdint>
@@ -121,7 +121,8 @@ std::int32_t MenuNumber();
 void SetKeyHook(KeyHook hook);
 // One key event while the Notebook window is in front. F4 to F15 are ignored; the close
 // box hides the window; activation ends the current output line and brings the menu and
-// the view; deactivation ends the line and takes the menu away; the cursor and page keys
+// the view; deactivation ends the line and takes the menu away once another window is
+// in front (a dialog of the Notebook's own leaves it); the cursor and page keys
 // scroll. False when the key hands control to another window (the Notebook was hidden or
 // another window came to front).
 bool HandleKey(std::uint8_t key, std::uint8_t modifiers, char ch);

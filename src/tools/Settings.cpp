@@ -9,6 +9,8 @@
 #include <span>
 #include <string>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "base/ByteOrder.h"
 #include "base/NumberOut.h"
@@ -65,7 +67,6 @@ constexpr char kNotRenamed[] = ". It could not be renamed (";
 constexpr char kNotRenamedEnd[] = ") and the next save replaces it; ";
 constexpr char kHolds[] = "it holds ";
 constexpr char kBytesNot[] = " bytes, not ";
-constexpr char kLonger[] = "it holds more than ";
 constexpr char kUnreadable[] = "it cannot be read (";
 constexpr char kNotSettings[] = "it is not of type PREF";
 constexpr char kNotMacros[] = "it is not of type MACR";
@@ -89,6 +90,9 @@ struct State {
   int clientCount = 0;
   FileKind settingsFile{"Settings file", "the default settings apply.", false};
   FileKind macroFile{"Macro file", "the macro slots are empty.", false};
+  // What was refused before the shell's windows existed, told once they do.
+  std::vector<std::string> untold;
+  Startup::Proc enterCommandWindow = nullptr;
 };
 
 State state;
@@ -148,6 +152,28 @@ std::int32_t KeepAside(Chars path, VarChars aside) {
   return FileSystem::kDuplicateName;
 }
 
+// A refusal in the List and on the message line, where it waits for the user without
+// stopping the start; before the shell's windows exist it waits for them.
+void Tell(Chars message) {
+  if (Shell::CommandTerminal() == nullptr) {
+    state.untold.push_back(base::ToString(message));
+    return;
+  }
+  Shell::WriteError(message);
+}
+
+void TellUntold() {
+  const std::vector<std::string> untold = std::move(state.untold);
+  state.untold.clear();
+  for (const std::string& message : untold) Tell(message);
+}
+
+// The Command window entered, the refusals of the start are told.
+void EnterCommandWindowAndTell() {
+  if (state.enterCommandWindow != nullptr) state.enterCommandWindow();
+  TellUntold();
+}
+
 // Keeps the file aside and tells the user once: which file, what is wrong with it,
 // where it went and what is used instead.
 void Refuse(FileKind& kind, Chars path, Chars reason) {
@@ -176,28 +202,24 @@ void Refuse(FileKind& kind, Chars path, Chars reason) {
     Strings::Append(message, kNotRenamedEnd);
   }
   Strings::Append(message, base::CharsOf(kind.outcome));
-  Alerts::Message(message);
+  Tell(message);
 }
 
-// Reads a file that should hold size bytes. True with the image when it was read whole
-// (of any length up to size + 1); false with an empty reason when it is missing, with
-// the reason when it could not be read or is longer.
+// Reads at most size bytes of a file; what follows them is not looked at. True with the
+// image when it was read; false with an empty reason when it is missing, with the reason
+// when it could not be read.
 bool ReadImage(Chars path, std::size_t size, std::string& image, VarChars reason) {
   Strings::Clear(reason);
-  image.assign(size + 1, '\0');
+  image.assign(size, '\0');
   auto count = static_cast<std::int32_t>(image.size());
-  if (FileSystem::ReadWhole(path, count, std::span<char>(image))) {
+  const bool whole = FileSystem::ReadWhole(path, count, std::span<char>(image));
+  const std::int32_t result = FileSystem::Result();
+  // A longer file fills the room and is reported as a user error.
+  if (whole || (result == FileSystem::kUserError && static_cast<std::size_t>(count) == size)) {
     image.resize(static_cast<std::size_t>(count));
     return true;
   }
-  const std::int32_t result = FileSystem::Result();
   if (result == FileSystem::kFileNotFound || result == FileSystem::kDirectoryNotFound) return false;
-  if (result == FileSystem::kUserError) {
-    Strings::Assign(reason, kLonger);
-    NumberOut::AppendInt(static_cast<std::int32_t>(size), reason, 0);
-    Strings::Append(reason, " bytes");
-    return false;
-  }
   char error[kReasonHigh + 1] = {};
   FileSystem::ErrorText(result, error);
   Strings::Assign(reason, kUnreadable);
@@ -568,6 +590,10 @@ void InstallStartupHooks(Startup::ShellHooks& hooks) {
   hooks.initShellState = InitShellState;
   hooks.readSettings = LoadAndPlaceSettings;
   hooks.endOfRun = SaveAtEnd;
+  if (hooks.enterCommandWindow != EnterCommandWindowAndTell) {
+    state.enterCommandWindow = hooks.enterCommandWindow;
+    hooks.enterCommandWindow = EnterCommandWindowAndTell;
+  }
   Startup::SetModuleBody(Startup::MainImport::Settings, Init);
   Editor::SetSaveMacroFileProc(SaveMacroFileForStore);
 }

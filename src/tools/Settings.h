@@ -8,9 +8,11 @@
 //
 // Both files live in the user's configuration directory: $XDG_CONFIG_HOME/velmarin, else
 // ~/.config/velmarin (made when a file is written), else the current directory. A missing
-// file means the defaults. A file that is there but cannot be used (wrong length, type,
-// format number, unreadable) is refused with one alert naming it and what is wrong; it is
-// renamed aside to "<name>.damaged" (or "<name>.damaged.N") so that no later save
+// file means the defaults; of a longer file the first record counts and the rest is not
+// looked at. A file that is there but cannot be used (too short, wrong type, format
+// number, unreadable) is refused with one message naming it and what is wrong, in the
+// List and on the message line (those of the start once the Command window is entered);
+// it is renamed aside to "<name>.damaged" (or "<name>.damaged.N") so that no later save
 // replaces it, and the defaults apply. Files are written through the store's durable
 // write: a temporary file, flushed, renamed over the old one.
 //
@@ -112,8 +114,8 @@ SettingsRecord& Record();
 void DefaultSettings(SettingsRecord& r);
 // Checks a settings file image and copies it into r only when it is accepted.
 SettingsCheck ReadSettingsImage(std::string_view image, SettingsRecord& r);
-// Reads the settings file into r; true only when it was read whole and is accepted.
-// A missing file leaves r alone; a refused one is renamed aside with an alert.
+// Reads the settings file (its first record) into r; true only when it is accepted. A
+// missing file leaves r alone; a refused one is renamed aside with a message.
 [[nodiscard]] bool ReadSettings(SettingsRecord& r);
 // Copies r into the live settings and applies it (below); with fonts also the Command
 // window's font and size, when the current port is the Command window.
@@ -132,7 +134,7 @@ void CollectSettings();
 bool SaveSettings();
 
 // Reads the macro file into the editor's slots; every slot is empty when it is missing
-// or refused (renamed aside with an alert). True when it was read and accepted.
+// or refused (renamed aside with a message). True when it was read and accepted.
 bool LoadMacroFile();
 // Writes the slots to the macro file; false (after an alert) when that failed.
 bool SaveMacroFile();
@@ -145,8 +147,9 @@ void MacroFileName(VarChars path);
 // settings file read (without fonts); true when the settings file was read.
 bool InitShellState();
 // Puts InitShellState, the second read of start-up step 54 (LoadAndPlaceSettings) and
-// the save at the end of a run into hooks, and the module body into the main module's
-// Settings slot; installs the macro file's write for the editor's Store.
+// the save at the end of a run into hooks, and after the hook that enters the Command
+// window the messages of the files refused at the start; the module body goes into the
+// main module's Settings slot; installs the macro file's write for the editor's Store.
 void InstallStartupHooks(Startup::ShellHooks& hooks);
 
 } // namespace Settings

@@ -432,6 +432,8 @@ constexpr char kTextIODefinition[] = R"(DEFINITION MODULE TextIO;
   PROCEDURE ReadHex(VAR c: CARDINAL);
   PROCEDURE ReadReal(VAR x: REAL);
   PROCEDURE ReadLongReal(VAR x: LONGREAL);
+  PROCEDURE WriteTime(t: LONGREAL);   (* t seconds since 1990: hh:mm:ss.mmm *)
+  PROCEDURE WriteDate(t: LONGREAL);   (* yyyy/mm/dd hh:mm:ss *)
 END TextIO.
 )";
 
@@ -448,6 +450,8 @@ void TextWriteHex(Call& c) { TextIO::WriteHex(Card(c, 0), Int(c, 1)); }
 void TextWriteReal(Call& c) { TextIO::WriteReal(Real(c, 0), Int(c, 1), Int(c, 2)); }
 void TextWriteFixed(Call& c) { TextIO::WriteFixed(Real(c, 0), Int(c, 1), Int(c, 2)); }
 void TextWriteScaled(Call& c) { TextIO::WriteScaled(Real(c, 0), Int(c, 1)); }
+void TextWriteTime(Call& c) { TextIO::WriteTime(Real(c, 0)); }
+void TextWriteDate(Call& c) { TextIO::WriteDate(Real(c, 0)); }
 
 template <void (*Read)(char&)> void TextReadChar(Call& c) {
   char ch = 0;
@@ -498,6 +502,8 @@ Native::ModuleSpec TextIOSpec() {
           {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, 1},
           {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, 1},
           {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, 1},
+          {"WriteTime", TextWriteTime, 1},
+          {"WriteDate", TextWriteDate, 1},
       },
       nullptr,
       8,

@@ -8,7 +8,10 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QPageLayout>
+#include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <random>
@@ -281,19 +284,30 @@ TEST_F(Desktop, AFailedStoreAsksAgain) {
   EXPECT_FALSE(o.dump.contains("hellox"));
 }
 
+// What pdftotext makes of a PDF with args (the PDF and "-" follow them).
+QString PdfText(const QStringList& args, const QString& pdf) {
+  QProcess p;
+  p.start("pdftotext", args + QStringList{pdf, "-"});
+  return p.waitForFinished(60000) ? QString::fromLatin1(p.readAllStandardOutput()) : QString();
+}
+
+// Writes lines as a text file in dir; its path.
+QString TextFile(const QTemporaryDir& dir, const QString& name, const QStringList& lines) {
+  QFile file(dir.filePath(name));
+  if (file.open(QIODevice::WriteOnly)) file.write((lines.join('\n') + '\n').toLatin1());
+  return file.fileName();
+}
+
 // Print (Control+P) of an opened 200-line text to a PDF file, without the platform's
 // dialogs (VELMARIN_PRINT_PDF) but with the margins dialog, confirmed by RETURN: every
 // line once, in order, the first page beginning with the first lines.
 TEST_F(Desktop, PrintingATextMakesAPdfOfItsLines) {
   QStringList text;
   for (int i = 1; i <= 200; ++i) text << QStringLiteral("line %1").arg(i);
-  QFile file(dir.filePath("long.txt"));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write((text.join('\n') + '\n').toLatin1());
-  file.close();
+  const QString file = TextFile(dir, "long.txt", text);
   const QString pdf = dir.filePath("long.pdf");
   qputenv("VELMARIN_PRINT_PDF", pdf.toLocal8Bit());
-  const Typed o = Run("C-o '" + file.fileName() + "' RETURN C-p RETURN");
+  const Typed o = Run("C-o '" + file + "' RETURN C-p RETURN");
   qunsetenv("VELMARIN_PRINT_PDF");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   ASSERT_TRUE(QFile::exists(pdf));
@@ -302,12 +316,9 @@ TEST_F(Desktop, PrintingATextMakesAPdfOfItsLines) {
   images.start("pdftoppm", {"-r", "30", "-png", pdf, dir.filePath("page")});
   ASSERT_TRUE(images.waitForFinished(60000));
   const QStringList pages = QDir(dir.path()).entryList({"page*.png"}, QDir::Files, QDir::Name);
-  QProcess words;
-  words.start("pdftotext", {"-layout", pdf, "-"});
-  ASSERT_TRUE(words.waitForFinished(60000));
   // pdftotext ends every page with a form feed; its layout spreads the characters of a
   // fixed-pitch face, so blanks are compared as one.
-  QStringList printed = QString::fromLatin1(words.readAllStandardOutput()).split('\f');
+  QStringList printed = PdfText({"-layout"}, pdf).split('\f');
   printed.removeLast();
   ASSERT_GE(pages.size(), 2) << pages.join(' ').toStdString();
   ASSERT_EQ(printed.size(), pages.size());
@@ -317,6 +328,101 @@ TEST_F(Desktop, PrintingATextMakesAPdfOfItsLines) {
   EXPECT_EQ(lines.join('\n').toStdString(), text.join('\n').toStdString());
   EXPECT_TRUE(printed.front().simplified().startsWith("line 1 line 2 line 3 "));
   EXPECT_FALSE(QImage(dir.filePath(pages.front())).isNull());
+}
+
+// Lines are measured with the font as the printer draws it: with the default margins and
+// with none, every printed character lies inside the printable area less the margins
+// (the PDF's own text positions), and wrapping loses none of them.
+TEST_F(Desktop, PrintedLinesStayInsideTheMargins) {
+  const QString file =
+      TextFile(dir, "wide.txt",
+               {QString(61, 'x'), QString("word ").repeated(40).trimmed(), QString(200, 'y')});
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  const QRectF paper = printer.pageLayout().paintRect(QPageLayout::Point);
+  const struct {
+    const char* name;
+    QString margins; // the keys of the margins dialog
+    double left, right;
+  } cases[] = {{"default margins", "RETURN", 0.125, 0.1},
+               {"no margins", "C-a '0' TAB '0' TAB '0' TAB '0' RETURN", 0.0, 0.0}};
+  const QRegularExpression word(
+      R"re(<word xMin="([0-9.]+)" yMin="[0-9.]+" xMax="([0-9.]+)" yMax="[0-9.]+">([^<]*)</word>)re");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString pdf = dir.filePath("wide.pdf");
+    QFile::remove(pdf);
+    qputenv("VELMARIN_PRINT_PDF", pdf.toLocal8Bit());
+    const Typed o = Run("C-o '" + file + "' RETURN C-p " + c.margins);
+    qunsetenv("VELMARIN_PRINT_PDF");
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    const double left = paper.left() + paper.width() * c.left;
+    const double right = paper.right() - paper.width() * c.right;
+    QString all;
+    for (const QRegularExpressionMatch& m : word.globalMatch(PdfText({"-bbox"}, pdf))) {
+      EXPECT_GE(m.captured(1).toDouble(), left - 0.5) << m.captured(3).toStdString();
+      EXPECT_LE(m.captured(2).toDouble(), right + 0.5) << m.captured(3).toStdString();
+      all += m.captured(3);
+    }
+    EXPECT_EQ(all.count('x'), 61);
+    EXPECT_EQ(all.count("word"), 40);
+    EXPECT_EQ(all.count('y'), 200);
+  }
+}
+
+// The Module menu's items that compile and run modules. The program P reads a directory
+// name, makes it and stores the List (which lists the directories made) into the file
+// "List". Execute while P waits for its line asks "Execute an additional user process?"
+// and runs a second P inside the first only after Yes.
+TEST_F(Desktop, ModuleMenuRunsModulesAndAsksBeforeASecondOne) {
+  const QString program = TextFile(dir, "P.mod", {R"(MODULE P;
+IMPORT c, TextIO;
+VAR s: ARRAY [0..31] OF CHAR;
+BEGIN
+  TextIO.ReadLine(s); c.cdir(s); c.ldir("/User"); c.store("/Shell/List")
+END P.)"});
+  const QString run = "C-o '" + program + "' RETURN MENU@Module/Compile_and_Execute ";
+  const struct {
+    QString keys;
+    QStringList made, notMade;
+  } cases[] = {
+      {run + "MENU@Module/Execute y '/User/inner' RETURN '/User/outer' RETURN",
+       {"inner", "outer"},
+       {}},
+      {run + "MENU@Module/Execute n '/User/inner' RETURN", {"inner"}, {"outer"}},
+      {"C-o '" + program +
+           "' RETURN MENU@Module/Compile_and_Load MENU@Module/Execute_Module "
+           "'P' RETURN '/User/one' RETURN",
+       {"one"},
+       {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.keys.toStdString());
+    QFile::remove(dir.filePath("List"));
+    const Typed o = Run(c.keys);
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    QFile list(dir.filePath("List"));
+    ASSERT_TRUE(list.open(QIODevice::ReadOnly)) << o.dump.toStdString();
+    const QString listed = QString::fromLatin1(list.readAll());
+    for (const QString& d : c.made)
+      EXPECT_TRUE(listed.contains("Directory  /User/" + d)) << d.toStdString();
+    for (const QString& d : c.notMade) EXPECT_FALSE(listed.contains(d)) << d.toStdString();
+  }
+}
+
+// The Notebook's menu is in the bar while the Notebook is in front, also after each of its
+// dialogs (here cancelled): its Save can be chosen and writes the Notebook's file.
+TEST_F(Desktop, NotebookMenuStaysAfterItsDialogs) {
+  qputenv("VELMARIN_PRINT_PDF", dir.filePath("notebook.pdf").toLocal8Bit());
+  for (const char* item : {"Set_Length", "Merge", "Save_As", "Font_Size", "Print"}) {
+    SCOPED_TRACE(item);
+    for (const QString& f : QDir(dir.path()).entryList({"Notebook_*.txt"}))
+      QFile::remove(dir.filePath(f));
+    const Typed o = Run(QString("C-l MENU@Notebook/") + item + " ESC MENU@Notebook/Save");
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList({"Notebook_*.txt"}).size(), 1);
+  }
+  qunsetenv("VELMARIN_PRINT_PDF");
 }
 
 // Random key scripts over the whole key list, windows opening and closing on the way:

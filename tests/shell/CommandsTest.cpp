@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "../editor/EditorFixture.h"
 #include "ObjectWriter.h"
 #include "shell/Compile.h"
+#include "shell/Menus.h"
 #include "shell/Modules.h"
+#include "shell/ShellMenus.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -65,20 +68,68 @@ TEST_F(CommandsTest, FailuresWriteOneErrorLineAndChangeNothing) {
       {[] { c::comp("/Nope"); }, "comp - Source module does not exist: /Nope"},
       {[] { c::comp("/User/Text"); }, "comp - Compiler not available !"},
       {[] { c::cd("/no/such/dir"); }, "directory not found: /no/such/dir"},
-      // The buffers the shell holds stay where they are.
+      // The buffers the shell holds stay where they are, and so do the current
+      // directory and a directory with entries.
       {[] { c::rename("/Symbol", "/Sym2"); }, "rename - Buffer could not be renamed."},
       {[] { c::rename("/SystemLibrary", "/Lib2"); }, "rename - Buffer could not be renamed."},
+      {[] { c::del("/Symbol"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/Object"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/SystemLibrary"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User/Lib"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User/Here"); }, "del - Buffer could not be deleted."},
+      {[] { c::del("/User"); }, "del - Buffer could not be deleted."},
   };
+  c::slib("/User/Lib");
+  c::cdir("/User/Here");
+  c::sdir("/User/Here");
   for (const auto& c : cases) {
+    Shell::ClearList();
     c.call();
-    EXPECT_EQ(LastListed(), c.line);
+    EXPECT_EQ(Listed(), Texts{c.line});
     EXPECT_EQ(Message(), c.line);
   }
   EXPECT_EQ(LinesOf(Buffer::Find("/User/Text")), Texts({"abc"}));
-  c::del("/Symbol");
-  c::del("/SystemLibrary");
-  EXPECT_NE(Buffer::Find("/Symbol"), nullptr);
-  EXPECT_NE(Buffer::Find("/SystemLibrary"), nullptr);
+  for (const char* kept : {"/Symbol", "/Object", "/SystemLibrary", "/User/Lib", "/User/Here"})
+    EXPECT_NE(Buffer::Find(base::CharsOf(kept)), nullptr) << kept;
+}
+
+// Message lines are cut at 80 characters, lines with a number at 160.
+TEST_F(CommandsTest, MessageLinesAreCut) {
+  const std::string path = "/User/" + std::string(150, 'p');
+  const struct {
+    std::function<void()> call;
+    std::string line;
+  } cases[] = {
+      {[&] { c::comp(base::CharsOf(path)); }, "comp - Source module does not exist: " + path},
+      {[&] { c::cd(base::CharsOf(path)); }, "directory not found: " + path},
+      {[&] { c::libinfo(base::CharsOf(std::string(100, 'm'))); },
+       "libinfo - Module not found: " + std::string(100, 'm')},
+  };
+  for (const auto& c : cases) {
+    Shell::ClearList();
+    c.call();
+    EXPECT_EQ(Listed(), Texts{c.line.substr(0, 80)});
+    EXPECT_EQ(Message(), c.line.substr(0, 80));
+  }
+  Shell::ClearList();
+  Shell::WriteErrorNumber(base::CharsOf(std::string(200, 'n')), 7);
+  EXPECT_EQ(Listed(), Texts{std::string(160, 'n')});
+}
+
+// The command text's path line follows c.cd when the command text is shown; the text
+// keeps its modified flag.
+TEST_F(CommandsTest, PathLineFollowsTheHostDirectoryWhenTheCommandTextIsShown) {
+  char dir[] = "/tmp/velmarin-path-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  Buffer::Ref command = Shell::CommandText();
+  const bool modified = Lines::Modified(command);
+  c::cd(dir);
+  Type("F5");
+  EXPECT_EQ(LinesOf(command)[1], "                (* Path: " + std::string(dir) + "/ *)");
+  EXPECT_EQ(ScreenRow(2), LinesOf(command)[1]);
+  EXPECT_EQ(Lines::Modified(command), modified);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(""));
+  rmdir(dir);
 }
 
 TEST_F(CommandsTest, DirectoryListings) {
@@ -222,6 +273,65 @@ TEST_F(CommandsTest, F12CompilesLoadsAndRunsThroughTheInterface) {
   compiled = ObjectModule{.name = "Command", .imports = {Import{"Missing", {}}}};
   Type("F12");
   EXPECT_EQ(Message(), "Module 'Command' is not ready to run.");
+  Compile::SetCodeRunner(nullptr);
+}
+
+// The Module menu's Execute runs the module just compiled and loaded, and asks before
+// it runs a second one while one runs.
+TEST_F(CommandsTest, ModuleMenuExecutesTheModuleCompiledLast) {
+  Compile::CompilerInterface& face = Compile::Interface();
+  face.available = true;
+  face.compile = Produce;
+  ShellMenus::SetUp();
+  const std::int32_t module = ShellMenus::Menu(ShellMenus::kModule);
+  auto choose = [module](std::int32_t item) {
+    Menus::MenuCommand(static_cast<std::uint32_t>(module * 65536 + item));
+  };
+  auto itemText = [module](std::int32_t item) {
+    char text[80];
+    Menus::GetItemText(module, item, text);
+    return std::string(text);
+  };
+  EXPECT_EQ(itemText(15), "Execute Same");
+  choose(15);
+  EXPECT_EQ(Message(), "No module to execute.");
+
+  Edit({"MODULE M;", "END M."});
+  compiled = ObjectModule{.name = "M"};
+  Type("F12");
+  EXPECT_EQ(itemText(15), "Execute \"M\"");
+  static int runs = 0;
+  static std::function<void()> duringRun;
+  runs = 0;
+  Compile::SetCodeRunner([](Modules::Ref, Modules::Address) {
+    ++runs;
+    if (std::function<void()> f = std::exchange(duringRun, nullptr)) f();
+  });
+  choose(15);
+  EXPECT_EQ(runs, 1);
+
+  // While M runs: No keeps to the one run, Yes runs another inside it.
+  for (const int answer : {2, 1}) {
+    runs = 0;
+    duringRun = [&] {
+      EXPECT_TRUE(Menus::GetCheck(module, 15));
+      EXPECT_FALSE(Menus::IsEnabled(module, 13)); // nothing compiles while a module runs
+      backend.AnswerAlert(answer);
+      choose(15);
+    };
+    choose(15);
+    EXPECT_EQ(runs, answer == 1 ? 2 : 1) << answer;
+    ASSERT_FALSE(backend.AlertLog().empty());
+    EXPECT_EQ(backend.AlertLog().back(), "Execute an additional user process?");
+  }
+  EXPECT_FALSE(Menus::GetCheck(module, 15));
+  EXPECT_TRUE(Menus::IsEnabled(module, 13));
+
+  // Execute Module... asks for the name, which Execute then keeps.
+  backend.AnswerStrings(true, {"Command"});
+  choose(17);
+  EXPECT_EQ(Message(), "execute - Could not find module: Command");
+  EXPECT_EQ(itemText(15), "Execute \"Command\"");
   Compile::SetCodeRunner(nullptr);
 }
 

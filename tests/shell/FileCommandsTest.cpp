@@ -3,13 +3,17 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "../editor/EditorFixture.h"
 #include "shell/Commands.h"
+#include "shell/Menus.h"
+#include "shell/ShellMenus.h"
 #include "store/FileSystem.h"
+#include "tools/Settings.h"
 
 namespace {
 
@@ -107,6 +111,60 @@ TEST_F(FileCommandsTest, LoadAllOpenAndSaveGroups) {
   backend.AnswerAlert(1);
   FileCommands::SaveGroup(3);
   EXPECT_EQ(Message(), "No matching modules found.");
+}
+
+// Revert loads the file again and the text keeps its cursor.
+TEST_F(FileCommandsTest, RevertKeepsTheCursor) {
+  File("rev.txt", "one\ntwo\nthree\n");
+  backend.AnswerFileName(true, (dir / "rev.txt").string());
+  FileCommands::Open();
+  Type("DOWN DOWN RIGHT RIGHT 'x'");
+  ASSERT_EQ(Lines(), Texts({"one", "two", "thxree"}));
+  backend.AnswerFileName(true, (dir / "rev.txt").string());
+  FileCommands::Revert();
+  Type("'Q'");
+  EXPECT_EQ(Lines(), Texts({"one", "two", "thrQee"}));
+}
+
+// The Options menu's Checksums, kept in the settings: on, a group save of modified
+// modules also asks about a module whose checksum is wrong and writes its checksum line;
+// off, it leaves such a module alone.
+TEST_F(FileCommandsTest, ChecksumSettingDecidesTheGroupSaves) {
+  ShellMenus::SetUp();
+  const std::int32_t options = ShellMenus::Menu(ShellMenus::kOptions);
+  const std::uint32_t checksumsItem = static_cast<std::uint32_t>(options * 65536 + 15);
+  Buffer::Ref mod =
+      MakeText({"(* Checksum:          1  -  2024/01/15 09:30:00 *)", "MODULE MOa;", "END MOa."},
+               "/User/MOa.mod");
+  Buffer::SetFilePath(mod, base::CharsOf(dir.string() + "/"));
+  Lines::SetModified(mod, false);
+  const std::string question =
+      "Save file (wrong checksum): \"" + (dir / "MOa.mod").string() + "\" ?";
+  backend.AnswerAlert(1);
+  FileCommands::SaveGroup(5);
+  EXPECT_EQ(Message(), "No modified modules found.");
+
+  Menus::MenuCommand(checksumsItem);
+  EXPECT_TRUE(FileCommands::Checksums());
+  EXPECT_TRUE(Menus::GetCheck(options, 15));
+  backend.AnswerAlert(1);
+  FileCommands::SaveGroup(4);
+  ASSERT_FALSE(backend.AlertLog().empty());
+  EXPECT_EQ(backend.AlertLog().back(), question);
+  char sum[16];
+  std::snprintf(sum, sizeof sum, "%11X", FileCommands::Checksum(mod));
+  std::ifstream in(dir / "MOa.mod");
+  std::string first;
+  std::getline(in, first);
+  EXPECT_EQ(first.rfind("(* Checksum:" + std::string(sum) + "  -  ", 0), 0u) << first;
+
+  // The setting goes into the settings record and comes back from it.
+  Settings::CollectSettings();
+  const Settings::SettingsRecord saved = Settings::Record();
+  Menus::MenuCommand(checksumsItem);
+  EXPECT_FALSE(FileCommands::Checksums());
+  Settings::ApplySettings(saved, false);
+  EXPECT_TRUE(FileCommands::Checksums());
 }
 
 } // namespace

@@ -79,7 +79,8 @@ protected:
 TEST_F(NotebookTest, OpensOnceNamedAfterTheDateAndPlacedInTheFrame) {
   char name[40];
   Notebook::Name(name);
-  EXPECT_EQ(std::string(name), "Notebook_2024-01-15-09-30-00");
+  // The date as the dates module writes it; the file name has no directory in it.
+  EXPECT_EQ(std::string(name), "Notebook_2024/01/15 09:30:00");
   char title[40];
   Toolbox::GetWTitle(Notebook::NotebookWindow(), title);
   EXPECT_EQ(std::string(title), name);
@@ -143,12 +144,13 @@ TEST_F(NotebookTest, SaveWritesTheLineEndsAndClearsOnlyWhenItSucceeded) {
   EXPECT_EQ(Read(File("log.txt")), "line 1\r\nline 2\r\n");
   EXPECT_EQ(Log(), Texts{});
 
-  // Without a file name Save writes the name plus ".txt" in the current directory.
+  // Without a file name Save writes the name plus ".txt" in the current directory, with
+  // "-" for the date's and time's separators.
   ASSERT_TRUE(FileSystem::ChangeDirectory(dir.string()));
   Notebook::SetFileName("");
   Write(3, 3);
   EXPECT_TRUE(Notebook::Save());
-  EXPECT_EQ(Read(File("Notebook_2024-01-15-09-30-00.txt")), "line 3\r\n");
+  EXPECT_EQ(Read(File("Notebook_2024-01-15 09-30-00.txt")), "line 3\r\n");
 }
 
 TEST_F(NotebookTest, MergeAppendsTheFileWithOrWithoutItsHeader) {

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "../editor/EditorFixture.h"
 #include "base/ByteOrder.h"
@@ -16,6 +17,7 @@
 #include "platform/Checks.h"
 #include "platform/Startup.h"
 #include "store/FileSystem.h"
+#include "store/Lines.h"
 
 namespace {
 
@@ -64,8 +66,9 @@ void Place(Toolbox::Window w, const Rect& r) {
 
 class SettingsTest : public EditorFixture {
 protected:
-  std::string LastAlert() const {
-    return backend.AlertLog().empty() ? std::string() : backend.AlertLog().back();
+  static std::string LastListed() {
+    const Texts lines = LinesOf(Shell::ListText());
+    return lines.empty() ? std::string() : lines.back();
   }
   ConfigDirectory config;
 };
@@ -127,9 +130,10 @@ TEST_F(SettingsTest, SavedValuesComeBackOnLoad) {
   EXPECT_EQ(r.RectAt(Settings::kThirdWindow), (Rect{20, 46, 536, 472}));
 }
 
-// A file that is there but cannot be used is refused with one alert naming it and what
-// is wrong, kept under a new name, and the defaults apply; a missing file is silently
-// the defaults, and the next save leaves the kept files alone.
+// A file that is there but cannot be used is refused with one message naming it and what
+// is wrong (in the List and on the message line, never in an alert), kept under a new
+// name, and the defaults apply; a missing file is silently the defaults, and the next
+// save leaves the kept files alone. Of a longer file the first record counts.
 TEST_F(SettingsTest, DamagedSettingsFilesAreKeptAsideAndTheDefaultsApply) {
   SettingsRecord bar = Defaults();
   bar.SetByte(Settings::kCaretStyle, ANSITerm::kBarCaret);
@@ -144,31 +148,37 @@ TEST_F(SettingsTest, DamagedSettingsFilesAreKeptAsideAndTheDefaultsApply) {
       {Image(old), "its format number is 854, not 855", ".damaged"},
       {good.substr(0, 100), "it holds 100 bytes, not 11848", ".damaged.1"},
       {"PREX" + good.substr(4), "it is not of type PREF", ".damaged.2"},
-      {good + std::string(2, 'x'), "it holds more than 11848 bytes", ".damaged.3"},
   };
   const fs::path file = config.SettingsFile();
   for (const auto& c : cases) {
     SCOPED_TRACE(c.reason);
     WriteHostFile(file, c.image);
     ANSITerm::SetCaretStyle(ANSITerm::kBarCaret);
-    const std::size_t alerts = backend.AlertLog().size();
+    Shell::ClearList();
     EXPECT_FALSE(Settings::LoadSettings(false));
     EXPECT_EQ(ANSITerm::CaretStyle(), ANSITerm::kBlockCaret);
-    EXPECT_EQ(backend.AlertLog().size(), alerts + 1);
-    EXPECT_EQ(LastAlert(), "Settings file \"" + file.string() + "\" is not used: " + c.reason +
-                               ". It was kept as \"Velmarin.Settings" + c.aside +
-                               "\"; the default settings apply.");
+    const std::string told = "Settings file \"" + file.string() + "\" is not used: " + c.reason +
+                             ". It was kept as \"Velmarin.Settings" + c.aside +
+                             "\"; the default settings apply.";
+    EXPECT_EQ(LinesOf(Shell::ListText()), Texts({"", told}));
+    EXPECT_EQ(Message(), told);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_EQ(ReadHostFile(file.string() + c.aside), c.image);
   }
-  const std::size_t alerts = backend.AlertLog().size();
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
+  Shell::ClearList();
   EXPECT_FALSE(Settings::LoadSettings(false));
-  EXPECT_EQ(backend.AlertLog().size(), alerts);
+  EXPECT_EQ(LinesOf(Shell::ListText()), Texts({""}));
   ASSERT_TRUE(Settings::SaveSettings());
   EXPECT_EQ(ReadHostFile(file.string() + ".damaged"), Image(old));
-  WriteHostFile(file, good);
-  EXPECT_TRUE(Settings::LoadSettings(false));
-  EXPECT_EQ(ANSITerm::CaretStyle(), ANSITerm::kBarCaret);
+  for (const std::string& longer : {good + "\n", good + good}) {
+    WriteHostFile(file, longer);
+    ANSITerm::SetCaretStyle(ANSITerm::kBlockCaret);
+    EXPECT_TRUE(Settings::LoadSettings(false));
+    EXPECT_EQ(ANSITerm::CaretStyle(), ANSITerm::kBarCaret);
+    EXPECT_EQ(ReadHostFile(file), longer);
+  }
+  EXPECT_EQ(LinesOf(Shell::ListText()), Texts({""}));
 }
 
 TEST_F(SettingsTest, MicroSignZeroKeepsTheCurrentOne) {
@@ -214,9 +224,9 @@ TEST_F(SettingsTest, MacroFileFollowsStoreAndIsRefusedWhenDamaged) {
   WriteHostFile(config.MacroFile(), image);
   EXPECT_FALSE(Settings::LoadMacroFile());
   EXPECT_EQ(Editor::GetMacroSlot(4).length, 1);
-  EXPECT_EQ(LastAlert(), "Macro file \"" + config.MacroFile().string() +
-                             "\" is not used: its version is 499, not 500. It was kept as "
-                             "\"Velmarin.mac.damaged\"; the macro slots are empty.");
+  EXPECT_EQ(LastListed(), "Macro file \"" + config.MacroFile().string() +
+                              "\" is not used: its version is 499, not 500. It was kept as "
+                              "\"Velmarin.mac.damaged\"; the macro slots are empty.");
   EXPECT_EQ(ReadHostFile(config.MacroFile().string() + ".damaged"), image);
 }
 
@@ -258,6 +268,34 @@ TEST(SettingsStartTest, StartUpAppliesBothFilesAndQuitSavesTheSettings) {
   EXPECT_EQ(saved.RectAt(Settings::kCommandRect), command);
   EXPECT_EQ(saved.Byte(Settings::kCaretStyle), ANSITerm::kBarCaret);
   EXPECT_EQ(saved.Byte(Settings::kCheckOutput), 1);
+}
+
+// A file refused at the start waits for the Command window: its message is then in the
+// List and on the message line, and no alert stops the start.
+TEST(SettingsStartTest, AFileRefusedAtTheStartIsToldOnTheMessageLine) {
+  ConfigDirectory config;
+  WriteHostFile(config.SettingsFile(), std::string(100, 'x'));
+  static std::string message, listed;
+  Headless::HeadlessBackend backend;
+  Shell::SetEditorStartProc(Editor::Init);
+  Startup::ShellHooks hooks;
+  Shell::InstallStartupHooks(hooks);
+  Settings::InstallStartupHooks(hooks);
+  Startup::SetShellHooks(hooks);
+  Startup::SetApplicationMain([] {
+    char text[Editor::kTextHigh + 1];
+    Editor::MessageLineText(text);
+    message = text;
+    listed = Lines::View(Shell::ListText(), Lines::Count(Shell::ListText()));
+    Startup::QuitCommand();
+  });
+  EXPECT_EQ(Startup::Run(backend, "velmarin"), 0);
+  const std::string told = "Settings file \"" + config.SettingsFile().string() +
+                           "\" is not used: it holds 100 bytes, not 11848. It was kept as "
+                           "\"Velmarin.Settings.damaged\"; the default settings apply.";
+  EXPECT_EQ(message, told);
+  EXPECT_EQ(listed, told);
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
 }
 
 } // namespace

@@ -168,9 +168,11 @@ TEST_F(ProgramModulesTest, WritesInTheirFormats) {
   Call("TextIO", "WriteBool", {1});
   Call("TextIO", "WriteReal", {R(0.25), 10, 2});
   Call("TextIO", "WriteFixed", {R(2.5), 6, 1});
+  Call("TextIO", "WriteTime", {R(3723.5)});
+  Call("TextIO", "WriteDate", {R(86400.0 * 365.0)});
   EXPECT_EQ(Output(), "abc\n  -427 10 FF\n 1.23450E+03-2.0E+00"
                       "0377600000000000000000\n"
-                      " TRUE  2.50E-01   2.5");
+                      " TRUE  2.50E-01   2.501:02:03.5001991/01/01 00:00:00");
 }
 
 TEST_F(ProgramModulesTest, TextIOAndTerminalReads) {

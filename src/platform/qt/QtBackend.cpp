@@ -165,7 +165,7 @@ struct Child {
 // dialog.
 struct PrintJob {
   std::unique_ptr<QPrinter> printer;
-  std::unique_ptr<Fonts> fonts;      // at the printer's resolution
+  std::unique_ptr<Fonts> fonts;      // measured on the printer
   std::unique_ptr<QPainter> painter; // from the first page of a document to its end
   QPointer<QProgressDialog> progress;
   bool cancelled = false;
@@ -1717,7 +1717,7 @@ void TakePage(Toolbox::Printer* p, const QPrinter& printer) {
 Fonts& QtBackend::PrinterFonts(Toolbox::Printer* p) {
   PrintJob* job = s_->JobOf(p);
   if (job->fonts == nullptr || job->fonts->Dpi() != job->printer->resolution())
-    job->fonts = std::make_unique<Fonts>(job->printer->resolution());
+    job->fonts = std::make_unique<Fonts>(job->printer->resolution(), job->printer.get());
   return *job->fonts;
 }
 

@@ -401,24 +401,56 @@ bool Typewriter(const QString& face) {
   return face == "Courier New" || face == "FixedSys" || face == "System";
 }
 
+// The metrics of font as it is drawn on device (the screen when nullptr).
+QFontMetricsF MetricsF(const QFont& font, const QPaintDevice* device) {
+  return device != nullptr ? QFontMetricsF(font, device) : QFontMetricsF(font);
+}
+
+QFontMetrics Metrics(const QFont& font, const QPaintDevice* device) {
+  return device != nullptr ? QFontMetrics(font, device) : QFontMetrics(font);
+}
+
+// How far a character of a fixed-pitch face moves the pen inside a text, letter spacing
+// included (a text of one character leaves its spacing out).
+qreal Pitch(const Face& face) {
+  constexpr int kSample = 64;
+  return MetricsF(face.font, face.device).horizontalAdvance(QString(kSample, QChar('M'))) / kSample;
+}
+
 // Gives a fixed-pitch face its cells: the advance rounded up to whole pixels, the rest
 // added after each character as letter spacing.
 void MakeCells(Face& face) {
-  const qreal advance = QFontMetricsF(face.font).horizontalAdvance(QChar('M'));
+  const qreal advance = MetricsF(face.font, face.device).horizontalAdvance(QChar('M'));
   if (advance <= 0) return;
   face.cell = std::int32_t(std::ceil(advance));
-  face.font.setLetterSpacing(QFont::AbsoluteSpacing, face.cell - advance);
-  face.metrics = QFontMetrics(face.font);
+  const qreal spacing = face.cell - advance;
+  face.font.setLetterSpacing(QFont::AbsoluteSpacing, spacing);
+  // A device of another resolution than the screen's (a printer's page) scales the
+  // spacing by the ratio of the two. Scaled back, and rounded down to the 64ths of a
+  // pixel a font keeps, it moves characters by at most a cell there too, so that no text
+  // comes out longer than it measures.
+  const qreal scaled = Pitch(face) - advance;
+  if (spacing > 0 && scaled > spacing)
+    face.font.setLetterSpacing(QFont::AbsoluteSpacing,
+                               std::floor(spacing * spacing / scaled * 64.0) / 64.0);
+  face.pitch = Pitch(face);
+  if (face.pitch > face.cell) {
+    face.font.setLetterSpacing(QFont::AbsoluteSpacing, 0.0);
+    face.pitch = advance;
+  }
+  face.metrics = Metrics(face.font, face.device);
 }
 
 // What a fixed-pitch face draws for c. Characters that do not advance by one cell
 // (controls, which Qt lays out as nothing or as tabs, and the soft hyphen, which it
 // hides) are drawn as a space, or a hyphen for the soft hyphen.
 char DrawnAs(const Face& face, unsigned char c) {
+  constexpr qreal kSame = 1.0 / 128; // half of the 64ths of a pixel a font keeps
   if (!face.measured[c]) {
     const char ch = char(c);
-    const bool fits =
-        QFontMetricsF(face.font).horizontalAdvance(QString::fromLatin1(&ch, 1)) == face.cell;
+    const qreal advance =
+        MetricsF(face.font, face.device).horizontalAdvance(QString::fromLatin1(&ch, 1));
+    const bool fits = std::abs(advance - face.pitch) < kSame;
     face.drawn[c] = fits ? ch : c == 0xAD ? '-' : ' ';
     face.measured[c] = true;
   }
@@ -478,7 +510,7 @@ const Face& Fonts::Get(const PortState& s) {
   // font stands in.
   if (Typewriter(family) && !QFontInfo(font).fixedPitch())
     font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
-  auto face = std::make_unique<Face>(Face{font, QFontMetrics(font), 0, {}, {}, {}});
+  auto face = std::make_unique<Face>(Face{font, Metrics(font, device_), device_, 0, 0, {}, {}, {}});
   if (QFontInfo(font).fixedPitch()) MakeCells(*face);
   return *cache_.emplace(key, std::move(face)).first->second;
 }

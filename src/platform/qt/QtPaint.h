@@ -22,10 +22,14 @@ namespace QtUi {
 // A font as the ports draw with it. A fixed-pitch font draws every character in a
 // cell of whole pixels (its advance rounded up, the rest added as letter spacing), so
 // its text lies on the grid of the rectangles a terminal computes from CharWidth.
+// Measures are taken on the device the face draws on (a printer's page when it has
+// one, else the screen).
 struct Face {
   QFont font;
   QFontMetrics metrics;
+  const QPaintDevice* device = nullptr; // nullptr: the screen
   std::int32_t cell = 0; // the cell width of a fixed-pitch font; 0 when proportional
+  qreal pitch = 0;       // how far one character of a fixed-pitch font moves the pen
   // What each character is drawn as in a fixed-pitch font, measured the first time it
   // is drawn: a text shows few of the 256, and measuring one takes a layout.
   mutable std::array<char, 256> drawn{};
@@ -39,15 +43,17 @@ struct Face {
 };
 
 // The faces of port states, made once per (number, size, style). Sizes are points at
-// dpi, so text measures the same on every image.
+// dpi, so text measures the same on every image. With a device (a printer), the faces
+// are measured as they are drawn there.
 class Fonts {
 public:
-  explicit Fonts(double dpi) : dpi_(dpi) {}
+  explicit Fonts(double dpi, const QPaintDevice* device = nullptr) : dpi_(dpi), device_(device) {}
   const Face& Get(const Toolbox::PortState& state);
   double Dpi() const { return dpi_; }
 
 private:
   double dpi_;
+  const QPaintDevice* device_;
   std::unordered_map<std::uint64_t, std::unique_ptr<Face>> cache_;
 };
 

@@ -243,6 +243,23 @@ TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {
   EXPECT_EQ(file.readAll(), "Xline one\nline two\n");
 }
 
+// The Help menu points at the walkthrough and lists the modules programs import, in the
+// List; its about box still answers its first item.
+TEST_F(Desktop, HelpMenuShowsTheFirstStepsAndTheLibraryModules) {
+  Typed o = Run("MENU@Help/First_Ten_Minutes");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.contains("\nThe first ten minutes (the README walks through them in full):\n"))
+      << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.contains("c.execute(\"Hello\");")) << o.dump.toStdString();
+  o = Run("MENU@Help/Library_Modules");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  for (const char* module : {"\nInOut: Read ReadString", "\nTextIO: ", "\nGraphics: ", "\nDialog: "})
+    EXPECT_TRUE(o.dump.contains(module)) << module << "\n" << o.dump.toStdString();
+  o = Run("MENU@Help/About RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("x")) << o.dump.toStdString();
+}
+
 // A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the
 // text; Yes ends it.
 TEST_F(Desktop, AFailedStoreAsksAgain) {

@@ -177,7 +177,10 @@ int RunProgram(const Options::CommandLine& line) {
   Toolbox::LoadResourceString(0, title);
   const Toolbox::Point size = Startup::FrameSize(backend.LogicalDpi(), backend.ScreenRect());
   if (!backend.CreateFrame(title, size.h, size.v)) return Fail("no frame window", 1);
-  runShot = Screenshot{&backend, QString::fromLocal8Bit(line.screenshot.c_str()), true};
+  // The runner works in the program's directory; the file is named from the caller's.
+  runShot = Screenshot{&backend,
+                       QFileInfo(QString::fromLocal8Bit(line.screenshot.c_str())).absoluteFilePath(),
+                       true};
   const int code = Runner::RunFile(line.run, line.words, backend, SaveRunWindows);
   // The windows the program left go before the frame that holds them.
   Toolbox::Shutdown();

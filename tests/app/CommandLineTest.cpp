@@ -166,7 +166,10 @@ BEGIN
   i := 2; a[i] := 0
 END two.
 )");
-  const Outcome o = Run({"--run", program, "--screenshot", dir.filePath("shot.png")});
+  ASSERT_TRUE(QDir(dir.path()).mkdir("programs"));
+  ASSERT_TRUE(QFile::rename(program, dir.filePath("programs/two.mod")));
+  // A relative name is the caller's, not the program's directory.
+  const Outcome o = Run({"--run", "programs/two.mod", "--screenshot", "shot.png"});
   EXPECT_EQ(o.exitCode, 1);
   EXPECT_TRUE(o.err.startsWith("Run-time error: ")) << o.err.toStdString();
   EXPECT_EQ(QImageReader(dir.filePath("shot.png")).size(), QSize(240, 160));

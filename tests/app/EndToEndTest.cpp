@@ -243,6 +243,39 @@ TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {
   EXPECT_EQ(file.readAll(), "Xline one\nline two\n");
 }
 
+// The README's first ten minutes, key by key: a program written in the workstation,
+// compiled with F12, run from the command text with its output in the List; a compile
+// error; a trap report, and F12 after it on the line of the error.
+TEST_F(Desktop, TheFirstTenMinutesGoAsTheReadmeSays) {
+  const QString hello = "C-n 'Hello.mod' RETURN 'MODULE Hello;' RETURN "
+                        "'FROM InOut IMPORT WriteString, WriteLn;' RETURN 'BEGIN' RETURN "
+                        "'  WriteString(\"Hello, world\"); WriteLn' RETURN 'END Hello.' F12 ";
+  Typed o = Run(hello + "F5 'c.execute(\"Hello\");' F12 F7");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("Hello, world")) << o.dump.toStdString();
+
+  QFile::remove(dir.filePath("Hello.mod"));
+  o = Run(hello + "MENU@Windows/Hello GOLD KP4 BACKSPACE F12");
+  EXPECT_TRUE(o.dump.endsWith("END Hello\nmessage: '.' expected\n")) << o.dump.toStdString();
+
+  const QString squares = "C-n 'Squares.mod' RETURN 'MODULE Squares;' RETURN "
+                          "'FROM InOut IMPORT WriteInt, WriteLn;' RETURN "
+                          "'VAR a: ARRAY [1..3] OF INTEGER; i: INTEGER;' RETURN 'BEGIN' RETURN "
+                          "'  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;' RETURN "
+                          "'  WriteLn' RETURN 'END Squares.' F12 F5 'c.execute(\"Squares\");' F12 "
+                          "RETURN ";
+  QFile::remove(dir.filePath("Hello.mod"));
+  QFile::remove(dir.filePath("Command"));
+  o = Run(squares + "F7");
+  EXPECT_TRUE(o.dump.contains("   1   4   9\nRun-time error: index out of range\n"
+                              "  in Squares, line 5\n  called from Command, line 8\n"))
+      << o.dump.toStdString();
+  QFile::remove(dir.filePath("Squares.mod"));
+  o = Run(squares + "F12 'X'");
+  EXPECT_EQ(o.dump.split('\n').value(4), "X  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;")
+      << o.dump.toStdString();
+}
+
 // The Help menu points at the walkthrough and lists the modules programs import, in the
 // List; its about box still answers its first item.
 TEST_F(Desktop, HelpMenuShowsTheFirstStepsAndTheLibraryModules) {

@@ -49,7 +49,13 @@ case "$cmd" in
   install)
     configure
     cmake --build build --target velmarin manpage
-    cmake --install build --prefix "${1:-/usr/local}"
+    prefix=${1:-/usr/local}
+    # A directory the user cannot write to takes sudo, as the package installs do.
+    as=""
+    if [ "$(id -u)" -ne 0 ] && ! { mkdir -p "$prefix" 2>/dev/null && [ -w "$prefix" ]; }; then
+      as=sudo
+    fi
+    $as cmake --install build --prefix "$prefix"
     ;;
   package)
     configure

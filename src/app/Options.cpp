@@ -238,8 +238,7 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       return false;
     }
   }
-  if (line.run.empty() && std::find(given.begin(), given.end(), Id::MacroNumber) != given.end() &&
-      line.macro.empty()) {
+  if (line.macro.empty() && std::find(given.begin(), given.end(), Id::MacroNumber) != given.end()) {
     error = "--macro-number goes with --macro";
     return false;
   }

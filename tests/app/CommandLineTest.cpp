@@ -72,6 +72,7 @@ TEST_F(CommandLine, UsageErrorsAreOneLineAndStatus64) {
        "--macro-number needs a number from 1 to 64"},
       {{"--run", "a.mod", "--macro-number", "x"}, "--macro-number needs a number from 1 to 64"},
       {{"--macro", "m.mac"}, "--macro goes with --run"},
+      {{"--run", "a.mod", "--macro-number", "2"}, "--macro-number goes with --macro"},
       {{"--run", "a.mod", "--dump", "d.txt"}, "--dump does not go with --run"},
       {{"--run", "a.mod", "--keys", "RETURN"}, "--keys does not go with --run"},
   };

@@ -22,6 +22,7 @@ namespace Application {
 namespace {
 bool initialised = false;
 bool compiler = true;
+std::vector<std::string> filesToOpen;
 
 // The shell's commands, then the machine and (unless switched off) the compiler.
 void StartShell() {
@@ -54,6 +55,7 @@ void SetUpMenus() {
 } // namespace
 
 void UseCompiler(bool on) { compiler = on; }
+void OpenAtStart(std::vector<std::string> paths) { filesToOpen = std::move(paths); }
 
 void Init() {
   if (initialised) return;
@@ -81,6 +83,8 @@ void Main() {
   Notebook::SetMenuExtras(true, false);
   static_cast<void>(Notebook::Open(Notebook::kDefaultFrame, false));
   Shell::EnterCommandWindow();
+  for (const std::string& path : filesToOpen)
+    static_cast<void>(FileCommands::OpenFile(base::CharsOf(path)));
   for (;;) {
     Editor::EditLoop();
     Notebook::Run();

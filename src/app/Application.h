@@ -2,12 +2,17 @@
 // on the Command window and on whichever edit window comes to front, until Quit.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace Application {
 
 // Installs the main procedure into the start-up layer; called before Startup::Run.
 void Init();
 // Whether the shell gets the compiler at its start (true unless switched off first).
 void UseCompiler(bool on);
+// The host files Main opens in edit windows once the Command window is there.
+void OpenAtStart(std::vector<std::string> paths);
 // Edits the command text, then the text of each window brought to front, until Quit.
 void Main();
 

@@ -1,23 +1,23 @@
-// main(): starts Qt, reads the driver's options and runs the program on the Qt backend.
+// main(): reads the command line (app/Options.h, whose table --help prints) before Qt
+// starts, then either runs a program from the shell (--run) or starts Qt and runs the
+// workstation on the Qt backend.
 //
-//   velmarin [Qt options] [--keys "KEYS"] [--screenshot FILE] [--dump FILE]
-//            [--ready-time] [--no-compiler] [--version] [arguments of the program...]
-//   velmarin --run FILE.mod [--macro FILE.mac [--macro-number N]] [ARGS...]
-//
-// --run compiles FILE.mod and the modules beside it that it imports and runs it without
-// a window (vm/Runner.h): exit status 0, 1 after a run-time error, 2 after a compile
-// error. --macro plays macro N (default 1) of a macro file against the program's dialogs
-// once they are open (macros/Macros.h). --no-compiler starts the workstation without its compiler.
-// --keys types a key script (platform/KeyScript.h) once start-up is over;
-// --screenshot saves the frame window as PNG once those keys are consumed (at once
-// without --keys) and ends the program; --dump then writes the lines of the text being
-// edited to FILE (LF line ends), and the message line last as "message: " and its text;
-// --ready-time prints "ready-ms N", N the milliseconds from process start (or from
-// VELMARIN_T0, seconds since the epoch) to the moment the user can type: start-up is
-// over, the Command window shows the command text and the editor waits for its first
-// key. The program ends there (with --screenshot, saving the frame as it is then). The
-// remaining arguments make the program's command line.
+// --run compiles the program and the modules beside it that it imports and runs it
+// (vm/Runner.h): on the headless backend, or, with --screenshot, on the Qt backend with
+// its windows drawn off screen and no user to wait for; the windows it leaves are saved
+// when its body ends. --macro plays a macro of a macro file against the program's
+// dialogs once they are open (macros/Macros.h).
+// The workstation opens the files named on the command line in edit windows; --keys
+// types a key script (platform/KeyScript.h) once start-up is over; --screenshot saves the
+// frame window as PNG once those keys are consumed (at once without --keys) and ends the
+// program; --dump then writes the lines of the text being edited to FILE (LF line ends),
+// and the message line last as "message: " and its text; --ready-time prints
+// "ready-ms N", N the milliseconds from process start (or from VELMARIN_T0, seconds since
+// the epoch) to the moment the user can type: start-up is over, the Command window shows
+// the command text and the editor waits for its first key. The program ends there (with
+// --screenshot, saving the frame as it is then).
 #include <QApplication>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
 #include <cstdio>
@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/Options.h"
 #include "editor/Editor.h"
 #include "platform/KeyScript.h"
 #include "platform/Startup.h"
@@ -40,8 +41,6 @@
 #include "vm/Runner.h"
 
 namespace {
-
-constexpr int kUsageExit = 2;
 
 double NowMs() {
   using namespace std::chrono;
@@ -91,114 +90,184 @@ std::jthread LoadFontConfiguration() {
   return std::jthread([init] { init(); });
 }
 
-int Usage(const char* message) {
-  std::fprintf(stderr, "velmarin: %s\n", message);
-  return kUsageExit;
+// One line on standard error; the exit status.
+int Fail(const std::string& message, int status) {
+  std::fprintf(stderr, "velmarin: %s\n", message.c_str());
+  return status;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
-  // The command-line runner needs no display: it runs before Qt starts.
-  if (argc >= 2 && std::strcmp(argv[1], "--run") == 0) {
-    if (argc < 3) return Usage("--run needs a file");
-    int next = 3;
-    std::string macro;
-    long number = 1;
-    while (next < argc && (std::strcmp(argv[next], "--macro") == 0 ||
-                           std::strcmp(argv[next], "--macro-number") == 0)) {
-      if (next + 1 >= argc) return Usage("--macro needs a file, --macro-number a number");
-      if (argv[next][7] == 0) {
-        macro = argv[next + 1];
-      } else {
-        char* end = nullptr;
-        number = std::strtol(argv[next + 1], &end, 10);
-        if (*end != 0 || number < 1 || number > Macros::kMaxMacros)
-          return Usage("--macro-number needs a number from 1 to 64");
-      }
-      next += 2;
-    }
-    if (!macro.empty()) {
-      // The runner works in the program's directory.
-      char* real = realpath(macro.c_str(), nullptr);
-      if (real == nullptr) return Usage("the macro file cannot be found");
-      Macros::SetStartMacro(base::CharsOf(real), static_cast<std::int32_t>(number));
-      std::free(real);
-    }
-    return Runner::RunFile(argv[2], std::vector<std::string>(argv + next, argv + argc));
+// Qt's options as QApplication takes them: it keeps argc and argv for its lifetime.
+struct QtArguments {
+  explicit QtArguments(const std::vector<std::string>& args) : words(args) {
+    for (std::string& w : words) pointers.push_back(w.data());
+    pointers.push_back(nullptr);
+    count = static_cast<int>(words.size());
   }
+  std::vector<std::string> words;
+  std::vector<char*> pointers;
+  int count = 0;
+};
+
+// The windows a program run from the shell leaves, saved when its body ends: the front
+// one as the file asked for, the others numbered behind it.
+struct Screenshot {
+  QtUi::QtBackend* backend = nullptr;
+  QString file;
+  bool ok = true;
+};
+Screenshot runShot;
+
+QString NumberedFile(const QString& file, int n) {
+  const QFileInfo info(file);
+  const QString suffix = info.suffix();
+  if (suffix.isEmpty()) return file + QStringLiteral("-%1").arg(n);
+  return file.left(file.size() - suffix.size() - 1) + QStringLiteral("-%1.").arg(n) + suffix;
+}
+
+void SaveRunWindows() {
+  std::vector<Toolbox::Window> shown;
+  for (Toolbox::Window w : Toolbox::Windows())
+    if (Toolbox::IsVisible(w)) shown.push_back(w);
+  if (shown.empty()) {
+    runShot.ok = false;
+    std::fprintf(stderr, "velmarin: the program left no window for the screenshot %s\n",
+                 runShot.file.toLocal8Bit().constData());
+    return;
+  }
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    const QString file = i == 0 ? runShot.file : NumberedFile(runShot.file, static_cast<int>(i + 1));
+    const QImage image = runShot.backend->PortImage(Toolbox::Port{shown[i], nullptr, &shown[i]->port});
+    if (image.isNull() || !image.save(file, "PNG")) {
+      runShot.ok = false;
+      std::fprintf(stderr, "velmarin: cannot write the screenshot %s\n",
+                   file.toLocal8Bit().constData());
+    }
+  }
+}
+
+// Standard error of a program run from the shell carries its compile errors and trap
+// reports: Qt's notes about the off-screen platform stay out of it, its errors not.
+void QtErrorsOnly(QtMsgType type, const QMessageLogContext&, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg)
+    std::fprintf(stderr, "velmarin: %s\n", message.toLocal8Bit().constData());
+}
+
+// --run: the program, on the headless backend, or drawn off screen for a screenshot.
+int RunProgram(const Options::CommandLine& line) {
+  std::string error;
+  if (!Options::CheckInputFile(line.run, error)) return Fail(error, Options::kNoInput);
+  if (!line.macro.empty()) {
+    if (!Options::CheckInputFile(line.macro, error)) return Fail(error, Options::kNoInput);
+    // The runner works in the program's directory.
+    char* real = realpath(line.macro.c_str(), nullptr);
+    if (real == nullptr) return Fail(line.macro + ": no such file", Options::kNoInput);
+    Macros::SetStartMacro(base::CharsOf(real), line.macroNumber);
+    std::free(real);
+  }
+  if (line.screenshot.empty()) return Runner::RunFile(line.run, line.words);
+
+  std::vector<std::string> qt = line.qtArguments;
+  if (!line.platformGiven) qt.insert(qt.begin() + 1, {"-platform", "offscreen"});
+  QtArguments arguments(qt);
+  qInstallMessageHandler(QtErrorsOnly);
+  QApplication app(arguments.count, arguments.pointers.data());
+  QtUi::QtBackend backend;
+  backend.SetUnattended(true);
+  char title[40];
+  Toolbox::LoadResourceString(0, title);
+  const Toolbox::Point size = Startup::FrameSize(backend.LogicalDpi(), backend.ScreenRect());
+  if (!backend.CreateFrame(title, size.h, size.v)) return Fail("no frame window", 1);
+  // The runner works in the program's directory; the file is named from the caller's.
+  runShot = Screenshot{&backend,
+                       QFileInfo(QString::fromLocal8Bit(line.screenshot.c_str())).absoluteFilePath(),
+                       true};
+  const int code = Runner::RunFile(line.run, line.words, backend, SaveRunWindows);
+  // The windows the program left go before the frame that holds them.
+  Toolbox::Shutdown();
+  backend.DestroyFrame();
+  return code == Runner::kDone && !runShot.ok ? 1 : code;
+}
+
+bool HaveDisplay(const Options::CommandLine& line) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != 0) return true;
+  }
+  return line.platformGiven;
+}
+
+// The workstation on the Qt backend.
+int RunWorkstation(const Options::CommandLine& line) {
+  std::vector<std::string> files;
+  for (const std::string& word : line.words) {
+    std::string error;
+    if (!Options::CheckInputFile(word, error)) return Fail(error, Options::kNoInput);
+    char* real = realpath(word.c_str(), nullptr);
+    files.emplace_back(real != nullptr ? real : word);
+    std::free(real);
+  }
+  if (!HaveDisplay(line))
+    return Fail("no display to show the workstation on: start it on a desktop, under "
+                "xvfb-run, or with -platform offscreen",
+                1);
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
   std::jthread fontConfiguration = LoadFontConfiguration();
-  QApplication app(argc, argv); // takes Qt's own options (-platform offscreen) out of argv
+  QtArguments arguments(line.qtArguments);
+  QApplication app(arguments.count, arguments.pointers.data());
+  QGuiApplication::setDesktopFileName(QStringLiteral("velmarin"));
   if (fontConfiguration.joinable()) fontConfiguration.join();
 
-  std::string keys;
-  bool haveKeys = false;
-  QString screenshot;
-  std::string dump;
-  bool readyTime = false;
-  std::vector<std::string> programArgs;
-  for (int i = 1; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--keys") == 0 || std::strcmp(a, "--screenshot") == 0 ||
-        std::strcmp(a, "--dump") == 0) {
-      if (i + 1 >= argc) {
-        std::fprintf(stderr, "velmarin: %s needs a value\n", a);
-        return kUsageExit;
-      }
-      if (a[2] == 'k') {
-        keys = argv[++i];
-        haveKeys = true;
-      } else if (a[2] == 'd') {
-        dump = argv[++i];
-      } else {
-        screenshot = QString::fromLocal8Bit(argv[++i]);
-      }
-    } else if (std::strcmp(a, "--ready-time") == 0) {
-      readyTime = true;
-    } else if (std::strcmp(a, "--no-compiler") == 0) {
-      Application::UseCompiler(false);
-    } else if (std::strcmp(a, "--version") == 0) {
-      char title[40];
-      char version[80];
-      Toolbox::LoadResourceString(0, title);
-      Toolbox::LoadResourceString(1, version);
-      std::printf("%s %s\n", title, version);
-      return 0;
-    } else {
-      programArgs.emplace_back(a);
-    }
-  }
-
   QtUi::QtBackend backend;
-  if (haveKeys) {
+  if (line.haveKeys) {
     std::vector<Toolbox::PlatformMessage> messages;
     std::string error;
-    if (!KeyScript::Parse(keys, messages, error)) return Usage(error.c_str());
+    if (!KeyScript::Parse(line.keys, messages, error)) return Fail(error, Options::kUsageError);
     backend.SetInjectedKeys(std::move(messages));
   }
   // The backend ends a driven run once the keys are consumed and the screenshot is
   // saved; a dump alone takes one it throws away. The directory is made only then: a
   // run that ends at once (--ready-time) would leave it behind.
+  QString screenshot = QString::fromLocal8Bit(line.screenshot.c_str());
   std::optional<QTemporaryDir> scratch;
-  if (screenshot.isEmpty() && !dump.empty()) {
+  if (screenshot.isEmpty() && !line.dump.empty()) {
     scratch.emplace();
-    if (!scratch->isValid()) return Usage("no temporary directory for --dump");
+    if (!scratch->isValid()) return Fail("no temporary directory for --dump", 1);
     screenshot = scratch->filePath(QStringLiteral("dump.png"));
   }
   if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
-  if (readyTime) backend.ReportReady(t0);
+  if (line.readyTime) backend.ReportReady(t0);
 
+  if (line.noCompiler) Application::UseCompiler(false);
+  Application::OpenAtStart(files);
   Application::Init();
-  const std::string commandLine = JoinArguments(programArgs);
+  const std::string commandLine = JoinArguments(files);
   const int code = Startup::Run(backend, base::Chars(commandLine));
   if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
   // The buffer store outlives the run: the text is still there to be written.
-  if (!dump.empty() && !WriteDump(dump)) {
-    std::fprintf(stderr, "velmarin: cannot write the dump %s\n", dump.c_str());
-    return 1;
-  }
+  if (!line.dump.empty() && !WriteDump(line.dump))
+    return Fail("cannot write the dump " + line.dump, 1);
   return code;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  Options::CommandLine line;
+  std::string error;
+  if (!Options::Parse(argc, argv, line, error)) return Fail(error, Options::kUsageError);
+  if (line.help) {
+    Options::PrintUsage(stdout);
+    return 0;
+  }
+  if (line.version) {
+    char title[40];
+    char version[80];
+    Toolbox::LoadResourceString(0, title);
+    Toolbox::LoadResourceString(1, version);
+    std::printf("%s %s\n", title, version);
+    return 0;
+  }
+  return line.run.empty() ? RunWorkstation(line) : RunProgram(line);
 }

@@ -24,6 +24,8 @@ constexpr std::int32_t kMaxWidth = 660;
 constexpr std::int32_t kMaxHeight = 424;
 constexpr char kWindowTitle[] = "Help";
 constexpr char kTitle[] = "Editor Key Assignments:";
+// Right of the title, over the keypad: where a newcomer finds the walkthrough.
+constexpr char kHelpMenu[] = "Help: First Ten Minutes, Library Modules";
 constexpr char kContinue[] = " Strike any key or click the mouse to continue... ";
 
 // The left column from row 2; the GOLD M and GOLD T entries show the modes.
@@ -70,6 +72,12 @@ constexpr const char* kFunctionKeys[] = {
     "F3         Cut line",
     "F4         Copy line",
 };
+// Left of the function keys, below the list: the keys of writing and running programs.
+constexpr const char* kProgramKeys[] = {
+    "F5 / F7    Command window / List window",
+    "F12        Compile (command text: run)",
+    "c.execute(\"Name\")  runs a program",
+};
 // Across the whole width, below both columns.
 constexpr const char* kMouse[] = {
     "Mouse:     single  click   position cursor and remove text selection",
@@ -83,6 +91,7 @@ constexpr int kListRow = 2;
 constexpr int kKeypadRows = static_cast<int>(std::size(kKeypad));
 constexpr int kFunctionRow = kListRow + kKeypadRows;
 constexpr int kMouseRow = kFunctionRow + static_cast<int>(std::size(kFunctionKeys));
+static_assert(std::size(kProgramKeys) == std::size(kFunctionKeys));
 
 // Writes text at (row, column) when the row is a text row; what does not fit is cut.
 void Put(ANSITerm::TextWindow* t, int row, int column, const char* text) {
@@ -99,6 +108,7 @@ void Draw(ANSITerm::TextWindow* t) {
   const EditorState& e = State();
   ANSITerm::ClearTerminal(t);
   Put(t, 1, 1, kTitle);
+  Put(t, 1, kKeypadColumn, kHelpMenu);
   for (int i = 0; i < static_cast<int>(std::size(kKeys)); ++i) {
     const char* text = kKeys[i];
     if (i == kMultiEntry) text = e.multipleWindows ? kMultiOn : kMultiOff;
@@ -108,6 +118,7 @@ void Draw(ANSITerm::TextWindow* t) {
   for (int i = 0; i < kKeypadRows; ++i) Put(t, kListRow + i, kKeypadColumn, kKeypad[i]);
   for (int i = 0; i < static_cast<int>(std::size(kFunctionKeys)); ++i) {
     Put(t, kFunctionRow + i, kKeypadColumn, kFunctionKeys[i]);
+    Put(t, kFunctionRow + i, 1, kProgramKeys[i]);
   }
   for (int i = 0; i < static_cast<int>(std::size(kMouse)); ++i) Put(t, kMouseRow + i, 1, kMouse[i]);
   ANSITerm::BeginMessageLine(t);

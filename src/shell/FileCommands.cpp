@@ -367,6 +367,15 @@ void Open() {
   } while (shifted);
 }
 
+bool OpenFile(Chars path) {
+  Init();
+  Ref b = Load(path, {});
+  if (b == nullptr) return false;
+  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+  Enter(b);
+  return true;
+}
+
 void OpenAndRename() {
   Init();
   const bool shifted = ShiftHeld();

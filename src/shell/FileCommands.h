@@ -32,6 +32,9 @@ bool CheckName(VarChars name, bool mayAsk);
 // success while Shift was held when they were chosen.
 void Create();
 void Open();
+// Open without the dialog: loads the host file at path into a text of its name and edits
+// it in a window of its own; false, with the reason on the message line, when it cannot.
+bool OpenFile(Chars path);
 void OpenAndRename();
 void LoadAll();
 void Close();

@@ -41,6 +41,7 @@ struct State {
   bool running = false;
   FilterProc filter = nullptr;
   Proc about = nullptr;
+  std::array<Proc, kMaxItem + 1> applicationItems{}; // after the about item
   Proc setUp = nullptr;
 };
 State state;
@@ -308,7 +309,12 @@ void MenuCommand(std::uint32_t command) {
   if (menu == kApplicationMenu) {
     std::int32_t old = 0;
     LockMenus(old, false, true);
-    if (state.about != nullptr) state.about();
+    const Proc proc = item > 1 && item <= kMaxItem ? state.applicationItems[static_cast<std::size_t>(item)]
+                                                  : nullptr;
+    if (proc != nullptr)
+      proc();
+    else if (state.about != nullptr)
+      state.about();
     RestoreMenus(old, true);
     Toolbox::HiliteMenu(0);
     return;
@@ -331,6 +337,9 @@ void MenuCommand(std::uint32_t command) {
 
 void SetFilter(FilterProc filter) { state.filter = filter; }
 void SetAboutProc(Proc proc) { state.about = proc; }
+void SetApplicationItemProc(std::int32_t item, Proc proc) {
+  if (item > 1 && item <= kMaxItem) state.applicationItems[static_cast<std::size_t>(item)] = proc;
+}
 std::int32_t LastMenu() { return state.lastMenu; }
 std::int32_t LastItem() { return state.lastItem; }
 bool CommandRunning() { return state.running; }

@@ -67,8 +67,11 @@ void MenuCommand(std::uint32_t command);
 // Asked before a chosen item's procedure runs; false keeps it from running.
 using FilterProc = bool (*)(std::int32_t menu, std::int32_t item);
 void SetFilter(FilterProc filter);
-// The application menu's command (the about box).
+// The application menu's command (the about box): its first item, and any item that has
+// no procedure of its own.
 void SetAboutProc(Proc proc);
+// The procedure of a later item of the application menu (2 .. kMaxItem).
+void SetApplicationItemProc(std::int32_t item, Proc proc);
 std::int32_t LastMenu();
 std::int32_t LastItem();
 bool CommandRunning();

@@ -77,6 +77,12 @@ void Add(const ModuleSpec& spec) {
   Registry().push_back(std::move(m));
 }
 
+std::vector<const ModuleSpec*> All() {
+  std::vector<const ModuleSpec*> all;
+  for (const auto& m : Registry()) all.push_back(&m->spec);
+  return all;
+}
+
 const ModuleSpec* Find(base::Chars name) {
   char wanted[kNameSize + 1] = {};
   Strings::Assign(wanted, name);

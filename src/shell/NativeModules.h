@@ -68,6 +68,8 @@ inline constexpr std::uint16_t kNativeFlag = 0x0001;
 void Add(const ModuleSpec& spec);
 // The module of the program with that name, or nullptr.
 const ModuleSpec* Find(base::Chars name);
+// Every module of the program added so far, in the order they were added.
+std::vector<const ModuleSpec*> All();
 // Builds the descriptor and table of every module added so far (once each) and enters
 // them as External modules of library; false when one could not be entered.
 bool RegisterAll(Buffer::Ref library);

@@ -1,5 +1,8 @@
 #include "shell/ShellMenus.h"
 
+#include <cstring>
+#include <string>
+
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "platform/Alerts.h"
@@ -11,6 +14,7 @@
 #include "shell/FileCommands.h"
 #include "shell/FindAll.h"
 #include "shell/Menus.h"
+#include "shell/NativeModules.h"
 #include "shell/ShellStart.h"
 #include "tools/Notebook.h"
 #include "tools/Printing.h"
@@ -246,8 +250,45 @@ void About() {
   Toolbox::Alert(Toolbox::kAlertOkNoIcon);
 }
 
+// The walkthrough of the README in short, in the List.
+constexpr const char* kFirstMinutes[] = {
+    "The first ten minutes (the README walks through them in full):",
+    "1. File > Create... (Ctrl+N) makes a text: name it Hello.mod and type a program",
+    "   module, MODULE Hello; ... END Hello.",
+    "2. F12 compiles it. A compile error puts the cursor on it; the message line says",
+    "   what is wrong. Mend it and press F12 again.",
+    "3. F5 shows the Command window: write  c.execute(\"Hello\");  between BEGIN and",
+    "   END, press F12. What the program writes appears here, in the List (F7).",
+    "4. A run-time error ends the run with a report here: the error, then the module,",
+    "   procedure and line, and the calls that led there. F12 then shows that line.",
+    "Help > Library Modules lists what programs import; F1 shows the editor's keys.",
+};
+void FirstMinutes() {
+  Shell::ClearList();
+  for (const char* line : kFirstMinutes) Shell::WriteList(base::CharsOf(line));
+  ShowList();
+}
+
+// The modules programs can import, each with its procedures, in the List.
+void LibraryModules() {
+  Shell::ClearList();
+  Shell::WriteList("Library modules (IMPORT them, or FROM Name IMPORT procedures):");
+  for (const Native::ModuleSpec* m : Native::All()) {
+    std::string line = std::string(m->name) + ":";
+    for (const Native::Procedure& p : m->procedures) {
+      if (line.size() + 1 + std::strlen(p.name) > 79) {
+        Shell::WriteList(base::CharsOf(line));
+        line = "   ";
+      }
+      line += std::string(" ") + p.name;
+    }
+    Shell::WriteList(base::CharsOf(line));
+  }
+  ShowList();
+}
+
 void ApplicationMenu() {
-  // The application menu's number is fixed; its one item is the about box.
+  // The application menu's number is fixed; its first item is the about box.
   Toolbox::Menu* help = Toolbox::NewMenu(Menus::kApplicationMenu, "Help");
   if (help == nullptr) return;
   char title[40];
@@ -255,6 +296,12 @@ void ApplicationMenu() {
   char text[60] = "About ";
   Strings::Append(text, title);
   Toolbox::AppendItem(help, text);
+  Toolbox::AppendItem(help, "First Ten Minutes");
+  Menus::SetApplicationItemProc(2, FirstMinutes);
+  Toolbox::AppendItem(help, "Editor Keys (F1)");
+  Menus::SetApplicationItemProc(3, HelpItem);
+  Toolbox::AppendItem(help, "Library Modules");
+  Menus::SetApplicationItemProc(4, LibraryModules);
   Toolbox::InsertMenu(help, 0);
   Menus::SetAboutProc(About);
 }

@@ -517,15 +517,12 @@ std::vector<Native::ModuleSpec> Specs() {
           StorageSpec(), TerminalSpec(),  TextIOSpec()};
 }
 
-namespace {
-// What a run made goes when it ends: the macros first (they refer to the run's dialogs),
-// then the dialogs, then the help that pointed at their items.
-void RunEnd() {
+// The macros go first: they refer to the run's dialogs.
+void EndRun() {
   Macros::Release();
   DialogModule::DisposeAll();
   DialogToolsModule::ReleaseHelp();
 }
-} // namespace
 
 void AddAll() {
   for (const Native::ModuleSpec& spec : Specs()) Native::Add(spec);
@@ -533,7 +530,7 @@ void AddAll() {
   DialogModule::Add();
   DialogToolsModule::Add();
   MacrosModule::Add();
-  Vm::SetRunEndProc(RunEnd);
+  Vm::SetRunEndProc(EndRun);
 }
 
 } // namespace ProgramModules

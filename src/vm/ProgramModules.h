@@ -19,7 +19,11 @@ inline constexpr char kEol = 13;
 
 // Every module above, in the order they are added.
 std::vector<Native::ModuleSpec> Specs();
-// Native::Add of each; the shell then enters them with Native::RegisterAll.
+// Native::Add of each; the shell then enters them with Native::RegisterAll. EndRun
+// becomes the machine's run-end procedure.
 void AddAll();
+// What a run made goes when it ends: its macros, its dialogs, then the help that pointed
+// at their items.
+void EndRun();
 
 } // namespace ProgramModules

@@ -52,6 +52,7 @@ void ShellReport(const Vm::TrapReport& r) {
 
 struct State {
   std::FILE* errors = stderr; // of the command-line runner
+  void (*atEnd)() = nullptr;  // called before the run's dialogs close
 };
 State state;
 
@@ -143,6 +144,14 @@ bool CompileFile(Build& b, const std::string& path) {
 
 bool NoInterrupt() { return false; }
 
+void EndRun() {
+  if (state.atEnd != nullptr) state.atEnd();
+  ProgramModules::EndRun();
+}
+
+int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
+        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)());
+
 } // namespace
 
 void Install(bool withCompiler) {
@@ -161,15 +170,28 @@ int RunFile(const std::string& path, const std::vector<std::string>& args) {
 
 int RunFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
             std::FILE* out, std::FILE* err) {
+  Headless::HeadlessBackend backend;
+  return Run(path, args, in, out, err, backend, nullptr);
+}
+
+int RunFile(const std::string& path, const std::vector<std::string>& args,
+            Toolbox::Backend& backend, void (*atEnd)()) {
+  return Run(path, args, stdin, stdout, stderr, backend, atEnd);
+}
+
+namespace {
+int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
+        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)()) {
   static_cast<void>(args); // FIXME: the program's command line, once a module offers it
   state.errors = err;
-  Headless::HeadlessBackend backend;
+  state.atEnd = atEnd;
   if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {
     std::fprintf(state.errors, "velmarin: the workstation could not start\n");
     return kCompileError;
   }
   ProgramModules::AddAll();
   Shell::RegisterProgramModules();
+  Vm::SetRunEndProc(EndRun);
   TextIO::SetConsole(true);
   TextIO::SetConsoleFiles(in, out);
   Vm::Init();
@@ -223,5 +245,6 @@ int RunFile(const std::string& path, const std::vector<std::string>& args, std::
   std::fflush(out);
   return Vm::LastRunTrapped() ? kTrapped : kDone;
 }
+} // namespace
 
 } // namespace Runner

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Backend.h"
+
 namespace Runner {
 
 // Called at shell start: the code runner and the trap reports; with withCompiler the
@@ -28,5 +30,11 @@ int RunFile(const std::string& path, const std::vector<std::string>& args);
 // The same with the files the program reads and writes and errors go to.
 int RunFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
             std::FILE* out, std::FILE* err);
+// The same on standard input and output, on a backend the caller made and gave its frame
+// (the Qt backend, whose windows are then drawn off screen). atEnd, when not nullptr, is
+// called as the program's body has ended (also after a trap), while the windows and
+// dialogs it opened are still there.
+int RunFile(const std::string& path, const std::vector<std::string>& args,
+            Toolbox::Backend& backend, void (*atEnd)());
 
 } // namespace Runner

@@ -7,10 +7,11 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
-#include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <cmath>
+
+#include "Velmarin.h"
 
 namespace {
 
@@ -108,19 +109,7 @@ protected:
     if (!file.open(QIODevice::WriteOnly)) return -1;
     file.write(command);
     file.close();
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath("config"));
-    p.setProcessEnvironment(environment);
-    p.start(QStringLiteral(VELMARIN_EXE),
-            {"-platform", "offscreen", "--keys", keys, "--screenshot", dir.filePath(shot)});
-    if (!p.waitForFinished(60000)) {
-      p.kill();
-      p.waitForFinished();
-      return -1;
-    }
-    return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    return RunVelmarin({"--keys", keys, "--screenshot", dir.filePath(shot)}, dir.path()).exitCode;
   }
 
   // Points of a dialog in pixels, as Open scales them.
@@ -242,12 +231,10 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
                                                  "  P  pump            TRUE\n"
                                                  "  P  gain            1.50\n"
                                                  "  P  stop\n");
-  QProcess p;
-  p.setWorkingDirectory(dir.path());
-  p.start(QStringLiteral(VELMARIN_EXE), {"--run", "ControlPanel.mod", "--macro", "ControlPanel.mac"});
-  ASSERT_TRUE(p.waitForFinished(60000));
-  EXPECT_EQ(p.exitCode(), 0);
-  EXPECT_EQ(QString::fromLatin1(p.readAllStandardOutput()),
+  const Outcome o = RunVelmarin({"--run", "ControlPanel.mod", "--macro", "ControlPanel.mac"},
+                                dir.path(), 60000, Platform::NoDisplay);
+  EXPECT_EQ(o.exitCode, 0);
+  EXPECT_EQ(o.out,
             "pump off light on  gain  1.00  name 'tank 1'  mode medium\n"
             "pump on  light on  gain  1.00  name 'tank 1'  mode medium\n"
             "pump on  light on  gain  1.50  name 'tank 1'  mode medium\n"

@@ -19,37 +19,9 @@
 #include <vector>
 
 #include "platform/Startup.h"
+#include "Velmarin.h"
 
 namespace {
-
-struct Outcome {
-  int exitCode = -1; // -1: crashed or hung
-  QString out;
-  QString err;
-};
-
-// Runs velmarin in workDir (the start directory, where the command text's file
-// "Command" lives; the test's own when empty).
-Outcome RunVelmarin(const QStringList& args, const QString& workDir = {}, int timeoutMs = 60000) {
-  QProcess p;
-  if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
-  // A configuration directory of its own: no run reads or writes the user's settings.
-  QTemporaryDir config;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-  p.setProcessEnvironment(environment);
-  p.start(QStringLiteral(VELMARIN_EXE), QStringList{"-platform", "offscreen"} + args);
-  Outcome o;
-  if (!p.waitForFinished(timeoutMs)) {
-    p.kill();
-    p.waitForFinished();
-    return o;
-  }
-  o.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-  o.out = QString::fromLocal8Bit(p.readAllStandardOutput());
-  o.err = QString::fromLocal8Bit(p.readAllStandardError());
-  return o;
-}
 
 class EndToEnd : public ::testing::Test {
 protected:
@@ -140,13 +112,12 @@ TEST_F(EndToEnd, ControlQQuitsAndTheKeysAfterItAreNotTyped) {
   EXPECT_FALSE(text.contains("def"));
 }
 
-TEST_F(EndToEnd, BadKeyScriptIsRefusedWithExitCode2) {
+TEST_F(EndToEnd, BadKeyScriptIsAUsageError) {
   const QString shot = dir.filePath("never.png");
   const Outcome o = RunVelmarin({"--keys", "RETURN NOSUCHKEY", "--screenshot", shot});
-  EXPECT_EQ(o.exitCode, 2);
+  EXPECT_EQ(o.exitCode, 64);
   EXPECT_TRUE(o.err.contains("token 2 \"NOSUCHKEY\": unknown key name")) << o.err.toStdString();
   EXPECT_FALSE(QFile::exists(shot));
-  EXPECT_EQ(RunVelmarin({"--keys"}).exitCode, 2);
 }
 
 TEST_F(EndToEnd, UnwritableScreenshotFailsTheRun) {
@@ -270,6 +241,56 @@ TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {
       << o.dump.toStdString();
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), "Xline one\nline two\n");
+}
+
+// The README's first ten minutes, key by key: a program written in the workstation,
+// compiled with F12, run from the command text with its output in the List; a compile
+// error; a trap report, and F12 after it on the line of the error.
+TEST_F(Desktop, TheFirstTenMinutesGoAsTheReadmeSays) {
+  const QString hello = "C-n 'Hello.mod' RETURN 'MODULE Hello;' RETURN "
+                        "'FROM InOut IMPORT WriteString, WriteLn;' RETURN 'BEGIN' RETURN "
+                        "'  WriteString(\"Hello, world\"); WriteLn' RETURN 'END Hello.' F12 ";
+  Typed o = Run(hello + "F5 'c.execute(\"Hello\");' F12 F7");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("Hello, world")) << o.dump.toStdString();
+
+  QFile::remove(dir.filePath("Hello.mod"));
+  o = Run(hello + "MENU@Windows/Hello GOLD KP4 BACKSPACE F12");
+  EXPECT_TRUE(o.dump.endsWith("END Hello\nmessage: '.' expected\n")) << o.dump.toStdString();
+
+  const QString squares = "C-n 'Squares.mod' RETURN 'MODULE Squares;' RETURN "
+                          "'FROM InOut IMPORT WriteInt, WriteLn;' RETURN "
+                          "'VAR a: ARRAY [1..3] OF INTEGER; i: INTEGER;' RETURN 'BEGIN' RETURN "
+                          "'  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;' RETURN "
+                          "'  WriteLn' RETURN 'END Squares.' F12 F5 'c.execute(\"Squares\");' F12 "
+                          "RETURN ";
+  QFile::remove(dir.filePath("Hello.mod"));
+  QFile::remove(dir.filePath("Command"));
+  o = Run(squares + "F7");
+  EXPECT_TRUE(o.dump.contains("   1   4   9\nRun-time error: index out of range\n"
+                              "  in Squares, line 5\n  called from Command, line 8\n"))
+      << o.dump.toStdString();
+  QFile::remove(dir.filePath("Squares.mod"));
+  o = Run(squares + "F12 'X'");
+  EXPECT_EQ(o.dump.split('\n').value(4), "X  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;")
+      << o.dump.toStdString();
+}
+
+// The Help menu points at the walkthrough and lists the modules programs import, in the
+// List; its about box still answers its first item.
+TEST_F(Desktop, HelpMenuShowsTheFirstStepsAndTheLibraryModules) {
+  Typed o = Run("MENU@Help/First_Ten_Minutes");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.contains("\nThe first ten minutes (the README walks through them in full):\n"))
+      << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.contains("c.execute(\"Hello\");")) << o.dump.toStdString();
+  o = Run("MENU@Help/Library_Modules");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  for (const char* module : {"\nInOut: Read ReadString", "\nTextIO: ", "\nGraphics: ", "\nDialog: "})
+    EXPECT_TRUE(o.dump.contains(module)) << module << "\n" << o.dump.toStdString();
+  o = Run("MENU@Help/About RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("x")) << o.dump.toStdString();
 }
 
 // A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the

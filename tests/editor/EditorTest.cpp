@@ -494,11 +494,12 @@ TEST_F(EditorTest, HelpScreenShowsTheKeysUntilAKey) {
   });
   Type("KPDIV");
   ASSERT_GE(help.size(), 26u);
-  EXPECT_EQ(help[0], "Editor Key Assignments:");
+  EXPECT_EQ(help[0], "Editor Key Assignments:                 Help: First Ten Minutes, Library Modules");
   EXPECT_EQ(help[1].substr(0, 15), "Insert     GOLD");
   EXPECT_NE(help[2].find("|  num.   |  help   | fndnxt  |  del l  |"), std::string::npos);
   EXPECT_NE(help[11].find("GOLD M     toggle: ONE / multi windows"), std::string::npos);
   EXPECT_NE(help[14].find("GOLD T     Toggle: fix / ALIGN TAB"), std::string::npos);
+  EXPECT_EQ(help[17], "F5 / F7    Command window / List window F2         Paste line");
   EXPECT_EQ(help[20], "Mouse:     single  click   position cursor and remove text selection");
   EXPECT_EQ(help[25], " Strike any key or click the mouse to continue...");
   // The key that ended it did nothing else; the editor's screen is back.

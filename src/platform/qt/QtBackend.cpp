@@ -207,6 +207,8 @@ struct QtBackend::State {
   bool terminating = false;
   bool reportReady = false;
   bool waiting = false; // the program waits for input in Pump
+  bool unattended = false;
+  std::uint32_t skipped = 0; // milliseconds the unattended waits took no time for
   double t0Ms = 0;
   double readyMs = -1;      // the ready time, once it has come
   std::uint64_t paints = 0; // canvas paints so far
@@ -913,6 +915,15 @@ bool QtBackend::Pump(bool wait) {
         s_->ProcessEvents();
         s_->TakeScreenshot(nullptr);
         Startup::Terminate();
+      } else if (s_->unattended) {
+        s_->ProcessEvents();
+        if (s_->messages.empty()) {
+          s_->skipped += kTimerPeriodMs;
+          PlatformMessage m;
+          m.kind = Kind::Timer;
+          m.where = MousePosition();
+          s_->Post(m);
+        }
       }
     }
     // Messages already queued are handed over first: what the program draws in answer
@@ -952,8 +963,20 @@ bool QtBackend::Pump(bool wait) {
 std::uint32_t QtBackend::TickCount() {
   using namespace std::chrono;
   return static_cast<std::uint32_t>(
-      duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+             duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count()) +
+         s_->skipped;
 }
+
+void QtBackend::Delay(std::uint32_t ms) {
+  if (!s_->unattended) {
+    Backend::Delay(ms);
+    return;
+  }
+  s_->ProcessEvents();
+  s_->skipped += ms;
+}
+
+void QtBackend::SetUnattended(bool on) { s_->unattended = on; }
 
 void QtBackend::GetDateTime(Toolbox::DateTime& t) {
   const QDateTime now = QDateTime::currentDateTime();

@@ -9,7 +9,7 @@
 // The driver: key messages set with SetInjectedKeys are typed one key at a time
 // whenever the program waits for input (and into modal dialogs while they are open);
 // with a screenshot file set, the frame is saved as PNG once they are all consumed and
-// the program ends.
+// the program ends. Unattended, the program's waits take no time.
 //
 // Printing goes to a QPrinter, which prints to PDF where no printer is installed. With
 // the environment variable VELMARIN_PRINT_PDF set to a file name, the printer prints to
@@ -51,6 +51,11 @@ public:
   // screenshot, if one is set, and ends the process at once.
   void ReportReady(double t0Ms);
 
+  // No user: whenever the program waits with nothing to do, its time passes at once (to
+  // the timer's next tick, or the whole of a Delay), as a program run from the shell
+  // without a window finds it.
+  void SetUnattended(bool on);
+
   // A copy of the pixels of a window's or an off-screen port (null when it has none).
   QImage PortImage(const Toolbox::Port& port) const;
 
@@ -64,6 +69,7 @@ public:
 
   bool Pump(bool wait) override;
   std::uint32_t TickCount() override;
+  void Delay(std::uint32_t ms) override;
   void GetDateTime(Toolbox::DateTime& t) override;
   std::uint32_t DoubleClickTime() override;
   std::uint32_t CaretTime() override;

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the build into a temporary prefix as `cmake --install` does for a user, then
+# checks what it put there against files.txt and runs an example from there.
+#   install-test.sh BUILD_DIR FILES_LIST VERSION
+set -euo pipefail
+build=$1 list=$2 version=$3
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build" --prefix "$prefix" >/dev/null
+diff -u "$list" <(cd "$prefix" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) ||
+  { echo "the installed files differ from $list"; exit 1; }
+
+exe=$prefix/bin/velmarin
+examples=$prefix/share/doc/velmarin/examples
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$exe" --version | grep -qx "Velmarin Version $version" ||
+  { echo "velmarin --version is not the package's version $version"; exit 1; }
+# An example from the installed examples, with the module pair beside it.
+diff -u "$here/../examples/Checkout.out" <(cd / && "$exe" --run "$examples/Checkout.mod")
+# The plot drawn off screen from there.
+"$exe" --run "$examples/DampedSine.mod" --screenshot "$prefix/plot.png" >/dev/null
+[ -s "$prefix/plot.png" ] || { echo "no plot.png"; exit 1; }
+# The manual page lists every option that --help lists.
+for option in $("$exe" --help | sed -n 's/^  \(--*[a-z-]*\).*/\1/p'); do
+  gzip -dc "$prefix/share/man/man1/velmarin.1.gz" | grep -q -- "${option//-/\\\\-}" ||
+    { echo "the manual page lacks $option"; exit 1; }
+done
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$prefix/share/applications/velmarin.desktop"
+fi
+echo "installed into a temporary prefix: files, --version, --run and the manual page as expected"

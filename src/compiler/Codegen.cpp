@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "vm/Assembler.h"
@@ -134,9 +135,18 @@ struct VarFlags {
   bool written = false;      // assigned, or passed where it may be changed
 };
 
+// What a procedure's statements (those of the local modules declared in it included)
+// may change beyond its own frame: a procedure that writes only its own variables and
+// calls only such procedures of this module changes nothing its caller can see while it
+// runs.
+struct Effects {
+  bool outside = false; // writes a variable that is not its own, or calls what it cannot see
+  std::vector<const Procedure*> callees; // procedures of this module it calls
+};
+
 class Scan {
 public:
-  explicit Scan(std::unordered_map<const Variable*, VarFlags>& f) : flags(f) {}
+  Scan(std::unordered_map<const Variable*, VarFlags>& f, const Module* m) : flags(f), unit(m) {}
 
   void Body(const StmtList& body, const Procedure* proc) {
     in = proc;
@@ -145,10 +155,21 @@ public:
   // The arrays and records of the module's own data each procedure (nullptr: the body)
   // uses, in the order first used.
   std::unordered_map<const Procedure*, std::vector<const Variable*>> globals;
+  std::unordered_map<const Procedure*, Effects> effects;
 
 private:
   std::unordered_map<const Variable*, VarFlags>& flags;
+  const Module* unit;
   const Procedure* in = nullptr;
+
+  // A write of the variable target designates: outside the frame unless it is a
+  // variable or value parameter of the procedure itself.
+  void Write(const Expr* target) {
+    const Variable* v = Root(target);
+    const bool own = v != nullptr && v->proc == in && in != nullptr &&
+                     (v->varKind == VarKind::Local || v->varKind == VarKind::Param);
+    if (!own) effects[in].outside = true;
+  }
 
   const Variable* Root(const Expr* e) {
     for (;;) {
@@ -236,6 +257,10 @@ private:
     }
   }
   void Call(const CallExpr* c) {
+    if (c->proc != nullptr && c->proc->module == unit && !c->proc->imported)
+      effects[in].callees.push_back(c->proc);
+    else
+      effects[in].outside = true;
     Expression(c->callee);
     const Type* t = c->proc != nullptr ? c->proc->type : c->callee->type;
     for (std::size_t i = 0; i < c->args.size(); ++i) {
@@ -248,6 +273,7 @@ private:
     switch (s->kind) {
     case StmtKind::Assign:
       Mark(static_cast<const Assign*>(s)->target, false);
+      Write(static_cast<const Assign*>(s)->target);
       Expression(static_cast<const Assign*>(s)->target);
       Expression(static_cast<const Assign*>(s)->value);
       break;
@@ -278,6 +304,7 @@ private:
       const auto* f = static_cast<const For*>(s);
       Use(f->var);
       flags[f->var].written = true;
+      if (f->var->proc != in || f->var->varKind == VarKind::Global) effects[in].outside = true;
       Expression(f->from), Expression(f->to);
       Stmts(f->body);
       break;
@@ -295,7 +322,10 @@ private:
       break;
     case StmtKind::StdProc: {
       const auto* p = static_cast<const StdProcCall*>(s);
-      if (!p->args.empty() && p->which != StdProc::Halt) Mark(p->args[0], false);
+      if (!p->args.empty() && p->which != StdProc::Halt) {
+        Mark(p->args[0], false);
+        Write(p->args[0]);
+      }
       Exprs(p->args);
       break;
     }
@@ -453,6 +483,7 @@ struct Layout {
   const Procedure* proc = nullptr; // nullptr: the module body
   Label label{};
   u32 firstLocal = 0;
+  i32 resultSlot = -1; // a function of a structured result: the address of the caller's copy
   i32 staticLink = -1;
   u32 tempBase = 0;
   u32 maxTop = 0;
@@ -522,7 +553,7 @@ public:
     entries.assign(static_cast<std::size_t>(P), 0);
     names.assign(static_cast<std::size_t>(P), std::string());
 
-    Scan scan(flags);
+    Scan scan(flags, unit.module);
     scan.Body(unit.module->body, nullptr);
     ScanLocalModules(scan, unit.module->localModules, nullptr);
     for (const Procedure* p : Procs()) {
@@ -530,6 +561,7 @@ public:
       ScanLocalModules(scan, p->localModules, p);
     }
     usedGlobals = std::move(scan.globals);
+    FindUnconfined(scan.effects);
     for (const Procedure* p : Procs()) LayOut(p);
 
     GenBody();
@@ -600,6 +632,7 @@ private:
     a.Emit(static_cast<u64>(size));
   }
   std::unordered_map<const Variable*, VarFlags> flags;
+  std::unordered_set<const Procedure*> unconfined;
   std::unordered_map<const Procedure*, Layout> layouts;
   Layout bodyLayout;
   Layout* L = nullptr;
@@ -656,6 +689,24 @@ private:
     }
   }
 
+  // The procedures that may change what their caller sees while they run: those that
+  // write beyond their frame or call what may (found from the callee up).
+  void FindUnconfined(const std::unordered_map<const Procedure*, Effects>& effects) {
+    std::unordered_map<const Procedure*, std::vector<const Procedure*>> callers;
+    std::vector<const Procedure*> work;
+    for (const auto& [p, e] : effects) {
+      if (p == nullptr) continue;
+      for (const Procedure* callee : e.callees) callers[callee].push_back(p);
+      if (e.outside && unconfined.insert(p).second) work.push_back(p);
+    }
+    while (!work.empty()) {
+      const Procedure* p = work.back();
+      work.pop_back();
+      for (const Procedure* caller : callers[p])
+        if (unconfined.insert(caller).second) work.push_back(caller);
+    }
+  }
+
   // ---- Layout ----
 
   void LayOut(const Procedure* p) {
@@ -663,6 +714,7 @@ private:
     l.proc = p;
     l.label = a.NewLabel();
     u32 next = static_cast<u32>(p->paramWords);
+    if (p->Result() != nullptr && IsStructured(p->Result())) l.resultSlot = static_cast<i32>(next++);
     if (p->level > 0) l.staticLink = static_cast<i32>(next++);
     l.firstLocal = next;
     for (const Variable* v : p->params) {
@@ -670,10 +722,14 @@ private:
       place.slot = U16(v->offset);
       const VarFlags f = flags.count(v) != 0 ? flags[v] : VarFlags{};
       if (v->varKind == VarKind::Param) {
+        // A value parameter is a variable of its own (PIM): arrays, records and large
+        // sets are copied at entry unless the procedure neither changes it nor can see
+        // the actual change while it runs.
+        const bool copy = f.written || unconfined.count(p) != 0;
         if (v->IsOpenArray()) {
-          if (f.written) l.dynCopies.push_back(v);
+          if (copy) l.dynCopies.push_back(v);
         } else if (IsStructured(v->type)) {
-          if (f.written) {
+          if (copy) {
             place.memory = l.Allocate(v->type->size, v->type->align);
             l.copies.push_back(v);
           }
@@ -1531,6 +1587,12 @@ private:
     const Type* src = c->operand->type;
     const Type* to = c->type;
     if (c->conv == ConvertKind::Bits) {
+      if (IsStructured(src)) {
+        // The bits of an array, record or large set of the target's size.
+        const u16 at = AddressValue(c->operand);
+        Emit(LoadOp(to, Op::LD8, Op::LD16, Op::LD32, Op::LD32U, Op::LD64), dst, at, 0);
+        return;
+      }
       Eval(c->operand, dst);
       if (!IsReal(to) && to->size < 8) Normalize(dst, dst, to);
       return;
@@ -1634,22 +1696,36 @@ private:
       a.EmitK(Op::LDCA, t, words);
       return t;
     }
-    case ExprKind::Literal:
+    case ExprKind::Literal: {
+      // A large set, or a constant transferred to a type of its size.
+      const auto* l = static_cast<const Ast::Literal*>(e);
+      std::vector<u64> words;
       if (IsSet(e->type)) {
-        const auto* l = static_cast<const Ast::Literal*>(e);
-        std::vector<u64> words;
         for (i64 i = 0; i < std::max<i64>(1, e->type->size / 8); ++i)
           words.push_back(l->value.set[i]);
-        const u16 t = Temp();
-        a.EmitK(Op::LDCA, t, words);
-        return t;
+      } else if (IsStructured(e->type)) {
+        words.push_back(static_cast<u64>(l->value.i));
+      } else {
+        break;
       }
-      break;
-    case ExprKind::Convert:
-      if (static_cast<const Convert*>(e)->conv == ConvertKind::Bits &&
-          IsStructured(static_cast<const Convert*>(e)->operand->type))
-        return AddressValue(static_cast<const Convert*>(e)->operand, padTo);
-      break;
+      const u16 t = Temp();
+      a.EmitK(Op::LDCA, t, words);
+      return t;
+    }
+    case ExprKind::Convert: {
+      const Expr* operand = static_cast<const Convert*>(e)->operand;
+      if (static_cast<const Convert*>(e)->conv != ConvertKind::Bits) break;
+      if (IsStructured(operand->type)) return AddressValue(operand, padTo);
+      if (!IsStructured(e->type)) break;
+      // The bits of a scalar as an array, record or large set of its size.
+      const u16 v = Value(operand);
+      const u16 t = Temp();
+      FrameAddress(t, L->Allocate(std::max<i64>(e->type->size, 8), 8));
+      Emit(StoreOp(operand->type, Op::ST8, Op::ST16, Op::ST32, Op::ST64), v, t, 0);
+      return t;
+    }
+    case ExprKind::Call:
+      return GenCall(static_cast<const CallExpr*>(e));
     case ExprKind::Binary:
       if (IsLargeSet(e->type)) return LargeSetOp(static_cast<const Binary*>(e));
       break;
@@ -1660,6 +1736,7 @@ private:
       break;
     }
     if (e->IsDesignator()) return AddressOf(Designate(e));
+    if (IsStructured(e->type)) Fail(e->pos, "structured value of this kind");
     // A scalar value where its address is wanted: into memory.
     const u16 v = Value(e);
     const i64 at = L->Allocate(8, 8);
@@ -1871,7 +1948,11 @@ private:
     for (const Param& f : formals) words += f.type->kind == TypeKind::OpenArray ? 2 : 1;
     const bool own = c->proc != nullptr && c->proc->module == unit.module && !c->proc->imported;
     const bool nested = own && c->proc->level > 0;
-    const u32 total = words + (nested ? 1 : 0);
+    // A structured result goes to an area of the caller's frame whose address the callee
+    // receives after the parameters and returns.
+    const Type* result = pt->result;
+    const bool structured = result != nullptr && IsStructured(result);
+    const u32 total = words + (structured ? 1 : 0) + (nested ? 1 : 0);
     Temps(Vm::kLinkSlots);
     const u16 base = Temps(std::max<u32>(total, 1));
     u32 w = base;
@@ -1881,6 +1962,7 @@ private:
       top = mark;
       w += formals[i].type->kind == TypeKind::OpenArray ? 2 : 1;
     }
+    if (structured) FrameAddress(U16(w++), L->Allocate(result->size, result->align));
     if (nested) {
       const u32 mark = top;
       Move(U16(w), FrameOf(c->proc->outer));
@@ -2243,7 +2325,15 @@ private:
 
   void ReturnStatement(const Return* r) {
     if (r->value != nullptr) {
-      const u16 v = Value(r->value);
+      u16 v = 0;
+      if (L->resultSlot >= 0) {
+        // A structured result: copied into the caller's area, whose address goes back.
+        const i64 size = cur->Result()->size;
+        Copy(U16(L->resultSlot), AddressValue(r->value, size), size);
+        v = U16(L->resultSlot);
+      } else {
+        v = Value(r->value);
+      }
       if (promotion.active) StoreBack();
       Epilogue();
       // RETVS with the frame's memory once that is known, else RETV and a word unused.

@@ -127,6 +127,24 @@ Op StoreOp(const Type* t, Op b8, Op b16, Op b32, Op b64) {
   }
 }
 
+// The operators of a chain a + b - c ..., first to last, and its first operand: the
+// left operands are followed for as long as they are operators that keep accepts.
+// Walking a chain in a loop, its length costs no depth of recursion.
+template <typename Keep>
+const Expr* Chain(const Binary* b, std::vector<const Binary*>& ops, Keep keep) {
+  ops.clear();
+  const Expr* e = b;
+  while (e->kind == ExprKind::Binary && keep(static_cast<const Binary*>(e))) {
+    ops.push_back(static_cast<const Binary*>(e));
+    e = ops.back()->left;
+  }
+  std::reverse(ops.begin(), ops.end());
+  return e;
+}
+const Expr* Chain(const Binary* b, std::vector<const Binary*>& ops) {
+  return Chain(b, ops, [](const Binary*) { return true; });
+}
+
 // ---- What the bodies do with variables ----
 
 struct VarFlags {
@@ -236,10 +254,12 @@ private:
     case ExprKind::Unary:
       Expression(static_cast<const Unary*>(e)->operand);
       break;
-    case ExprKind::Binary:
-      Expression(static_cast<const Binary*>(e)->left);
-      Expression(static_cast<const Binary*>(e)->right);
+    case ExprKind::Binary: {
+      std::vector<const Binary*> ops;
+      Expression(Chain(static_cast<const Binary*>(e), ops));
+      for (const Binary* b : ops) Expression(b->right);
       break;
+    }
     case ExprKind::Convert:
       Expression(static_cast<const Convert*>(e)->operand);
       break;
@@ -394,10 +414,12 @@ private:
     case ExprKind::Unary:
       Expression(static_cast<const Unary*>(e)->operand);
       break;
-    case ExprKind::Binary:
-      Expression(static_cast<const Binary*>(e)->left),
-          Expression(static_cast<const Binary*>(e)->right);
+    case ExprKind::Binary: {
+      std::vector<const Binary*> ops;
+      Expression(Chain(static_cast<const Binary*>(e), ops));
+      for (const Binary* b : ops) Expression(b->right);
       break;
+    }
     case ExprKind::Convert:
       Expression(static_cast<const Convert*>(e)->operand);
       break;
@@ -714,7 +736,8 @@ private:
     l.proc = p;
     l.label = a.NewLabel();
     u32 next = static_cast<u32>(p->paramWords);
-    if (p->Result() != nullptr && IsStructured(p->Result())) l.resultSlot = static_cast<i32>(next++);
+    if (p->Result() != nullptr && IsStructured(p->Result()))
+      l.resultSlot = static_cast<i32>(next++);
     if (p->level > 0) l.staticLink = static_cast<i32>(next++);
     l.firstLocal = next;
     for (const Variable* v : p->params) {
@@ -1486,6 +1509,26 @@ private:
       Relation(b, dst);
       return;
     }
+    // Arithmetic: a chain of operators from its first operand on, the intermediate
+    // results in one temporary.
+    std::vector<const Binary*> ops;
+    const Expr* first = Chain(b, ops, [](const Binary* x) {
+      return !IsRelation(x->op) && x->op != BinaryOp::And && x->op != BinaryOp::Or &&
+             x->op != BinaryOp::In && x->op != BinaryOp::Subset && x->op != BinaryOp::Superset;
+    });
+    const u16 acc = ops.size() > 1 ? Temp() : dst;
+    const u32 mark = top;
+    u16 lv = Value(first);
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+      const u16 target = i + 1 == ops.size() ? dst : acc;
+      Operation(ops[i], target, lv);
+      lv = target;
+      top = mark;
+    }
+  }
+
+  // dst := lv (the left operand's value) op the right operand of b.
+  void Operation(const Binary* b, u16 dst, u16 lv) {
     const Num n = NumOf(b->type);
     if (n == Num::Set) {
       static const Op setOps[] = {Op::OR, Op::ANDN, Op::AND, Op::XOR};
@@ -1493,8 +1536,7 @@ private:
                     : b->op == BinaryOp::Difference   ? 1
                     : b->op == BinaryOp::Intersection ? 2
                                                       : 3;
-      const u16 lv = Value(b->left), rv = Value(b->right);
-      Emit(setOps[i], dst, lv, rv);
+      Emit(setOps[i], dst, lv, Value(b->right));
       return;
     }
     if (const Ast::Literal* k = AsLiteral(b->right);
@@ -1502,14 +1544,12 @@ private:
       const i64 amount = b->op == BinaryOp::Add ? k->value.i : -k->value.i;
       const Op op = AddImmediate(n);
       if (op != Op::NOP && Fits16(amount) && (n != Num::U64 || k->value.i >= 0)) {
-        const u16 lv = Value(b->left);
         Emit(op, dst, lv, U16(amount));
         return;
       }
     }
     const Op op = Arithmetic(n, b->op, b->pos);
-    const u16 lv = Value(b->left), rv = Value(b->right);
-    Emit(op, dst, lv, rv);
+    Emit(op, dst, lv, Value(b->right));
   }
 
   void Membership(const Binary* b, u16 dst) {
@@ -1746,22 +1786,31 @@ private:
     return t;
   }
 
+  // A chain of operators on large sets, into one area of the frame (the run-time
+  // procedures may write where they read).
   u16 LargeSetOp(const Binary* b) {
     static const Vm::SysCall calls[] = {Vm::SysCall::SetUnion, Vm::SysCall::SetDifference,
                                         Vm::SysCall::SetIntersection, Vm::SysCall::SetSymmetric};
-    const int i = b->op == BinaryOp::Union          ? 0
-                  : b->op == BinaryOp::Difference   ? 1
-                  : b->op == BinaryOp::Intersection ? 2
-                                                    : 3;
+    std::vector<const Binary*> ops;
+    const Expr* first = Chain(b, ops, [](const Binary* x) { return IsLargeSet(x->type); });
     const i64 at = L->Allocate(b->type->size, 8);
     const u16 result = Temp();
     FrameAddress(result, at);
     const u16 area = Temps(4);
-    Move(area, result);
-    Constant(area + 1, b->type->size);
-    Move(area + 2, AddressValue(b->left));
-    Move(area + 3, AddressValue(b->right));
-    Emit(Op::SYS, area, static_cast<u32>(calls[i]));
+    const u32 mark = top;
+    Move(area + 2, AddressValue(first));
+    for (const Binary* x : ops) {
+      const int i = x->op == BinaryOp::Union          ? 0
+                    : x->op == BinaryOp::Difference   ? 1
+                    : x->op == BinaryOp::Intersection ? 2
+                                                      : 3;
+      Move(area, result);
+      Constant(area + 1, b->type->size);
+      Move(area + 3, AddressValue(x->right));
+      Emit(Op::SYS, area, static_cast<u32>(calls[i]));
+      Move(area + 2, result);
+      top = mark;
+    }
     return result;
   }
 
@@ -1815,15 +1864,19 @@ private:
     if (c->kind == ExprKind::Binary) {
       const auto* b = static_cast<const Binary*>(c);
       if (b->op == BinaryOp::And || b->op == BinaryOp::Or) {
+        // A chain of ANDs (or of ORs), its operands in order.
+        std::vector<const Binary*> ops;
+        std::vector<const Expr*> operands{
+            Chain(b, ops, [&](const Binary* x) { return x->op == b->op; })};
+        for (const Binary* x : ops) operands.push_back(x->right);
         const bool isAnd = b->op == BinaryOp::And;
         if (isAnd != when) {
-          // AND false or OR true: either side decides.
-          Branch(b->left, when, target);
-          Branch(b->right, when, target);
+          // AND false or OR true: any operand decides.
+          for (const Expr* e : operands) Branch(e, when, target);
         } else {
           const Label skip = a.NewLabel();
-          Branch(b->left, !when, skip);
-          Branch(b->right, when, target);
+          for (std::size_t i = 0; i + 1 < operands.size(); ++i) Branch(operands[i], !when, skip);
+          Branch(operands.back(), when, target);
           Bind(skip);
         }
         return;

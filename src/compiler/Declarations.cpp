@@ -9,6 +9,48 @@ namespace Check {
 namespace {
 
 constexpr int kMaxResolveDepth = 200;
+
+// Whether a statement of the list, or of the lists inside it, is a RETURN.
+bool HasReturn(const Ast::StmtList& list) {
+  for (const Ast::Stmt* s : list) {
+    switch (s->kind) {
+    case Ast::StmtKind::Return:
+      return true;
+    case Ast::StmtKind::If: {
+      const auto* i = static_cast<const Ast::If*>(s);
+      for (const Ast::IfArm& arm : i->arms)
+        if (HasReturn(arm.body)) return true;
+      if (HasReturn(i->elseBody)) return true;
+      break;
+    }
+    case Ast::StmtKind::Case: {
+      const auto* c = static_cast<const Ast::Case*>(s);
+      for (const Ast::CaseArm& arm : c->arms)
+        if (HasReturn(arm.body)) return true;
+      if (HasReturn(c->elseBody)) return true;
+      break;
+    }
+    case Ast::StmtKind::While:
+      if (HasReturn(static_cast<const Ast::While*>(s)->body)) return true;
+      break;
+    case Ast::StmtKind::Repeat:
+      if (HasReturn(static_cast<const Ast::Repeat*>(s)->body)) return true;
+      break;
+    case Ast::StmtKind::For:
+      if (HasReturn(static_cast<const Ast::For*>(s)->body)) return true;
+      break;
+    case Ast::StmtKind::Loop:
+      if (HasReturn(static_cast<const Ast::Loop*>(s)->body)) return true;
+      break;
+    case Ast::StmtKind::With:
+      if (HasReturn(static_cast<const Ast::With*>(s)->body)) return true;
+      break;
+    default:
+      break;
+    }
+  }
+  return false;
+}
 constexpr std::int64_t kMaxSize = 0x7FFFFFFF;
 
 std::int32_t AlignUp(std::int64_t offset, std::int32_t align, Pos pos, const char* what) {
@@ -409,6 +451,8 @@ void Checker::CheckProcedure(Ast::Procedure* p, Node* n) {
   CheckDecls(n->c);
   p->body = Statements(n->d);
   p->endPos = n->end;
+  if (p->Result() != nullptr && !HasReturn(p->body))
+    Fail(n->end, "function procedure without RETURN: " + std::string(p->name));
   LayoutLocals(p);
 }
 

@@ -12,42 +12,42 @@ constexpr int kMaxResolveDepth = 200;
 
 // Whether a statement of the list, or of the lists inside it, is a RETURN.
 bool HasReturn(const Ast::StmtList& list) {
+  const auto any = [](const auto& arms) {
+    return std::any_of(arms.begin(), arms.end(),
+                       [](const auto& arm) { return HasReturn(arm.body); });
+  };
   for (const Ast::Stmt* s : list) {
+    bool found = false;
     switch (s->kind) {
     case Ast::StmtKind::Return:
       return true;
-    case Ast::StmtKind::If: {
-      const auto* i = static_cast<const Ast::If*>(s);
-      for (const Ast::IfArm& arm : i->arms)
-        if (HasReturn(arm.body)) return true;
-      if (HasReturn(i->elseBody)) return true;
+    case Ast::StmtKind::If:
+      found = any(static_cast<const Ast::If*>(s)->arms) ||
+              HasReturn(static_cast<const Ast::If*>(s)->elseBody);
       break;
-    }
-    case Ast::StmtKind::Case: {
-      const auto* c = static_cast<const Ast::Case*>(s);
-      for (const Ast::CaseArm& arm : c->arms)
-        if (HasReturn(arm.body)) return true;
-      if (HasReturn(c->elseBody)) return true;
+    case Ast::StmtKind::Case:
+      found = any(static_cast<const Ast::Case*>(s)->arms) ||
+              HasReturn(static_cast<const Ast::Case*>(s)->elseBody);
       break;
-    }
     case Ast::StmtKind::While:
-      if (HasReturn(static_cast<const Ast::While*>(s)->body)) return true;
+      found = HasReturn(static_cast<const Ast::While*>(s)->body);
       break;
     case Ast::StmtKind::Repeat:
-      if (HasReturn(static_cast<const Ast::Repeat*>(s)->body)) return true;
+      found = HasReturn(static_cast<const Ast::Repeat*>(s)->body);
       break;
     case Ast::StmtKind::For:
-      if (HasReturn(static_cast<const Ast::For*>(s)->body)) return true;
+      found = HasReturn(static_cast<const Ast::For*>(s)->body);
       break;
     case Ast::StmtKind::Loop:
-      if (HasReturn(static_cast<const Ast::Loop*>(s)->body)) return true;
+      found = HasReturn(static_cast<const Ast::Loop*>(s)->body);
       break;
     case Ast::StmtKind::With:
-      if (HasReturn(static_cast<const Ast::With*>(s)->body)) return true;
+      found = HasReturn(static_cast<const Ast::With*>(s)->body);
       break;
     default:
       break;
     }
+    if (found) return true;
   }
   return false;
 }

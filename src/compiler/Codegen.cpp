@@ -663,6 +663,7 @@ private:
   std::vector<FrameFix> fixes;
   std::vector<std::pair<u32, const Layout*>> returns; // RETV words of functions
   std::vector<Object::LinePoint> lines;
+  std::vector<Object::VariableRead> reads;
   std::int32_t lastLine = -1;
   std::unordered_map<const Loop*, Label> exits;
   std::unordered_map<const With*, Loc> withs;
@@ -882,6 +883,17 @@ private:
   }
   void Trap(Vm::TrapCode code) { Emit(Op::TRAP, static_cast<u32>(code)); }
 
+  // Notes that the instructions emitted from word on (when there are any) check, in
+  // slot, the value read from e, when e is a module variable whose fill at the module's
+  // start an overflow or a range check may meet: the trap report then says so.
+  void NoteRead(u32 word, const Expr* e, u16 slot) {
+    if (e == nullptr || e->kind != ExprKind::Var || a.Here() == word) return;
+    const Variable* v = static_cast<const VarRef*>(e)->var;
+    const i64 size = v->type->size;
+    if (v->varKind != VarKind::Global || !IsInteger(v->type) || (size != 4 && size != 8)) return;
+    reads.push_back({word, slot, static_cast<std::uint8_t>(size), std::string(v->name)});
+  }
+
   // ---- Range checks ----
 
   void CheckSigned(u16 v, i64 low, i64 high) {
@@ -906,20 +918,16 @@ private:
     CheckSigned(v, low, high);
   }
   // After arithmetic in the base type: the value must lie in t's own range.
+  static bool HasOwnRange(const Type* t) {
+    return t->kind == TypeKind::Subrange || t->kind == TypeKind::Char ||
+           t->kind == TypeKind::Boolean || t->kind == TypeKind::Enumeration;
+  }
   void CheckRange(u16 v, const Type* t) {
-    switch (t->kind) {
-    case TypeKind::Subrange:
-    case TypeKind::Char:
-    case TypeKind::Boolean:
-    case TypeKind::Enumeration:
-      if (IsUnsigned64(t))
-        CheckUnsigned(v, static_cast<u64>(t->low), static_cast<u64>(t->high));
-      else
-        CheckSigned(v, t->low, t->high);
-      break;
-    default:
-      break;
-    }
+    if (!HasOwnRange(t)) return;
+    if (IsUnsigned64(t))
+      CheckUnsigned(v, static_cast<u64>(t->low), static_cast<u64>(t->high));
+    else
+      CheckSigned(v, t->low, t->high);
   }
 
   // ---- Places of variables ----
@@ -1409,6 +1417,7 @@ private:
       Emit(Op::NOT, dst, v);
       return;
     }
+    const u32 at = a.Here();
     switch (NumOf(u->type)) {
     case Num::I32:
       Emit(Op::NEGI, dst, v);
@@ -1422,6 +1431,7 @@ private:
     default:
       Fail(u->pos, "negation of this type");
     }
+    NoteRead(at, u->operand, v);
   }
 
   static bool IsRelation(BinaryOp op) {
@@ -1521,14 +1531,15 @@ private:
     u16 lv = Value(first);
     for (std::size_t i = 0; i < ops.size(); ++i) {
       const u16 target = i + 1 == ops.size() ? dst : acc;
-      Operation(ops[i], target, lv);
+      Operation(ops[i], target, lv, i == 0 ? first : nullptr);
       lv = target;
       top = mark;
     }
   }
 
-  // dst := lv (the left operand's value) op the right operand of b.
-  void Operation(const Binary* b, u16 dst, u16 lv) {
+  // dst := lv (the value of the left operand, left when that is an expression of its
+  // own) op the right operand of b.
+  void Operation(const Binary* b, u16 dst, u16 lv, const Expr* left) {
     const Num n = NumOf(b->type);
     if (n == Num::Set) {
       static const Op setOps[] = {Op::OR, Op::ANDN, Op::AND, Op::XOR};
@@ -1544,12 +1555,18 @@ private:
       const i64 amount = b->op == BinaryOp::Add ? k->value.i : -k->value.i;
       const Op op = AddImmediate(n);
       if (op != Op::NOP && Fits16(amount) && (n != Num::U64 || k->value.i >= 0)) {
+        const u32 at = a.Here();
         Emit(op, dst, lv, U16(amount));
+        NoteRead(at, left, lv);
         return;
       }
     }
     const Op op = Arithmetic(n, b->op, b->pos);
-    Emit(op, dst, lv, Value(b->right));
+    const u16 rv = Value(b->right);
+    const u32 at = a.Here();
+    Emit(op, dst, lv, rv);
+    NoteRead(at, left, lv);
+    NoteRead(at, b->right, rv);
   }
 
   void Membership(const Binary* b, u16 dst) {
@@ -1669,7 +1686,9 @@ private:
     }
     Eval(c->operand, dst);
     if (c->checked) {
+      const u32 at = a.Here();
       CheckConversion(dst, src, to);
+      NoteRead(at, c->operand, dst);
     } else if (to->size < 8 && (src->size > to->size || IsSigned(src) != IsSigned(to))) {
       Normalize(dst, dst, to);
     }
@@ -1679,6 +1698,7 @@ private:
     switch (f->which) {
     case StdProc::Abs: {
       const u16 v = Value(f->args[0]);
+      const u32 at = a.Here();
       switch (NumOf(f->type)) {
       case Num::I32:
         Emit(Op::ABSI, dst, v);
@@ -1693,6 +1713,7 @@ private:
         Move(dst, v);
         break;
       }
+      NoteRead(at, f->args[0], v);
       return;
     }
     case StdProc::Cap:
@@ -2410,23 +2431,32 @@ private:
       const Expr* x = s->args[0];
       const Loc l = Designate(x);
       const u16 old = Load(l);
-      const u16 dst = l.kind == Loc::Reg ? l.slot : Temp();
+      // A range-checked variable in a slot changes once the check passed, so that a
+      // trap still finds its old value.
+      const bool direct = l.kind == Loc::Reg && !HasOwnRange(x->type);
+      const u16 dst = direct ? l.slot : Temp();
       Num n = NumOf(x->type);
       if (n != Num::I32 && n != Num::U32 && n != Num::I64 && n != Num::U64 && n != Num::Addr)
         n = Num::I64;
       const bool inc = s->which == StdProc::Inc;
       const Ast::Literal* k = s->args.size() > 1 ? AsLiteral(s->args[1]) : nullptr;
       const i64 amount = s->args.size() > 1 ? (k != nullptr ? k->value.i : 0) : 1;
+      u32 at = a.Here();
       if ((s->args.size() == 1 || k != nullptr) && Fits16(inc ? amount : -amount) &&
           (n != Num::U64 || amount >= 0)) {
         Emit(AddImmediate(n), dst, old, U16(inc ? amount : -amount));
       } else {
         const u16 by = Value(s->args[1]);
+        at = a.Here();
         Emit(Arithmetic(n, inc ? BinaryOp::Add : BinaryOp::Sub, s->pos), dst, old, by);
+        NoteRead(at, s->args[1], by);
       }
+      NoteRead(at, x, old);
+      const u32 check = a.Here();
       CheckRange(dst, x->type);
-      if (l.kind != Loc::Reg) StoreFrom(l, dst);
-      Changed(dst);
+      NoteRead(check, x, old);
+      if (!direct) StoreFrom(l, dst);
+      Changed(l.kind == Loc::Reg ? l.slot : dst);
       return;
     }
     case StdProc::Incl:
@@ -2621,7 +2651,7 @@ private:
     for (std::size_t n = 0; n < entries.size(); ++n)
       out.offsets.push_back(static_cast<u32>(entries[n] == 0 ? entries[0] * 8 : entries[n] * 8) -
                             (n == 0 ? 6 : 0));
-    out.extra = Object::EncodeDebugInfo({source, names, lines});
+    out.extra = Object::EncodeDebugInfo({source, names, lines, reads});
   }
 };
 

@@ -1,6 +1,7 @@
 #include "vm/Object.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "base/ByteOrder.h"
 
@@ -104,8 +105,9 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
   for (int i = 0; i < 4; ++i) o.U8(static_cast<std::uint8_t>(kDebugMagic[i]));
   o.Text(d.source);
   for (const std::string& name : d.procedures) o.Text(name);
-  const std::size_t n = std::min<std::size_t>(d.lines.size(), 0xFFFF);
-  o.U16(n);
+  const std::size_t n = d.lines.size();
+  o.U16(std::min<std::size_t>(n, 0xFFFF));
+  if (n >= 0xFFFF) o.Leb(n);
   std::uint32_t word = 0;
   std::int32_t line = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -115,6 +117,26 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
     word = d.lines[i].word;
     line = d.lines[i].line;
   }
+  if (d.reads.empty()) return bytes;
+  std::vector<std::string> names;
+  std::unordered_map<std::string, std::size_t> numberOf;
+  std::vector<std::size_t> numbers;
+  for (const VariableRead& r : d.reads) {
+    const auto [at, added] = numberOf.emplace(r.variable, names.size());
+    if (added) names.push_back(r.variable);
+    numbers.push_back(at->second);
+  }
+  o.Leb(names.size());
+  for (const std::string& name : names) o.Text(name);
+  o.Leb(d.reads.size());
+  word = 0;
+  for (std::size_t i = 0; i < d.reads.size(); ++i) {
+    o.Leb(d.reads[i].word - word);
+    o.Leb(d.reads[i].slot);
+    o.Leb(numbers[i]);
+    o.U8(d.reads[i].size);
+    word = d.reads[i].word;
+  }
   return bytes;
 }
 
@@ -123,15 +145,34 @@ bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
   In in{p, size, 4};
   d.source = in.Text();
   for (std::string& name : d.procedures) name = in.Text();
-  const std::size_t n = static_cast<std::size_t>(in.U8()) | static_cast<std::size_t>(in.U8()) << 8;
+  std::size_t n = static_cast<std::size_t>(in.U8()) | static_cast<std::size_t>(in.U8()) << 8;
+  if (n == 0xFFFF) n = static_cast<std::size_t>(in.Leb());
   std::uint32_t word = 0;
   std::int64_t line = 0;
   d.lines.clear();
+  d.reads.clear();
   for (std::size_t i = 0; i < n && in.ok; ++i) {
     word += static_cast<std::uint32_t>(in.Leb());
     const std::uint64_t z = in.Leb();
     line += static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
     d.lines.push_back(LinePoint{word, static_cast<std::int32_t>(line)});
+  }
+  if (!in.ok || in.at == size) return in.ok;
+  // The reads of module variables; every count is checked against the bytes left, so a
+  // damaged table costs no more than its size.
+  std::vector<std::string> names;
+  const std::uint64_t nameCount = in.Leb();
+  for (std::uint64_t i = 0; i < nameCount && in.ok && nameCount <= size - in.at; ++i)
+    names.push_back(in.Text());
+  const std::uint64_t readCount = in.Leb();
+  if (!in.ok || nameCount != names.size() || readCount > size - in.at) return false;
+  word = 0;
+  for (std::uint64_t i = 0; i < readCount && in.ok; ++i) {
+    word += static_cast<std::uint32_t>(in.Leb());
+    const std::uint64_t slot = in.Leb(), number = in.Leb();
+    const std::uint8_t bytes = in.U8();
+    if (!in.ok || number >= names.size() || slot > 0xFFFF) return false;
+    d.reads.push_back(VariableRead{word, static_cast<std::uint16_t>(slot), bytes, names[number]});
   }
   return in.ok;
 }

@@ -511,7 +511,7 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #define DISPATCH()                                                                                 \
   do {                                                                                             \
     w = *pc;                                                                                       \
-    goto* handlers[w & 0xFF];                                                                         \
+    goto* handlers[w & 0xFF];                                                                      \
   } while (0)
 #endif
 #define NEXT(n)                                                                                    \
@@ -1388,21 +1388,49 @@ Position Locate(Modules::Ref m, u64 address) {
   return p;
 }
 
-Position Find(Buffer::Ref library, u64 address) {
-  Position found;
+// The module of the library whose code holds address; nullptr when none does.
+Modules::Ref ModuleAt(Buffer::Ref library, u64 address) {
+  Modules::Ref found = nullptr;
   Modules::ForEach(library, [&](Modules::Ref m) {
     const Modules::ModuleInfo info = Modules::Info(m);
     const u64 code = reinterpret_cast<u64>(info.code);
     if (info.code != nullptr && address >= code && address < code + static_cast<u64>(info.codeSize))
-      found = Locate(m, address);
+      found = m;
   });
   return found;
+}
+
+Position Find(Buffer::Ref library, u64 address) {
+  const Modules::Ref m = ModuleAt(library, address);
+  return m != nullptr ? Locate(m, address) : Position{};
+}
+
+// " (the variable NAME was never assigned?)" when the instruction that overflowed or
+// failed its range check had read from a module variable a value that is still what
+// the module's start filled it with (every 16-bit word 8000H); otherwise "".
+std::string Unassigned(const std::string& message) {
+  if ((message != TrapText(TrapCode::Overflow) && message != TrapText(TrapCode::Range)) ||
+      state.pc == nullptr || state.fp == nullptr)
+    return "";
+  const u64 at = reinterpret_cast<u64>(state.pc);
+  const Modules::Ref m = ModuleAt(state.library, at);
+  if (m == nullptr) return "";
+  Object::DebugInfo d;
+  ReadDebugInfo(m, d);
+  const u64 word = (at - reinterpret_cast<u64>(Modules::Info(m).code)) / 8;
+  for (const Object::VariableRead& r : d.reads) {
+    if (r.word != word || state.fp + r.slot >= state.limit) continue;
+    const u64 v = state.fp[r.slot];
+    if (r.size == 8 ? v == 0x8000800080008000ull : static_cast<u32>(v) == 0x80008000u)
+      return " (the variable " + r.variable + " was never assigned?)";
+  }
+  return "";
 }
 
 // The chain of calls from the machine's saved registers down to the first entry.
 void BuildReport(const std::string& message) {
   state.report = TrapReport{};
-  state.report.message = message;
+  state.report.message = message + Unassigned(message);
   const u64* pc = state.pc;
   u64* fp = state.fp;
   std::size_t level = state.entries.size();

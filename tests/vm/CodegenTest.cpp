@@ -147,6 +147,9 @@ const Case kCases[] = {
      "5 -14 -3 1 -4 1 -3 3 1 1000000000000 "},
     {"Overflow", "VAR i: INTEGER;", "i := MAX(INTEGER); INC(i)", "trap integer overflow"},
     {"CardinalBelowZero", "VAR c: CARDINAL;", "c := 0; DEC(c)", "trap integer overflow"},
+    {"UnassignedVariableNamed", "VAR scale, n: INTEGER;",
+     "n := 3; Int(n * 1000); Int(scale * 1000)",
+     "3000 trap integer overflow (the variable scale was never assigned?)"},
     {"Reals", "VAR x, y: REAL; i: INTEGER;",
      "x := 1.5; y := x * 4.0 - 1.0; Real(y); Real(y / 4.0); i := TRUNC(y); Int(i); Real(FLOAT(i) + "
      "0.5);"

@@ -59,7 +59,7 @@ struct TestModule {
     EXPECT_TRUE(a.Finish(variables, m.code, error)) << error;
     for (std::size_t i = 0; i < entries.size(); ++i)
       m.offsets.push_back(entries[i] * 8 - (i == 0 ? 6 : 0));
-    m.extra = Object::EncodeDebugInfo({"/User/" + name + ".mod", names, lines});
+    m.extra = Object::EncodeDebugInfo({"/User/" + name + ".mod", names, lines, {}});
     Buffer::Ref object = Object::ToBuffer(base::CharsOf("/Object"), Object::Write(m));
     return Modules::Install(library, object);
   }
@@ -551,18 +551,32 @@ TEST_F(VmTest, AnInterruptEndsTheRun) {
 }
 
 TEST_F(VmTest, ObjectsCarryTheirDebugInfoBothWays) {
-  const Object::DebugInfo d{"/User/X.mod", {"", "P", "Q"}, {{2, 1}, {5, 3}, {9, 2}, {400, 70000}}};
-  const std::vector<std::uint8_t> bytes = Object::EncodeDebugInfo(d);
+  Object::DebugInfo d{"/User/X.mod",
+                      {"", "P", "Q"},
+                      {{2, 1}, {5, 3}, {9, 2}, {400, 70000}},
+                      {{5, 7, 4, "count"}, {9, 2, 8, "total"}, {12, 7, 4, "count"}}};
+  std::vector<std::uint8_t> bytes = Object::EncodeDebugInfo(d);
   Object::DebugInfo back;
   back.procedures.resize(3);
   ASSERT_TRUE(Object::DecodeDebugInfo(bytes.data(), bytes.size(), back));
   EXPECT_EQ(back.source, d.source);
   EXPECT_EQ(back.procedures, d.procedures);
+  EXPECT_EQ(back.reads, d.reads);
   EXPECT_EQ(Object::LineAt(back, 8), 3);
   EXPECT_EQ(Object::LineAt(back, 9), 2);
   EXPECT_EQ(Object::LineAt(back, 1), 0);
   EXPECT_EQ(Object::LineAt(back, 500), 70000);
-  EXPECT_FALSE(Object::DecodeDebugInfo(bytes.data(), bytes.size() - 1, back));
+  // Cut short it is refused, but where the reads, which are optional, would begin.
+  const std::size_t lines = Object::EncodeDebugInfo({d.source, d.procedures, d.lines, {}}).size();
+  for (std::size_t n = 0; n < bytes.size(); ++n)
+    EXPECT_EQ(Object::DecodeDebugInfo(bytes.data(), n, back), n == lines) << n;
+  // A module of more lines than a 16-bit count holds keeps them all.
+  for (std::int32_t i = 1; i <= 70000; ++i) d.lines.push_back({400u + 3u * i, 70000 + i});
+  bytes = Object::EncodeDebugInfo(d);
+  ASSERT_TRUE(Object::DecodeDebugInfo(bytes.data(), bytes.size(), back));
+  EXPECT_EQ(back.lines.size(), d.lines.size());
+  EXPECT_EQ(Object::LineAt(back, 400 + 3 * 69999 + 1), 139999);
+  EXPECT_EQ(back.reads, d.reads);
 }
 
 } // namespace

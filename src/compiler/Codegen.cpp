@@ -37,6 +37,10 @@ struct Failure {
   Pos pos;
   std::string message;
 };
+// Branches of the assembler (by site) that must jump farther than they reach.
+struct TooFar {
+  std::vector<std::uint32_t> sites;
+};
 [[noreturn]] void Fail(Pos pos, std::string message) { throw Failure{pos, std::move(message)}; }
 
 bool Fits16(i64 v) { return v >= -32768 && v <= 32767; }
@@ -560,7 +564,10 @@ struct FrameFix {
 
 class Generator {
 public:
-  Generator(const CompilationUnit& u, const std::string& src) : unit(u), source(src) {}
+  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far)
+      : unit(u), source(src) {
+    a.SetFar(std::move(far));
+  }
 
   void Run(Object::Module& out) {
     P = static_cast<i32>(std::max<std::size_t>(unit.procedures.size(), 1));
@@ -571,7 +578,8 @@ public:
     external = v > kMaxVariables;
     PlaceGlobals(data);
     if (P + static_cast<i64>(unit.imports.size()) + 1 > kMaxSlot)
-      Fail(unit.module->pos, "too many procedures and imports");
+      Fail(unit.module->pos,
+           "module too large: more than 65535 procedures and imports (split the module)");
     entries.assign(static_cast<std::size_t>(P), 0);
     names.assign(static_cast<std::size_t>(P), std::string());
 
@@ -2622,25 +2630,32 @@ private:
     const auto enter = [&](const Layout& l) {
       return static_cast<u64>(l.maxTop) | memSlots(l) << 32;
     };
-    if (!a.Finish(V, code, error, external ? Vm::kExternalData : 0))
-      Fail(unit.module->endPos, "module too large: " + error);
-    code[bodyLayout.enterWord + 1] = enter(bodyLayout);
-    for (auto& [p, l] : layouts) code[l.enterWord + 1] = enter(l);
+    a.Set(bodyLayout.enterWord + 1, enter(bodyLayout));
+    for (auto& [p, l] : layouts) a.Set(l.enterWord + 1, enter(l));
     for (const auto& [word, l] : returns) {
       if (memSlots(*l) == 0) continue;
-      code[word] = Word(Op::RETVS, Vm::FieldA(code[word]));
-      code[word + 1] = memSlots(*l);
+      a.Set(word, Word(Op::RETVS, Vm::FieldA(a.At(word))));
+      a.Set(word + 1, memSlots(*l));
     }
     for (const FrameFix& f : fixes) {
       const i64 value = memStart(*f.layout) + f.offset;
       if (f.ext) {
-        code[f.word] = static_cast<u64>(value);
+        a.Set(f.word, static_cast<u64>(value));
       } else {
         if (!Fits32(value)) Fail(unit.module->pos, "procedure frame too large");
-        code[f.word] = (code[f.word] & 0xFFFFFFFFull) | static_cast<u64>(static_cast<u32>(value))
-                                                            << 32;
+        a.Set(f.word, (a.At(f.word) & 0xFFFFFFFFull) | static_cast<u64>(static_cast<u32>(value))
+                                                           << 32);
       }
     }
+    if (!a.Finish(V, code, error, external ? Vm::kExternalData : 0)) {
+      if (!a.TooFar().empty()) throw TooFar{a.TooFar()};
+      Fail(unit.module->endPos, "module too large: " + error);
+    }
+    // The large layout moved every word from word 2 on by one.
+    const u32 moved = a.Moved();
+    for (u32& entry : entries) entry += moved;
+    for (Object::LinePoint& l : lines) l.word += moved;
+    for (Object::VariableRead& r : reads) r.word += moved;
     out.name = std::string(unit.module->name);
     out.key = unit.key;
     out.imports.clear();
@@ -2665,14 +2680,22 @@ Settings settings;
 void SetSourcePath(std::string path) { settings.source = std::move(path); }
 const std::string& SourcePath() { return settings.source; }
 
+// The code once more for every branch that turned out to reach too short, written as a
+// jump: a few passes at most (each only lengthens code), in modules that large.
 Result Generate(const CompilationUnit& unit, const std::string& source, Object::Module& out) {
-  try {
-    Generator g(unit, source);
-    g.Run(out);
-    return Result{};
-  } catch (const Failure& f) {
-    return Result{false, f.pos, f.message};
+  std::vector<std::uint32_t> far;
+  for (int pass = 0; pass < 16; ++pass) {
+    try {
+      Generator g(unit, source, far);
+      g.Run(out);
+      return Result{};
+    } catch (const TooFar& t) {
+      far.insert(far.end(), t.sites.begin(), t.sites.end());
+    } catch (const Failure& f) {
+      return Result{false, f.pos, f.message};
+    }
   }
+  return Result{false, unit.module->endPos, "module too large: jumps too far (split the module)"};
 }
 
 } // namespace Codegen

@@ -11,6 +11,8 @@ namespace {
 
 constexpr char kDebugMagic[] = "VMX1";
 constexpr std::size_t kMaxSection = 0xFFFF;
+constexpr std::size_t kPiece = 0xFFF8; // the sections of a large object's code and table
+constexpr std::size_t kMaxLarge = 0x7FFF0000;
 
 struct Out {
   std::vector<std::uint8_t>& b;
@@ -36,6 +38,17 @@ struct Out {
     const std::size_t n = std::min<std::size_t>(s.size(), 255);
     U8(static_cast<std::uint8_t>(n));
     b.insert(b.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  // The bytes as one section of this tag, or as many as a large one takes.
+  void Sections(std::uint16_t tag, const std::vector<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    do {
+      const std::size_t n = bytes.size() - at <= kMaxSection ? bytes.size() - at : kPiece;
+      U16(tag), U16(n);
+      b.insert(b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+               bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+      at += n;
+    } while (at < bytes.size());
   }
 };
 
@@ -71,19 +84,24 @@ std::vector<std::uint8_t> Write(const Module& m) {
   std::vector<std::uint8_t> bytes;
   Out o{bytes};
   const std::size_t s = m.imports.size() + 1, p = m.offsets.size();
-  const std::size_t c = m.code.size() * 8;
-  if (c > kMaxSection || (s - 1) * 22 > kMaxSection || (s + p) * 4 + m.extra.size() > kMaxSection)
-    return {};
-  o.U16(1), o.U16(34), o.U16(0), o.Name(m.name), o.Key(m.key);
-  o.U16(c), o.U16(m.variables), o.U16(m.extra.size()), o.U16(p), o.U16(s);
+  const std::size_t c = m.code.size() * 8, x = m.extra.size(), t = (s + p) * 4 + x;
+  if (p > 0xFFFF || (s - 1) * 22 > kMaxSection || c > kMaxLarge || t > kMaxLarge) return {};
+  // Code or table too large for a 16-bit section: the large object (shell/Modules.h).
+  const bool large = c > kMaxSection || t > kMaxSection;
+  o.U16(1), o.U16(large ? 42 : 34), o.U16(large ? 1 : 0), o.Name(m.name), o.Key(m.key);
+  o.U16(large ? 0 : c), o.U16(m.variables), o.U16(large ? 0 : x), o.U16(p), o.U16(s);
+  if (large) o.U32(static_cast<std::uint32_t>(c)), o.U32(static_cast<std::uint32_t>(x));
   o.U16(2), o.U16((s - 1) * 22);
   for (const Import& i : m.imports) o.Name(i.name), o.Key(i.key);
-  o.U16(3), o.U16(c);
-  for (std::uint64_t w : m.code) o.U32(static_cast<std::uint32_t>(w)), o.U32(w >> 32);
-  o.U16(4), o.U16((s + p) * 4 + m.extra.size());
-  for (std::uint32_t offset : m.offsets) o.U32(offset);
-  for (std::size_t i = 0; i < s; ++i) o.U32(0); // the manager fills the slots
-  bytes.insert(bytes.end(), m.extra.begin(), m.extra.end());
+  std::vector<std::uint8_t> section;
+  Out body{section};
+  for (std::uint64_t w : m.code) body.U32(static_cast<std::uint32_t>(w)), body.U32(w >> 32);
+  o.Sections(3, section);
+  section.clear();
+  for (std::uint32_t offset : m.offsets) body.U32(offset);
+  for (std::size_t i = 0; i < s; ++i) body.U32(0); // the manager fills the slots
+  section.insert(section.end(), m.extra.begin(), m.extra.end());
+  o.Sections(4, section);
   return bytes;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "../store/StoreTesting.h"
+#include "LargeModule.h"
+#include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
@@ -297,6 +299,28 @@ TEST_F(CodegenTest, ImplementationModulesInitialiseFirstAndReportTheirLines) {
   Vm::RunBody(m, Modules::Body(m));
   EXPECT_EQ(out, "");
   EXPECT_EQ(Vm::LastReport().calls.front().line, 6);
+}
+
+// A module whose code fits an object's 16-bit sections keeps the object's usual form; a
+// larger one takes the large form, its code the large layout, with procedures beyond word
+// 65535 and branches that reach over more than 32767 words. Both install and run.
+TEST_F(CodegenTest, ModulesOfAnySizeCompileInstallAndRun) {
+  for (const int lines : {1000, 50000}) {
+    const LargeModule::Module m = LargeModule::Make("Huge", lines);
+    ASSERT_EQ(Compile(m.definition), "");
+    ASSERT_EQ(Compile(m.implementation), "");
+    Buffer::Ref object = Buffer::Find("/Object/Huge.obj");
+    ASSERT_NE(object, nullptr);
+    const auto* bytes = static_cast<const std::uint8_t*>(object->data);
+    const bool large = lines > 1000;
+    EXPECT_EQ(ByteOrder::Get16(bytes + 2), large ? 42 : 34);
+    const Modules::ModuleInfo info = Modules::Info(Modules::Find(library, "Huge"));
+    EXPECT_EQ(info.codeSize > 8 * 0xFFFF, large) << info.codeSize;
+    EXPECT_EQ(Run("MODULE P; IMPORT Out, Huge; BEGIN Out.Int(Huge.Total()); Out.Int(Huge.Fail(0)) "
+                  "END P."),
+              std::to_string(m.total) + " trap division by zero");
+    EXPECT_EQ(Vm::LastReport().calls.front().line, m.failLine);
+  }
 }
 
 } // namespace

@@ -7,6 +7,9 @@
 
 #include <bit>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "../store/StoreTesting.h"
@@ -299,6 +302,19 @@ TEST_F(CodegenTest, ImplementationModulesInitialiseFirstAndReportTheirLines) {
   Vm::RunBody(m, Modules::Body(m));
   EXPECT_EQ(out, "");
   EXPECT_EQ(Vm::LastReport().calls.front().line, 6);
+}
+
+// The seeds of the compiler's fuzz target compile, and their objects install.
+TEST_F(CodegenTest, FuzzSeedsCompileAndInstall) {
+  int seeds = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(VELMARIN_COMPILER_SEEDS)) {
+    std::ifstream in(entry.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(Compile(text.str()), "") << entry.path().filename();
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 4);
 }
 
 // A module whose code fits an object's 16-bit sections keeps the object's usual form; a

@@ -2439,9 +2439,11 @@ private:
       const Expr* x = s->args[0];
       const Loc l = Designate(x);
       const u16 old = Load(l);
-      // A range-checked variable in a slot changes once the check passed, so that a
-      // trap still finds its old value.
-      const bool direct = l.kind == Loc::Reg && !HasOwnRange(x->type);
+      // A range-checked module variable kept in a slot changes once the check passed,
+      // so that a trap still finds its old value.
+      const bool global = x->kind == ExprKind::Var &&
+                          static_cast<const VarRef*>(x)->var->varKind == VarKind::Global;
+      const bool direct = l.kind == Loc::Reg && !(global && HasOwnRange(x->type));
       const u16 dst = direct ? l.slot : Temp();
       Num n = NumOf(x->type);
       if (n != Num::I32 && n != Num::U32 && n != Num::I64 && n != Num::U64 && n != Num::Addr)

@@ -2655,7 +2655,8 @@ private:
     }
     // The large layout moved every word from word 2 on by one.
     const u32 moved = a.Moved();
-    for (u32& entry : entries) entry += moved;
+    for (u32& entry : entries)
+      if (entry != 0) entry += moved;
     for (Object::LinePoint& l : lines) l.word += moved;
     for (Object::VariableRead& r : reads) r.word += moved;
     out.name = std::string(unit.module->name);

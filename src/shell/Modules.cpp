@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "base/ByteOrder.h"
 #include "base/Strings.h"
@@ -116,12 +115,20 @@ std::int64_t Sections(const std::uint8_t* data, std::int64_t size, std::int64_t&
   return first;
 }
 
-// Copies the length bytes of the sections Sections found at first to dst.
-void Gather(const std::uint8_t* data, std::int64_t first, std::int64_t length, std::uint8_t* dst) {
+// Copies length bytes from position from on of the bytes the sections Sections found at
+// first hold between them to dst.
+void Gather(const std::uint8_t* data, std::int64_t first, std::int64_t from, std::int64_t length,
+            std::uint8_t* dst) {
   for (std::int64_t at = first, done = 0; done < length;) {
-    const std::int64_t n = std::min<std::int64_t>(ByteOrder::Get16(data + at + 2), length - done);
-    std::memcpy(dst + done, data + at + kSectionHead, static_cast<std::size_t>(n));
-    done += n;
+    const std::int64_t n = ByteOrder::Get16(data + at + 2);
+    if (from < n) {
+      const std::int64_t part = std::min(n - from, length - done);
+      std::memcpy(dst + done, data + at + kSectionHead + from, static_cast<std::size_t>(part));
+      done += part;
+      from = 0;
+    } else {
+      from -= n;
+    }
     at += kSectionHead + n;
   }
 }
@@ -352,17 +359,16 @@ bool Load(Ref m, const Object& o) {
   WriteKey(descriptor + 20, o.key);
   ByteOrder::Put16(descriptor + 26, 0);
   std::uint8_t* table = descriptor + kDescriptorSize;
-  std::vector<std::uint8_t> section(static_cast<std::size_t>(entries * kObjectEntry + o.x));
-  Gather(o.data, o.table, static_cast<std::int64_t>(section.size()), section.data());
   for (std::int64_t i = 0; i < o.p; ++i) {
-    const Address offset = ByteOrder::Get32(section.data() + i * kObjectEntry);
+    std::uint8_t entry[kObjectEntry];
+    Gather(o.data, o.table, i * kObjectEntry, kObjectEntry, entry);
+    const Address offset = ByteOrder::Get32(entry);
     PutAddress(table + i * kEntrySize, AddressOf(code) + offset + (i == 0 ? kBodyOffset : 0));
   }
   PutAddress(table + o.p * kEntrySize, AddressOf(table));
   std::memset(table + (o.p + 1) * kEntrySize, 0, static_cast<std::size_t>((o.s - 1) * kEntrySize));
-  std::memcpy(table + entries * kEntrySize, section.data() + entries * kObjectEntry,
-              static_cast<std::size_t>(o.x));
-  Gather(o.data, o.code, o.c, code);
+  Gather(o.data, o.table, entries * kObjectEntry, o.x, table + entries * kEntrySize);
+  Gather(o.data, o.code, 0, o.c, code);
   PutAddress(code, AddressOf(table));
 
   m->key = o.key;

@@ -18,7 +18,7 @@ bool Generate(const Ast::CompilationUnit& unit, Result& result) {
   result.object = Object::Write(m);
   if (result.object.empty()) {
     result.pos = unit.module->endPos;
-    result.message = "module too large for an object module";
+    result.message = "module too large for an object module (split the module)";
     return false;
   }
   return true;

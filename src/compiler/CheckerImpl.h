@@ -78,6 +78,7 @@ public:
   Item ItemOf(Ast::Decl* d, Pos pos);
   Expr* ValueOf(const Item& item, Pos pos);
   Expr* Binary(Node* n);
+  Expr* Combine(Node* n, Expr* l);
   Expr* Unary(Node* n);
   Expr* SetConstructor(Node* n);
   Expr* Call(Node* n);

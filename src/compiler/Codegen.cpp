@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "vm/Assembler.h"
@@ -35,6 +36,10 @@ constexpr i64 kDescriptor = Vm::kDescriptorSize;
 struct Failure {
   Pos pos;
   std::string message;
+};
+// Branches of the assembler (by site) that must jump farther than they reach.
+struct TooFar {
+  std::vector<std::uint32_t> sites;
 };
 [[noreturn]] void Fail(Pos pos, std::string message) { throw Failure{pos, std::move(message)}; }
 
@@ -126,6 +131,24 @@ Op StoreOp(const Type* t, Op b8, Op b16, Op b32, Op b64) {
   }
 }
 
+// The operators of a chain a + b - c ..., first to last, and its first operand: the
+// left operands are followed for as long as they are operators that keep accepts.
+// Walking a chain in a loop, its length costs no depth of recursion.
+template <typename Keep>
+const Expr* Chain(const Binary* b, std::vector<const Binary*>& ops, Keep keep) {
+  ops.clear();
+  const Expr* e = b;
+  while (e->kind == ExprKind::Binary && keep(static_cast<const Binary*>(e))) {
+    ops.push_back(static_cast<const Binary*>(e));
+    e = ops.back()->left;
+  }
+  std::reverse(ops.begin(), ops.end());
+  return e;
+}
+const Expr* Chain(const Binary* b, std::vector<const Binary*>& ops) {
+  return Chain(b, ops, [](const Binary*) { return true; });
+}
+
 // ---- What the bodies do with variables ----
 
 struct VarFlags {
@@ -134,9 +157,18 @@ struct VarFlags {
   bool written = false;      // assigned, or passed where it may be changed
 };
 
+// What a procedure's statements (those of the local modules declared in it included)
+// may change beyond its own frame: a procedure that writes only its own variables and
+// calls only such procedures of this module changes nothing its caller can see while it
+// runs.
+struct Effects {
+  bool outside = false; // writes a variable that is not its own, or calls what it cannot see
+  std::vector<const Procedure*> callees; // procedures of this module it calls
+};
+
 class Scan {
 public:
-  explicit Scan(std::unordered_map<const Variable*, VarFlags>& f) : flags(f) {}
+  Scan(std::unordered_map<const Variable*, VarFlags>& f, const Module* m) : flags(f), unit(m) {}
 
   void Body(const StmtList& body, const Procedure* proc) {
     in = proc;
@@ -145,10 +177,21 @@ public:
   // The arrays and records of the module's own data each procedure (nullptr: the body)
   // uses, in the order first used.
   std::unordered_map<const Procedure*, std::vector<const Variable*>> globals;
+  std::unordered_map<const Procedure*, Effects> effects;
 
 private:
   std::unordered_map<const Variable*, VarFlags>& flags;
+  const Module* unit;
   const Procedure* in = nullptr;
+
+  // A write of the variable target designates: outside the frame unless it is a
+  // variable or value parameter of the procedure itself.
+  void Write(const Expr* target) {
+    const Variable* v = Root(target);
+    const bool own = v != nullptr && v->proc == in && in != nullptr &&
+                     (v->varKind == VarKind::Local || v->varKind == VarKind::Param);
+    if (!own) effects[in].outside = true;
+  }
 
   const Variable* Root(const Expr* e) {
     for (;;) {
@@ -215,10 +258,12 @@ private:
     case ExprKind::Unary:
       Expression(static_cast<const Unary*>(e)->operand);
       break;
-    case ExprKind::Binary:
-      Expression(static_cast<const Binary*>(e)->left);
-      Expression(static_cast<const Binary*>(e)->right);
+    case ExprKind::Binary: {
+      std::vector<const Binary*> ops;
+      Expression(Chain(static_cast<const Binary*>(e), ops));
+      for (const Binary* b : ops) Expression(b->right);
       break;
+    }
     case ExprKind::Convert:
       Expression(static_cast<const Convert*>(e)->operand);
       break;
@@ -236,6 +281,10 @@ private:
     }
   }
   void Call(const CallExpr* c) {
+    if (c->proc != nullptr && c->proc->module == unit && !c->proc->imported)
+      effects[in].callees.push_back(c->proc);
+    else
+      effects[in].outside = true;
     Expression(c->callee);
     const Type* t = c->proc != nullptr ? c->proc->type : c->callee->type;
     for (std::size_t i = 0; i < c->args.size(); ++i) {
@@ -248,6 +297,7 @@ private:
     switch (s->kind) {
     case StmtKind::Assign:
       Mark(static_cast<const Assign*>(s)->target, false);
+      Write(static_cast<const Assign*>(s)->target);
       Expression(static_cast<const Assign*>(s)->target);
       Expression(static_cast<const Assign*>(s)->value);
       break;
@@ -278,6 +328,7 @@ private:
       const auto* f = static_cast<const For*>(s);
       Use(f->var);
       flags[f->var].written = true;
+      if (f->var->proc != in || f->var->varKind == VarKind::Global) effects[in].outside = true;
       Expression(f->from), Expression(f->to);
       Stmts(f->body);
       break;
@@ -295,7 +346,10 @@ private:
       break;
     case StmtKind::StdProc: {
       const auto* p = static_cast<const StdProcCall*>(s);
-      if (!p->args.empty() && p->which != StdProc::Halt) Mark(p->args[0], false);
+      if (!p->args.empty() && p->which != StdProc::Halt) {
+        Mark(p->args[0], false);
+        Write(p->args[0]);
+      }
       Exprs(p->args);
       break;
     }
@@ -364,10 +418,12 @@ private:
     case ExprKind::Unary:
       Expression(static_cast<const Unary*>(e)->operand);
       break;
-    case ExprKind::Binary:
-      Expression(static_cast<const Binary*>(e)->left),
-          Expression(static_cast<const Binary*>(e)->right);
+    case ExprKind::Binary: {
+      std::vector<const Binary*> ops;
+      Expression(Chain(static_cast<const Binary*>(e), ops));
+      for (const Binary* b : ops) Expression(b->right);
       break;
+    }
     case ExprKind::Convert:
       Expression(static_cast<const Convert*>(e)->operand);
       break;
@@ -453,6 +509,7 @@ struct Layout {
   const Procedure* proc = nullptr; // nullptr: the module body
   Label label{};
   u32 firstLocal = 0;
+  i32 resultSlot = -1; // a function of a structured result: the address of the caller's copy
   i32 staticLink = -1;
   u32 tempBase = 0;
   u32 maxTop = 0;
@@ -507,7 +564,10 @@ struct FrameFix {
 
 class Generator {
 public:
-  Generator(const CompilationUnit& u, const std::string& src) : unit(u), source(src) {}
+  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far)
+      : unit(u), source(src) {
+    a.SetFar(std::move(far));
+  }
 
   void Run(Object::Module& out) {
     P = static_cast<i32>(std::max<std::size_t>(unit.procedures.size(), 1));
@@ -518,11 +578,12 @@ public:
     external = v > kMaxVariables;
     PlaceGlobals(data);
     if (P + static_cast<i64>(unit.imports.size()) + 1 > kMaxSlot)
-      Fail(unit.module->pos, "too many procedures and imports");
+      Fail(unit.module->pos,
+           "module too large: more than 65535 procedures and imports (split the module)");
     entries.assign(static_cast<std::size_t>(P), 0);
     names.assign(static_cast<std::size_t>(P), std::string());
 
-    Scan scan(flags);
+    Scan scan(flags, unit.module);
     scan.Body(unit.module->body, nullptr);
     ScanLocalModules(scan, unit.module->localModules, nullptr);
     for (const Procedure* p : Procs()) {
@@ -530,6 +591,7 @@ public:
       ScanLocalModules(scan, p->localModules, p);
     }
     usedGlobals = std::move(scan.globals);
+    FindUnconfined(scan.effects);
     for (const Procedure* p : Procs()) LayOut(p);
 
     GenBody();
@@ -600,6 +662,7 @@ private:
     a.Emit(static_cast<u64>(size));
   }
   std::unordered_map<const Variable*, VarFlags> flags;
+  std::unordered_set<const Procedure*> unconfined;
   std::unordered_map<const Procedure*, Layout> layouts;
   Layout bodyLayout;
   Layout* L = nullptr;
@@ -608,6 +671,7 @@ private:
   std::vector<FrameFix> fixes;
   std::vector<std::pair<u32, const Layout*>> returns; // RETV words of functions
   std::vector<Object::LinePoint> lines;
+  std::vector<Object::VariableRead> reads;
   std::int32_t lastLine = -1;
   std::unordered_map<const Loop*, Label> exits;
   std::unordered_map<const With*, Loc> withs;
@@ -656,6 +720,24 @@ private:
     }
   }
 
+  // The procedures that may change what their caller sees while they run: those that
+  // write beyond their frame or call what may (found from the callee up).
+  void FindUnconfined(const std::unordered_map<const Procedure*, Effects>& effects) {
+    std::unordered_map<const Procedure*, std::vector<const Procedure*>> callers;
+    std::vector<const Procedure*> work;
+    for (const auto& [p, e] : effects) {
+      if (p == nullptr) continue;
+      for (const Procedure* callee : e.callees) callers[callee].push_back(p);
+      if (e.outside && unconfined.insert(p).second) work.push_back(p);
+    }
+    while (!work.empty()) {
+      const Procedure* p = work.back();
+      work.pop_back();
+      for (const Procedure* caller : callers[p])
+        if (unconfined.insert(caller).second) work.push_back(caller);
+    }
+  }
+
   // ---- Layout ----
 
   void LayOut(const Procedure* p) {
@@ -663,6 +745,8 @@ private:
     l.proc = p;
     l.label = a.NewLabel();
     u32 next = static_cast<u32>(p->paramWords);
+    if (p->Result() != nullptr && IsStructured(p->Result()))
+      l.resultSlot = static_cast<i32>(next++);
     if (p->level > 0) l.staticLink = static_cast<i32>(next++);
     l.firstLocal = next;
     for (const Variable* v : p->params) {
@@ -670,10 +754,14 @@ private:
       place.slot = U16(v->offset);
       const VarFlags f = flags.count(v) != 0 ? flags[v] : VarFlags{};
       if (v->varKind == VarKind::Param) {
+        // A value parameter is a variable of its own (PIM): arrays, records and large
+        // sets are copied at entry unless the procedure neither changes it nor can see
+        // the actual change while it runs.
+        const bool copy = f.written || unconfined.count(p) != 0;
         if (v->IsOpenArray()) {
-          if (f.written) l.dynCopies.push_back(v);
+          if (copy) l.dynCopies.push_back(v);
         } else if (IsStructured(v->type)) {
-          if (f.written) {
+          if (copy) {
             place.memory = l.Allocate(v->type->size, v->type->align);
             l.copies.push_back(v);
           }
@@ -803,6 +891,17 @@ private:
   }
   void Trap(Vm::TrapCode code) { Emit(Op::TRAP, static_cast<u32>(code)); }
 
+  // Notes that the instructions emitted from word on (when there are any) check, in
+  // slot, the value read from e, when e is a module variable whose fill at the module's
+  // start an overflow or a range check may meet: the trap report then says so.
+  void NoteRead(u32 word, const Expr* e, u16 slot) {
+    if (e == nullptr || e->kind != ExprKind::Var || a.Here() == word) return;
+    const Variable* v = static_cast<const VarRef*>(e)->var;
+    const i64 size = v->type->size;
+    if (v->varKind != VarKind::Global || !IsInteger(v->type) || (size != 4 && size != 8)) return;
+    reads.push_back({word, slot, static_cast<std::uint8_t>(size), std::string(v->name)});
+  }
+
   // ---- Range checks ----
 
   void CheckSigned(u16 v, i64 low, i64 high) {
@@ -827,20 +926,16 @@ private:
     CheckSigned(v, low, high);
   }
   // After arithmetic in the base type: the value must lie in t's own range.
+  static bool HasOwnRange(const Type* t) {
+    return t->kind == TypeKind::Subrange || t->kind == TypeKind::Char ||
+           t->kind == TypeKind::Boolean || t->kind == TypeKind::Enumeration;
+  }
   void CheckRange(u16 v, const Type* t) {
-    switch (t->kind) {
-    case TypeKind::Subrange:
-    case TypeKind::Char:
-    case TypeKind::Boolean:
-    case TypeKind::Enumeration:
-      if (IsUnsigned64(t))
-        CheckUnsigned(v, static_cast<u64>(t->low), static_cast<u64>(t->high));
-      else
-        CheckSigned(v, t->low, t->high);
-      break;
-    default:
-      break;
-    }
+    if (!HasOwnRange(t)) return;
+    if (IsUnsigned64(t))
+      CheckUnsigned(v, static_cast<u64>(t->low), static_cast<u64>(t->high));
+    else
+      CheckSigned(v, t->low, t->high);
   }
 
   // ---- Places of variables ----
@@ -1330,6 +1425,7 @@ private:
       Emit(Op::NOT, dst, v);
       return;
     }
+    const u32 at = a.Here();
     switch (NumOf(u->type)) {
     case Num::I32:
       Emit(Op::NEGI, dst, v);
@@ -1343,6 +1439,7 @@ private:
     default:
       Fail(u->pos, "negation of this type");
     }
+    NoteRead(at, u->operand, v);
   }
 
   static bool IsRelation(BinaryOp op) {
@@ -1430,6 +1527,27 @@ private:
       Relation(b, dst);
       return;
     }
+    // Arithmetic: a chain of operators from its first operand on, the intermediate
+    // results in one temporary.
+    std::vector<const Binary*> ops;
+    const Expr* first = Chain(b, ops, [](const Binary* x) {
+      return !IsRelation(x->op) && x->op != BinaryOp::And && x->op != BinaryOp::Or &&
+             x->op != BinaryOp::In && x->op != BinaryOp::Subset && x->op != BinaryOp::Superset;
+    });
+    const u16 acc = ops.size() > 1 ? Temp() : dst;
+    const u32 mark = top;
+    u16 lv = Value(first);
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+      const u16 target = i + 1 == ops.size() ? dst : acc;
+      Operation(ops[i], target, lv, i == 0 ? first : nullptr);
+      lv = target;
+      top = mark;
+    }
+  }
+
+  // dst := lv (the value of the left operand, left when that is an expression of its
+  // own) op the right operand of b.
+  void Operation(const Binary* b, u16 dst, u16 lv, const Expr* left) {
     const Num n = NumOf(b->type);
     if (n == Num::Set) {
       static const Op setOps[] = {Op::OR, Op::ANDN, Op::AND, Op::XOR};
@@ -1437,8 +1555,7 @@ private:
                     : b->op == BinaryOp::Difference   ? 1
                     : b->op == BinaryOp::Intersection ? 2
                                                       : 3;
-      const u16 lv = Value(b->left), rv = Value(b->right);
-      Emit(setOps[i], dst, lv, rv);
+      Emit(setOps[i], dst, lv, Value(b->right));
       return;
     }
     if (const Ast::Literal* k = AsLiteral(b->right);
@@ -1446,14 +1563,18 @@ private:
       const i64 amount = b->op == BinaryOp::Add ? k->value.i : -k->value.i;
       const Op op = AddImmediate(n);
       if (op != Op::NOP && Fits16(amount) && (n != Num::U64 || k->value.i >= 0)) {
-        const u16 lv = Value(b->left);
+        const u32 at = a.Here();
         Emit(op, dst, lv, U16(amount));
+        NoteRead(at, left, lv);
         return;
       }
     }
     const Op op = Arithmetic(n, b->op, b->pos);
-    const u16 lv = Value(b->left), rv = Value(b->right);
+    const u16 rv = Value(b->right);
+    const u32 at = a.Here();
     Emit(op, dst, lv, rv);
+    NoteRead(at, left, lv);
+    NoteRead(at, b->right, rv);
   }
 
   void Membership(const Binary* b, u16 dst) {
@@ -1531,6 +1652,12 @@ private:
     const Type* src = c->operand->type;
     const Type* to = c->type;
     if (c->conv == ConvertKind::Bits) {
+      if (IsStructured(src)) {
+        // The bits of an array, record or large set of the target's size.
+        const u16 at = AddressValue(c->operand);
+        Emit(LoadOp(to, Op::LD8, Op::LD16, Op::LD32, Op::LD32U, Op::LD64), dst, at, 0);
+        return;
+      }
       Eval(c->operand, dst);
       if (!IsReal(to) && to->size < 8) Normalize(dst, dst, to);
       return;
@@ -1567,7 +1694,9 @@ private:
     }
     Eval(c->operand, dst);
     if (c->checked) {
+      const u32 at = a.Here();
       CheckConversion(dst, src, to);
+      NoteRead(at, c->operand, dst);
     } else if (to->size < 8 && (src->size > to->size || IsSigned(src) != IsSigned(to))) {
       Normalize(dst, dst, to);
     }
@@ -1577,6 +1706,7 @@ private:
     switch (f->which) {
     case StdProc::Abs: {
       const u16 v = Value(f->args[0]);
+      const u32 at = a.Here();
       switch (NumOf(f->type)) {
       case Num::I32:
         Emit(Op::ABSI, dst, v);
@@ -1591,6 +1721,7 @@ private:
         Move(dst, v);
         break;
       }
+      NoteRead(at, f->args[0], v);
       return;
     }
     case StdProc::Cap:
@@ -1634,22 +1765,36 @@ private:
       a.EmitK(Op::LDCA, t, words);
       return t;
     }
-    case ExprKind::Literal:
+    case ExprKind::Literal: {
+      // A large set, or a constant transferred to a type of its size.
+      const auto* l = static_cast<const Ast::Literal*>(e);
+      std::vector<u64> words;
       if (IsSet(e->type)) {
-        const auto* l = static_cast<const Ast::Literal*>(e);
-        std::vector<u64> words;
         for (i64 i = 0; i < std::max<i64>(1, e->type->size / 8); ++i)
           words.push_back(l->value.set[i]);
-        const u16 t = Temp();
-        a.EmitK(Op::LDCA, t, words);
-        return t;
+      } else if (IsStructured(e->type)) {
+        words.push_back(static_cast<u64>(l->value.i));
+      } else {
+        break;
       }
-      break;
-    case ExprKind::Convert:
-      if (static_cast<const Convert*>(e)->conv == ConvertKind::Bits &&
-          IsStructured(static_cast<const Convert*>(e)->operand->type))
-        return AddressValue(static_cast<const Convert*>(e)->operand, padTo);
-      break;
+      const u16 t = Temp();
+      a.EmitK(Op::LDCA, t, words);
+      return t;
+    }
+    case ExprKind::Convert: {
+      const Expr* operand = static_cast<const Convert*>(e)->operand;
+      if (static_cast<const Convert*>(e)->conv != ConvertKind::Bits) break;
+      if (IsStructured(operand->type)) return AddressValue(operand, padTo);
+      if (!IsStructured(e->type)) break;
+      // The bits of a scalar as an array, record or large set of its size.
+      const u16 v = Value(operand);
+      const u16 t = Temp();
+      FrameAddress(t, L->Allocate(std::max<i64>(e->type->size, 8), 8));
+      Emit(StoreOp(operand->type, Op::ST8, Op::ST16, Op::ST32, Op::ST64), v, t, 0);
+      return t;
+    }
+    case ExprKind::Call:
+      return GenCall(static_cast<const CallExpr*>(e));
     case ExprKind::Binary:
       if (IsLargeSet(e->type)) return LargeSetOp(static_cast<const Binary*>(e));
       break;
@@ -1660,6 +1805,7 @@ private:
       break;
     }
     if (e->IsDesignator()) return AddressOf(Designate(e));
+    if (IsStructured(e->type)) Fail(e->pos, "structured value of this kind");
     // A scalar value where its address is wanted: into memory.
     const u16 v = Value(e);
     const i64 at = L->Allocate(8, 8);
@@ -1669,22 +1815,31 @@ private:
     return t;
   }
 
+  // A chain of operators on large sets, into one area of the frame (the run-time
+  // procedures may write where they read).
   u16 LargeSetOp(const Binary* b) {
     static const Vm::SysCall calls[] = {Vm::SysCall::SetUnion, Vm::SysCall::SetDifference,
                                         Vm::SysCall::SetIntersection, Vm::SysCall::SetSymmetric};
-    const int i = b->op == BinaryOp::Union          ? 0
-                  : b->op == BinaryOp::Difference   ? 1
-                  : b->op == BinaryOp::Intersection ? 2
-                                                    : 3;
+    std::vector<const Binary*> ops;
+    const Expr* first = Chain(b, ops, [](const Binary* x) { return IsLargeSet(x->type); });
     const i64 at = L->Allocate(b->type->size, 8);
     const u16 result = Temp();
     FrameAddress(result, at);
     const u16 area = Temps(4);
-    Move(area, result);
-    Constant(area + 1, b->type->size);
-    Move(area + 2, AddressValue(b->left));
-    Move(area + 3, AddressValue(b->right));
-    Emit(Op::SYS, area, static_cast<u32>(calls[i]));
+    const u32 mark = top;
+    Move(area + 2, AddressValue(first));
+    for (const Binary* x : ops) {
+      const int i = x->op == BinaryOp::Union          ? 0
+                    : x->op == BinaryOp::Difference   ? 1
+                    : x->op == BinaryOp::Intersection ? 2
+                                                      : 3;
+      Move(area, result);
+      Constant(area + 1, b->type->size);
+      Move(area + 3, AddressValue(x->right));
+      Emit(Op::SYS, area, static_cast<u32>(calls[i]));
+      Move(area + 2, result);
+      top = mark;
+    }
     return result;
   }
 
@@ -1738,15 +1893,19 @@ private:
     if (c->kind == ExprKind::Binary) {
       const auto* b = static_cast<const Binary*>(c);
       if (b->op == BinaryOp::And || b->op == BinaryOp::Or) {
+        // A chain of ANDs (or of ORs), its operands in order.
+        std::vector<const Binary*> ops;
+        std::vector<const Expr*> operands{
+            Chain(b, ops, [&](const Binary* x) { return x->op == b->op; })};
+        for (const Binary* x : ops) operands.push_back(x->right);
         const bool isAnd = b->op == BinaryOp::And;
         if (isAnd != when) {
-          // AND false or OR true: either side decides.
-          Branch(b->left, when, target);
-          Branch(b->right, when, target);
+          // AND false or OR true: any operand decides.
+          for (const Expr* e : operands) Branch(e, when, target);
         } else {
           const Label skip = a.NewLabel();
-          Branch(b->left, !when, skip);
-          Branch(b->right, when, target);
+          for (std::size_t i = 0; i + 1 < operands.size(); ++i) Branch(operands[i], !when, skip);
+          Branch(operands.back(), when, target);
           Bind(skip);
         }
         return;
@@ -1871,7 +2030,11 @@ private:
     for (const Param& f : formals) words += f.type->kind == TypeKind::OpenArray ? 2 : 1;
     const bool own = c->proc != nullptr && c->proc->module == unit.module && !c->proc->imported;
     const bool nested = own && c->proc->level > 0;
-    const u32 total = words + (nested ? 1 : 0);
+    // A structured result goes to an area of the caller's frame whose address the callee
+    // receives after the parameters and returns.
+    const Type* result = pt->result;
+    const bool structured = result != nullptr && IsStructured(result);
+    const u32 total = words + (structured ? 1 : 0) + (nested ? 1 : 0);
     Temps(Vm::kLinkSlots);
     const u16 base = Temps(std::max<u32>(total, 1));
     u32 w = base;
@@ -1881,6 +2044,7 @@ private:
       top = mark;
       w += formals[i].type->kind == TypeKind::OpenArray ? 2 : 1;
     }
+    if (structured) FrameAddress(U16(w++), L->Allocate(result->size, result->align));
     if (nested) {
       const u32 mark = top;
       Move(U16(w), FrameOf(c->proc->outer));
@@ -2243,7 +2407,15 @@ private:
 
   void ReturnStatement(const Return* r) {
     if (r->value != nullptr) {
-      const u16 v = Value(r->value);
+      u16 v = 0;
+      if (L->resultSlot >= 0) {
+        // A structured result: copied into the caller's area, whose address goes back.
+        const i64 size = cur->Result()->size;
+        Copy(U16(L->resultSlot), AddressValue(r->value, size), size);
+        v = U16(L->resultSlot);
+      } else {
+        v = Value(r->value);
+      }
       if (promotion.active) StoreBack();
       Epilogue();
       // RETVS with the frame's memory once that is known, else RETV and a word unused.
@@ -2267,23 +2439,34 @@ private:
       const Expr* x = s->args[0];
       const Loc l = Designate(x);
       const u16 old = Load(l);
-      const u16 dst = l.kind == Loc::Reg ? l.slot : Temp();
+      // A range-checked module variable kept in a slot changes once the check passed,
+      // so that a trap still finds its old value.
+      const bool global = x->kind == ExprKind::Var &&
+                          static_cast<const VarRef*>(x)->var->varKind == VarKind::Global;
+      const bool direct = l.kind == Loc::Reg && !(global && HasOwnRange(x->type));
+      const u16 dst = direct ? l.slot : Temp();
       Num n = NumOf(x->type);
       if (n != Num::I32 && n != Num::U32 && n != Num::I64 && n != Num::U64 && n != Num::Addr)
         n = Num::I64;
       const bool inc = s->which == StdProc::Inc;
       const Ast::Literal* k = s->args.size() > 1 ? AsLiteral(s->args[1]) : nullptr;
       const i64 amount = s->args.size() > 1 ? (k != nullptr ? k->value.i : 0) : 1;
+      u32 at = a.Here();
       if ((s->args.size() == 1 || k != nullptr) && Fits16(inc ? amount : -amount) &&
           (n != Num::U64 || amount >= 0)) {
         Emit(AddImmediate(n), dst, old, U16(inc ? amount : -amount));
       } else {
         const u16 by = Value(s->args[1]);
+        at = a.Here();
         Emit(Arithmetic(n, inc ? BinaryOp::Add : BinaryOp::Sub, s->pos), dst, old, by);
+        NoteRead(at, s->args[1], by);
       }
+      NoteRead(at, x, old);
+      const u32 check = a.Here();
       CheckRange(dst, x->type);
-      if (l.kind != Loc::Reg) StoreFrom(l, dst);
-      Changed(dst);
+      NoteRead(check, x, old);
+      if (!direct) StoreFrom(l, dst);
+      Changed(l.kind == Loc::Reg ? l.slot : dst);
       return;
     }
     case StdProc::Incl:
@@ -2449,25 +2632,33 @@ private:
     const auto enter = [&](const Layout& l) {
       return static_cast<u64>(l.maxTop) | memSlots(l) << 32;
     };
-    if (!a.Finish(V, code, error, external ? Vm::kExternalData : 0))
-      Fail(unit.module->endPos, "module too large: " + error);
-    code[bodyLayout.enterWord + 1] = enter(bodyLayout);
-    for (auto& [p, l] : layouts) code[l.enterWord + 1] = enter(l);
+    a.Set(bodyLayout.enterWord + 1, enter(bodyLayout));
+    for (auto& [p, l] : layouts) a.Set(l.enterWord + 1, enter(l));
     for (const auto& [word, l] : returns) {
       if (memSlots(*l) == 0) continue;
-      code[word] = Word(Op::RETVS, Vm::FieldA(code[word]));
-      code[word + 1] = memSlots(*l);
+      a.Set(word, Word(Op::RETVS, Vm::FieldA(a.At(word))));
+      a.Set(word + 1, memSlots(*l));
     }
     for (const FrameFix& f : fixes) {
       const i64 value = memStart(*f.layout) + f.offset;
       if (f.ext) {
-        code[f.word] = static_cast<u64>(value);
+        a.Set(f.word, static_cast<u64>(value));
       } else {
         if (!Fits32(value)) Fail(unit.module->pos, "procedure frame too large");
-        code[f.word] = (code[f.word] & 0xFFFFFFFFull) | static_cast<u64>(static_cast<u32>(value))
-                                                            << 32;
+        a.Set(f.word, (a.At(f.word) & 0xFFFFFFFFull) | static_cast<u64>(static_cast<u32>(value))
+                                                           << 32);
       }
     }
+    if (!a.Finish(V, code, error, external ? Vm::kExternalData : 0)) {
+      if (!a.TooFar().empty()) throw TooFar{a.TooFar()};
+      Fail(unit.module->endPos, "module too large: " + error);
+    }
+    // The large layout moved every word from word 2 on by one.
+    const u32 moved = a.Moved();
+    for (u32& entry : entries)
+      if (entry != 0) entry += moved;
+    for (Object::LinePoint& l : lines) l.word += moved;
+    for (Object::VariableRead& r : reads) r.word += moved;
     out.name = std::string(unit.module->name);
     out.key = unit.key;
     out.imports.clear();
@@ -2478,7 +2669,7 @@ private:
     for (std::size_t n = 0; n < entries.size(); ++n)
       out.offsets.push_back(static_cast<u32>(entries[n] == 0 ? entries[0] * 8 : entries[n] * 8) -
                             (n == 0 ? 6 : 0));
-    out.extra = Object::EncodeDebugInfo({source, names, lines});
+    out.extra = Object::EncodeDebugInfo({source, names, lines, reads});
   }
 };
 
@@ -2492,14 +2683,22 @@ Settings settings;
 void SetSourcePath(std::string path) { settings.source = std::move(path); }
 const std::string& SourcePath() { return settings.source; }
 
+// The code once more for every branch that turned out to reach too short, written as a
+// jump: a few passes at most (each only lengthens code), in modules that large.
 Result Generate(const CompilationUnit& unit, const std::string& source, Object::Module& out) {
-  try {
-    Generator g(unit, source);
-    g.Run(out);
-    return Result{};
-  } catch (const Failure& f) {
-    return Result{false, f.pos, f.message};
+  std::vector<std::uint32_t> far;
+  for (int pass = 0; pass < 16; ++pass) {
+    try {
+      Generator g(unit, source, far);
+      g.Run(out);
+      return Result{};
+    } catch (const TooFar& t) {
+      far.insert(far.end(), t.sites.begin(), t.sites.end());
+    } catch (const Failure& f) {
+      return Result{false, f.pos, f.message};
+    }
   }
+  return Result{false, unit.module->endPos, "module too large: jumps too far (split the module)"};
 }
 
 } // namespace Codegen

@@ -2,12 +2,17 @@
 // becomes an object module of machine code (vm/Isa.h) in the module manager's format.
 //
 // Frames: a procedure's parameters take its first slots (the words Native::Call has
-// too), a nested procedure's static link (the frame of the procedure around it) the
-// slot after them; then its scalar variables, one slot each, and the addresses it keeps
-// (the module's arrays it uses, element addresses computed since the last label); then
-// the temporaries of its expressions, where the frames of its calls begin. Arrays,
-// records, large sets and the copies of value parameters it changes lie in a memory area
-// below the frame's linkage (ENTER moves the frame up by its size). A variable whose
+// too); a function of a structured result (a record, an array, a set of more than 64
+// elements) gets, in the slot after them, the address of an area of its caller's frame,
+// copies its result there and returns that address; a nested procedure's static link
+// (the frame of the procedure around it) takes the next slot; then its scalar
+// variables, one slot each, and the addresses it keeps (the module's arrays it uses,
+// element addresses computed since the last label); then the temporaries of its
+// expressions, where the frames of its calls begin. Arrays, records, large sets and the
+// copies of value parameters lie in a memory area below the frame's linkage (ENTER
+// moves the frame up by its size). A structured value parameter is copied at entry
+// unless the procedure neither changes it nor writes anything outside its own frame,
+// nor calls a procedure that may. A variable whose
 // address is taken, or that a nested procedure uses, stays in its slot but is read as
 // its size says, because a store through its address writes only its bytes.
 //

@@ -9,6 +9,48 @@ namespace Check {
 namespace {
 
 constexpr int kMaxResolveDepth = 200;
+
+// Whether a statement of the list, or of the lists inside it, is a RETURN.
+bool HasReturn(const Ast::StmtList& list) {
+  const auto any = [](const auto& arms) {
+    return std::any_of(arms.begin(), arms.end(),
+                       [](const auto& arm) { return HasReturn(arm.body); });
+  };
+  for (const Ast::Stmt* s : list) {
+    bool found = false;
+    switch (s->kind) {
+    case Ast::StmtKind::Return:
+      return true;
+    case Ast::StmtKind::If:
+      found = any(static_cast<const Ast::If*>(s)->arms) ||
+              HasReturn(static_cast<const Ast::If*>(s)->elseBody);
+      break;
+    case Ast::StmtKind::Case:
+      found = any(static_cast<const Ast::Case*>(s)->arms) ||
+              HasReturn(static_cast<const Ast::Case*>(s)->elseBody);
+      break;
+    case Ast::StmtKind::While:
+      found = HasReturn(static_cast<const Ast::While*>(s)->body);
+      break;
+    case Ast::StmtKind::Repeat:
+      found = HasReturn(static_cast<const Ast::Repeat*>(s)->body);
+      break;
+    case Ast::StmtKind::For:
+      found = HasReturn(static_cast<const Ast::For*>(s)->body);
+      break;
+    case Ast::StmtKind::Loop:
+      found = HasReturn(static_cast<const Ast::Loop*>(s)->body);
+      break;
+    case Ast::StmtKind::With:
+      found = HasReturn(static_cast<const Ast::With*>(s)->body);
+      break;
+    default:
+      break;
+    }
+    if (found) return true;
+  }
+  return false;
+}
 constexpr std::int64_t kMaxSize = 0x7FFFFFFF;
 
 std::int32_t AlignUp(std::int64_t offset, std::int32_t align, Pos pos, const char* what) {
@@ -409,6 +451,8 @@ void Checker::CheckProcedure(Ast::Procedure* p, Node* n) {
   CheckDecls(n->c);
   p->body = Statements(n->d);
   p->endPos = n->end;
+  if (p->Result() != nullptr && !HasReturn(p->body))
+    Fail(n->end, "function procedure without RETURN: " + std::string(p->name));
   LayoutLocals(p);
 }
 

@@ -607,13 +607,25 @@ Item Checker::Designate(Node* n) {
   }
 }
 
+// A chain of operators, a + b - c * d ..., is checked from its first operand on, one
+// operator after the other: its length costs no depth of recursion.
 Expr* Checker::Binary(Node* n) {
+  std::vector<Node*> chain;
+  Node* first = n;
+  for (; first->kind == K::Binary; first = first->a) chain.push_back(first);
+  Expr* e = Expression(first);
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) e = Combine(*it, e);
+  return e;
+}
+
+// The operator n applied to l, its left operand checked already, and its right operand.
+Expr* Checker::Combine(Node* n, Expr* l) {
   const Tok op = static_cast<Tok>(n->op);
   const std::string opText = OpText(op);
   auto* b = New<Ast::Binary>(n->pos);
   Type* boolean = Builtins().booleanType;
   if (op == Tok::And || op == Tok::Or) {
-    Expr* l = Bool(Expression(n->a));
+    l = Bool(l);
     Expr* r = Bool(Expression(n->b));
     if (IsLiteral(l) && IsLiteral(r)) {
       const bool x = AsLiteral(l)->value.i != 0, y = AsLiteral(r)->value.i != 0;
@@ -629,7 +641,7 @@ Expr* Checker::Binary(Node* n) {
     return b;
   }
   if (op == Tok::In) {
-    Expr* element = Ordinal(Expression(n->a));
+    Expr* element = Ordinal(l);
     Expr* set = Expression(n->b);
     if (!Ast::IsSet(set->type)) Fail(n->b->pos, "set expected after IN");
     Type* elementType = const_cast<Type*>(Ast::BaseOf(set->type->base));
@@ -659,7 +671,6 @@ Expr* Checker::Binary(Node* n) {
     b->type = boolean;
     return b;
   }
-  Expr* l = Expression(n->a);
   Expr* r = Expression(n->b);
   Unify(l, r, opText, n->pos);
   const Type* t = Ast::BaseOf(l->type);

@@ -83,6 +83,9 @@ private:
       if (p != nullptr && p->height > h) h = p->height;
     return Grow(n, h);
   }
+  // An operator of a chain a + b - c ...: the walkers of the tree follow its left
+  // operands in a loop, so only its right operand adds to the height.
+  Node* Chain(Node* b) { return Grow(b, std::max<int>(b->a->height - 1, b->b->height)); }
   int ListHeight(const Node* list) {
     int h = 0;
     for (; list != nullptr; list = list->next)
@@ -650,7 +653,7 @@ Node* Parser::SimpleExpression() {
     Advance();
     b->a = left;
     b->b = Term();
-    left = Height(b, {b->a, b->b});
+    left = Chain(b);
   }
   return left;
 }
@@ -664,7 +667,7 @@ Node* Parser::Term() {
     Advance();
     b->a = left;
     b->b = Factor();
-    left = Height(b, {b->a, b->b});
+    left = Chain(b);
   }
   return left;
 }

@@ -24,6 +24,9 @@ constexpr std::uint16_t kCodeTag = 3;
 constexpr std::uint16_t kTableTag = 4;
 constexpr std::int64_t kSectionHead = 4;   // tag and length
 constexpr std::int64_t kHeaderLength = 34; // a 0 word, name, key, C, V, X, P, S
+// An object too large for 16-bit sections: a 1 word, C and X 0 in the header, both as
+// 32-bit numbers after it; its code and its table in as many sections as they take.
+constexpr std::int64_t kLargeHeaderLength = 42;
 constexpr std::int64_t kImportLength = 22; // name and key
 constexpr std::int64_t kObjectEntry = 4;   // procedure offsets and slots in the file
 constexpr std::int64_t kCodeHead = 8;      // receives the table address
@@ -40,9 +43,10 @@ struct Object {
   char name[kNameSize];
   Key key;
   std::int64_t c, v, x, p, s;
+  const std::uint8_t* data;
   const std::uint8_t* imports;
-  const std::uint8_t* code;
-  const std::uint8_t* table;
+  std::int64_t code;  // the offset of the (first) code section
+  std::int64_t table; // and of the (first) table section
 };
 
 // Loaded, Linked or Ready: the module has its code and image blocks.
@@ -94,6 +98,41 @@ const std::uint8_t* Section(const std::uint8_t* data, std::int64_t size, std::in
   return body;
 }
 
+// The sections of tag at offset that hold length bytes: one section of that length, or,
+// in a large object, as many as it takes, each of 1 to 65535 bytes. The offset of the
+// first, moving offset past them; -1 when they are not there.
+std::int64_t Sections(const std::uint8_t* data, std::int64_t size, std::int64_t& offset,
+                      std::uint16_t tag, std::int64_t length, bool large) {
+  const std::int64_t first = offset;
+  if (!large) return Section(data, size, offset, tag, length) != nullptr ? first : -1;
+  for (std::int64_t left = length; left > 0;) {
+    if (offset + kSectionHead > size || ByteOrder::Get16(data + offset) != tag) return -1;
+    const std::int64_t n = ByteOrder::Get16(data + offset + 2);
+    if (n == 0 || n > left || offset + kSectionHead + n > size) return -1;
+    offset += kSectionHead + n;
+    left -= n;
+  }
+  return first;
+}
+
+// Copies length bytes from position from on of the bytes the sections Sections found at
+// first hold between them to dst.
+void Gather(const std::uint8_t* data, std::int64_t first, std::int64_t from, std::int64_t length,
+            std::uint8_t* dst) {
+  for (std::int64_t at = first, done = 0; done < length;) {
+    const std::int64_t n = ByteOrder::Get16(data + at + 2);
+    if (from < n) {
+      const std::int64_t part = std::min(n - from, length - done);
+      std::memcpy(dst + done, data + at + kSectionHead + from, static_cast<std::size_t>(part));
+      done += part;
+      from = 0;
+    } else {
+      from -= n;
+    }
+    at += kSectionHead + n;
+  }
+}
+
 bool Check(Buffer::Ref object, Object& o) {
   if (object == nullptr || Buffer::KindOf(object) != BufferKind::Block) return false;
   BufferKind kind;
@@ -104,7 +143,12 @@ bool Check(Buffer::Ref object, Object& o) {
   const auto* data = static_cast<const std::uint8_t*>(address);
   std::int64_t offset = 0;
   const std::uint8_t* h = Section(data, size, offset, kHeaderTag, kHeaderLength);
-  if (h == nullptr || ByteOrder::Get16(h) != 0) return false;
+  const bool large = h == nullptr;
+  if (large) {
+    offset = 0;
+    h = Section(data, size, offset, kHeaderTag, kLargeHeaderLength);
+  }
+  if (h == nullptr || ByteOrder::Get16(h) != (large ? 1 : 0)) return false;
   SetName(o.name, h + 2);
   o.key = ReadKey(h + 18);
   o.c = ByteOrder::Get16(h + 24);
@@ -112,13 +156,19 @@ bool Check(Buffer::Ref object, Object& o) {
   o.x = ByteOrder::Get16(h + 28);
   o.p = ByteOrder::Get16(h + 30);
   o.s = ByteOrder::Get16(h + 32);
-  if (o.s < 1 || o.c < kCodeHead) return false;
+  if (large) {
+    if (o.c != 0 || o.x != 0) return false;
+    o.c = ByteOrder::Get32(h + 34);
+    o.x = ByteOrder::Get32(h + 38);
+  }
+  if (o.s < 1 || o.c < kCodeHead || o.c > INT32_MAX || o.x > INT32_MAX) return false;
+  o.data = data;
   o.imports = Section(data, size, offset, kImportTag, (o.s - 1) * kImportLength);
   if (o.imports == nullptr) return false;
-  o.code = Section(data, size, offset, kCodeTag, o.c);
-  if (o.code == nullptr) return false;
-  o.table = Section(data, size, offset, kTableTag, (o.s + o.p) * kObjectEntry + o.x);
-  return o.table != nullptr;
+  o.code = Sections(data, size, offset, kCodeTag, o.c, large);
+  if (o.code < 0) return false;
+  o.table = Sections(data, size, offset, kTableTag, (o.s + o.p) * kObjectEntry + o.x, large);
+  return o.table >= 0;
 }
 
 // ---- the index and the records
@@ -291,6 +341,7 @@ bool Load(Ref m, const Object& o) {
   LibraryIndex* index = m->library;
   const std::int64_t entries = o.s + o.p;
   const std::int64_t imageSize = o.v + kDescriptorSize + entries * kEntrySize + o.x;
+  if (imageSize > INT32_MAX) return false;
   auto* code =
       static_cast<std::uint8_t*>(Buffer::Allocate(index->library, static_cast<std::int32_t>(o.c)));
   if (code == nullptr) return false;
@@ -309,14 +360,15 @@ bool Load(Ref m, const Object& o) {
   ByteOrder::Put16(descriptor + 26, 0);
   std::uint8_t* table = descriptor + kDescriptorSize;
   for (std::int64_t i = 0; i < o.p; ++i) {
-    const Address offset = ByteOrder::Get32(o.table + i * kObjectEntry);
+    std::uint8_t entry[kObjectEntry];
+    Gather(o.data, o.table, i * kObjectEntry, kObjectEntry, entry);
+    const Address offset = ByteOrder::Get32(entry);
     PutAddress(table + i * kEntrySize, AddressOf(code) + offset + (i == 0 ? kBodyOffset : 0));
   }
   PutAddress(table + o.p * kEntrySize, AddressOf(table));
   std::memset(table + (o.p + 1) * kEntrySize, 0, static_cast<std::size_t>((o.s - 1) * kEntrySize));
-  std::memcpy(table + entries * kEntrySize, o.table + entries * kObjectEntry,
-              static_cast<std::size_t>(o.x));
-  std::memcpy(code, o.code, static_cast<std::size_t>(o.c));
+  Gather(o.data, o.table, entries * kObjectEntry, o.x, table + entries * kEntrySize);
+  Gather(o.data, o.code, 0, o.c, code);
   PutAddress(code, AddressOf(table));
 
   m->key = o.key;

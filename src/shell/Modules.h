@@ -11,6 +11,11 @@
 //   tag 3, length C: the code, C >= 8 (the compiler reserves its first 8 bytes)
 //   tag 4, length (S+P)*4+X: P procedure offsets (32 bits, from the start of the code),
 //          S import slots (32 bits), X further bytes
+// A module whose code or table does not fit a 16-bit length has the large form, in which
+// all else stays as it is: the header is 42 bytes long, its first word is 1, its C and X
+// are 0, and after S come C and X as 32-bit numbers; the code and the table each follow
+// as as many sections of their tag as they take (each of 1 to 65535 bytes, in order).
+// A reader of the usual form refuses it (the header's length and first word differ).
 //
 // Memory image: addresses are the host's 8 bytes, so the table widens the object's
 // 32-bit entries.

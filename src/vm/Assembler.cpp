@@ -1,13 +1,62 @@
 #include "vm/Assembler.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
 namespace Asm {
 
 namespace {
-// The code section holds at most 65535 bytes.
-constexpr std::size_t kMaxWords = 0xFFFF / 8;
+// An object's code section of a 16-bit length holds at most 65535 bytes; more words take
+// the large layout, up to 256 MB of code.
+constexpr std::size_t kSmallWords = 0xFFFF / 8;
+constexpr std::size_t kMaxWords = std::size_t{1} << 25;
+
+// The branch taken when op's is not, and its operands: compare-and-branch instructions.
+Op Opposite(Op op, std::uint16_t& a, std::uint16_t& b) {
+  switch (op) {
+  case Op::BEQ:
+    return Op::BNE;
+  case Op::BNE:
+    return Op::BEQ;
+  case Op::BLT:
+    std::swap(a, b);
+    return Op::BLE;
+  case Op::BLE:
+    std::swap(a, b);
+    return Op::BLT;
+  case Op::BLTU:
+    std::swap(a, b);
+    return Op::BLEU;
+  case Op::BLEU:
+    std::swap(a, b);
+    return Op::BLTU;
+  case Op::BEQK:
+    return Op::BNEK;
+  case Op::BNEK:
+    return Op::BEQK;
+  case Op::BLTK:
+    return Op::BGEK;
+  case Op::BLEK:
+    return Op::BGTK;
+  case Op::BGTK:
+    return Op::BLEK;
+  case Op::BGEK:
+    return Op::BLTK;
+  case Op::BEQR:
+    return Op::BNER;
+  case Op::BNER:
+    return Op::BEQR;
+  case Op::BLTR:
+    return Op::BNLTR;
+  case Op::BLER:
+    return Op::BNLER;
+  case Op::BNLTR:
+    return Op::BLTR;
+  default:
+    return Op::BLER; // BNLER
+  }
+}
 } // namespace
 
 Assembler::Assembler() {
@@ -23,12 +72,26 @@ Label Assembler::NewLabel() {
 void Assembler::Bind(Label l) { labels_[l.id] = static_cast<std::int64_t>(code_.size()); }
 
 void Assembler::EmitC(Op op, std::uint16_t a, std::uint16_t b, Label target) {
-  fixups_.push_back(Fixup{Here(), target.id, false});
-  Emit(op, a, b, 0);
+  const std::uint32_t site = sites_++;
+  if (!std::binary_search(far_.begin(), far_.end(), site)) {
+    fixups_.push_back(Fixup{Here(), target.id, false, site});
+    Emit(op, a, b, 0);
+    return;
+  }
+  // Far: the opposite branch over a jump (a FOR loop counts before it jumps).
+  if (op == Op::FORUP || op == Op::FORDN) {
+    const bool up = op == Op::FORUP;
+    Emit(Op::BLE, up ? b : a, up ? a : b, 3);
+    Emit(Op::ADDAK, a, a, up ? 1 : 0xFFFF);
+  } else {
+    const Op opposite = Opposite(op, a, b);
+    Emit(opposite, a, b, 2);
+  }
+  EmitI(Op::JMP, 0, target);
 }
 
 void Assembler::EmitI(Op op, std::uint16_t a, Label target) {
-  fixups_.push_back(Fixup{Here(), target.id, true});
+  fixups_.push_back(Fixup{Here(), target.id, true, 0});
   Emit(op, a, 0, 0);
 }
 
@@ -66,6 +129,24 @@ std::vector<std::uint64_t> Assembler::StringWords(const std::string& s) {
 
 bool Assembler::Finish(std::uint16_t variables, std::vector<std::uint64_t>& code,
                        std::string& error, std::uint16_t flags) {
+  tooFar_.clear();
+  std::size_t poolWords = 0;
+  for (const std::vector<PoolWord>& item : pool_) poolWords += item.size();
+  if (moved_ == 0 && code_.size() + poolWords > kSmallWords) {
+    // The large layout: a word for the numbers of words after the header.
+    moved_ = 1;
+    code_.insert(code_.begin() + Vm::kHeaderWords, 0);
+    for (std::int64_t& l : labels_)
+      if (l >= Vm::kHeaderWords) ++l;
+    for (Fixup& f : fixups_) ++f.at;
+    for (PoolUse& u : poolUses_) ++u.at;
+    for (std::size_t at = Vm::kLargeHeaderWords; at < code_.size();) {
+      const int op = static_cast<int>(code_[at] & 0xFF);
+      if (op >= Vm::kOpCount || at + Vm::kOpWords[op] > code_.size()) break;
+      if (static_cast<Op>(op) == Op::ENTER) Vm::SetEnterWord(code_[at], code_[at + 1], at);
+      at += Vm::kOpWords[op];
+    }
+  }
   code = code_;
   std::vector<std::uint32_t> placed(pool_.size());
   for (std::size_t i = 0; i < pool_.size(); ++i) {
@@ -73,12 +154,19 @@ bool Assembler::Finish(std::uint16_t variables, std::vector<std::uint64_t>& code
     for (const PoolWord& w : pool_[i]) code.push_back(w.value);
   }
   if (code.size() > kMaxWords) {
-    error = "code too large";
+    error = "more than 256 MB of code (split the module)";
     return false;
   }
-  code[1] = static_cast<std::uint64_t>(code.size()) |
-            static_cast<std::uint64_t>(code_.size()) << 16 |
-            static_cast<std::uint64_t>(variables) << 32 | static_cast<std::uint64_t>(flags) << 48;
+  if (moved_ != 0) {
+    code[1] = static_cast<std::uint64_t>(variables) << 32 |
+              static_cast<std::uint64_t>(flags | Vm::kLargeCode) << 48;
+    code[2] = static_cast<std::uint64_t>(code.size()) | static_cast<std::uint64_t>(code_.size())
+                                                            << 32;
+  } else {
+    code[1] = static_cast<std::uint64_t>(code.size()) |
+              static_cast<std::uint64_t>(code_.size()) << 16 |
+              static_cast<std::uint64_t>(variables) << 32 | static_cast<std::uint64_t>(flags) << 48;
+  }
   const auto setI = [&](std::uint32_t at, std::int64_t distance) {
     code[at] = (code[at] & 0xFFFFFFFFull) |
                static_cast<std::uint64_t>(static_cast<std::uint32_t>(distance)) << 32;
@@ -91,14 +179,16 @@ bool Assembler::Finish(std::uint16_t variables, std::vector<std::uint64_t>& code
     const std::int64_t distance = labels_[f.label] - static_cast<std::int64_t>(f.at);
     if (f.wide) {
       setI(f.at, distance);
+    } else if (distance < -32768 || distance > 32767) {
+      tooFar_.push_back(f.site);
     } else {
-      if (distance < -32768 || distance > 32767) {
-        error = "branch too far";
-        return false;
-      }
       code[f.at] = (code[f.at] & 0x0000FFFFFFFFFFFFull) |
                    static_cast<std::uint64_t>(static_cast<std::uint16_t>(distance)) << 48;
     }
+  }
+  if (!tooFar_.empty()) {
+    error = "branch too far";
+    return false;
   }
   for (const PoolUse& u : poolUses_) {
     setI(u.at, static_cast<std::int64_t>(placed[u.item]) - u.at);

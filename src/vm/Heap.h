@@ -3,9 +3,11 @@
 // shell's listings show the memory programs hold and deleting the buffer releases it.
 //
 // Every block has a 16-byte header before the address a program gets: a tag that says
-// whether the block is live or was freed, and the block's size. Freeing a block keeps
-// its header granule as a tombstone (everything after it goes back to the heap), so a
-// dereference through a dangling pointer still finds "freed" there.
+// whether the block is live or was freed, and the block's size. A freed block waits,
+// whole and tagged "freed", in a quarantine of the most recently freed blocks (at most
+// kQuarantineBytes, header included) before it goes back to the heap, so that a
+// dereference through a dangling pointer finds "freed" for as long as it waits there;
+// memory never grows with the blocks a program has freed.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,7 @@ inline constexpr char kPath[] = "/Shell/Program.Heap";
 inline constexpr std::uint32_t kLiveTag = 0x4556494C;  // "LIVE"
 inline constexpr std::uint32_t kFreedTag = 0x45455246; // "FREE"
 inline constexpr std::uint64_t kHeaderSize = 16;
+inline constexpr std::uint64_t kQuarantineBytes = std::uint64_t{8} << 20;
 
 struct BlockHeader {
   std::uint32_t tag;
@@ -42,7 +45,14 @@ enum class BlockState { Unknown, Live, Freed };
 // address are readable (the block of a pointer that NEW produced).
 inline BlockState StateAt(std::uintptr_t address) {
   const auto* h = reinterpret_cast<const BlockHeader*>(address - kHeaderSize);
-  return h->tag == kLiveTag ? BlockState::Live : h->tag == kFreedTag ? BlockState::Freed : BlockState::Unknown;
+  return h->tag == kLiveTag    ? BlockState::Live
+         : h->tag == kFreedTag ? BlockState::Freed
+                               : BlockState::Unknown;
 }
+
+namespace Testing {
+// The quarantine's bytes from now on (kQuarantineBytes at start).
+void SetQuarantineBytes(std::uint64_t bytes);
+} // namespace Testing
 
 } // namespace Heap

@@ -22,11 +22,12 @@
 //
 // ENTER zeroes the slots from the first local to the first temporary (the variables),
 // checks that the frame fits the stack, and sets up its memory area. Its extension word:
-// bits 0..31 the frame's slots, bits 32..63 the slots M of its memory area (arrays,
-// records). With M > 0 the frame moves up by M slots at entry (the linkage and the
-// parameters with it) and the memory area lies below the linkage, at fp - 3 - M ..
-// fp - 3, so that the frames of calls (placed above the temporaries) never reach it
-// while slot numbers stay small. Such a procedure returns a value with RETVS.
+// bits 0..15 the frame's slots, bits 16..31 the high half of the ENTER's own word (0
+// below word 65536), bits 32..63 the slots M of its memory area (arrays, records). With M > 0 the
+// frame moves up by M slots at entry (the linkage and the parameters with it) and the memory area
+// lies below the linkage, at fp - 3 - M .. fp - 3, so that the frames of calls (placed above the
+// temporaries) never reach it while slot numbers stay small. Such a procedure returns a value with
+// RETVS.
 //
 // Module image: the variables (V bytes) end 28 bytes before the table (the descriptor
 // lies between), so a module's own variable at offset o of its data is at gp + o - V - 28.
@@ -39,7 +40,11 @@
 // Code layout: word 0 receives the table address when the module is installed; word 1
 // is the header (the code's words in bits 0..15, the word where the instructions end and
 // the constants begin in bits 16..31, V in bits 32..47, flags in bits 48..63); the body
-// (entry 0) starts at word 2, so an importer finds V from the table (LDIA).
+// (entry 0) starts at word 2. Code of more words than an object's 16-bit code section
+// holds (kLargeCode in the header) has 0 in bits 0..31 of word 1, those two numbers in
+// word 2 (the words in bits 0..31, the end of the instructions in bits 32..63), and its
+// body at word 3. An importer finds V from the table (LDIA): entry 0, the body's ENTER,
+// leads back to word 0.
 //
 // Dispatch is direct threaded: before a module's code first runs, the machine checks it
 // (every instruction known and whole, every branch, call and jump table landing on an
@@ -51,8 +56,8 @@
 //
 // Every procedure starts with ENTER, whose C field has bit 15 set, so that an entry of
 // compiled code is told from the address of a native procedure record (whose first word
-// is a pointer, with bit 63 clear in user space); its B field leads back to word 0 and
-// so to the table.
+// is a pointer, with bit 63 clear in user space); its word (its B field, and bits 16..31
+// of its extension word beyond word 65535) leads back to word 0 and so to the table.
 #pragma once
 
 #include <cstdint>
@@ -325,9 +330,11 @@ enum class SysCall : std::uint16_t {
 };
 
 // The code's own words.
-inline constexpr int kHeaderWords = 2; // the body's ENTER follows them
+inline constexpr int kHeaderWords = 2;      // the body's ENTER follows them
+inline constexpr int kLargeHeaderWords = 3; // with kLargeCode
 // Header flags (bits 48..63 of word 1).
 inline constexpr std::uint64_t kExternalData = 1;     // variables in a heap block
+inline constexpr std::uint64_t kLargeCode = 2;        // the numbers of words in word 2
 inline constexpr std::uint64_t kRejected = 1 << 14;   // the check found bad code
 inline constexpr std::uint64_t kTranslated = 1 << 15; // dispatch words rewritten
 inline constexpr std::uint16_t kEntryMark = 0x8000;   // ENTER's C field
@@ -355,5 +362,15 @@ inline std::uint16_t FieldA(std::uint64_t w) { return static_cast<std::uint16_t>
 inline std::uint16_t FieldB(std::uint64_t w) { return static_cast<std::uint16_t>(w >> 32); }
 inline std::uint16_t FieldC(std::uint64_t w) { return static_cast<std::uint16_t>(w >> 48); }
 inline std::int32_t FieldI(std::uint64_t w) { return static_cast<std::int32_t>(w >> 32); }
+
+// The word of an ENTER (w) with extension word ext: its distance from word 0.
+inline std::uint64_t EnterWord(std::uint64_t w, std::uint64_t ext) {
+  return FieldB(w) | ((ext >> 16) & 0xFFFF) << 16;
+}
+// Sets the ENTER at word at (w, ext) to know its word.
+inline void SetEnterWord(std::uint64_t& w, std::uint64_t& ext, std::uint64_t at) {
+  w = (w & ~(std::uint64_t{0xFFFF} << 32)) | (at & 0xFFFF) << 32;
+  ext = (ext & ~(std::uint64_t{0xFFFF} << 16)) | ((at >> 16) & 0xFFFF) << 16;
+}
 
 } // namespace Vm

@@ -1,6 +1,7 @@
 #include "vm/Object.h"
 
 #include <cstring>
+#include <unordered_map>
 
 #include "base/ByteOrder.h"
 
@@ -10,6 +11,8 @@ namespace {
 
 constexpr char kDebugMagic[] = "VMX1";
 constexpr std::size_t kMaxSection = 0xFFFF;
+constexpr std::size_t kPiece = 0xFFF8; // the sections of a large object's code and table
+constexpr std::size_t kMaxLarge = 0x7FFF0000;
 
 struct Out {
   std::vector<std::uint8_t>& b;
@@ -35,6 +38,17 @@ struct Out {
     const std::size_t n = std::min<std::size_t>(s.size(), 255);
     U8(static_cast<std::uint8_t>(n));
     b.insert(b.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  // The bytes as one section of this tag, or as many as a large one takes.
+  void Sections(std::uint16_t tag, const std::vector<std::uint8_t>& bytes) {
+    std::size_t at = 0;
+    do {
+      const std::size_t n = bytes.size() - at <= kMaxSection ? bytes.size() - at : kPiece;
+      U16(tag), U16(n);
+      b.insert(b.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at),
+               bytes.begin() + static_cast<std::ptrdiff_t>(at + n));
+      at += n;
+    } while (at < bytes.size());
   }
 };
 
@@ -70,19 +84,24 @@ std::vector<std::uint8_t> Write(const Module& m) {
   std::vector<std::uint8_t> bytes;
   Out o{bytes};
   const std::size_t s = m.imports.size() + 1, p = m.offsets.size();
-  const std::size_t c = m.code.size() * 8;
-  if (c > kMaxSection || (s - 1) * 22 > kMaxSection || (s + p) * 4 + m.extra.size() > kMaxSection)
-    return {};
-  o.U16(1), o.U16(34), o.U16(0), o.Name(m.name), o.Key(m.key);
-  o.U16(c), o.U16(m.variables), o.U16(m.extra.size()), o.U16(p), o.U16(s);
+  const std::size_t c = m.code.size() * 8, x = m.extra.size(), t = (s + p) * 4 + x;
+  if (p > 0xFFFF || (s - 1) * 22 > kMaxSection || c > kMaxLarge || t > kMaxLarge) return {};
+  // Code or table too large for a 16-bit section: the large object (shell/Modules.h).
+  const bool large = c > kMaxSection || t > kMaxSection;
+  o.U16(1), o.U16(large ? 42 : 34), o.U16(large ? 1 : 0), o.Name(m.name), o.Key(m.key);
+  o.U16(large ? 0 : c), o.U16(m.variables), o.U16(large ? 0 : x), o.U16(p), o.U16(s);
+  if (large) o.U32(static_cast<std::uint32_t>(c)), o.U32(static_cast<std::uint32_t>(x));
   o.U16(2), o.U16((s - 1) * 22);
   for (const Import& i : m.imports) o.Name(i.name), o.Key(i.key);
-  o.U16(3), o.U16(c);
-  for (std::uint64_t w : m.code) o.U32(static_cast<std::uint32_t>(w)), o.U32(w >> 32);
-  o.U16(4), o.U16((s + p) * 4 + m.extra.size());
-  for (std::uint32_t offset : m.offsets) o.U32(offset);
-  for (std::size_t i = 0; i < s; ++i) o.U32(0); // the manager fills the slots
-  bytes.insert(bytes.end(), m.extra.begin(), m.extra.end());
+  std::vector<std::uint8_t> section;
+  Out body{section};
+  for (std::uint64_t w : m.code) body.U32(static_cast<std::uint32_t>(w)), body.U32(w >> 32);
+  o.Sections(3, section);
+  section.clear();
+  for (std::uint32_t offset : m.offsets) body.U32(offset);
+  for (std::size_t i = 0; i < s; ++i) body.U32(0); // the manager fills the slots
+  section.insert(section.end(), m.extra.begin(), m.extra.end());
+  o.Sections(4, section);
   return bytes;
 }
 
@@ -104,8 +123,9 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
   for (int i = 0; i < 4; ++i) o.U8(static_cast<std::uint8_t>(kDebugMagic[i]));
   o.Text(d.source);
   for (const std::string& name : d.procedures) o.Text(name);
-  const std::size_t n = std::min<std::size_t>(d.lines.size(), 0xFFFF);
-  o.U16(n);
+  const std::size_t n = d.lines.size();
+  o.U16(std::min<std::size_t>(n, 0xFFFF));
+  if (n >= 0xFFFF) o.Leb(n);
   std::uint32_t word = 0;
   std::int32_t line = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -115,6 +135,26 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
     word = d.lines[i].word;
     line = d.lines[i].line;
   }
+  if (d.reads.empty()) return bytes;
+  std::vector<std::string> names;
+  std::unordered_map<std::string, std::size_t> numberOf;
+  std::vector<std::size_t> numbers;
+  for (const VariableRead& r : d.reads) {
+    const auto [at, added] = numberOf.emplace(r.variable, names.size());
+    if (added) names.push_back(r.variable);
+    numbers.push_back(at->second);
+  }
+  o.Leb(names.size());
+  for (const std::string& name : names) o.Text(name);
+  o.Leb(d.reads.size());
+  word = 0;
+  for (std::size_t i = 0; i < d.reads.size(); ++i) {
+    o.Leb(d.reads[i].word - word);
+    o.Leb(d.reads[i].slot);
+    o.Leb(numbers[i]);
+    o.U8(d.reads[i].size);
+    word = d.reads[i].word;
+  }
   return bytes;
 }
 
@@ -123,15 +163,34 @@ bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
   In in{p, size, 4};
   d.source = in.Text();
   for (std::string& name : d.procedures) name = in.Text();
-  const std::size_t n = static_cast<std::size_t>(in.U8()) | static_cast<std::size_t>(in.U8()) << 8;
+  std::size_t n = static_cast<std::size_t>(in.U8()) | static_cast<std::size_t>(in.U8()) << 8;
+  if (n == 0xFFFF) n = static_cast<std::size_t>(in.Leb());
   std::uint32_t word = 0;
   std::int64_t line = 0;
   d.lines.clear();
+  d.reads.clear();
   for (std::size_t i = 0; i < n && in.ok; ++i) {
     word += static_cast<std::uint32_t>(in.Leb());
     const std::uint64_t z = in.Leb();
     line += static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
     d.lines.push_back(LinePoint{word, static_cast<std::int32_t>(line)});
+  }
+  if (!in.ok || in.at == size) return in.ok;
+  // The reads of module variables; every count is checked against the bytes left, so a
+  // damaged table costs no more than its size.
+  std::vector<std::string> names;
+  const std::uint64_t nameCount = in.Leb();
+  for (std::uint64_t i = 0; i < nameCount && in.ok && nameCount <= size - in.at; ++i)
+    names.push_back(in.Text());
+  const std::uint64_t readCount = in.Leb();
+  if (!in.ok || nameCount != names.size() || readCount > size - in.at) return false;
+  word = 0;
+  for (std::uint64_t i = 0; i < readCount && in.ok; ++i) {
+    word += static_cast<std::uint32_t>(in.Leb());
+    const std::uint64_t slot = in.Leb(), number = in.Leb();
+    const std::uint8_t bytes = in.U8();
+    if (!in.ok || number >= names.size() || slot > 0xFFFF) return false;
+    d.reads.push_back(VariableRead{word, static_cast<std::uint16_t>(slot), bytes, names[number]});
   }
   return in.ok;
 }

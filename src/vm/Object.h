@@ -4,10 +4,15 @@
 //
 // Debugging information (X bytes, little-endian): "VMX1"; the source text's path (a
 // byte count, then the characters); per procedure entry 0..P-1 its name (a byte count,
-// then the characters); then the line table: a 16-bit count, then per entry the
-// distance in code words from the previous entry and the change of line, each an
-// unsigned LEB128 number (the line change zigzag-coded). An entry says that the code
-// from its word on belongs to its line.
+// then the characters); then the line table: a 16-bit count (FFFFH: an unsigned LEB128
+// count follows), then per entry the distance in code words from the previous entry
+// and the change of line, each an unsigned LEB128 number (the line change
+// zigzag-coded). An entry says that the code from its word on belongs to its line.
+// Then, optionally, the reads of module variables: a LEB128 count of names, the names
+// (a byte count, then the characters), a LEB128 count of reads, then per read the
+// distance in code words from the previous one, the slot, the name's number (LEB128
+// each) and the variable's size (a byte). A read says that the instruction at its word
+// has, in that slot of the frame, the value of that module variable as it was read.
 #pragma once
 
 #include <cstdint>
@@ -44,10 +49,22 @@ struct LinePoint {
   std::int32_t line;
 };
 
+// An instruction that may trap (overflow, a range check) on a value read from a module
+// variable: a trap there with the variable still as the module's start left it (every
+// 16-bit word 8000H) says so.
+struct VariableRead {
+  std::uint32_t word;
+  std::uint16_t slot;
+  std::uint8_t size; // of the variable: 4 or 8 bytes
+  std::string variable;
+  bool operator==(const VariableRead&) const = default;
+};
+
 struct DebugInfo {
   std::string source;                  // the path of the source text
   std::vector<std::string> procedures; // per table entry
   std::vector<LinePoint> lines;        // ascending by word
+  std::vector<VariableRead> reads;     // ascending by word
 };
 
 std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d);

@@ -73,7 +73,14 @@ struct Input {
 Input input;
 
 // The next character, kEol at each line end, 0 when the input was given up or ended.
+// Standard input (a run without the workstation) is read as it comes: a last line
+// without a line end ends without one, and lines have no length limit.
 char NextChar() {
+  if (TextIO::Console()) {
+    char ch = 0;
+    TextIO::ReadKey(ch);
+    return ch;
+  }
   if (!input.hasLine) {
     TextIO::ReadLine(input.line);
     if (!TextIO::ReadSucceeded()) return 0;

@@ -309,11 +309,13 @@ bool Prepare(u64* code) {
   const u64 header = code[1];
   u64 flags = header >> 48;
   if ((flags & kTranslated) != 0) return (flags & kRejected) == 0;
-  const i64 total = static_cast<i64>(header & 0xFFFF),
-            end = static_cast<i64>((header >> 16) & 0xFFFF);
-  bool good = end >= kHeaderWords && end <= total;
+  const bool large = (flags & kLargeCode) != 0;
+  const i64 first = large ? kLargeHeaderWords : kHeaderWords;
+  const i64 total = static_cast<i64>(large ? code[2] & 0xFFFFFFFF : header & 0xFFFF),
+            end = static_cast<i64>(large ? code[2] >> 32 : (header >> 16) & 0xFFFF);
+  bool good = end >= first && end <= total;
   std::vector<bool> starts(static_cast<std::size_t>(good ? end : 0), false);
-  i64 at = kHeaderWords;
+  i64 at = first;
   while (good && at < end) {
     const u64 w = code[at];
     const int op = static_cast<int>(w & 0xFF);
@@ -323,10 +325,10 @@ bool Prepare(u64* code) {
   }
   good = good && at == end;
   const auto instruction = [&](i64 t) {
-    return t >= kHeaderWords && t < end && starts[static_cast<std::size_t>(t)];
+    return t >= first && t < end && starts[static_cast<std::size_t>(t)];
   };
   const auto constant = [&](i64 t, i64 words) { return t >= end && t + words <= total; };
-  for (at = kHeaderWords; good && at < end; at += kOpWords[code[at] & 0xFF]) {
+  for (at = first; good && at < end; at += kOpWords[code[at] & 0xFF]) {
     const u64 w = code[at];
     const Op op = OpOf(w);
     const i64 sc = static_cast<i16>(FieldC(w)), i = FieldI(w);
@@ -362,7 +364,7 @@ bool Prepare(u64* code) {
       good = instruction(at + i) && OpOf(code[at + i]) == Op::ENTER;
       break;
     case Op::ENTER:
-      good = FieldB(w) == at && (FieldC(w) & kEntryMark) != 0;
+      good = EnterWord(w, code[at + 1]) == static_cast<u64>(at) && (FieldC(w) & kEntryMark) != 0;
       break;
     case Op::LDK:
     case Op::LDCA:
@@ -384,7 +386,7 @@ bool Prepare(u64* code) {
     }
   }
   if (good) {
-    for (at = kHeaderWords; at < end;) {
+    for (at = first; at < end;) {
       const int op = static_cast<int>(code[at] & 0xFF);
       code[at] = (code[at] & ~u64{0xFFFF}) | dispatch.handler[op];
       at += kOpWords[op];
@@ -397,12 +399,15 @@ bool Prepare(u64* code) {
   return good;
 }
 
+// Word 0 of the code of the procedure at entry (an ENTER).
+inline const u64* CodeOf(const u64* entry) { return entry - EnterWord(entry[0], entry[1]); }
+
 // The code of the procedure at entry (an ENTER) checked and ready to run.
 inline bool Runnable(u64 entry) {
   if ((entry & 7) != 0) return false;
   const u64* e = reinterpret_cast<const u64*>(entry);
   if (!IsEntryWord(*e)) return false;
-  u64* code = const_cast<u64*>(e - FieldB(*e));
+  u64* code = const_cast<u64*>(CodeOf(e));
   if (((code[1] >> 48) & kTranslated) == 0 || ((code[1] >> 48) & kRejected) != 0) {
     if (!Prepare(code)) return false;
   }
@@ -431,8 +436,7 @@ u64 VariablesOf(u64 table) {
     std::memcpy(name, reinterpret_cast<const char*>(table - kDescriptorSize + 4), 16);
     return reinterpret_cast<u64>(Native::Variables(name));
   }
-  const u64 body = TableWord(table, 0);
-  const u64 header = *reinterpret_cast<const u64*>(body - 8);
+  const u64 header = CodeOf(reinterpret_cast<const u64*>(TableWord(table, 0)))[1];
   const u64 variables = table - kDescriptorSize - ((header >> 32) & 0xFFFF);
   if (((header >> 48) & kExternalData) != 0) return *reinterpret_cast<const u64*>(variables);
   return variables;
@@ -511,7 +515,7 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #define DISPATCH()                                                                                 \
   do {                                                                                             \
     w = *pc;                                                                                       \
-    goto* handlers[w & 0xFF];                                                                         \
+    goto* handlers[w & 0xFF];                                                                      \
   } while (0)
 #endif
 #define NEXT(n)                                                                                    \
@@ -1192,7 +1196,7 @@ L_JTAB : {
 
   // Calls
 L_ENTER : {
-  const u64 slots = pc[1] & 0xFFFFFFFF, memory = pc[1] >> 32;
+  const u64 slots = pc[1] & 0xFFFF, memory = pc[1] >> 32;
   CHECK(slots + memory <= static_cast<u64>(limit - fp), StackOverflow);
   const u64 first = C_ & 0x7FFF, temps = A_;
   if (__builtin_expect(memory != 0, 0)) {
@@ -1245,7 +1249,7 @@ L_CALLP : {
   if ((value & 7) == 0 && IsEntryWord(*reinterpret_cast<const u64*>(value))) {
     CHECK(Runnable(value), BadInstruction);
     const u64* entry = reinterpret_cast<const u64*>(value);
-    const u64 table = *(entry - FieldB(*entry));
+    const u64 table = *CodeOf(entry);
     LINK(A_)
     gp = reinterpret_cast<u8*>(table);
     pc = entry;
@@ -1388,21 +1392,49 @@ Position Locate(Modules::Ref m, u64 address) {
   return p;
 }
 
-Position Find(Buffer::Ref library, u64 address) {
-  Position found;
+// The module of the library whose code holds address; nullptr when none does.
+Modules::Ref ModuleAt(Buffer::Ref library, u64 address) {
+  Modules::Ref found = nullptr;
   Modules::ForEach(library, [&](Modules::Ref m) {
     const Modules::ModuleInfo info = Modules::Info(m);
     const u64 code = reinterpret_cast<u64>(info.code);
     if (info.code != nullptr && address >= code && address < code + static_cast<u64>(info.codeSize))
-      found = Locate(m, address);
+      found = m;
   });
   return found;
+}
+
+Position Find(Buffer::Ref library, u64 address) {
+  const Modules::Ref m = ModuleAt(library, address);
+  return m != nullptr ? Locate(m, address) : Position{};
+}
+
+// " (the variable NAME was never assigned?)" when the instruction that overflowed or
+// failed its range check had read from a module variable a value that is still what
+// the module's start filled it with (every 16-bit word 8000H); otherwise "".
+std::string Unassigned(const std::string& message) {
+  if ((message != TrapText(TrapCode::Overflow) && message != TrapText(TrapCode::Range)) ||
+      state.pc == nullptr || state.fp == nullptr)
+    return "";
+  const u64 at = reinterpret_cast<u64>(state.pc);
+  const Modules::Ref m = ModuleAt(state.library, at);
+  if (m == nullptr) return "";
+  Object::DebugInfo d;
+  ReadDebugInfo(m, d);
+  const u64 word = (at - reinterpret_cast<u64>(Modules::Info(m).code)) / 8;
+  for (const Object::VariableRead& r : d.reads) {
+    if (r.word != word || state.fp + r.slot >= state.limit) continue;
+    const u64 v = state.fp[r.slot];
+    if (r.size == 8 ? v == 0x8000800080008000ull : static_cast<u32>(v) == 0x80008000u)
+      return " (the variable " + r.variable + " was never assigned?)";
+  }
+  return "";
 }
 
 // The chain of calls from the machine's saved registers down to the first entry.
 void BuildReport(const std::string& message) {
   state.report = TrapReport{};
-  state.report.message = message;
+  state.report.message = message + Unassigned(message);
   const u64* pc = state.pc;
   u64* fp = state.fp;
   std::size_t level = state.entries.size();
@@ -1657,7 +1689,7 @@ std::uint64_t CallProcedure(std::uint64_t value, std::span<const std::uint64_t> 
     }
     if (!IsCompiledEntry(value)) Raise(TrapCode::BadProcedure, state.pc, state.fp);
     const u64* entry = reinterpret_cast<const u64*>(value);
-    u8* gp = reinterpret_cast<u8*>(*(entry - FieldB(*entry)));
+    u8* gp = reinterpret_cast<u8*>(*CodeOf(entry));
     result = Execute(entry, gp, args);
   };
   if (state.depth > 0) {

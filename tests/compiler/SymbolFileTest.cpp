@@ -259,29 +259,28 @@ TEST(SymbolFileTest, OpaqueTypesAreDefinedByTheImplementation) {
                     "BEGIN s := Stacks.New(); IF s # NIL THEN i := s^.top END END Use.",
                     dirs),
             "2:48: not a pointer: s");
-  EXPECT_EQ(
-      ErrorOf("IMPLEMENTATION MODULE Stacks; TYPE Stack = INTEGER;\n"
-              "PROCEDURE New(): Stack; END New; PROCEDURE Push(s: Stack; x: INTEGER); END Push;\n"
-              "END Stacks.",
-              dirs),
-      "1:44: opaque type must be a pointer type: Stack");
-  EXPECT_EQ(
-      ErrorOf("IMPLEMENTATION MODULE Stacks;\n"
-              "PROCEDURE New(): Stack; END New; PROCEDURE Push(s: Stack; x: INTEGER); END Push;\n"
-              "END Stacks.",
-              dirs),
-      "3:1: opaque type not defined: Stack");
+  EXPECT_EQ(ErrorOf("IMPLEMENTATION MODULE Stacks; TYPE Stack = INTEGER;\n"
+                    "PROCEDURE New(): Stack; BEGIN RETURN NIL END New; PROCEDURE Push(s: Stack; x: "
+                    "INTEGER); END Push;\n"
+                    "END Stacks.",
+                    dirs),
+            "1:44: opaque type must be a pointer type: Stack");
+  EXPECT_EQ(ErrorOf("IMPLEMENTATION MODULE Stacks;\n"
+                    "PROCEDURE New(): Stack; BEGIN RETURN NIL END New; PROCEDURE Push(s: Stack; x: "
+                    "INTEGER); END Push;\n"
+                    "END Stacks.",
+                    dirs),
+            "3:1: opaque type not defined: Stack");
   EXPECT_EQ(ErrorOf("IMPLEMENTATION MODULE Stacks; TYPE Stack = POINTER TO INTEGER;\n"
-                    "PROCEDURE New(): Stack; END New;\nEND Stacks.",
+                    "PROCEDURE New(): Stack; BEGIN RETURN NIL END New;\nEND Stacks.",
                     dirs),
             "3:1: procedure not implemented: Push");
-  EXPECT_EQ(
-      ErrorOf(
-          "IMPLEMENTATION MODULE Stacks; TYPE Stack = POINTER TO INTEGER;\n"
-          "PROCEDURE New(): Stack; END New; PROCEDURE Push(s: Stack; VAR x: INTEGER); END Push;\n"
-          "END Stacks.",
-          dirs),
-      "2:34: heading of Push differs from its definition");
+  EXPECT_EQ(ErrorOf("IMPLEMENTATION MODULE Stacks; TYPE Stack = POINTER TO INTEGER;\n"
+                    "PROCEDURE New(): Stack; BEGIN RETURN NIL END New; PROCEDURE Push(s: Stack; "
+                    "VAR x: INTEGER); END Push;\n"
+                    "END Stacks.",
+                    dirs),
+            "2:51: heading of Push differs from its definition");
   EXPECT_EQ(ErrorOf("IMPLEMENTATION MODULE Nothing; END Nothing.", dirs),
             "1:1: module not found: Nothing");
 }

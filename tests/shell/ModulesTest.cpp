@@ -153,7 +153,11 @@ TEST_F(ModulesTest, ReinstallingAnImportSendsImportersBackUntilItIsLinked) {
 
 // ---- the object and the memory image
 
-TEST_F(ModulesTest, MemoryImageIsLaidOutAndRelocated) {
+// The same module in an object of 16-bit sections, and in the large form (its code and
+// table in pieces) that modules too large for those take.
+class MemoryImageTest : public ModulesTest, public ::testing::WithParamInterface<std::size_t> {};
+
+TEST_P(MemoryImageTest, MemoryImageIsLaidOutAndRelocated) {
   Ref b = Install({.name = "B"});
   ObjectModule a{.name = "ExactlySixteenCh",
                  .key = kOne,
@@ -161,7 +165,8 @@ TEST_F(ModulesTest, MemoryImageIsLaidOutAndRelocated) {
                  .code = std::vector<std::uint8_t>(40),
                  .offsets = {20, 0, 33},
                  .v = 7,
-                 .extra = {0xA1, 0xA2, 0xA3}};
+                 .extra = {0xA1, 0xA2, 0xA3},
+                 .piece = GetParam()};
   for (std::size_t i = 0; i < a.code.size(); ++i) a.code[i] = std::uint8_t(i + 1);
   Ref m = Install(a);
   ASSERT_NE(m, nullptr);
@@ -194,6 +199,8 @@ TEST_F(ModulesTest, MemoryImageIsLaidOutAndRelocated) {
   EXPECT_EQ(Modules::Body(m), code + 26);
   EXPECT_EQ(ByteOrder::Get16(flags), 0x0001);
 }
+
+INSTANTIATE_TEST_SUITE_P(Forms, MemoryImageTest, ::testing::Values(0u, 16u, 7u));
 
 TEST_F(ModulesTest, MalformedObjectsAreRejected) {
   const ObjectModule good{.name = "A", .imports = {{"B", kZero}}, .extra = {7}};
@@ -234,6 +241,34 @@ TEST_F(ModulesTest, MalformedObjectsAreRejected) {
   std::vector<std::uint8_t> longer = o.bytes;
   longer.push_back(0);
   EXPECT_NE(Modules::Install(library, ObjectBuffer(longer)), nullptr);
+}
+
+// The large form: cut short anywhere, a piece of no bytes or of more than are left, a
+// piece of another tag, a 16-bit C or X beside the 32-bit ones, or the large header
+// without its mark: refused.
+TEST_F(ModulesTest, MalformedLargeObjectsAreRejected) {
+  ObjectModule large{.name = "A", .code = std::vector<std::uint8_t>(40, 0x90), .extra = {7, 8, 9}};
+  large.piece = 16;
+  const ObjectBytes o = Write(large);
+  const auto rejected = [&](std::vector<std::uint8_t> bytes) {
+    return Modules::Install(library, ObjectBuffer(bytes)) == nullptr;
+  };
+  ASSERT_FALSE(rejected(o.bytes));
+  for (std::size_t n = 0; n < o.bytes.size(); ++n)
+    EXPECT_TRUE(rejected({o.bytes.begin(), o.bytes.begin() + std::ptrdiff_t(n)})) << n;
+  const auto patched = [&](std::size_t at, std::uint16_t value) {
+    std::vector<std::uint8_t> bad = o.bytes;
+    ByteOrder::Put16(bad.data() + at, value);
+    return bad;
+  };
+  const std::size_t code = o.section[2], second = code + 4 + 16;
+  EXPECT_TRUE(rejected(patched(code + 2, 0)));    // a piece of no bytes
+  EXPECT_TRUE(rejected(patched(second + 2, 40))); // more than the code has left
+  EXPECT_TRUE(rejected(patched(second, 4)));      // a piece of the table among the code's
+  EXPECT_TRUE(rejected(patched(28, 40)));         // C in 16 bits as well
+  EXPECT_TRUE(rejected(patched(4, 0)));           // the large header unmarked
+  EXPECT_TRUE(rejected(patched(38, 7)));          // C (32 bits) below 8
+  EXPECT_EQ(States(), "A=Ready");
 }
 
 TEST_F(ModulesTest, RegisteredModulesAreExternal) {

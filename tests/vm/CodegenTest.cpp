@@ -7,9 +7,14 @@
 
 #include <bit>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 
 #include "../store/StoreTesting.h"
+#include "LargeModule.h"
+#include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
@@ -147,6 +152,9 @@ const Case kCases[] = {
      "5 -14 -3 1 -4 1 -3 3 1 1000000000000 "},
     {"Overflow", "VAR i: INTEGER;", "i := MAX(INTEGER); INC(i)", "trap integer overflow"},
     {"CardinalBelowZero", "VAR c: CARDINAL;", "c := 0; DEC(c)", "trap integer overflow"},
+    {"UnassignedVariableNamed", "VAR scale, n: INTEGER;",
+     "n := 3; Int(n * 1000); Int(scale * 1000)",
+     "3000 trap integer overflow (the variable scale was never assigned?)"},
     {"Reals", "VAR x, y: REAL; i: INTEGER;",
      "x := 1.5; y := x * 4.0 - 1.0; Real(y); Real(y / 4.0); i := TRUNC(y); Int(i); Real(FLOAT(i) + "
      "0.5);"
@@ -294,6 +302,41 @@ TEST_F(CodegenTest, ImplementationModulesInitialiseFirstAndReportTheirLines) {
   Vm::RunBody(m, Modules::Body(m));
   EXPECT_EQ(out, "");
   EXPECT_EQ(Vm::LastReport().calls.front().line, 6);
+}
+
+// The seeds of the compiler's fuzz target compile, and their objects install.
+TEST_F(CodegenTest, FuzzSeedsCompileAndInstall) {
+  int seeds = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(VELMARIN_COMPILER_SEEDS)) {
+    std::ifstream in(entry.path());
+    std::stringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(Compile(text.str()), "") << entry.path().filename();
+    ++seeds;
+  }
+  EXPECT_GE(seeds, 4);
+}
+
+// A module whose code fits an object's 16-bit sections keeps the object's usual form; a
+// larger one takes the large form, its code the large layout, with procedures beyond word
+// 65535 and branches that reach over more than 32767 words. Both install and run.
+TEST_F(CodegenTest, ModulesOfAnySizeCompileInstallAndRun) {
+  for (const int lines : {1000, 50000}) {
+    const LargeModule::Module m = LargeModule::Make("Huge", lines);
+    ASSERT_EQ(Compile(m.definition), "");
+    ASSERT_EQ(Compile(m.implementation), "");
+    Buffer::Ref object = Buffer::Find("/Object/Huge.obj");
+    ASSERT_NE(object, nullptr);
+    const auto* bytes = static_cast<const std::uint8_t*>(object->data);
+    const bool large = lines > 1000;
+    EXPECT_EQ(ByteOrder::Get16(bytes + 2), large ? 42 : 34);
+    const Modules::ModuleInfo info = Modules::Info(Modules::Find(library, "Huge"));
+    EXPECT_EQ(info.codeSize > 8 * 0xFFFF, large) << info.codeSize;
+    EXPECT_EQ(Run("MODULE P; IMPORT Out, Huge; BEGIN Out.Int(Huge.Total()); Out.Int(Huge.Fail(0)) "
+                  "END P."),
+              std::to_string(m.total) + " trap division by zero");
+    EXPECT_EQ(Vm::LastReport().calls.front().line, m.failLine);
+  }
 }
 
 } // namespace

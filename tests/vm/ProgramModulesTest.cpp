@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -237,6 +238,49 @@ TEST_F(ProgramModulesTest, StorageOnTheProgramsHeap) {
             "DISPOSE of a pointer that is not allocated");
   Call("Storage", "DEALLOCATE", {W(&b), 0});
   EXPECT_EQ(b, 0u);
+}
+
+// Allocating and freeing without end, a program keeps its heap to what it holds and the
+// quarantine of its freed blocks; the blocks freed last are still known as freed.
+TEST_F(ProgramModulesTest, StorageChurnStaysBounded) {
+  Heap::Testing::SetQuarantineBytes(64 << 10);
+  std::deque<std::uintptr_t> live;
+  for (int i = 0; i < 200000; ++i) {
+    live.push_back(Heap::Allocate(24));
+    ASSERT_NE(live.back(), 0u);
+    if (live.size() > 1000) {
+      const std::uintptr_t p = live.front();
+      live.pop_front();
+      ASSERT_TRUE(Heap::Deallocate(p, 24));
+      ASSERT_EQ(Heap::StateAt(p), Heap::BlockState::Freed);
+      ASSERT_FALSE(Heap::Deallocate(p, 24));
+    }
+  }
+  std::int32_t bytes = 0, segments = 0, freeBytes = 0, freeRanges = 0;
+  Buffer::HeapInfo(Buffer::Find(Heap::kPath), bytes, segments, freeBytes, freeRanges);
+  EXPECT_LT(bytes, 1 << 20);
+  EXPECT_EQ(Buffer::Testing::CheckHeap(Buffer::Find(Heap::kPath)), "");
+  Heap::Testing::SetQuarantineBytes(Heap::kQuarantineBytes);
+}
+
+// The heap buffer is found again wherever the store moves it in its directory; once the
+// user deleted it, a new one (a new generation) takes the blocks.
+TEST_F(ProgramModulesTest, StorageFollowsItsHeapBuffer) {
+  ASSERT_NE(Heap::Allocate(16), 0u);
+  const std::uint32_t generation = Heap::Generation();
+  Buffer::Ref first = Buffer::Find(Heap::kPath);
+  ASSERT_NE(Buffer::Create("/Shell/AAA", Buffer::BufferKind::Text), nullptr);
+  const std::uintptr_t p = Heap::Allocate(16);
+  ASSERT_NE(p, 0u);
+  EXPECT_EQ(Heap::Generation(), generation);
+  EXPECT_EQ(Buffer::Find(Heap::kPath), first);
+  ASSERT_TRUE(Heap::Deallocate(p, 16));
+  Buffer::Delete(first);
+  EXPECT_NE(Heap::Generation(), generation);
+  EXPECT_FALSE(Heap::Deallocate(p, 16));
+  ASSERT_NE(Heap::Allocate(16), 0u);
+  EXPECT_NE(Buffer::Find(Heap::kPath), nullptr);
+  EXPECT_EQ(Buffer::Testing::CheckStore(), "");
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +15,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "LargeModule.h"
 
 namespace {
 
@@ -95,5 +98,27 @@ TEST_P(ProgramsTest, RunsAsRecorded) {
 
 INSTANTIATE_TEST_SUITE_P(Corpus, ProgramsTest, ::testing::ValuesIn(Programs()),
                          [](const auto& info) { return info.param; });
+
+// A module of 50,000 lines (several megabytes of code) beside a program that imports it:
+// both compile, install, link and run; a trap near its end reports its line.
+TEST(LargeModuleTest, FiftyThousandLinesCompileLinkAndRun) {
+  char dir[] = "/tmp/velmarin-large-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const LargeModule::Module huge = LargeModule::Make("Huge", 50000);
+  const std::string base = std::string(dir) + "/";
+  std::ofstream(base + "Huge.def") << huge.definition;
+  std::ofstream(base + "Huge.mod") << huge.implementation;
+  std::ofstream(base + "Main.mod") << "MODULE Main;\nFROM InOut IMPORT WriteInt, WriteLn;\n"
+                                      "IMPORT Huge;\nBEGIN\n  WriteInt(Huge.Total(), 0); WriteLn;\n"
+                                      "  WriteInt(Huge.Fail(0), 0)\nEND Main.\n";
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(Runner::RunFile(base + "Main.mod", {}, std::tmpfile(), out, err), Runner::kTrapped);
+  EXPECT_EQ(Contents(out), std::to_string(huge.total) + "\n");
+  EXPECT_EQ(Contents(err), "Run-time error: division by zero\n  in Huge.Fail, line " +
+                               std::to_string(huge.failLine) + "\n  called from Main, line 6\n");
+  for (const char* file : {"Huge.def", "Huge.mod", "Main.mod"}) unlink((base + file).c_str());
+  rmdir(dir);
+}
 
 } // namespace

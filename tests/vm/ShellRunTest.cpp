@@ -3,7 +3,10 @@
 // workstation going on, and the next F12 on the line of the error.
 #include "vm/Runner.h"
 
+#include <sstream>
+
 #include "../editor/EditorFixture.h"
+#include "LargeModule.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
 
@@ -68,6 +71,34 @@ TEST_F(ShellRunTest, ControlCEndsAProgramWaitingForAKey) {
   bool typed = false;
   for (const std::string& line : LinesOf(Shell::CommandText())) typed = typed || line.find('x') != std::string::npos;
   EXPECT_TRUE(typed);
+}
+
+// A module of 50,000 lines in the workstation: compiled from its text into the current
+// library, linked to the command text that imports it, run; mlist lists it with its size.
+TEST_F(ShellRunTest, AFiftyThousandLineModuleCompilesLinksAndRuns) {
+  const LargeModule::Module huge = LargeModule::Make("Huge", 50000);
+  const auto lines = [](const std::string& text) {
+    Texts t;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) t.push_back(line);
+    return t;
+  };
+  MakeText(lines(huge.definition), "/User/Huge.def");
+  MakeText(lines(huge.implementation), "/User/Huge.mod");
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.comp(\"/User/Huge.mod\") END Command."});
+  Type("F12");
+  SetCommandText({"MODULE Command; IMPORT c, Huge;", "BEGIN",
+                  "  IF Huge.Total() # " + std::to_string(huge.total) + " THEN HALT END;",
+                  "  c.mlist", "END Command."});
+  Type("F12");
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
+  const Modules::ModuleInfo info = Modules::Info(Modules::Find(Shell::SystemLibrary(), "Huge"));
+  ASSERT_EQ(info.state, Modules::ModuleState::Ready);
+  std::string listed;
+  for (const std::string& line : LinesOf(Shell::ListText()))
+    if (line.size() > 6 && line.substr(line.size() - 6) == "  Huge") listed = line;
+  EXPECT_EQ(listed.substr(0, 12), "  Ready     ");
+  EXPECT_EQ(listed.substr(28, 7), std::to_string(info.codeSize + info.imageSize));
 }
 
 } // namespace

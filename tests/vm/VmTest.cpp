@@ -58,8 +58,9 @@ struct TestModule {
     std::string error;
     EXPECT_TRUE(a.Finish(variables, m.code, error)) << error;
     for (std::size_t i = 0; i < entries.size(); ++i)
-      m.offsets.push_back(entries[i] * 8 - (i == 0 ? 6 : 0));
-    m.extra = Object::EncodeDebugInfo({"/User/" + name + ".mod", names, lines});
+      m.offsets.push_back((entries[i] + a.Moved()) * 8 - (i == 0 ? 6 : 0));
+    for (Object::LinePoint& l : lines) l.word += a.Moved();
+    m.extra = Object::EncodeDebugInfo({"/User/" + name + ".mod", names, lines, {}});
     Buffer::Ref object = Object::ToBuffer(base::CharsOf("/Object"), Object::Write(m));
     return Modules::Install(library, object);
   }
@@ -361,6 +362,82 @@ TEST_P(InstructionTest, GivesItsResultOrTraps) {
 INSTANTIATE_TEST_SUITE_P(Groups, InstructionTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// ---- branches farther than 32767 words
+
+// A compare-and-branch whose target lies farther than its 16-bit distance reaches is
+// refused by site at first, then written as the opposite branch over a jump, which
+// decides alike; a FOR loop's close counts before it jumps back.
+TEST_F(VmTest, FarBranchesDecideAsNearOnes) {
+  constexpr int kFar = 33000;
+  struct Branch {
+    Op op;
+    std::uint64_t a, b; // b is the constant sB for the K forms
+    bool taken;
+  };
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const Branch branches[] = {
+      {Op::BEQ, 3, 3, true},          {Op::BEQ, 3, 4, false},
+      {Op::BNE, 3, 4, true},          {Op::BLT, I(-1), 1, true},
+      {Op::BLT, 1, I(-1), false},     {Op::BLE, 2, 2, true},
+      {Op::BLE, 3, 2, false},         {Op::BLTU, 1, I(-1), true},
+      {Op::BLEU, I(-1), 1, false},    {Op::BEQK, 5, 5, true},
+      {Op::BNEK, 5, 5, false},        {Op::BLTK, 4, 5, true},
+      {Op::BLEK, 6, 5, false},        {Op::BGTK, 6, 5, true},
+      {Op::BGEK, 4, 5, false},        {Op::BEQR, D(1), D(1), true},
+      {Op::BNER, D(1), D(1), false},  {Op::BLTR, D(nan), D(1), false},
+      {Op::BLER, D(1), D(1), true},   {Op::BNLTR, D(nan), D(1), true},
+      {Op::BNLER, D(0), D(1), false},
+  };
+  const auto build = [&](const Branch& br, std::vector<std::uint32_t> far) {
+    TestModule t{"Far"};
+    t.a.SetFar(std::move(far));
+    t.Proc(0);
+    t.a.Emit(Op::RET);
+    t.Proc(1, 2, "Branch");
+    const Label yes = t.a.NewLabel();
+    const bool k = br.op >= Op::BEQK && br.op <= Op::BGEK;
+    t.a.EmitC(br.op, 0, k ? static_cast<std::uint16_t>(br.b) : 1, yes);
+    t.a.Emit(Vm::WordI(Op::LDI, 2, 0));
+    t.a.Emit(Op::RETV, 2);
+    for (int i = 0; i < kFar; ++i) t.a.Emit(Op::NOP);
+    t.a.Bind(yes);
+    t.a.Emit(Vm::WordI(Op::LDI, 2, 1));
+    t.a.Emit(Op::RETV, 2);
+    return t;
+  };
+  TestModule near = build(branches[0], {});
+  std::vector<std::uint64_t> code;
+  std::string error;
+  EXPECT_FALSE(near.a.Finish(4, code, error));
+  EXPECT_EQ(near.a.TooFar(), std::vector<std::uint32_t>{0});
+  for (const Branch& br : branches) {
+    Modules::Ref m = build(br, {0}).Install(library);
+    ASSERT_NE(m, nullptr);
+    const std::uint64_t args[] = {br.a, br.b};
+    EXPECT_EQ(Vm::CallProcedure(EntryOf(m, 1), args), br.taken ? 1u : 0u)
+        << Vm::kOpNames[static_cast<int>(br.op)] << " " << br.a << " " << br.b;
+  }
+  // s := 0; FOR i := 1 TO a DO s := s + i (a long body) END, and down from a to 1.
+  for (const Op close : {Op::FORUP, Op::FORDN}) {
+    TestModule t{"Loop"};
+    t.a.SetFar({0});
+    t.Proc(0);
+    t.a.Emit(Op::RET);
+    t.Proc(1, 2, "Sum");
+    t.a.Emit(Vm::WordI(Op::LDI, 3, close == Op::FORUP ? 1 : 100));
+    t.a.Emit(Vm::WordI(Op::LDI, 4, close == Op::FORUP ? 100 : 1));
+    const Label loop = t.a.NewLabel();
+    t.a.Bind(loop);
+    t.a.Emit(Op::ADDI, 2, 2, 3);
+    for (int i = 0; i < kFar; ++i) t.a.Emit(Op::NOP);
+    t.a.EmitC(close, 3, 4, loop);
+    t.a.Emit(Op::RETV, 2);
+    Modules::Ref m = t.Install(library);
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(Vm::CallProcedure(EntryOf(m, 1), {}), 5050u);
+  }
+}
+
 // ---- calls, the stack and the body of a run
 
 // Module R: procedure 1 counts n down recursively, returning n (CALL within the module).
@@ -551,18 +628,32 @@ TEST_F(VmTest, AnInterruptEndsTheRun) {
 }
 
 TEST_F(VmTest, ObjectsCarryTheirDebugInfoBothWays) {
-  const Object::DebugInfo d{"/User/X.mod", {"", "P", "Q"}, {{2, 1}, {5, 3}, {9, 2}, {400, 70000}}};
-  const std::vector<std::uint8_t> bytes = Object::EncodeDebugInfo(d);
+  Object::DebugInfo d{"/User/X.mod",
+                      {"", "P", "Q"},
+                      {{2, 1}, {5, 3}, {9, 2}, {400, 70000}},
+                      {{5, 7, 4, "count"}, {9, 2, 8, "total"}, {12, 7, 4, "count"}}};
+  std::vector<std::uint8_t> bytes = Object::EncodeDebugInfo(d);
   Object::DebugInfo back;
   back.procedures.resize(3);
   ASSERT_TRUE(Object::DecodeDebugInfo(bytes.data(), bytes.size(), back));
   EXPECT_EQ(back.source, d.source);
   EXPECT_EQ(back.procedures, d.procedures);
+  EXPECT_EQ(back.reads, d.reads);
   EXPECT_EQ(Object::LineAt(back, 8), 3);
   EXPECT_EQ(Object::LineAt(back, 9), 2);
   EXPECT_EQ(Object::LineAt(back, 1), 0);
   EXPECT_EQ(Object::LineAt(back, 500), 70000);
-  EXPECT_FALSE(Object::DecodeDebugInfo(bytes.data(), bytes.size() - 1, back));
+  // Cut short it is refused, but where the reads, which are optional, would begin.
+  const std::size_t lines = Object::EncodeDebugInfo({d.source, d.procedures, d.lines, {}}).size();
+  for (std::size_t n = 0; n < bytes.size(); ++n)
+    EXPECT_EQ(Object::DecodeDebugInfo(bytes.data(), n, back), n == lines) << n;
+  // A module of more lines than a 16-bit count holds keeps them all.
+  for (std::int32_t i = 1; i <= 70000; ++i) d.lines.push_back({400u + 3u * i, 70000 + i});
+  bytes = Object::EncodeDebugInfo(d);
+  ASSERT_TRUE(Object::DecodeDebugInfo(bytes.data(), bytes.size(), back));
+  EXPECT_EQ(back.lines.size(), d.lines.size());
+  EXPECT_EQ(Object::LineAt(back, 400 + 3 * 69999 + 1), 139999);
+  EXPECT_EQ(back.reads, d.reads);
 }
 
 } // namespace

@@ -10,7 +10,7 @@ cd "$(dirname "$0")"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 names=("$@")
-[ ${#names[@]} -eq 0 ] && names=(sieve fib quicksort nbody matmul words)
+[ ${#names[@]} -eq 0 ] && names=(sieve fib quicksort nbody matmul words churn)
 
 seconds() { # command...: runs it; out is its output's last line, time its seconds
   local start end

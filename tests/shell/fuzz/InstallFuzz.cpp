@@ -11,19 +11,39 @@
 
 namespace {
 
+std::size_t U16(const std::uint8_t* d, std::size_t at) {
+  return d[at] | std::size_t(d[at + 1]) << 8;
+}
+std::size_t U32(const std::uint8_t* d, std::size_t at) { return U16(d, at) | U16(d, at + 2) << 16; }
+
 // The object format read independently of the manager: four sections in order, tags
 // 1 to 4, lengths 34, (S-1)*22, C and (S+P)*4+X, all inside the bytes; a 0 word before
-// the name, S >= 1, C >= 8.
-bool WellFormed(const std::uint8_t* d, std::size_t n) {
-  const auto u16 = [&](std::size_t at) { return std::size_t(d[at] | d[at + 1] << 8); };
-  if (n < 38 || u16(0) != 1 || u16(2) != 34 || u16(4) != 0) return false;
-  const std::size_t c = u16(28), x = u16(32), p = u16(34), s = u16(36);
-  if (s == 0 || c < 8) return false;
+// the name, S >= 1, C >= 8. Or the large form: the header 42 bytes long with a 1 word
+// before the name, C and X 0 and after S their 32-bit values; the code and the table
+// each in pieces of 1 to 65535 bytes. C and X as read.
+bool WellFormed(const std::uint8_t* d, std::size_t n, std::size_t& c, std::size_t& x) {
+  if (n < 38 || U16(d, 0) != 1) return false;
+  const bool large = U16(d, 2) == 42 && U16(d, 4) == 1;
+  if (!large && (U16(d, 2) != 34 || U16(d, 4) != 0)) return false;
+  c = U16(d, 28), x = U16(d, 32);
+  const std::size_t p = U16(d, 34), s = U16(d, 36);
+  if (large) {
+    if (n < 46 || c != 0 || x != 0) return false;
+    c = U32(d, 38), x = U32(d, 42);
+  }
+  if (s == 0 || c < 8 || c > 0x7FFFFFFF || x > 0x7FFFFFFF) return false;
   const std::size_t sections[3][2] = {{2, (s - 1) * 22}, {3, c}, {4, (s + p) * 4 + x}};
-  std::size_t at = 38;
+  std::size_t at = large ? 46 : 38;
   for (const auto& [tag, length] : sections) {
-    if (at + 4 > n || u16(at) != tag || u16(at + 2) != length || at + 4 + length > n) return false;
-    at += 4 + length;
+    std::size_t left = length;
+    do {
+      if (at + 4 > n || U16(d, at) != tag) return false;
+      const std::size_t piece = U16(d, at + 2);
+      if (large && tag != 2 ? piece == 0 || piece > left : piece != length) return false;
+      if (at + 4 + piece > n) return false;
+      at += 4 + piece;
+      left -= piece;
+    } while (left > 0);
   }
   return true;
 }
@@ -53,12 +73,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Buffer::Ref object = Block("/Object", data, size);
 
   Modules::Ref m = Modules::Install(library, object);
-  Check((m != nullptr) == WellFormed(data, size));
+  std::size_t c = 0, x = 0;
+  Check((m != nullptr) == WellFormed(data, size, c, x));
   if (m != nullptr) {
     const Modules::ModuleInfo info = Modules::Info(m);
-    const auto u16 = [&](std::size_t at) { return std::int32_t(data[at] | data[at + 1] << 8); };
-    Check(info.codeSize == u16(28) && info.procedureCount == u16(34) && info.slotCount == u16(36));
-    Check(info.imageSize == u16(30) + 28 + (u16(36) + u16(34)) * 8 + u16(32));
+    const auto u16 = [&](std::size_t at) { return std::int32_t(U16(data, at)); };
+    Check(info.codeSize == std::int32_t(c) && info.procedureCount == u16(34) &&
+          info.slotCount == u16(36));
+    Check(info.imageSize == u16(30) + 28 + (u16(36) + u16(34)) * 8 + std::int32_t(x));
     Check(Modules::Install(library, object) == m);
   }
   Check(Buffer::Testing::CheckStore().empty());

@@ -111,6 +111,38 @@ TEST_F(DialogActionsTest, TypedNumbersAreClampedAndTextsIgnored) {
   EXPECT_EQ(value, 0);
 }
 
+TEST_F(DialogActionsTest, ACharacterIsANumberShownAndTyped) {
+  unsigned char ch = 'A';
+  DragItem(ch, ValueType::Char, 1, false, 0, 255);
+  items[1]->format = NumberFormat::Integer;
+  items[1]->textEntry = true;
+  Open(d);
+  char shown[80];
+  Dialog::DisplayText(d, 1, shown);
+  EXPECT_STREQ(shown, "65");
+  Click(d, 1, "'66' RETURN");
+  EXPECT_EQ(ch, 66);
+}
+
+TEST_F(DialogActionsTest, AClickThatMovesNothingChangesNothing) {
+  double value = 3;
+  DragItem(value, ValueType::Real64, 1, false, 0, 10);
+  static int changes;
+  changes = 0;
+  Dialog::DialogProcs procs;
+  procs.itemChanged = [](DialogRecord&, std::int16_t) { ++changes; };
+  Dialog::SetProcs(d, procs, 0);
+  Dialog::SetItemProcs(d, 1, Count, nullptr, nullptr, nullptr);
+  Open(d);
+  DragBy({});
+  EXPECT_EQ(value, 3);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(actions, 1); // the item was used all the same
+  DragBy({2});
+  EXPECT_EQ(value, 4);
+  EXPECT_EQ(changes, 1);
+}
+
 TEST_F(DialogActionsTest, BooleanFieldsTakeTheirFirstLetter) {
   bool on = true;
   DragItem(on, ValueType::Boolean, 1, false, 0, 1);

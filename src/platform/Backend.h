@@ -153,6 +153,12 @@ public:
   virtual void MoveWindow(Window w, Point topLeft) = 0;
   virtual void SizeWindow(Window w, std::int32_t width, std::int32_t height) = 0;
   virtual Rect ContentRect(Window w) = 0; // frame client coordinates
+  // The room the decorations of a window of the kind (Toolbox::kDocumentWindow, ...)
+  // take around its content: left, top, right and bottom in pixels.
+  virtual Rect WindowMargins(int kind) {
+    static_cast<void>(kind);
+    return {};
+  }
   virtual bool IsVisible(Window w) = 0;
   // Asks for a Paint message for the area (or withdraws the request).
   virtual void Invalidate(Window w, const Rect& r, bool on) = 0;

@@ -420,6 +420,13 @@ void GlobalToLocal(Point& p) {
 
 Rect FrameClientRect() { return installed != nullptr ? installed->FrameClientRect() : Rect{}; }
 
+Rect FrameRoom(int kind) {
+  const Rect client = FrameClientRect();
+  const Rect m = installed != nullptr ? installed->WindowMargins(kind) : Rect{};
+  return Rect{client.left + m.left, client.top + m.top, client.right - m.right,
+              client.bottom - m.bottom};
+}
+
 // ---- Scroll bars ----
 
 ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical) {
@@ -553,6 +560,8 @@ void PenNormal() {
   s.penMode = PenModeKind::Copy;
   s.penPattern = Pattern::Black;
 }
+
+void SmoothDrawing(bool on) { CurrentState().smooth = on; }
 
 // ---- Colours ----
 

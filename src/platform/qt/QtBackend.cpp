@@ -183,6 +183,7 @@ struct QtBackend::State {
   std::map<Toolbox::Offscreen*, std::unique_ptr<QImage>> offscreens;
   std::map<Toolbox::Printer*, std::unique_ptr<PrintJob>> printers;
   std::vector<QMenu*> menus;
+  std::map<int, Toolbox::Rect> margins; // of the window kinds, as the style draws them
   bool capsLock = false;
   bool numLock = true;
   std::set<std::uint32_t> pressed;
@@ -1024,33 +1025,56 @@ bool QtBackend::ButtonDown() { return QGuiApplication::mouseButtons() != Qt::NoB
 
 // ---- Windows ----
 
-void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::string& title,
-                              int kind, bool closeBox, bool visible) {
-  if (s_->area == nullptr) return nullptr;
-  Qt::WindowFlags flags;
+namespace {
+
+Qt::WindowFlags FlagsOf(int kind, bool closeBox) {
   const Qt::WindowFlags close =
       closeBox ? Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint : Qt::WindowFlags();
   switch (kind) {
   case Toolbox::kDocumentWindow:
-    flags = Qt::SubWindow;
-    break;
+    return Qt::SubWindow;
   case Toolbox::kCaptionWindow:
-    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-            Qt::WindowMinimizeButtonHint | close;
-    break;
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+           Qt::WindowMinimizeButtonHint | close;
   case Toolbox::kToolWindow:
-    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | close;
-    break;
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | close;
   default:
-    flags = Qt::SubWindow | Qt::FramelessWindowHint;
-    break;
+    return Qt::SubWindow | Qt::FramelessWindowHint;
   }
+}
+
+bool Plain(int kind) {
+  return kind != Toolbox::kDocumentWindow && kind != Toolbox::kCaptionWindow &&
+         kind != Toolbox::kToolWindow;
+}
+
+} // namespace
+
+Toolbox::Rect QtBackend::WindowMargins(int kind) {
+  if (s_->area == nullptr) return {};
+  auto known = s_->margins.find(kind);
+  if (known == s_->margins.end()) {
+    // The style decides: a window of the kind that is never shown tells.
+    QMdiSubWindow probe(nullptr, FlagsOf(kind, true));
+    probe.setWidget(new QWidget);
+    s_->area->addSubWindow(&probe, FlagsOf(kind, true));
+    QMargins m = probe.contentsMargins();
+    if (Plain(kind)) m += QMargins(1, 1, 1, 1);
+    s_->area->removeSubWindow(&probe);
+    known = s_->margins.emplace(kind, Toolbox::Rect{m.left(), m.top(), m.right(), m.bottom()}).first;
+  }
+  return known->second;
+}
+
+void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::string& title,
+                              int kind, bool closeBox, bool visible) {
+  if (s_->area == nullptr) return nullptr;
+  const Qt::WindowFlags flags = FlagsOf(kind, closeBox);
   auto child = std::make_unique<Child>();
   Child* c = child.get();
   c->window = w;
   c->kind = kind;
-  c->plain = kind != Toolbox::kDocumentWindow && kind != Toolbox::kCaptionWindow &&
-             kind != Toolbox::kToolWindow;
+  c->plain = Plain(kind);
   c->image =
       QImage(std::max(1, bounds.Width()), std::max(1, bounds.Height()), QImage::Format_RGB32);
   c->image.fill(ToQColor(w->port.backColor));

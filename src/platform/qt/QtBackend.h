@@ -87,6 +87,7 @@ public:
   void MoveWindow(Toolbox::Window w, Toolbox::Point topLeft) override;
   void SizeWindow(Toolbox::Window w, std::int32_t width, std::int32_t height) override;
   Toolbox::Rect ContentRect(Toolbox::Window w) override;
+  Toolbox::Rect WindowMargins(int kind) override;
   bool IsVisible(Toolbox::Window w) override;
   void Invalidate(Toolbox::Window w, const Toolbox::Rect& r, bool on) override;
 

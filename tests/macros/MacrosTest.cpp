@@ -363,13 +363,20 @@ TEST_F(MacrosTest, RelativeEntriesAddTheChange) {
   EXPECT_EQ(mode, 0);
 }
 
-TEST_F(MacrosTest, TheRecordButtonsShortcutStartsAndStopsARecording) {
+TEST_F(MacrosTest, TheRecordButtonAndItsShortcutStartAndStopARecording) {
   Dialog::SetItemKey(macros, kRecord, KeyEvents::KeyCharacter, 'R', 0, true, false);
-  Dialog::SetCurrent(panel);
-  Type("r");
-  EXPECT_TRUE(Macros::Recording());
-  Type("r");
-  EXPECT_FALSE(Macros::Recording());
+  for (bool execute : {true, false}) {
+    Macros::SetExecuteWhileRecording(execute);
+    Dialog::SetCurrent(panel);
+    Type("r");
+    EXPECT_TRUE(Macros::Recording()) << execute;
+    Type("r");
+    EXPECT_FALSE(Macros::Recording()) << execute;
+    ClickIn(macros, kRecord);
+    EXPECT_TRUE(Macros::Recording()) << execute;
+    ClickIn(macros, kRecord);
+    EXPECT_FALSE(Macros::Recording()) << execute;
+  }
 }
 
 TEST_F(MacrosTest, AClosedMacrosDialogIsLeftAlone) {

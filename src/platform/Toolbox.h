@@ -136,6 +136,8 @@ Rect FrameClientRect();
 // The part of the client area where the content of a window of the kind may lie with its
 // caption and borders still inside the client area.
 Rect FrameRoom(int kind);
+// Moves w, and shrinks it where it must, so that it lies in its FrameRoom.
+void KeepInFrame(Window w);
 
 // ---- Scroll bars ----
 ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical);

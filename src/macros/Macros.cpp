@@ -770,7 +770,7 @@ void Execute(std::int32_t k) {
   state.entry = 0;
   state.running[k] = true;
   state.playing = true;
-  state.relative = false;
+  // A click on the relative switch before still makes the first entry relative.
   state.nextBlink = Now() + kBlinkDelay;
   Dialog::SetPlayback(true);
   UpdateMenu();

@@ -361,6 +361,15 @@ TEST_F(MacrosTest, RelativeEntriesAddTheChange) {
   mode = 0;
   EXPECT_TRUE(Macros::Perform(e));
   EXPECT_EQ(mode, 0);
+  // The switch clicked before a macro is played makes its first entry relative: +1 from
+  // "medium" is "fast".
+  Macros::SetEntryValue(e, ValueType::Char, 1);
+  Slot(2).entries[0] = e;
+  mode = 1;
+  ClickIn(macros, kRelative);
+  Macros::Execute(2);
+  Play();
+  EXPECT_EQ(mode, 2);
 }
 
 TEST_F(MacrosTest, TheRecordButtonAndItsShortcutStartAndStopARecording) {

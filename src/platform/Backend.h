@@ -67,8 +67,13 @@ struct PlatformMessage {
   std::string menuPath;
   std::vector<std::string> files;
   // A script's mouse message whose where is local to the window in front when it is
-  // delivered (the backend sets window and where then).
+  // delivered (the backend sets window and where then), or, when windowTitle is given, to
+  // the window of that title (compared without regard to case).
   bool frontLocal = false;
+  std::string windowTitle;
+  // A script's pause (kind Timer): the program runs for waitMs milliseconds before the
+  // script goes on, with the modifiers of keyState held meanwhile.
+  std::uint32_t waitMs = 0;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.

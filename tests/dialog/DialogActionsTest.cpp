@@ -187,6 +187,18 @@ TEST_F(DialogActionsTest, ListPopUpsChooseToggleAndCancel) {
   Click(d, 1);
   EXPECT_EQ(index, 0);
   EXPECT_EQ(actions, 3);
+  Dialog::SetExecute(true);
+  // Unanswered, the menu takes the script's keys: DOWN and UP over the enabled entries
+  // (past the separator, round the ends), RETURN to choose, ESC to cancel.
+  Dialog::EnableListEntry(d, 1, 2, false);
+  Click(d, 1, "DOWN DOWN RETURN");
+  EXPECT_EQ(index, 2);
+  Click(d, 1, "UP UP RETURN");
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(toggles, 2 | 1); // "loud", the fifth entry, toggled
+  Click(d, 1, "DOWN ESC");
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(actions, 6);
 }
 
 TEST_F(DialogActionsTest, TheStrictCheckReportsTheRange) {

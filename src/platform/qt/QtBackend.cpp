@@ -698,9 +698,16 @@ void QtBackend::State::TakeScreenshot(QWidget* dialog) {
   if (menusChanged) BuildMenuBar();
   QPixmap shot = frame->grab();
   if (dialog != nullptr) {
+    // The dialog over the frame, and over it the boxes it opened in turn: the innermost
+    // (dialog) last.
     QPainter p(&shot);
-    p.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame->mapToGlobal(QPoint(0, 0)),
-                 dialog->grab());
+    std::vector<QWidget*> shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w != frame && w != dialog && w->isVisible() && (w->isModal() || w->isWindow()))
+        shown.push_back(w);
+    shown.push_back(dialog);
+    for (QWidget* w : shown)
+      p.drawPixmap(w->mapToGlobal(QPoint(0, 0)) - frame->mapToGlobal(QPoint(0, 0)), w->grab());
   }
   screenshotOk = shot.save(screenshotFile, "PNG");
   if (!screenshotOk)
@@ -747,10 +754,11 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
     QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
                           ? inner->focusWidget()
                           : inner;
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QCoreApplication::sendEvent(target, &press);
-    QCoreApplication::sendEvent(target, &release);
+    // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
+    // runs that box's loop from the event loop, where this timer goes on firing, rather
+    // than from inside this call of it.
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
     return;
   }
   if (screenshotFile.isEmpty() || screenshotDone) {

@@ -255,15 +255,16 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
 }
 
 // The macro editor takes keys while the program polls its dialogs: lines typed there run
-// with ENTER (keypad), one sets the panel's gain, the next presses Stop; F12 there only
-// beeps (it would compile the text inside the running program).
+// with ENTER (keypad), one sets the panel's gain, the next presses Stop, both in a range
+// opened with the keypad's select and extended with its line key; F12 there only beeps
+// (it would compile the text inside the running program).
 TEST_F(DialogQt, TheMacroEditorRunsALineWhileTheProgramPolls) {
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
   const QString keys = "F12 MENU@Macros/Open_Macros_Editor 'P  gain 2.5' RETURN 'P  stop' RETURN "
-                       "UP UP F12 KPENTER DOWN KPENTER";
+                       "UP UP F12 KPDOT KP0 KP0 KPENTER";
   ASSERT_EQ(Run(kControlPanelCommand, keys, "editor.png"), 0);
   QFile list(dir.filePath("List"));
   ASSERT_TRUE(list.open(QIODevice::ReadOnly));

@@ -117,11 +117,18 @@ TEST_F(GraphicsQtTest, LinesAreSmoothTextLeavesWhatIsBehindAndAxesAreBlack) {
   EXPECT_GT(inkOnLine, 100) << "the text has no box of the background around it";
 }
 
+// A graphics window asked larger than the frame, and a window that KeepInFrame moves (as
+// the macro editor's), lie inside the frame with their captions and borders.
 TEST_F(GraphicsQtTest, AWindowLargerThanTheFrameStaysInside) {
   Graphics::WindowSpec spec;
   spec.bounds = Toolbox::Rect{10, 10, 5000, 4000};
   Graphics::GraphWindow* w = Graphics::NewGraphWindow(spec);
   ASSERT_NE(w, nullptr);
+  Toolbox::Window text =
+      Toolbox::NewWindow(Toolbox::Rect{300, 200, 1300, 500}, "Text", true,
+                         Toolbox::kDocumentWindow, true, nullptr);
+  ASSERT_NE(text, nullptr);
+  Toolbox::KeepInFrame(text);
   QCoreApplication::processEvents();
   auto* area = qobject_cast<QMdiArea*>(frame->centralWidget());
   ASSERT_NE(area, nullptr);
@@ -130,6 +137,7 @@ TEST_F(GraphicsQtTest, AWindowLargerThanTheFrameStaysInside) {
     EXPECT_TRUE(inside.contains(sub->geometry())) << sub->geometry().x() << "," << sub->geometry().y();
   EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
   EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+  Toolbox::DisposeWindow(text);
 }
 
 TEST_F(GraphicsQtTest, AViewportsDrawingIsClippedInTheSvg) {

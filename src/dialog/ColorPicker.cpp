@@ -23,6 +23,8 @@ namespace {
 constexpr char kMarker[] = "Win32Col.On";
 constexpr char kName[] = "ColorPicker";
 constexpr char kTitle[] = "Color Picker";
+// The buttons' face: the desktop's proportional one, as the configuration's.
+constexpr std::int32_t kFont = 1;
 
 // The sixteen colours of the marker file's palette.
 constexpr RGBColor kSixteen[16] = {
@@ -256,7 +258,7 @@ void Layout(DialogRecord& d) {
 bool MakeDialog() {
   if (state.made) return true;
   DialogRecord& d = state.dialog;
-  if (!Dialog::Init(d, state.items, kItems, false, false, kTitle, kName, 0, 10, kItems, 0, 200,
+  if (!Dialog::Init(d, state.items, kItems, false, false, kTitle, kName, kFont, 10, kItems, 0, 200,
                     306, 200, 0))
     return false;
   DialogProcs procs;

@@ -39,19 +39,19 @@ struct DragState {
   std::int32_t pixels = 0;
 };
 
-// One change by pixels of a "drag" item (upwards positive).
-void ChangeDrag(DialogRecord& d, std::int16_t index, std::int32_t pixels, DragState& state) {
-  if (index < 1 || index > d.highest) return;
+// One change by pixels of a "drag" item (upwards positive); whether its value changed.
+bool ChangeDrag(DialogRecord& d, std::int16_t index, std::int32_t pixels, DragState& state) {
+  if (index < 1 || index > d.highest) return false;
   DialogItem& item = *d.items[index];
   if (item.kind != ItemKind::Drag || item.valueType == ValueType::Set16 ||
       item.valueType == ValueType::String)
-    return;
+    return false;
   DragArea& a = item.area.drag;
   const std::int32_t pps = a.pixelsPerStep > 0 ? a.pixelsPerStep : 1;
   const std::int32_t before = state.pixels;
   state.pixels += pixels;
   const std::int32_t s = FloorDiv(state.pixels, pps) - FloorDiv(before, pps);
-  if (s == 0) return;
+  if (s == 0) return false;
   if (a.direction == 0 || a.direction > 3) {
     a.direction = 1;
     a.rate = a.initialRate;
@@ -70,7 +70,8 @@ void ChangeDrag(DialogRecord& d, std::int16_t index, std::int32_t pixels, DragSt
     a.steps = static_cast<std::int16_t>(std::clamp(s, -32768, 32767));
     a.direction = s < 0 ? 3 : 2;
   }
-  double value = ValueOf(item);
+  const double old = ValueOf(item);
+  double value = old;
   if (item.valueType == ValueType::Boolean) {
     if (s > 1) value = 1;
     if (s < -1) value = 0;
@@ -96,6 +97,7 @@ void ChangeDrag(DialogRecord& d, std::int16_t index, std::int32_t pixels, DragSt
   if (item.change != nullptr) item.change(d, index);
   DrawItem(d, index);
   if (S().eventHook != nullptr) S().eventHook(S().code, 0, 0, d.window);
+  return ValueOf(item) != old;
 }
 
 // ---- The field editor of editing in place ----
@@ -288,10 +290,6 @@ bool CommitNumber(DialogItem& item, Chars text, Chars before) {
       return false;
     }
   }
-  if (item.valueType == ValueType::Char && !IsList(item.kind)) {
-    SetValue(item, static_cast<unsigned char>(text[0]));
-    return true;
-  }
   double result = 0;
   if (!CheckNumber(text, item.minimum, item.maximum, item.factor, result, item.format, false))
     return false;
@@ -367,6 +365,7 @@ bool DragValues(std::int16_t item, std::int16_t horizontalItem, std::int16_t ver
   DialogRecord& d = Current();
   if (!d.open || item < 1 || item > d.highest) return false;
   DragState horizontal, vertical;
+  bool changed = false;
   Point previous = S().fromClick ? S().where : Mouse(d);
   // The pointer is hidden while it drags, and shown again however the drag ends (a
   // procedure of a program may end its run).
@@ -385,9 +384,9 @@ bool DragValues(std::int16_t item, std::int16_t horizontalItem, std::int16_t ver
     // every platform allows.
     const Point p = Mouse(d);
     if (verticalItem != 0 && p.v != previous.v)
-      ChangeDrag(d, verticalItem, previous.v - p.v, vertical);
+      changed = ChangeDrag(d, verticalItem, previous.v - p.v, vertical) || changed;
     if (horizontalItem != 0 && p.h != previous.h)
-      ChangeDrag(d, horizontalItem, p.h - previous.h, horizontal);
+      changed = ChangeDrag(d, horizontalItem, p.h - previous.h, horizontal) || changed;
     previous = p;
     if (!down) break;
     next = Toolbox::TickCount() + kSamplePeriod;
@@ -395,7 +394,8 @@ bool DragValues(std::int16_t item, std::int16_t horizontalItem, std::int16_t ver
   for (std::int16_t i : {horizontalItem, verticalItem})
     if (i >= 1 && i <= d.highest && d.items[i]->kind == ItemKind::Drag)
       d.items[i]->area.drag.direction = 0;
-  ItemChanged(d, item);
+  // A click that moved nothing changed nothing.
+  if (changed) ItemChanged(d, item);
   RunAction(d, item);
   Record(d, item);
   return true;

@@ -607,8 +607,21 @@ void WmfAction(DialogRecord&, std::int16_t) {
   Alerts::Message(line);
 }
 
-// "Goto Item" is also taken when its text is committed.
-void TargetAction(DialogRecord&, std::int16_t) { GotoItem(); }
+// "Goto Item" is also taken when its text is committed, except by a click on "Update",
+// which goes to the target itself: one action, one report.
+void TargetAction(DialogRecord& d, std::int16_t) {
+  const std::uint8_t key = KeyEvents::LastKey();
+  if (S().pushedBack && (key == KeyMouse || key == KeyDoubleMouse) &&
+      KeyEvents::LastWindow() == d.window) {
+    Point where;
+    std::uint32_t when = 0;
+    KeyEvents::LastPlace(where, when);
+    const Rect frame = Toolbox::GetWindowRect(d.window);
+    if (Toolbox::PtInRect(Point{where.h - frame.left, where.v - frame.top}, d.items[kUpdate]->rect))
+      return;
+  }
+  GotoItem();
+}
 
 // ---- The configuration dialog ----
 

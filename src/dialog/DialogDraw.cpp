@@ -54,9 +54,6 @@ void FormatNumber(const DialogItem& item, VarChars text) {
   const double v = ValueOf(item) * item.factor;
   if (item.valueType == ValueType::Boolean) {
     Strings::Assign(text, v != 0 ? Chars(kTrue) : Chars(kFalse));
-  } else if (item.valueType == ValueType::Char && !IsList(item.kind)) {
-    const char c[2] = {static_cast<char>(Round(v)), 0};
-    Strings::Assign(text, c);
   } else {
     const int length = std::max<int>(1, std::min<int>(item.length, 60));
     const int digits = std::min<int>(item.digits, 30);
@@ -80,6 +77,16 @@ void FormatNumber(const DialogItem& item, VarChars text) {
   }
   StripBlanks(text);
   Strings::Append(text, item.unit);
+}
+
+// The colour behind an item's text: its back colour, or the opposite of a light one when
+// the item is inverted, so that its light text shows (an empty macro button).
+RGBColor Paper(const DialogItem& item) {
+  const RGBColor& b = item.backCol;
+  if (!item.inverted || Dark(b)) return b;
+  return RGBColor{static_cast<std::uint16_t>(0xFFFF - b.red),
+                  static_cast<std::uint16_t>(0xFFFF - b.green),
+                  static_cast<std::uint16_t>(0xFFFF - b.blue)};
 }
 
 RGBColor Ink(const DialogItem& item) {
@@ -269,8 +276,9 @@ void DrawItem(DialogRecord& d, std::int32_t index) {
   }
   if (item.background != nullptr) item.background(d, i);
   Toolbox::PenNormal();
-  Toolbox::RGBBackColor(item.backCol);
-  if (!S().erased || !(item.backCol == d.items[0]->backCol)) Toolbox::EraseRect(area);
+  const RGBColor paper = Paper(item);
+  Toolbox::RGBBackColor(paper);
+  if (!S().erased || !(paper == d.items[0]->backCol)) Toolbox::EraseRect(area);
   char text[kTextHigh + 1];
   DisplayText(d, index, text);
   const Rect& r = item.rect;
@@ -283,28 +291,28 @@ void DrawItem(DialogRecord& d, std::int32_t index) {
     std::uint32_t s = ControlState(item, item.kind == ItemKind::Pane && IsOn(d, index));
     if (isDefault) s |= Toolbox::kControlDefault;
     Toolbox::DrawControl(ControlKind::PushButton, r, s);
-    DrawLabel(item, r, text, item.backCol);
+    DrawLabel(item, r, text, paper);
     break;
   }
   case ItemKind::Switch: {
     const bool on = IsOn(d, index);
     Toolbox::DrawControl(ControlKind::PushButton, r, ControlState(item, on));
     if (on) Light(item, r);
-    DrawLabel(item, r, text, on ? item.area.highCol : item.backCol);
+    DrawLabel(item, r, text, on ? item.area.highCol : paper);
     break;
   }
   case ItemKind::FramedBool: {
     const bool on = IsOn(d, index);
     Toolbox::DrawControl(ControlKind::Frame, r, ControlState(item, on));
     if (on) Light(item, r);
-    DrawLabel(item, r, text, on ? item.area.highCol : item.backCol);
+    DrawLabel(item, r, text, on ? item.area.highCol : paper);
     break;
   }
   case ItemKind::RadioButton: {
     const std::int32_t size = std::clamp(r.Height() - 4, 9, 14);
     const Rect box = Indicator(Rect{r.left + 3, r.top, r.left + 3 + size, r.bottom}, size);
     Toolbox::DrawControl(ControlKind::RadioButton, box, ControlState(item, IsOn(d, index)));
-    DrawLabel(item, Rect{box.right + 4, r.top, r.right, r.bottom}, text, item.backCol);
+    DrawLabel(item, Rect{box.right + 4, r.top, r.right, r.bottom}, text, paper);
     break;
   }
   case ItemKind::CheckBox:
@@ -316,16 +324,16 @@ void DrawItem(DialogRecord& d, std::int32_t index) {
     if (v == 1 || (item.valueType == ValueType::Boolean && v != 0)) s |= Toolbox::kControlOn;
     if (v == 2 && item.kind == ItemKind::MultiCheck) s |= Toolbox::kControlMixed;
     Toolbox::DrawControl(ControlKind::CheckBox, box, s);
-    DrawLabel(item, Rect{box.right, r.top, r.right, r.bottom}, text, item.backCol);
+    DrawLabel(item, Rect{box.right, r.top, r.right, r.bottom}, text, paper);
     break;
   }
   case ItemKind::Text:
-    DrawLabel(item, r, text, item.backCol);
+    DrawLabel(item, r, text, paper);
     break;
   case ItemKind::FramedText:
   case ItemKind::FramedNumber:
     Toolbox::DrawControl(ControlKind::Frame, r, ControlState(item, false));
-    DrawLabel(item, inner, text, item.backCol);
+    DrawLabel(item, inner, text, paper);
     break;
   case ItemKind::Drag:
   case ItemKind::EditText: {
@@ -341,7 +349,7 @@ void DrawItem(DialogRecord& d, std::int32_t index) {
     Toolbox::DrawControl(ControlKind::ComboBox, r, ControlState(item, false));
     Rect field = inner;
     field.right = std::max(field.left, r.right - kArrowWidth);
-    DrawLabel(item, field, text, item.backCol);
+    DrawLabel(item, field, text, paper);
     break;
   }
   case ItemKind::Array:

@@ -418,6 +418,21 @@ bool HitTest(DialogRecord& d, Point p, std::uint8_t modifiers, bool isDouble) {
 
 namespace Internal {
 
+bool ClaimsKey(char key) {
+  for (DialogRecord* d = S().known; d != nullptr; d = d->next) {
+    if (!d->open || d->items == nullptr) continue;
+    for (std::int32_t i = std::min<std::int32_t>(d->highestKey, d->highest); i >= 1; --i) {
+      const DialogItem& item = *d->items[i];
+      if (!item.anyModifier || !Active(*d, i) || (item.frontOnly && !d->active)) continue;
+      if (item.keyCode == KeyCharacter && Strings::Cap(item.keyChar) == key) return true;
+      if (IsList(item.kind) && item.area.list.code2 == KeyCharacter &&
+          Strings::Cap(item.area.list.key2) == key)
+        return true;
+    }
+  }
+  return false;
+}
+
 void Deactivate(DialogRecord& d) {
   d.active = false;
   if (!d.activated) return;
@@ -545,6 +560,11 @@ bool EventStep() {
   }
   s.code = code;
   if (s.trace) Trace(code, ch, modifiers, w);
+  // Keys and clicks belong to the dialog of the window they come from, whichever dialog a
+  // shortcut found behind the front one made current before; a modal dialog keeps them.
+  const bool modalFront = s.current->modal && s.current->shown && s.current->open;
+  if (eventDialog != nullptr && !modalFront && code >= KeyCharacter && code <= KeyMouseStillDown)
+    s.current = eventDialog;
 
   switch (code) {
   case KeyDeactivate:

@@ -51,6 +51,8 @@ std::int32_t Round(double v);
 // Fills the rest of a character array with zeros after its text.
 void AssignPadded(char* dst, std::size_t size, Chars src);
 bool IsList(ItemKind k);
+// A back colour dark enough for light text: its components add up to 78000 at most.
+bool Dark(const RGBColor& c);
 // The item's own slot is its variable.
 bool Unbound(const DialogItem& item);
 // Copies the template item 0 over item index, pointing its variable at its own slot.
@@ -86,6 +88,9 @@ void Highlighted(Chars text);
 // Takes the activation of every known dialog from the front window: the activate and
 // deactivate procedures run once each way.
 void SyncActivation();
+// Whether an active item of an open dialog has the letter or digit key as a shortcut
+// that comes with any modifier (Control and Alt then reach it rather than the menus).
+bool ClaimsKey(char key);
 void Deactivate(DialogRecord& d);
 // A window's content rectangle (frame client coordinates) moved and cut to lie within
 // the frame's client area, below the room of its caption when it has one.

@@ -65,7 +65,6 @@ RGBColor Highlight(RGBColor c) {
   return RGBColor{shift(c.red), shift(c.green), shift(c.blue)};
 }
 
-bool Inverted(RGBColor c) { return std::uint32_t{c.red} + c.green + c.blue <= kInversionLimit; }
 
 // Where the dialogs' item buffers live: the shell's directory when there is one.
 void BufferPath(Chars bufferName, VarChars path) {
@@ -160,6 +159,8 @@ void Internal::FitWindow(Rect& r, bool caption) {
 namespace Internal {
 
 State& S() { return state; }
+
+bool Dark(const RGBColor& c) { return std::uint32_t{c.red} + c.green + c.blue <= kInversionLimit; }
 
 double Scale() { return state.scale > 0 ? state.scale : Startup::ScreenScale(); }
 
@@ -374,6 +375,8 @@ void DefineItem(DialogRecord& d, std::int32_t index, ItemKind kind, Chars name, 
                 Chars text, std::int32_t left, std::int32_t bottom, std::int32_t width,
                 std::int32_t height) {
   if (d.items == nullptr || index < 1 || index > d.highest) return;
+  // A list defined again (a layout run once more) gets a new menu: the old one goes.
+  if (IsList(d.items[index]->kind)) Toolbox::DisposeMenu(d.items[index]->area.list.menu);
   CopyTemplate(d, index);
   DialogItem& item = *d.items[index];
   item.visible = true;
@@ -382,7 +385,7 @@ void DefineItem(DialogRecord& d, std::int32_t index, ItemKind kind, Chars name, 
   item.rect = Rect{left, bottom - height, left + width, bottom};
   AssignPadded(item.name, sizeof item.name, name);
   AssignPadded(item.text, sizeof item.text, text);
-  item.inverted = Inverted(item.backCol);
+  item.inverted = Dark(item.backCol);
   switch (kind) {
   case ItemKind::Button:
     item.frame = ButtonFrame;
@@ -604,6 +607,8 @@ void SetItemProcs(DialogRecord& d, std::int32_t index, ItemProc action, ItemProc
   item->action = action;
   item->change = change;
   item->background = background;
+  // Without a frame procedure a button keeps its own frame, the default button its heavier one.
+  if (frame == nullptr && item->frame == DefaultButtonFrame) frame = DefaultButtonFrame;
   item->frame = frame != nullptr ? frame : item->kind == ItemKind::Button ? ButtonFrame : nullptr;
 }
 
@@ -663,6 +668,9 @@ bool Open(DialogRecord& d, int windowKind, DialogProc layout, DialogProc setup, 
   for (std::int32_t i = d.highest; i >= 1; --i) {
     DialogItem& item = *d.items[i];
     if (IsList(item.kind)) {
+      // "truefalse" and "highlow" have their two entries without InitList.
+      if (item.kind != ItemKind::List && item.area.list.menu == nullptr)
+        item.area.list.menu = Toolbox::NewMenu(state.nextMenuId++, "");
       if (item.kind != ItemKind::List && item.area.list.menu != nullptr &&
           Toolbox::CountItems(item.area.list.menu) == 0) {
         for (const char* entry : item.kind == ItemKind::TrueFalse ? kTrueFalse : kHighLow)
@@ -682,6 +690,7 @@ bool Open(DialogRecord& d, int windowKind, DialogProc layout, DialogProc setup, 
   RemoveKnown(d);
   d.next = state.known;
   state.known = &d;
+  Events::SetKeyClaimProc(ClaimsKey);
   if (options.visible) Toolbox::SelectWindow(d.window);
   DrawDialog(d);
   return true;
@@ -692,6 +701,8 @@ void Close(DialogRecord& d) {
   if (state.current == &d) state.current = &state.dummy;
   if (!d.open) return;
   if (d.items != nullptr) DisposeSurfaces(d);
+  // A window made later at the same place in memory is another: no click counts on.
+  if (state.clickWindow == d.window) state.clickWindow = nullptr;
   if (Toolbox::IsWindow(d.window)) Toolbox::DisposeWindow(d.window);
   d.window = nullptr;
   d.open = false;

@@ -416,7 +416,9 @@ void OpenEditor() {
   Editor::SetKeyFilter(EditorKey);
   Dialog::SetWindowEventProc(EditorWindowEvent);
   Dialog::SetKeyTerminalProc(EditorTerminal);
-  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+  if (!EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic)) return;
+  // Its caption, with the close box, stays in view however the windows cascade.
+  Toolbox::KeepInFrame(EditWindows::GetState(b).window);
 }
 
 bool RunSelection() {

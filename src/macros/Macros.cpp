@@ -93,6 +93,9 @@ struct State {
   bool readOnlyText = false;
   bool relative = false;
   bool skipNext = false;
+  // The dialog action (item and time) that started the recording; item 0: none.
+  std::int16_t startedItem = 0;
+  std::uint32_t startedTime = 0;
   bool modified = false;
   std::int32_t current = 0;
   std::int32_t entry = 0;
@@ -614,6 +617,8 @@ void ToggleRecording() {
     return;
   }
   state.recording = true;
+  state.startedItem = Dialog::ActingItem().item;
+  state.startedTime = Dialog::ActingItem().time;
   state.count = 0;
   state.skipNext = false;
   Recording0().entries[0] = EmptyEntry();
@@ -634,8 +639,11 @@ void RecordAction(DialogRecord& d, std::int16_t item) {
     return;
   const bool macrosDialog = &d == state.dialog && state.dialog != nullptr;
   if (macrosDialog && item == state.items.record) {
-    // Without execution the button's action did not run.
-    if (!Dialog::Execute()) ToggleRecording();
+    // Without execution the button's action did not run, unless it was the action that
+    // started this recording (execution is switched off only from then on).
+    const Dialog::Acting& a = Dialog::ActingItem();
+    const bool started = a.item == item && a.item == state.startedItem && a.time == state.startedTime;
+    if (!Dialog::Execute() && !started) ToggleRecording();
     return;
   }
   if (state.count >= kRecordable) {
@@ -762,7 +770,7 @@ void Execute(std::int32_t k) {
   state.entry = 0;
   state.running[k] = true;
   state.playing = true;
-  state.relative = false;
+  // A click on the relative switch before still makes the first entry relative.
   state.nextBlink = Now() + kBlinkDelay;
   Dialog::SetPlayback(true);
   UpdateMenu();

@@ -67,8 +67,13 @@ struct PlatformMessage {
   std::string menuPath;
   std::vector<std::string> files;
   // A script's mouse message whose where is local to the window in front when it is
-  // delivered (the backend sets window and where then).
+  // delivered (the backend sets window and where then), or, when windowTitle is given, to
+  // the window of that title (compared without regard to case).
   bool frontLocal = false;
+  std::string windowTitle;
+  // A script's pause (kind Timer): the program runs for waitMs milliseconds before the
+  // script goes on, with the modifiers of keyState held meanwhile.
+  std::uint32_t waitMs = 0;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.
@@ -153,6 +158,12 @@ public:
   virtual void MoveWindow(Window w, Point topLeft) = 0;
   virtual void SizeWindow(Window w, std::int32_t width, std::int32_t height) = 0;
   virtual Rect ContentRect(Window w) = 0; // frame client coordinates
+  // The room the decorations of a window of the kind (Toolbox::kDocumentWindow, ...)
+  // take around its content: left, top, right and bottom in pixels.
+  virtual Rect WindowMargins(int kind) {
+    static_cast<void>(kind);
+    return {};
+  }
   virtual bool IsVisible(Window w) = 0;
   // Asks for a Paint message for the area (or withdraws the request).
   virtual void Invalidate(Window w, const Rect& r, bool on) = 0;

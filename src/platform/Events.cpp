@@ -105,6 +105,7 @@ struct State {
   SimpleProc endSession = nullptr;
   SimpleProc quit = nullptr;
   PaintProc paint = nullptr;
+  KeyClaimProc claim = nullptr;
   int watchInterrupt = 0; // watches on: a program may run inside a learned macro
   bool interrupted = false;
 };
@@ -250,6 +251,19 @@ std::uint32_t CommandOfPath(const std::string& path) {
 
 void PostSystemKeyF10(const PlatformMessage& m) { Post(m, KeyDown, m.window, VirtualKey, kVkF10); }
 
+bool Claimed(const PlatformMessage& m) {
+  const char key = AcceleratorKey(m.vkey);
+  return key != 0 && state.claim != nullptr && state.claim(key);
+}
+
+// An Alt combination a dialog item claims: the platform gives it no character, so its
+// letter (lower case unless Shift is held) or digit arrives as one.
+void PostClaimedSystemKey(const PlatformMessage& m) {
+  char ch = AcceleratorKey(m.vkey);
+  if (ch >= 'A' && ch <= 'Z' && (m.keyState & kShiftKey) == 0) ch = static_cast<char>(ch - 'A' + 'a');
+  Post(m, KeyDown, m.window, CharacterKey, static_cast<std::uint32_t>(ch));
+}
+
 void KeyDownMessage(const PlatformMessage& m) {
   state.dropCharacter = true;
   const std::uint32_t keys = m.keyState;
@@ -260,7 +274,7 @@ void KeyDownMessage(const PlatformMessage& m) {
     return;
   }
   // The frame's accelerator table sees the key first; Control alone selects it.
-  if (controlAlone) {
+  if (controlAlone && !Claimed(m)) {
     const char key = AcceleratorKey(m.vkey);
     const std::uint32_t command = key != 0 ? Toolbox::AcceleratorFor(key) : 0;
     if (command != 0) {
@@ -431,6 +445,7 @@ void SetFrameCloseProc(SimpleProc proc) { state.frameClose = proc; }
 void SetEndSessionProc(SimpleProc proc) { state.endSession = proc; }
 void SetQuitProc(SimpleProc proc) { state.quit = proc; }
 void SetPaintProc(PaintProc proc) { state.paint = proc; }
+void SetKeyClaimProc(KeyClaimProc proc) { state.claim = proc; }
 void SetMoving(bool moving) { state.moving = moving; }
 
 void Dispatch(const PlatformMessage& m) {
@@ -447,7 +462,10 @@ void Dispatch(const PlatformMessage& m) {
   case Kind::SysKeyDown:
     // Alt combinations belong to the platform; only F10 reaches the program.
     state.dropCharacter = true;
-    if (m.vkey == kVkF10) PostSystemKeyF10(m);
+    if (m.vkey == kVkF10)
+      PostSystemKeyF10(m);
+    else if ((m.keyState & kControlKey) == 0 && Claimed(m))
+      PostClaimedSystemKey(m);
     break;
   case Kind::Character:
     if (state.dropCharacter) {

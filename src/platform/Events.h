@@ -103,6 +103,11 @@ void SetQuitProc(SimpleProc proc); // the platform demands the end at once
 // true when it painted w, so that no UpdateEvent is posted.
 using PaintProc = bool (*)(Toolbox::Window w);
 void SetPaintProc(PaintProc proc);
+// A letter or digit key held with Control or Alt that a higher layer takes as its own (an
+// item of a dialog whose shortcut comes with any modifier): true keeps the key from the
+// accelerator table and the platform, and it arrives as its character.
+using KeyClaimProc = bool (*)(char key);
+void SetKeyClaimProc(KeyClaimProc proc);
 // Suppresses move and size records while a window is being created or moved.
 void SetMoving(bool moving);
 

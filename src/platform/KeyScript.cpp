@@ -17,6 +17,7 @@ constexpr std::uint32_t kCaps = 1024;
 constexpr std::uint32_t kControl = 4096;
 
 constexpr std::uint32_t kF10 = 121;
+constexpr std::int32_t kMaxWait = 600000; // ms: ten minutes
 
 struct KeyName {
   const char* name;
@@ -213,58 +214,122 @@ bool KeyForCharacter(char c, std::uint32_t& vkey, bool& shift) {
   return false;
 }
 
-// The numbers after "NAME@" in a token, separated by commas: exactly count of them.
-bool Numbers(std::string_view token, std::string_view name, std::size_t count,
-             std::vector<std::int32_t>& values) {
-  if (token.size() <= name.size() + 1 || token[name.size()] != '@' ||
-      !EqualCaseless(token.substr(0, name.size()), name))
-    return false;
-  std::string_view rest = token.substr(name.size() + 1);
+// Exactly count numbers separated by commas, each of at most digits digits, a leading
+// '-' allowed when negative is.
+bool NumberList(std::string_view text, std::size_t count, std::size_t digits, bool negative,
+                std::vector<std::int32_t>& values) {
   values.clear();
   for (;;) {
-    const std::size_t comma = rest.find(',');
-    std::string_view number = rest.substr(0, comma);
-    const bool negative = !number.empty() && number[0] == '-';
-    if (negative) number.remove_prefix(1);
-    if (number.empty() || number.size() > 5 || values.size() == count) return false;
+    const std::size_t comma = text.find(',');
+    std::string_view number = text.substr(0, comma);
+    const bool minus = negative && !number.empty() && number[0] == '-';
+    if (minus) number.remove_prefix(1);
+    if (number.empty() || number.size() > digits || values.size() == count) return false;
     std::int32_t n = 0;
     for (char c : number) {
       if (c < '0' || c > '9') return false;
       n = n * 10 + (c - '0');
     }
-    values.push_back(negative ? -n : n);
+    values.push_back(minus ? -n : n);
     if (comma == std::string_view::npos) return values.size() == count;
-    rest.remove_prefix(comma + 1);
+    text.remove_prefix(comma + 1);
   }
 }
 
-// A mouse message at a point of the window in front (local to it).
-PlatformMessage FrontMouse(PlatformMessage::Kind kind, std::int32_t h, std::int32_t v) {
+// "NAME@X,Y..." or "NAME@Title:X,Y...": the window's title ('_' for a blank, "" for the
+// window in front) and exactly count numbers.
+bool Place(std::string_view token, std::string_view name, std::size_t count, std::string& title,
+           std::vector<std::int32_t>& values) {
+  if (token.size() <= name.size() + 1 || token[name.size()] != '@' ||
+      !EqualCaseless(token.substr(0, name.size()), name))
+    return false;
+  std::string_view rest = token.substr(name.size() + 1);
+  title.clear();
+  if (const std::size_t colon = rest.rfind(':'); colon != std::string_view::npos) {
+    if (colon == 0) return false;
+    title = rest.substr(0, colon);
+    std::replace(title.begin(), title.end(), '_', ' ');
+    rest.remove_prefix(colon + 1);
+  }
+  return NumberList(rest, count, 5, true, values);
+}
+
+// The mouse buttons' flags of a click with the modifiers of keyState held.
+std::uint32_t ButtonFlags(std::uint32_t keyState) {
+  return ((keyState & kShift) != 0 ? 4u : 0u) | ((keyState & kControl) != 0 ? 8u : 0u);
+}
+
+// A mouse message at a point of the window in front, or of the window titled so (local
+// to it), with the modifiers held.
+PlatformMessage Mouse(PlatformMessage::Kind kind, std::int32_t h, std::int32_t v,
+                      std::uint32_t modifiers, const std::string& title) {
+  using Kind = PlatformMessage::Kind;
   PlatformMessage m;
   m.kind = kind;
-  m.button = kind == PlatformMessage::Kind::MouseMove ? 0 : 1;
+  m.button = kind == Kind::MouseMove ? 0 : 1;
+  m.buttonFlags = (kind == Kind::ButtonDown ? 1u : 0u) | ButtonFlags(modifiers);
+  m.keyState = modifiers;
   m.where = Toolbox::Point{h, v};
   m.frontLocal = true;
+  m.windowTitle = title;
   return m;
 }
 
-// The mouse and window actions a script may name: what the user does to the front
-// window (or the frame) with the pointer rather than the keyboard.
-bool AppendAction(std::string_view token, std::vector<PlatformMessage>& out) {
+// The mouse and window actions a script may name: what the user does to a window (or
+// the frame) with the pointer rather than the keyboard, and pauses. The mouse actions
+// and pauses take the modifiers of their prefixes.
+bool AppendAction(std::string_view token, std::uint32_t modifiers, std::vector<PlatformMessage>& out) {
   using Kind = PlatformMessage::Kind;
   PlatformMessage m;
   std::vector<std::int32_t> n;
-  if (Numbers(token, "CLICK", 2, n)) {
-    out.push_back(FrontMouse(Kind::ButtonDown, n[0], n[1]));
-    out.push_back(FrontMouse(Kind::ButtonUp, n[0], n[1]));
+  std::string title;
+  auto click = [&](std::int32_t h, std::int32_t v) {
+    out.push_back(Mouse(Kind::ButtonDown, h, v, modifiers, title));
+    out.push_back(Mouse(Kind::ButtonUp, h, v, modifiers, title));
+  };
+  if (Place(token, "CLICK", 2, title, n)) {
+    click(n[0], n[1]);
     return true;
   }
-  if (Numbers(token, "DRAG", 4, n)) {
-    out.push_back(FrontMouse(Kind::ButtonDown, n[0], n[1]));
-    out.push_back(FrontMouse(Kind::MouseMove, n[0] + n[2], n[1] + n[3]));
-    out.push_back(FrontMouse(Kind::ButtonUp, n[0] + n[2], n[1] + n[3]));
+  if (Place(token, "DCLICK", 2, title, n)) {
+    click(n[0], n[1]);
+    click(n[0], n[1]);
     return true;
   }
+  if (Place(token, "DRAG", 4, title, n)) {
+    out.push_back(Mouse(Kind::ButtonDown, n[0], n[1], modifiers, title));
+    out.push_back(Mouse(Kind::MouseMove, n[0] + n[2], n[1] + n[3], modifiers, title));
+    out.push_back(Mouse(Kind::ButtonUp, n[0] + n[2], n[1] + n[3], modifiers, title));
+    return true;
+  }
+  if (Place(token, "MOVE", 2, title, n)) {
+    out.push_back(Mouse(Kind::MouseMove, n[0], n[1], modifiers, title));
+    return true;
+  }
+  if (token.size() > 5 && EqualCaseless(token.substr(0, 5), "WAIT@")) {
+    if (!NumberList(token.substr(5), 1, 6, false, n) || n[0] < 1 || n[0] > kMaxWait) return false;
+    m.kind = Kind::Timer;
+    m.waitMs = static_cast<std::uint32_t>(n[0]);
+    m.keyState = modifiers;
+    out.push_back(m);
+    return true;
+  }
+  const bool centre = EqualCaseless(token, "CLICK"), twice = EqualCaseless(token, "DCLICK");
+  if (centre || twice) {
+    for (int k = 0; k < (twice ? 2 : 1); ++k) {
+      m.kind = Kind::ButtonDown;
+      m.button = 1;
+      m.buttonFlags = 1 | ButtonFlags(modifiers);
+      m.keyState = modifiers;
+      m.where = kFrontCentre;
+      out.push_back(m);
+      m.kind = Kind::ButtonUp;
+      m.buttonFlags = ButtonFlags(modifiers);
+      out.push_back(m);
+    }
+    return true;
+  }
+  if (modifiers != 0) return false;
   if (token.size() > 5 && EqualCaseless(token.substr(0, 5), "MENU@")) {
     std::string path(token.substr(5));
     const std::size_t slash = path.find('/');
@@ -275,15 +340,7 @@ bool AppendAction(std::string_view token, std::vector<PlatformMessage>& out) {
     out.push_back(m);
     return true;
   }
-  if (EqualCaseless(token, "CLICK")) {
-    m.kind = Kind::ButtonDown;
-    m.button = 1;
-    m.buttonFlags = 1;
-    m.where = kFrontCentre;
-    out.push_back(m);
-    m.kind = Kind::ButtonUp;
-    m.buttonFlags = 0;
-  } else if (EqualCaseless(token, "CLOSEBOX")) {
+  if (EqualCaseless(token, "CLOSEBOX")) {
     m.kind = Kind::Close;
   } else if (EqualCaseless(token, "FRAMECLOSE")) {
     m.kind = Kind::FrameClose;
@@ -340,7 +397,6 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
     }
     while (pos < script.size() && !blank(script[pos])) ++pos;
     std::string_view token = script.substr(start, pos - start);
-    if (AppendAction(token, messages)) continue;
     std::string_view rest = token;
     std::uint32_t modifiers = 0;
     while (rest.size() > 2 && rest[1] == '-') {
@@ -350,6 +406,7 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
       modifiers |= bit;
       rest.remove_prefix(2);
     }
+    if (AppendAction(rest, modifiers, messages)) continue;
     if (rest.size() == 2 && rest[1] == '-' && std::strchr("CSAcsa", rest[0]) != nullptr)
       return fail(token, "a prefix must be followed by a key");
     KeyPress press;

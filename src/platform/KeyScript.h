@@ -12,14 +12,24 @@
 //   prefixes           C- (Control), S- (Shift), A- (Alt) before a key name or a
 //                      letter or digit, in any number: C-q, S-RIGHT, C-S-END
 //   actions            CLICK (a click in the middle of the front window), CLICK@X,Y
-//                      (a click at X,Y of the front window's content), DRAG@X,Y,DX,DY
-//                      (the button pressed at X,Y, moved by DX,DY and released there),
+//                      (a click at X,Y of the front window's content), DCLICK and
+//                      DCLICK@X,Y (a double click), DRAG@X,Y,DX,DY (the button pressed
+//                      at X,Y, moved by DX,DY and released there), MOVE@X,Y (the
+//                      pointer moves there); each of these with "Title:" before X
+//                      (CLICK@Control_Panel:30,40) acts on the window of that title
+//                      (case ignored, '_' for a blank) instead of the front one;
+//                      WAIT@MS (nothing is typed for MS milliseconds, up to 600000,
+//                      while the program runs: timers, tool tips, the macro delay);
 //                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's),
 //                      MENU@Title/Item (the item of the bar's menu Title whose text
 //                      begins with Item, both without regard to case, '_' for a blank;
 //                      nothing when there is none or it is disabled)
 // Key names and prefixes are read without regard to case; a letter after a prefix
-// names its key (C-q and C-Q are the same key).
+// names its key (C-q and C-Q are the same key). The prefixes also go before the mouse
+// actions and WAIT, which then hold those keys (C-CLICK@..., C-WAIT@1500).
+//
+// Pop-up menus and the platform's own dialogs, questions and the boxes they open in
+// turn take the script's keys (UP, DOWN, RETURN, ESC, text) while they are open.
 #pragma once
 
 #include <cstdint>

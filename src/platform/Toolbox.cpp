@@ -420,6 +420,25 @@ void GlobalToLocal(Point& p) {
 
 Rect FrameClientRect() { return installed != nullptr ? installed->FrameClientRect() : Rect{}; }
 
+void KeepInFrame(Window w) {
+  if (!IsWindow(w)) return;
+  const Rect room = FrameRoom(w->kind);
+  const Rect r = GetWindowRect(w);
+  const std::int32_t width = std::clamp(r.Width(), 1, std::max(1, room.Width()));
+  const std::int32_t height = std::clamp(r.Height(), 1, std::max(1, room.Height()));
+  const std::int32_t left = std::clamp(r.left, room.left, std::max(room.left, room.right - width));
+  const std::int32_t top = std::clamp(r.top, room.top, std::max(room.top, room.bottom - height));
+  if (left != r.left || top != r.top) MoveWindow(w, left, top, false);
+  if (width != r.Width() || height != r.Height()) SizeWindow(w, width, height);
+}
+
+Rect FrameRoom(int kind) {
+  const Rect client = FrameClientRect();
+  const Rect m = installed != nullptr ? installed->WindowMargins(kind) : Rect{};
+  return Rect{client.left + m.left, client.top + m.top, client.right - m.right,
+              client.bottom - m.bottom};
+}
+
 // ---- Scroll bars ----
 
 ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical) {
@@ -553,6 +572,8 @@ void PenNormal() {
   s.penMode = PenModeKind::Copy;
   s.penPattern = Pattern::Black;
 }
+
+void SmoothDrawing(bool on) { CurrentState().smooth = on; }
 
 // ---- Colours ----
 

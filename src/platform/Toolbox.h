@@ -60,6 +60,9 @@ struct PortState {
   std::int32_t fontStyle = 0;
   std::int32_t textMode = kTextCopy;
   Rect clip{-32768, -32768, 32767, 32767};
+  // Lines, ovals, arcs and polygons drawn smooth (antialiased) where the platform can;
+  // otherwise, and always for rectangles and segments, on whole pixels.
+  bool smooth = false;
 };
 
 struct ScrollBar;
@@ -130,6 +133,11 @@ void LocalToGlobal(Point& p);
 void GlobalToLocal(Point& p);
 // The frame's client area in its own coordinates.
 Rect FrameClientRect();
+// The part of the client area where the content of a window of the kind may lie with its
+// caption and borders still inside the client area.
+Rect FrameRoom(int kind);
+// Moves w, and shrinks it where it must, so that it lies in its FrameRoom.
+void KeepInFrame(Window w);
 
 // ---- Scroll bars ----
 ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical);
@@ -166,6 +174,8 @@ void PenSize(std::int32_t width, std::int32_t height);
 void PenMode(PenModeKind mode);
 void PenPat(Pattern pattern);
 void PenNormal();
+// Sets the port's smooth drawing (PortState::smooth).
+void SmoothDrawing(bool on);
 
 // ---- Colours ----
 // Classic colour numbers: 30 white, 33 black, 69 yellow, 137 magenta, 205 red,

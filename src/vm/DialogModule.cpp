@@ -107,6 +107,8 @@ constexpr char kDefinition[] = R"(DEFINITION MODULE Dialog;
   PROCEDURE Shown(d: Handle): BOOLEAN;
   (* draws an item (the whole dialog for 0) again, after its variable changed *)
   PROCEDURE Redraw(d: Handle; index: INTEGER);
+  (* A List gets its entries with InitList, then AddListEntry for each. TrueFalse and
+     HighLow items have theirs ("FALSE", "TRUE" and "LOW", "HIGH") without a call. *)
   PROCEDURE InitList(d: Handle; index, label: INTEGER; title: ARRAY OF CHAR);
   PROCEDURE AddListEntry(d: Handle; index: INTEGER; text: ARRAY OF CHAR);
   PROCEDURE SetListEntryText(d: Handle; index, entry: INTEGER; text: ARRAY OF CHAR);

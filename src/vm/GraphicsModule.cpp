@@ -79,6 +79,8 @@ constexpr char kDefinition[] = R"(DEFINITION MODULE Graphics;
   PROCEDURE SetRGBColor(red, green, blue: CARDINAL);   (* 0 .. 65535 each *)
   PROCEDURE SetPenSize(size: INTEGER);
   PROCEDURE SetTextSize(size: INTEGER);
+  (* text is drawn over what is there; with on, in a box of the background colour *)
+  PROCEDURE SetTextBackground(on: BOOLEAN);
   PROCEDURE DrawAxes(grid: BOOLEAN);
   (* SVG for a name ending in ".svg", PNG otherwise *)
   PROCEDURE SavePicture(w: Window; file: ARRAY OF CHAR): BOOLEAN;
@@ -370,6 +372,10 @@ void SetTextSizeProc(Call& c) {
   NeedPort();
   Graphics::SetTextSize(Int(c, 0));
 }
+void SetTextBackgroundProc(Call& c) {
+  NeedPort();
+  Graphics::SetTextBackground(Bool(c, 0));
+}
 void DrawAxesProc(Call& c) {
   NeedPort();
   Graphics::DrawAxes(Bool(c, 0));
@@ -443,6 +449,7 @@ Native::ModuleSpec Spec() {
           {"SetRGBColor", SetRGBColorProc, 3},
           {"SetPenSize", SetPenSizeProc, 1},
           {"SetTextSize", SetTextSizeProc, 1},
+          {"SetTextBackground", SetTextBackgroundProc, 1},
           {"DrawAxes", DrawAxesProc, 1},
           {"SavePicture", SavePictureProc, 3},
           {"PlotTrace", TraceProc<double, false>, 8},

@@ -47,6 +47,7 @@ constexpr std::int32_t kPixelsPerYStep = 40;
 constexpr std::int32_t kMaxTicks = 1000;
 constexpr std::size_t kLabelHigh = 39;
 constexpr std::int32_t kGridColor = 12; // light gray
+constexpr std::int32_t kAxesColor = 0;  // black
 
 struct NamedColor {
   const char* name;
@@ -152,6 +153,8 @@ GraphPort* NewPort(GraphWindow* w) {
   p->id = state.nextId++;
   p->next = w->port;
   w->port = p;
+  // Text goes over what is drawn, without a box of the background around it.
+  p->textMode = Toolbox::kTextOr;
   return p;
 }
 
@@ -191,13 +194,14 @@ bool InitGraphics() {
 
 // ---- Windows and ports ----
 
-void LimitBounds(Rect& b, std::int32_t& fontSize) {
+void LimitBounds(Rect& b, std::int32_t& fontSize, int kind) {
   fontSize = std::clamp(fontSize, kMinFontSize, kMaxFontSize);
   if (b.left > b.right) std::swap(b.left, b.right);
   if (b.top > b.bottom) std::swap(b.top, b.bottom);
-  const Rect client = Toolbox::FrameClientRect();
-  const Rect area{client.left, client.top + kMenuBarHeight + 3, client.right - 1,
-                  client.bottom - 1};
+  // The window's caption and borders stay in the client area too.
+  const Rect room = Toolbox::FrameRoom(kind);
+  const Rect area{room.left, std::max(room.top, Toolbox::FrameClientRect().top + kMenuBarHeight + 3),
+                  room.right - 1, room.bottom - 1};
   b.left = std::max(b.left, area.left);
   b.top = std::max(b.top, area.top);
   b.right = std::min(b.right, area.right);
@@ -223,7 +227,7 @@ GraphWindow* NewGraphWindow(const WindowSpec& spec) {
   if (state.heap == nullptr && !InitGraphics()) return nullptr;
   Rect bounds = spec.bounds;
   std::int32_t fontSize = spec.fontSize;
-  LimitBounds(bounds, fontSize);
+  LimitBounds(bounds, fontSize, spec.kind);
   void* block = Buffer::Allocate(state.heap, sizeof(GraphWindow));
   if (block == nullptr) return nullptr;
   auto* w = new (block) GraphWindow{};
@@ -401,7 +405,7 @@ std::vector<GraphWindow*> GraphWindows() {
 void MoveGraphWindow(GraphWindow* w, Rect bounds) {
   if (!IsGraphWindow(w)) return;
   std::int32_t fontSize = w->port->textSize;
-  LimitBounds(bounds, fontSize);
+  LimitBounds(bounds, fontSize, w->windowKind);
   Toolbox::MoveWindow(w->window, bounds.left, bounds.top, false);
   Toolbox::SizeWindow(w->window, bounds.Width(), bounds.Height());
   w->bounds = bounds;
@@ -527,6 +531,8 @@ Drawing::Drawing(GraphPort* p)
     p->setUp = true;
   }
   Toolbox::PenNormal();
+  // Lines and circles are smooth; plots and markers (segments) stay on whole pixels.
+  Toolbox::SmoothDrawing(true);
   Toolbox::PenMode(PenModeOf(p->penMode));
   Toolbox::TextFont(p->textFont);
   Toolbox::TextSize(p->textSize);
@@ -774,6 +780,10 @@ void SetTextFace(std::int32_t face) {
   if (GraphPort* p = Current()) p->textFace = static_cast<std::uint8_t>(face);
 }
 
+void SetTextBackground(bool on) {
+  if (GraphPort* p = Current()) p->textMode = static_cast<std::uint8_t>(on ? Toolbox::kTextCopy : Toolbox::kTextOr);
+}
+
 std::int32_t ColorCount() { return kColorCount; }
 
 RGBColor ColorOf(std::int32_t index) {
@@ -878,8 +888,9 @@ void DrawAxes(bool grid) {
       Toolbox::MoveTo(h0, v);
       Toolbox::LineTo(highCorner.h, v);
     });
-    Toolbox::RGBForeColor(p->foreColor);
   }
+  // The axes, ticks and labels in their own colour, whatever the port draws with.
+  Toolbox::RGBForeColor(ColorOf(kAxesColor));
   Toolbox::MoveTo(h0, v0);
   Toolbox::LineTo(highCorner.h, v0);
   Toolbox::MoveTo(h0, v0);

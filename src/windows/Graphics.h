@@ -127,8 +127,9 @@ void Init();
 // The rules every graphics window's rectangle obeys before it is created or moved: the
 // font size limited to 6..48; the corners ordered; the rectangle inside the frame's
 // client area less one pixel at the right and bottom, its top at least the menu bar's
-// height plus 3 down; at least 20 pixels wide and 10 high.
-void LimitBounds(Rect& bounds, std::int32_t& fontSize);
+// height plus 3 down, with room for the caption and borders of a window of the kind;
+// at least 20 pixels wide and 10 high.
+void LimitBounds(Rect& bounds, std::int32_t& fontSize, int kind = Toolbox::kDocumentWindow);
 // A new window with its port made current, or nullptr (no heap, memory or window).
 [[nodiscard]] GraphWindow* NewGraphWindow(const WindowSpec& spec);
 // Closes the window and frees its ports; w becomes nullptr.
@@ -225,6 +226,8 @@ void SetPenMode(std::int32_t mode);
 void SetTextFont(std::int32_t number);
 void SetTextSize(std::int32_t size);
 void SetTextFace(std::int32_t face);
+// Text goes over what is drawn (the start); with on, in a box of the background colour.
+void SetTextBackground(bool on);
 // The colour table: named colours for pens, markers, fills and text.
 std::int32_t ColorCount();
 // The colour of an index (black outside the table) and its name ("" outside).

@@ -242,21 +242,111 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
 }
 
 // The macro editor takes keys while the program polls its dialogs: lines typed there run
-// with ENTER (keypad), one sets the panel's gain, the next presses Stop; F12 there only
-// beeps (it would compile the text inside the running program).
+// with ENTER (keypad), one sets the panel's gain, the next presses Stop, both in a range
+// opened with the keypad's select and extended with its line key; F12 there only beeps
+// (it would compile the text inside the running program).
 TEST_F(DialogQt, TheMacroEditorRunsALineWhileTheProgramPolls) {
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
   const QString keys = "F12 MENU@Macros/Open_Macros_Editor 'P  gain 2.5' RETURN 'P  stop' RETURN "
-                       "UP UP F12 KPENTER DOWN KPENTER";
+                       "UP UP F12 KPDOT KP0 KP0 KPENTER";
   ASSERT_EQ(Run(kControlPanelCommand, keys, "editor.png"), 0);
   QFile list(dir.filePath("List"));
   ASSERT_TRUE(list.open(QIODevice::ReadOnly));
   const QString all = QString::fromLatin1(list.readAll()).split('\n', Qt::SkipEmptyParts).join('|');
   EXPECT_TRUE(all.endsWith("pump off light on  gain  2.50  name 'tank 1'  mode medium|Stopped."))
       << all.toStdString();
+}
+
+// The example control panel driven through its windows by title.
+class ControlPanelQt : public DialogQt {
+protected:
+  void SetUp() override {
+    for (const char* file : {"ControlPanel.mod", "ControlPanel.hlp"})
+      ASSERT_TRUE(QFile::copy(QString(VELMARIN_EXAMPLES_DIR "/") + file, dir.filePath(file)));
+    pump = At("Control_Panel", 10, 30, 80, 22);
+    gain = At("Control_Panel", 80, 62, 70, 18);
+    gainLabel = At("Control_Panel", 10, 62, 60, 16);
+    mode = At("Control_Panel", 80, 124, 110, 20);
+    stop = At("Control_Panel", 200, 170, 80, 22);
+    relative = At("Macros", 90, 30, 80, 22);
+    macro1 = At("Macros", 10, 60, 64, 22);
+  }
+  // The middle of an item (left, bottom, width, height in points) in pixels of the
+  // window of the title, as the key script names it.
+  static QString At(const char* window, int left, int bottom, int width, int height) {
+    return QString("%1:%2,%3")
+        .arg(window)
+        .arg(Px(left + width / 2.0))
+        .arg(Px(bottom - height / 2.0));
+  }
+  // Runs the panel with the keys; what the program wrote (the List), one string a line
+  // joined by '|'.
+  QString Panel(const QString& keys, const QString& shot = "panel.png") {
+    EXPECT_EQ(Run(kControlPanelCommand, keys, shot), 0) << keys.toStdString();
+    QFile list(dir.filePath("List"));
+    if (!list.open(QIODevice::ReadOnly)) return {};
+    return QString::fromLatin1(list.readAll()).split('\n', Qt::SkipEmptyParts).join('|');
+  }
+  QString MacroFile() {
+    QFile file(dir.filePath("ControlPanel.mac"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+  }
+  QString pump, gain, gainLabel, mode, stop, relative, macro1;
+  // Whether the shot shows a tool tip's pale yellow.
+  bool TipShown(const QString& shot) {
+    const QImage image = QImage(dir.filePath(shot)).convertToFormat(QImage::Format_RGB32);
+    int tip = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) tip += image.pixel(x, y) == qRgb(0xFF, 0xFF, 0xE0);
+    return tip > 200;
+  }
+};
+
+// R (the Macros dialog's Record key, not front only) starts a recording; the click on
+// the panel's Pump that follows is recorded, not dropped; R again stores it.
+TEST_F(ControlPanelQt, RecordingWithTheRecordKeyTakesClicks) {
+  const QString all =
+      Panel("F12 r CLICK@" + pump + " r '1' RETURN 'pump' RETURN CLICK@" + stop);
+  EXPECT_TRUE(all.contains("Start of MACRO recording: |pump on  light on ")) << all.toStdString();
+  EXPECT_TRUE(all.contains("MACRO stored in: \"pump\".")) << all.toStdString();
+  EXPECT_EQ(MacroFile().toStdString(), "MACRO-FILE          1\n  1 : pump\n  P  pump            TRUE\n");
+}
+
+// The Mode list's pop-up takes the script's keys; a recording made with the relative
+// switch keeps the step from medium to fast (+1), and played from medium again gives fast.
+TEST_F(ControlPanelQt, APopUpChoiceRecordedRelativeAndPlayed) {
+  const QString all = Panel("F12 r CLICK@" + relative + " CLICK@" + mode +
+                            " DOWN DOWN DOWN RETURN r '1' RETURN 'faster' RETURN CLICK@" + mode +
+                            " DOWN DOWN RETURN CLICK@" + macro1 + " WAIT@1000 CLICK@" + stop);
+  EXPECT_TRUE(all.contains("mode fast|End of MACRO recording. ")) << all.toStdString();
+  EXPECT_TRUE(all.endsWith("mode medium|pump off light on  gain  1.00  name 'tank 1'  mode "
+                           "fast|Stopped.|Macros stored in ControlPanel.mac."))
+      << all.toStdString();
+  EXPECT_EQ(MacroFile().toStdString(), "MACRO-FILE          1\n  1 : faster\n"
+                                       "  M  relative        TRUE\n  P  mode            1; medium\n");
+}
+
+// A Control-click on Gain opens its configuration; the key field there takes G, which the
+// configuration reports; RETURN ("Done") closes it and G then works the item.
+TEST_F(ControlPanelQt, AControlClickOpensTheConfiguration) {
+  const QString key = At("Configure:_\"P_gain\"_(drag,macro)", 188, 129, 66, 16);
+  const QString all = Panel("F12 C-CLICK@" + gain + " CLICK@" + key + " g RETURN CLICK@" + stop);
+  EXPECT_TRUE(all.contains("New key: g")) << all.toStdString();
+  EXPECT_TRUE(all.endsWith("Stopped.")) << all.toStdString();
+}
+
+// Resting on Pump shows its tip; resting on the Gain label (no tip) shows nothing until
+// Control is held, which shows the label's address.
+TEST_F(ControlPanelQt, ATipAfterRestingAndTheAddressWithControlHeld) {
+  Panel("F12 MOVE@" + pump + " WAIT@1200", "tip.png");
+  EXPECT_TRUE(TipShown("tip.png"));
+  Panel("F12 MOVE@" + gainLabel + " WAIT@1200", "none.png");
+  EXPECT_FALSE(TipShown("none.png"));
+  Panel("F12 MOVE@" + gainLabel + " C-WAIT@1200", "address.png");
+  EXPECT_TRUE(TipShown("address.png"));
 }
 
 } // namespace

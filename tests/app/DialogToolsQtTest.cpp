@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QCursor>
 #include <QDir>
+#include <QMdiArea>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -22,6 +23,7 @@
 #include "platform/Toolbox.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
+#include "windows/KeyEvents.h"
 
 namespace {
 
@@ -121,6 +123,42 @@ TEST_F(DialogToolsQt, TheColourPickerShowsTheSixteenColours) {
         << i;
   }
   ColorPicker::Testing::SetMarker(false);
+}
+
+TEST_F(DialogToolsQt, TheDefaultButtonIsOutlinedAndAnInvertedItemIsDark) {
+  Dialog::SetItemKey(panel, 1, KeyEvents::KeyCharacter, 13, 0, false, true);
+  Dialog::SetItemProcs(panel, 1, nullptr, nullptr, nullptr, nullptr);
+  items[4]->inverted = true; // the pump switch, off
+  Dialog::DrawDialog(panel);
+  Settle();
+  const QImage image = Shot("faces.png");
+  const Toolbox::Rect content = Toolbox::GetWindowRect(panel.window);
+  const QPoint origin = qobject_cast<QMdiArea*>(frame->centralWidget())
+                            ->viewport()
+                            ->mapTo(frame, QPoint(content.left, content.top));
+  auto inFrame = [&](int i) {
+    const Toolbox::Rect& r = items[i]->rect;
+    return QRect(origin.x() + r.left, origin.y() + r.top, r.Width(), r.Height());
+  };
+  // The stop button's outline takes the highlight's blue, the check box's none.
+  auto blueOutline = [&image](const QRect& r) {
+    int n = 0;
+    for (int y = r.top() - 2; y <= r.bottom() + 2; ++y)
+      for (int x = r.left() - 2; x <= r.right() + 2; ++x) {
+        if (r.adjusted(3, 3, -3, -3).contains(x, y)) continue;
+        const QRgb c = image.pixel(x, y);
+        n += qBlue(c) > qRed(c) + 40;
+      }
+    return n;
+  };
+  EXPECT_GT(blueOutline(inFrame(1)), 40);
+  EXPECT_LT(blueOutline(inFrame(4)), 5);
+  // The inverted switch's face is dark behind its light text.
+  const QRect pump = inFrame(4).adjusted(4, 4, -4, -4);
+  double grey = 0;
+  for (int y = pump.top(); y <= pump.bottom(); ++y)
+    for (int x = pump.left(); x <= pump.right(); ++x) grey += qGray(image.pixel(x, y));
+  EXPECT_LT(grey / (pump.width() * pump.height()), 96);
 }
 
 TEST_F(DialogToolsQt, ATipShowsBesideTheRestingMouse) {

@@ -293,6 +293,24 @@ TEST_F(Desktop, HelpMenuShowsTheFirstStepsAndTheLibraryModules) {
   EXPECT_TRUE(o.dump.split('\n').contains("x")) << o.dump.toStdString();
 }
 
+// The boxes the platform's file dialog opens itself take the script's keys: a name not
+// found is answered (RETURN), then the dialog cancelled (ESC); "already exists, replace?"
+// answered No (its default), then cancelled; the file stays as it was.
+TEST_F(Desktop, TheFileDialogsOwnQuestionsTakeTheKeys) {
+  QFile file(dir.filePath("exists.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("kept\n");
+  file.close();
+  for (const QString& keys : {QString("C-o 'nosuch.txt' RETURN RETURN ESC 'x'"),
+                              "C-n '" + file.fileName() + "' RETURN RETURN ESC 'x'"}) {
+    const Typed o = Run(keys, 60000);
+    ASSERT_EQ(o.exitCode, 0) << keys.toStdString() << "\n" << o.err.toStdString();
+    EXPECT_TRUE(o.dump.split('\n').contains("x")) << keys.toStdString() << o.dump.toStdString();
+  }
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(file.readAll(), "kept\n");
+}
+
 // A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the
 // text; Yes ends it.
 TEST_F(Desktop, AFailedStoreAsksAgain) {

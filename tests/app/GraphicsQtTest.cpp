@@ -1,7 +1,14 @@
 // Graphics windows on the Qt backend (offscreen): plots land in the window's pixels
-// where the transform puts them, and pictures are saved as PNG and SVG.
+// where the transform puts them, lines and circles are smooth, text leaves what lies
+// behind it, axes have their own colour, a window stays inside the frame, and pictures
+// are saved as PNG and SVG, a viewport's drawing clipped as on the screen.
 #include <QFile>
 #include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <set>
 #include <vector>
 
 #include "QtTesting.h"
@@ -24,6 +31,12 @@ protected:
     return backend->PortImage(Toolbox::Port{w->window, nullptr, &w->window->port});
   }
   static bool Ink(const QImage& image, int x, int y) { return image.pixel(x, y) == qRgb(0, 0, 0); }
+  static std::set<QRgb> Colours(const QImage& image, const QRect& r) {
+    std::set<QRgb> colours;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x) colours.insert(image.pixel(x, y));
+    return colours;
+  }
 };
 
 TEST_F(GraphicsQtTest, TracesAndMarkersLandWhereTheTransformPutsThem) {
@@ -67,6 +80,91 @@ TEST_F(GraphicsQtTest, TracesAndMarkersLandWhereTheTransformPutsThem) {
   EXPECT_TRUE(file.readAll().contains("<svg"));
   QFile::remove(png);
   QFile::remove(svg);
+}
+
+TEST_F(GraphicsQtTest, LinesAreSmoothTextLeavesWhatIsBehindAndAxesAreBlack) {
+  Graphics::WindowSpec spec;
+  spec.bounds = Toolbox::Rect{20, 40, 322, 242};
+  Graphics::GraphWindow* w = Graphics::NewGraphWindow(spec);
+  ASSERT_NE(w, nullptr);
+  Graphics::GraphPort* v = Graphics::NewViewport(Graphics::WindowPort(w), 50, 250, 20, 180, false);
+  ASSERT_NE(v, nullptr);
+  Graphics::SetWorld(0, 0, 100, 100);
+  Graphics::SetColor(Graphics::ColorNumber("Red"));
+  Graphics::DrawAxes(false);
+  // Pixel (x, 181) of the x axis and the row of its labels below it.
+  QImage image = Pixels(w);
+  EXPECT_EQ(image.pixel(150, 180), qRgb(0, 0, 0));
+  // A slanted line and a thick one shade their edges; a line behind a text shows
+  // between its letters.
+  Graphics::SetColor(Graphics::ColorNumber("Black"));
+  Graphics::WorldLine(0.0, 0.0, 100.0, 60.0);
+  Graphics::SetPenSize(3);
+  Graphics::WorldLine(0.0, 100.0, 100.0, 70.0);
+  Graphics::SetPenSize(1);
+  Graphics::WorldLine(0.0, 85.0, 100.0, 85.0);
+  std::int32_t h = 0, lineRow = 0;
+  Graphics::WorldToPixel(0, 85, h, lineRow);
+  Graphics::TextAt(10, 83, "WWWWWWWW");
+  image = Pixels(w);
+  std::set<int> greys;
+  for (QRgb c : Colours(image, QRect(60, 90, 180, 80)))
+    if (qRed(c) == qGreen(c) && qGreen(c) == qBlue(c) && qRed(c) > 0 && qRed(c) < 255)
+      greys.insert(qRed(c));
+  EXPECT_GE(greys.size(), 3u) << "the slanted line has shaded edges";
+  int inkOnLine = 0, whiteOnLine = 0;
+  for (int x = 70; x < 200; ++x) (Ink(image, x, lineRow) ? inkOnLine : whiteOnLine)++;
+  EXPECT_GT(inkOnLine, 100) << "the text has no box of the background around it";
+}
+
+// A graphics window asked larger than the frame, and a window that KeepInFrame moves (as
+// the macro editor's), lie inside the frame with their captions and borders.
+TEST_F(GraphicsQtTest, AWindowLargerThanTheFrameStaysInside) {
+  Graphics::WindowSpec spec;
+  spec.bounds = Toolbox::Rect{10, 10, 5000, 4000};
+  Graphics::GraphWindow* w = Graphics::NewGraphWindow(spec);
+  ASSERT_NE(w, nullptr);
+  Toolbox::Window text =
+      Toolbox::NewWindow(Toolbox::Rect{300, 200, 1300, 500}, "Text", true,
+                         Toolbox::kDocumentWindow, true, nullptr);
+  ASSERT_NE(text, nullptr);
+  Toolbox::KeepInFrame(text);
+  QCoreApplication::processEvents();
+  auto* area = qobject_cast<QMdiArea*>(frame->centralWidget());
+  ASSERT_NE(area, nullptr);
+  const QRect inside = area->viewport()->rect();
+  for (QMdiSubWindow* sub : area->subWindowList())
+    EXPECT_TRUE(inside.contains(sub->geometry())) << sub->geometry().x() << "," << sub->geometry().y();
+  EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
+  EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+  Toolbox::DisposeWindow(text);
+}
+
+TEST_F(GraphicsQtTest, AViewportsDrawingIsClippedInTheSvg) {
+  Graphics::WindowSpec spec;
+  spec.bounds = Toolbox::Rect{20, 40, 320, 240};
+  Graphics::GraphWindow* w = Graphics::NewGraphWindow(spec);
+  ASSERT_NE(w, nullptr);
+  ASSERT_NE(Graphics::NewViewport(Graphics::WindowPort(w), 50, 250, 20, 180, false), nullptr);
+  Graphics::SetWorld(0, 0, 100, 100);
+  Graphics::WorldLine(-50.0, 50.0, 150.0, 50.0); // beyond the viewport on both sides
+  const QString svg = QString::fromStdString(testing::TempDir() + "clipped.svg");
+  ASSERT_EQ(Graphics::SavePicture(w, svg.toStdString()), 0);
+  QFile file(svg);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  const QString text = QString::fromUtf8(file.readAll());
+  QFile::remove(svg);
+  const QRegularExpressionMatch clip = QRegularExpression(
+      R"re(<clipPath id="(\w+)"><rect x="(\d+)" y="(\d+)" width="(\d+)" height="(\d+)"/>)re")
+      .match(text);
+  ASSERT_TRUE(clip.hasMatch()) << text.toStdString();
+  EXPECT_EQ(clip.captured(2) + "," + clip.captured(3) + "," + clip.captured(4) + "," +
+                clip.captured(5),
+            "50,20,200,160");
+  // The line is drawn inside the group of that clip.
+  const qsizetype group = text.indexOf("<g clip-path=\"url(#" + clip.captured(1) + ")\">");
+  ASSERT_GE(group, 0);
+  EXPECT_GT(text.indexOf("<path", group), group);
 }
 
 } // namespace

@@ -90,6 +90,30 @@ TEST(KeyScriptMouse, ClicksAndDragsAtPointsOfTheFrontWindow) {
   }
 }
 
+// A title before the place names the window; prefixes hold their keys over the action.
+TEST(KeyScriptMouse, ActionsOnNamedWindowsWithModifiersAndPauses) {
+  const std::vector<PlatformMessage> out =
+      Parsed("C-CLICK@Control_Panel:10,20 dclick@3,4 S-MOVE@Macros:7,8 C-WAIT@1500 DCLICK");
+  ASSERT_EQ(out.size(), 12u);
+  EXPECT_EQ(out[0].windowTitle, "Control Panel");
+  EXPECT_EQ(out[0].where, (Toolbox::Point{10, 20}));
+  EXPECT_EQ(out[0].keyState, 4096u);
+  EXPECT_EQ(out[0].buttonFlags, 1u | 8u);
+  EXPECT_EQ(out[1].kind, Kind::ButtonUp);
+  for (std::size_t i = 2; i < 6; ++i) {
+    EXPECT_EQ(out[i].kind, i % 2 == 0 ? Kind::ButtonDown : Kind::ButtonUp) << i;
+    EXPECT_TRUE(out[i].frontLocal && out[i].windowTitle.empty()) << i;
+  }
+  EXPECT_EQ(out[6].kind, Kind::MouseMove);
+  EXPECT_EQ(out[6].windowTitle, "Macros");
+  EXPECT_EQ(out[6].keyState, 512u);
+  EXPECT_EQ(out[7].kind, Kind::Timer);
+  EXPECT_EQ(out[7].waitMs, 1500u);
+  EXPECT_EQ(out[7].keyState, 4096u);
+  // A double click in the middle of the front window: two clicks there.
+  for (std::size_t i = 8; i < 12; ++i) EXPECT_EQ(out[i].where, KeyScript::kFrontCentre) << i;
+}
+
 // A menu command names its menu and item; '_' stands for a blank.
 TEST(KeyScriptMouse, MenuCommandsCarryTheirItemsPath) {
   const std::vector<PlatformMessage> out = Parsed("menu@Macros/Open_Macros_Editor");
@@ -120,6 +144,10 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
       {"DRAG@1,2,x,4", "key script: token 1 \"DRAG@1,2,x,4\": unknown key name"},
       {"MENU@File", "key script: token 1 \"MENU@File\": unknown key name"},
       {"MENU@/Open", "key script: token 1 \"MENU@/Open\": unknown key name"},
+      {"C-MENU@File/Open", "key script: token 1 \"C-MENU@File/Open\": unknown key name"},
+      {"WAIT@0", "key script: token 1 \"WAIT@0\": unknown key name"},
+      {"WAIT@600001", "key script: token 1 \"WAIT@600001\": unknown key name"},
+      {"CLICK@:1,2", "key script: token 1 \"CLICK@:1,2\": unknown key name"},
   };
   for (const Case& c : cases) {
     std::vector<PlatformMessage> out(1);

@@ -97,9 +97,14 @@ TEST_F(ColorPickerTest, KeysChangeTheColourLiveAndCancelRestoresIt) {
   std::vector<RGBColor> seen;
   Toolbox::Rect frame;
   std::string title;
+  bool doneIsDefault = false;
+  std::int32_t buttonFont = -1;
   const bool kept = Pick(colour, {[&] {
-                                    frame = Toolbox::GetWindowRect(Dialog::Current().window);
-                                    title = Dialog::Current().items[0]->text;
+                                    Dialog::DialogRecord& d = Dialog::Current();
+                                    frame = Toolbox::GetWindowRect(d.window);
+                                    title = d.items[0]->text;
+                                    doneIsDefault = d.items[1]->frame == Dialog::DefaultButtonFrame;
+                                    buttonFont = d.items[1]->font;
                                     Keys("LEFT");
                                   },
                                   [&] {
@@ -112,6 +117,9 @@ TEST_F(ColorPickerTest, KeysChangeTheColourLiveAndCancelRestoresIt) {
                                   }});
   EXPECT_FALSE(kept);
   EXPECT_EQ(title, "Color Picker");
+  // "Done" is the default button, in the proportional face as the other tools'.
+  EXPECT_TRUE(doneIsDefault);
+  EXPECT_EQ(buttonFont, 1);
   // Coordinates below 1 become 80; the window lies 3 below the top asked for.
   EXPECT_EQ(frame.left, 80);
   EXPECT_EQ(frame.top, 83);

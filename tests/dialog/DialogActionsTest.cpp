@@ -111,6 +111,38 @@ TEST_F(DialogActionsTest, TypedNumbersAreClampedAndTextsIgnored) {
   EXPECT_EQ(value, 0);
 }
 
+TEST_F(DialogActionsTest, ACharacterIsANumberShownAndTyped) {
+  unsigned char ch = 'A';
+  DragItem(ch, ValueType::Char, 1, false, 0, 255);
+  items[1]->format = NumberFormat::Integer;
+  items[1]->textEntry = true;
+  Open(d);
+  char shown[80];
+  Dialog::DisplayText(d, 1, shown);
+  EXPECT_STREQ(shown, "65");
+  Click(d, 1, "'66' RETURN");
+  EXPECT_EQ(ch, 66);
+}
+
+TEST_F(DialogActionsTest, AClickThatMovesNothingChangesNothing) {
+  double value = 3;
+  DragItem(value, ValueType::Real64, 1, false, 0, 10);
+  static int changes;
+  changes = 0;
+  Dialog::DialogProcs procs;
+  procs.itemChanged = [](DialogRecord&, std::int16_t) { ++changes; };
+  Dialog::SetProcs(d, procs, 0);
+  Dialog::SetItemProcs(d, 1, Count, nullptr, nullptr, nullptr);
+  Open(d);
+  DragBy({});
+  EXPECT_EQ(value, 3);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(actions, 1); // the item was used all the same
+  DragBy({2});
+  EXPECT_EQ(value, 4);
+  EXPECT_EQ(changes, 1);
+}
+
 TEST_F(DialogActionsTest, BooleanFieldsTakeTheirFirstLetter) {
   bool on = true;
   DragItem(on, ValueType::Boolean, 1, false, 0, 1);
@@ -155,6 +187,18 @@ TEST_F(DialogActionsTest, ListPopUpsChooseToggleAndCancel) {
   Click(d, 1);
   EXPECT_EQ(index, 0);
   EXPECT_EQ(actions, 3);
+  Dialog::SetExecute(true);
+  // Unanswered, the menu takes the script's keys: DOWN and UP over the enabled entries
+  // (past the separator, round the ends), RETURN to choose, ESC to cancel.
+  Dialog::EnableListEntry(d, 1, 2, false);
+  Click(d, 1, "DOWN DOWN RETURN");
+  EXPECT_EQ(index, 2);
+  Click(d, 1, "UP UP RETURN");
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(toggles, 2 | 1); // "loud", the fifth entry, toggled
+  Click(d, 1, "DOWN ESC");
+  EXPECT_EQ(index, 2);
+  EXPECT_EQ(actions, 6);
 }
 
 TEST_F(DialogActionsTest, TheStrictCheckReportsTheRange) {

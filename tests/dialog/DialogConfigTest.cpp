@@ -112,9 +112,19 @@ TEST_F(DialogConfigTest, GotoItemTakesIndicesAndNamesAndReportsWhatItCannotFind)
                title();
                kinds();
              },
-             Goto("valve"), Goto("0"), [&] { title(); }, Pressing(kCancel)});
+             Goto("valve"), Goto("0"), [&] { title(); },
+             // Typed into the field, the target is taken once: by the click on "Update".
+             [&] {
+               Press(Config(), kTarget);
+               Keys("'13'");
+             },
+             Pressing(kUpdate), Pressing(kCancel)});
   EXPECT_NE(Output().find("## Error converting \"12\" to index of target item. ## "),
             std::string::npos);
+  const std::string out = Output();
+  const std::size_t thirteen = out.find("\"13\"");
+  ASSERT_NE(thirteen, std::string::npos);
+  EXPECT_EQ(out.find("\"13\"", thirteen + 1), std::string::npos) << out;
   EXPECT_NE(Output().find("#  Error: Item with name \"valve\" not found. ## "), std::string::npos);
   ASSERT_EQ(titles.size(), 3u);
   EXPECT_EQ(titles[0], "Configure: \"unnamed\" (button)");

@@ -2,6 +2,8 @@
 // with the hooks around them, moving items, the close box and the event trace.
 #include "DialogTesting.h"
 
+#include "shell/Menus.h"
+
 namespace {
 
 using Dialog::DialogItem;
@@ -47,6 +49,10 @@ TEST_F(DialogEventsTest, ShortcutsOfTheFrontDialogAndOfThoseBehindIt) {
   Type("y");
   EXPECT_TRUE(flags[2]);
   EXPECT_EQ(&Dialog::Current(), &a);
+  // A click in the front dialog still goes to it.
+  Switch(b, 4, 0, false);
+  Click(b, 4);
+  EXPECT_TRUE(flags[4]);
   // The same key in the front dialog takes precedence.
   Switch(b, 3, 'y', true);
   Dialog::SetCurrent(b);
@@ -66,6 +72,26 @@ TEST_F(DialogEventsTest, AnyModifierMatchesTheKeyWithWhateverIsHeld) {
   EXPECT_FALSE(flags[1]);
   Type("S-b");
   EXPECT_FALSE(flags[2]); // without "any modifier" the modifiers must match
+  // Control and Alt reach the item before a menu's key and the platform.
+  static int menuRuns;
+  menuRuns = 0;
+  std::int32_t menu = 0;
+  Menus::NewMenu(menu, "File");
+  for (const char* item : {"Print...", "Other"}) Menus::AppendItem(menu, base::CharsOf(item));
+  for (std::int32_t item : {1, 2}) {
+    Menus::SetProcedure(menu, item, [] { ++menuRuns; });
+    Menus::SetKey(menu, item, item == 1 ? 'A' : 'B');
+  }
+  Menus::InsertIntoBar(menu);
+  KeyEvents::SetMenuCommandProc(Menus::MenuCommand);
+  Type("C-a");
+  EXPECT_TRUE(flags[1]);
+  Type("A-a");
+  EXPECT_FALSE(flags[1]);
+  Type("C-b"); // no item takes B with any modifier: the menu's key
+  KeyEvents::SetMenuCommandProc(nullptr);
+  Menus::DeleteMenu(menu);
+  EXPECT_EQ(menuRuns, 1);
 }
 
 TEST_F(DialogEventsTest, ListKeysStepOverDisabledEntriesAndStopAtTheEnds) {

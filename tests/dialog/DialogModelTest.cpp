@@ -119,6 +119,9 @@ TEST_F(DialogModelTest, ReturnMakesItemOneTheDefaultButton) {
   EXPECT_EQ(items[2]->frame, Dialog::ButtonFrame);
   Dialog::SetItemKey(d, 1, KeyEvents::KeyCharacter, 13, 0, false, true);
   EXPECT_EQ(items[1]->frame, Dialog::DefaultButtonFrame);
+  // Item procedures without a frame procedure keep it.
+  Dialog::SetItemProcs(d, 1, nullptr, nullptr, nullptr, nullptr);
+  EXPECT_EQ(items[1]->frame, Dialog::DefaultButtonFrame);
   Dialog::SetItemKey(d, 5, KeyEvents::KeyCharacter, 'x', 16, true, false);
   EXPECT_EQ(items[5]->keyChar, 'X');
   EXPECT_EQ(items[5]->keyModifiers, 0);
@@ -155,6 +158,38 @@ TEST_F(DialogModelTest, ListEntries) {
   EXPECT_TRUE(Dialog::ListEntryEnabled(d, 1, 1));
   Dialog::GetListEntryText(d, 1, 4, text);
   EXPECT_STREQ(text, "");
+  // "truefalse" and "highlow" have their entries without InitList.
+  Dialog::DefineItem(d, 2, ItemKind::TrueFalse, "tf", false, "", 0, 40, 80, 16);
+  Dialog::DefineItem(d, 3, ItemKind::HighLow, "hl", false, "", 0, 60, 80, 16);
+  Open(d);
+  Dialog::GetListEntryText(d, 2, 2, text);
+  EXPECT_STREQ(text, "TRUE");
+  Dialog::GetListEntryText(d, 3, 1, text);
+  EXPECT_STREQ(text, "LOW");
+  EXPECT_EQ(items[3]->area.list.count, 2);
+}
+
+TEST_F(DialogModelTest, AnInvertedItemOnALightColourHasADarkFace) {
+  auto dark = [](const Toolbox::RGBColor& c) {
+    return std::uint32_t{c.red} + c.green + c.blue <= Dialog::kInversionLimit;
+  };
+  Make(d, items, "Faces");
+  Dialog::DefineItem(d, 1, ItemKind::Button, "m1", false, "empty", 10, 30, 60, 20);
+  items[1]->inverted = true;
+  Open(d);
+  backend.ClearDisplayList();
+  Dialog::DrawItem(d, 1);
+  bool darkFace = false;
+  for (const Headless::Drawn& x : backend.DisplayList()) {
+    const Toolbox::DrawCommand& c = x.command;
+    if (c.op == Toolbox::DrawCommand::Op::Text) {
+      EXPECT_TRUE(darkFace) << "the face comes first";
+      EXPECT_EQ(c.state.foreColor, (Toolbox::RGBColor{0xFFFF, 0xFFFF, 0xFFFF}));
+      EXPECT_TRUE(dark(c.state.backColor));
+    }
+    if (c.op == Toolbox::DrawCommand::Op::Control) darkFace = dark(c.state.backColor);
+  }
+  EXPECT_TRUE(darkFace);
 }
 
 TEST_F(DialogModelTest, OpenScalesPointsToPixels) {

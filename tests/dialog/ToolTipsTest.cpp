@@ -186,4 +186,25 @@ TEST_F(ToolTipsTest, TheTipShowsBesideTheMouseWithControlTheAddress) {
   EXPECT_FALSE(Help::TipsOn());
 }
 
+// A key script rests the pointer on a window it names and holds Control while it waits.
+TEST_F(ToolTipsTest, AScriptRestsThePointerAndHoldsControl) {
+  ASSERT_TRUE(Load("panel.hlp", "p light;Light;The tank's light.\n"));
+  Help::SetTipsOn(true);
+  const Toolbox::Point onLight = Centre(panel, 2), onPump = Centre(panel, 3);
+  auto at = [](const char* action, Toolbox::Point p) {
+    return std::string(action) + "@panel:" + std::to_string(p.h) + "," + std::to_string(p.v);
+  };
+  Type(at("MOVE", onLight) + " WAIT@300");
+  ASSERT_TRUE(Help::TipShown());
+  EXPECT_STREQ(Help::ShownTitle(), "Light");
+  Type(at("MOVE", onPump) + " WAIT@300");
+  EXPECT_FALSE(Help::TipShown());
+  Type("C-WAIT@300");
+  ASSERT_TRUE(Help::TipShown());
+  EXPECT_STREQ(Help::ShownTitle(), "P pump (3)");
+  // Control comes up after the pause.
+  Type("WAIT@100");
+  EXPECT_FALSE(Help::TipShown());
+}
+
 } // namespace

@@ -361,15 +361,31 @@ TEST_F(MacrosTest, RelativeEntriesAddTheChange) {
   mode = 0;
   EXPECT_TRUE(Macros::Perform(e));
   EXPECT_EQ(mode, 0);
+  // The switch clicked before a macro is played makes its first entry relative: +1 from
+  // "medium" is "fast".
+  Macros::SetEntryValue(e, ValueType::Char, 1);
+  Slot(2).entries[0] = e;
+  mode = 1;
+  ClickIn(macros, kRelative);
+  Macros::Execute(2);
+  Play();
+  EXPECT_EQ(mode, 2);
 }
 
-TEST_F(MacrosTest, TheRecordButtonsShortcutStartsAndStopsARecording) {
+TEST_F(MacrosTest, TheRecordButtonAndItsShortcutStartAndStopARecording) {
   Dialog::SetItemKey(macros, kRecord, KeyEvents::KeyCharacter, 'R', 0, true, false);
-  Dialog::SetCurrent(panel);
-  Type("r");
-  EXPECT_TRUE(Macros::Recording());
-  Type("r");
-  EXPECT_FALSE(Macros::Recording());
+  for (bool execute : {true, false}) {
+    Macros::SetExecuteWhileRecording(execute);
+    Dialog::SetCurrent(panel);
+    Type("r");
+    EXPECT_TRUE(Macros::Recording()) << execute;
+    Type("r");
+    EXPECT_FALSE(Macros::Recording()) << execute;
+    ClickIn(macros, kRecord);
+    EXPECT_TRUE(Macros::Recording()) << execute;
+    ClickIn(macros, kRecord);
+    EXPECT_FALSE(Macros::Recording()) << execute;
+  }
 }
 
 TEST_F(MacrosTest, AClosedMacrosDialogIsLeftAlone) {

@@ -29,6 +29,7 @@ protected:
   void TearDown() override {
     ANSITerm::DisposeTerminal(t);
     Headless::StopPlatform();
+    Buffer::Testing::Reset();
   }
 
   // Without scroll bars a 400 x 400 window has 24 rows of 49 columns.

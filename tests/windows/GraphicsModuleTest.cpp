@@ -19,6 +19,14 @@ std::uint64_t R(double x) { return std::bit_cast<std::uint64_t>(x); }
 
 class GraphicsModuleTest : public GraphicsFixture {
 protected:
+  // The program's windows close as its own do, taking the Graphics menu along.
+  void TearDown() override {
+    for (Graphics::GraphWindow* w : Graphics::GraphWindows()) {
+      std::uint64_t handle = w->id;
+      Call("CloseWindow", {W(&handle)});
+    }
+    GraphicsFixture::TearDown();
+  }
   static std::uint64_t Call(const char* name, std::vector<std::uint64_t> args = {}) {
     static const Native::ModuleSpec spec = GraphicsModule::Spec();
     for (const Native::Procedure& p : spec.procedures) {

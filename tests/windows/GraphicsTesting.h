@@ -32,7 +32,12 @@ protected:
     ASSERT_TRUE(Buffer::ShellStart(tree));
     ASSERT_TRUE(Graphics::InitGraphics());
   }
-  void TearDown() override { Headless::StopPlatform(); }
+  // No window, current port or buffer stays for the next test in the same process.
+  void TearDown() override {
+    for (Graphics::GraphWindow* w : Graphics::GraphWindows()) Graphics::DisposeGraphWindow(w);
+    Headless::StopPlatform();
+    Buffer::Testing::Reset();
+  }
 
   // A window whose content (and port) is width x height pixels, its port current.
   Graphics::GraphWindow* Open(int width = 102, int height = 102) {

@@ -1,6 +1,7 @@
 #include "platform/headless/HeadlessBackend.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 
@@ -16,6 +17,7 @@ constexpr std::uint32_t kVkLeftButton = 1, kVkRightButton = 2, kVkMiddleButton =
 constexpr std::uint32_t kVkShift = 16, kVkControl = 17, kVkAlt = 18, kVkCapsLock = 20;
 constexpr std::uint32_t kVkLeftWin = 91, kVkRightWin = 92;
 constexpr std::uint32_t kVkNumLock = 144, kVkScrollLock = 145;
+constexpr std::uint32_t kVkReturn = 13, kVkEscape = 27, kVkUp = 38, kVkDown = 40;
 constexpr std::uint32_t kVkLeftShift = 160, kVkRightShift = 161;
 constexpr std::uint32_t kVkLeftControl = 162, kVkRightControl = 163;
 constexpr std::uint32_t kVkLeftAlt = 164, kVkRightAlt = 165;
@@ -176,8 +178,21 @@ void HeadlessBackend::DispatchInput(PlatformMessage m) {
     }
   }
   if (m.frontLocal && m.window == nullptr) {
-    m.window = FrontWindow();
+    m.window = m.windowTitle.empty() ? FrontWindow() : Titled(m.windowTitle);
+    // A script's click on a window that is not there goes nowhere.
+    if (m.window == nullptr) return;
     m.where = ToFrame(m.window, m.where);
+  }
+  if (m.kind == Kind::Timer && m.waitMs > 0) {
+    // A script's pause: the frame's timer ticks through it with the keys held.
+    const std::uint32_t tick = std::min(m.waitMs, kTimerPeriod);
+    if (m.waitMs > tick) {
+      PlatformMessage rest = m;
+      rest.waitMs -= tick;
+      script_.push_front(rest);
+    }
+    clock_ += tick;
+    m.time = clock_;
   }
   if (m.time == 0) {
     clock_ += config_.step;
@@ -309,6 +324,17 @@ HeadlessBackend::Win* HeadlessBackend::Find(Window w) const {
   for (const auto& win : windows_) {
     if (win->window == w) return win.get();
   }
+  return nullptr;
+}
+
+Window HeadlessBackend::Titled(const std::string& title) const {
+  auto same = [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+  };
+  for (const Win* win : order_)
+    if (win->visible && win->title.size() == title.size() &&
+        std::equal(title.begin(), title.end(), win->title.begin(), same))
+      return win->window;
   return nullptr;
 }
 
@@ -595,13 +621,48 @@ std::vector<std::string> HeadlessBackend::Screen(Window w) const {
 // ---- Menus and dialogs ----
 
 std::int32_t HeadlessBackend::PopUpMenu(const Toolbox::Menu& menu, Point) {
-  if (popUpAnswers_.empty()) {
-    unanswered_.push_back("PopUpMenu " + menu.title);
-    return 0;
-  }
+  if (popUpAnswers_.empty()) return MenuByKeys(menu);
   const std::int32_t item = popUpAnswers_.front();
   popUpAnswers_.pop_front();
   return item;
+}
+
+std::int32_t HeadlessBackend::MenuByKeys(const Toolbox::Menu& menu) {
+  using Kind = PlatformMessage::Kind;
+  const auto count = static_cast<std::int32_t>(menu.items.size());
+  auto selectable = [&menu](std::int32_t i) {
+    const std::string& text = menu.items[static_cast<std::size_t>(i - 1)].text;
+    return menu.items[static_cast<std::size_t>(i - 1)].enabled && text != "-" &&
+           text.rfind("(-", 0) != 0;
+  };
+  // From the entry reached (0: none) to the next selectable one in the direction, round
+  // the ends as the platform's menus go.
+  auto step = [&](std::int32_t at, std::int32_t direction) {
+    for (std::int32_t k = 1; k <= count; ++k) {
+      const std::int32_t i = ((at - 1 + direction * k) % count + count) % count + 1;
+      if (selectable(i)) return i;
+    }
+    return at;
+  };
+  std::int32_t at = 0;
+  while (!script_.empty() && count > 0) {
+    const PlatformMessage m = script_.front();
+    if (m.kind == Kind::ButtonUp) {
+      // The release of the click that opened the menu.
+      script_.pop_front();
+      DispatchInput(m);
+      continue;
+    }
+    if (m.kind != Kind::KeyDown && m.kind != Kind::Character) break;
+    script_.pop_front();
+    if (m.kind == Kind::Character) continue;
+    if (m.vkey == kVkDown) at = step(at, 1);
+    if (m.vkey == kVkUp) at = step(at == 0 ? count + 1 : at, -1);
+    if (m.vkey == kVkReturn) return at;
+    if (m.vkey == kVkEscape) return 0;
+  }
+  unanswered_.push_back("PopUpMenu " + menu.title);
+  return 0;
 }
 
 int HeadlessBackend::MessageBox(const std::string& text, int code) {

@@ -8,7 +8,7 @@
 // Platform messages come from a script that the test injects; time is a virtual clock
 // in milliseconds. Standard dialogs take their answers from queues; a dialog asked
 // without a scripted answer is cancelled (a three-button alert takes its default
-// button) and noted.
+// button) and noted. A pop-up menu without an answer takes the script's keys.
 #pragma once
 
 #include <cstdint>
@@ -308,11 +308,16 @@ private:
     std::optional<Toolbox::PrintMargins> margins;
     std::string face;
   };
+  // A pop-up menu without a scripted answer takes the script's keys: DOWN and UP move
+  // over the enabled entries, RETURN chooses, ESC and anything else cancel (0).
+  std::int32_t MenuByKeys(const Toolbox::Menu& menu);
   // The answer to a dialog from a queue of booleans; unscripted: Cancel, noted.
   bool Answer(std::deque<bool>& answers, const char* dialog);
 
   Win* Find(Window w) const;
   Point ToFrame(Window w, Point local) const;
+  // The front-most shown window of the title (case ignored), or nullptr.
+  Window Titled(const std::string& title) const;
   void Resize(Win& win, std::int32_t width, std::int32_t height);
   // Queues focus changes when the front window is no longer the one it was.
   void FrontChanged(Window before);

@@ -183,6 +183,7 @@ struct QtBackend::State {
   std::map<Toolbox::Offscreen*, std::unique_ptr<QImage>> offscreens;
   std::map<Toolbox::Printer*, std::unique_ptr<PrintJob>> printers;
   std::vector<QMenu*> menus;
+  std::map<int, Toolbox::Rect> margins; // of the window kinds, as the style draws them
   bool capsLock = false;
   bool numLock = true;
   std::set<std::uint32_t> pressed;
@@ -209,6 +210,12 @@ struct QtBackend::State {
   bool waiting = false; // the program waits for input in Pump
   bool unattended = false;
   std::uint32_t skipped = 0; // milliseconds the unattended waits took no time for
+  // A script's pause: until when nothing is typed, and the modifiers it holds (as a
+  // mouse action does from its press on).
+  bool pausing = false;
+  bool pressedByScript = false; // the script's button is down
+  std::uint32_t pauseEnd = 0;
+  std::uint32_t held = 0;
   double t0Ms = 0;
   double readyMs = -1;      // the ready time, once it has come
   std::uint64_t paints = 0; // canvas paints so far
@@ -250,14 +257,20 @@ struct QtBackend::State {
   void GrowImage(Child& c, QSize size);
   void ApplyCursor();
   bool Driving() const {
-    return !injected.empty() || (!screenshotFile.isEmpty() && !screenshotDone);
+    return !injected.empty() || pausing || (!screenshotFile.isEmpty() && !screenshotDone);
   }
+  // Whether a script's pause goes on; ends it when its time is over.
+  bool Paused();
+  // Starts the pause the script's next message asks for; false when it is none.
+  bool StartPause();
   // Moves the next injected key press (its key message and the character after it)
   // into the message queue.
   void InjectNextKey();
   // Carries out a script's click or close box on the front window (or the frame's
   // close box) as the user's would arrive; false when the next message is a key.
   bool InjectAction(Window front);
+  // The front-most shown window of the title (case ignored), or nullptr.
+  Child* Titled(const std::string& title);
   void TakeScreenshot(QWidget* dialog);
   // With the ready time asked for: notes it once the program waits for input and the
   // front window's canvas has painted what was drawn into it.
@@ -273,7 +286,11 @@ struct QtBackend::State {
   // of the frame would: c is not in front, or was not when it last painted, or a window
   // over it painted since.
   bool ShowDirectly(Child& c);
-  void FeedDialog(QDialog* dialog, QTimer* feeder);
+  // Types the script's next key into the innermost of what Qt runs a loop of its own for
+  // (a pop-up menu, or a dialog and the boxes it opens in turn); owner is the outermost.
+  // Once the keys are used up and a screenshot is asked for, shoots it with what is open
+  // and ends all of it.
+  void Feed(QWidget* owner, QTimer* feeder);
   QImage* ImageOf(const Toolbox::Port& port);
 };
 
@@ -567,10 +584,29 @@ void QtBackend::State::ApplyCursor() {
   }
 }
 
+bool QtBackend::State::Paused() {
+  if (pausing && static_cast<std::int32_t>(self->TickCount() - pauseEnd) >= 0) {
+    pausing = false;
+    held = 0;
+  }
+  return pausing;
+}
+
+bool QtBackend::State::StartPause() {
+  const PlatformMessage& m = injected.front();
+  if (m.kind != Kind::Timer || m.waitMs == 0) return false;
+  pausing = true;
+  pauseEnd = self->TickCount() + m.waitMs;
+  held = m.keyState;
+  injected.pop_front();
+  return true;
+}
+
 void QtBackend::State::InjectNextKey() {
-  if (injected.empty()) return;
+  if (injected.empty() || Paused() || StartPause()) return;
   Window front = self->FrontWindow();
   if (InjectAction(front)) return;
+  held = 0;
   do {
     PlatformMessage m = std::move(injected.front());
     injected.pop_front();
@@ -579,15 +615,42 @@ void QtBackend::State::InjectNextKey() {
   } while (!injected.empty() && injected.front().kind == Kind::Character);
 }
 
+Child* QtBackend::State::Titled(const std::string& title) {
+  const QString wanted = Latin1(title);
+  const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it)
+    if ((*it)->isVisible() && (*it)->windowTitle().compare(wanted, Qt::CaseInsensitive) == 0)
+      return ChildOf(*it);
+  return nullptr;
+}
+
+namespace {
+
+Qt::KeyboardModifiers ModifiersOf(std::uint32_t keyState) {
+  Qt::KeyboardModifiers mods;
+  if (keyState & 512) mods |= Qt::ShiftModifier;
+  if (keyState & 4096) mods |= Qt::ControlModifier;
+  if (keyState & 256) mods |= Qt::AltModifier;
+  return mods;
+}
+
+} // namespace
+
 bool QtBackend::State::InjectAction(Window front) {
   PlatformMessage& m = injected.front();
   if (m.frontLocal) {
-    // A press, move or release at a point of the front window's content, one per wait
-    // of the program, so that it sees the button held in between.
+    // A press, move or release at a point of the front window's content (or of the
+    // window of the title), one per wait of the program, so that it sees the button held
+    // in between; the modifiers are held from the press on.
     const PlatformMessage local = m;
     injected.pop_front();
-    Child* c = ChildOf(front);
-    if (c == nullptr) return true;
+    Child* c = local.windowTitle.empty() ? ChildOf(front) : Titled(local.windowTitle);
+    if (c == nullptr) {
+      std::fprintf(stderr, "velmarin: key script: no window \"%s\" to click\n",
+                   local.windowTitle.empty() ? "in front" : local.windowTitle.c_str());
+      return true;
+    }
+    held = local.keyState;
     const QPointF at(local.where.h, local.where.v);
     const QPointF global = c->canvas->mapToGlobal(at);
     QCursor::setPos(global.toPoint());
@@ -595,15 +658,19 @@ bool QtBackend::State::InjectAction(Window front) {
                               : local.kind == Kind::ButtonUp ? QEvent::MouseButtonRelease
                                                              : QEvent::MouseMove;
     const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
-    const Qt::MouseButtons held =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent e(type, at, global, button, held, Qt::NoModifier);
+    // A move between a script's press and release drags; MOVE alone only moves.
+    if (type == QEvent::MouseButtonPress) pressedByScript = true;
+    if (type == QEvent::MouseButtonRelease) pressedByScript = false;
+    const Qt::MouseButtons down = pressedByScript ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent e(type, at, global, button, down, ModifiersOf(local.keyState));
     QCoreApplication::sendEvent(c->canvas, &e);
     return true;
   }
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;
+  const Qt::KeyboardModifiers mods = ModifiersOf(m.keyState);
+  held = m.keyState;
   injected.pop_front();
   // The actions take Qt's own way: a close box asks through closeEvent, a click comes
   // as mouse events to the window's content.
@@ -618,9 +685,9 @@ bool QtBackend::State::InjectAction(Window front) {
       const QPointF centre(c->canvas->width() / 2, c->canvas->height() / 2);
       const QPointF global = c->canvas->mapToGlobal(centre);
       QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
-                        Qt::LeftButton, Qt::NoModifier);
+                        Qt::LeftButton, mods);
       QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
-                          Qt::NoButton, Qt::NoModifier);
+                          Qt::NoButton, mods);
       QCoreApplication::sendEvent(c->canvas, &press);
       QCoreApplication::sendEvent(c->canvas, &release);
     }
@@ -633,9 +700,16 @@ void QtBackend::State::TakeScreenshot(QWidget* dialog) {
   if (menusChanged) BuildMenuBar();
   QPixmap shot = frame->grab();
   if (dialog != nullptr) {
+    // The dialog over the frame, and over it the boxes it opened in turn: the innermost
+    // (dialog) last.
     QPainter p(&shot);
-    p.drawPixmap(dialog->mapToGlobal(QPoint(0, 0)) - frame->mapToGlobal(QPoint(0, 0)),
-                 dialog->grab());
+    std::vector<QWidget*> shown;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (w != frame && w != dialog && w->isVisible() && (w->isModal() || w->isWindow()))
+        shown.push_back(w);
+    shown.push_back(dialog);
+    for (QWidget* w : shown)
+      p.drawPixmap(w->mapToGlobal(QPoint(0, 0)) - frame->mapToGlobal(QPoint(0, 0)), w->grab());
   }
   screenshotOk = shot.save(screenshotFile, "PNG");
   if (!screenshotOk)
@@ -643,36 +717,71 @@ void QtBackend::State::TakeScreenshot(QWidget* dialog) {
                  screenshotFile.toLocal8Bit().constData());
 }
 
-void QtBackend::State::FeedDialog(QDialog* dialog, QTimer* feeder) {
-  if (!injected.empty()) {
-    PlatformMessage down = std::move(injected.front());
+void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
+  // The innermost: a pop-up over everything, else the last modal box, else the owner
+  // (whether or not the platform has made it active yet).
+  QWidget* inner = QApplication::activePopupWidget();
+  if (inner == nullptr) inner = QApplication::activeModalWidget();
+  if (inner == nullptr) inner = owner;
+  if (Paused()) return;
+  while (!injected.empty()) {
+    if (StartPause()) return;
+    PlatformMessage& next = injected.front();
+    if (next.frontLocal && next.kind == Kind::ButtonUp) {
+      // The release of the click that opened a pop-up list goes to the program's window.
+      InjectAction(self->FrontWindow());
+      continue;
+    }
+    if (next.kind != Kind::KeyDown && next.kind != Kind::SysKeyDown) {
+      // A click or command elsewhere: a pop-up menu closes, as a click beside it would;
+      // a dialog cannot take it.
+      if (qobject_cast<QMenu*>(inner) != nullptr) {
+        inner->close();
+        return;
+      }
+      std::fprintf(stderr, "velmarin: key script: a dialog is open, token skipped\n");
+      injected.pop_front();
+      continue;
+    }
+    PlatformMessage down = std::move(next);
     injected.pop_front();
+    held = 0;
     QString text;
     if (!injected.empty() && injected.front().kind == Kind::Character) {
       text = QString(QChar(static_cast<unsigned char>(injected.front().ch)));
       injected.pop_front();
     }
-    Qt::KeyboardModifiers mods;
-    if (down.keyState & 512) mods |= Qt::ShiftModifier;
-    if (down.keyState & 4096) mods |= Qt::ControlModifier;
-    if (down.keyState & 256) mods |= Qt::AltModifier;
+    Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
     const int key = QtKeyFor(down.vkey, down.extended, mods);
-    // The key goes where the dialog's keyboard focus is, whether or not the platform
-    // has made the dialog active yet.
-    QWidget* target = dialog->focusWidget();
-    if (target == nullptr) target = dialog;
-    QKeyEvent press(QEvent::KeyPress, key, mods, text);
-    QKeyEvent release(QEvent::KeyRelease, key, mods, text);
-    QCoreApplication::sendEvent(target, &press);
-    QCoreApplication::sendEvent(target, &release);
+    QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
+                          ? inner->focusWidget()
+                          : inner;
+    // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
+    // runs that box's loop from the event loop, where this timer goes on firing, rather
+    // than from inside this call of it.
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
+    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
     return;
   }
-  feeder->stop();
-  if (!screenshotFile.isEmpty() && !screenshotDone) {
-    TakeScreenshot(dialog);
-    terminating = true;
-    dialog->done(QDialog::Rejected);
+  if (screenshotFile.isEmpty() || screenshotDone) {
+    feeder->stop();
+    return;
   }
+  // The keys are used up: the shot shows what is open, then all of it ends, innermost
+  // first, and the program with it.
+  TakeScreenshot(inner);
+  terminating = true;
+  for (int open = 0; open < 16; ++open) {
+    QWidget* w = QApplication::activePopupWidget();
+    if (w == nullptr) w = QApplication::activeModalWidget();
+    if (w == nullptr) break;
+    if (auto* d = qobject_cast<QDialog*>(w))
+      d->reject();
+    else
+      w->close();
+  }
+  owner->close();
+  feeder->stop();
 }
 
 void QtBackend::State::CheckReady() {
@@ -780,17 +889,20 @@ QImage QtBackend::PortImage(const Toolbox::Port& port) const {
   return image != nullptr ? *image : QImage();
 }
 
+void QtBackend::StartFeeder(QTimer& feeder, QWidget& owner) {
+  if (!s_->Driving()) return;
+  QObject::connect(&feeder, &QTimer::timeout, [this, &owner, &feeder] {
+    if (owner.isVisible()) s_->Feed(&owner, &feeder);
+  });
+  // Slower than a button's animated click (100 ms), so that a key that answers the
+  // dialog has done so before the next key arrives.
+  feeder.start(150);
+}
+
 int QtBackend::RunModal(QDialog& dialog) {
   if (s_->terminating) return QDialog::Rejected;
   QTimer feeder;
-  if (s_->Driving()) {
-    QObject::connect(&feeder, &QTimer::timeout, [this, &dialog, &feeder] {
-      if (dialog.isVisible()) s_->FeedDialog(&dialog, &feeder);
-    });
-    // Slower than a button's animated click (100 ms), so that a key that answers the
-    // dialog has done so before the next key arrives.
-    feeder.start(150);
-  }
+  StartFeeder(feeder, dialog);
   return dialog.exec();
 }
 
@@ -908,7 +1020,7 @@ bool QtBackend::Pump(bool wait) {
       // The program waits for input: the driver types its next key, or, with all
       // typed, takes the screenshot and ends the program (at the ready time when that
       // is asked for).
-      if (!s_->injected.empty()) {
+      if (!s_->injected.empty() || s_->Paused()) {
         s_->ProcessEvents();
         s_->InjectNextKey();
       } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone && !s_->reportReady) {
@@ -1031,7 +1143,8 @@ bool QtBackend::KeyIsDown(std::uint32_t vkey) {
 
 std::uint32_t QtBackend::KeyState() {
   if (s_->keyMessage != nullptr) return s_->keyMessage->keyState;
-  return KeyStateOf(QGuiApplication::queryKeyboardModifiers(), s_->capsLock);
+  // A script's keys held over a pause or a mouse action count as held.
+  return KeyStateOf(QGuiApplication::queryKeyboardModifiers(), s_->capsLock) | s_->held;
 }
 
 Toolbox::Point QtBackend::MousePosition() {
@@ -1047,33 +1160,56 @@ bool QtBackend::ButtonDown() { return QGuiApplication::mouseButtons() != Qt::NoB
 
 // ---- Windows ----
 
-void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::string& title,
-                              int kind, bool closeBox, bool visible) {
-  if (s_->area == nullptr) return nullptr;
-  Qt::WindowFlags flags;
+namespace {
+
+Qt::WindowFlags FlagsOf(int kind, bool closeBox) {
   const Qt::WindowFlags close =
       closeBox ? Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint : Qt::WindowFlags();
   switch (kind) {
   case Toolbox::kDocumentWindow:
-    flags = Qt::SubWindow;
-    break;
+    return Qt::SubWindow;
   case Toolbox::kCaptionWindow:
-    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-            Qt::WindowMinimizeButtonHint | close;
-    break;
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+           Qt::WindowMinimizeButtonHint | close;
   case Toolbox::kToolWindow:
-    flags = Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | close;
-    break;
+    return Qt::SubWindow | Qt::CustomizeWindowHint | Qt::WindowTitleHint | close;
   default:
-    flags = Qt::SubWindow | Qt::FramelessWindowHint;
-    break;
+    return Qt::SubWindow | Qt::FramelessWindowHint;
   }
+}
+
+bool Plain(int kind) {
+  return kind != Toolbox::kDocumentWindow && kind != Toolbox::kCaptionWindow &&
+         kind != Toolbox::kToolWindow;
+}
+
+} // namespace
+
+Toolbox::Rect QtBackend::WindowMargins(int kind) {
+  if (s_->area == nullptr) return {};
+  auto known = s_->margins.find(kind);
+  if (known == s_->margins.end()) {
+    // The style decides: a window of the kind that is never shown tells.
+    QMdiSubWindow probe(nullptr, FlagsOf(kind, true));
+    probe.setWidget(new QWidget);
+    s_->area->addSubWindow(&probe, FlagsOf(kind, true));
+    QMargins m = probe.contentsMargins();
+    if (Plain(kind)) m += QMargins(1, 1, 1, 1);
+    s_->area->removeSubWindow(&probe);
+    known = s_->margins.emplace(kind, Toolbox::Rect{m.left(), m.top(), m.right(), m.bottom()}).first;
+  }
+  return known->second;
+}
+
+void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::string& title,
+                              int kind, bool closeBox, bool visible) {
+  if (s_->area == nullptr) return nullptr;
+  const Qt::WindowFlags flags = FlagsOf(kind, closeBox);
   auto child = std::make_unique<Child>();
   Child* c = child.get();
   c->window = w;
   c->kind = kind;
-  c->plain = kind != Toolbox::kDocumentWindow && kind != Toolbox::kCaptionWindow &&
-             kind != Toolbox::kToolWindow;
+  c->plain = Plain(kind);
   c->image =
       QImage(std::max(1, bounds.Width()), std::max(1, bounds.Height()), QImage::Format_RGB32);
   c->image.fill(ToQColor(w->port.backColor));
@@ -1448,6 +1584,9 @@ std::int32_t QtBackend::PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point wher
     a->setChecked(item.checked);
     a->setData(int(i + 1));
   }
+  // A script chooses with its keys.
+  QTimer feeder;
+  StartFeeder(feeder, popup);
   const QAction* chosen = popup.exec(s_->Viewport()->mapToGlobal(QPoint(where.h, where.v)));
   return chosen != nullptr ? chosen->data().toInt() : 0;
 }

@@ -7,9 +7,10 @@
 // program does with an event (even ending through Terminate) never unwinds through Qt.
 //
 // The driver: key messages set with SetInjectedKeys are typed one key at a time
-// whenever the program waits for input (and into modal dialogs while they are open);
-// with a screenshot file set, the frame is saved as PNG once they are all consumed and
-// the program ends. Unattended, the program's waits take no time.
+// whenever the program waits for input (and into pop-up menus, modal dialogs and the
+// boxes these open while they are open); a pause lets the program run that long; with a
+// screenshot file set, the frame is saved as PNG once they are all consumed and the
+// program ends. Unattended, the program's waits take no time.
 //
 // Printing goes to a QPrinter, which prints to PDF where no printer is installed. With
 // the environment variable VELMARIN_PRINT_PDF set to a file name, the printer prints to
@@ -28,6 +29,8 @@
 #include "platform/Backend.h"
 
 class QDialog;
+class QTimer;
+class QWidget;
 
 namespace QtUi {
 
@@ -93,6 +96,7 @@ public:
   void MoveWindow(Toolbox::Window w, Toolbox::Point topLeft) override;
   void SizeWindow(Toolbox::Window w, std::int32_t width, std::int32_t height) override;
   Toolbox::Rect ContentRect(Toolbox::Window w) override;
+  Toolbox::Rect WindowMargins(int kind) override;
   bool IsVisible(Toolbox::Window w) override;
   void Invalidate(Toolbox::Window w, const Toolbox::Rect& r, bool on) override;
 
@@ -153,6 +157,9 @@ public:
   struct State;
 
 private:
+  // With a script running, a timer that types its keys into what Qt runs its own loop
+  // for (owner: a dialog or a pop-up menu) while that loop runs.
+  void StartFeeder(QTimer& feeder, QWidget& owner);
   int RunModal(QDialog& dialog);
   // The faces of a printer's pages, at its resolution.
   Fonts& PrinterFonts(Toolbox::Printer* p);

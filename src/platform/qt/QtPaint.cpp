@@ -1,6 +1,8 @@
 #include "platform/qt/QtPaint.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetricsF>
@@ -151,6 +153,25 @@ void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
 void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& fonts,
                 const ImageOf& imageOf);
 
+// Whether cmd is drawn with antialiasing: the shapes of a port that asks for it (a
+// graphics window's lines and circles); rectangles and segments (plots, markers) stay on
+// whole pixels, and pen modes other than copy need every pixel whole to be undone.
+bool Smooth(const DrawCommand& cmd) {
+  if (!cmd.state.smooth || cmd.state.penMode != PenModeKind::Copy ||
+      cmd.verb == DrawCommand::Verb::Invert)
+    return false;
+  switch (cmd.op) {
+  case DrawCommand::Op::Line:
+  case DrawCommand::Op::RoundRect:
+  case DrawCommand::Op::Oval:
+  case DrawCommand::Op::Arc:
+  case DrawCommand::Op::Poly:
+    return true;
+  default:
+    return false;
+  }
+}
+
 // A control's chrome as the application's style draws it, in the port's back colour.
 void Control(QPainter& p, const DrawCommand& cmd) {
   const QRect r = ToQRect(cmd.rect).toRect();
@@ -276,6 +297,7 @@ void RenderWith(QPainter& p, QImage& target, const DrawCommand& cmd, Fonts& font
   const QRectF r = ToQRect(cmd.rect);
   p.save();
   p.setClipRect(ClipOf(s), Qt::IntersectClip);
+  p.setRenderHint(QPainter::Antialiasing, Smooth(cmd));
   switch (cmd.op) {
   case DrawCommand::Op::Line:
     SetInk(p, s, s.penPattern, s.penMode);
@@ -527,8 +549,8 @@ QRect PenBox(const std::vector<Toolbox::Point>& points, Toolbox::Point pen) {
                QPoint(right->h + std::max(1, pen.h) - 1, bottom->v + std::max(1, pen.v) - 1));
 }
 
-// The part of the target cmd may change, within the port's clip. Shapes are filled
-// without antialiasing, so they stay inside their rectangle or pen box; text may reach
+// The part of the target cmd may change, within the port's clip. Shapes stay inside their
+// rectangle or pen box (smooth ones a pixel beyond); text may reach
 // past its box by the font's largest bearings and a pixel of rounding; a picture may
 // draw anywhere.
 QRect Reach(const QImage& target, const DrawCommand& cmd, Fonts& fonts) {
@@ -558,6 +580,8 @@ QRect Reach(const QImage& target, const DrawCommand& cmd, Fonts& fonts) {
     r = QRect(cmd.rect.left, cmd.rect.top, cmd.rect.Width(), cmd.rect.Height()).normalized();
     break;
   }
+  // Smooth edges may shade the pixels next to the shape.
+  if (Smooth(cmd)) r.adjust(-1, -1, 1, 1);
   return r.intersected(ClipOf(s)).intersected(target.rect());
 }
 
@@ -589,11 +613,16 @@ bool SavePictureAsPng(const Toolbox::Picture& pic, const QString& path, Fonts& f
   return image.save(path, "PNG");
 }
 
-bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
-                      const ImageOf& imageOf) {
+namespace {
+
+// One QSvgGenerator document of the commands [from, to) of pic, on white when background.
+QByteArray SvgOf(const Toolbox::Picture& pic, std::size_t from, std::size_t to, bool background,
+                 Fonts& fonts, const ImageOf& imageOf) {
   const int w = std::max(1, pic.frame.Width()), h = std::max(1, pic.frame.Height());
+  QBuffer buffer;
+  buffer.open(QIODevice::WriteOnly);
   QSvgGenerator svg;
-  svg.setFileName(path);
+  svg.setOutputDevice(&buffer);
   svg.setSize(QSize(w, h));
   svg.setViewBox(QRect(0, 0, w, h));
   svg.setResolution(int(std::lround(fonts.Dpi())));
@@ -602,11 +631,56 @@ bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& f
   QImage scratch(w, h, QImage::Format_RGB32);
   scratch.fill(Qt::white);
   QPainter p;
-  if (!p.begin(&svg)) return false;
-  p.fillRect(QRect(0, 0, w, h), Qt::white);
+  if (!p.begin(&svg)) return {};
+  if (background) p.fillRect(QRect(0, 0, w, h), Qt::white);
   p.translate(-pic.frame.left, -pic.frame.top);
-  for (const DrawCommand& c : pic.commands) RenderWith(p, scratch, c, fonts, imageOf);
-  return p.end();
+  for (std::size_t i = from; i < to; ++i) RenderWith(p, scratch, pic.commands[i], fonts, imageOf);
+  if (!p.end()) return {};
+  return buffer.data();
+}
+
+} // namespace
+
+bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& fonts,
+                      const ImageOf& imageOf) {
+  // The generator draws no clipping: each run of commands with the same clip becomes a
+  // group with its clip path (none where the clip holds the whole picture), so that the
+  // file shows what the window shows, a viewport's drawing cut at its edges.
+  const QRect frame(pic.frame.left, pic.frame.top, std::max(1, pic.frame.Width()),
+                    std::max(1, pic.frame.Height()));
+  QByteArray head, defs, groups;
+  auto add = [&](std::size_t from, std::size_t to, const QRect& clip) {
+    const QByteArray doc = SvgOf(pic, from, to, from == 0, fonts, imageOf);
+    const qsizetype open = doc.indexOf("<defs>"), close = doc.indexOf("</defs>");
+    const qsizetype end = doc.lastIndexOf("</svg>");
+    if (open < 0 || close < open || end < close) return false;
+    if (head.isEmpty()) head = doc.left(open).replace("version=\"1.2\" baseProfile=\"tiny\"", "version=\"1.1\"");
+    defs += doc.mid(open + 6, close - open - 6);
+    const QByteArray body = doc.mid(close + 7, end - close - 7);
+    if (clip.contains(frame)) {
+      groups += body;
+      return true;
+    }
+    const QRect r = clip.intersected(frame).translated(-frame.topLeft());
+    const QByteArray id = "clip" + QByteArray::number(from);
+    defs += "<clipPath id=\"" + id + "\"><rect x=\"" + QByteArray::number(r.x()) + "\" y=\"" +
+            QByteArray::number(r.y()) + "\" width=\"" + QByteArray::number(r.width()) +
+            "\" height=\"" + QByteArray::number(r.height()) + "\"/></clipPath>\n";
+    groups += "<g clip-path=\"url(#" + id + ")\">" + body + "</g>\n";
+    return true;
+  };
+  std::size_t from = 0;
+  for (std::size_t i = 1; i <= pic.commands.size(); ++i) {
+    if (i < pic.commands.size() && pic.commands[i].state.clip == pic.commands[from].state.clip)
+      continue;
+    if (!add(from, i, ClipOf(pic.commands[from].state))) return false;
+    from = i;
+  }
+  if (pic.commands.empty() && !add(0, 0, frame)) return false;
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return false;
+  const QByteArray all = head + "<defs>\n" + defs + "</defs>\n" + groups + "</svg>\n";
+  return file.write(all) == all.size() && file.flush();
 }
 
 } // namespace QtUi

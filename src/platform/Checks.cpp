@@ -30,8 +30,9 @@ constexpr int kBreakAnswer = 3;
 // The three-button check alert; "No Check" is offered only when noCheck is set.
 // Answer 3 breaks off; the other answers are returned.
 int CheckAlert(Chars message, bool noCheck) {
+  // Escape goes on, as "Continue" does: it never breaks off.
   const int answer = Alerts::ThreeButtonAlert(
-      message, kContinue, noCheck ? Chars(kNoCheck) : Chars(), kBreak, kBreakAnswer);
+      message, kContinue, noCheck ? Chars(kNoCheck) : Chars(), kBreak, kBreakAnswer, 1);
   if (answer == kBreakAnswer) Break();
   return answer;
 }

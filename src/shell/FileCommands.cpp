@@ -230,13 +230,14 @@ Test ModifiedTest(Ref b, Chars path, bool ask, bool withChecksum, bool& found) {
   if (ask) {
     Text q(modified ? "Save modified file :" : "Save file (wrong checksum):");
     q << " \"" << path << "\" ?";
-    switch (Alerts::ThreeButtonAlert(q.s, "Yes", "No", "Cancel", kYes)) {
+    // Only Yes stores; Escape answers Cancel.
+    switch (Alerts::ThreeButtonAlert(q.s, "Yes", "No", "Cancel", kYes, kCancel)) {
+    case kYes:
+      break;
     case kNo:
       return Test::Skip;
-    case kCancel:
-      return Test::Cancel;
     default:
-      break;
+      return Test::Cancel;
     }
   }
   if (checking) WriteChecksumLine(b);

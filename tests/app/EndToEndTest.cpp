@@ -248,6 +248,12 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
   EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
   EXPECT_FALSE(QFile::exists(dir.filePath("Command")));
 
+  // Escape on the question about one text is Cancel too: nothing stored, nothing ended.
+  o = Run("'hello' C-q y ESC 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
+  EXPECT_FALSE(QFile::exists(dir.filePath("Command")));
+
   // The frame's close box goes the same way.
   o = Run("'hello' FRAMECLOSE y RETURN");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
@@ -269,13 +275,16 @@ TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {
   EXPECT_EQ(file.readAll(), "Xline one\nline two\n");
 }
 
-// A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the
-// text; Yes ends it.
+// A store that fails asks "QUIT anyway ?"; No (its default, and Escape) keeps the program
+// and the text; Yes ends it.
 TEST_F(Desktop, AFailedStoreAsksAgain) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("Command")); // no file can replace a directory
-  Typed o = Run("'hello' C-q y RETURN RETURN 'x'");
-  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
-  EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
+  for (const char* no : {"RETURN", "ESC"}) {
+    const Typed o = Run(QStringLiteral("'hello' C-q y RETURN %1 'x'").arg(no));
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << no << "\n" << o.dump.toStdString();
+  }
+  Typed o;
   o = Run("'hello' C-q y RETURN y 'x'");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_FALSE(o.dump.contains("hellox"));

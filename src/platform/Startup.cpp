@@ -183,7 +183,7 @@ void CloseSplash() {
 // The shell main module's own state and the splash window.
 void ShellInit() {
   state.quitProcedure = QuitCommand;
-  // FIXME: clear the key-event layer's application-inactive flag once that layer exists.
+  // The key-event layer's application-inactive flag is the shell's to clear (CreateShell).
   state.splash = nullptr;
   state.screenScale = Toolbox::LogicalDpi() * 0.9 / 72.0;
   state.settingsRead = state.hooks.initShellState != nullptr ? state.hooks.initShellState() : false;

@@ -12,6 +12,7 @@
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
 #include "windows/Graphics.h"
+#include "windows/KeyEvents.h"
 
 namespace Shell {
 
@@ -186,6 +187,8 @@ bool WindowFlag() { return state.windowFlag; }
 
 Startup::ShellStart CreateShell() {
   Init();
+  // The workstation starts in front: its caret shows.
+  KeyEvents::SetApplicationInactive(false);
   if (!Buffer::ShellStart(state.tree)) return Startup::ShellStart::NoBuffers;
   state.currentLibrary = state.tree.systemLibrary;
   state.symbolDirectory = state.tree.symbol;

@@ -169,6 +169,19 @@ TEST_F(EndToEnd, ReadyTimeIsTakenWithTheCommandTextShown) {
   EXPECT_EQ(shown, QImage(idle));
 }
 
+// The caret shows again once a platform dialog has closed: what the user sees after
+// cancelling a file dialog and typing is what typing alone shows.
+TEST_F(EndToEnd, TheCaretComesBackAfterAFileDialog) {
+  const QString plain = dir.filePath("plain.png");
+  ASSERT_EQ(RunVelmarin({"--keys", "'abc'", "--screenshot", plain}).exitCode, 0);
+  for (const char* dialog : {"C-o ESC", "C-n ESC", "MENU@File/Set_Directory ESC"}) {
+    const QString shot = dir.filePath("dialog.png");
+    const Outcome o = RunVelmarin({"--keys", QString(dialog) + " 'abc'", "--screenshot", shot});
+    ASSERT_EQ(o.exitCode, 0) << dialog << "\n" << o.err.toStdString();
+    EXPECT_EQ(QImage(shot), QImage(plain)) << dialog;
+  }
+}
+
 // The keys typed into a program started in the test's directory, and what its text
 // and message line were at the end.
 class Desktop : public EndToEnd {

@@ -289,15 +289,6 @@ protected:
     m.kind = Kind::FrameClose;
     s_->Post(m);
   }
-  void changeEvent(QEvent* e) override {
-    if (e->type() == QEvent::ActivationChange) {
-      PlatformMessage m;
-      m.kind = Kind::FrameActivate;
-      m.deactivated = !isActiveWindow();
-      s_->Post(m);
-    }
-    QMainWindow::changeEvent(e);
-  }
   void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, nullptr); }
   void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
   void dragEnterEvent(QDragEnterEvent* e) override {
@@ -828,6 +819,16 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
     m.window = c->window;
     s_->Post(m);
   });
+  // The application, not the frame, is active or inactive: a dialog of the program in
+  // front of the frame keeps it active, and it is active again once any of its windows
+  // has the focus.
+  QObject::connect(qApp, &QGuiApplication::applicationStateChanged, frame,
+                   [this](Qt::ApplicationState state) {
+                     PlatformMessage m;
+                     m.kind = Kind::FrameActivate;
+                     m.deactivated = state != Qt::ApplicationActive;
+                     s_->Post(m);
+                   });
   // The end of the user's session runs Quit, which asks about modified texts and saves
   // them, before the session manager goes on; when the user keeps the program, the
   // session end is cancelled.

@@ -223,6 +223,10 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
       {"own window, its buffer deleted",
        foo + "GOLD E 'bar' RETURN y F5 GOLD D 'foo' RETURN y 'x'", "x"},
       {"own window, its buffer edited again", foo + "F5 GOLD E 'foo' RETURN 'x'", "abcx"},
+      // A prompt or the help screen in a window that File > Close takes away ends first.
+      {"own window closed under Find", foo + "GOLD KPMUL 'ab' MENU@File/Close 'x'", "abcx"},
+      {"own window closed under Edit buffer", foo + "GOLD E 'b' MENU@File/Close 'x'", "abcx"},
+      {"own window closed under the help screen", foo + "F1 MENU@File/Close 'x'", "abcx"},
       {"List window, Ctrl+F4", "F7 C-F4 F5 'x'", "x"},
       {"List window, close box", "F7 CLOSEBOX F5 'x'", "x"},
       {"a click after Ctrl+F6", foo + "C-F6 CLICK C-F6 CLICK 'x'", "abcx"},

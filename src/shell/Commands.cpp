@@ -12,7 +12,14 @@
 #include "shell/FileCommands.h"
 #include "shell/Modules.h"
 #include "shell/NativeModules.h"
+#include "dialog/Dialog.h"
+#include "dialog/Help.h"
+#include "macros/Macros.h"
+#include "shell/TextIO.h"
+#include "tools/Notebook.h"
+#include "vm/Heap.h"
 #include "vm/ProgramModules.h"
+#include "vm/Vm.h"
 #include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
@@ -193,13 +200,17 @@ void del(Chars path) {
     Error("del - Buffer does not exist.");
     return;
   }
-  Shell::Delete(b);
+  if (!Shell::Delete(b)) Error("del - Buffer is in use.");
 }
 
 void rename(Chars oldPath, Chars newPath) {
   const Ref b = Buffer::Find(oldPath);
   if (b == nullptr) {
     Error("rename - OldName buffer does not exist.");
+    return;
+  }
+  if (b != Shell::CommandText() && b != Shell::ListText() && Shell::InUse(b)) {
+    Error("rename - Buffer is in use.");
     return;
   }
   if (Shell::Rename(b, newPath) == nullptr) Error("rename - Buffer could not be renamed.");
@@ -251,6 +262,13 @@ void tload(Chars path) {
 }
 
 void bload(Chars path) {
+  // The block replaces a buffer of that name, but not one the workstation holds or a
+  // window shows.
+  if (const Ref old = Buffer::Find(path);
+      old != nullptr && (Shell::InUse(old) || EditWindows::Shown(old))) {
+    Error("bload - Buffer is in use.");
+    return;
+  }
   Ref b = Buffer::Create(path, BufferKind::Block);
   if (b == nullptr) {
     Error("bload - Unable to create output buffer.");
@@ -431,10 +449,28 @@ namespace {
 
 constexpr std::size_t kPathHigh = 259;
 
-// The buffers the shell holds references to: neither deleted nor renamed under it.
+// The buffers the shell and the workstation's windows hold for as long as they run;
+// the store refuses to delete, rename or empty them, whoever asks.
 bool HeldByShell(Buffer::Ref b) {
   return b == SymbolDirectory() || b == ObjectDirectory() || b == SystemLibrary() ||
-         b == CurrentLibrary();
+         b == CurrentLibrary() || b == CommandText() || b == ListText() || b == ScratchHeap() ||
+         b == TerminalHeap() || b == GraphicsHeap() || b == Notebook::LogBuffer() ||
+         b == TextIO::LogBuffer() || (Vm::Running() && b == Buffer::Find(Heap::kPath));
+}
+
+bool LeafIs(Buffer::Ref b, const char* name) {
+  char leaf[kPathHigh + 1];
+  Buffer::LeafName(b, leaf);
+  return Strings::Equal(leaf, base::CharsOf(name));
+}
+
+// The buffers of tools that come and go: their owners release them themselves, the
+// user's commands may not.
+bool HeldByTools(Buffer::Ref b) {
+  for (const Dialog::DialogRecord* d = Dialog::Known(); d != nullptr; d = d->next)
+    if (b == d->itemBuffer) return true;
+  return (Help::Loaded() && LeafIs(b, "HelpFileBuffer")) ||
+         (Macros::Ready() && LeafIs(b, "MacrosHeap"));
 }
 
 // ---- c for compiled code ----
@@ -507,18 +543,20 @@ Native::ModuleSpec CommandModule() {
 
 } // namespace
 
-void Delete(Buffer::Ref b) {
-  if (b == nullptr) return;
+bool InUse(Buffer::Ref b) { return Buffer::InUse(b) || HeldByTools(b); }
+
+bool Delete(Buffer::Ref b) {
+  if (b == nullptr) return true;
   if (b == CommandText()) {
     BuildCommandText();
     EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
-    return;
+    return true;
   }
   if (b == ListText()) {
     ClearList();
-    return;
+    return true;
   }
-  if (HeldByShell(b)) return;
+  if (Shell::InUse(b)) return false;
   EditWindows::CloseBufferWindow(b);
   Editor::EditorState& e = Editor::State();
   if (EditWindows::CommandWindowBuffer() == b || e.current == b)
@@ -528,10 +566,12 @@ void Delete(Buffer::Ref b) {
   Buffer::LeafName(b, leaf);
   EditWindows::RemoveFromWindowsMenu(leaf);
   Buffer::Delete(b);
+  return true;
 }
 
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
   if (b == nullptr || b == CommandText() || b == ListText()) return b;
+  if (HeldByTools(b)) return nullptr;
   char oldName[kPathHigh + 1];
   Buffer::FullName(b, oldName);
   if (Strings::Equal(oldName, newPath)) return b;
@@ -567,7 +607,7 @@ void StartCommands() {
 }
 
 void RegisterProgramModules() {
-  Buffer::SetInUse(HeldByShell);
+  Buffer::AddInUse(HeldByShell);
   Native::Add(CommandModule());
   ProgramModules::AddAll();
   static_cast<void>(Native::RegisterAll(SystemLibrary()));

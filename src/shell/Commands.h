@@ -40,11 +40,18 @@ namespace Shell {
 
 using base::Chars;
 
+// Whether the workstation holds b: a directory or library the shell works in, a text
+// or heap its windows live in, the Notebook's text, the programs' heap while a program
+// runs, a dialog's items, the tool tips' help file, the macros of a running program.
+// Such a buffer is neither deleted nor renamed by the shell's commands.
+bool InUse(Buffer::Ref b);
 // Deletes a buffer as the shell does: the command text is built anew, the list text
-// cleared; any other buffer loses its window and Windows-menu entry first.
-void Delete(Buffer::Ref b);
+// cleared; any other buffer loses its window and Windows-menu entry first. False, and
+// nothing changed, for a buffer in use.
+bool Delete(Buffer::Ref b);
 // Renames a buffer and moves every shell reference to it; the command and list texts
-// and a name that does not change keep the buffer as it is. The new record, or nullptr.
+// and a name that does not change keep the buffer as it is. The new record, or nullptr
+// (a buffer in use, or the store refused).
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath);
 
 // The shell's own modules for compiled code (c first) into the system library, and the

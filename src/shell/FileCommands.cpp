@@ -328,8 +328,10 @@ void Create() {
       q << Chars(name) << "\" already exists !";
       if (Alerts::ThreeButtonAlert(q.s, "Replace", "Cancel", "", 2) != 1) return;
       if (IsShellText(old)) return;
-      EditWindows::CloseBufferWindow(old);
-      Buffer::Delete(old);
+      if (!Shell::Delete(old)) {
+        Message((Text("Could not create buffer: ") << Chars(name)).s);
+        return;
+      }
     }
     Ref b = Buffer::Create(name, BufferKind::Text);
     if (b == nullptr || !Lines::Append(b, "")) {
@@ -484,8 +486,10 @@ void SaveAs() {
       const Text q = Text("Buffer '") << Chars(leaf) << "' already exists.  Replace it and continue?";
       if (!Alerts::Ask(q.s, false)) return;
       if (IsShellText(other)) return;
-      EditWindows::CloseBufferWindow(other);
-      Buffer::Delete(other);
+      if (!Shell::Delete(other)) {
+        Alert("Buffer NOT SAVED: could not rename!");
+        return;
+      }
     }
     Ref moved = Shell::Rename(b, leaf);
     if (moved == nullptr) {
@@ -516,9 +520,10 @@ void Revert() {
       if (IsShellText(old)) return;
       Buffer::GetWindowState(old, state);
       hadWindow = EditWindows::HasOwnWindow(old);
-      if (Editor::State().current == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
-      EditWindows::CloseBufferWindow(old);
-      Buffer::Delete(old);
+      if (!Shell::Delete(old)) {
+        Message((Text("Revert '") << Chars(name) << "': Buffer is in use.").s);
+        return;
+      }
     }
     Ref b = Load(path, {});
     if (b == nullptr) {

@@ -22,6 +22,7 @@ using Toolbox::Rect;
 namespace {
 
 constexpr char kGraphicsHeap[] = "/Shell/Graphics.Heap";
+constexpr char kTerminalHeap[] = "/Shell/ANSITerm.Heap";
 constexpr char kCommandFile[] = "Command";
 constexpr int kVersionResource = 1;
 constexpr std::size_t kVersionHigh = 80;
@@ -42,6 +43,7 @@ struct State {
   bool initialised = false;
   Buffer::ShellTree tree;
   Ref graphicsHeap = nullptr;
+  Ref terminalHeap = nullptr;
   Ref currentLibrary = nullptr;
   Ref symbolDirectory = nullptr;
   Ref objectDirectory = nullptr;
@@ -82,6 +84,8 @@ void Init() {
 Ref CommandText() { return state.tree.command; }
 Ref ListText() { return state.tree.list; }
 Ref ScratchHeap() { return state.tree.scratchHeap; }
+Ref TerminalHeap() { return state.terminalHeap; }
+Ref GraphicsHeap() { return state.graphicsHeap; }
 Ref SystemLibrary() { return state.tree.systemLibrary; }
 Ref CurrentLibrary() { return state.currentLibrary; }
 Ref SymbolDirectory() { return state.symbolDirectory; }
@@ -197,6 +201,7 @@ Startup::ShellStart CreateShell() {
   if (!Graphics::InitGraphics()) return Startup::ShellStart::NoGraphics;
   state.graphicsHeap = Buffer::Find(kGraphicsHeap);
   if (!ANSITerm::InitTerminals()) return Startup::ShellStart::NoTerminal;
+  state.terminalHeap = Buffer::Find(kTerminalHeap);
   return Startup::ShellStart::Ok;
 }
 

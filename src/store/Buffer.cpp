@@ -4,6 +4,7 @@
 #include <sys/sysinfo.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -140,7 +141,7 @@ struct State {
   bool checkInput = false;
   bool checkOutput = false;
   CheckAlertProc alert = nullptr;
-  InUseProc inUse = nullptr;
+  std::array<InUseProc, 8> inUse{};
   std::int64_t requestsAllowed = -1; // test hook: requests left before they fail; -1 none
   std::int64_t requests = 0;
 };
@@ -1291,7 +1292,6 @@ bool IsWithin(Ref b, Ref ancestor) {
   }
 }
 
-bool InUse(Ref dir) { return state.inUse != nullptr && state.inUse(dir); }
 
 // A new record in dir's heap, entered at position of its index; on failure nothing is
 // left behind (an index made for it, madeIndex, is dropped too) and the failure is
@@ -1330,6 +1330,11 @@ Ref CreateEntry(Chars path, BufferKind kind, bool open) {
       return nullptr;
     }
     if (open) return hit;
+    // Emptying a buffer another module holds would pull its memory from under it.
+    if (InUse(hit)) {
+      OutputFailed();
+      return nullptr;
+    }
     ReleaseBlocks(hit);
     InitRecord(hit, name, dir, kind);
     return hit;
@@ -1900,7 +1905,22 @@ bool CheckInput() { return state.checkInput; }
 
 bool CheckOutput() { return state.checkOutput; }
 
-void SetInUse(InUseProc proc) { state.inUse = proc; }
+void AddInUse(InUseProc proc) {
+  if (proc == nullptr || std::find(state.inUse.begin(), state.inUse.end(), proc) != state.inUse.end())
+    return;
+  const auto free = std::find(state.inUse.begin(), state.inUse.end(), nullptr);
+  if (free != state.inUse.end()) *free = proc;
+}
+
+void RemoveInUse(InUseProc proc) {
+  std::replace(state.inUse.begin(), state.inUse.end(), proc, InUseProc{nullptr});
+}
+
+bool InUse(Ref b) {
+  if (b == nullptr) return false;
+  return std::any_of(state.inUse.begin(), state.inUse.end(),
+                     [b](InUseProc p) { return p != nullptr && p(b); });
+}
 
 bool ShellStart(ShellTree& tree) {
   Init();

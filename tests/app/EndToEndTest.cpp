@@ -238,6 +238,19 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
   }
 }
 
+// Deleting a buffer the workstation holds is refused, and what uses it goes on: the
+// Notebook opens (Control+L), a text loads through the terminal's heap.
+TEST_F(Desktop, DeletingWhatTheWorkstationHoldsIsRefused) {
+  QFile file(dir.filePath("big.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("one\ntwo\n");
+  file.close();
+  const Typed o = Run("'c.del(\"/Shell/Notebook\"); c.del(\"/Shell/ANSITerm.Heap\"); "
+                      "c.tload(\"big.txt\");' F12 C-l");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.endsWith("message: del - Buffer is in use.\n")) << o.dump.toStdString();
+}
+
 // The frame's close box is Quit: nothing modified, it ends at once.
 TEST_F(Desktop, FrameCloseBoxQuits) {
   const Typed o = Run("FRAMECLOSE 'x'");

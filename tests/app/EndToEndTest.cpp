@@ -251,6 +251,14 @@ TEST_F(Desktop, DeletingWhatTheWorkstationHoldsIsRefused) {
   EXPECT_TRUE(o.dump.endsWith("message: del - Buffer is in use.\n")) << o.dump.toStdString();
 }
 
+// A command that fails raises the store's check alert; its default, BREAK, ends the run
+// of the command text with its report ("BREAK called."), not the workstation.
+TEST_F(Desktop, BreakInAnAlertEndsTheRunOnly) {
+  const Typed o = Run("'c.cdir(\"/Nope/X\");' F12 RETURN RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.contains("c.cdir(\"/Nope/X\");x\n")) << o.dump.toStdString();
+}
+
 // The frame's close box is Quit: nothing modified, it ends at once.
 TEST_F(Desktop, FrameCloseBoxQuits) {
   const Typed o = Run("FRAMECLOSE 'x'");

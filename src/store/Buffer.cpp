@@ -142,6 +142,7 @@ struct State {
   bool checkOutput = false;
   CheckAlertProc alert = nullptr;
   std::array<InUseProc, 8> inUse{};
+  ReleaseProc released = nullptr;
   std::int64_t requestsAllowed = -1; // test hook: requests left before they fail; -1 none
   std::int64_t requests = 0;
 };
@@ -161,6 +162,10 @@ void OutputFailed() {
   if (state.alert(CheckKind::Output, Chars(kOutputText)) == CheckAnswer::NoCheck) {
     state.checkOutput = false;
   }
+}
+
+void Released(Ref b, Ref moved) {
+  if (state.released != nullptr) state.released(b, moved);
 }
 
 void Fatal(Chars message) {
@@ -1335,6 +1340,7 @@ Ref CreateEntry(Chars path, BufferKind kind, bool open) {
       OutputFailed();
       return nullptr;
     }
+    Released(hit, nullptr);
     ReleaseBlocks(hit);
     InitRecord(hit, name, dir, kind);
     return hit;
@@ -1601,6 +1607,7 @@ void Delete(Ref& b) {
     return;
   }
   Ref parent = b->parent;
+  Released(b, nullptr);
   ReleaseBlocks(b);
   RemoveEntryAt(parent, position);
   FreeRangeIn(parent, reinterpret_cast<char*>(b), sizeof(Record));
@@ -1682,6 +1689,7 @@ Ref Rename(Ref b, Chars newPath) {
     for (std::int32_t i = 0; i < index->used; ++i) index->entries[i]->parent = r;
   }
   if (state.current == b) state.current = r;
+  Released(b, r);
   RemoveEntryAt(oldParent, PositionOf(b));
   FreeRangeIn(oldParent, reinterpret_cast<char*>(b), sizeof(Record));
   return r;
@@ -1697,6 +1705,7 @@ void Clear(Ref b) {
   // them and everything they own behind.
   if (EntryCount(b) > 0) return;
   std::memset(b->windowState, 0, sizeof b->windowState);
+  Released(b, nullptr);
   ReleaseBlocks(b);
   b->data = nullptr;
   b->dataSize = 0;
@@ -1915,6 +1924,8 @@ void AddInUse(InUseProc proc) {
 void RemoveInUse(InUseProc proc) {
   std::replace(state.inUse.begin(), state.inUse.end(), proc, InUseProc{nullptr});
 }
+
+void SetReleaseProc(ReleaseProc proc) { state.released = proc; }
 
 bool InUse(Ref b) {
   if (b == nullptr) return false;

@@ -123,6 +123,12 @@ void RemoveInUse(InUseProc proc);
 // Whether any of those procedures holds b.
 bool InUse(Ref b);
 
+// Told when a buffer's content goes (Delete, Clear, Create over it: moved is nullptr) or
+// its record moves (Rename: moved is the new record), before the old record is freed:
+// for a module that follows texts without holding them.
+using ReleaseProc = void (*)(Ref b, Ref moved);
+void SetReleaseProc(ReleaseProc proc);
+
 // The buffers and directories the shell starts with.
 struct ShellTree {
   Ref shell, command, list, scratchHeap;

@@ -16,6 +16,7 @@
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
+#include "recovery/Recovery.h"
 #include "shell/Commands.h"
 #include "shell/EditWindows.h"
 #include "shell/ShellStart.h"
@@ -245,26 +246,9 @@ Test ModifiedTest(Ref b, Chars path, bool ask, bool withChecksum, bool& found) {
 }
 
 // The user's texts: the command text first, then every text buffer of the tree outside
-// the shell's directory, depth first in name order.
-void ForEachText(const std::function<void(Ref)>& proc) {
-  const Ref command = Shell::CommandText();
-  if (command != nullptr) proc(command);
-  const Ref shell = Buffer::Find("/Shell/");
-  std::function<void(Ref)> visit = [&](Ref b) {
-    if (b == shell) return;
-    switch (Buffer::KindOf(b)) {
-    case BufferKind::Directory:
-      Buffer::ForEach(b, visit);
-      break;
-    case BufferKind::Text:
-      if (b != command) proc(b);
-      break;
-    default:
-      break;
-    }
-  };
-  Buffer::ForEach(Buffer::Root(), visit);
-}
+// the shell's directory, depth first in name order; the recovery journal follows the
+// same texts.
+void ForEachText(const std::function<void(Ref)>& proc) { Recovery::ForEachUserText(proc); }
 
 bool HoldsStorage(Ref b) { return Lines::Count(b) > 0; }
 

@@ -8,7 +8,8 @@ namespace Application {
 void Init();
 // Whether the shell gets the compiler at its start (true unless switched off first).
 void UseCompiler(bool on);
-// Edits the command text, then the text of each window brought to front, until Quit.
+// Offers the recovery of what an ended workstation left behind, then edits the command
+// text and the text of each window brought to front, until Quit.
 void Main();
 
 } // namespace Application

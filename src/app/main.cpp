@@ -20,8 +20,10 @@
 #include <QApplication>
 #include <QTemporaryDir>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
 #include <optional>
@@ -32,11 +34,13 @@
 #include "app/Application.h"
 #include "editor/Editor.h"
 #include "platform/KeyScript.h"
+#include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
 #include "store/Lines.h"
 #include "macros/Macros.h"
+#include "recovery/Recovery.h"
 #include "vm/Runner.h"
 
 namespace {
@@ -91,6 +95,16 @@ std::jthread LoadFontConfiguration() {
   return std::jthread([init] { init(); });
 }
 
+// For the tests of recovery: with VELMARIN_TEST_CRASH set, SIGUSR1 makes the program
+// write through a null pointer, a crash as a fault in its own code would be.
+void CrashOnUsr1() {
+  if (std::getenv("VELMARIN_TEST_CRASH") == nullptr) return;
+  std::signal(SIGUSR1, [](int) {
+    static volatile std::uintptr_t nowhere = 0;
+    *reinterpret_cast<volatile int*>(nowhere) = 0;
+  });
+}
+
 int Usage(const char* message) {
   std::fprintf(stderr, "velmarin: %s\n", message);
   return kUsageExit;
@@ -127,6 +141,10 @@ int main(int argc, char** argv) {
     }
     return Runner::RunFile(argv[2], std::vector<std::string>(argv + next, argv + argc));
   }
+  // Before any thread starts: SIGTERM, SIGHUP and SIGINT end the workstation with the
+  // recovery files of its modified texts written.
+  Signals::Install();
+  CrashOnUsr1();
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
@@ -194,6 +212,9 @@ int main(int argc, char** argv) {
   Application::Init();
   const std::string commandLine = JoinArguments(programArgs);
   const int code = Startup::Run(backend, base::Chars(commandLine));
+  // A run the driver ended (screenshot, dump) ended as the user asked: it leaves nothing
+  // to recover. Any other end that did not go through Quit keeps the files.
+  Recovery::Stop(!screenshot.isEmpty());
   if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
   // The buffer store outlives the run: the text is still there to be written.
   if (!dump.empty() && !WriteDump(dump)) {

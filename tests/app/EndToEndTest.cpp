@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -25,17 +29,27 @@ struct Outcome {
   QString err;
 };
 
-// Runs velmarin in workDir (the start directory, where the command text's file
-// "Command" lives; the test's own when empty).
-Outcome RunVelmarin(const QStringList& args, const QString& workDir = {}, int timeoutMs = 60000) {
-  QProcess p;
+// Starts velmarin in workDir (the start directory, where the command text's file
+// "Command" lives; the test's own when empty) with a configuration and a state directory
+// of its own: no run reads or writes the user's settings or recovery files. Runs that
+// share stateDir find each other's recovery files.
+void StartVelmarin(QProcess& p, const QTemporaryDir& config, const QStringList& args,
+                   const QString& workDir, const QString& stateDir,
+                   const QProcessEnvironment& extra = {}) {
   if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
-  // A configuration directory of its own: no run reads or writes the user's settings.
-  QTemporaryDir config;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+  environment.insert(QStringLiteral("XDG_STATE_HOME"), stateDir.isEmpty() ? config.path() : stateDir);
+  environment.insert(extra);
   p.setProcessEnvironment(environment);
   p.start(QStringLiteral(VELMARIN_EXE), QStringList{"-platform", "offscreen"} + args);
+}
+
+Outcome RunVelmarin(const QStringList& args, const QString& workDir = {}, int timeoutMs = 60000,
+                    const QString& stateDir = {}) {
+  QProcess p;
+  QTemporaryDir config;
+  StartVelmarin(p, config, args, workDir, stateDir);
   Outcome o;
   if (!p.waitForFinished(timeoutMs)) {
     p.kill();
@@ -194,7 +208,8 @@ protected:
   Typed Run(const QString& keys, int timeoutMs = 120000) {
     const QString dumpFile = dir.filePath("dump.txt");
     QFile::remove(dumpFile);
-    const Outcome o = RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs);
+    const Outcome o =
+        RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs, state.path());
     Typed t{o.exitCode, {}, o.err};
     QFile f(dumpFile);
     if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromLatin1(f.readAll());
@@ -204,6 +219,15 @@ protected:
     QFile f(dir.filePath("Command"));
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
   }
+  QString FileText(const QString& name) const {
+    QFile f(dir.filePath(name));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+  }
+  // The workstations' recovery files.
+  QStringList RecoveryFiles() const {
+    return QDir(state.filePath("velmarin/recovery")).entryList({"*.rec"}, QDir::Files, QDir::Name);
+  }
+  QTemporaryDir state;
 };
 
 // Every way a window closes, each followed by typing into whatever is in front then.
@@ -364,6 +388,115 @@ TEST_F(Desktop, PrintingATextMakesAPdfOfItsLines) {
   EXPECT_EQ(lines.join('\n').toStdString(), text.join('\n').toStdString());
   EXPECT_TRUE(printed.front().simplified().startsWith("line 1 line 2 line 3 "));
   EXPECT_FALSE(QImage(dir.filePath(pages.front())).isNull());
+}
+
+// Workstations that keep running, typing their keys, until the test ends them.
+class Recovering : public Desktop {
+protected:
+  struct Running {
+    QProcess process;
+    QTemporaryDir config;
+    ~Running() {
+      process.kill();
+      process.waitForFinished();
+    }
+  };
+  std::unique_ptr<Running> Start(const QString& keys, const QProcessEnvironment& extra = {}) {
+    auto r = std::make_unique<Running>();
+    StartVelmarin(r->process, r->config, {"--keys", keys}, dir.path(), state.path(), extra);
+    EXPECT_TRUE(r->process.waitForStarted());
+    return r;
+  }
+  // Waits until n recovery files exist; false when they do not come within 20 seconds.
+  bool WaitForFiles(int n) {
+    QElapsedTimer t;
+    t.start();
+    while (RecoveryFiles().size() != n) {
+      if (t.elapsed() > 20000) return false;
+      QThread::msleep(50);
+    }
+    return true;
+  }
+  // Keys that type into a new text and into a loaded one (the last key).
+  QString TypeIntoTwoTexts() {
+    QFile file(dir.filePath("loaded.txt"));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("line one\nline two\n");
+    file.close();
+    QFile::remove(dir.filePath("new.txt"));
+    return "C-n '" + dir.filePath("new.txt") + "' RETURN 'typed into new' RETURN 'second' C-o '" +
+           dir.filePath("loaded.txt") + "' RETURN 'X'";
+  }
+  // The next start recovers both texts (RETURN: Recover), and Quit stores them.
+  void ExpectBothRecovered(const char* how) {
+    const Typed o = Run("RETURN RETURN C-q y RETURN RETURN");
+    ASSERT_EQ(o.exitCode, 0) << how << "\n" << o.err.toStdString();
+    EXPECT_EQ(FileText("new.txt"), "typed into new\nsecond\n") << how;
+    EXPECT_EQ(FileText("loaded.txt"), "Xline one\nline two\n") << how;
+    EXPECT_TRUE(RecoveryFiles().isEmpty()) << how << RecoveryFiles().join(' ').toStdString();
+  }
+};
+
+// Typed into a new and a loaded text, then killed (SIGKILL) or crashed (SIGSEGV, through
+// a trigger for the tests) 3 seconds after the journal has both: the next start offers
+// both and Recover brings back the exact texts.
+TEST_F(Recovering, TextsComeBackAfterTheWorkstationDies) {
+  for (const char* how : {"SIGKILL", "SIGSEGV"}) {
+    QProcessEnvironment extra;
+    const bool crash = std::string(how) == "SIGSEGV";
+    if (crash) extra.insert(QStringLiteral("VELMARIN_TEST_CRASH"), QStringLiteral("1"));
+    auto a = Start(TypeIntoTwoTexts(), extra);
+    ASSERT_TRUE(WaitForFiles(2)) << how;
+    QThread::msleep(3000);
+    ::kill(static_cast<pid_t>(a->process.processId()), crash ? SIGUSR1 : SIGKILL);
+    ASSERT_TRUE(a->process.waitForFinished(10000)) << how;
+    EXPECT_EQ(a->process.exitStatus(), QProcess::CrashExit) << how;
+    ExpectBothRecovered(how);
+  }
+}
+
+// A second workstation never takes the files of one that runs: it offers nothing (its
+// RETURN goes into its own command text); once the first is gone, the next start
+// recovers its text.
+TEST_F(Recovering, TwoWorkstationsNeverTakeEachOthersTexts) {
+  auto a = Start("'typed in A'");
+  ASSERT_TRUE(WaitForFiles(1));
+  const Typed b = Run("RETURN");
+  ASSERT_EQ(b.exitCode, 0) << b.err.toStdString();
+  EXPECT_FALSE(b.dump.contains("typed in A")) << b.dump.toStdString();
+  EXPECT_EQ(RecoveryFiles().size(), 1);
+  a.reset(); // killed
+  const Typed c = Run("RETURN");
+  ASSERT_EQ(c.exitCode, 0) << c.err.toStdString();
+  EXPECT_TRUE(c.dump.split('\n').contains("typed in A")) << c.dump.toStdString();
+  EXPECT_TRUE(RecoveryFiles().isEmpty());
+}
+
+// SIGTERM (the end of the desktop session), SIGHUP and SIGINT end the workstation with
+// status 0 and its modified texts' recovery files written, asking nothing.
+TEST_F(Recovering, SignalsKeepTheTextsAndEndTheWorkstation) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    auto a = Start("'line for the signal'");
+    ASSERT_TRUE(WaitForFiles(1)) << signal;
+    QElapsedTimer t;
+    t.start();
+    ::kill(static_cast<pid_t>(a->process.processId()), signal);
+    ASSERT_TRUE(a->process.waitForFinished(10000)) << signal;
+    EXPECT_LT(t.elapsed(), 2000) << signal;
+    EXPECT_EQ(a->process.exitStatus(), QProcess::NormalExit) << signal;
+    EXPECT_EQ(a->process.exitCode(), 0) << signal;
+    ASSERT_EQ(RecoveryFiles().size(), 1) << signal;
+    const Typed c = Run("RETURN");
+    EXPECT_TRUE(c.dump.split('\n').contains("line for the signal")) << signal;
+    EXPECT_TRUE(RecoveryFiles().isEmpty()) << signal;
+  }
+  // With nothing modified it ends as quickly, and leaves nothing behind.
+  auto a = Start("");
+  QThread::msleep(1000);
+  ::kill(static_cast<pid_t>(a->process.processId()), SIGTERM);
+  ASSERT_TRUE(a->process.waitForFinished(10000));
+  EXPECT_EQ(a->process.exitCode(), 0);
+  EXPECT_TRUE(RecoveryFiles().isEmpty());
 }
 
 // Random key scripts over the whole key list, windows opening and closing on the way:

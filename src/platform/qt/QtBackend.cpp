@@ -845,6 +845,8 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
                    });
   s_->timer = new QTimer(frame);
   QObject::connect(s_->timer, &QTimer::timeout, [this] {
+    // Also inside a dialog's own loop, where the program takes no messages.
+    Events::TimerTick();
     PlatformMessage m;
     m.kind = Kind::Timer;
     m.where = MousePosition();
@@ -1479,7 +1481,8 @@ int QtBackend::ThreeButtonAlert(const std::string& text, const std::string label
   // Only a button answers: no close box.
   dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   auto* layout = new QVBoxLayout(&dialog);
-  auto* message = new QLabel(Latin1(text));
+  // A carriage return breaks the line, as in the message boxes.
+  auto* message = new QLabel(Latin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
   message->setWordWrap(true);
   layout->addWidget(message);
   auto* row = new QHBoxLayout;

@@ -36,9 +36,9 @@ using namespace std::chrono_literals;
 constexpr auto kQuiet = 300ms;       // a text is written once it has rested this long,
 constexpr auto kLongest = 1000ms;    // or this long after a change it still waits for
 constexpr auto kScanEvery = 200ms;   // how often the texts are looked over
-constexpr auto kSlice = 200us;       // the most one Idle call copies
+constexpr auto kSlice = 150us;       // the most one Idle call copies
 constexpr std::int32_t kChunkLines = 1024;
-constexpr std::int32_t kCopyStep = 128; // lines copied between looks at the clock
+constexpr std::int32_t kCopyStep = 64; // lines copied between looks at the clock
 constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr char kExtension[] = ".rec";
 constexpr char kCommandText[] = "/Shell/Command";
@@ -165,6 +165,7 @@ struct State {
   std::condition_variable wake;
   std::deque<Job> jobs;
   bool writing = false; // the writer works on a job
+  std::uint64_t written = 0; // files the writer has written
   bool stopping = false;
   bool final = false; // the main thread writes the last files: the writer renames nothing
 };
@@ -230,7 +231,7 @@ void Perform(const Job& job) {
     if (!state.final) ::unlink(path.c_str());
     return;
   }
-  static_cast<void>(WriteFile(
+  const bool written = WriteFile(
       path, ".tmp", job.header,
       [&](std::string& out, const auto& flush) {
         for (const auto& chunk : job.chunks) {
@@ -241,7 +242,9 @@ void Perform(const Job& job) {
       [&](const std::string& temporary) {
         std::lock_guard guard(state.mutex);
         return !state.final && ::rename(temporary.c_str(), path.c_str()) == 0;
-      }));
+      });
+  std::lock_guard guard(state.mutex);
+  if (written) ++state.written;
 }
 
 void WriterLoop() {
@@ -710,6 +713,11 @@ bool Settle(double seconds) {
 }
 
 std::vector<std::string> OwnFiles() { return FilesByWorkstation()[state.id]; }
+
+std::uint64_t FilesWritten() {
+  std::lock_guard guard(state.mutex);
+  return state.written;
+}
 
 } // namespace Testing
 

@@ -63,6 +63,8 @@ namespace Testing {
 bool Settle(double seconds);
 // The recovery files of this workstation that exist now.
 std::vector<std::string> OwnFiles();
+// The files the writer has written so far.
+std::uint64_t FilesWritten();
 } // namespace Testing
 
 } // namespace Recovery

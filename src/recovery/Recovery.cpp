@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -107,7 +108,12 @@ private:
     return {chunks_.size(), 0};
   }
   Chunk& Own(std::size_t i) {
-    if (chunks_[i].use_count() > 1) chunks_[i] = std::make_shared<Chunk>(*chunks_[i]);
+    if (chunks_[i].use_count() > 1) {
+      chunks_[i] = std::make_shared<Chunk>(*chunks_[i]);
+    } else {
+      // The writer's last look at the piece comes before this change of it.
+      std::atomic_thread_fence(std::memory_order_acquire);
+    }
     return *chunks_[i];
   }
   // A piece grown past twice its size becomes pieces of kChunkLines.

@@ -13,6 +13,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <deque>
 #include <map>
@@ -172,6 +173,9 @@ struct State {
   std::deque<Job> jobs;
   bool writing = false; // the writer works on a job
   std::uint64_t written = 0; // files the writer has written
+  int failure = 0;           // the error of the writer's last write that failed, 0 after one
+                             // that succeeded
+  bool failureShown = false; // the user was told of it
   bool stopping = false;
   bool final = false; // the main thread writes the last files: the writer renames nothing
 };
@@ -203,31 +207,39 @@ bool WriteAll(int fd, const std::string& bytes) {
 }
 
 // Writes a recovery file through a temporary one (suffix), flushed before it takes the
-// file's name: a file is always whole or the one before. lines(out) appends the lines
-// and calls flush between blocks. Renaming is left to rename().
+// file's name: a file is always whole or the one before. lines(out, flush) appends the
+// lines and calls flush between blocks; rename(temporary) gives it the file's name (false
+// when it does not). 0, or the error that stopped the write (-1: not renamed).
 template <typename LinesProc, typename RenameProc>
-bool WriteFile(const std::string& path, const char* suffix, const RecoveryFile::Header& h,
-               LinesProc lines, RenameProc rename) {
+int WriteFile(const std::string& path, const char* suffix, const RecoveryFile::Header& h,
+              LinesProc lines, RenameProc rename) {
   const std::string temporary = path + suffix;
   const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
+  if (fd < 0) return errno;
+  int error = 0;
+  const auto check = [&error](bool ok) {
+    if (!ok && error == 0) error = errno != 0 ? errno : EIO;
+  };
   std::string out;
   out.reserve(kWriteBlock + 4096);
   RecoveryFile::AppendHeader(h, out);
-  bool ok = true;
   const auto flush = [&] {
-    if (out.size() < kWriteBlock) return;
-    ok = ok && WriteAll(fd, out);
+    if (out.size() < kWriteBlock || error != 0) return;
+    check(WriteAll(fd, out));
     out.clear();
   };
   lines(out, flush);
   RecoveryFile::AppendEnd(out);
-  ok = ok && WriteAll(fd, out) && ::fsync(fd) == 0;
-  ok = ::close(fd) == 0 && ok;
-  ok = ok && rename(temporary);
-  if (!ok) ::unlink(temporary.c_str());
-  else SyncDirectory();
-  return ok;
+  if (error == 0) check(WriteAll(fd, out));
+  if (error == 0) check(::fsync(fd) == 0);
+  check(::close(fd) == 0);
+  if (error == 0 && !rename(temporary)) error = -1;
+  if (error != 0) {
+    ::unlink(temporary.c_str());
+    return error;
+  }
+  SyncDirectory();
+  return 0;
 }
 
 void Perform(const Job& job) {
@@ -237,7 +249,7 @@ void Perform(const Job& job) {
     if (!state.final) ::unlink(path.c_str());
     return;
   }
-  const bool written = WriteFile(
+  const int error = WriteFile(
       path, ".tmp", job.header,
       [&](std::string& out, const auto& flush) {
         for (const auto& chunk : job.chunks) {
@@ -250,7 +262,9 @@ void Perform(const Job& job) {
         return !state.final && ::rename(temporary.c_str(), path.c_str()) == 0;
       });
   std::lock_guard guard(state.mutex);
-  if (written) ++state.written;
+  if (error == 0) ++state.written;
+  // A file not renamed because the last files are being written is no failure.
+  if (!state.final) state.failure = std::max(error, 0);
 }
 
 void WriterLoop() {
@@ -402,6 +416,21 @@ void HandOver(Clock::time_point now, bool all) {
   }
 }
 
+// A write that failed is told once on the message line: the texts are not safe then,
+// and the user may make room on the disk.
+void ReportFailure() {
+  int failure = 0;
+  {
+    std::lock_guard guard(state.mutex);
+    if (state.failure == 0) state.failureShown = false;
+    if (state.failure == 0 || state.failureShown) return;
+    state.failureShown = true;
+    failure = state.failure;
+  }
+  Alerts::ShowErrorLine(base::CharsOf("Recovery file not written in " + state.directory + ": " +
+                                      std::strerror(failure)));
+}
+
 bool Pending() {
   for (const auto& t : state.tracks)
     if (t->dirty || !t->Complete()) return true;
@@ -465,7 +494,7 @@ Ref PlaceFor(const std::string& name) {
 bool WriteNow(Track& t) {
   const RecoveryFile::Header h = HeaderOf(t.text, t.changedAt);
   const Ref text = t.text;
-  const bool ok = WriteFile(
+  const bool ok = 0 == WriteFile(
       FileOf(state.id, t.serial), ".now", h,
       [text](std::string& out, const auto& flush) {
         const std::int32_t count = Lines::Count(text);
@@ -649,6 +678,7 @@ bool Idle() {
   }
   const bool more = CopySome(now + kSlice);
   HandOver(now, false);
+  ReportFailure();
   state.idling = false;
   return more;
 }

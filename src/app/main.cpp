@@ -21,9 +21,9 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstdint>
 #include <cstring>
 #include <dlfcn.h>
 #include <optional>
@@ -33,14 +33,14 @@
 
 #include "app/Application.h"
 #include "editor/Editor.h"
+#include "macros/Macros.h"
 #include "platform/KeyScript.h"
 #include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
-#include "store/Lines.h"
-#include "macros/Macros.h"
 #include "recovery/Recovery.h"
+#include "store/Lines.h"
 #include "vm/Runner.h"
 
 namespace {

@@ -35,10 +35,10 @@ using Buffer::Ref;
 using Clock = std::chrono::steady_clock;
 using namespace std::chrono_literals;
 
-constexpr auto kQuiet = 300ms;       // a text is written once it has rested this long,
-constexpr auto kLongest = 1000ms;    // or this long after a change it still waits for
-constexpr auto kScanEvery = 200ms;   // how often the texts are looked over
-constexpr auto kSlice = 150us;       // the most one Idle call copies
+constexpr auto kQuiet = 300ms;     // a text is written once it has rested this long,
+constexpr auto kLongest = 1000ms;  // or this long after a change it still waits for
+constexpr auto kScanEvery = 200ms; // how often the texts are looked over
+constexpr auto kSlice = 150us;     // the most one Idle call copies
 constexpr std::int32_t kChunkLines = 512;
 constexpr std::int32_t kCopyStep = 64; // lines copied between looks at the clock
 constexpr std::size_t kWriteBlock = 1 << 20;
@@ -103,7 +103,8 @@ private:
     std::size_t rest = static_cast<std::size_t>(at);
     for (std::size_t i = 0; i < chunks_.size(); ++i) {
       const std::size_t n = chunks_[i]->size();
-      if (rest < n || (rest == n && i + 1 == chunks_.size() && n < 2 * kChunkLines)) return {i, rest};
+      if (rest < n || (rest == n && i + 1 == chunks_.size() && n < 2 * kChunkLines))
+        return {i, rest};
       rest -= n;
     }
     return {chunks_.size(), 0};
@@ -171,7 +172,7 @@ struct State {
   std::mutex mutex; // guards the fields below
   std::condition_variable wake;
   std::deque<Job> jobs;
-  bool writing = false; // the writer works on a job
+  bool writing = false;      // the writer works on a job
   std::uint64_t written = 0; // files the writer has written
   int failure = 0;           // the error of the writer's last write that failed, 0 after one
                              // that succeeded
@@ -446,7 +447,8 @@ bool ReadWhole(const std::string& path, std::string& bytes) {
   bytes.clear();
   char block[65536];
   ssize_t n;
-  while ((n = ::read(fd, block, sizeof block)) > 0) bytes.append(block, static_cast<std::size_t>(n));
+  while ((n = ::read(fd, block, sizeof block)) > 0)
+    bytes.append(block, static_cast<std::size_t>(n));
   ::close(fd);
   return n == 0;
 }
@@ -455,7 +457,8 @@ std::string LastChangeText(std::int64_t seconds) {
   const std::time_t t = static_cast<std::time_t>(seconds);
   std::tm local{};
   char text[40] = "?";
-  if (localtime_r(&t, &local) != nullptr) std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
+  if (localtime_r(&t, &local) != nullptr)
+    std::strftime(text, sizeof text, "%Y/%m/%d %H:%M:%S", &local);
   return text;
 }
 
@@ -484,7 +487,8 @@ Ref PlaceFor(const std::string& name) {
   for (int n = 2; Buffer::Find(candidate) != nullptr && n < 100; ++n) {
     const std::string suffix = "~" + std::to_string(n);
     const std::string leaf = LeafOf(path);
-    candidate = path.substr(0, path.size() - leaf.size()) + leaf.substr(0, 31 - suffix.size()) + suffix;
+    candidate =
+        path.substr(0, path.size() - leaf.size()) + leaf.substr(0, 31 - suffix.size()) + suffix;
   }
   if (Buffer::Find(candidate) != nullptr) return nullptr;
   return Buffer::Create(candidate, Buffer::BufferKind::Text);
@@ -494,18 +498,19 @@ Ref PlaceFor(const std::string& name) {
 bool WriteNow(Track& t) {
   const RecoveryFile::Header h = HeaderOf(t.text, t.changedAt);
   const Ref text = t.text;
-  const bool ok = 0 == WriteFile(
-      FileOf(state.id, t.serial), ".now", h,
-      [text](std::string& out, const auto& flush) {
-        const std::int32_t count = Lines::Count(text);
-        for (std::int32_t n = 1; n <= count; ++n) {
-          RecoveryFile::AppendLine(Lines::View(text, n), out);
-          if (n % 4096 == 0) flush();
-        }
-      },
-      [&](const std::string& temporary) {
-        return ::rename(temporary.c_str(), FileOf(state.id, t.serial).c_str()) == 0;
-      });
+  const bool ok =
+      0 == WriteFile(
+               FileOf(state.id, t.serial), ".now", h,
+               [text](std::string& out, const auto& flush) {
+                 const std::int32_t count = Lines::Count(text);
+                 for (std::int32_t n = 1; n <= count; ++n) {
+                   RecoveryFile::AppendLine(Lines::View(text, n), out);
+                   if (n % 4096 == 0) flush();
+                 }
+               },
+               [&](const std::string& temporary) {
+                 return ::rename(temporary.c_str(), FileOf(state.id, t.serial).c_str()) == 0;
+               });
   t.written = t.written || ok;
   return ok;
 }
@@ -541,8 +546,8 @@ enum class Answer { Recover = 1, Discard = 2, Later = 3 };
 Answer Ask(const RecoveryFile::Header& h) {
   std::string question = "Recover the text " + h.name + " ?\r\rFile: " + h.directory +
                          LeafOf(h.name) + "\rLast change: " + LastChangeText(h.changed);
-  const int answer = Alerts::ThreeButtonAlert(base::CharsOf(question), "Recover", "Discard",
-                                              "Later", 1, 3);
+  const int answer =
+      Alerts::ThreeButtonAlert(base::CharsOf(question), "Recover", "Discard", "Later", 1, 3);
   return static_cast<Answer>(answer);
 }
 

@@ -1297,7 +1297,6 @@ bool IsWithin(Ref b, Ref ancestor) {
   }
 }
 
-
 // A new record in dir's heap, entered at position of its index; on failure nothing is
 // left behind (an index made for it, madeIndex, is dropped too) and the failure is
 // reported.
@@ -1915,7 +1914,8 @@ bool CheckInput() { return state.checkInput; }
 bool CheckOutput() { return state.checkOutput; }
 
 void AddInUse(InUseProc proc) {
-  if (proc == nullptr || std::find(state.inUse.begin(), state.inUse.end(), proc) != state.inUse.end())
+  if (proc == nullptr ||
+      std::find(state.inUse.begin(), state.inUse.end(), proc) != state.inUse.end())
     return;
   const auto free = std::find(state.inUse.begin(), state.inUse.end(), nullptr);
   if (free != state.inUse.end()) *free = proc;

@@ -39,7 +39,8 @@ void StartVelmarin(QProcess& p, const QTemporaryDir& config, const QStringList& 
   if (!workDir.isEmpty()) p.setWorkingDirectory(workDir);
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   environment.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
-  environment.insert(QStringLiteral("XDG_STATE_HOME"), stateDir.isEmpty() ? config.path() : stateDir);
+  environment.insert(QStringLiteral("XDG_STATE_HOME"),
+                     stateDir.isEmpty() ? config.path() : stateDir);
   environment.insert(extra);
   p.setProcessEnvironment(environment);
   p.start(QStringLiteral(VELMARIN_EXE), QStringList{"-platform", "offscreen"} + args);
@@ -244,8 +245,8 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
       // The Command window shows the buffer of a current window that closes.
       {"own window, Ctrl+F4", foo + "C-F4 'x'", "abcx"},
       {"own window, close box", foo + "CLOSEBOX 'x'", "abcx"},
-      {"own window, its buffer deleted",
-       foo + "GOLD E 'bar' RETURN y F5 GOLD D 'foo' RETURN y 'x'", "x"},
+      {"own window, its buffer deleted", foo + "GOLD E 'bar' RETURN y F5 GOLD D 'foo' RETURN y 'x'",
+       "x"},
       {"own window, its buffer edited again", foo + "F5 GOLD E 'foo' RETURN 'x'", "abcx"},
       // A prompt or the help screen in a window that File > Close takes away ends first.
       {"own window closed under Find", foo + "GOLD KPMUL 'ab' MENU@File/Close 'x'", "abcx"},

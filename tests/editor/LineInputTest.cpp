@@ -176,9 +176,7 @@ TEST_F(LineInputTest, EditMenuExchangesTheAnswerWithThePasteBuffer) {
 // in (File > Close): the prompt ends there unanswered, and the next key goes to the text
 // the Command window shows then. Nothing is drawn where the prompt was (the sanitizers
 // see that).
-void CloseCurrentWindow(std::uint32_t) {
-  EditWindows::CloseBufferWindow(Editor::State().current);
-}
+void CloseCurrentWindow(std::uint32_t) { EditWindows::CloseBufferWindow(Editor::State().current); }
 
 TEST_F(LineInputTest, APromptWhoseWindowClosesEndsUnanswered) {
   KeyEvents::SetMenuCommandProc(CloseCurrentWindow);

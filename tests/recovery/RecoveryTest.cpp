@@ -38,7 +38,11 @@ std::string Encoded(const RecoveryFile::Header& h, const Texts& lines) {
 
 TEST(RecoveryFileTest, RoundTripAndEachDamageToldApart) {
   const RecoveryFile::Header h{"/User/A b", "/home/x:\ny/", 1765112431, 4};
-  const Texts lines = {"first", "", std::string("\n\r\xff" "end", 6), std::string(300, 'z')};
+  const Texts lines = {"first", "",
+                       std::string("\n\r\xff"
+                                   "end",
+                                   6),
+                       std::string(300, 'z')};
   const std::string good = Encoded(h, lines);
   RecoveryFile::Text text;
   std::string reason;
@@ -185,8 +189,9 @@ TEST_F(RecoveryTest, FilesComeAndGoWithModifiedTexts) {
   Text("/Shell/Notebook", {"n"});
   ASSERT_NE(Buffer::Create("/Proj", Buffer::BufferKind::Directory), nullptr);
   Buffer::Ref b = Text("/Proj/B", {"b1", "b2"});
-  EXPECT_EQ(Journaled(), (std::map<std::string, Texts>{
-                             {"/Shell/Command", {"MODULE Command;"}}, {"/User/A", {"a"}}, {"/Proj/B", {"b1", "b2"}}}));
+  EXPECT_EQ(Journaled(), (std::map<std::string, Texts>{{"/Shell/Command", {"MODULE Command;"}},
+                                                       {"/User/A", {"a"}},
+                                                       {"/Proj/B", {"b1", "b2"}}}));
   EXPECT_EQ(Files()["/User/A"].header.directory, "/home/ann/");
 
   Lines::SetModified(command, false); // stored
@@ -228,14 +233,14 @@ TEST_F(RecoveryTest, WhatAnEndedWorkstationLeftIsOffered) {
   for (int answer : {1, 1, 1, 2, 3, 0}) backend.AnswerThreeButtons(answer);
   const std::vector<Buffer::Ref> recovered = Recovery::Offer();
   ASSERT_EQ(recovered.size(), 3u);
-  EXPECT_EQ(backend.AlertLog().front(),
-            std::string("Recover the text /User/Notes ?\r\rFile: /home/ann/Notes\rLast change: ") +
-                [] {
-                  char t[40];
-                  const std::time_t s = 1765112431;
-                  std::strftime(t, sizeof t, "%Y/%m/%d %H:%M:%S", std::localtime(&s));
-                  return std::string(t);
-                }());
+  EXPECT_EQ(
+      backend.AlertLog().front(),
+      std::string("Recover the text /User/Notes ?\r\rFile: /home/ann/Notes\rLast change: ") + [] {
+        char t[40];
+        const std::time_t s = 1765112431;
+        std::strftime(t, sizeof t, "%Y/%m/%d %H:%M:%S", std::localtime(&s));
+        return std::string(t);
+      }());
   EXPECT_EQ(backend.AlertLog().back(), "The recovery file 1_dead-7.rec is damaged (damaged "
                                        "heading) and is kept as 1_dead-7.rec.damaged.");
   // The text of that name stays; the recovered one takes a name beside it.
@@ -252,7 +257,8 @@ TEST_F(RecoveryTest, WhatAnEndedWorkstationLeftIsOffered) {
 
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(dir))
-    if (e.path().filename().string().rfind("1_dead", 0) == 0 || e.path().filename().string().rfind("2_", 0) == 0)
+    if (e.path().filename().string().rfind("1_dead", 0) == 0 ||
+        e.path().filename().string().rfind("2_", 0) == 0)
       left.push_back(e.path().filename().string());
   std::sort(left.begin(), left.end());
   EXPECT_EQ(left, (Texts{"1_dead-5.rec", "1_dead-6.rec", "1_dead-7.rec.damaged", "1_dead.lock",

@@ -12,8 +12,8 @@
 #include "../editor/EditorFixture.h"
 #include "ObjectWriter.h"
 #include "shell/Compile.h"
-#include "shell/Modules.h"
 #include "shell/EditWindows.h"
+#include "shell/Modules.h"
 #include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "tools/Notebook.h"
@@ -105,8 +105,8 @@ TEST_F(CommandsTest, BuffersTheWorkstationHoldsAreInUse) {
 
   const std::set<std::string> held = {"/Shell/ANSITerm.Heap", "/Shell/Graphics.Heap",
                                       "/Shell/Notebook", "/Shell/ScratchHeap"};
-  const std::set<std::string> free = {"/Shell/Edit.Paste", "/Shell/Edit.Undo1",
-                                      "/Shell/Edit.Undo2", "/Shell/Program.Heap"};
+  const std::set<std::string> free = {"/Shell/Edit.Paste", "/Shell/Edit.Undo1", "/Shell/Edit.Undo2",
+                                      "/Shell/Program.Heap"};
   std::set<std::string> found;
   Buffer::ForEach(Buffer::Find("/Shell/"), [&](Buffer::Ref b) {
     char name[300];

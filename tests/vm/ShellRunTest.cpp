@@ -6,8 +6,8 @@
 #include <algorithm>
 
 #include "../editor/EditorFixture.h"
-#include "shell/Commands.h"
 #include "platform/Checks.h"
+#include "shell/Commands.h"
 #include "shell/Compile.h"
 
 namespace {
@@ -70,8 +70,8 @@ TEST_F(ShellRunTest, BreakInACheckAlertEndsTheRunNotTheWorkstation) {
   Type("F12");
   EXPECT_EQ(ListTail(3), Texts({"cdir - Unable to create directory.",
                                 "Run-time error: BREAK called.", "  in Command, line 2"}));
-  EXPECT_EQ(backend.AlertLog(), (std::vector<std::string>{"Output handle/adr Error!",
-                                                           "BREAK called."}));
+  EXPECT_EQ(backend.AlertLog(),
+            (std::vector<std::string>{"Output handle/adr Error!", "BREAK called."}));
   Checks::SetCheckOutputHandles(false);
   Type("'x'");
   const Texts lines = LinesOf(Shell::CommandText());

@@ -4,9 +4,14 @@
 #include "dialog/DialogConfig.h"
 #include "dialog/Help.h"
 #include "editor/Editor.h"
+#include "platform/Alerts.h"
+#include "platform/Events.h"
+#include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
+#include "recovery/Recovery.h"
 #include "shell/Commands.h"
+#include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
 #include "shell/Menus.h"
 #include "shell/ShellMenus.h"
@@ -41,6 +46,24 @@ void LoadHelpFile() {
   if (Toolbox::AskFileName(1, "Help file to load:", "*.hlp", name) && Help::Load(name))
     Help::SetTipsOn(true);
 }
+// The journal of modified texts, from the moment the shell's texts exist; then what a
+// workstation that ended left behind is offered, and the texts recovered open, modified.
+void StartRecovery() {
+  const std::string directory = Recovery::DefaultDirectory();
+  if (!Recovery::Start(directory)) {
+    Alerts::Message(base::CharsOf("Modified texts cannot be kept for recovery in " + directory +
+                                  ": the directory cannot be used."));
+    return;
+  }
+  Events::SetIdleProc(Recovery::Idle);
+  for (Buffer::Ref b : Recovery::Offer())
+    EditWindows::ShowBuffer(b == Shell::CommandText() ? nullptr : b,
+                            EditWindows::kRefresh | EditWindows::kActivate);
+}
+
+// A normal end in which the user decided about every modified text.
+void DiscardRecovery() { Recovery::Stop(true); }
+
 void SetUpMenus() {
   ShellMenus::SetUp();
   std::int32_t& options = ShellMenus::Menu(ShellMenus::kOptions);
@@ -66,7 +89,9 @@ void Init() {
   Settings::InstallStartupHooks(hooks);
   Printing::Init();
   FileCommands::Init();
+  hooks.discardRecovery = DiscardRecovery;
   Startup::SetShellHooks(hooks);
+  Signals::SetEndProc(Recovery::WriteAllNow);
   ProgramModules::AddAll();
   Shell::SetEditorStartProc(StartShell);
   DialogConfig::Init();
@@ -83,6 +108,7 @@ void Main() {
   Notebook::SetMenuExtras(true, false);
   static_cast<void>(Notebook::Open(Notebook::kDefaultFrame, false));
   Shell::EnterCommandWindow();
+  StartRecovery();
   for (const std::string& path : filesToOpen)
     static_cast<void>(FileCommands::OpenFile(base::CharsOf(path)));
   for (;;) {

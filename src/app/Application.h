@@ -13,7 +13,9 @@ void Init();
 void UseCompiler(bool on);
 // The host files Main opens in edit windows once the Command window is there.
 void OpenAtStart(std::vector<std::string> paths);
-// Edits the command text, then the text of each window brought to front, until Quit.
+// Offers the recovery of what an ended workstation left behind, opens the files asked
+// for, then edits the command text and the text of each window brought to front, until
+// Quit.
 void Main();
 
 } // namespace Application

@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <chrono>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,12 +34,14 @@
 #include "app/Application.h"
 #include "app/Options.h"
 #include "editor/Editor.h"
+#include "macros/Macros.h"
 #include "platform/KeyScript.h"
+#include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "platform/qt/QtBackend.h"
+#include "recovery/Recovery.h"
 #include "store/Lines.h"
-#include "macros/Macros.h"
 #include "vm/Runner.h"
 
 namespace {
@@ -88,6 +92,16 @@ std::jthread LoadFontConfiguration() {
   const auto init = reinterpret_cast<Init>(dlsym(RTLD_DEFAULT, "FcInit"));
   if (init == nullptr) return {};
   return std::jthread([init] { init(); });
+}
+
+// For the tests of recovery: with VELMARIN_TEST_CRASH set, SIGUSR1 makes the program
+// write through a null pointer, a crash as a fault in its own code would be.
+void CrashOnUsr1() {
+  if (std::getenv("VELMARIN_TEST_CRASH") == nullptr) return;
+  std::signal(SIGUSR1, [](int) {
+    static volatile std::uintptr_t nowhere = 0;
+    *reinterpret_cast<volatile int*>(nowhere) = 0;
+  });
 }
 
 // One line on standard error; the exit status.
@@ -210,6 +224,10 @@ int RunWorkstation(const Options::CommandLine& line) {
     return Fail("no display to show the workstation on: start it on a desktop, under "
                 "xvfb-run, or with -platform offscreen",
                 1);
+  // Before any thread starts: SIGTERM, SIGHUP and SIGINT end the workstation with the
+  // recovery files of its modified texts written.
+  Signals::Install();
+  CrashOnUsr1();
   double t0 = NowMs();
   if (const char* given = std::getenv("VELMARIN_T0"); given != nullptr && *given != 0)
     t0 = std::strtod(given, nullptr) * 1000.0;
@@ -244,6 +262,9 @@ int RunWorkstation(const Options::CommandLine& line) {
   Application::Init();
   const std::string commandLine = JoinArguments(files);
   const int code = Startup::Run(backend, base::Chars(commandLine));
+  // A run the driver ended (screenshot, dump) ended as the user asked: it leaves nothing
+  // to recover. Any other end that did not go through Quit keeps the files.
+  Recovery::Stop(!screenshot.isEmpty());
   if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
   // The buffer store outlives the run: the text is still there to be written.
   if (!line.dump.empty() && !WriteDump(line.dump))

@@ -46,6 +46,7 @@ constexpr char kNameTerminator[] = "Name must be terminated with RETURN or ENTER
 constexpr char kNullName[] = "Null buffer name";
 constexpr char kNoSuchBuffer[] = "Buffer does not exist";
 constexpr char kBeingEdited[] = "Buffer currently being edited";
+constexpr char kInUse[] = "Buffer is in use";
 constexpr char kCannotCreate[] = "Could not create buffer: ";
 constexpr char kCannotOpen[] = "Could not open buffer: ";
 constexpr char kNoCompiler[] = "Compiler not available !";
@@ -723,6 +724,11 @@ void DeleteBufferCommand(const Args&) {
   if (b == e.editBuffer || b == e.current || b == Shell::CommandText() || b == Shell::ListText() ||
       b == EditWindows::CommandWindowBuffer()) {
     ShowEditMessage(kBeingEdited);
+    return;
+  }
+  // One the workstation holds (the Notebook's text) too.
+  if (Buffer::InUse(b)) {
+    ShowEditMessage(kInUse);
     return;
   }
   char question[kTextHigh + 1];

@@ -44,6 +44,7 @@ struct Field {
   std::int32_t length = 0;
   std::int32_t position = 0; // the cursor, 0 .. length
   ANSITerm::TextWindow* terminal = nullptr;
+  Toolbox::Window window = nullptr; // the terminal's window, to see that it is still there
   std::int32_t row = 1; // the field's first cell on the terminal, 1-based
   std::int32_t column = 1;
   std::int32_t width = 1; // cells of the field, at least 1
@@ -421,11 +422,19 @@ void Start(Input& in, base::VarChars text, FieldKind kind) {
   ANSITerm::TextWindow* t = Editor::State().terminal;
   if (kind == FieldKind::Terminal && t != nullptr) {
     f.terminal = t;
+    f.window = t->window;
     ANSITerm::GetRowCol(t, f.row, f.column);
     const std::int32_t room = std::max(1, t->columns - f.column + 1);
     f.width = std::clamp(state.fieldWidth, 1, room);
   }
   in.ops->setText(f, base::Chars(in.preset));
+}
+
+// Whether the terminal t still shows in its window w. A menu command chosen while an
+// input waits for a key (File > Close) may have taken the window, and the terminal
+// with it, away.
+bool StillShown(const ANSITerm::TextWindow* t, Toolbox::Window w) {
+  return ANSITerm::TerminalOf(w) == t;
 }
 
 } // namespace
@@ -455,6 +464,14 @@ void ReadLine(VarChars text, FieldKind kind) {
   Key k;
   while (!in.done) {
     k = NextKey();
+    if (in.field.terminal != nullptr && !StillShown(in.field.terminal, in.field.window)) {
+      // The field's window went away: the input ends there, unanswered, before
+      // anything is drawn where the field was.
+      in.field.terminal = nullptr;
+      in.done = true;
+      in.accepted = false;
+      break;
+    }
     if (state.request != kNoRequest) HandleRequest(in);
     if (k.kind == KeyEvents::KeyNone && Editor::State().terminal == nullptr &&
         Editor::State().macro.state != Editor::MacroState::Executing) {
@@ -544,10 +561,13 @@ bool PromptLine(Chars question, VarChars answer, std::uint8_t& endKind, char& en
     ANSITerm::SetInverse(t, 0);
     ANSITerm::FlushOutput(t);
   }
+  const Toolbox::Window window = t != nullptr ? t->window : nullptr;
   LineInput::SetFieldWidth(width);
   LineInput::ReadLine(answer, shown ? LineInput::FieldKind::Terminal : LineInput::FieldKind::Plain);
   LineInput::LastKey(endKind, endChar, endModifiers);
-  if (shown) {
+  // A window that went away during the input has no message line to give back; the
+  // editor has moved to the window that shows its buffer now.
+  if (shown && LineInput::StillShown(t, window)) {
     ANSITerm::EndMessageLine(t);
     RestoreMessageLine();
   }

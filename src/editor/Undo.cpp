@@ -97,12 +97,7 @@ Ref Fixed(const char* path) { return Buffer::Find(base::CharsOf(path)); }
 // A fixed buffer that the editor or a window refers to. Renaming or deleting it would
 // leave those references dangling and replacing it would wipe the text on screen, so
 // the commands that would do either stop while one of them is held.
-bool Held(Ref b) {
-  if (b == nullptr) return false;
-  const EditorState& e = Ed();
-  return b == e.current || b == e.editBuffer || EditWindows::HasOwnWindow(b) ||
-         b == EditWindows::CommandWindowBuffer();
-}
+bool Held(Ref b) { return EditWindows::Shown(b); }
 
 bool FixedBuffersFree() {
   return !Held(Fixed(kPastePath)) && !Held(Fixed(kUndo1Path)) && !Held(Fixed(kUndo2Path));

@@ -169,9 +169,10 @@ bool EditText(Chars title, VarChars text, std::int32_t options) {
   return state.editText(line, text, options);
 }
 
-int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton) {
+int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton,
+                     int escapeButton) {
   PromptGuard guard;
-  return Toolbox::ThreeButtonAlert(Line(text), left, middle, right, defaultButton);
+  return Toolbox::ThreeButtonAlert(Line(text), left, middle, right, defaultButton, escapeButton);
 }
 
 void FileErrorMessage(Chars text) {

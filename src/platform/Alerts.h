@@ -59,7 +59,9 @@ double AskFixed(Chars prompt, double defaultValue, int decimals);
 // Dialog 2000: a multi-line edit of text with Done, Undo and Cancel; true for Done.
 bool EditText(Chars title, VarChars text, std::int32_t options);
 // Three buttons left to right answering 1, 2 and 3; an empty label hides its button.
-int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton);
+// Escape answers escapeButton, or without one the "Cancel" button (Toolbox::ThreeButtonAlert).
+int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton,
+                     int escapeButton = 0);
 // AlertBeep, then Message of text + ": " + the text of the last file system result,
 // cut to 127 characters.
 void FileErrorMessage(Chars text);

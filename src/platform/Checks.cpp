@@ -11,6 +11,8 @@ namespace {
 
 struct State {
   bool initialised = false;
+  EndRunNowProc endNow = nullptr;
+  EndRunAfterCallProc endAfterCall = nullptr;
 };
 
 State state;
@@ -18,22 +20,32 @@ State state;
 constexpr char kContinue[] = "Continue";
 constexpr char kNoCheck[] = "No Check";
 constexpr char kBreak[] = "BREAK";
+constexpr char kBreakCalled[] = "BREAK called.";
+constexpr int kContinueAnswer = 1;
 constexpr int kNoCheckAnswer = 2;
 constexpr int kBreakAnswer = 3;
 
 [[noreturn]] void Trap(Chars message) {
+  if (state.endNow != nullptr) state.endNow(message);
   Toolbox::SetAlertText(message);
   Toolbox::Alert(Toolbox::kAlertOk);
+  // Quit returns when the user keeps the program; it cannot go on after a trap, but the
+  // journal keeps every modified text for the next start.
+  Startup::CallQuitProcedure();
   Startup::Terminate();
 }
 
 // The three-button check alert; "No Check" is offered only when noCheck is set.
-// Answer 3 breaks off; the other answers are returned.
+// BREAK ends the run under way (once the operation has returned its failure), or
+// outside a run asks Quit's questions; the program going on, it answers as "Continue".
 int CheckAlert(Chars message, bool noCheck) {
+  // Escape goes on, as "Continue" does: it never breaks off.
   const int answer = Alerts::ThreeButtonAlert(
-      message, kContinue, noCheck ? Chars(kNoCheck) : Chars(), kBreak, kBreakAnswer);
-  if (answer == kBreakAnswer) Break();
-  return answer;
+      message, kContinue, noCheck ? Chars(kNoCheck) : Chars(), kBreak, kBreakAnswer, 1);
+  if (answer != kBreakAnswer) return answer;
+  if (state.endAfterCall == nullptr || !state.endAfterCall(Chars(kBreakCalled)))
+    Startup::CallQuitProcedure();
+  return kContinueAnswer;
 }
 
 Buffer::CheckAnswer StoreCheckAlert(Buffer::CheckKind kind, Chars message) {
@@ -55,7 +67,7 @@ void Init() {
 void CaseError() { Trap("Case error."); }
 void FunctionReturnError() { Trap("Function return error."); }
 void Halt() { Trap("HALT called."); }
-void Break() { Trap("BREAK called."); }
+void Break() { Trap(Chars(kBreakCalled)); }
 
 void CheckPointer(const void* p) {
   if (p != nullptr) return;
@@ -73,6 +85,11 @@ bool CheckInputHandle(const void* h) {
   if (CheckInputHandles() && CheckAlert("Input handle = NIL!", true) == kNoCheckAnswer)
     SetCheckInputHandles(false);
   return true;
+}
+
+void SetRunProcs(EndRunNowProc endNow, EndRunAfterCallProc endAfterCall) {
+  state.endNow = endNow;
+  state.endAfterCall = endAfterCall;
 }
 
 void SetCheckOutputHandles(bool on) { Buffer::SetChecks(Buffer::CheckInput(), on); }

@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 
+#include "platform/Signals.h"
+
 namespace Events {
 
 using Toolbox::PlatformMessage;
@@ -106,10 +108,14 @@ struct State {
   SimpleProc quit = nullptr;
   PaintProc paint = nullptr;
   KeyClaimProc claim = nullptr;
+  IdleProc idle = nullptr;
   int watchInterrupt = 0; // watches on: a program may run inside a learned macro
   bool interrupted = false;
 };
 State state;
+
+// A step of the idle work; true when there is more to do at once.
+bool Idle() { return state.idle != nullptr && state.idle(); }
 
 std::uint32_t Next(std::uint32_t position) { return (position + 1) & kSlotMask; }
 bool Empty() { return state.read == state.write; }
@@ -356,7 +362,7 @@ bool GetNextEvent(std::uint32_t, EventRecord& record) {
       return record.what != NullEvent;
     }
     if (!Toolbox::HasBackend()) break;
-    Toolbox::TheBackend().Pump(true);
+    Toolbox::TheBackend().Pump(!Idle());
   }
   record = EventRecord{};
   return false;
@@ -372,7 +378,7 @@ bool EventAvail(std::uint32_t, EventRecord& record) {
       return record.what != NullEvent;
     }
     if (!Toolbox::HasBackend()) break;
-    Toolbox::TheBackend().Pump(true);
+    Toolbox::TheBackend().Pump(!Idle());
   }
   record = EventRecord{};
   return false;
@@ -554,6 +560,13 @@ void Dispatch(const PlatformMessage& m) {
 }
 
 bool PumpOnce(bool wait) { return Toolbox::HasBackend() && Toolbox::TheBackend().Pump(wait); }
+
+void SetIdleProc(IdleProc proc) { state.idle = proc; }
+
+void TimerTick() {
+  Signals::Poll();
+  static_cast<void>(Idle());
+}
 
 void WatchInterrupt(bool on) {
   if (on) {

@@ -118,6 +118,15 @@ void Dispatch(const Toolbox::PlatformMessage& message);
 // Pumps one platform message when one is waiting, else returns false.
 bool PumpOnce(bool wait);
 
+// Work done in small steps while the program waits for input: before a reader of the
+// queue waits for a platform message, and at every tick of the platform's timer (also
+// while a platform dialog runs). It returns true when it has more to do at once.
+using IdleProc = bool (*)();
+void SetIdleProc(IdleProc proc);
+// The platform's timer ticked (the backend calls it from its timer, in whatever loop
+// runs): a signal's request to end is carried out, then a step of the idle work.
+void TimerTick();
+
 // While a watch is on (a learned macro or a program runs), Control+C and Break do not
 // reach the program as keys: they ask for what runs to be interrupted. Watches nest: a
 // program run from a learned macro ends its own watch, not the macro's.

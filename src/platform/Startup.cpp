@@ -183,7 +183,7 @@ void CloseSplash() {
 // The shell main module's own state and the splash window.
 void ShellInit() {
   state.quitProcedure = QuitCommand;
-  // FIXME: clear the key-event layer's application-inactive flag once that layer exists.
+  // The key-event layer's application-inactive flag is the shell's to clear (CreateShell).
   state.splash = nullptr;
   state.screenScale = Toolbox::LogicalDpi() * 0.9 / 72.0;
   state.settingsRead = state.hooks.initShellState != nullptr ? state.hooks.initShellState() : false;
@@ -250,8 +250,10 @@ void StartupSequence() {
 
 // The shell's end of a run (the settings saved) while the checks still hold their
 // values; then the checks are switched off and the sound stopped before the program ends.
-[[noreturn]] void EndOfRun() {
+// The recovery files go when the user decided about every modified text (discard).
+[[noreturn]] void EndOfRun(bool discard) {
   Call(state.hooks.endOfRun);
+  if (discard) Call(state.hooks.discardRecovery);
   Checks::SetCheckOutputHandles(false);
   Checks::SetCheckInputHandles(false);
   Toolbox::StopTone();
@@ -267,7 +269,7 @@ void MainBody() {
   CloseSplash();
   Call(state.hooks.enterCommandWindow);
   Call(state.applicationMain);
-  EndOfRun();
+  EndOfRun(true);
 }
 
 // ---- Entry and exit ----
@@ -363,20 +365,22 @@ void StartupStep(int step) {
 
 void QuitCommand() {
   const Alerts::OutputWindow output = Alerts::CurrentOutputWindow();
-  if (state.modifiedCount == nullptr || state.modifiedCount() < 1) EndOfRun();
+  if (state.modifiedCount == nullptr || state.modifiedCount() < 1) EndOfRun(true);
   char question[kQuitTextHigh + 1] = "Quitting ";
   Strings::Append(question, state.title);
   Strings::Append(question, ":\r\rSave Modified Text ?");
   const int answer = Alerts::AskYesNoCancel(question, Alerts::kCancel);
-  if (answer == Alerts::kNo) EndOfRun();
+  if (answer == Alerts::kNo) EndOfRun(true);
   if (answer == Alerts::kYes) {
     // Without a procedure to save them the texts cannot be saved: that is a failure,
     // not a reason to quit without asking.
     const std::int32_t failures = state.saveModified != nullptr ? state.saveModified() : 1;
-    if (failures == 0) EndOfRun();
+    if (failures == 0) EndOfRun(true);
     if (failures > 0) {
       Alerts::AlertBeepKind(0, 0, kStopBeep);
-      if (Alerts::Ask("An error occurred while saving files. QUIT anyway ?", false)) EndOfRun();
+      // The texts that could not be stored keep their recovery files for the next start.
+      if (Alerts::Ask("An error occurred while saving files. QUIT anyway ?", false))
+        EndOfRun(false);
     }
   }
   Alerts::SetCurrentOutputWindow(output);

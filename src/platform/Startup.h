@@ -90,6 +90,8 @@ struct ShellHooks {
   Proc enterCommandWindow = nullptr;     // the Command window opened, the cursor placed
   Proc endOfRun = nullptr;               // a normal end (Quit), before the checks are
                                          // cleared: the settings are saved
+  Proc discardRecovery = nullptr;        // a normal end in which the user decided about
+                                         // every modified text: their recovery files go
 };
 void SetShellHooks(const ShellHooks& hooks);
 

@@ -1127,11 +1127,17 @@ int Alert(int code) {
   return answer >= 1 && answer <= 3 ? answer : 0;
 }
 
-int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton) {
+int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton,
+                     int escapeButton) {
   const std::string labels[3] = {Text(left), Text(middle), Text(right)};
   defaultButton = std::clamp(defaultButton, 1, 3);
   const int answer = TheBackend().ThreeButtonAlert(Text(text), labels, defaultButton);
-  return answer >= 1 && answer <= 3 ? answer : defaultButton;
+  if (answer >= 1 && answer <= 3) return answer;
+  // Escape (or a box ended without a button).
+  if (escapeButton >= 1 && escapeButton <= 3) return escapeButton;
+  for (int i = 0; i < 3; ++i)
+    if (labels[i] == "Cancel") return i + 1;
+  return defaultButton;
 }
 
 namespace {

@@ -360,8 +360,11 @@ void SetAlertText(Chars text);
 // Shows the alert with the last text: 1 Yes/OK, 2 Cancel (and the close box), 3 No, 0 else.
 int Alert(int code);
 // Three buttons left to right answering 1, 2, 3; an empty label hides its button;
-// defaultButton 1..3.
-int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton);
+// defaultButton 1..3. Escape answers escapeButton (1..3), or without one the button
+// labelled "Cancel", else the default button: Escape never chooses what Return would
+// where a Cancel is offered.
+int ThreeButtonAlert(Chars text, Chars left, Chars middle, Chars right, int defaultButton,
+                     int escapeButton = 0);
 // Dialog 150 (one prompt and edit line) and 153 (two); true for OK.
 bool AskString(Chars prompt, VarChars answer);
 bool AskTwoStrings(Chars prompt1, VarChars answer1, Chars prompt2, VarChars answer2);

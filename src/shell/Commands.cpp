@@ -5,17 +5,24 @@
 
 #include "base/NumberOut.h"
 #include "base/Strings.h"
+#include "dialog/Dialog.h"
+#include "dialog/Help.h"
 #include "editor/Editor.h"
+#include "macros/Macros.h"
 #include "platform/Startup.h"
 #include "shell/Compile.h"
 #include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
 #include "shell/Modules.h"
 #include "shell/NativeModules.h"
-#include "vm/ProgramModules.h"
 #include "shell/ShellStart.h"
+#include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "tools/Notebook.h"
+#include "vm/Heap.h"
+#include "vm/ProgramModules.h"
+#include "vm/Vm.h"
 
 namespace c {
 
@@ -192,13 +199,21 @@ void del(Chars path) {
     Error("del - Buffer does not exist.");
     return;
   }
-  if (!Shell::Delete(b)) Error("del - Buffer could not be deleted.");
+  if (Shell::Delete(b)) return;
+  if (Shell::InUse(b))
+    Error("del - Buffer is in use.");
+  else
+    Error("del - Buffer could not be deleted.");
 }
 
 void rename(Chars oldPath, Chars newPath) {
   const Ref b = Buffer::Find(oldPath);
   if (b == nullptr) {
     Error("rename - OldName buffer does not exist.");
+    return;
+  }
+  if (b != Shell::CommandText() && b != Shell::ListText() && Shell::InUse(b)) {
+    Error("rename - Buffer is in use.");
     return;
   }
   if (Shell::Rename(b, newPath) == nullptr) Error("rename - Buffer could not be renamed.");
@@ -250,6 +265,13 @@ void tload(Chars path) {
 }
 
 void bload(Chars path) {
+  // The block replaces a buffer of that name, but not one the workstation holds or a
+  // window shows.
+  if (const Ref old = Buffer::Find(path);
+      old != nullptr && (Shell::InUse(old) || EditWindows::Shown(old))) {
+    Error("bload - Buffer is in use.");
+    return;
+  }
   Ref b = Buffer::Create(path, BufferKind::Block);
   if (b == nullptr) {
     Error("bload - Unable to create output buffer.");
@@ -430,10 +452,28 @@ namespace {
 
 constexpr std::size_t kPathHigh = 259;
 
-// The buffers the shell holds references to: neither deleted nor renamed under it.
+// The buffers the shell and the workstation's windows hold for as long as they run;
+// the store refuses to delete, rename or empty them, whoever asks.
 bool HeldByShell(Buffer::Ref b) {
   return b == SymbolDirectory() || b == ObjectDirectory() || b == SystemLibrary() ||
-         b == CurrentLibrary();
+         b == CurrentLibrary() || b == Buffer::Current() || b == CommandText() || b == ListText() || b == ScratchHeap() ||
+         b == TerminalHeap() || b == GraphicsHeap() || b == Notebook::LogBuffer() ||
+         b == TextIO::LogBuffer() || (Vm::Running() && b == Buffer::Find(Heap::kPath));
+}
+
+bool LeafIs(Buffer::Ref b, const char* name) {
+  char leaf[kPathHigh + 1];
+  Buffer::LeafName(b, leaf);
+  return Strings::Equal(leaf, base::CharsOf(name));
+}
+
+// The buffers of tools that come and go: their owners release them themselves, the
+// user's commands may not.
+bool HeldByTools(Buffer::Ref b) {
+  for (const Dialog::DialogRecord* d = Dialog::Known(); d != nullptr; d = d->next)
+    if (b == d->itemBuffer) return true;
+  return (Help::Loaded() && LeafIs(b, "HelpFileBuffer")) ||
+         (Macros::Ready() && LeafIs(b, "MacrosHeap"));
 }
 
 // What the store deletes: not the root, not a buffer the shell holds, and of the
@@ -514,8 +554,10 @@ Native::ModuleSpec CommandModule() {
 
 } // namespace
 
+bool InUse(Buffer::Ref b) { return Buffer::InUse(b) || HeldByTools(b); }
+
 bool Delete(Buffer::Ref b) {
-  if (b == nullptr) return false;
+  if (b == nullptr) return true;
   if (b == CommandText()) {
     BuildCommandText();
     EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
@@ -525,7 +567,7 @@ bool Delete(Buffer::Ref b) {
     ClearList();
     return true;
   }
-  if (!Deletable(b)) return false;
+  if (Shell::InUse(b) || !Deletable(b)) return false;
   EditWindows::CloseBufferWindow(b);
   Editor::EditorState& e = Editor::State();
   if (EditWindows::CommandWindowBuffer() == b || e.current == b)
@@ -540,6 +582,7 @@ bool Delete(Buffer::Ref b) {
 
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
   if (b == nullptr || b == CommandText() || b == ListText()) return b;
+  if (HeldByTools(b)) return nullptr;
   char oldName[kPathHigh + 1];
   Buffer::FullName(b, oldName);
   if (Strings::Equal(oldName, newPath)) return b;
@@ -575,7 +618,7 @@ void StartCommands() {
 }
 
 void RegisterProgramModules() {
-  Buffer::SetInUse(HeldByShell);
+  Buffer::AddInUse(HeldByShell);
   Native::Add(CommandModule());
   ProgramModules::AddAll();
   static_cast<void>(Native::RegisterAll(SystemLibrary()));

@@ -40,14 +40,19 @@ namespace Shell {
 
 using base::Chars;
 
+// Whether the workstation holds b: a directory or library the shell works in, a text
+// or heap its windows live in, the Notebook's text, the programs' heap while a program
+// runs, a dialog's items, the tool tips' help file, the macros of a running program.
+// Such a buffer is neither deleted nor renamed by the shell's commands.
+bool InUse(Buffer::Ref b);
 // Deletes a buffer as the shell does: the command text is built anew, the list text
 // cleared; any other buffer loses its window and Windows-menu entry first. False, with
-// nothing changed, for a buffer the store keeps: the root, the symbol and object
-// directories, the system and current libraries, the current directory and a directory
-// with entries.
+// nothing changed, for a buffer in use and for one the store keeps: the root, the
+// current directory and a directory with entries.
 [[nodiscard]] bool Delete(Buffer::Ref b);
 // Renames a buffer and moves every shell reference to it; the command and list texts
-// and a name that does not change keep the buffer as it is. The new record, or nullptr.
+// and a name that does not change keep the buffer as it is. The new record, or nullptr
+// (a buffer in use, or the store refused).
 Buffer::Ref Rename(Buffer::Ref b, Chars newPath);
 
 // The shell's own modules for compiled code (c first) into the system library, and the

@@ -324,6 +324,12 @@ Ref BufferOfWindow(Window w) {
 
 bool HasOwnWindow(Ref b) { return FindOpen(b) != nullptr; }
 
+bool Shown(Ref b) {
+  if (b == nullptr) return false;
+  const Editor::EditorState& e = Editor::State();
+  return b == e.current || b == e.editBuffer || b == CommandWindowBuffer() || HasOwnWindow(b);
+}
+
 void SetDefaultPlacement(const Rect& r, std::int16_t fontNumber, std::int16_t fontSize) {
   state.defaultRect = r;
   state.defaultFont = fontNumber;

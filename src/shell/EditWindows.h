@@ -104,6 +104,9 @@ std::int32_t OwnWindowCount();
 // The buffer whose own window is w, or nullptr.
 Buffer::Ref BufferOfWindow(Toolbox::Window w);
 bool HasOwnWindow(Buffer::Ref b);
+// Whether a window shows b or the editor works on it: its own window, the Command
+// window, the editor's current or edit buffer.
+bool Shown(Buffer::Ref b);
 // The rectangle and font of new own windows without a saved placement.
 void SetDefaultPlacement(const Toolbox::Rect& r, std::int16_t fontNumber, std::int16_t fontSize);
 

@@ -16,6 +16,7 @@
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
+#include "recovery/Recovery.h"
 #include "shell/Commands.h"
 #include "shell/EditWindows.h"
 #include "shell/ShellStart.h"
@@ -242,13 +243,14 @@ Test ModifiedTest(Ref b, Chars path, bool ask, bool withChecksum, bool& found) {
   if (ask) {
     Text q(modified ? "Save modified file :" : "Save file (wrong checksum):");
     q << " \"" << path << "\" ?";
-    switch (Alerts::ThreeButtonAlert(q.s, "Yes", "No", "Cancel", kYes)) {
+    // Only Yes stores; Escape answers Cancel.
+    switch (Alerts::ThreeButtonAlert(q.s, "Yes", "No", "Cancel", kYes, kCancel)) {
+    case kYes:
+      break;
     case kNo:
       return Test::Skip;
-    case kCancel:
-      return Test::Cancel;
     default:
-      break;
+      return Test::Cancel;
     }
   }
   if (checking) WriteChecksumLine(b);
@@ -256,26 +258,9 @@ Test ModifiedTest(Ref b, Chars path, bool ask, bool withChecksum, bool& found) {
 }
 
 // The user's texts: the command text first, then every text buffer of the tree outside
-// the shell's directory, depth first in name order.
-void ForEachText(const std::function<void(Ref)>& proc) {
-  const Ref command = Shell::CommandText();
-  if (command != nullptr) proc(command);
-  const Ref shell = Buffer::Find("/Shell/");
-  std::function<void(Ref)> visit = [&](Ref b) {
-    if (b == shell) return;
-    switch (Buffer::KindOf(b)) {
-    case BufferKind::Directory:
-      Buffer::ForEach(b, visit);
-      break;
-    case BufferKind::Text:
-      if (b != command) proc(b);
-      break;
-    default:
-      break;
-    }
-  };
-  Buffer::ForEach(Buffer::Root(), visit);
-}
+// the shell's directory, depth first in name order; the recovery journal follows the
+// same texts.
+void ForEachText(const std::function<void(Ref)>& proc) { Recovery::ForEachUserText(proc); }
 
 bool HoldsStorage(Ref b) { return Lines::Count(b) > 0; }
 
@@ -340,8 +325,10 @@ void Create() {
       q << Chars(name) << "\" already exists !";
       if (Alerts::ThreeButtonAlert(q.s, "Replace", "Cancel", "", 2) != 1) return;
       if (IsShellText(old)) return;
-      EditWindows::CloseBufferWindow(old);
-      Buffer::Delete(old);
+      if (!Shell::Delete(old)) {
+        Message((Text("Could not create buffer: ") << Chars(name)).s);
+        return;
+      }
     }
     Ref b = Buffer::Create(name, BufferKind::Text);
     if (b == nullptr || !Lines::Append(b, "")) {
@@ -505,8 +492,10 @@ void SaveAs() {
       const Text q = Text("Buffer '") << Chars(leaf) << "' already exists.  Replace it and continue?";
       if (!Alerts::Ask(q.s, false)) return;
       if (IsShellText(other)) return;
-      EditWindows::CloseBufferWindow(other);
-      Buffer::Delete(other);
+      if (!Shell::Delete(other)) {
+        Alert("Buffer NOT SAVED: could not rename!");
+        return;
+      }
     }
     Ref moved = Shell::Rename(b, leaf);
     if (moved == nullptr) {
@@ -536,12 +525,19 @@ void Revert() {
     if (Ref old = Buffer::Find(name)) {
       if (IsShellText(old)) return;
       hadWindow = EditWindows::HasOwnWindow(old);
+      if (Shell::InUse(old)) {
+        Message((Text("Revert '") << Chars(name) << "': Buffer is in use.").s);
+        return;
+      }
       // Leaving the text and closing its window keep its cursor, view, selection and
       // window rectangle in its window state; only then is the state taken.
       if (Editor::State().current == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
       EditWindows::CloseBufferWindow(old);
       Buffer::GetWindowState(old, state);
-      Buffer::Delete(old);
+      if (!Shell::Delete(old)) {
+        Message((Text("Revert '") << Chars(name) << "': Buffer is in use.").s);
+        return;
+      }
     }
     Ref b = Load(path, {});
     if (b == nullptr) {

@@ -12,6 +12,7 @@
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
 #include "windows/Graphics.h"
+#include "windows/KeyEvents.h"
 
 namespace Shell {
 
@@ -21,6 +22,7 @@ using Toolbox::Rect;
 namespace {
 
 constexpr char kGraphicsHeap[] = "/Shell/Graphics.Heap";
+constexpr char kTerminalHeap[] = "/Shell/ANSITerm.Heap";
 constexpr char kCommandFile[] = "Command";
 constexpr int kVersionResource = 1;
 constexpr std::size_t kVersionHigh = 80;
@@ -42,6 +44,7 @@ struct State {
   bool initialised = false;
   Buffer::ShellTree tree;
   Ref graphicsHeap = nullptr;
+  Ref terminalHeap = nullptr;
   Ref currentLibrary = nullptr;
   Ref symbolDirectory = nullptr;
   Ref objectDirectory = nullptr;
@@ -82,6 +85,8 @@ void Init() {
 Ref CommandText() { return state.tree.command; }
 Ref ListText() { return state.tree.list; }
 Ref ScratchHeap() { return state.tree.scratchHeap; }
+Ref TerminalHeap() { return state.terminalHeap; }
+Ref GraphicsHeap() { return state.graphicsHeap; }
 Ref SystemLibrary() { return state.tree.systemLibrary; }
 Ref CurrentLibrary() { return state.currentLibrary; }
 Ref SymbolDirectory() { return state.symbolDirectory; }
@@ -194,6 +199,8 @@ bool WindowFlag() { return state.windowFlag; }
 
 Startup::ShellStart CreateShell() {
   Init();
+  // The workstation starts in front: its caret shows.
+  KeyEvents::SetApplicationInactive(false);
   if (!Buffer::ShellStart(state.tree)) return Startup::ShellStart::NoBuffers;
   state.currentLibrary = state.tree.systemLibrary;
   state.symbolDirectory = state.tree.symbol;
@@ -202,6 +209,7 @@ Startup::ShellStart CreateShell() {
   if (!Graphics::InitGraphics()) return Startup::ShellStart::NoGraphics;
   state.graphicsHeap = Buffer::Find(kGraphicsHeap);
   if (!ANSITerm::InitTerminals()) return Startup::ShellStart::NoTerminal;
+  state.terminalHeap = Buffer::Find(kTerminalHeap);
   return Startup::ShellStart::Ok;
 }
 

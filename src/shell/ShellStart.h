@@ -38,6 +38,9 @@ void Init();
 Buffer::Ref CommandText();
 Buffer::Ref ListText();
 Buffer::Ref ScratchHeap();
+// The heaps the terminal and graphics windows live in.
+Buffer::Ref TerminalHeap();
+Buffer::Ref GraphicsHeap();
 Buffer::Ref SystemLibrary();
 Buffer::Ref CurrentLibrary();
 Buffer::Ref SymbolDirectory();

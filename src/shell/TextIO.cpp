@@ -259,11 +259,12 @@ bool TerminalLine(VarChars text) {
       LineInput::LastKey(kind, ch, modifiers);
     } while (kind >= KeyEvents::KeyMouse && Resumes(kind));
     if (kind >= KeyEvents::KeyMouse) return false;
-    // The answer stands on the line as if written, and ends it.
+    // The answer stands on the line as if written, and ends it. It was typed on the
+    // editor's terminal as it is now: a window that went away meanwhile took t along.
     Strings::Append(state.line, text);
     if (state.logging) Strings::Append(state.logLine, text);
     state.lineHasText = true;
-    Remember(t);
+    Remember(t != nullptr ? EditorTerminal() : nullptr);
   } else {
     char question[kLineHigh + 1];
     Strings::Assign(question, state.line);

@@ -4,6 +4,7 @@
 #include <sys/sysinfo.h>
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -140,7 +141,8 @@ struct State {
   bool checkInput = false;
   bool checkOutput = false;
   CheckAlertProc alert = nullptr;
-  InUseProc inUse = nullptr;
+  std::array<InUseProc, 8> inUse{};
+  ReleaseProc released = nullptr;
   std::int64_t requestsAllowed = -1; // test hook: requests left before they fail; -1 none
   std::int64_t requests = 0;
 };
@@ -160,6 +162,10 @@ void OutputFailed() {
   if (state.alert(CheckKind::Output, Chars(kOutputText)) == CheckAnswer::NoCheck) {
     state.checkOutput = false;
   }
+}
+
+void Released(Ref b, Ref moved) {
+  if (state.released != nullptr) state.released(b, moved);
 }
 
 void Fatal(Chars message) {
@@ -1291,8 +1297,6 @@ bool IsWithin(Ref b, Ref ancestor) {
   }
 }
 
-bool InUse(Ref dir) { return state.inUse != nullptr && state.inUse(dir); }
-
 // A new record in dir's heap, entered at position of its index; on failure nothing is
 // left behind (an index made for it, madeIndex, is dropped too) and the failure is
 // reported.
@@ -1330,6 +1334,12 @@ Ref CreateEntry(Chars path, BufferKind kind, bool open) {
       return nullptr;
     }
     if (open) return hit;
+    // Emptying a buffer another module holds would pull its memory from under it.
+    if (InUse(hit)) {
+      OutputFailed();
+      return nullptr;
+    }
+    Released(hit, nullptr);
     ReleaseBlocks(hit);
     InitRecord(hit, name, dir, kind);
     return hit;
@@ -1596,6 +1606,7 @@ void Delete(Ref& b) {
     return;
   }
   Ref parent = b->parent;
+  Released(b, nullptr);
   ReleaseBlocks(b);
   RemoveEntryAt(parent, position);
   FreeRangeIn(parent, reinterpret_cast<char*>(b), sizeof(Record));
@@ -1677,6 +1688,7 @@ Ref Rename(Ref b, Chars newPath) {
     for (std::int32_t i = 0; i < index->used; ++i) index->entries[i]->parent = r;
   }
   if (state.current == b) state.current = r;
+  Released(b, r);
   RemoveEntryAt(oldParent, PositionOf(b));
   FreeRangeIn(oldParent, reinterpret_cast<char*>(b), sizeof(Record));
   return r;
@@ -1692,6 +1704,7 @@ void Clear(Ref b) {
   // them and everything they own behind.
   if (EntryCount(b) > 0) return;
   std::memset(b->windowState, 0, sizeof b->windowState);
+  Released(b, nullptr);
   ReleaseBlocks(b);
   b->data = nullptr;
   b->dataSize = 0;
@@ -1900,7 +1913,25 @@ bool CheckInput() { return state.checkInput; }
 
 bool CheckOutput() { return state.checkOutput; }
 
-void SetInUse(InUseProc proc) { state.inUse = proc; }
+void AddInUse(InUseProc proc) {
+  if (proc == nullptr ||
+      std::find(state.inUse.begin(), state.inUse.end(), proc) != state.inUse.end())
+    return;
+  const auto free = std::find(state.inUse.begin(), state.inUse.end(), nullptr);
+  if (free != state.inUse.end()) *free = proc;
+}
+
+void RemoveInUse(InUseProc proc) {
+  std::replace(state.inUse.begin(), state.inUse.end(), proc, InUseProc{nullptr});
+}
+
+void SetReleaseProc(ReleaseProc proc) { state.released = proc; }
+
+bool InUse(Ref b) {
+  if (b == nullptr) return false;
+  return std::any_of(state.inUse.begin(), state.inUse.end(),
+                     [b](InUseProc p) { return p != nullptr && p(b); });
+}
 
 bool ShellStart(ShellTree& tree) {
   Init();

@@ -52,8 +52,9 @@ enum class CheckKind { Input, Output, Fatal };
 // Shows a check alert and returns the answer; Fatal alerts offer no "No Check".
 // Installed by the platform layer; without one, failed checks are silent.
 using CheckAlertProc = CheckAnswer (*)(CheckKind kind, Chars message);
-// Tells whether a buffer is held by another module (the shell's symbol and object
-// directories, its libraries); such a buffer is neither deleted nor renamed.
+// Tells whether a buffer is held by another module (the shell's directories and
+// libraries, its texts, the heaps the windows live in, the Notebook's text); such a
+// buffer is neither deleted, renamed nor emptied by Create.
 using InUseProc = bool (*)(Ref buffer);
 
 // The module body: the root record, the root current, both checks off.
@@ -61,7 +62,7 @@ void Init();
 
 // The buffer at path: new, or an existing non-directory emptied in place with the new
 // kind. nullptr (reported) when the path does not resolve, the leaf is empty, a
-// directory has that name or memory runs out.
+// directory or a buffer in use has that name, or memory runs out.
 [[nodiscard]] Ref Create(Chars path, BufferKind kind);
 // The buffer at path when it has this kind, created when absent; nullptr (reported) for
 // another kind and as Create.
@@ -70,12 +71,12 @@ void Init();
 // directory itself.
 Ref Find(Chars path);
 // Releases the buffer and sets b to nullptr; nothing for a non-empty directory, the
-// current directory or one in use.
+// current directory or a buffer in use.
 void Delete(Ref& b);
 // Moves b to newPath; returns the new reference (b is invalid afterwards), b itself when
 // the name exists already, nullptr on failure (b stays valid then). The entries of a
-// directory follow it. The root, a directory in use and a move into the directory
-// itself fail.
+// directory follow it. The root, a buffer in use and a move of a directory into itself
+// fail.
 [[nodiscard]] Ref Rename(Ref b, Chars newPath);
 // Returns every system block of b (zeroing windowState); b's data is gone. Nothing for
 // a directory that still has entries.
@@ -116,7 +117,17 @@ void SetCheckAlert(CheckAlertProc proc);
 void SetChecks(bool input, bool output);
 bool CheckInput();
 bool CheckOutput();
-void SetInUse(InUseProc proc);
+// Adds a procedure asked by InUse (once, however often it is added); Remove takes it out.
+void AddInUse(InUseProc proc);
+void RemoveInUse(InUseProc proc);
+// Whether any of those procedures holds b.
+bool InUse(Ref b);
+
+// Told when a buffer's content goes (Delete, Clear, Create over it: moved is nullptr) or
+// its record moves (Rename: moved is the new record), before the old record is freed:
+// for a module that follows texts without holding them.
+using ReleaseProc = void (*)(Ref b, Ref moved);
+void SetReleaseProc(ReleaseProc proc);
 
 // The buffers and directories the shell starts with.
 struct ShellTree {

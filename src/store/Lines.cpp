@@ -100,6 +100,15 @@ char** NewArray(Ref b, std::int64_t capacity) {
   return static_cast<char**>(Buffer::Allocate(b, ArrayBytes(capacity)));
 }
 
+struct State {
+  ChangeProc changed = nullptr;
+};
+State state;
+
+void Changed(Ref b, Change change, std::int32_t first, std::int32_t count) {
+  if (state.changed != nullptr) state.changed(b, change, first, count);
+}
+
 bool Within(const char* p, const char* line) {
   return line != nullptr && p >= line && p <= line + std::strlen(line);
 }
@@ -134,6 +143,7 @@ bool Set(Ref b, std::int32_t n, Chars s) {
   FreeLine(b, t->lines[n - 1]);
   t->lines[n - 1] = line;
   t->modified = true;
+  Changed(b, Change::Replaced, n, 1);
   return true;
 }
 
@@ -178,6 +188,7 @@ bool Append(Ref b, const char* s, std::size_t length) {
     t->modified = true;
   }
   t->lines[t->used++] = line;
+  Changed(b, Change::Inserted, t->used, 1);
   return true;
 }
 
@@ -217,6 +228,7 @@ bool Insert(Ref b, std::int32_t position, std::int32_t count) {
     std::fill(t->lines + at, t->lines + at + count, nullptr);
   }
   t->used += count;
+  Changed(b, Change::Inserted, position, count);
   return true;
 }
 
@@ -230,6 +242,7 @@ void Delete(Ref b, std::int32_t first, std::int32_t count) {
   std::copy(t->lines + at + n, t->lines + t->used, t->lines + at);
   t->used -= n;
   t->modified = true;
+  Changed(b, Change::Deleted, first, n);
 }
 
 void SetLimit(Ref b, std::int32_t lines) {
@@ -258,6 +271,8 @@ void SetModified(Ref b, bool flag) {
   LineTable* t = flag ? MakeTable(b, made) : TableOf(b);
   if (t != nullptr) t->modified = flag;
 }
+
+void SetChangeProc(ChangeProc proc) { state.changed = proc; }
 
 bool Modified(Ref b) {
   const LineTable* t = TableOf(b);

@@ -17,6 +17,13 @@ using Buffer::Ref;
 
 inline constexpr std::int32_t kMaxLimit = 500'000'000;
 
+// What changed in a text: count lines from line first were replaced, inserted (holding
+// their text already) or deleted. Told after every change that happened, to a module
+// that follows texts (the recovery journal).
+enum class Change : std::uint8_t { Replaced, Inserted, Deleted };
+using ChangeProc = void (*)(Ref b, Change change, std::int32_t first, std::int32_t count);
+void SetChangeProc(ChangeProc proc);
+
 // Number of lines; 0 without table.
 std::int32_t Count(Ref b);
 // Copies line n into s; "" outside 1..Count. A longer line is cut to the array's

@@ -9,6 +9,7 @@
 #include "base/Strings.h"
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
+#include "platform/Checks.h"
 #include "platform/Toolbox.h"
 #include "platform/headless/HeadlessBackend.h"
 #include "shell/Commands.h"
@@ -18,6 +19,7 @@
 #include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "vm/ProgramModules.h"
+#include "vm/Trap.h"
 #include "vm/Vm.h"
 
 namespace Runner {
@@ -58,6 +60,18 @@ State state;
 
 void ConsoleReport(const Vm::TrapReport& r) {
   for (const std::string& line : ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
+}
+
+// A trap or BREAK that the workstation's own checks raise inside a run ends that run
+// with its report, as the machine's traps do.
+void EndRunNow(base::Chars message) {
+  if (Vm::Running()) Vm::Trap(base::ToString(message));
+}
+bool EndRunAfterCall(base::Chars message) { return Vm::EndRunAfterCall(base::ToString(message)); }
+
+void StartMachine() {
+  Vm::Init();
+  Checks::SetRunProcs(EndRunNow, EndRunAfterCall);
 }
 
 void RunCompiled(Modules::Ref module, Modules::Address entry) {
@@ -155,7 +169,7 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
 } // namespace
 
 void Install(bool withCompiler) {
-  Vm::Init();
+  StartMachine();
   Vm::SetReportProc(ShellReport);
   Compile::SetCodeRunner(RunCompiled);
   if (!withCompiler) return;
@@ -194,7 +208,7 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
   Vm::SetRunEndProc(EndRun);
   TextIO::SetConsole(true);
   TextIO::SetConsoleFiles(in, out);
-  Vm::Init();
+  StartMachine();
   Vm::SetReportProc(ConsoleReport);
   Vm::SetInterruptProc(NoInterrupt);
 

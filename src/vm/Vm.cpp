@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
 
 #include "platform/Events.h"
 #include "shell/NativeModules.h"
@@ -90,6 +92,7 @@ struct State {
   Buffer::Ref library = nullptr; // of the run: where the code of its frames is found
   std::uint32_t generation = 0;  // of the programs' heap when the last run began
   bool reported = false;         // the trap in flight has its report
+  std::string pendingEnd;        // the error the run ends with once native code returns
   bool trapped = false;
   TrapReport report;
   ReportProc reportProc = nullptr;
@@ -453,6 +456,7 @@ inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a
   call.count = p->words;
   p->proc(call);
   fp[a] = call.result;
+  if (__builtin_expect(!state.pendingEnd.empty(), 0)) Trap(std::exchange(state.pendingEnd, {}));
 }
 
 // Runs compiled code from pc until EXIT. Called once with pc nullptr first: then it only
@@ -1584,6 +1588,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   ResetForHeap(library);
   state.trapped = false;
   state.reported = false;
+  state.pendingEnd.clear();
   state.report = TrapReport{};
   state.copyTop = state.copies;
   state.pc = nullptr;
@@ -1672,6 +1677,12 @@ bool LastRunTrapped() { return state.trapped; }
 const TrapReport& LastReport() { return state.report; }
 bool Running() { return state.depth > 0; }
 
+bool EndRunAfterCall(std::string message) {
+  if (state.depth == 0) return false;
+  if (state.pendingEnd.empty()) state.pendingEnd = std::move(message);
+  return true;
+}
+
 std::uint64_t CallProcedure(std::uint64_t value, std::span<const std::uint64_t> args) {
   u64 result = 0;
   const auto call = [&] {
@@ -1685,6 +1696,7 @@ std::uint64_t CallProcedure(std::uint64_t value, std::span<const std::uint64_t> 
       c.count = p->words;
       p->proc(c);
       result = c.result;
+      if (!state.pendingEnd.empty()) Trap(std::exchange(state.pendingEnd, {}));
       return;
     }
     if (!IsCompiledEntry(value)) Raise(TrapCode::BadProcedure, state.pc, state.fp);

@@ -57,6 +57,10 @@ void RunBody(Modules::Ref module, Modules::Address entry);
 bool LastRunTrapped();
 const TrapReport& LastReport();
 bool Running();
+// Ends the run under way with message as its run-time error (and its report) as soon as
+// the native procedure now running returns to the machine: what BREAK in an alert that
+// native code raised does. False, and nothing done, outside a run.
+bool EndRunAfterCall(std::string message);
 
 // Calls a procedure value (an entry of compiled code or of a native table) with the
 // argument words in the order of its heading; its result word, 0 for a proper

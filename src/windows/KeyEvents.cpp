@@ -317,6 +317,13 @@ KeyEvent NextEvent(TextWindow* own) {
     state.menuCommand(r.message);
   }
   if (r.what == Events::ActivateEvent) state.inactive = r.message != 0;
+  // A key, a click or a window of ours taking the focus: the user is back in the
+  // workstation, whether or not the platform said so (it does not always after a
+  // dialog of its own closes).
+  if (r.what == Events::KeyDown || r.what == Events::MouseDown ||
+      (r.what == Events::WindowEvent && r.detail == Events::FocusInDetail)) {
+    state.inactive = false;
+  }
 
   KeyEvent e;
   e.window = r.window;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
@@ -14,6 +15,9 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -143,6 +147,19 @@ TEST_F(EndToEnd, ReadyTimeIsTakenWithTheCommandTextShown) {
   EXPECT_EQ(shown, QImage(idle));
 }
 
+// The caret shows again once a platform dialog has closed: what the user sees after
+// cancelling a file dialog and typing is what typing alone shows.
+TEST_F(EndToEnd, TheCaretComesBackAfterAFileDialog) {
+  const QString plain = dir.filePath("plain.png");
+  ASSERT_EQ(RunVelmarin({"--keys", "'abc'", "--screenshot", plain}).exitCode, 0);
+  for (const char* dialog : {"C-o ESC", "C-n ESC", "MENU@File/Set_Directory ESC"}) {
+    const QString shot = dir.filePath("dialog.png");
+    const Outcome o = RunVelmarin({"--keys", QString(dialog) + " 'abc'", "--screenshot", shot});
+    ASSERT_EQ(o.exitCode, 0) << dialog << "\n" << o.err.toStdString();
+    EXPECT_EQ(QImage(shot), QImage(plain)) << dialog;
+  }
+}
+
 // The keys typed into a program started in the test's directory, and what its text
 // and message line were at the end.
 class Desktop : public EndToEnd {
@@ -155,7 +172,9 @@ protected:
   Typed Run(const QString& keys, int timeoutMs = 120000) {
     const QString dumpFile = dir.filePath("dump.txt");
     QFile::remove(dumpFile);
-    const Outcome o = RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs);
+    const Outcome o =
+        RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs,
+                    Platform::Offscreen, {}, state.path());
     Typed t{o.exitCode, {}, o.err};
     QFile f(dumpFile);
     if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromLatin1(f.readAll());
@@ -165,6 +184,15 @@ protected:
     QFile f(dir.filePath("Command"));
     return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
   }
+  QString FileText(const QString& name) const {
+    QFile f(dir.filePath(name));
+    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+  }
+  // The workstations' recovery files.
+  QStringList RecoveryFiles() const {
+    return QDir(state.filePath("velmarin/recovery")).entryList({"*.rec"}, QDir::Files, QDir::Name);
+  }
+  QTemporaryDir state;
 };
 
 // Every way a window closes, each followed by typing into whatever is in front then.
@@ -181,9 +209,13 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
       // The Command window shows the buffer of a current window that closes.
       {"own window, Ctrl+F4", foo + "C-F4 'x'", "abcx"},
       {"own window, close box", foo + "CLOSEBOX 'x'", "abcx"},
-      {"own window, its buffer deleted",
-       foo + "GOLD E 'bar' RETURN y F5 GOLD D 'foo' RETURN y 'x'", "x"},
+      {"own window, its buffer deleted", foo + "GOLD E 'bar' RETURN y F5 GOLD D 'foo' RETURN y 'x'",
+       "x"},
       {"own window, its buffer edited again", foo + "F5 GOLD E 'foo' RETURN 'x'", "abcx"},
+      // A prompt or the help screen in a window that File > Close takes away ends first.
+      {"own window closed under Find", foo + "GOLD KPMUL 'ab' MENU@File/Close 'x'", "abcx"},
+      {"own window closed under Edit buffer", foo + "GOLD E 'b' MENU@File/Close 'x'", "abcx"},
+      {"own window closed under the help screen", foo + "F1 MENU@File/Close 'x'", "abcx"},
       {"List window, Ctrl+F4", "F7 C-F4 F5 'x'", "x"},
       {"List window, close box", "F7 CLOSEBOX F5 'x'", "x"},
       {"a click after Ctrl+F6", foo + "C-F6 CLICK C-F6 CLICK 'x'", "abcx"},
@@ -193,6 +225,27 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
     ASSERT_EQ(o.exitCode, 0) << c.name << "\n" << o.err.toStdString();
     EXPECT_TRUE(o.dump.split('\n').contains(c.typed)) << c.name << "\n" << o.dump.toStdString();
   }
+}
+
+// Deleting a buffer the workstation holds is refused, and what uses it goes on: the
+// Notebook opens (Control+L), a text loads through the terminal's heap.
+TEST_F(Desktop, DeletingWhatTheWorkstationHoldsIsRefused) {
+  QFile file(dir.filePath("big.txt"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("one\ntwo\n");
+  file.close();
+  const Typed o = Run("'c.del(\"/Shell/Notebook\"); c.del(\"/Shell/ANSITerm.Heap\"); "
+                      "c.tload(\"big.txt\");' F12 C-l");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.endsWith("message: del - Buffer is in use.\n")) << o.dump.toStdString();
+}
+
+// A command that fails raises the store's check alert; its default, BREAK, ends the run
+// of the command text with its report ("BREAK called."), not the workstation.
+TEST_F(Desktop, BreakInAnAlertEndsTheRunOnly) {
+  const Typed o = Run("'c.cdir(\"/Nope/X\");' F12 RETURN RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.contains("c.cdir(\"/Nope/X\");x\n")) << o.dump.toStdString();
 }
 
 // The frame's close box is Quit: nothing modified, it ends at once.
@@ -218,6 +271,12 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
 
   // Cancel keeps the program running with the text as it was.
   o = Run("'hello' C-q ESC 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
+  EXPECT_FALSE(QFile::exists(dir.filePath("Command")));
+
+  // Escape on the question about one text is Cancel too: nothing stored, nothing ended.
+  o = Run("'hello' C-q y ESC 'x'");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
   EXPECT_FALSE(QFile::exists(dir.filePath("Command")));
@@ -311,13 +370,16 @@ TEST_F(Desktop, TheFileDialogsOwnQuestionsTakeTheKeys) {
   EXPECT_EQ(file.readAll(), "kept\n");
 }
 
-// A store that fails asks "QUIT anyway ?"; No (its default) keeps the program and the
-// text; Yes ends it.
+// A store that fails asks "QUIT anyway ?"; No (its default, and Escape) keeps the program
+// and the text; Yes ends it.
 TEST_F(Desktop, AFailedStoreAsksAgain) {
   ASSERT_TRUE(QDir(dir.path()).mkdir("Command")); // no file can replace a directory
-  Typed o = Run("'hello' C-q y RETURN RETURN 'x'");
-  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
-  EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << o.dump.toStdString();
+  for (const char* no : {"RETURN", "ESC"}) {
+    const Typed o = Run(QStringLiteral("'hello' C-q y RETURN %1 'x'").arg(no));
+    ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+    EXPECT_TRUE(o.dump.split('\n').contains("hellox")) << no << "\n" << o.dump.toStdString();
+  }
+  Typed o;
   o = Run("'hello' C-q y RETURN y 'x'");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_FALSE(o.dump.contains("hellox"));
@@ -462,6 +524,117 @@ TEST_F(Desktop, NotebookMenuStaysAfterItsDialogs) {
     EXPECT_EQ(QDir(dir.path()).entryList({"Notebook_*.txt"}).size(), 1);
   }
   qunsetenv("VELMARIN_PRINT_PDF");
+}
+
+// Workstations that keep running, typing their keys, until the test ends them.
+class Recovering : public Desktop {
+protected:
+  struct Running {
+    QProcess process;
+    QTemporaryDir config;
+    ~Running() {
+      process.kill();
+      process.waitForFinished();
+    }
+  };
+  std::unique_ptr<Running> Start(const QString& keys, const QProcessEnvironment& extra = {}) {
+    auto r = std::make_unique<Running>();
+    StartVelmarin(r->process, r->config, {"--keys", keys}, dir.path(), state.path(), extra);
+    EXPECT_TRUE(r->process.waitForStarted());
+    return r;
+  }
+  // Waits until n recovery files exist; false when they do not come within 20 seconds.
+  bool WaitForFiles(int n) {
+    QElapsedTimer t;
+    t.start();
+    while (RecoveryFiles().size() != n) {
+      if (t.elapsed() > 20000) return false;
+      QThread::msleep(50);
+    }
+    return true;
+  }
+  // Keys that type into a new text and into a loaded one (the last key).
+  QString TypeIntoTwoTexts() {
+    QFile file(dir.filePath("loaded.txt"));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("line one\nline two\n");
+    file.close();
+    QFile::remove(dir.filePath("new.txt"));
+    return "C-n '" + dir.filePath("new.txt") + "' RETURN 'typed into new' RETURN 'second' C-o '" +
+           dir.filePath("loaded.txt") + "' RETURN 'X'";
+  }
+  // The next start recovers both texts (RETURN: Recover), and Quit stores them.
+  void ExpectBothRecovered(const char* how) {
+    const Typed o = Run("RETURN RETURN C-q y RETURN RETURN");
+    ASSERT_EQ(o.exitCode, 0) << how << "\n" << o.err.toStdString();
+    EXPECT_EQ(FileText("new.txt"), "typed into new\nsecond\n") << how;
+    EXPECT_EQ(FileText("loaded.txt"), "Xline one\nline two\n") << how;
+    EXPECT_TRUE(RecoveryFiles().isEmpty()) << how << RecoveryFiles().join(' ').toStdString();
+  }
+};
+
+// Typed into a new and a loaded text, then killed (SIGKILL) or crashed (SIGSEGV, through
+// a trigger for the tests) 3 seconds after the journal has both: the next start offers
+// both and Recover brings back the exact texts.
+TEST_F(Recovering, TextsComeBackAfterTheWorkstationDies) {
+  for (const char* how : {"SIGKILL", "SIGSEGV"}) {
+    QProcessEnvironment extra;
+    const bool crash = std::string(how) == "SIGSEGV";
+    if (crash) extra.insert(QStringLiteral("VELMARIN_TEST_CRASH"), QStringLiteral("1"));
+    auto a = Start(TypeIntoTwoTexts(), extra);
+    ASSERT_TRUE(WaitForFiles(2)) << how;
+    QThread::msleep(3000);
+    ::kill(static_cast<pid_t>(a->process.processId()), crash ? SIGUSR1 : SIGKILL);
+    ASSERT_TRUE(a->process.waitForFinished(10000)) << how;
+    // Under the sanitizers a fault ends the process with their report and status 1.
+    EXPECT_TRUE(a->process.exitStatus() == QProcess::CrashExit || a->process.exitCode() != 0)
+        << how;
+    ExpectBothRecovered(how);
+  }
+}
+
+// A second workstation never takes the files of one that runs: it offers nothing (its
+// RETURN goes into its own command text); once the first is gone, the next start
+// recovers its text.
+TEST_F(Recovering, TwoWorkstationsNeverTakeEachOthersTexts) {
+  auto a = Start("'typed in A'");
+  ASSERT_TRUE(WaitForFiles(1));
+  const Typed b = Run("RETURN");
+  ASSERT_EQ(b.exitCode, 0) << b.err.toStdString();
+  EXPECT_FALSE(b.dump.contains("typed in A")) << b.dump.toStdString();
+  EXPECT_EQ(RecoveryFiles().size(), 1);
+  a.reset(); // killed
+  const Typed c = Run("RETURN");
+  ASSERT_EQ(c.exitCode, 0) << c.err.toStdString();
+  EXPECT_TRUE(c.dump.split('\n').contains("typed in A")) << c.dump.toStdString();
+  EXPECT_TRUE(RecoveryFiles().isEmpty());
+}
+
+// SIGTERM (the end of the desktop session), SIGHUP and SIGINT end the workstation with
+// status 0 and its modified texts' recovery files written, asking nothing.
+TEST_F(Recovering, SignalsKeepTheTextsAndEndTheWorkstation) {
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    auto a = Start("'line for the signal'");
+    ASSERT_TRUE(WaitForFiles(1)) << signal;
+    QElapsedTimer t;
+    t.start();
+    ::kill(static_cast<pid_t>(a->process.processId()), signal);
+    ASSERT_TRUE(a->process.waitForFinished(10000)) << signal;
+    EXPECT_LT(t.elapsed(), 2000) << signal;
+    EXPECT_EQ(a->process.exitStatus(), QProcess::NormalExit) << signal;
+    EXPECT_EQ(a->process.exitCode(), 0) << signal;
+    ASSERT_EQ(RecoveryFiles().size(), 1) << signal;
+    const Typed c = Run("RETURN");
+    EXPECT_TRUE(c.dump.split('\n').contains("line for the signal")) << signal;
+    EXPECT_TRUE(RecoveryFiles().isEmpty()) << signal;
+  }
+  // With nothing modified it ends as quickly, and leaves nothing behind.
+  auto a = Start("");
+  QThread::msleep(1000);
+  ::kill(static_cast<pid_t>(a->process.processId()), SIGTERM);
+  ASSERT_TRUE(a->process.waitForFinished(10000));
+  EXPECT_EQ(a->process.exitCode(), 0);
+  EXPECT_TRUE(RecoveryFiles().isEmpty());
 }
 
 // Random key scripts over the whole key list, windows opening and closing on the way:

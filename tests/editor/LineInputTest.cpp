@@ -172,4 +172,28 @@ TEST_F(LineInputTest, EditMenuExchangesTheAnswerWithThePasteBuffer) {
   EXPECT_FALSE(LineInput::Running());
 }
 
+// A menu command chosen while a prompt waits for a key closes the window the prompt is
+// in (File > Close): the prompt ends there unanswered, and the next key goes to the text
+// the Command window shows then. Nothing is drawn where the prompt was (the sanitizers
+// see that).
+void CloseCurrentWindow(std::uint32_t) { EditWindows::CloseBufferWindow(Editor::State().current); }
+
+TEST_F(LineInputTest, APromptWhoseWindowClosesEndsUnanswered) {
+  KeyEvents::SetMenuCommandProc(CloseCurrentWindow);
+  for (const char* prompt : {"GOLD KPMUL 'ab'", "GOLD E 'other'", "GOLD F"}) {
+    const Buffer::Ref b = MakeText({"text"}, "/User/Own");
+    ASSERT_TRUE(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+    SetSearch("before");
+    Inject(prompt);
+    backend.InjectMenuCommand(1);
+    Type("'x' RETURN");
+    EXPECT_FALSE(EditWindows::HasOwnWindow(b)) << prompt;
+    EXPECT_EQ(E().current, b) << prompt;
+    EXPECT_EQ(Lines(), Texts({"x", "text"})) << prompt;
+    EXPECT_EQ(Search(), "before") << prompt;
+    EXPECT_EQ(Buffer::Find("/User/other"), nullptr) << prompt;
+    EXPECT_FALSE(LineInput::Running());
+  }
+}
+
 } // namespace

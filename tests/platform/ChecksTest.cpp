@@ -103,6 +103,7 @@ TEST_F(ChecksTest, NoCheckStopsFurtherAlertsOfThatKindAndContinueDoesNot) {
             (Texts{"Output handle/adr Error!", "Input handle = NIL!", "Input handle = NIL!"}));
 }
 
+// BREAK outside a run is Quit: with nothing modified the program ends at once.
 TEST_F(ChecksTest, BufferStoreFailuresReachTheCheckAlert) {
   platform.AnswerThreeButtons(2);
   platform.AnswerThreeButtons(3);
@@ -115,8 +116,25 @@ TEST_F(ChecksTest, BufferStoreFailuresReachTheCheckAlert) {
     Note("went on after BREAK");
   });
   EXPECT_EQ(trail, (Texts{"refused", "input off"}));
-  EXPECT_EQ(platform.AlertLog(),
-            (Texts{"Input handle = NIL!", "Output handle/adr Error!", "BREAK called."}));
+  EXPECT_EQ(platform.AlertLog(), (Texts{"Input handle = NIL!", "Output handle/adr Error!"}));
+}
+
+// With a modified text Quit asks first, and Cancel (or Escape) keeps the program, the
+// failed operation returning its failure.
+TEST_F(ChecksTest, BreakOutsideARunAsksQuitsQuestion) {
+  platform.AnswerThreeButtons(3);
+  platform.AnswerAlert(2); // "Save Modified Text ?": Cancel
+  Startup::SetModifiedCountProc([] { return std::int32_t{1}; });
+  Run([] {
+    Buffer::SetChecks(true, true);
+    Note(Buffer::Create("/Nope/x", Buffer::BufferKind::Text) == nullptr ? "refused" : "made");
+    Note("went on after BREAK");
+  });
+  Startup::SetModifiedCountProc(nullptr);
+  EXPECT_EQ(trail, (Texts{"refused", "went on after BREAK"}));
+  ASSERT_EQ(platform.AlertLog().size(), 2u);
+  EXPECT_EQ(platform.AlertLog()[0], "Output handle/adr Error!");
+  EXPECT_NE(platform.AlertLog()[1].find("Save Modified Text ?"), std::string::npos);
 }
 
 TEST_F(ChecksTest, EndOfRunClearsBothSwitches) {

@@ -6,16 +6,21 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <utility>
 
 #include "../editor/EditorFixture.h"
 #include "ObjectWriter.h"
 #include "shell/Compile.h"
+#include "shell/EditWindows.h"
 #include "shell/Menus.h"
 #include "shell/Modules.h"
 #include "shell/ShellMenus.h"
+#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "tools/Notebook.h"
+#include "vm/Heap.h"
 
 namespace {
 
@@ -68,15 +73,16 @@ TEST_F(CommandsTest, FailuresWriteOneErrorLineAndChangeNothing) {
       {[] { c::comp("/Nope"); }, "comp - Source module does not exist: /Nope"},
       {[] { c::comp("/User/Text"); }, "comp - Compiler not available !"},
       {[] { c::cd("/no/such/dir"); }, "directory not found: /no/such/dir"},
+      {[] { c::rename("/User/Text", "/Nope/x"); }, "rename - Buffer could not be renamed."},
       // The buffers the shell holds stay where they are, and so do the current
       // directory and a directory with entries.
-      {[] { c::rename("/Symbol", "/Sym2"); }, "rename - Buffer could not be renamed."},
-      {[] { c::rename("/SystemLibrary", "/Lib2"); }, "rename - Buffer could not be renamed."},
-      {[] { c::del("/Symbol"); }, "del - Buffer could not be deleted."},
-      {[] { c::del("/Object"); }, "del - Buffer could not be deleted."},
-      {[] { c::del("/SystemLibrary"); }, "del - Buffer could not be deleted."},
-      {[] { c::del("/User/Lib"); }, "del - Buffer could not be deleted."},
-      {[] { c::del("/User/Here"); }, "del - Buffer could not be deleted."},
+      {[] { c::rename("/Symbol", "/Sym2"); }, "rename - Buffer is in use."},
+      {[] { c::rename("/SystemLibrary", "/Lib2"); }, "rename - Buffer is in use."},
+      {[] { c::del("/Symbol"); }, "del - Buffer is in use."},
+      {[] { c::del("/Object"); }, "del - Buffer is in use."},
+      {[] { c::del("/SystemLibrary"); }, "del - Buffer is in use."},
+      {[] { c::del("/User/Lib"); }, "del - Buffer is in use."},
+      {[] { c::del("/User/Here"); }, "del - Buffer is in use."},
       {[] { c::del("/User"); }, "del - Buffer could not be deleted."},
   };
   c::slib("/User/Lib");
@@ -130,6 +136,80 @@ TEST_F(CommandsTest, PathLineFollowsTheHostDirectoryWhenTheCommandTextIsShown) {
   EXPECT_EQ(Lines::Modified(command), modified);
   ASSERT_TRUE(FileSystem::ChangeDirectory(""));
   rmdir(dir);
+}
+
+// del and rename of every buffer under /Shell and of every text a window shows: what the
+// workstation holds is refused with one line and stays; the rest goes (or moves), the
+// windows that showed it let go first, and the workstation goes on working with it
+// gone (the sanitizers watch the memory).
+TEST_F(CommandsTest, BuffersTheWorkstationHoldsAreInUse) {
+  ASSERT_TRUE(Notebook::Open(Notebook::kDefaultFrame, true));
+  ASSERT_NE(Heap::Allocate(16), 0u);
+  Edit({"one", "two"}, "/User/Shown");
+  Type("KPDOT KP2 KP6 UP GOLD KP6"); // the paste buffer
+  // The undo texts, there while an undo can be had.
+  MakeText({"u"}, "/Shell/Edit.Undo1");
+  MakeText({"u"}, "/Shell/Edit.Undo2");
+  const Buffer::Ref own = MakeText({"own"}, "/User/Own");
+  ASSERT_TRUE(EditWindows::OpenBufferWindow(own, EditWindows::Placement::Automatic));
+  Edit({"shown"}, "/User/Shown");
+
+  const std::set<std::string> held = {"/Shell/ANSITerm.Heap", "/Shell/Graphics.Heap",
+                                      "/Shell/Notebook", "/Shell/ScratchHeap"};
+  const std::set<std::string> free = {"/Shell/Edit.Paste", "/Shell/Edit.Undo1", "/Shell/Edit.Undo2",
+                                      "/Shell/Program.Heap"};
+  std::set<std::string> found;
+  Buffer::ForEach(Buffer::Find("/Shell/"), [&](Buffer::Ref b) {
+    char name[300];
+    Buffer::FullName(b, name);
+    if (b != Shell::CommandText() && b != Shell::ListText()) found.insert(name);
+  });
+  std::set<std::string> all = held;
+  all.insert(free.begin(), free.end());
+  ASSERT_EQ(found, all); // a new buffer in /Shell needs its place in this table
+
+  // What the workstation does with its buffers; none of it may touch a deleted one.
+  const auto work = [&](const std::string& what) {
+    Notebook::Show();
+    TextIO::WriteString("logged");
+    TextIO::WriteLn();
+    Shell::WriteList("listed");
+    EXPECT_NE(Heap::Allocate(16), 0u) << what;
+    Type("F5 'x' GOLD KP6 GOLD KPMINUS F1 RETURN");
+    ASSERT_TRUE(Buffer::Testing::CheckStore().empty()) << what << Buffer::Testing::CheckStore();
+  };
+  for (const std::string& path : held) {
+    c::del(path);
+    EXPECT_EQ(LastListed(), "del - Buffer is in use.") << path;
+    c::rename(path, path + "2");
+    EXPECT_EQ(LastListed(), "rename - Buffer is in use.") << path;
+    c::bload(path);
+    EXPECT_EQ(LastListed(), "bload - Buffer is in use.") << path;
+    EXPECT_NE(Buffer::Find(path), nullptr) << path;
+    work(path);
+  }
+  for (const std::string& path : free) {
+    c::rename(path, path + "2");
+    EXPECT_EQ(Buffer::Find(path), nullptr) << path;
+    c::del(path + "2");
+    EXPECT_EQ(Buffer::Find(path + "2"), nullptr) << path;
+    work(path);
+  }
+  // A text in its own window, and the text the Command window shows.
+  c::rename("/User/Own", "/User/Own2");
+  EXPECT_TRUE(EditWindows::HasOwnWindow(Buffer::Find("/User/Own2")));
+  c::del("/User/Own2");
+  EXPECT_EQ(EditWindows::OwnWindowCount(), 0);
+  work("/User/Own");
+  Edit({"shown"}, "/User/Shown");
+  c::rename("/User/Shown", "/User/Shown2");
+  EXPECT_EQ(E().current, Buffer::Find("/User/Shown2"));
+  c::bload("/User/Shown2");
+  EXPECT_EQ(LastListed(), "bload - Buffer is in use.");
+  c::del("/User/Shown2");
+  EXPECT_EQ(Buffer::Find("/User/Shown2"), nullptr);
+  EXPECT_EQ(E().current, Shell::CommandText());
+  work("/User/Shown");
 }
 
 TEST_F(CommandsTest, DirectoryListings) {

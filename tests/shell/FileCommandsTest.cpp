@@ -167,4 +167,27 @@ TEST_F(FileCommandsTest, ChecksumSettingDecidesTheGroupSaves) {
   EXPECT_TRUE(FileCommands::Checksums());
 }
 
+// Quit's question per modified text: Yes stores, No passes it over, and Escape (a box
+// ended without a button) is Cancel: nothing more is stored and Quit goes back.
+TEST_F(FileCommandsTest, SaveModifiedFileTakesEscapeAsCancel) {
+  for (const char* name : {"a.txt", "b.txt"}) {
+    Buffer::Ref b = MakeText({"text"}, std::string("/User/") + name);
+    Buffer::SetFilePath(b, base::CharsOf(dir.string() + "/"));
+    Lines::SetModified(b, true);
+  }
+  EXPECT_EQ(FileCommands::CountModified(), 2);
+  backend.AnswerThreeButtons(0);
+  EXPECT_EQ(FileCommands::StoreModified(), -1);
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.txt"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "b.txt"));
+  EXPECT_EQ(FileCommands::CountModified(), 2);
+
+  backend.AnswerThreeButtons(2); // No: a.txt stays as it is
+  backend.AnswerThreeButtons(1); // Yes
+  EXPECT_EQ(FileCommands::StoreModified(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir / "a.txt"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "b.txt"));
+  EXPECT_EQ(FileCommands::CountModified(), 1);
+}
+
 } // namespace

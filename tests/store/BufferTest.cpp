@@ -168,12 +168,19 @@ TEST_F(BufferTree, DeleteAndClearRefuseDirectoriesStillNeeded) {
   EXPECT_EQ(keep, dir); // the current directory stays
   Buffer::SetCurrent(Buffer::Root());
 
+  // A buffer another module holds is neither deleted nor emptied by Create.
   static Ref held;
   held = dir;
-  Buffer::SetInUse([](Ref d) { return d == held; });
+  constexpr Buffer::InUseProc holds = [](Ref d) { return d == held; };
+  Buffer::AddInUse(holds);
   Buffer::Delete(keep);
   EXPECT_EQ(keep, dir);
-  Buffer::SetInUse(nullptr);
+  held = MustCreate("/Held", BufferKind::Text);
+  ASSERT_TRUE(Lines::Append(held, "kept"));
+  EXPECT_EQ(Buffer::Create("/Held", BufferKind::Block), nullptr);
+  EXPECT_EQ(Lines::View(held, 1), "kept");
+  Buffer::RemoveInUse(holds);
+  EXPECT_NE(Buffer::Create("/Held", BufferKind::Block), nullptr);
 
   Buffer::Delete(keep);
   EXPECT_EQ(keep, nullptr);
@@ -265,9 +272,10 @@ TEST_F(BufferTree, RenamedDirectoryTakesItsEntriesAlong) {
 
   static Ref held;
   held = moved;
-  Buffer::SetInUse([](Ref d) { return d == held; });
+  constexpr Buffer::InUseProc holds = [](Ref d) { return d == held; };
+  Buffer::AddInUse(holds);
   EXPECT_EQ(Buffer::Rename(moved, "/B/Other"), nullptr);
-  Buffer::SetInUse(nullptr);
+  Buffer::RemoveInUse(holds);
   Buffer::SetCurrent(Buffer::Root());
 }
 

@@ -3,10 +3,12 @@
 // workstation going on, and the next F12 on the line of the error.
 #include "vm/Runner.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "../editor/EditorFixture.h"
 #include "LargeModule.h"
+#include "platform/Checks.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
 
@@ -56,6 +58,27 @@ TEST_F(ShellRunTest, ATrapIsReportedAndF12FindsItsLine) {
   Type("F12");
   EXPECT_EQ(E().current, Buffer::Find("/User/Bad.mod"));
   EXPECT_EQ(Cursor().line, 5);
+}
+
+// BREAK in a check alert that a command raised ends the run of the command text with
+// its report, once the command has returned its failure; the workstation goes on, and
+// nothing after the command ran.
+TEST_F(ShellRunTest, BreakInACheckAlertEndsTheRunNotTheWorkstation) {
+  Checks::Init();
+  Checks::SetCheckOutputHandles(true);
+  backend.AnswerThreeButtons(3);
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN", "c.cdir(\"/Nope/X\");",
+                  "c.ldir(\"/User\") END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(3), Texts({"cdir - Unable to create directory.",
+                                "Run-time error: BREAK called.", "  in Command, line 2"}));
+  EXPECT_EQ(backend.AlertLog(),
+            (std::vector<std::string>{"Output handle/adr Error!", "BREAK called."}));
+  Checks::SetCheckOutputHandles(false);
+  Type("'x'");
+  const Texts lines = LinesOf(Shell::CommandText());
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
+                          [](const std::string& l) { return l.find('x') != std::string::npos; }));
 }
 
 // Control+C while a program waits for a key ends its run like an interrupt while it

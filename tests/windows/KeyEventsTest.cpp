@@ -324,6 +324,14 @@ TEST_F(KeyEventsTest, ApplicationActivationIsReportedAndRemembered) {
   backend.Inject(m);
   EXPECT_EQ(Collect(), (std::vector<Key>{{KeyOSEvent, 0, 1}}));
   EXPECT_FALSE(ApplicationInactive());
+  // Without the platform's word that it is active again, a key typed into it says so.
+  m.deactivated = true;
+  backend.Inject(m);
+  Collect();
+  ASSERT_TRUE(ApplicationInactive());
+  backend.InjectChar('x');
+  Collect();
+  EXPECT_FALSE(ApplicationInactive());
 }
 
 TEST_F(KeyEventsTest, CurrentModifiersReadTheLiveState) {

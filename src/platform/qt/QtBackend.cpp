@@ -308,15 +308,6 @@ protected:
     m.kind = Kind::FrameClose;
     s_->Post(m);
   }
-  void changeEvent(QEvent* e) override {
-    if (e->type() == QEvent::ActivationChange) {
-      PlatformMessage m;
-      m.kind = Kind::FrameActivate;
-      m.deactivated = !isActiveWindow();
-      s_->Post(m);
-    }
-    QMainWindow::changeEvent(e);
-  }
   void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, nullptr); }
   void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
   void dragEnterEvent(QDragEnterEvent* e) override {
@@ -942,6 +933,16 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
     m.window = c->window;
     s_->Post(m);
   });
+  // The application, not the frame, is active or inactive: a dialog of the program in
+  // front of the frame keeps it active, and it is active again once any of its windows
+  // has the focus.
+  QObject::connect(qApp, &QGuiApplication::applicationStateChanged, frame,
+                   [this](Qt::ApplicationState state) {
+                     PlatformMessage m;
+                     m.kind = Kind::FrameActivate;
+                     m.deactivated = state != Qt::ApplicationActive;
+                     s_->Post(m);
+                   });
   // The end of the user's session runs Quit, which asks about modified texts and saves
   // them, before the session manager goes on; when the user keeps the program, the
   // session end is cancelled.
@@ -958,6 +959,8 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
                    });
   s_->timer = new QTimer(frame);
   QObject::connect(s_->timer, &QTimer::timeout, [this] {
+    // Also inside a dialog's own loop, where the program takes no messages.
+    Events::TimerTick();
     PlatformMessage m;
     m.kind = Kind::Timer;
     m.where = MousePosition();
@@ -1640,7 +1643,8 @@ int QtBackend::ThreeButtonAlert(const std::string& text, const std::string label
   // Only a button answers: no close box.
   dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   auto* layout = new QVBoxLayout(&dialog);
-  auto* message = new QLabel(Latin1(text));
+  // A carriage return breaks the line, as in the message boxes.
+  auto* message = new QLabel(Latin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
   message->setWordWrap(true);
   layout->addWidget(message);
   auto* row = new QHBoxLayout;

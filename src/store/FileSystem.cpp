@@ -604,7 +604,8 @@ private:
     const bool decoding = coding == Coding::Utf8;
     while (p < end) {
       // A run of ordinary characters, as far as the line has room.
-      const char* q = OrdinaryRun(p, p + std::min(std::size_t(end - p), limit - n), decoding);
+      const char* const stop = p + std::min(std::size_t(end - p), limit - n);
+      const char* q = decoding ? OrdinaryRun<true>(p, stop) : OrdinaryRun<false>(p, stop);
       if (n == 0 && !soft && q + 1 < end && (*q == '\n' || *q == '\r')) {
         // The whole line lies in the piece: it goes to the text from there.
         const std::int32_t mode = *q == '\n' ? 2 : q[1] == '\n' ? 1 : 0;
@@ -639,6 +640,16 @@ private:
 
   // Decodes the character at p (or completes one that the last piece cut).
   bool Decode(const char*& p, const char* end) {
+    // Latin-1's letters and signs, the most frequent, without the reader.
+    const unsigned char lead = static_cast<unsigned char>(*p);
+    if ((lead == 0xC3 || lead == 0xC2) && !reader.Pending() && end - p >= 2) {
+      const unsigned char next = static_cast<unsigned char>(p[1]);
+      if ((next & 0xC0) == 0x80 && (lead == 0xC3 || next >= 0xA0)) {
+        line[n++] = char(((lead & 0x1F) << 6) | (next & 0x3F));
+        p += 2;
+        return true;
+      }
+    }
     char ch;
     switch (reader.Read(p, end, ch)) {
     case Charset::Utf8Reader::Step::Character:
@@ -658,10 +669,10 @@ private:
 
   // The first byte from p on that is 0, LF or CR (or from 128 up while decoding), or
   // stop; eight bytes at a time.
-  static const char* OrdinaryRun(const char* p, const char* stop, bool decoding) {
+  template <bool decoding> static const char* OrdinaryRun(const char* p, const char* stop) {
     constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
     auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
-    const std::uint64_t high = decoding ? highs : 0;
+    constexpr std::uint64_t high = decoding ? highs : 0;
     while (stop - p >= 8) {
       std::uint64_t w;
       std::memcpy(&w, p, 8);

@@ -147,16 +147,14 @@ std::size_t FromUtf8(std::string_view utf8, std::string& out) {
   return substitutes;
 }
 
-std::string ForCoding(Coding coding, std::string_view text) {
-  return coding == Coding::Utf8Bytes ? ToUtf8(text) : std::string(text);
-}
-
-std::size_t FromCoding(Coding coding, std::string_view held, std::string& out) {
-  if (coding != Coding::Utf8Bytes) {
+std::size_t Recode(Coding from, Coding to, std::string_view held, std::string& out) {
+  if (HoldsUtf8(from) == HoldsUtf8(to)) {
     out.append(held);
     return 0;
   }
-  return FromUtf8(held, out);
+  if (HoldsUtf8(from)) return FromUtf8(held, out);
+  out += ToUtf8(held);
+  return 0;
 }
 
 std::string Utf8Of(Coding coding, std::string_view held) {

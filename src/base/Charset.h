@@ -59,12 +59,12 @@ Utf8Kind Classify(std::string_view bytes);
 // result is the number of substitutes.
 std::size_t FromUtf8(std::string_view utf8, std::string& out);
 
-// What a text of the coding holds for characters of the set: their UTF-8 in a
-// Utf8Bytes text, else the characters themselves.
-std::string ForCoding(Coding coding, std::string_view text);
-// Characters of the set from what a text of the coding holds, appended to out; in a
-// Utf8Bytes text characters outside the set become kSubstitute (the result counts them).
-std::size_t FromCoding(Coding coding, std::string_view held, std::string& out);
+// What a text of coding to holds for what a text of coding from holds, appended to
+// out: characters of the set become their UTF-8 in a Utf8Bytes text; a Utf8Bytes
+// text's UTF-8 becomes characters of the set elsewhere, where a character outside the
+// set (or a byte that is no UTF-8) becomes kSubstitute. The result counts substitutes.
+std::size_t Recode(Coding from, Coding to, std::string_view held, std::string& out);
+inline bool HoldsUtf8(Coding coding) { return coding == Coding::Utf8Bytes; }
 // The UTF-8 of what a text of the coding holds: a Utf8Bytes text's valid characters as
 // they are (its other bytes as the characters of their codes).
 std::string Utf8Of(Coding coding, std::string_view held);

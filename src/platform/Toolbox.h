@@ -419,10 +419,10 @@ void EndDocument(Printer* p);
 // Makes the printer's page the current port.
 void SetPortPrinter(Printer* p);
 
-// ---- Clipboard ----
+// ---- Clipboard: the desktop's text, UTF-8 ----
 void ClearClipboard();
 void PutClipboardText(std::string_view text);
-// The plain text on the clipboard; false when there is none.
+// The plain text on the clipboard (UTF-8); false when there is none.
 bool GetClipboardText(std::string& text);
 bool OwnsClipboard();
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Charset.h"
 #include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
@@ -727,8 +728,11 @@ void StripMarks() {
   Init();
   Ref b = Editor::State().current;
   if (!IsText(b)) return;
-  auto isMark = [](unsigned char c) {
-    return (c >= 162 && c <= 166) || c == 170 || c == 176 || c == 187 || c == 188 || c == 193;
+  // A text that keeps UTF-8 as it is holds pieces of characters there, never marks.
+  const bool marksHeld = !Charset::HoldsUtf8(Lines::CodingOf(b));
+  auto isMark = [marksHeld](unsigned char c) {
+    return marksHeld &&
+           ((c >= 162 && c <= 166) || c == 170 || c == 176 || c == 187 || c == 188 || c == 193);
   };
   std::int64_t marks = 0;
   bool changed = false;

@@ -67,11 +67,13 @@ TEST(Charset, ConvertsBetweenTheSetAndUtf8) {
   EXPECT_EQ(substituted, "?=?!") << "one substitute per character outside the set or bad byte";
 
   const std::string pi = "\xCF\x80";
-  EXPECT_EQ(ForCoding(Coding::Utf8Bytes, Codes({0xFC})), "\xC3\xBC");
-  EXPECT_EQ(ForCoding(Coding::Bytes, Codes({0xFC})), Codes({0xFC}));
-  std::string fromHeld;
-  EXPECT_EQ(FromCoding(Coding::Utf8Bytes, pi + "\xC3\xBC", fromHeld), 1u);
+  std::string held, fromHeld, same;
+  EXPECT_EQ(Recode(Coding::Utf8, Coding::Utf8Bytes, Codes({0xFC}), held), 0u);
+  EXPECT_EQ(held, "\xC3\xBC");
+  EXPECT_EQ(Recode(Coding::Utf8Bytes, Coding::Bytes, pi + "\xC3\xBC", fromHeld), 1u);
   EXPECT_EQ(fromHeld, "?" + Codes({0xFC}));
+  EXPECT_EQ(Recode(Coding::Bytes, Coding::Utf8, Codes({0xFC}), same), 0u);
+  EXPECT_EQ(same, Codes({0xFC})) << "texts of the set hold the same characters";
   EXPECT_EQ(Utf8Of(Coding::Utf8Bytes, pi + "\xFC"), pi + "\xC3\xBC")
       << "a byte that is no UTF-8 shows as the character of its code";
   EXPECT_EQ(Utf8Of(Coding::Utf8, Codes({0x80})), "\xE2\x82\xAC");

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "base/Charset.h"
 #include "editor/Editor.h"
 #include "platform/KeyScript.h"
 #include "platform/Startup.h"
@@ -62,19 +63,20 @@ std::string JoinArguments(const std::vector<std::string>& args) {
   return line;
 }
 
-// The text being edited, one line each, then the message line's text.
+// The text being edited, one line each, then the message line's text; in UTF-8.
 bool WriteDump(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
   const Buffer::Ref b = Editor::State().current;
+  const Charset::Coding coding = Lines::CodingOf(b);
   for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
-    const std::string_view line = Lines::View(b, n);
+    const std::string line = Charset::Utf8Of(coding, Lines::View(b, n));
     if (!line.empty()) std::fwrite(line.data(), 1, line.size(), f);
     std::fputc('\n', f);
   }
   char message[Editor::kTextHigh + 1];
   Editor::MessageLineText(message);
-  std::fprintf(f, "message: %s\n", message);
+  std::fprintf(f, "message: %s\n", Charset::ToUtf8(message).c_str());
   const bool written = std::ferror(f) == 0;
   return std::fclose(f) == 0 && written;
 }
@@ -174,6 +176,12 @@ int main(int argc, char** argv) {
 
   QtUi::QtBackend backend;
   if (haveKeys) {
+    // The shell gives the script in UTF-8; its characters are typed as the set's.
+    if (Charset::Classify(keys) != Charset::Utf8Kind::Invalid) {
+      std::string typed;
+      Charset::FromUtf8(keys, typed);
+      keys = typed;
+    }
     std::vector<Toolbox::PlatformMessage> messages;
     std::string error;
     if (!KeyScript::Parse(keys, messages, error)) return Usage(error.c_str());
@@ -192,7 +200,8 @@ int main(int argc, char** argv) {
   if (readyTime) backend.ReportReady(t0);
 
   Application::Init();
-  const std::string commandLine = JoinArguments(programArgs);
+  // The arguments name host files: in the workstation's characters.
+  const std::string commandLine = Charset::FromHostName(JoinArguments(programArgs));
   const int code = Startup::Run(backend, base::Chars(commandLine));
   if (code == 0 && !backend.ScreenshotSucceeded()) return 1;
   // The buffer store outlives the run: the text is still there to be written.

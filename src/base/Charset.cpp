@@ -1,6 +1,8 @@
 #include "base/Charset.h"
 
 #include <array>
+#include <cctype>
+#include <cstdlib>
 
 namespace Charset {
 
@@ -172,6 +174,34 @@ std::string Utf8Of(Coding coding, std::string_view held) {
     }
   }
   return out;
+}
+
+Coding FromHostText(std::string_view bytes, std::string& out) {
+  std::string_view text = bytes;
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  switch (Classify(text)) {
+  case Utf8Kind::Ascii:
+  case Utf8Kind::InSet:
+    FromUtf8(text, out);
+    return Coding::Utf8;
+  case Utf8Kind::BeyondSet:
+    out.append(bytes);
+    return Coding::Utf8Bytes;
+  default:
+    out.append(bytes);
+    return Coding::Bytes;
+  }
+}
+
+bool LocaleIsUtf8() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || *value == 0) continue;
+    std::string v(value);
+    for (char& c : v) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return v.find("utf-8") != std::string::npos || v.find("utf8") != std::string::npos;
+  }
+  return false;
 }
 
 bool IsUpper(char c) {

@@ -69,6 +69,15 @@ inline bool HoldsUtf8(Coding coding) { return coding == Coding::Utf8Bytes; }
 // they are (its other bytes as the characters of their codes).
 std::string Utf8Of(Coding coding, std::string_view held);
 
+// A host text as the workstation holds it, appended to out: UTF-8 whose characters are
+// all in the set (ASCII too) becomes those characters, a byte order mark at its start
+// left out; other UTF-8 stays as it is; anything else is a character a byte. The
+// result is the coding that says which.
+Coding FromHostText(std::string_view bytes, std::string& out);
+// Whether the locale of this process (LC_ALL, LC_CTYPE or LANG) is one of UTF-8, so
+// that a terminal's text is UTF-8.
+bool LocaleIsUtf8();
+
 // Letters of the set. Upper gives the capital of a small letter that has one in the
 // set (ß, µ, ª, º and ƒ have none), Lower the small letter of a capital.
 bool IsUpper(char c);

@@ -256,20 +256,24 @@ void MoveWithDeletion(Position& p, Position from, Position to) {
 // Returns the number of lines added.
 std::int32_t BreakLongLine(std::int32_t line) {
   EditorState& e = Ed();
+  const bool utf8 = Charset::HoldsUtf8(Lines::CodingOf(e.current));
   std::int32_t added = 0;
   while (LineLength(line) > kLineMax) {
     const std::string text(Lines::View(e.current, line));
+    // A text that keeps UTF-8 breaks before a character, not inside it.
+    std::int32_t cut = kLineMax;
+    while (utf8 && cut > 1 && Charset::IsContinuation(text[static_cast<std::size_t>(cut)])) --cut;
     if (!Lines::Insert(e.current, line + 1, 1)) break;
-    if (!Lines::Set(e.current, line + 1, text.substr(kLineMax)) ||
-        !Lines::Set(e.current, line, text.substr(0, kLineMax))) {
+    if (!Lines::Set(e.current, line + 1, text.substr(static_cast<std::size_t>(cut))) ||
+        !Lines::Set(e.current, line, text.substr(0, static_cast<std::size_t>(cut)))) {
       Lines::Delete(e.current, line + 1, 1);
       break;
     }
     for (Position* p : {&e.cursor, &e.anchor}) {
       if (p->line > line) {
         ++p->line;
-      } else if (p->line == line && p->column > kLineMax + 1) {
-        *p = Position{line + 1, p->column - kLineMax};
+      } else if (p->line == line && p->column > cut + 1) {
+        *p = Position{line + 1, p->column - cut};
       }
     }
     ++added;

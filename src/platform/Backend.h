@@ -6,6 +6,10 @@
 // it into a window's or an off-screen bitmap's pixels, and answers the standard
 // dialogs. Everything that must behave the same on both (ports, pens, fonts by number,
 // menus and the accelerator table, the event queue) lives above it.
+//
+// Texts cross this interface in the workstation's characters (Windows-1252, see
+// base/Charset.h); host file names (hostPath, the file dialog's name, dropped files) and
+// the clipboard's text in UTF-8, as the desktop has them.
 #pragma once
 
 #include <cstdint>

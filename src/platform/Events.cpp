@@ -6,6 +6,8 @@
 #include <new>
 #include <string>
 
+#include "base/Charset.h"
+
 namespace Events {
 
 using Toolbox::PlatformMessage;
@@ -522,7 +524,12 @@ void Dispatch(const PlatformMessage& m) {
       state.menuSelect(static_cast<std::int32_t>(m.menuCommand & 0xFF));
     break;
   case Kind::DropFiles:
-    if (state.drop != nullptr) state.drop(m.files);
+    if (state.drop != nullptr) {
+      // The host's names, in the workstation's characters.
+      std::vector<std::string> files;
+      for (const std::string& f : m.files) files.push_back(Charset::FromHostName(f));
+      state.drop(files);
+    }
     break;
   case Kind::EndSession:
     if (state.endSession != nullptr) state.endSession();

@@ -7,6 +7,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "platform/Backend.h"
 #include "platform/Events.h"
@@ -751,7 +752,7 @@ void KillPicture(Picture*& pic) {
 
 std::int32_t SavePicture(const Picture* pic, Chars hostPath) {
   if (pic == nullptr) return -1;
-  return TheBackend().SavePicture(*pic, Text(hostPath));
+  return TheBackend().SavePicture(*pic, Charset::HostName(Text(hostPath)));
 }
 
 // ---- Off-screen bitmaps ----
@@ -1173,9 +1174,10 @@ bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name) {
   std::string filter;
   if (!p.empty() && p != "*" && p != "*.*") filter = p + " (" + p + ");;";
   filter += "All Files (*.*)";
-  std::string chosen = Text(name);
+  // The backend's file dialog names host files in the host's UTF-8.
+  std::string chosen = Charset::HostName(Text(name));
   if (!TheBackend().AskFileName(mode, Text(prompt), filter, chosen)) return false;
-  Strings::Assign(name, Chars(chosen));
+  Strings::Assign(name, Chars(Charset::FromHostName(chosen)));
   return true;
 }
 

@@ -110,16 +110,19 @@ bool HasIllegal(Chars name) {
 
 // ---- directories of the host ----
 
-// The regular files of a host directory, in the order the file system lists them.
+// The regular files of a host directory, in the order the file system lists them; the
+// directory and the names in the workstation's characters.
 std::vector<std::string> FilesOf(const std::string& dir) {
   std::vector<std::string> files;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  const std::string host = Charset::HostName(dir);
+  DIR* d = ::opendir(host.empty() ? "." : host.c_str());
   if (d == nullptr) return files;
   while (const dirent* e = ::readdir(d)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     struct stat st {};
-    if (::stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back(name);
+    if (::stat((host + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      files.push_back(Charset::FromHostName(name));
   }
   ::closedir(d);
   return files;
@@ -127,7 +130,7 @@ std::vector<std::string> FilesOf(const std::string& dir) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(Charset::HostName(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // ---- loading ----

@@ -23,6 +23,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "store/Lines.h"
 
@@ -113,11 +114,12 @@ std::int32_t FromErrno(int error, const std::string& path) {
 
 bool FailErrno(const std::string& path) { return Fail(FromErrno(errno, path)); }
 
-// The process's working directory ending in "/"; "" when it does not fit a path.
+// The process's working directory ending in "/", as the workstation names it; "" when
+// it does not fit a path.
 std::string WorkingDirectory() {
   char cwd[kPathHigh + 1];
   if (::getcwd(cwd, sizeof cwd) == nullptr) return std::string();
-  std::string dir(cwd);
+  std::string dir = Charset::FromHostName(cwd);
   if (dir.back() != kSeparator) dir.push_back(kSeparator);
   return dir.size() <= kPathHigh ? dir : std::string();
 }
@@ -156,7 +158,8 @@ std::string WithoutFinalSeparator(const std::string& dir) {
   return dir.size() > 1 ? dir.substr(0, dir.size() - 1) : std::string();
 }
 
-std::string HostPath(std::string_view name) {
+// The path of a name, as the workstation names it (rules in the header).
+std::string PathOf(std::string_view name) {
   if (name.empty()) return state.currentDirectory;
   if (name[0] == kSeparator) return std::string(name);
   const std::string converted = ConvertSeparators(name);
@@ -170,15 +173,16 @@ std::string HostPath(std::string_view name) {
   return state.currentDirectory + converted;
 }
 
-std::string HostPath(Chars name) {
-  return HostPath(std::string_view(name.p, Strings::Length(name)));
-}
+std::string PathOf(Chars name) { return PathOf(std::string_view(name.p, Strings::Length(name))); }
+
+// The host's bytes of the path of a name: what the system calls get.
+std::string HostPath(Chars name) { return Charset::HostName(PathOf(name)); }
 
 // The directory a loaded buffer remembers: up to and including the path's last
 // separator. A directory too long for filePath is not remembered at all, since a cut
 // path would name another directory.
 void SetLoadedFilePath(Buffer::Ref b, const std::string& path) {
-  std::string dir = DirectoryPart(path);
+  std::string dir = Charset::FromHostName(DirectoryPart(path));
   if (dir.empty()) dir = state.currentDirectory;
   if (dir.size() > kPathHigh) dir.clear();
   Buffer::SetFilePath(b, Chars(dir));
@@ -1057,7 +1061,7 @@ void Init() {
 
 bool HostName(Chars name, VarChars path) {
   Init();
-  const std::string host = HostPath(name);
+  const std::string host = PathOf(name);
   Strings::Assign(path, Chars(host));
   state.lastResult = host.size() <= path.high ? kNoError : kBadName;
   return state.lastResult == kNoError;
@@ -1086,7 +1090,7 @@ bool ChangeDirectory(Chars nameChars) {
     }
   }
   if (target.back() != kSeparator) target += kSeparator;
-  if (::chdir(target.c_str()) != 0) {
+  if (::chdir(Charset::HostName(target).c_str()) != 0) {
     const int error = errno;
     return Fail(error == EACCES         ? kAccessDenied
                 : error == ENAMETOOLONG ? kBadName
@@ -1095,7 +1099,7 @@ bool ChangeDirectory(Chars nameChars) {
   // The platform's own name of the directory, so "a/../b" and ".." come out plain.
   const std::string now = WorkingDirectory();
   if (now.empty()) {
-    [[maybe_unused]] const int back = ::chdir(state.currentDirectory.c_str());
+    [[maybe_unused]] const int back = ::chdir(Charset::HostName(state.currentDirectory).c_str());
     return Fail(kBadName);
   }
   state.currentDirectory = now;

@@ -15,6 +15,9 @@
 //   "\\x"     two leading separators: kept as written, so "//x" (the root)
 //   "x:y"     y in the subdirectory x of the current directory
 // Drive letters have no meaning here: "C:\x" is the host path C//x in the current directory.
+// Host names are UTF-8; the workstation names them in its own characters, each part of
+// a path decoded where it can be (base/Charset.h), and every name is encoded again
+// where it reaches the system.
 //
 // Storing never destroys the old file before the new one is complete: the new contents
 // go to a temporary file in the same directory that is flushed to the disk and renamed
@@ -95,8 +98,9 @@ using BusyCursorProc = void (*)(bool busy);
 // line ends LF, texts through an image, no soft line ends.
 void Init();
 
-// The host path for name (rules above), cut to the array by the string rules; false
-// when the whole path did not fit (the operations themselves never use a cut path).
+// The host path for name (rules above) in the workstation's characters, cut to the
+// array by the string rules; false when the whole path did not fit (the operations
+// themselves never use a cut path).
 bool HostName(Chars name, VarChars path);
 // Makes name the current directory; "" goes back to the directory the process started
 // in. False with kDirectoryNotFound (or kAccessDenied, kBadName) when that fails.

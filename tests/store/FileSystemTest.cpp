@@ -693,6 +693,26 @@ TEST_P(StoreRoutes, NewTextsAreUtf8AndEditsKeepTheFileAsItWas) {
       << "the added line goes after the last, which had no line end, and has none itself";
 }
 
+TEST_F(FileSystemTest, HostNamesAreUtf8AndTheWorkstationsCharacters) {
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e", inside = "Gr\xFC\xDF" "e";
+  fs::create_directory(dir + utf8);
+  Spit(dir + utf8 + "/" + utf8 + ".txt", "x\n");
+  ASSERT_TRUE(ChangeDirectory(Chars(inside)));
+  EXPECT_EQ(Current(), Host("")) << "one name for the current directory";
+  EXPECT_EQ(Current(), dir + inside + "/");
+  Buffer::Ref text = NewText();
+  ASSERT_EQ(LoadText(Chars(inside + ".txt"), text), kNoError);
+  char path[260];
+  Buffer::GetFilePath(text, path);
+  EXPECT_EQ(std::string(path), dir + inside + "/");
+  ASSERT_EQ(StoreText(text, Chars("\x80.txt")), kNoError);
+  EXPECT_EQ(Slurp(dir + utf8 + "/\xE2\x82\xAC.txt"), "x\n");
+  EXPECT_TRUE(Rename(Chars("\x80.txt"), Chars("\xE9.txt")));
+  EXPECT_TRUE(fs::exists(dir + utf8 + "/\xC3\xA9.txt"));
+  EXPECT_TRUE(Delete(Chars("\xE9.txt")));
+  ASSERT_TRUE(ChangeDirectory(Chars(dir)));
+}
+
 INSTANTIATE_TEST_SUITE_P(ImageAndLines, StoreRoutes, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Image" : "ByLines"; });
 

@@ -14,6 +14,9 @@
 #include <cmath>
 #include <optional>
 
+#include "base/Charset.h"
+#include "platform/qt/QtText.h"
+
 namespace QtUi {
 
 using Toolbox::DrawCommand;
@@ -414,12 +417,12 @@ void MakeCells(Face& face) {
 // What a fixed-pitch face draws for c. Characters that do not advance by one cell
 // (controls, which Qt lays out as nothing or as tabs, and the soft hyphen, which it
 // hides) are drawn as a space, or a hyphen for the soft hyphen.
-char DrawnAs(const Face& face, unsigned char c) {
+QChar DrawnAs(const Face& face, unsigned char c) {
   if (!face.measured[c]) {
-    const char ch = char(c);
-    const bool fits =
-        QFontMetricsF(face.font).horizontalAdvance(QString::fromLatin1(&ch, 1)) == face.cell;
-    face.drawn[c] = fits ? ch : c == 0xAD ? '-' : ' ';
+    const QChar ch(char16_t(Charset::ToUnicode(char(c))));
+    // Measured as a string: only that counts the letter spacing that makes the cells.
+    const bool fits = QFontMetricsF(face.font).horizontalAdvance(QString(ch)) == face.cell;
+    face.drawn[c] = fits ? ch.unicode() : c == 0xAD ? u'-' : u' ';
     face.measured[c] = true;
   }
   return face.drawn[c];
@@ -432,18 +435,16 @@ std::int32_t Face::Width(std::string_view text) const {
   constexpr std::size_t kMeasuredTexts = 4096;
   const std::string key(text);
   if (auto it = widths.find(key); it != widths.end()) return it->second;
-  const std::int32_t width =
-      metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  const std::int32_t width = metrics.horizontalAdvance(ToQt(text));
   if (widths.size() >= kMeasuredTexts) widths.clear();
   widths.emplace(key, width);
   return width;
 }
 
 QString Face::Text(std::string_view text) const {
-  if (cell == 0) return QString::fromLatin1(text.data(), qsizetype(text.size()));
+  if (cell == 0) return ToQt(text);
   QString s(qsizetype(text.size()), Qt::Uninitialized);
-  for (std::size_t i = 0; i < text.size(); ++i)
-    s[qsizetype(i)] = QChar(uchar(DrawnAs(*this, uchar(text[i]))));
+  for (std::size_t i = 0; i < text.size(); ++i) s[qsizetype(i)] = DrawnAs(*this, uchar(text[i]));
   return s;
 }
 
@@ -460,7 +461,7 @@ const Face& Fonts::Get(const PortState& s) {
   if (it != cache_.end()) return *it->second;
   char name[33] = {};
   Toolbox::FontName(s.fontNumber, name);
-  const QString family = QString::fromLatin1(name);
+  const QString family = ToQt(name);
   QFont font(family);
   // The classic faces are not installed here; the hints pick their nearest kind.
   if (Typewriter(family))

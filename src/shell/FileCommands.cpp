@@ -138,7 +138,7 @@ bool FileExists(const std::string& path) {
 enum class LoadOutcome { Loaded, ShellBuffer, Exists, NoBuffer, Failed };
 
 // Loads the host file into a new text of the current directory named name; the reason
-// of a failure in reason.
+// of a failure in reason, or what the load has to tell about a text it loaded.
 LoadOutcome LoadInto(Chars file, Chars name, Ref& made, char (&reason)[kLineHigh + 1]) {
   made = nullptr;
   if (IsShellName(name)) return LoadOutcome::ShellBuffer;
@@ -151,6 +151,7 @@ LoadOutcome LoadInto(Chars file, Chars name, Ref& made, char (&reason)[kLineHigh
     Buffer::Delete(made);
     return LoadOutcome::Failed;
   }
+  FileSystem::LoadNoticeText(FileSystem::LastLoadNotice(), reason);
   return LoadOutcome::Loaded;
 }
 
@@ -183,7 +184,9 @@ Ref Load(Chars file, Chars newName) {
   case LoadOutcome::Loaded:
     break;
   }
-  Message((m << "'").s);
+  m << "'";
+  if (reason[0] != 0) m << " - " << reason;
+  Message(m.s);
   return made;
 }
 
@@ -413,6 +416,7 @@ void LoadAll() {
       break;
     case LoadOutcome::Loaded:
       failed = false;
+      if (reason[0] != 0) line << " - " << reason;
       break;
     }
     ++loaded;

@@ -176,12 +176,6 @@ int main(int argc, char** argv) {
 
   QtUi::QtBackend backend;
   if (haveKeys) {
-    // The shell gives the script in UTF-8; its characters are typed as the set's.
-    if (Charset::Classify(keys) != Charset::Utf8Kind::Invalid) {
-      std::string typed;
-      Charset::FromUtf8(keys, typed);
-      keys = typed;
-    }
     std::vector<Toolbox::PlatformMessage> messages;
     std::string error;
     if (!KeyScript::Parse(keys, messages, error)) return Usage(error.c_str());

@@ -46,6 +46,7 @@ struct PlatformMessage {
     DropFiles,     // files
     EndSession,    // the user's log-on ends
     Quit,          // the platform asks the program to end at once
+    ClipboardText, // a script's text that another program puts on the clipboard (text)
   };
   Kind kind = Kind::Timer;
   Window window = nullptr; // nullptr: the frame window
@@ -70,6 +71,7 @@ struct PlatformMessage {
   // of the bar when it is delivered (menuCommand 0).
   std::string menuPath;
   std::vector<std::string> files;
+  std::string text; // ClipboardText: UTF-8
   // A script's mouse message whose where is local to the window in front when it is
   // delivered (the backend sets window and where then).
   bool frontLocal = false;

@@ -689,6 +689,7 @@ void TextFont(std::int32_t number) { CurrentState().fontNumber = number; }
 void TextSize(std::int32_t size) { CurrentState().fontSize = size; }
 void TextFace(std::int32_t style) { CurrentState().fontStyle = style; }
 void TextMode(std::int32_t mode) { CurrentState().textMode = mode; }
+void TextUtf8(bool on) { CurrentState().utf8Text = on; }
 
 std::int32_t FontNumber(Chars name) {
   Init();

@@ -59,6 +59,9 @@ struct PortState {
   std::int32_t fontSize = 10;
   std::int32_t fontStyle = 0;
   std::int32_t textMode = kTextCopy;
+  // Text kept as UTF-8 (a text with characters outside the set): each character is
+  // drawn in the cell of its first byte, the cells of its other bytes stay blank.
+  bool utf8Text = false;
   Rect clip{-32768, -32768, 32767, 32767};
 };
 
@@ -221,6 +224,8 @@ void TextFont(std::int32_t number);
 void TextSize(std::int32_t size);
 void TextFace(std::int32_t style);
 void TextMode(std::int32_t mode);
+// Text drawn from now on in the current port is kept UTF-8 (PortState::utf8Text).
+void TextUtf8(bool on);
 // The number of a face name (a new one gets the next free number from 25); -1 when
 // the table cannot grow.
 std::int32_t FontNumber(Chars name);

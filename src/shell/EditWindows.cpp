@@ -365,6 +365,7 @@ void EnterBuffer(Ref b) {
     state.commandShows = b;
   }
   e.current = b;
+  ANSITerm::SetUtf8Text(e.terminal, Charset::HoldsUtf8(Lines::CodingOf(b)));
   // The terminal it is shown in decides the screen, so that a window resized or changed
   // since the state was saved is laid out afresh.
   if (e.terminal != nullptr) {
@@ -627,6 +628,7 @@ void SetWindowsMenu(std::int32_t menu, void (*choose)(Ref b)) {
 void DrawPlain(const View& v) {
   ANSITerm::TextWindow* t = v.terminal;
   if (t == nullptr) return;
+  ANSITerm::SetUtf8Text(t, Charset::HoldsUtf8(Lines::CodingOf(v.buffer)));
   ANSITerm::ClearTerminal(t);
   const std::int32_t count = Lines::Count(v.buffer);
   const auto width = static_cast<std::size_t>(std::max(0, v.width));

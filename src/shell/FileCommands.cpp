@@ -184,9 +184,8 @@ Ref Load(Chars file, Chars newName) {
   case LoadOutcome::Loaded:
     break;
   }
-  m << "'";
-  if (reason[0] != 0) m << " - " << reason;
-  Message(m.s);
+  // What the load has to tell comes first, where the message line shows it.
+  Message(reason[0] != 0 ? (Text(reason) << ": '" << file << "'").s : (m << "'").s);
   return made;
 }
 

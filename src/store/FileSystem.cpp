@@ -1412,7 +1412,7 @@ LoadNotice LastLoadNotice() { return state.loadNotice; }
 void LoadNoticeText(LoadNotice notice, VarChars s) {
   switch (notice) {
   case LoadNotice::KeptUtf8:
-    Strings::Assign(s, "characters beyond Windows-1252: kept as UTF-8 bytes");
+    Strings::Assign(s, "UTF-8 beyond Windows-1252 kept as bytes");
     return;
   case LoadNotice::ZeroBytes:
     Strings::Assign(s, "0 bytes left out");

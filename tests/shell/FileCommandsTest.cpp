@@ -67,8 +67,8 @@ TEST_F(FileCommandsTest, OpeningUtf8BeyondTheSetSaysSoAndSavingKeepsEveryByte) {
   backend.AnswerFileName(true, (dir / "Gr\xC3\xB6\xC3\x9F" "e.mod").string());
   FileCommands::Open();
   ASSERT_NE(Buffer::Find("/User/Gr\xF6\xDF" "e.mod"), nullptr);
-  EXPECT_EQ(Message(), "Load '" + dir.string() + "/Gr\xF6\xDF" "e.mod' - "
-                       "characters beyond Windows-1252: kept as UTF-8 bytes");
+  EXPECT_EQ(Message(), "UTF-8 beyond Windows-1252 kept as bytes: '" + dir.string() +
+                           "/Gr\xF6\xDF" "e.mod'");
   Type("GOLD KP5 GOLD 4 KP3 GOLD 2 0 GOLD KP1 GOLD KP4 RETURN 'X'");
   ASSERT_TRUE(FileCommands::Save());
   std::ifstream in(dir / "Gr\xC3\xB6\xC3\x9F" "e.mod", std::ios::binary);

@@ -654,7 +654,7 @@ TEST_P(LoadRoutes, UnicodeOfTheSetIsDecodedAndOtherUtf8KeptAsItIs) {
   EXPECT_EQ(LastLoadNotice(), LoadNotice::KeptUtf8);
   char notice[80];
   LoadNoticeText(LoadNotice::KeptUtf8, notice);
-  EXPECT_STREQ(notice, "characters beyond Windows-1252: kept as UTF-8 bytes");
+  EXPECT_STREQ(notice, "UTF-8 beyond Windows-1252 kept as bytes");
   EXPECT_EQ(Load("Gr\xFC\xDF" "e\n"), V{"Gr\xFC\xDF" "e"}) << "Latin-1 as before";
   EXPECT_EQ(LastLoadNotice(), LoadNotice::None);
   Load(std::string("a\0b\n", 4));

@@ -619,6 +619,22 @@ bool QtBackend::State::InjectAction(Window front) {
     QCoreApplication::sendEvent(c->canvas, &e);
     return true;
   }
+  if (m.kind == Kind::ClipboardText) {
+    QGuiApplication::clipboard()->setText(Utf8ToQt(m.text));
+    injected.pop_front();
+    return true;
+  }
+  if (Child* c = ChildOf(front); c != nullptr && m.kind == Kind::KeyDown && m.vkey == 0 &&
+                                 injected.size() > 1 && injected[1].kind == Kind::Character) {
+    // A character no key of the keyboard types (é, €) comes as the desktop delivers a
+    // dead key's or a layout's character: a key event with its text.
+    const QString text = ToQt(std::string_view(&injected[1].ch, 1));
+    injected.pop_front();
+    injected.pop_front();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(c->canvas, &press);
+    return true;
+  }
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;

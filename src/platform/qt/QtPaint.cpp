@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 #include "base/Charset.h"
 #include "platform/qt/QtText.h"
@@ -139,7 +140,29 @@ void Text(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
     p.fillRect(QRect(cmd.a.h, top, face.Width(cmd.text), face.metrics.height()), paper);
   p.setFont(face.font);
   p.setPen(ink);
-  p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
+  if (!s.utf8Text || face.cell == 0) {
+    p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
+    return;
+  }
+  // Text kept as UTF-8: the cells of a character's bytes are blank, and the character is
+  // drawn on its own in the first of them, so that no glyph moves the cells after it.
+  std::string cells(cmd.text);
+  std::vector<std::pair<std::size_t, QString>> characters;
+  for (std::size_t i = 0; i < cells.size();) {
+    char32_t u = 0;
+    const std::size_t n =
+        (cells[i] & 0x80) != 0 ? Charset::DecodeOne(std::string_view(cmd.text).substr(i), u) : 0;
+    if (n < 2) {
+      ++i;
+      continue;
+    }
+    characters.emplace_back(i, QString::fromUcs4(&u, 1));
+    std::fill_n(cells.begin() + std::ptrdiff_t(i), n, ' ');
+    i += n;
+  }
+  p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cells));
+  for (const auto& [at, character] : characters)
+    p.drawText(QPoint(cmd.a.h + std::int32_t(at) * face.cell, cmd.a.v), character);
 }
 
 void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {

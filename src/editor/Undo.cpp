@@ -110,10 +110,14 @@ bool FixedBuffersFree() {
   return !Held(Fixed(kPastePath)) && !Held(Fixed(kUndo1Path)) && !Held(Fixed(kUndo2Path));
 }
 
-// A new empty text at path; nullptr when it cannot be made.
+// A new empty text at path, in the coding of the current text, from which it is filled
+// (a text from elsewhere sets its own); nullptr when it cannot be made.
 Ref MakeFixed(const char* path) {
   if (Held(Fixed(path))) return nullptr;
-  return Buffer::Create(base::CharsOf(path), Buffer::BufferKind::Text);
+  Ref b = Buffer::Create(base::CharsOf(path), Buffer::BufferKind::Text);
+  if (b != nullptr && !Lines::SetForm(b, Lines::Form{Lines::CodingOf(Ed().current)}))
+    Buffer::Delete(b);
+  return b;
 }
 
 void DropFixed(const char* path) {
@@ -337,7 +341,8 @@ bool Import() {
     text = std::move(utf8);
   else
     Charset::FromUtf8(utf8, text);
-  if (kept && !Lines::SetForm(paste, Lines::Form{Charset::Coding::Utf8Bytes})) return true;
+  const Charset::Coding coding = kept ? Charset::Coding::Utf8Bytes : Charset::Coding::Utf8;
+  if (!Lines::SetForm(paste, Lines::Form{coding})) return true;
   std::string line;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -531,7 +536,7 @@ void ImportPasteBuffer() { (void)Import(); }
 
 void SetPasteLine(Chars text) {
   const Ref paste = MakeFixed(kPastePath);
-  if (paste == nullptr) return;
+  if (paste == nullptr || !Lines::SetForm(paste, Lines::Form{})) return;
   (void)Lines::Append(paste, text);
   ExportPasteBuffer();
 }

@@ -15,7 +15,7 @@ BEGIN
   WHILE (n <= HIGH(s)) & (s[n] # 0C) DO INC(n) END;
   WriteString(s); WriteString(": "); WriteCard(n, 1);
   WriteString(" characters, the last "); WriteCard(ORD(s[n - 1]), 1);
-  WriteString(", "); Write(CAP("œ")); WriteLn;
+  WriteString(", "); Write(CAP(234C)); (* œ *) WriteLn;
   LOOP
     Read(ch);
     IF NOT Done THEN EXIT END;

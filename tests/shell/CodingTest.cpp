@@ -85,6 +85,19 @@ TEST_F(CodingTest, FindAndReplaceMatchWhatTheUserSees) {
   }
 }
 
+TEST_F(CodingTest, UndoAndUndeleteGiveKeptUtf8BackAsItWas) {
+  const std::string line = "x " + kPi + kAlmost + " " + kUtf8;
+  EditAs(Coding::Utf8Bytes, {line});
+  Type("GOLD 2 KP3 GOLD 5 DELETE");
+  EXPECT_EQ(Lines(), Texts({"x  " + kUtf8}));
+  Type("GOLD '!'");
+  EXPECT_EQ(Lines(), Texts({line})) << "undo";
+  Type("GOLD KP5 GOLD 2 KP3 KPPLUS");
+  EXPECT_EQ(Lines(), Texts({"x " + kUtf8}));
+  Type("GOLD KPPLUS");
+  EXPECT_EQ(Lines(), Texts({line})) << "undelete word";
+}
+
 TEST_F(CodingTest, FindSelectionOfACharacterOutsideTheSetIsRefused) {
   EditAs(Coding::Utf8Bytes, {kPi + "x " + kPi});
   Type("KPDOT GOLD 2 KP3 GOLD KPDIV");

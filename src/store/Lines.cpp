@@ -215,6 +215,17 @@ bool Append(Ref b, const char* s, std::size_t length, LineEnd end) {
   return true;
 }
 
+bool AppendText(Ref b, Ref from) {
+  const Charset::Coding fromCoding = CodingOf(from), toCoding = CodingOf(b);
+  std::string line;
+  for (std::int32_t n = 1; n <= Count(from); ++n) {
+    line.clear();
+    Charset::Recode(fromCoding, toCoding, View(from, n), line);
+    if (!Append(b, line.data(), line.size())) return false;
+  }
+  return true;
+}
+
 LineEnd EndOf(Ref b, std::int32_t n) {
   const LineTable* t = TableOf(b);
   if (t == nullptr || n < 1 || n > t->used) return LineEnd::Text;

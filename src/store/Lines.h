@@ -60,6 +60,9 @@ bool Append(Ref b, Chars s);
 // Append of the length characters at s, none of which may be 0: for callers that know
 // the length already.
 bool Append(Ref b, const char* s, std::size_t length);
+// Appends every line of from, each as b holds its characters (base/Charset.h, Recode:
+// characters b cannot hold become the substitute). False when memory runs out.
+bool AppendText(Ref b, Ref from);
 // Append for loads: the line ends with end, and the line before it keeps its own.
 bool Append(Ref b, const char* s, std::size_t length, LineEnd end);
 // How line n ends; Text outside 1..Count.

@@ -270,3 +270,14 @@ TEST_F(LinesEdit, LinesWithoutALineEndKeepTheFileTogether) {
   Buffer::Clear(text);
   EXPECT_EQ(Lines::CodingOf(text), Charset::Coding::Utf8) << "a cleared text starts anew";
 }
+
+TEST_F(LinesEdit, AppendTextGivesTheLinesInTheTargetsCoding) {
+  const Ref kept = Buffer::Create("/Kept", BufferKind::Text);
+  ASSERT_TRUE(Lines::SetForm(kept, Lines::Form{Charset::Coding::Utf8Bytes}));
+  ASSERT_TRUE(Lines::Append(kept, "\xCF\x80 \xC3\xA9"));
+  Fill(1, 1);
+  ASSERT_TRUE(Lines::AppendText(text, kept));
+  EXPECT_EQ(Text(), (V{"1", "? \xE9"}));
+  ASSERT_TRUE(Lines::AppendText(kept, text));
+  EXPECT_EQ(LinesOf(kept), (V{"\xCF\x80 \xC3\xA9", "1", "? \xC3\xA9"}));
+}

@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "SourceFiles.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
@@ -66,85 +67,6 @@ std::string Key(const char* what, std::int64_t lines) {
   return std::string(what) + "/" + std::to_string(lines / kMillion) + "M";
 }
 
-fs::path DataDirectory() {
-  fs::path dir = fs::temp_directory_path() / "velmarin-loadstore";
-  fs::create_directories(dir);
-  return dir;
-}
-
-// A source-like text: indented lines of identifiers, keywords and punctuation, each
-// cut to a length drawn evenly from 0..99. The same seed gives the same file.
-std::string DataFile(std::int64_t lines) {
-  const fs::path path = DataDirectory() / ("source-" + std::to_string(lines) + "-v1.mod");
-  if (fs::exists(path)) return path.string();
-  static const char* const words[] = {"MODULE",
-                                      "BEGIN",
-                                      "END",
-                                      "IF",
-                                      "THEN",
-                                      "ELSE",
-                                      "WHILE",
-                                      "DO",
-                                      "RETURN",
-                                      "PROCEDURE",
-                                      "VAR",
-                                      "INTEGER",
-                                      "CARDINAL",
-                                      "ARRAY",
-                                      "OF",
-                                      "CHAR",
-                                      ":=",
-                                      ";",
-                                      "(",
-                                      ")",
-                                      "+",
-                                      "-",
-                                      "count",
-                                      "index",
-                                      "buffer",
-                                      "line",
-                                      "result",
-                                      "Strings.Assign",
-                                      "InOut.WriteString",
-                                      "(* comment *)",
-                                      "0",
-                                      "1",
-                                      "255",
-                                      "\"text\"",
-                                      ",",
-                                      ".",
-                                      "=",
-                                      "#",
-                                      "<",
-                                      ">"};
-  std::uint64_t seed = 0x5eed'1234'abcd'0001ULL;
-  auto next = [&seed] {
-    seed += 0x9e3779b97f4a7c15ULL;
-    std::uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  };
-  const fs::path partial = path.string() + ".partial";
-  {
-    std::ofstream out(partial, std::ios::binary);
-    std::string line;
-    for (std::int64_t i = 0; i < lines; ++i) {
-      const std::size_t length = next() % 100;
-      line.assign(next() % 4 * 2, ' ');
-      while (line.size() < length) {
-        line += words[next() % std::size(words)];
-        line += ' ';
-      }
-      line.resize(length);
-      line += '\n';
-      out.write(line.data(), std::streamsize(line.size()));
-    }
-  }
-  fs::rename(partial, path);
-  return path.string();
-}
-
 using base::Chars;
 
 void LoadInto(const std::string& file, Buffer::Ref& text) {
@@ -154,7 +76,7 @@ void LoadInto(const std::string& file, Buffer::Ref& text) {
 }
 
 void BM_LoadText(benchmark::State& state) {
-  const std::string file = DataFile(state.range(0));
+  const std::string file = SourceFiles::Path(state.range(0));
   Timer timer;
   for (auto _ : state) {
     Buffer::Ref text;
@@ -181,7 +103,7 @@ int Run(std::vector<const char*> argv) {
 }
 
 void BM_WcL(benchmark::State& state) {
-  const std::string file = DataFile(state.range(0));
+  const std::string file = SourceFiles::Path(state.range(0));
   Timer timer;
   for (auto _ : state) Run({"wc", "-l", file.c_str()});
   timer.Record(state, Key("wc -l", state.range(0)));
@@ -196,7 +118,7 @@ std::vector<std::string> ReadVector(const std::string& file) {
 }
 
 void BM_VectorOfLines(benchmark::State& state) {
-  const std::string file = DataFile(state.range(0));
+  const std::string file = SourceFiles::Path(state.range(0));
   Timer timer;
   for (auto _ : state) {
     std::vector<std::string> lines = ReadVector(file);
@@ -206,8 +128,8 @@ void BM_VectorOfLines(benchmark::State& state) {
 }
 
 void BM_StoreText(benchmark::State& state) {
-  const std::string file = DataFile(state.range(0));
-  const std::string out = (DataDirectory() / "stored.mod").string();
+  const std::string file = SourceFiles::Path(state.range(0));
+  const std::string out = (SourceFiles::Directory() / "stored.mod").string();
   Buffer::Ref text;
   LoadInto(file, text);
   Timer timer;
@@ -220,8 +142,8 @@ void BM_StoreText(benchmark::State& state) {
 }
 
 void BM_OfstreamLines(benchmark::State& state) {
-  const std::vector<std::string> lines = ReadVector(DataFile(state.range(0)));
-  const std::string out = (DataDirectory() / "written.mod").string();
+  const std::vector<std::string> lines = ReadVector(SourceFiles::Path(state.range(0)));
+  const std::string out = (SourceFiles::Directory() / "written.mod").string();
   Timer timer;
   for (auto _ : state) {
     std::ofstream stream(out, std::ios::binary);
@@ -365,13 +287,13 @@ void Summary() {
   if (seconds("ofstream/2M") > 0)
     line("StoreText / ofstream", seconds("StoreText/2M") / seconds("ofstream/2M"), 1.2, 0);
   // The first load of a fresh process, which meets a store that has never freed memory.
-  std::vector<ChildRuns> kinds = {{kPeakChildVariable, DataFile(2 * kMillion), {}},
-                                  {kPeakChildVariable, DataFile(4 * kMillion), {}},
-                                  {kVectorChildVariable, DataFile(4 * kMillion), {}}};
+  std::vector<ChildRuns> kinds = {{kPeakChildVariable, SourceFiles::Path(2 * kMillion), {}},
+                                  {kPeakChildVariable, SourceFiles::Path(4 * kMillion), {}},
+                                  {kVectorChildVariable, SourceFiles::Path(4 * kMillion), {}}};
   if (RunChildren(kinds)) {
     const ChildFigures two = kinds[0].Median(), four = kinds[1].Median();
     const ChildFigures vector4 = kinds[2].Median();
-    const double size = double(fs::file_size(DataFile(2 * kMillion)));
+    const double size = double(fs::file_size(SourceFiles::Path(2 * kMillion)));
     std::printf("First load in a fresh process (median of 3): 2M %.0f ms, 4M %.0f ms, "
                 "vector<string> 4M %.0f ms\n",
                 two.seconds * 1000, four.seconds * 1000, vector4.seconds * 1000);

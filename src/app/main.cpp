@@ -33,6 +33,7 @@
 
 #include "app/Application.h"
 #include "app/Options.h"
+#include "base/Charset.h"
 #include "editor/Editor.h"
 #include "macros/Macros.h"
 #include "platform/KeyScript.h"
@@ -65,19 +66,20 @@ std::string JoinArguments(const std::vector<std::string>& args) {
   return line;
 }
 
-// The text being edited, one line each, then the message line's text.
+// The text being edited, one line each, then the message line's text; in UTF-8.
 bool WriteDump(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
   const Buffer::Ref b = Editor::State().current;
+  const Charset::Coding coding = Lines::CodingOf(b);
   for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
-    const std::string_view line = Lines::View(b, n);
+    const std::string line = Charset::Utf8Of(coding, Lines::View(b, n));
     if (!line.empty()) std::fwrite(line.data(), 1, line.size(), f);
     std::fputc('\n', f);
   }
   char message[Editor::kTextHigh + 1];
   Editor::MessageLineText(message);
-  std::fprintf(f, "message: %s\n", message);
+  std::fprintf(f, "message: %s\n", Charset::ToUtf8(message).c_str());
   const bool written = std::ferror(f) == 0;
   return std::fclose(f) == 0 && written;
 }
@@ -260,7 +262,8 @@ int RunWorkstation(const Options::CommandLine& line) {
   if (line.noCompiler) Application::UseCompiler(false);
   Application::OpenAtStart(files);
   Application::Init();
-  const std::string commandLine = JoinArguments(files);
+  // The arguments name host files: in the workstation's characters.
+  const std::string commandLine = Charset::FromHostName(JoinArguments(files));
   const int code = Startup::Run(backend, base::Chars(commandLine));
   // A run the driver ended (screenshot, dump) ended as the user asked: it leaves nothing
   // to recover. Any other end that did not go through Quit keeps the files.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/Charset.h"
 #include "compiler/Backend.h"
 #include "compiler/Checker.h"
 #include "compiler/SymbolFile.h"
@@ -48,7 +49,8 @@ Buffer::Ref WriteBlock(Buffer::Ref dir, const std::string& leaf,
   return b;
 }
 
-// The host file name.def, or false when there is none.
+// The host file name.def, read as a text is loaded (base/Charset.h), or false when
+// there is none.
 bool ReadHostFile(const std::string& name, std::string& text) {
   FileSystem::File f;
   if (!FileSystem::Open(name, FileSystem::kRead, f)) return false;
@@ -64,6 +66,11 @@ bool ReadHostFile(const std::string& name, std::string& text) {
     }
   }
   (void)FileSystem::Close(f);
+  if (ok) {
+    std::string characters;
+    Charset::FromHostText(text, characters);
+    text = std::move(characters);
+  }
   return ok;
 }
 

@@ -3,6 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
+#include "base/Charset.h"
 #include "compiler/CheckerImpl.h"
 
 namespace Check {
@@ -1173,8 +1174,7 @@ Expr* Checker::StdFunction(Ast::StdProc which, Node* args, Pos pos, std::string_
     Expr* e = CharOf(Expression(a[0]));
     if (Ast::BaseOf(e->type)->kind != TypeKind::Char) Fail(a[0]->pos, "CHAR expected");
     if (IsLiteral(e)) {
-      Int c = OrdValue(e);
-      if ((c >= 'a' && c <= 'z') || (c >= 224 && c <= 254 && c != 247)) c -= 32;
+      const Int c = static_cast<unsigned char>(Charset::Upper(static_cast<char>(OrdValue(e))));
       return IntLit(Builtins().charType, c, pos);
     }
     return func(e, Builtins().charType);

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Charset.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "dialog/DialogInternal.h"
@@ -343,6 +344,15 @@ bool ReadFile(Chars fileName, char*& data, std::int32_t& size) {
   if (data == nullptr) {
     Report(kNoAddress);
     return false;
+  }
+  // A help file written in UTF-8 of the set holds those characters (no longer than
+  // their UTF-8); any other is taken a byte a character.
+  std::string text;
+  if (Charset::FromHostText(std::string_view(data, std::size_t(size)), text) ==
+      Charset::Coding::Utf8) {
+    std::copy(text.begin(), text.end(), data);
+    size = static_cast<std::int32_t>(text.size());
+    data[size] = 0;
   }
   return true;
 }

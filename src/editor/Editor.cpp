@@ -1,11 +1,13 @@
 #include "editor/Editor.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "base/Charset.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Find.h"
@@ -33,6 +35,7 @@ constexpr char kInvalidKey[] = "Invalid key: ";
 constexpr char kRepeatCount[] = "Repeat count: ";
 constexpr char kRepeatCancelled[] = "Repeat count cancelled";
 constexpr char kCountTooLarge[] = "Repeat count too large for this text.";
+constexpr char kBeyondTheSet[] = " character(s) beyond Windows-1252 became ?";
 constexpr char kMultipleWindows[] = "Multiple windows";
 constexpr char kAlignTab[] = "Align TAB";
 constexpr char kOn[] = ": ON.";
@@ -254,20 +257,24 @@ void MoveWithDeletion(Position& p, Position from, Position to) {
 // Returns the number of lines added.
 std::int32_t BreakLongLine(std::int32_t line) {
   EditorState& e = Ed();
+  const bool utf8 = Charset::HoldsUtf8(Lines::CodingOf(e.current));
   std::int32_t added = 0;
   while (LineLength(line) > kLineMax) {
     const std::string text(Lines::View(e.current, line));
+    // A text that keeps UTF-8 breaks before a character, not inside it.
+    std::int32_t cut = kLineMax;
+    while (utf8 && cut > 1 && Charset::IsContinuation(text[static_cast<std::size_t>(cut)])) --cut;
     if (!Lines::Insert(e.current, line + 1, 1)) break;
-    if (!Lines::Set(e.current, line + 1, text.substr(kLineMax)) ||
-        !Lines::Set(e.current, line, text.substr(0, kLineMax))) {
+    if (!Lines::Set(e.current, line + 1, text.substr(static_cast<std::size_t>(cut))) ||
+        !Lines::Set(e.current, line, text.substr(0, static_cast<std::size_t>(cut)))) {
       Lines::Delete(e.current, line + 1, 1);
       break;
     }
     for (Position* p : {&e.cursor, &e.anchor}) {
       if (p->line > line) {
         ++p->line;
-      } else if (p->line == line && p->column > kLineMax + 1) {
-        *p = Position{line + 1, p->column - kLineMax};
+      } else if (p->line == line && p->column > cut + 1) {
+        *p = Position{line + 1, p->column - cut};
       }
     }
     ++added;
@@ -470,13 +477,16 @@ void Reset(const Args&) {
 
 // ---- Typing ----
 
-// Inserts n copies of text at the cursor as far as the line holds them; the cursor
-// goes after them.
-void InsertAtCursor(std::int32_t n, Chars text) {
+// Inserts n copies of text (characters of the set) at the cursor as far as the line
+// holds them; the cursor goes after them. A text that keeps UTF-8 gets their UTF-8.
+void InsertAtCursor(std::int32_t n, Chars chars) {
   EditorState& e = Ed();
   const Position at = Inside(e.cursor);
   e.cursor = at;
-  const auto length = static_cast<std::int32_t>(Strings::Length(text));
+  std::string text;
+  Charset::Recode(Charset::Coding::Utf8, Lines::CodingOf(e.current),
+                  std::string_view(chars.p, Strings::Length(chars)), text);
+  const auto length = static_cast<std::int32_t>(text.size());
   n = std::min(n, (kLineMax - LineLength(at.line)) / std::max(1, length));
   if (n <= 0) {
     Toolbox::Beep(kDefaultBeep);
@@ -1434,12 +1444,13 @@ void InsertBufferAtCursor(Buffer::Ref source, std::int32_t count) {
   bool dropped = false;
   bool linesMoved = n > 1;
   std::int32_t first = Inside(e.cursor).line;
+  std::size_t substitutes = 0;
   for (std::int32_t i = 0; i < count; ++i) {
     if (MakeRoomForLines(n - 1)) dropped = true;
     const Position at = Inside(e.cursor);
     e.cursor = at;
     if (i == 0) first = at.line;
-    if (!EditWindows::InsertBuffer(source)) break;
+    if (!EditWindows::InsertBuffer(source, &substitutes)) break;
     if (e.selectActive) MoveWithInsertion(e.anchor, at, e.cursor);
     // The cursor line first: breaking the line above it moves it down.
     std::int32_t added = BreakLongLine(e.cursor.line);
@@ -1455,6 +1466,13 @@ void InsertBufferAtCursor(Buffer::Ref source, std::int32_t count) {
     RedrawLine(first);
   }
   PlaceCursor(e.cursor.line, e.cursor.column, e.scrollMargin);
+  if (substitutes > 0) {
+    char message[kTextHigh + 1] = {};
+    NumberOut::AppendInt(static_cast<std::int32_t>(std::min<std::size_t>(substitutes, INT32_MAX)),
+                         message, 0);
+    Strings::Append(message, kBeyondTheSet);
+    ShowEditMessage(message);
+  }
 }
 
 bool CountFits(Buffer::Ref b, std::int64_t lines) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/Charset.h"
 #include "base/NumberIn.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
@@ -24,8 +25,19 @@ constexpr char kFalseLineNumber[] = "False line number";
 constexpr char kNotFound[] = "Search string not found";
 constexpr char kNoSelectActive[] = "No select active ";
 constexpr char kSelectionEmpty[] = "Selection is empty";
+constexpr char kSelectionBeyond[] = "Selection holds characters beyond Windows-1252";
 
 EditorState& Ed() { return Editor::State(); }
+
+// The search string (characters of the set) as the current text holds it: in a text
+// that keeps UTF-8 as it is, its UTF-8, which matches only whole characters there.
+std::string Pattern() {
+  const EditorState& e = Ed();
+  std::string held;
+  Charset::Recode(Charset::Coding::Utf8, Lines::CodingOf(e.current),
+                  std::string_view(e.searchString, Strings::Length(e.searchString)), held);
+  return held;
+}
 
 // The number the search string holds: digits, blanks around them allowed; 0 when it
 // holds anything else.
@@ -65,7 +77,8 @@ bool Next(std::int32_t count) {
   } else {
     const Position old = e.cursor;
     std::int32_t found = 0;
-    while (found < count && EditWindows::SearchStep(e.searchString)) ++found;
+    const std::string pattern = Pattern();
+    while (found < count && EditWindows::SearchStep(pattern)) ++found;
     if (found > 0) ShowFound(old);
     if (found < count) {
       ok = false;
@@ -80,15 +93,16 @@ bool Next(std::int32_t count) {
 // Deletes the search string's length of text at the cursor, where it matches.
 void DeleteMatch() {
   const Position at = Ed().cursor;
-  const auto length = static_cast<std::int32_t>(Strings::Length(Ed().searchString));
-  Editor::DeleteToPosition(at.line, at.column + length);
+  Editor::DeleteToPosition(at.line, at.column + MatchLength());
 }
 
 } // namespace
 
 bool FindNext(std::int32_t count) { return Next(count); }
 
-bool MatchAtCursor() { return EditWindows::MatchAtCursor(Ed().searchString); }
+bool MatchAtCursor() { return EditWindows::MatchAtCursor(Pattern()); }
+
+std::int32_t MatchLength() { return static_cast<std::int32_t>(Pattern().size()); }
 
 void FindPrompt(std::int32_t count) {
   EditorState& e = Ed();
@@ -125,7 +139,13 @@ void FindSelection(std::int32_t count) {
     Editor::ShowEditMessage(kSelectionEmpty);
     return;
   }
-  Strings::Assign(e.searchString, base::CharsOf(line.substr(from, to - from)));
+  std::string selected;
+  if (Charset::Recode(Lines::CodingOf(e.current), Charset::Coding::Utf8, line.substr(from, to - from),
+                      selected) > 0) {
+    Editor::ShowEditMessage(kSelectionBeyond);
+    return;
+  }
+  Strings::Assign(e.searchString, base::CharsOf(selected));
   Editor::ResetSelect();
   const Position target = e.direction == Editor::Direction::Advance ? r.last : r.first;
   Editor::PlaceCursor(target.line, target.column, e.scrollMargin);

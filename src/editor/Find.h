@@ -13,6 +13,8 @@ namespace Find {
 bool FindNext(std::int32_t count);
 // True when the search string starts exactly at the cursor.
 bool MatchAtCursor();
+// The characters the search string takes in the current text.
+std::int32_t MatchLength();
 // GOLD F / GOLD keypad "*": asks "Find: " and finds.
 void FindPrompt(std::int32_t count);
 // GOLD keypad "/": the select range's text becomes the search string; finds it.

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "platform/Toolbox.h"
@@ -274,9 +275,10 @@ void HandleRequest(Input& in) {
     Editor::ImportPasteBuffer();
     const Buffer::Ref paste = Buffer::Find(kPasteBuffer);
     if (paste == nullptr || Buffer::KindOf(paste) != Buffer::BufferKind::Text) return;
+    std::string line;
+    Charset::Recode(Lines::CodingOf(paste), Charset::Coding::Utf8, Lines::View(paste, 1), line);
     char first[kLineHigh + 1];
-    Lines::Get(paste, 1, first);
-    first[kLineHigh] = 0;
+    Strings::Assign(first, base::CharsOf(line));
     if (!in.touched) {
       SetText(in, first);
       in.touched = true;

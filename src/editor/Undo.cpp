@@ -10,8 +10,10 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editor/Find.h"
 #include "platform/Toolbox.h"
 #include "shell/EditWindows.h"
 #include "store/Buffer.h"
@@ -103,10 +105,14 @@ bool FixedBuffersFree() {
   return !Held(Fixed(kPastePath)) && !Held(Fixed(kUndo1Path)) && !Held(Fixed(kUndo2Path));
 }
 
-// A new empty text at path; nullptr when it cannot be made.
+// A new empty text at path, in the coding of the current text, from which it is filled
+// (a text from elsewhere sets its own); nullptr when it cannot be made.
 Ref MakeFixed(const char* path) {
   if (Held(Fixed(path))) return nullptr;
-  return Buffer::Create(base::CharsOf(path), Buffer::BufferKind::Text);
+  Ref b = Buffer::Create(base::CharsOf(path), Buffer::BufferKind::Text);
+  if (b != nullptr && !Lines::SetForm(b, Lines::Form{Lines::CodingOf(Ed().current)}))
+    Buffer::Delete(b);
+  return b;
 }
 
 void DropFixed(const char* path) {
@@ -276,11 +282,17 @@ void DeleteKeeping(Position to, UndoKind request, char (&text)[kTextHigh + 1], b
 
 // ---- Change Case ----
 
-bool IsUpper(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsLower(char c) { return c >= 'a' && c <= 'z'; }
-
+// The letters of the set change case; in a text that keeps UTF-8 as it is, only those
+// of ASCII, so that no byte of another character changes.
 void ChangeLetters(Position first, Position last) {
   const Ref b = Ed().current;
+  const bool asciiOnly = Charset::HoldsUtf8(Lines::CodingOf(b));
+  const auto IsUpper = [asciiOnly](char c) {
+    return asciiOnly ? c >= 'A' && c <= 'Z' : Charset::IsUpper(c);
+  };
+  const auto IsLower = [asciiOnly](char c) {
+    return asciiOnly ? c >= 'a' && c <= 'z' : Charset::IsLower(c);
+  };
   const std::string_view head = Lines::View(b, first.line);
   if (first.column > static_cast<std::int32_t>(head.size())) return;
   const char decider = head[static_cast<std::size_t>(first.column - 1)];
@@ -296,13 +308,10 @@ void ChangeLetters(Position first, Position last) {
     bool changed = false;
     for (std::size_t i = begin; i < end; ++i) {
       char& c = text[i];
-      if (toLower && IsUpper(c)) {
-        c = static_cast<char>(c - 'A' + 'a');
-        changed = true;
-      } else if (!toLower && IsLower(c)) {
-        c = static_cast<char>(c - 'a' + 'A');
-        changed = true;
-      }
+      const char to = toLower ? (IsUpper(c) ? Charset::Lower(c) : c)
+                              : (IsLower(c) ? Charset::Upper(c) : c);
+      changed = changed || to != c;
+      c = to;
     }
     if (changed) (void)Lines::Set(b, line, text);
   }
@@ -310,14 +319,25 @@ void ChangeLetters(Position first, Position last) {
 
 // ---- Paste buffer ----
 
+// The clipboard's text (the desktop's UTF-8) as the new paste buffer. Text whose every
+// character is in the set becomes those characters; text with others stays UTF-8 (the
+// paste buffer's coding says so), and each paste makes of it what its text can hold.
 bool Import() {
   const Ref paste = MakeFixed(kPastePath);
   if (paste == nullptr) return false;
-  std::string text;
-  if (!Toolbox::GetClipboardText(text)) return true;
+  std::string utf8;
+  if (!Toolbox::GetClipboardText(utf8)) return true;
   // The export ends the text with a 0 byte; nothing after one belongs to it.
-  text.resize(std::min(text.size(), text.find('\0')));
-  if (text.empty()) return true;
+  utf8.resize(std::min(utf8.size(), utf8.find('\0')));
+  if (utf8.empty()) return true;
+  const bool kept = Charset::Classify(utf8) == Charset::Utf8Kind::BeyondSet;
+  std::string text;
+  if (kept)
+    text = std::move(utf8);
+  else
+    Charset::FromUtf8(utf8, text);
+  const Charset::Coding coding = kept ? Charset::Coding::Utf8Bytes : Charset::Coding::Utf8;
+  if (!Lines::SetForm(paste, Lines::Form{coding})) return true;
   std::string line;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = text[i];
@@ -327,7 +347,9 @@ bool Import() {
       if (!Lines::Append(paste, line)) return true;
       line.clear();
     } else if (c != '\n') {
-      if (line.size() == kLineHigh) {
+      // A longer line breaks, but not inside a character kept as UTF-8.
+      const std::size_t size = kept ? Charset::SequenceLength(c) : 1;
+      if (size > 0 && line.size() + size > kLineHigh) {
         if (!Lines::Append(paste, line)) return true;
         line.clear();
       }
@@ -495,10 +517,11 @@ void Undo() {
 
 void ExportPasteBuffer() {
   const Ref paste = Fixed(kPastePath);
+  const Charset::Coding coding = Lines::CodingOf(paste);
   std::string text;
   for (std::int32_t n = 1; n <= Lines::Count(paste); ++n) {
     if (n > 1) text += "\r\n";
-    text += Lines::View(paste, n);
+    text += Charset::Utf8Of(coding, Lines::View(paste, n));
   }
   text.push_back('\0');
   Toolbox::PutClipboardText(text);
@@ -508,7 +531,7 @@ void ImportPasteBuffer() { (void)Import(); }
 
 void SetPasteLine(Chars text) {
   const Ref paste = MakeFixed(kPastePath);
-  if (paste == nullptr) return;
+  if (paste == nullptr || !Lines::SetForm(paste, Lines::Form{})) return;
   (void)Lines::Append(paste, text);
   ExportPasteBuffer();
 }
@@ -735,8 +758,8 @@ void ChangeCase(std::int32_t count) {
     last = r.last;
     // In text order, so that the undo finds the range between the anchor and the cursor.
     variant = Before(at, e.anchor) ? UndoKind::CaseAtStart : UndoKind::CaseAtEnd;
-  } else if (EditWindows::MatchAtCursor(e.searchString)) {
-    last.column += static_cast<std::int32_t>(Strings::Length(e.searchString));
+  } else if (Find::MatchAtCursor()) {
+    last.column += Find::MatchLength();
   } else if (e.direction == Direction::Advance) {
     last = EditWindows::CharsForward(count);
     cursor = last;

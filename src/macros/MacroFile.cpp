@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "base/Charset.h"
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
@@ -794,6 +795,20 @@ Parsed ParseEntryLine(Chars s, MacroEntry& e, const char*& why) {
 
 // ---- Files ----
 
+// The next line of a macro file: the characters of a line that is UTF-8 of the set,
+// else its bytes (files written before macro files were UTF-8).
+template <std::size_t N>
+bool ReadFileLine(FileSystem::File& f, std::int32_t& count, char (&line)[N]) {
+  if (!FileSystem::ReadLine(f, count, line)) return false;
+  std::string text;
+  if (Charset::FromHostText(std::string_view(line, std::size_t(count)), text) ==
+      Charset::Coding::Utf8) {
+    Strings::Assign(line, base::CharsOf(text));
+    count = static_cast<std::int32_t>(Strings::Length(line));
+  }
+  return true;
+}
+
 bool Write(Chars fileName, std::int32_t version, const MacroSlot* slots, std::int32_t highest) {
   Init();
   std::string image;
@@ -801,6 +816,8 @@ bool Write(Chars fileName, std::int32_t version, const MacroSlot* slots, std::in
     FileAlert(kSaveError1, fileName, kSaveError2, kKeyDialogClosed);
     return false;
   }
+  // A text file of the host: UTF-8.
+  image = Charset::ToUtf8(image);
   std::int32_t count = static_cast<std::int32_t>(image.size());
   if (FileSystem::WriteWhole(fileName, count, image)) return true;
   char reason[kLineHigh + 1];
@@ -815,7 +832,7 @@ bool ReadVersion(Chars fileName, std::int32_t& version) {
   if (!FileSystem::Open(fileName, FileSystem::kRead, f)) return false;
   char line[kReadHigh + 1] = {};
   std::int32_t count = kReadHigh;
-  const bool ok = FileSystem::ReadLine(f, count, line) &&
+  const bool ok = ReadFileLine(f, count, line) &&
                   Strings::CompareN(line, kHeader, 10, 10, false) == 0;
   FileSystem::Close(f);
   std::size_t pos = kVersionColumn;
@@ -834,7 +851,7 @@ bool Read(Chars fileName, std::int32_t version, bool verbose, MacroSlot* slots,
   }
   char line[kReadHigh + 1] = {};
   std::int32_t count = kReadHigh;
-  if (!FileSystem::ReadLine(f, count, line) ||
+  if (!ReadFileLine(f, count, line) ||
       Strings::CompareN(line, kHeader, 10, 10, false) != 0) {
     FileSystem::Close(f);
     if (verbose) FileAlert(kNotMacroFile1, fileName, "", kNotMacroFile2);
@@ -864,7 +881,7 @@ bool Read(Chars fileName, std::int32_t version, bool verbose, MacroSlot* slots,
   std::int32_t entries = 0;
   for (std::int32_t number = 2;; ++number) {
     count = kReadHigh;
-    if (!FileSystem::ReadLine(f, count, line)) break;
+    if (!ReadFileLine(f, count, line)) break;
     if (Strings::Length(line) < 6) continue;
     std::size_t first = 0;
     SkipBlanks(line, first);

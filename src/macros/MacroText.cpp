@@ -466,12 +466,7 @@ bool MergeText(Chars fileName) {
     Alerts::Message(kNoTemporary);
     return false;
   }
-  bool ok = FileSystem::LoadText(fileName, merge) == 0;
-  char line[kLineHigh + 1];
-  for (std::int32_t n = 1; ok && n <= Lines::Count(merge); ++n) {
-    Lines::Get(merge, n, line);
-    ok = Lines::Append(b, line);
-  }
+  const bool ok = FileSystem::LoadText(fileName, merge) == 0 && Lines::AppendText(b, merge);
   Buffer::Delete(merge);
   if (!ok) Alerts::Message(kMergeFailed);
   return ok;

@@ -6,6 +6,10 @@
 // it into a window's or an off-screen bitmap's pixels, and answers the standard
 // dialogs. Everything that must behave the same on both (ports, pens, fonts by number,
 // menus and the accelerator table, the event queue) lives above it.
+//
+// Texts cross this interface in the workstation's characters (Windows-1252, see
+// base/Charset.h); host file names (hostPath, the file dialog's name, dropped files) and
+// the clipboard's text in UTF-8, as the desktop has them.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +46,7 @@ struct PlatformMessage {
     DropFiles,     // files
     EndSession,    // the user's log-on ends
     Quit,          // the platform asks the program to end at once
+    ClipboardText, // a script's text that another program puts on the clipboard (text)
   };
   Kind kind = Kind::Timer;
   Window window = nullptr; // nullptr: the frame window
@@ -66,6 +71,7 @@ struct PlatformMessage {
   // of the bar when it is delivered (menuCommand 0).
   std::string menuPath;
   std::vector<std::string> files;
+  std::string text; // ClipboardText: UTF-8
   // A script's mouse message whose where is local to the window in front when it is
   // delivered (the backend sets window and where then), or, when windowTitle is given, to
   // the window of that title (compared without regard to case).

@@ -6,6 +6,7 @@
 #include <new>
 #include <string>
 
+#include "base/Charset.h"
 #include "platform/Signals.h"
 
 namespace Events {
@@ -546,10 +547,18 @@ void Dispatch(const PlatformMessage& m) {
       state.menuSelect(static_cast<std::int32_t>(m.menuCommand & 0xFF));
     break;
   case Kind::DropFiles:
-    if (state.drop != nullptr) state.drop(m.files);
+    if (state.drop != nullptr) {
+      // The host's names, in the workstation's characters.
+      std::vector<std::string> files;
+      for (const std::string& f : m.files) files.push_back(Charset::FromHostName(f));
+      state.drop(files);
+    }
     break;
   case Kind::EndSession:
     if (state.endSession != nullptr) state.endSession();
+    break;
+  case Kind::ClipboardText:
+    // The backends put it on their clipboards before it would come here.
     break;
   case Kind::Quit:
     // The platform ends the program at once; the start-up layer may end it its own way.

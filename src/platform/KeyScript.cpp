@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "base/Charset.h"
+
 namespace KeyScript {
 
 namespace {
@@ -360,11 +362,19 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
     return false;
   };
   auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+  // A script in UTF-8 (as the shell gives it) types the characters of the set.
+  const bool utf8 = Charset::Classify(script) != Charset::Utf8Kind::Invalid;
+  constexpr std::string_view kClipboard = "CLIPBOARD";
   while (true) {
     while (pos < script.size() && blank(script[pos])) ++pos;
     if (pos >= script.size()) break;
     ++number;
     const std::size_t start = pos;
+    const bool clipboard = script.size() - pos > kClipboard.size() &&
+                           EqualCaseless(script.substr(pos, kClipboard.size()), kClipboard) &&
+                           (script[pos + kClipboard.size()] == '\'' ||
+                            script[pos + kClipboard.size()] == '"');
+    if (clipboard) pos += kClipboard.size();
     const char quote = script[pos];
     if (quote == '\'' || quote == '"') {
       std::string text;
@@ -387,7 +397,19 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
       if (!closed) return fail(token, "the text has no closing quote");
       if (pos < script.size() && !blank(script[pos]))
         return fail(script.substr(start, pos - start + 1), "a blank must follow the closing quote");
-      for (char c : text) {
+      if (clipboard) {
+        PlatformMessage m;
+        m.kind = PlatformMessage::Kind::ClipboardText;
+        m.text = utf8 ? text : Charset::ToUtf8(text);
+        messages.push_back(std::move(m));
+        continue;
+      }
+      std::string typed;
+      if (utf8)
+        Charset::FromUtf8(text, typed);
+      else
+        typed = std::move(text);
+      for (char c : typed) {
         KeyPress press;
         if (!PressForCharacter(c, press))
           return fail(token, "the text holds a control character no key types");

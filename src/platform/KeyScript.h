@@ -2,9 +2,12 @@
 // platform messages that typing them produces, for the driver of the real program
 // and for tests on the headless backend.
 //
-// Tokens are separated by blanks:
+// Tokens are separated by blanks. A script in UTF-8 (as a shell gives it) types the
+// characters of the workstation's set that its texts hold (others as "?"); any other
+// script types a character a byte.
 //   'text' or "text"   types each character; the quote that opens the text is typed
 //                      inside it by doubling it ('it''s' types it's)
+//   CLIPBOARD'text'    puts text on the desktop's clipboard, as another program would
 //   a single character a letter or digit typed as itself (a types a, A types A)
 //   key names          RETURN (ENTER), TAB, ESC, BACKSPACE, SPACE, DELETE,
 //                      INSERT (GOLD), HOME, END, PGUP, PGDN, UP, DOWN, LEFT, RIGHT,

@@ -7,6 +7,7 @@
 #include <memory>
 #include <unistd.h>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "platform/Backend.h"
 #include "platform/Events.h"
@@ -709,6 +710,7 @@ void TextFont(std::int32_t number) { CurrentState().fontNumber = number; }
 void TextSize(std::int32_t size) { CurrentState().fontSize = size; }
 void TextFace(std::int32_t style) { CurrentState().fontStyle = style; }
 void TextMode(std::int32_t mode) { CurrentState().textMode = mode; }
+void TextUtf8(bool on) { CurrentState().utf8Text = on; }
 
 std::int32_t FontNumber(Chars name) {
   Init();
@@ -772,7 +774,7 @@ void KillPicture(Picture*& pic) {
 
 std::int32_t SavePicture(const Picture* pic, Chars hostPath) {
   if (pic == nullptr) return -1;
-  return TheBackend().SavePicture(*pic, Text(hostPath));
+  return TheBackend().SavePicture(*pic, Charset::HostName(Text(hostPath)));
 }
 
 // ---- Off-screen bitmaps ----
@@ -1200,9 +1202,10 @@ bool AskFileName(int mode, Chars prompt, Chars pattern, VarChars name) {
   std::string filter;
   if (!p.empty() && p != "*" && p != "*.*") filter = p + " (" + p + ");;";
   filter += "All Files (*.*)";
-  std::string chosen = Text(name);
+  // The backend's file dialog names host files in the host's UTF-8.
+  std::string chosen = Charset::HostName(Text(name));
   if (!TheBackend().AskFileName(mode, Text(prompt), filter, chosen)) return false;
-  Strings::Assign(name, Chars(chosen));
+  Strings::Assign(name, Chars(Charset::FromHostName(chosen)));
   return true;
 }
 

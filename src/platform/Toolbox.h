@@ -59,6 +59,9 @@ struct PortState {
   std::int32_t fontSize = 10;
   std::int32_t fontStyle = 0;
   std::int32_t textMode = kTextCopy;
+  // Text kept as UTF-8 (a text with characters outside the set): each character is
+  // drawn in the cell of its first byte, the cells of its other bytes stay blank.
+  bool utf8Text = false;
   Rect clip{-32768, -32768, 32767, 32767};
   // Lines, ovals, arcs and polygons drawn smooth (antialiased) where the platform can;
   // otherwise, and always for rectangles and segments, on whole pixels.
@@ -231,6 +234,8 @@ void TextFont(std::int32_t number);
 void TextSize(std::int32_t size);
 void TextFace(std::int32_t style);
 void TextMode(std::int32_t mode);
+// Text drawn from now on in the current port is kept UTF-8 (PortState::utf8Text).
+void TextUtf8(bool on);
 // The number of a face name (a new one gets the next free number from 25); -1 when
 // the table cannot grow.
 std::int32_t FontNumber(Chars name);
@@ -432,10 +437,10 @@ void EndDocument(Printer* p);
 // Makes the printer's page the current port.
 void SetPortPrinter(Printer* p);
 
-// ---- Clipboard ----
+// ---- Clipboard: the desktop's text, UTF-8 ----
 void ClearClipboard();
 void PutClipboardText(std::string_view text);
-// The plain text on the clipboard; false when there is none.
+// The plain text on the clipboard (UTF-8); false when there is none.
 bool GetClipboardText(std::string& text);
 bool OwnsClipboard();
 

@@ -256,12 +256,15 @@ void tload(Chars path) {
   char file[kPathHigh + 1];
   LeafOf(path, file);
   const std::int32_t result = FileSystem::LoadText(file, b);
+  char reason[kLineHigh + 1];
   if (result < 0) {
     Buffer::Delete(b);
-    char reason[kLineHigh + 1];
     FileSystem::ErrorText(result, reason);
     Error("tload - Failure: ", reason);
+    return;
   }
+  FileSystem::LoadNoticeText(FileSystem::LastLoadNotice(), reason);
+  if (reason[0] != 0) Error("tload - ", reason);
 }
 
 void bload(Chars path) {

@@ -7,6 +7,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "shell/Menus.h"
 #include "store/FileSystem.h"
@@ -387,6 +388,7 @@ void EnterBuffer(Ref b) {
     state.commandShows = b;
   }
   e.current = b;
+  ANSITerm::SetUtf8Text(e.terminal, Charset::HoldsUtf8(Lines::CodingOf(b)));
   // The terminal it is shown in decides the screen, so that a window resized or changed
   // since the state was saved is laid out afresh.
   if (e.terminal != nullptr) {
@@ -651,6 +653,7 @@ void SetWindowsMenu(std::int32_t menu, void (*choose)(Ref b)) {
 void DrawPlain(const View& v) {
   ANSITerm::TextWindow* t = v.terminal;
   if (t == nullptr) return;
+  ANSITerm::SetUtf8Text(t, Charset::HoldsUtf8(Lines::CodingOf(v.buffer)));
   ANSITerm::ClearTerminal(t);
   const std::int32_t count = Lines::Count(v.buffer);
   const auto width = static_cast<std::size_t>(std::max(0, v.width));
@@ -747,22 +750,38 @@ std::vector<std::string> RangeLines(Position from, Position to) {
 }
 
 bool CopyRange(Ref target, Position from, Position to) {
-  if (Ed().current == nullptr || target == nullptr) return false;
+  const Ref b = Ed().current;
+  if (b == nullptr || target == nullptr) return false;
+  // An empty target takes the text's coding; lines added to another become its own.
+  const Charset::Coding coding = Lines::CodingOf(b);
+  if (Lines::Count(target) == 0) {
+    Lines::Form form = Lines::GetForm(target);
+    form.coding = coding;
+    if (!Lines::SetForm(target, form)) return false;
+  }
+  const Charset::Coding into = Lines::CodingOf(target);
   for (const std::string& text : RangeLines(from, to)) {
-    if (!Lines::Append(target, text)) return false;
+    std::string held;
+    Charset::Recode(coding, into, text, held);
+    if (!Lines::Append(target, held)) return false;
   }
   return true;
 }
 
-bool InsertBuffer(Ref source) {
+bool InsertBuffer(Ref source, std::size_t* substitutes) {
   const Ref b = Ed().current;
   if (b == nullptr || source == nullptr) return false;
   const std::int32_t n = Lines::Count(source);
   if (n == 0) return true;
-  // The source is read first: it may be the text being changed.
-  std::vector<std::string> src;
-  src.reserve(static_cast<std::size_t>(n));
-  for (std::int32_t i = 1; i <= n; ++i) src.push_back(LineText(source, i));
+  // The source is read first: it may be the text being changed. Its characters become
+  // what the text holds for them.
+  const Charset::Coding from = Lines::CodingOf(source), into = Lines::CodingOf(b);
+  std::vector<std::string> src(static_cast<std::size_t>(n));
+  for (std::int32_t i = 1; i <= n; ++i) {
+    const std::size_t lost =
+        Charset::Recode(from, into, Lines::View(source, i), src[static_cast<std::size_t>(i - 1)]);
+    if (substitutes != nullptr) *substitutes += lost;
+  }
 
   std::int32_t line = Ed().cursor.line;
   bool added;

@@ -172,16 +172,18 @@ void WindowsMenuItem(std::int32_t item, VarChars text);
 // ---- Text positions of the current buffer ----
 
 Range SelectRange();
-// Appends the range from..to of the current buffer to target, one line per text line;
-// a range ending in column 1 adds an empty last line. False when a line could not be
-// appended (the lines before it stay).
 // The text between two positions of the current buffer, one string a line: the part
 // of line from.line from its column, whole lines, the part of to.line before its column.
 std::vector<std::string> RangeLines(Position from, Position to);
+// Appends the range from..to of the current buffer to target, one line per text line;
+// a range ending in column 1 adds an empty last line. An empty target takes the
+// current buffer's coding; another gets the characters in its own. False when a line
+// could not be appended (the lines before it stay).
 [[nodiscard]] bool CopyRange(Buffer::Ref target, Position from, Position to);
-// Inserts source's text at the cursor; the cursor goes after it. False (and nothing
-// changed) when memory runs out.
-[[nodiscard]] bool InsertBuffer(Buffer::Ref source);
+// Inserts source's text at the cursor, its characters in the current buffer's coding;
+// the cursor goes after it. Characters the buffer cannot hold become the substitute,
+// counted into substitutes. False (and nothing changed) when memory runs out.
+[[nodiscard]] bool InsertBuffer(Buffer::Ref source, std::size_t* substitutes = nullptr);
 // One search step in the editor's direction; the cursor moves to the match. Matches
 // never span lines; an empty pattern matches nothing.
 bool SearchStep(Chars pattern);

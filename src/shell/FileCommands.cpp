@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "base/Charset.h"
 #include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
@@ -122,16 +123,19 @@ bool HasIllegal(Chars name) {
 
 // ---- directories of the host ----
 
-// The regular files of a host directory, in the order the file system lists them.
+// The regular files of a host directory, in the order the file system lists them; the
+// directory and the names in the workstation's characters.
 std::vector<std::string> FilesOf(const std::string& dir) {
   std::vector<std::string> files;
-  DIR* d = ::opendir(dir.empty() ? "." : dir.c_str());
+  const std::string host = Charset::HostName(dir);
+  DIR* d = ::opendir(host.empty() ? "." : host.c_str());
   if (d == nullptr) return files;
   while (const dirent* e = ::readdir(d)) {
     const std::string name = e->d_name;
     if (name == "." || name == "..") continue;
     struct stat st {};
-    if (::stat((dir + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) files.push_back(name);
+    if (::stat((host + "/" + name).c_str(), &st) == 0 && S_ISREG(st.st_mode))
+      files.push_back(Charset::FromHostName(name));
   }
   ::closedir(d);
   return files;
@@ -139,7 +143,7 @@ std::vector<std::string> FilesOf(const std::string& dir) {
 
 bool FileExists(const std::string& path) {
   struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return ::stat(Charset::HostName(path).c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 // ---- loading ----
@@ -147,7 +151,7 @@ bool FileExists(const std::string& path) {
 enum class LoadOutcome { Loaded, ShellBuffer, Exists, NoBuffer, Failed };
 
 // Loads the host file into a new text of the current directory named name; the reason
-// of a failure in reason.
+// of a failure in reason, or what the load has to tell about a text it loaded.
 LoadOutcome LoadInto(Chars file, Chars name, Ref& made, char (&reason)[kLineHigh + 1]) {
   made = nullptr;
   if (IsShellName(name)) return LoadOutcome::ShellBuffer;
@@ -160,6 +164,7 @@ LoadOutcome LoadInto(Chars file, Chars name, Ref& made, char (&reason)[kLineHigh
     Buffer::Delete(made);
     return LoadOutcome::Failed;
   }
+  FileSystem::LoadNoticeText(FileSystem::LastLoadNotice(), reason);
   return LoadOutcome::Loaded;
 }
 
@@ -192,7 +197,8 @@ Ref Load(Chars file, Chars newName) {
   case LoadOutcome::Loaded:
     break;
   }
-  Message((m << "'").s);
+  // What the load has to tell comes first, where the message line shows it.
+  Message(reason[0] != 0 ? (Text(reason) << ": '" << file << "'").s : (m << "'").s);
   return made;
 }
 
@@ -418,6 +424,7 @@ void LoadAll() {
       break;
     case LoadOutcome::Loaded:
       failed = false;
+      if (reason[0] != 0) line << " - " << reason;
       break;
     }
     ++loaded;
@@ -747,8 +754,11 @@ void StripMarks() {
   Init();
   Ref b = Editor::State().current;
   if (!IsText(b)) return;
-  auto isMark = [](unsigned char c) {
-    return (c >= 162 && c <= 166) || c == 170 || c == 176 || c == 187 || c == 188 || c == 193;
+  // A text that keeps UTF-8 as it is holds pieces of characters there, never marks.
+  const bool marksHeld = !Charset::HoldsUtf8(Lines::CodingOf(b));
+  auto isMark = [marksHeld](unsigned char c) {
+    return marksHeld &&
+           ((c >= 162 && c <= 166) || c == 170 || c == 176 || c == 187 || c == 188 || c == 193);
   };
   std::int64_t marks = 0;
   bool changed = false;

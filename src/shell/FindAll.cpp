@@ -11,6 +11,7 @@
 #endif
 
 #include "base/Chars.h"
+#include "base/Charset.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
@@ -163,9 +164,9 @@ void FindIn(Run& run, Ref b, const Pattern& pattern) {
   }
 }
 
-// Replaces every occurrence in b; true when a line changed.
-bool ReplaceIn(Run& run, Ref b, const Pattern& pattern, std::string& built) {
-  const std::string_view with = ViewOf(run.replacement);
+// Replaces every occurrence in b by with; true when a line changed.
+bool ReplaceIn(Run& run, Ref b, const Pattern& pattern, std::string_view with,
+               std::string& built) {
   const std::size_t m = pattern.Size();
   std::int32_t hits = 0;
   std::int32_t left = 0;
@@ -224,7 +225,10 @@ void Search(bool replace) {
   Editor::ImportPasteBuffer();
   Editor::ClearEditMessage();
   Strings::Assign(run.search, Editor::State().searchString);
-  Lines::Get(Buffer::Find(Editor::kPasteBufferPath), 1, run.replacement);
+  const Ref paste = Buffer::Find(Editor::kPasteBufferPath);
+  std::string first;
+  Charset::Recode(Lines::CodingOf(paste), Charset::Coding::Utf8, Lines::View(paste, 1), first);
+  Strings::Assign(run.replacement, Chars(first));
   const bool answered =
       replace ? Alerts::AskTwoStrings(kReplaceAllPrompt, run.search, kBy, run.replacement)
               : Alerts::AskString(kSearchFor, run.search);
@@ -248,7 +252,12 @@ void Search(bool replace) {
   heading += "':";
   Shell::WriteList(Chars(heading));
 
+  // A text that keeps UTF-8 as it is is searched for the search string's UTF-8, which
+  // matches whole characters only, and gets the replacement's.
   const Pattern pattern(ViewOf(run.search));
+  const std::string utf8Search = Charset::ToUtf8(ViewOf(run.search));
+  const std::string utf8With = Charset::ToUtf8(ViewOf(run.replacement));
+  const Pattern utf8Pattern(utf8Search);
   std::string built;
   built.reserve(kLineHigh + 1);
   std::vector<Ref> changed;
@@ -260,9 +269,11 @@ void Search(bool replace) {
     if (b == nullptr || Buffer::KindOf(b) != Buffer::BufferKind::Text || b->data == nullptr ||
         b == Shell::ListText())
       continue;
+    const bool utf8 = Charset::HoldsUtf8(Lines::CodingOf(b));
     if (!replace) {
-      FindIn(run, b, pattern);
-    } else if (ReplaceIn(run, b, pattern, built)) {
+      FindIn(run, b, utf8 ? utf8Pattern : pattern);
+    } else if (utf8 ? ReplaceIn(run, b, utf8Pattern, utf8With, built)
+                    : ReplaceIn(run, b, pattern, ViewOf(run.replacement), built)) {
       changed.push_back(b);
     }
   }

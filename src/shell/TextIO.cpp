@@ -7,6 +7,7 @@
 #include "base/Dates.h"
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "editor/LineInput.h"
@@ -43,6 +44,7 @@ struct State {
   bool console = false;
   std::FILE* in = nullptr;
   std::FILE* out = nullptr;
+  bool consoleUtf8 = false;
   bool endOfInput = false;
   // Where the last output left the terminal's cursor: when another writer (the List's
   // own lines, a redraw, the editor) has moved it since, the output takes over again.
@@ -154,6 +156,27 @@ bool IsBlankFrom(Chars text, std::size_t pos) {
 
 // ---- Console input ----
 
+// The rest of a UTF-8 character that began with lead on standard input, decoded: its
+// code in the set, else the substitute (also for bytes that are no UTF-8, of which
+// those that could begin a character are read again).
+char ConsoleUtf8(char lead) {
+  char bytes[4] = {lead};
+  const std::size_t length = Charset::SequenceLength(lead);
+  std::size_t n = 1;
+  while (n < length) {
+    const int c = std::getc(In());
+    if (c == EOF) break;
+    if (!Charset::IsContinuation(static_cast<char>(c))) {
+      std::ungetc(c, In());
+      break;
+    }
+    bytes[n++] = static_cast<char>(c);
+  }
+  std::string decoded;
+  Charset::FromUtf8(std::string_view(bytes, n), decoded);
+  return n == length && decoded.size() == 1 ? decoded[0] : Charset::kSubstitute;
+}
+
 // The next character of standard input: line ends as RETURN, 0 at the end.
 char ConsoleChar() {
   if (state.endOfInput) return 0;
@@ -163,6 +186,7 @@ char ConsoleChar() {
     state.endOfInput = true;
     return 0;
   }
+  if (state.consoleUtf8 && c >= 0x80) return ConsoleUtf8(static_cast<char>(c));
   return c == '\n' ? kReturn : static_cast<char>(c);
 }
 
@@ -319,6 +343,7 @@ void SetLogHook(LogHook hook) { state.logged = hook; }
 
 void SetConsole(bool on) {
   state.console = on;
+  state.consoleUtf8 = on && Charset::LocaleIsUtf8();
   state.breakPending = false;
   state.lineHasText = false;
   state.line[0] = 0;
@@ -326,6 +351,7 @@ void SetConsole(bool on) {
   state.terminal = nullptr;
 }
 bool Console() { return state.console; }
+void SetConsoleUtf8(bool on) { state.consoleUtf8 = on; }
 
 void SetConsoleFiles(std::FILE* in, std::FILE* out) {
   state.in = in;
@@ -345,7 +371,12 @@ void WriteString(Chars text) {
   if (length == 0) return;
   state.lineHasText = true;
   if (state.console) {
-    std::fwrite(text.p, 1, length, Out());
+    const std::string utf8 =
+        state.consoleUtf8 ? Charset::ToUtf8(std::string_view(text.p, length)) : std::string();
+    if (state.consoleUtf8)
+      std::fwrite(utf8.data(), 1, utf8.size(), Out());
+    else
+      std::fwrite(text.p, 1, length, Out());
   } else if (t != nullptr) {
     if (ToList(t)) {
       const Buffer::Ref list = Shell::ListText();

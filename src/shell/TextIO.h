@@ -12,7 +12,9 @@
 //
 // Console mode serves the command-line runner: output goes to standard output (a line
 // break at once), input comes from standard input, and the end of input ends every read
-// with read succeeded false and character 0.
+// with read succeeded false and character 0. On a UTF-8 locale both are UTF-8: output
+// is encoded, and input decoded into the set (a character outside it, or a byte that
+// is no UTF-8, reads as the substitute).
 #pragma once
 
 #include <cstdint>
@@ -51,8 +53,10 @@ void SetLogBuffer(Buffer::Ref log);
 Buffer::Ref LogBuffer();
 void SetUpdateHook(UpdateHook hook);
 void SetLogHook(LogHook hook);
-// Console mode on standard input and output.
+// Console mode on standard input and output; its text is UTF-8 when the locale's is.
 void SetConsole(bool on);
+// Console text UTF-8 (true) or a byte a character.
+void SetConsoleUtf8(bool on);
 bool Console();
 // The files console mode reads and writes (nullptr: standard input and output).
 void SetConsoleFiles(std::FILE* in, std::FILE* out);

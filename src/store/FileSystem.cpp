@@ -17,9 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "store/Lines.h"
 
@@ -45,6 +49,8 @@ struct State {
   bool softLineEnds = false;
   std::int32_t editorLineWidth = 255;
   BusyCursorProc busyCursor = nullptr;
+  bool decoding = true;                   // loads decode UTF-8; off: a byte a character
+  LoadNotice loadNotice = LoadNotice::None; // of the latest text load
   unsigned temporarySerial = 0; // names the temporary files of replacements
   std::set<std::string> swept;  // directories whose leftover temporary files are gone
   timespec processStart{};      // when this process started, read at the first sweep
@@ -108,11 +114,12 @@ std::int32_t FromErrno(int error, const std::string& path) {
 
 bool FailErrno(const std::string& path) { return Fail(FromErrno(errno, path)); }
 
-// The process's working directory ending in "/"; "" when it does not fit a path.
+// The process's working directory ending in "/", as the workstation names it; "" when
+// it does not fit a path.
 std::string WorkingDirectory() {
   char cwd[kPathHigh + 1];
   if (::getcwd(cwd, sizeof cwd) == nullptr) return std::string();
-  std::string dir(cwd);
+  std::string dir = Charset::FromHostName(cwd);
   if (dir.back() != kSeparator) dir.push_back(kSeparator);
   return dir.size() <= kPathHigh ? dir : std::string();
 }
@@ -151,7 +158,8 @@ std::string WithoutFinalSeparator(const std::string& dir) {
   return dir.size() > 1 ? dir.substr(0, dir.size() - 1) : std::string();
 }
 
-std::string HostPath(std::string_view name) {
+// The path of a name, as the workstation names it (rules in the header).
+std::string PathOf(std::string_view name) {
   if (name.empty()) return state.currentDirectory;
   if (name[0] == kSeparator) return std::string(name);
   const std::string converted = ConvertSeparators(name);
@@ -165,22 +173,24 @@ std::string HostPath(std::string_view name) {
   return state.currentDirectory + converted;
 }
 
-std::string HostPath(Chars name) {
-  return HostPath(std::string_view(name.p, Strings::Length(name)));
-}
+std::string PathOf(Chars name) { return PathOf(std::string_view(name.p, Strings::Length(name))); }
+
+// The host's bytes of the path of a name: what the system calls get.
+std::string HostPath(Chars name) { return Charset::HostName(PathOf(name)); }
 
 // The directory a loaded buffer remembers: up to and including the path's last
 // separator. A directory too long for filePath is not remembered at all, since a cut
 // path would name another directory.
 void SetLoadedFilePath(Buffer::Ref b, const std::string& path) {
-  std::string dir = DirectoryPart(path);
+  std::string dir = Charset::FromHostName(DirectoryPart(path));
   if (dir.empty()) dir = state.currentDirectory;
   if (dir.size() > kPathHigh) dir.clear();
   Buffer::SetFilePath(b, Chars(dir));
 }
 
-std::string_view LineEnd() {
-  switch (state.lineEndMode) {
+// The bytes of a line end mode (0 CR, 1 CR LF, 2 LF, any other value CR).
+std::string_view ModeEnd(std::int32_t mode) {
+  switch (mode) {
   case 1:
     return "\r\n";
   case 2:
@@ -189,6 +199,8 @@ std::string_view LineEnd() {
     return "\r";
   }
 }
+
+std::string_view StoreLineEnd() { return ModeEnd(state.lineEndMode); }
 
 // Writes all of iov, retrying short writes; written counts the bytes that went out.
 bool WriteAll(int fd, iovec* iov, int count, std::size_t& written) {
@@ -481,11 +493,6 @@ std::int32_t WriteReplacing(const std::string& path, const char* data, std::size
   return EndReplace(r, f, ok);
 }
 
-// Appends the n characters at line, which hold no 0 (loads skip them).
-bool AppendLine(Buffer::Ref text, const char* line, std::size_t n) {
-  return Lines::Append(text, line, n);
-}
-
 std::int32_t LoadBlockPath(const std::string& path, Buffer::Ref block) {
   Buffer::BufferKind kind = Buffer::BufferKind::Heap;
   void* data = nullptr;
@@ -515,28 +522,99 @@ std::int32_t LoadBlockPath(const std::string& path, Buffer::Ref block) {
   return std::int32_t(size);
 }
 
-// Splits an image into lines, given in pieces of any size (a CR at the end of one
-// piece and an LF at the start of the next are one line end).
+// What a load makes of a file's bytes: characters decoded from UTF-8 (Coding::Utf8),
+// one character a byte, or the bytes of UTF-8 kept as they are.
+using Charset::Coding;
+using Lines::LineEnd;
+
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// The line ends of a file being loaded: the first one is the text's line end, and a
+// line that ends otherwise says how.
+struct FileLineEnds {
+  std::int32_t textEnd = -1; // the line end mode of the text's line end; -1: none yet
+
+  // The LineEnd of a line that ended with the line end of mode (0 CR, 1 CR LF, 2 LF).
+  LineEnd For(std::int32_t mode) {
+    if (textEnd < 0) textEnd = mode;
+    return mode == textEnd ? LineEnd::Text : LineEnd(std::int32_t(LineEnd::CR) + mode);
+  }
+};
+
+// Splits a file's bytes into lines, given in pieces of any size (a CR at the end of one
+// piece and an LF at the start of the next are one line end). Each line remembers how
+// it ended, relative to the text's line end (the first one in the file), so that a
+// store writes the file back as it was. Decoding stops at the first byte that is no
+// UTF-8 or the first character outside the set (Undecodable); the load then splits the
+// file again in another coding. A UTF-8 byte order mark at the start is left out of the
+// text and kept in its form.
 class Splitter {
 public:
-  explicit Splitter(Buffer::Ref text)
-      : text(text), soft(state.softLineEnds),
+  Splitter(Buffer::Ref text, Coding coding)
+      : text(text), coding(coding), soft(state.softLineEnds),
         limit(
-            std::size_t(soft ? std::min(kLoadLineLimit, state.editorLineWidth) : kLoadLineLimit)) {}
+            std::size_t(soft ? std::min(kLoadLineLimit, state.editorLineWidth) : kLoadLineLimit)),
+        bomDone(coding == Coding::Bytes) {}
 
-  // False when a line could not be appended.
-  bool Feed(std::string_view image) {
-    const char* p = image.data();
-    const char* const end = p + image.size();
-    if (afterCR && p < end && *p == '\n') ++p;
-    afterCR = false;
+  // False when a line could not be appended, or a decode found what it cannot decode.
+  bool Feed(std::string_view piece) {
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    while (!bomDone && p < end) {
+      if (*p != kByteOrderMark[bomMatched]) {
+        bomDone = true;
+        const std::size_t matched = std::exchange(bomMatched, 0);
+        if (!Split(kByteOrderMark.data(), kByteOrderMark.data() + matched)) return false;
+        break;
+      }
+      ++p;
+      bomDone = ++bomMatched == kByteOrderMark.size();
+    }
+    return Split(p, end);
+  }
+
+  // Appends the last line when it is not empty; false as Feed.
+  bool Finish() {
+    if (!bomDone) {
+      // The file is shorter than a byte order mark and began like one.
+      bomDone = true;
+      if (!Split(kByteOrderMark.data(), kByteOrderMark.data() + bomMatched)) return false;
+      bomMatched = 0;
+    }
+    if (afterCR) {
+      afterCR = false;
+      if (!EmitEnded(0)) return false;
+    }
+    if (reader.Pending()) return Stop();
+    return n == 0 || Emit(n, LineEnd::None);
+  }
+
+  bool Undecodable() const { return undecodable; }
+  std::int64_t ZeroBytes() const { return zeroBytes; }
+  Lines::Form Form() const {
+    return Lines::Form{coding, std::int8_t(ends.textEnd), bomMatched == kByteOrderMark.size(),
+                       soft};
+  }
+
+private:
+  bool Split(const char* p, const char* const end) {
+    if (afterCR && p < end) {
+      afterCR = false;
+      const bool lf = *p == '\n';
+      if (lf) ++p;
+      if (!EmitEnded(lf ? 1 : 0)) return false;
+    }
+    if (reader.Pending() && p < end && !Decode(p, end)) return false;
+    const bool decoding = coding == Coding::Utf8;
     while (p < end) {
       // A run of ordinary characters, as far as the line has room.
-      const char* q = OrdinaryRun(p, p + std::min(std::size_t(end - p), limit - n));
-      if (n == 0 && !soft && q < end && (*q == '\n' || *q == '\r')) {
+      const char* const stop = p + std::min(std::size_t(end - p), limit - n);
+      const char* q = decoding ? OrdinaryRun<true>(p, stop) : OrdinaryRun<false>(p, stop);
+      if (n == 0 && !soft && q + 1 < end && (*q == '\n' || *q == '\r')) {
         // The whole line lies in the piece: it goes to the text from there.
-        if (!AppendLine(text, p, std::size_t(q - p))) return false;
-        p = AfterLineEnd(q, end);
+        const std::int32_t mode = *q == '\n' ? 2 : q[1] == '\n' ? 1 : 0;
+        if (!Lines::Append(text, p, std::size_t(q - p), ends.For(mode))) return false;
+        p = q + (mode == 1 ? 2 : 1);
         continue;
       }
       std::memcpy(line + n, p, std::size_t(q - p));
@@ -545,49 +623,81 @@ public:
       if (p == end) break;
       const char c = *p;
       if (c == '\n' || c == '\r') {
-        if (soft) line[n++] = kSoftLineEnd;
-        if (!Emit(n)) return false;
-        n = 0;
-        p = AfterLineEnd(p, end);
+        if (c == '\r' && p + 1 == end) {
+          afterCR = true; // its LF may start the next piece
+          return true;
+        }
+        const std::int32_t mode = c == '\n' ? 2 : p[1] == '\n' ? 1 : 0;
+        p += mode == 1 ? 2 : 1;
+        if (!EmitEnded(mode)) return false;
       } else if (c == 0) {
         ++p;
-      } else if (!Break()) {
+        ++zeroBytes;
+      } else if (n == limit) {
+        if (!Break(c)) return false;
+      } else if (!Decode(p, end)) {
         return false;
       }
     }
     return true;
   }
 
-  // Appends the last line when it is not empty.
-  bool Finish() { return n == 0 || Emit(n); }
-
-private:
-  // Past the line end (LF, CR or CR LF) at p; a CR that ends the piece may have its LF
-  // at the start of the next.
-  const char* AfterLineEnd(const char* p, const char* end) {
-    const char c = *p++;
-    if (c == '\r' && p == end) afterCR = true;
-    if (c == '\r' && p < end && *p == '\n') ++p;
-    return p;
+  // Decodes the character at p (or completes one that the last piece cut).
+  bool Decode(const char*& p, const char* end) {
+    // Latin-1's letters and signs, the most frequent, without the reader.
+    const unsigned char lead = static_cast<unsigned char>(*p);
+    if ((lead == 0xC3 || lead == 0xC2) && !reader.Pending() && end - p >= 2) {
+      const unsigned char next = static_cast<unsigned char>(p[1]);
+      if ((next & 0xC0) == 0x80 && (lead == 0xC3 || next >= 0xA0)) {
+        line[n++] = char(((lead & 0x1F) << 6) | (next & 0x3F));
+        p += 2;
+        return true;
+      }
+    }
+    char ch;
+    switch (reader.Read(p, end, ch)) {
+    case Charset::Utf8Reader::Step::Character:
+      line[n++] = ch;
+      return true;
+    case Charset::Utf8Reader::Step::Partial:
+      return true;
+    default:
+      return Stop();
+    }
   }
 
-  // The first byte from p on that is 0, LF or CR, or stop; eight bytes at a time.
-  static const char* OrdinaryRun(const char* p, const char* stop) {
+  bool Stop() {
+    undecodable = true;
+    return false;
+  }
+
+  // The first byte from p on that is 0, LF or CR (or from 128 up while decoding), or
+  // stop; eight bytes at a time.
+  template <bool decoding> static const char* OrdinaryRun(const char* p, const char* stop) {
     constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
     auto hasZero = [](std::uint64_t v) { return (v - ones) & ~v & highs; };
+    constexpr std::uint64_t high = decoding ? highs : 0;
     while (stop - p >= 8) {
       std::uint64_t w;
       std::memcpy(&w, p, 8);
-      if (hasZero(w) | hasZero(w ^ (ones * '\n')) | hasZero(w ^ (ones * '\r'))) break;
+      if ((w & high) | hasZero(w) | hasZero(w ^ (ones * '\n')) | hasZero(w ^ (ones * '\r'))) break;
       p += 8;
     }
-    while (p < stop && *p != 0 && *p != '\n' && *p != '\r') ++p;
+    while (p < stop && *p != 0 && *p != '\n' && *p != '\r' && !(decoding && (*p & 0x80))) ++p;
     return p;
   }
 
-  // The line is full and another character follows: break it after the last space or
-  // "\" from the third character on, else where it is; the rest starts the next line.
-  bool Break() {
+  bool EmitEnded(std::int32_t mode) {
+    if (soft) line[n++] = kSoftLineEnd;
+    const std::size_t length = n;
+    n = 0;
+    return Emit(length, ends.For(mode));
+  }
+
+  // The line is full and next follows: break it after the last space or "\" from the
+  // third character on, else where it is (in kept UTF-8, before the character that
+  // next would cut); the rest starts the next line.
+  bool Break(char next) {
     std::size_t keep = n;
     for (std::size_t i = n; i-- > 2;) {
       if (line[i] == ' ' || line[i] == '\\') {
@@ -595,26 +705,109 @@ private:
         break;
       }
     }
-    if (!Emit(keep)) return false;
+    if (keep == n && coding == Coding::Utf8Bytes && Charset::IsContinuation(next)) {
+      std::size_t lead = n;
+      while (lead > 0 && Charset::IsContinuation(line[lead - 1])) --lead;
+      if (lead > 1) keep = lead - 1;
+    }
+    if (!Emit(keep, LineEnd::None)) return false;
     std::memmove(line, line + keep, n - keep);
     n -= keep;
     return true;
   }
 
-  bool Emit(std::size_t length) { return AppendLine(text, line, length); }
+  bool Emit(std::size_t length, LineEnd end) { return Lines::Append(text, line, length, end); }
 
   Buffer::Ref text;
+  Coding coding;
   bool soft;
   std::size_t limit;
   char line[kLoadLineLimit + 2]; // room for the soft line end after a full line
   std::size_t n = 0;
   bool afterCR = false;
+  FileLineEnds ends;
+  bool bomDone;
+  std::size_t bomMatched = 0;
+  Charset::Utf8Reader reader;
+  bool undecodable = false;
+  std::int64_t zeroBytes = 0;
 };
 
+// Reads a file from the offset on in pieces of at most chunk bytes into data, handing
+// each to take; stops when take answers false. The file's result (kNoError at its end).
+template <typename Take>
+std::int32_t ReadPieces(File& f, std::int64_t from, char* data, std::int32_t chunk, Take take) {
+  if (!SetPosition(f, 0, from)) return state.lastResult;
+  for (std::int32_t count = chunk; chunk > 0; count = chunk) {
+    if (!Read(f, count, {data, std::size_t(chunk)}))
+      return state.lastResult == kEndOfFile ? kNoError : state.lastResult;
+    if (!take(std::string_view(data, std::size_t(count)))) break;
+  }
+  return kNoError;
+}
+
+bool StartsWithByteOrderMark(File& f) {
+  char head[3];
+  std::int32_t count = 3;
+  return SetPosition(f, 0, 0) && Read(f, count, head) && count == 3 &&
+         std::string_view(head, 3) == kByteOrderMark;
+}
+
+// What a whole file is as UTF-8, a byte order mark at its start left out.
+Charset::Utf8Kind ClassifyFile(File& f, char* data, std::int32_t chunk, std::int32_t& result) {
+  using Charset::Utf8Kind;
+  using Step = Charset::Utf8Reader::Step;
+  Charset::Utf8Reader reader;
+  Utf8Kind kind = Utf8Kind::Ascii;
+  const std::int64_t from = StartsWithByteOrderMark(f) ? std::int64_t(kByteOrderMark.size()) : 0;
+  result = ReadPieces(f, from, data, chunk, [&](std::string_view piece) {
+    const char* p = piece.data();
+    const char* const end = p + piece.size();
+    while (p < end) {
+      if (!(*p & 0x80) && !reader.Pending()) {
+        ++p;
+        continue;
+      }
+      char ch;
+      const Step step = reader.Read(p, end, ch);
+      if (step == Step::Invalid) {
+        kind = Utf8Kind::Invalid;
+        return false;
+      }
+      if (step != Step::Partial)
+        kind = std::max(kind, step == Step::Beyond ? Utf8Kind::BeyondSet : Utf8Kind::InSet);
+    }
+    return true;
+  });
+  return reader.Pending() ? Utf8Kind::Invalid : kind;
+}
+
+// Splits the file (read through data) into text in coding; false when the split
+// stopped (memory, or what a decode cannot decode).
+std::int32_t SplitFile(File& f, char* data, std::int32_t chunk, Splitter& splitter) {
+  bool ok = true;
+  std::int32_t result =
+      ReadPieces(f, 0, data, chunk, [&](std::string_view piece) { return ok = splitter.Feed(piece); });
+  if (result == kNoError && ok) ok = splitter.Finish();
+  return result == kNoError && !ok ? kUserError : result;
+}
+
+// Removes the lines a split made before it stopped.
+void Restart(Buffer::Ref text) { Lines::Delete(text, 1, Lines::Count(text)); }
+
+// What the latest text load found worth telling the user.
+void NoteLoad(const Splitter& splitter) {
+  state.loadNotice = splitter.Form().coding == Coding::Utf8Bytes ? LoadNotice::KeptUtf8
+                     : splitter.ZeroBytes() > 0                   ? LoadNotice::ZeroBytes
+                                                                  : LoadNotice::None;
+}
+
 // Loads a text through an image in "/Shell/Load.tmp" that holds at most kImageChunk
-// bytes of the file at a time, each piece split into lines while it is fresh. False
-// when no image buffer can be had (the text is then loaded line by line); result is
-// the load's result otherwise. An empty file leaves filePath and modified alone.
+// bytes of the file at a time, each piece split into lines while it is fresh. The file
+// is decoded as UTF-8 while it can be; otherwise it is split again, as kept UTF-8 or a
+// byte a character. False when no image buffer can be had (the text is then loaded
+// line by line); result is the load's result otherwise. An empty file leaves filePath
+// and modified alone.
 bool LoadTextViaImage(const std::string& path, Buffer::Ref text, std::int32_t& result) {
   if (Buffer::Find("/Shell/") == nullptr || Buffer::Find(kLoadImage) == text) return false;
   File f;
@@ -632,21 +825,26 @@ bool LoadTextViaImage(const std::string& path, Buffer::Ref text, std::int32_t& r
     Close(f);
     return false;
   }
-  result = kNoError;
-  Splitter splitter(text);
-  for (std::int32_t count = chunk; chunk > 0; count = chunk) {
-    if (!Read(f, count, {data, std::size_t(chunk)})) {
-      if (state.lastResult != kEndOfFile) result = state.lastResult;
-      break;
-    }
-    if (!splitter.Feed({data, std::size_t(count)})) {
-      result = kUserError;
-      break;
+  Splitter decoder(text, state.decoding ? Coding::Utf8 : Coding::Bytes);
+  result = SplitFile(f, data, chunk, decoder);
+  Splitter* used = &decoder;
+  std::optional<Splitter> other;
+  if (decoder.Undecodable()) {
+    Restart(text);
+    // Kept as UTF-8 when it is UTF-8 at all.
+    const Coding coding = ClassifyFile(f, data, chunk, result) == Charset::Utf8Kind::Invalid
+                              ? Coding::Bytes
+                              : Coding::Utf8Bytes;
+    if (result == kNoError) {
+      other.emplace(text, coding);
+      result = SplitFile(f, data, chunk, *other);
+      used = &*other;
     }
   }
-  if (result == kNoError && !splitter.Finish()) result = kUserError;
   if (!Close(f) && result == kNoError) result = state.lastResult;
   Buffer::Delete(image);
+  if (!Lines::SetForm(text, used->Form()) && result == kNoError) result = kUserError;
+  NoteLoad(*used);
   if (result == kNoError && size > 0) {
     SetLoadedFilePath(text, path);
     Lines::SetModified(text, false);
@@ -654,55 +852,155 @@ bool LoadTextViaImage(const std::string& path, Buffer::Ref text, std::int32_t& r
   return true;
 }
 
+// Line by line: the whole file is read once to find its coding, then in lines of at
+// most kLoadLineLimit bytes, each decoded on its own; a line cut there ends before a
+// UTF-8 character it would cut. Each line remembers its line end, which ReadLine
+// consumed: the bytes it moved past the line.
 std::int32_t LoadTextByLines(const std::string& path, Buffer::Ref text) {
   File f;
   if (!OpenPath(path, kRead, f)) return state.lastResult;
   std::int32_t result = kNoError;
   char line[kLoadLineLimit + 1];
-  for (;;) {
+  Coding coding = Coding::Bytes;
+  bool bom = false;
+  if (state.decoding) {
+    std::vector<char> data(std::size_t(1) << 16);
+    const Charset::Utf8Kind kind = ClassifyFile(f, data.data(), std::int32_t(data.size()), result);
+    coding = kind == Charset::Utf8Kind::Invalid     ? Coding::Bytes
+             : kind == Charset::Utf8Kind::BeyondSet ? Coding::Utf8Bytes
+                                                    : Coding::Utf8;
+    bom = coding != Coding::Bytes && StartsWithByteOrderMark(f);
+    if (result == kNoError && !SetPosition(f, 0, bom ? std::int64_t(kByteOrderMark.size()) : 0))
+      result = state.lastResult;
+  }
+  std::string decoded;
+  FileLineEnds ends;
+  std::int64_t zeroBytes = 0;
+  while (result == kNoError) {
     std::int32_t count = kLoadLineLimit;
+    const off_t start = ::lseek(f.handle, 0, SEEK_CUR);
     if (!ReadLine(f, count, line)) {
       result = state.lastResult == kEndOfFile ? kNoError : state.lastResult;
       break;
     }
-    if (!AppendLine(text, line, std::size_t(count))) {
-      result = kUserError;
+    LineEnd end = LineEnd::None;
+    char ender = 0;
+    switch (::lseek(f.handle, 0, SEEK_CUR) - start - count) {
+    case 2:
+      end = ends.For(1);
+      break;
+    case 1:
+      if (::pread(f.handle, &ender, 1, start + count) == 1 && ender != 0)
+        end = ends.For(ender == '\r' ? 0 : 2);
+      else
+        end = LineEnd::Text, ++zeroBytes;
       break;
     }
+    std::string_view piece(line, std::size_t(count));
+    if (coding != Coding::Bytes && count == kLoadLineLimit) {
+      for (std::size_t back = 1; back <= 3; ++back) {
+        const char b = piece[piece.size() - back];
+        if (Charset::IsContinuation(b)) continue;
+        if (Charset::SequenceLength(b) > back) {
+          piece.remove_suffix(back);
+          if (!SetPosition(f, 1, -std::int64_t(back))) result = state.lastResult;
+        }
+        break;
+      }
+    }
+    if (coding == Coding::Utf8) {
+      decoded.clear();
+      Charset::FromUtf8(piece, decoded);
+      piece = decoded;
+    }
+    if (result == kNoError && !Lines::Append(text, piece.data(), piece.size(), end))
+      result = kUserError;
   }
+  if (!Lines::SetForm(text, Lines::Form{coding, std::int8_t(ends.textEnd), bom}) &&
+      result == kNoError)
+    result = kUserError;
+  state.loadNotice = coding == Coding::Utf8Bytes ? LoadNotice::KeptUtf8
+                     : zeroBytes > 0             ? LoadNotice::ZeroBytes
+                                                 : LoadNotice::None;
   if (result == kNoError) Lines::SetModified(text, false);
   if (!Close(f) && result == kNoError) result = state.lastResult;
   SetLoadedFilePath(text, path);
   return state.lastResult = result;
 }
 
+// True when the eight-byte words of s, and its rest, hold no byte from 128 up.
+bool IsAscii(std::string_view s) {
+  const char* p = s.data();
+  const char* const end = p + s.size();
+  std::uint64_t any = 0;
+  for (; end - p >= 8; p += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p, 8);
+    any |= w;
+  }
+  for (; p < end; ++p) any |= std::uint8_t(*p);
+  return (any & 0x8080808080808080ULL) == 0;
+}
+
+// The bytes a store writes for a line of a text of the coding: a Utf8 text's characters
+// as UTF-8 (in scratch), any other text's as they are.
+std::string_view Encoded(std::string_view line, Coding coding, std::string& scratch) {
+  if (coding != Coding::Utf8 || IsAscii(line)) return line;
+  scratch = Charset::ToUtf8(line);
+  return scratch;
+}
+
+// The bytes that end a line of a text of the form.
+std::string_view EndBytes(LineEnd end, const Lines::Form& form) {
+  switch (end) {
+  case LineEnd::None:
+    return {};
+  case LineEnd::CR:
+  case LineEnd::CRLF:
+  case LineEnd::LF:
+    return ModeEnd(std::int32_t(end) - std::int32_t(LineEnd::CR));
+  default:
+    return form.lineEnd >= 0 ? ModeEnd(form.lineEnd) : StoreLineEnd();
+  }
+}
+
+// Line by line every line is written as it is, with its line end.
 std::int32_t StoreTextByLines(Buffer::Ref text, const std::string& path) {
   Replacement r;
   File f;
   bool ok = BeginReplace(path, r, f);
+  const Lines::Form form = Lines::GetForm(text);
+  if (ok && form.byteOrderMark) {
+    std::int32_t count = std::int32_t(kByteOrderMark.size());
+    ok = Write(f, count, kByteOrderMark);
+  }
   const std::int32_t lines = Lines::Count(text);
+  std::string scratch;
   for (std::int32_t i = 1; ok && i <= lines; ++i) {
-    const std::string_view line = Lines::View(text, i);
-    std::int32_t count = std::int32_t(line.size());
-    ok = WriteLine(f, count, base::CharsOf(line));
+    const std::string_view line = Encoded(Lines::View(text, i), form.coding, scratch);
+    const std::string_view end = EndBytes(Lines::EndOf(text, i), form);
+    std::int32_t count = std::int32_t(line.size()), endCount = std::int32_t(end.size());
+    ok = Write(f, count, line) && Write(f, endCount, end);
   }
   const std::int32_t result = EndReplace(r, f, ok);
   if (result == kNoError) Lines::SetModified(text, false);
   return result;
 }
 
-// Stores a text through an image in "/Shell/Store.tmp": each line followed by a line
+// Stores a text through an image in "/Shell/Store.tmp": each line followed by its line
 // end, with the soft line end rules. The image holds at most kImageChunk bytes at a
 // time; each time it is full it is written and filled again, so that a large text
 // needs no second copy of itself. False when no image buffer can be had (the text is
 // then stored line by line); result is the store's result otherwise.
 bool StoreTextViaImage(Buffer::Ref text, const std::string& path, std::int32_t& result) {
   if (Buffer::Find("/Shell/") == nullptr || Buffer::Find(kStoreImage) == text) return false;
-  const std::string_view end = LineEnd();
+  const Lines::Form form = Lines::GetForm(text);
   const std::int32_t lines = Lines::Count(text);
-  std::int64_t size = 0;
+  // Enough for the text's characters and line ends, most often; encoded characters
+  // that do not fit wait for the next round.
+  std::int64_t size = form.byteOrderMark ? std::int64_t(kByteOrderMark.size()) : 0;
   for (std::int32_t i = 1; i <= lines && size < kImageChunk; ++i)
-    size += Lines::Length(text, i) + std::int64_t(end.size());
+    size += Lines::Length(text, i) + 2;
   size = std::min<std::int64_t>(size, kImageChunk);
   Buffer::Ref image = nullptr;
   char* data = nullptr;
@@ -733,20 +1031,23 @@ bool StoreTextViaImage(Buffer::Ref text, const std::string& path, std::int32_t& 
       if (used == std::size_t(size)) flush();
     }
   };
-  const bool soft = state.softLineEnds;
+  if (form.byteOrderMark) put(kByteOrderMark);
+  // A final soft line end is a mark only with soft line ends, or in a text loaded with
+  // them; anywhere else it is the user's character.
+  const bool soft = state.softLineEnds, marks = soft || form.softLineEnds;
+  std::string scratch;
   for (std::int32_t i = 1; ok && i <= lines; ++i) {
     std::string_view line = Lines::View(text, i);
-    const bool marked = !line.empty() && line.back() == kSoftLineEnd;
+    const bool marked = marks && !line.empty() && line.back() == kSoftLineEnd;
     if (marked) line.remove_suffix(1);
-    put(line);
-    if (!soft || marked || line.empty()) put(end);
+    put(Encoded(line, form.coding, scratch));
+    if (!soft || marked || line.empty()) put(EndBytes(Lines::EndOf(text, i), form));
   }
   flush();
   result = EndReplace(r, f, ok);
   Buffer::Delete(image);
   return true;
 }
-
 } // namespace
 
 void Init() {
@@ -760,7 +1061,7 @@ void Init() {
 
 bool HostName(Chars name, VarChars path) {
   Init();
-  const std::string host = HostPath(name);
+  const std::string host = PathOf(name);
   Strings::Assign(path, Chars(host));
   state.lastResult = host.size() <= path.high ? kNoError : kBadName;
   return state.lastResult == kNoError;
@@ -789,7 +1090,7 @@ bool ChangeDirectory(Chars nameChars) {
     }
   }
   if (target.back() != kSeparator) target += kSeparator;
-  if (::chdir(target.c_str()) != 0) {
+  if (::chdir(Charset::HostName(target).c_str()) != 0) {
     const int error = errno;
     return Fail(error == EACCES         ? kAccessDenied
                 : error == ENAMETOOLONG ? kBadName
@@ -798,7 +1099,7 @@ bool ChangeDirectory(Chars nameChars) {
   // The platform's own name of the directory, so "a/../b" and ".." come out plain.
   const std::string now = WorkingDirectory();
   if (now.empty()) {
-    [[maybe_unused]] const int back = ::chdir(state.currentDirectory.c_str());
+    [[maybe_unused]] const int back = ::chdir(Charset::HostName(state.currentDirectory).c_str());
     return Fail(kBadName);
   }
   state.currentDirectory = now;
@@ -966,7 +1267,7 @@ bool WriteLine(File& f, std::int32_t& count, Chars s) {
   count = 0;
   if (!CheckOpen(f)) return false;
   if (!(f.mode & kWrite)) return Fail(kWritePermission);
-  const std::string_view end = LineEnd();
+  const std::string_view end = StoreLineEnd();
   iovec iov[2] = {{const_cast<char*>(s.p), size}, {const_cast<char*>(end.data()), end.size()}};
   std::size_t written = 0;
   const bool ok = WriteAll(f.handle, iov, 2, written);
@@ -1018,12 +1319,26 @@ std::int32_t LoadText(Chars name, Buffer::Ref text) {
 
 std::int32_t SplitImage(std::string_view image, Buffer::Ref text, std::size_t pieceSize) {
   Init();
-  Splitter splitter(text);
   if (pieceSize == 0) pieceSize = std::max<std::size_t>(image.size(), 1);
-  bool ok = true;
-  for (std::size_t at = 0; ok && at < image.size(); at += pieceSize)
-    ok = splitter.Feed(image.substr(at, pieceSize));
-  ok = ok && splitter.Finish();
+  auto split = [&](Splitter& splitter) {
+    bool ok = true;
+    for (std::size_t at = 0; ok && at < image.size(); at += pieceSize)
+      ok = splitter.Feed(image.substr(at, pieceSize));
+    return ok && splitter.Finish();
+  };
+  Splitter decoder(text, state.decoding ? Coding::Utf8 : Coding::Bytes);
+  bool ok = split(decoder);
+  Splitter* used = &decoder;
+  std::optional<Splitter> other;
+  if (decoder.Undecodable()) {
+    Restart(text);
+    other.emplace(text, Charset::Classify(image) == Charset::Utf8Kind::Invalid ? Coding::Bytes
+                                                                              : Coding::Utf8Bytes);
+    ok = split(*other);
+    used = &*other;
+  }
+  ok = Lines::SetForm(text, used->Form()) && ok;
+  NoteLoad(*used);
   return state.lastResult = ok ? kNoError : kUserError;
 }
 
@@ -1091,5 +1406,27 @@ void SetBusyCursor(BusyCursorProc proc) {
   Init();
   state.busyCursor = proc;
 }
+
+LoadNotice LastLoadNotice() { return state.loadNotice; }
+
+void LoadNoticeText(LoadNotice notice, VarChars s) {
+  switch (notice) {
+  case LoadNotice::KeptUtf8:
+    Strings::Assign(s, "UTF-8 beyond Windows-1252 kept as bytes");
+    return;
+  case LoadNotice::ZeroBytes:
+    Strings::Assign(s, "0 bytes left out");
+    return;
+  default:
+    Strings::Clear(s);
+  }
+}
+
+namespace Testing {
+void SetDecoding(bool on) {
+  Init();
+  state.decoding = on;
+}
+} // namespace Testing
 
 } // namespace FileSystem

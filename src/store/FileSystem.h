@@ -15,6 +15,9 @@
 //   "\\x"     two leading separators: kept as written, so "//x" (the root)
 //   "x:y"     y in the subdirectory x of the current directory
 // Drive letters have no meaning here: "C:\x" is the host path C//x in the current directory.
+// Host names are UTF-8; the workstation names them in its own characters, each part of
+// a path decoded where it can be (base/Charset.h), and every name is encoded again
+// where it reaches the system.
 //
 // Storing never destroys the old file before the new one is complete: the new contents
 // go to a temporary file in the same directory that is flushed to the disk and renamed
@@ -83,6 +86,11 @@ struct File {
   bool open = false;
 };
 
+// What the latest text load has to tell besides its result: that a UTF-8 file with
+// characters outside the set was kept as its bytes, or that the file held 0 bytes,
+// which a text cannot hold (a store writes it without them).
+enum class LoadNotice : std::uint8_t { None, KeptUtf8, ZeroBytes };
+
 // Shows or hides the busy cursor around loads and stores; installed by the platform.
 using BusyCursorProc = void (*)(bool busy);
 
@@ -90,8 +98,9 @@ using BusyCursorProc = void (*)(bool busy);
 // line ends LF, texts through an image, no soft line ends.
 void Init();
 
-// The host path for name (rules above), cut to the array by the string rules; false
-// when the whole path did not fit (the operations themselves never use a cut path).
+// The host path for name (rules above) in the workstation's characters, cut to the
+// array by the string rules; false when the whole path did not fit (the operations
+// themselves never use a cut path).
 bool HostName(Chars name, VarChars path);
 // Makes name the current directory; "" goes back to the directory the process started
 // in. False with kDirectoryNotFound (or kAccessDenied, kBadName) when that fails.
@@ -145,17 +154,25 @@ bool Close(File& f);
 [[nodiscard]] std::int32_t LoadBlock(Chars name, Buffer::Ref block);
 // A file into a Text buffer without lines: 0 or a negative code. The buffer's filePath
 // becomes the file's directory and it is not modified; after a failure it keeps the
-// lines that were read.
+// lines that were read. The text's form says how it was loaded: a file that is UTF-8
+// with every character in the set (ASCII too) is decoded; other UTF-8 is kept as its
+// bytes (Utf8Bytes); any other file is a character a byte. A UTF-8 byte order mark is
+// left out of the lines and kept in the form; each line remembers how it ended.
 [[nodiscard]] std::int32_t LoadText(Chars name, Buffer::Ref text);
+LoadNotice LastLoadNotice();
+// The words of a notice: "" for None.
+void LoadNoticeText(LoadNotice notice, VarChars s);
 // The data of a Block buffer into the file: 0 or a negative code.
 [[nodiscard]] std::int32_t StoreBlock(Buffer::Ref block, Chars name);
-// The lines of a Text buffer into the file, each followed by the line end of the line
-// end mode: 0 (and the text is no longer modified) or a negative code.
+// The lines of a Text buffer into the file in the text's form: its coding, its byte
+// order mark, and each line followed by its own line end (the text's line end, else
+// the line end mode): 0 (and the text is no longer modified) or a negative code.
 [[nodiscard]] std::int32_t StoreText(Buffer::Ref text, Chars name);
-// Splits a file image into lines appended to a Text buffer: CR, LF or CR LF end a
-// line, 0 bytes are skipped, longer lines are broken at kLoadLineLimit characters
-// (after the last space or "\" from the third character on, if any). With soft line
-// ends every line end adds kSoftLineEnd and lines also break at the editor's width.
+// Splits a file image into lines appended to a Text buffer, as a load does: CR, LF or
+// CR LF end a line, 0 bytes are skipped, longer lines are broken at kLoadLineLimit
+// characters (after the last space or "\" from the third character on, if any; kept
+// UTF-8 is never cut inside a character). With soft line ends every line end adds
+// kSoftLineEnd and lines also break at the editor's width. The text's form follows.
 // Loads read a file in pieces; pieceSize feeds the image the same way (0: all at once).
 // 0, or kUserError when a line cannot be appended (the lines before it stay).
 [[nodiscard]] std::int32_t SplitImage(std::string_view image, Buffer::Ref text,
@@ -180,5 +197,11 @@ bool SoftLineEnds();
 void SetEditorLineWidth(std::int32_t columns);
 std::int32_t EditorLineWidth();
 void SetBusyCursor(BusyCursorProc proc);
+
+namespace Testing {
+// Off: loads take every file a byte a character, as they did before texts knew UTF-8
+// (the baseline of the benchmarks). On at start.
+void SetDecoding(bool on);
+} // namespace Testing
 
 } // namespace FileSystem

@@ -1,6 +1,7 @@
 #include "store/Lines.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -25,7 +26,24 @@ struct LineTable {
   std::int32_t used;
   std::int32_t limit;
   bool modified;
+  Form form;
 };
+
+// A line's entry in the table: its characters (nullptr for an empty line), whose blocks
+// are granule-aligned, with its LineEnd in the low bits.
+constexpr std::uintptr_t kEndBits = 15;
+
+char* CharsOf(char* entry) {
+  return reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(entry) & ~kEndBits);
+}
+LineEnd EndBits(const char* entry) {
+  return static_cast<LineEnd>(reinterpret_cast<std::uintptr_t>(entry) & kEndBits);
+}
+char* Entry(char* line, LineEnd end) {
+  return reinterpret_cast<char*>(reinterpret_cast<std::uintptr_t>(line) |
+                                 static_cast<std::uintptr_t>(end));
+}
+void SetEnd(char*& entry, LineEnd end) { entry = Entry(CharsOf(entry), end); }
 
 LineTable* TableOf(Ref b) {
   if (b == nullptr || b->kind != BufferKind::Text) return nullptr;
@@ -40,7 +58,7 @@ LineTable* MakeTable(Ref b, bool& made) {
   if (b->data != nullptr) return static_cast<LineTable*>(b->data);
   auto* t = static_cast<LineTable*>(Buffer::Allocate(b, sizeof(LineTable)));
   if (t == nullptr) return nullptr;
-  *t = LineTable{nullptr, 0, 0, kMaxLimit, false};
+  *t = LineTable{nullptr, 0, 0, kMaxLimit, false, Form{}};
   Buffer::SetData(b, t, sizeof *t);
   made = true;
   return t;
@@ -62,7 +80,8 @@ void FreeArray(Ref b, char** lines, std::int64_t capacity) {
   Buffer::Deallocate(b, ArrayBytes(capacity), p);
 }
 
-void FreeLine(Ref b, char* line) {
+void FreeLine(Ref b, char* entry) {
+  char* const line = CharsOf(entry);
   if (line == nullptr) return;
   void* p = line;
   Buffer::Deallocate(b, static_cast<std::int32_t>(std::strlen(line) + 1), p);
@@ -76,6 +95,7 @@ bool NewLine(Ref b, const char* s, std::size_t n, char*& line) {
   if (n >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
   line = static_cast<char*>(Buffer::Allocate(b, static_cast<std::int32_t>(n + 1)));
   if (line == nullptr) return false;
+  assert((reinterpret_cast<std::uintptr_t>(line) & kEndBits) == 0);
   std::memcpy(line, s, n);
   line[n] = 0;
   return true;
@@ -109,7 +129,8 @@ void Changed(Ref b, Change change, std::int32_t first, std::int32_t count) {
   if (state.changed != nullptr) state.changed(b, change, first, count);
 }
 
-bool Within(const char* p, const char* line) {
+bool Within(const char* p, char* entry) {
+  const char* const line = CharsOf(entry);
   return line != nullptr && p >= line && p <= line + std::strlen(line);
 }
 
@@ -122,8 +143,9 @@ std::int32_t Count(Ref b) {
 
 std::string_view View(Ref b, std::int32_t n) {
   const LineTable* t = TableOf(b);
-  if (t == nullptr || n < 1 || n > t->used || t->lines[n - 1] == nullptr) return {};
-  return std::string_view(t->lines[n - 1]);
+  if (t == nullptr || n < 1 || n > t->used) return {};
+  const char* const line = CharsOf(t->lines[n - 1]);
+  return line == nullptr ? std::string_view() : std::string_view(line);
 }
 
 void Get(Ref b, std::int32_t n, VarChars s) {
@@ -140,8 +162,9 @@ bool Set(Ref b, std::int32_t n, Chars s) {
   if (t == nullptr || n < 1 || n > t->used) return false;
   char* line;
   if (!NewLine(b, s, line)) return false;
+  const LineEnd end = EndBits(t->lines[n - 1]);
   FreeLine(b, t->lines[n - 1]);
-  t->lines[n - 1] = line;
+  t->lines[n - 1] = Entry(line, end);
   t->modified = true;
   Changed(b, Change::Replaced, n, 1);
   return true;
@@ -150,6 +173,17 @@ bool Set(Ref b, std::int32_t n, Chars s) {
 bool Append(Ref b, Chars s) { return Append(b, s.p, Strings::Length(s)); }
 
 bool Append(Ref b, const char* s, std::size_t length) {
+  // A line added after one without a line end starts a line of its own.
+  LineTable* t = TableOf(b);
+  const bool joined =
+      t != nullptr && t->used > 0 && EndBits(t->lines[t->used - 1]) == LineEnd::None;
+  if (joined) SetEnd(t->lines[t->used - 1], LineEnd::Text);
+  if (Append(b, s, length, LineEnd::Text)) return true;
+  if (joined) SetEnd(t->lines[t->used - 1], LineEnd::None);
+  return false;
+}
+
+bool Append(Ref b, const char* s, std::size_t length, LineEnd end) {
   bool made;
   LineTable* t = MakeTable(b, made);
   if (t == nullptr) return false;
@@ -187,9 +221,26 @@ bool Append(Ref b, const char* s, std::size_t length) {
     t->capacity = static_cast<std::int32_t>(capacity);
     t->modified = true;
   }
-  t->lines[t->used++] = line;
+  t->lines[t->used++] = Entry(line, end);
   Changed(b, Change::Inserted, t->used, 1);
   return true;
+}
+
+bool AppendText(Ref b, Ref from) {
+  const Charset::Coding fromCoding = CodingOf(from), toCoding = CodingOf(b);
+  std::string line;
+  for (std::int32_t n = 1; n <= Count(from); ++n) {
+    line.clear();
+    Charset::Recode(fromCoding, toCoding, View(from, n), line);
+    if (!Append(b, line.data(), line.size())) return false;
+  }
+  return true;
+}
+
+LineEnd EndOf(Ref b, std::int32_t n) {
+  const LineTable* t = TableOf(b);
+  if (t == nullptr || n < 1 || n > t->used) return LineEnd::Text;
+  return EndBits(t->lines[n - 1]);
 }
 
 bool Insert(Ref b, std::int32_t position, std::int32_t count) {
@@ -228,6 +279,10 @@ bool Insert(Ref b, std::int32_t position, std::int32_t count) {
     std::fill(t->lines + at, t->lines + at + count, nullptr);
   }
   t->used += count;
+  if (at > 0 && EndBits(t->lines[at - 1]) == LineEnd::None) {
+    SetEnd(t->lines[at - 1], LineEnd::Text);
+    SetEnd(t->lines[at + count - 1], LineEnd::None);
+  }
   Changed(b, Change::Inserted, position, count);
   return true;
 }
@@ -238,6 +293,8 @@ void Delete(Ref b, std::int32_t first, std::int32_t count) {
   const std::int32_t at = first - 1;
   const std::int32_t n = std::min(count, t->used - at);
   if (n < 1) return;
+  if (at > 0 && EndBits(t->lines[at - 1]) == LineEnd::None)
+    SetEnd(t->lines[at - 1], EndBits(t->lines[at + n - 1]));
   for (std::int32_t i = at; i < at + n; ++i) FreeLine(b, t->lines[i]);
   std::copy(t->lines + at + n, t->lines + t->used, t->lines + at);
   t->used -= n;
@@ -278,5 +335,19 @@ bool Modified(Ref b) {
   const LineTable* t = TableOf(b);
   return t != nullptr && t->modified;
 }
+
+Form GetForm(Ref b) {
+  const LineTable* t = TableOf(b);
+  return t == nullptr ? Form{} : t->form;
+}
+
+bool SetForm(Ref b, const Form& form) {
+  bool made;
+  LineTable* t = MakeTable(b, made);
+  if (t != nullptr) t->form = form;
+  return t != nullptr;
+}
+
+Charset::Coding CodingOf(Ref b) { return GetForm(b).coding; }
 
 } // namespace Lines

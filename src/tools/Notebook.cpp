@@ -184,8 +184,7 @@ MergeResult MergeFile(Chars file, bool withHeader) {
     static_cast<void>(Lines::Append(state.log, kMergeSeparator));
     static_cast<void>(Lines::Append(state.log, header));
   }
-  for (std::int32_t n = 1; n <= Lines::Count(temp); ++n)
-    static_cast<void>(Lines::Append(state.log, base::CharsOf(Lines::View(temp, n))));
+  static_cast<void>(Lines::AppendText(state.log, temp));
   Buffer::Delete(temp);
   Logged();
   return MergeResult::Merged;

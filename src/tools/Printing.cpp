@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <string>
 #include <string_view>
 #include <type_traits>
 
+#include "base/Charset.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
@@ -164,6 +166,9 @@ bool PageStep(Buffer::Ref b, Graphics::GraphPort* port, const Rect& area, const 
   const std::int32_t linesPerPage = area.Height() / lineHeight - 1;
   if (linesPerPage <= 0) return false;
   std::int32_t v = area.top;
+  // A text kept as UTF-8 prints the characters of the set its bytes hold.
+  const Charset::Coding coding = Lines::CodingOf(b);
+  std::string shown;
   for (std::int32_t printed = 0; at.line <= range.lastLine && printed < linesPerPage;) {
     const std::string_view line = Lines::View(b, at.line);
     std::size_t end = std::min(line.size(), kLineHigh + 1);
@@ -187,7 +192,9 @@ bool PageStep(Buffer::Ref b, Graphics::GraphPort* port, const Rect& area, const 
     std::size_t piece = text.size();
     if (wrap && Toolbox::TextWidth(text) > area.Width()) piece = WrapPoint(text, area.Width());
     Toolbox::MoveTo(area.left, v);
-    Toolbox::DrawString(text.substr(0, piece));
+    shown.clear();
+    Charset::Recode(coding, Charset::Coding::Utf8, text.substr(0, piece), shown);
+    Toolbox::DrawString(shown);
     // The rest of a wrapped line goes on after the blank it was broken at.
     if (piece < text.size() && text[piece] == ' ') ++piece;
     if (piece < text.size())

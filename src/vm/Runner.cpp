@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "base/Charset.h"
 #include "base/Strings.h"
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
@@ -97,12 +98,14 @@ bool CompileText(Buffer::Ref source) {
 
 // ---- The command-line runner ----
 
+// The source text of a file, as a load into the workstation makes it (base/Charset.h).
 bool ReadFile(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream s;
   s << in.rdbuf();
-  text = s.str();
+  text.clear();
+  Charset::FromHostText(s.str(), text);
   return true;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "base/Charset.h"
 #include "platform/Events.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
@@ -1035,12 +1036,9 @@ L_SHR:
 L_ODD:
   fp[A_] = fp[B_] & 1;
   NEXT(1);
-L_CAP : {
-  const u64 c = fp[B_] & 0xFF;
-  const bool lower = (c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7);
-  fp[A_] = lower ? c - 32 : c;
+L_CAP:
+  fp[A_] = static_cast<unsigned char>(Charset::Upper(static_cast<char>(fp[B_] & 0xFF)));
   NEXT(1);
-}
 
   // Reals
 L_ADDR:

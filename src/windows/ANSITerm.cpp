@@ -351,7 +351,9 @@ void FlushOutput(TextWindow* t) {
   HideCaret(t);
   if (t->pendingCount == 0) return;
   Toolbox::MoveTo(t->textLeft + t->column * t->charWidth, RowTop(t, t->row) + t->font.ascent);
+  Toolbox::TextUtf8(t->utf8Text && !OnMessageLine(t));
   Toolbox::DrawString(std::string_view(t->pending, static_cast<std::size_t>(t->pendingCount)));
+  Toolbox::TextUtf8(false);
   RememberText(t, t->column, t->pending, t->pendingCount);
   t->column = Clamp(std::int64_t{t->column} + t->pendingCount, 0, kFarthest);
   t->pendingCount = 0;
@@ -542,6 +544,10 @@ void SetInverse(TextWindow* t, std::int32_t on) {
   FlushOutput(t);
   t->textMode = on == 1 || on == 2 ? Toolbox::kTextInverse : Toolbox::kTextCopy;
   Focus(t);
+}
+
+void SetUtf8Text(TextWindow* t, bool on) {
+  if (t != nullptr) t->utf8Text = on;
 }
 
 void GetSize(TextWindow* t, std::int32_t& rows, std::int32_t& columns) {

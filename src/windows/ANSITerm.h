@@ -93,6 +93,7 @@ struct TextWindow {
   // What the message line shows, so that RedrawMessageLine can paint it again.
   char message[kMaxColumns + 1];
   bool messageInverse[kMaxColumns + 1];
+  bool utf8Text; // the text rows show a text that keeps UTF-8 (not the message line)
 };
 
 // The module body: caret style and keypad switch at their start values.
@@ -148,6 +149,9 @@ void KeypadApplication(TextWindow* t);
 void KeypadNumeric(TextWindow* t);
 // 1 or 2: inverse video; anything else: normal text.
 void SetInverse(TextWindow* t, std::int32_t on);
+// The text rows show a text that keeps UTF-8 as it is: each character is drawn in the
+// cell of its first byte (Toolbox::TextUtf8); the message line shows the set's.
+void SetUtf8Text(TextWindow* t, bool on);
 void GetSize(TextWindow* t, std::int32_t& rows, std::int32_t& columns);
 void GetClickCell(TextWindow* t, std::int32_t& row, std::int32_t& column);
 void SetWindowProcs(TextWindow* t, WindowProc update, WindowProc resize, WindowProc third);

@@ -177,12 +177,12 @@ protected:
                     Platform::Offscreen, {}, state.path());
     Typed t{o.exitCode, {}, o.err};
     QFile f(dumpFile);
-    if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromLatin1(f.readAll());
+    if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromUtf8(f.readAll());
     return t;
   }
   QString CommandFile() const {
     QFile f(dir.filePath("Command"));
-    return f.open(QIODevice::ReadOnly) ? QString::fromLatin1(f.readAll()) : QString();
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
   }
   QString FileText(const QString& name) const {
     QFile f(dir.filePath(name));
@@ -368,6 +368,33 @@ TEST_F(Desktop, TheFileDialogsOwnQuestionsTakeTheKeys) {
   }
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   EXPECT_EQ(file.readAll(), "kept\n");
+}
+
+// A Linux desktop's UTF-8: é typed through a key event and "€ π" pasted from the
+// desktop's clipboard into the command text, whose characters are the set's; a file
+// with characters outside the set opens with a word on the message line, takes π from
+// the clipboard as it is, and is saved with every other byte as it was.
+TEST_F(Desktop, Utf8IsTypedPastedOpenedAndSavedAsWritten) {
+  Typed o = Run(QString::fromUtf8("'é' CLIPBOARD'€ π' GOLD KP6"));
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains(QString::fromUtf8("é€ ?"))) << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.endsWith("message: 1 character(s) beyond Windows-1252 became ?\n"))
+      << o.dump.toStdString();
+
+  const QString comment = QString::fromUtf8("(* Grüße für Mädchen — 20°C, 5 €, π ≈ 3.14 *)");
+  QFile file(dir.filePath("comment.mod"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write((comment + "\r\nEND\r\n").toUtf8());
+  file.close();
+  o = Run("C-o '" + file.fileName() + "' RETURN");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_EQ(o.dump, comment + "\nEND\nmessage: UTF-8 beyond Windows-1252 kept as bytes: '" +
+                        file.fileName() + "'\n");
+  o = Run(QString::fromUtf8("C-o '") + file.fileName() +
+          QString::fromUtf8("' RETURN CLIPBOARD'π€' GOLD KP6 'é' C-s"));
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(file.readAll()), QString::fromUtf8("π€é") + comment + "\r\nEND\r\n");
 }
 
 // A store that fails asks "QUIT anyway ?"; No (its default, and Escape) keeps the program

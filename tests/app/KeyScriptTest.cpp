@@ -39,6 +39,18 @@ TEST(KeyScriptText, TypesEachCharacterAsKeyDownThenCharacter) {
   EXPECT_EQ(Shown(Parsed("'aB 1!'")), "K65/0 'a' K66/512 'B' K32/0 ' ' K49/0 '1' K49/512 '!'");
   // Characters no key of the keyboard types come as a character after key 0.
   EXPECT_EQ(Shown(Parsed("'\xE9'")), "K0/0 '\xE9'");
+  // A script in UTF-8, as a shell gives it, types the characters of the set.
+  EXPECT_EQ(Shown(Parsed("'\xC3\xA9\xE2\x82\xAC\xCF\x80'")), "K0/0 '\xE9' K0/0 '\x80' K191/512 '?'");
+}
+
+TEST(KeyScriptText, ClipboardTextIsUtf8ForTheDesktop) {
+  const std::vector<PlatformMessage> utf8 = Parsed("CLIPBOARD'5 \xE2\x82\xAC, \xCF\x80' x");
+  ASSERT_EQ(utf8.size(), 3u);
+  EXPECT_EQ(utf8[0].kind, Kind::ClipboardText);
+  EXPECT_EQ(utf8[0].text, "5 \xE2\x82\xAC, \xCF\x80");
+  const std::vector<PlatformMessage> set = Parsed("clipboard\"it\"\"s \x80\"");
+  ASSERT_EQ(set.size(), 1u);
+  EXPECT_EQ(set[0].text, "it\"s \xE2\x82\xAC") << "a script of the set's characters";
 }
 
 TEST(KeyScriptText, OpeningQuoteIsTypedByDoublingIt) {

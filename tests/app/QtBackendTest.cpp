@@ -3,6 +3,7 @@
 #include "QtTesting.h"
 
 #include <QApplication>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMdiArea>
@@ -42,7 +43,8 @@ protected:
       Events::GetNextEvent(0, r);
       std::string one;
       if (r.what == Events::KeyDown)
-        one = (r.detail == Events::VirtualKey ? "K" : "C") + std::to_string(r.message);
+        one = r.detail == Events::VirtualKey ? "K" + std::to_string(r.message)
+                                             : "C" + std::to_string(r.message & 0xFF);
       else if (r.what == Events::WindowEvent && r.detail == Events::MenuDetail)
         one = "M" + std::to_string(r.message);
       else if (r.what == Events::WindowEvent)
@@ -224,6 +226,14 @@ TEST_F(QtBackendTest, KeysArriveAsTheEventQueueExpectsThem) {
   press(Qt::Key_B, Qt::NoModifier, "b");
   press(Qt::Key_Enter, Qt::KeypadModifier, "\r");
   EXPECT_EQ(Records(), "K104 K38 C1 K49 C98 K13");
+
+  // Characters of the set: a dead key's é, and the text of an input method with a
+  // character outside the set, which becomes the substitute.
+  press(Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("é"));
+  QInputMethodEvent composed;
+  composed.setCommitString(QString::fromUtf8("ü€π"));
+  QCoreApplication::sendEvent(canvas, &composed);
+  EXPECT_EQ(Records(), "C233 C252 C128 C63");
 }
 
 TEST_F(QtBackendTest, CloseRequestsGoToTheProgram) {

@@ -590,6 +590,129 @@ TEST_P(StoreRoutes, StoreIntoMissingDirectoryOrOverADirectory) {
   EXPECT_EQ(Leftovers(), V{"sub"});
 }
 
+// Files of every kind a user may hand over, each with the coding its text gets. A load
+// and a store without edits must give every one of them back byte for byte.
+struct CorpusFile {
+  const char* name;
+  std::string bytes;
+  Charset::Coding coding;
+};
+
+std::vector<CorpusFile> Corpus() {
+  using Charset::Coding;
+  const std::string accents = "(* Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\xA4" "dchen \xE2\x80\x94 20\xC2\xB0"
+                              "C, 5 \xE2\x82\xAC *)";
+  const std::string beyond = "(* \xCF\x80 \xE2\x89\x88 3.14, \xE6\xBC\xA2\xE5\xAD\x97 *)";
+  std::string longAccents;
+  for (int i = 0; i < 100; ++i) longAccents += "\xC3\xA9\xE2\x82\xAC";
+  std::string longBeyond = "x";
+  for (int i = 0; i < 100; ++i) longBeyond += "\xE2\x89\x88";
+  std::string big(3 << 20, 'm'); // a CR LF and a character across the 1 MB pieces
+  big[(1 << 20) - 1] = '\r';
+  big[1 << 20] = '\n';
+  big.replace((2 << 20) - 1, 3, "\xE2\x82\xAC");
+  return {
+      {"ascii", "MODULE M;\n  (* x *)\nEND M.\n", Coding::Utf8},
+      {"latin1", "(* Gr\xFC\xDF" "e *)\n", Coding::Bytes},
+      {"accents", accents + "\n", Coding::Utf8},
+      {"beyond", accents + "\n" + beyond + "\n", Coding::Utf8Bytes},
+      {"invalid", accents + "\n\xC3(\n\xED\xA0\x80\n", Coding::Bytes},
+      {"bom", "\xEF\xBB\xBF" + accents + "\r\n", Coding::Utf8},
+      {"bom only", "\xEF\xBB\xBF", Coding::Utf8},
+      {"bom start", "\xEF\xBB", Coding::Bytes},
+      {"crlf", "a\r\nb\r\n\r\nc\r\n", Coding::Utf8},
+      {"mixed ends", "a\r\nb\nc\rd\n\re\r", Coding::Utf8},
+      {"no last end", "a\nlast", Coding::Utf8},
+      {"long lines", std::string(300, 'x') + "\n" + std::string(129, 'y'), Coding::Utf8},
+      {"long accents", longAccents + "\n", Coding::Utf8},
+      {"long beyond", longBeyond + "\n" + longBeyond, Coding::Utf8Bytes},
+      {"controls", "a\x1b[1m\tb\x7f\n", Coding::Utf8},
+      {"broken bars", "x\xC2\xA6\ny\xC2\xA6", Coding::Utf8},
+      {"latin1 bar", "x\xA6\n", Coding::Bytes},
+      {"big", big, Coding::Utf8},
+      {"empty", "", Coding::Utf8},
+  };
+}
+
+TEST_P(StoreRoutes, EveryFileComesBackByteForByte) {
+  for (const CorpusFile& file : Corpus()) {
+    SCOPED_TRACE(file.name);
+    Spit(dir + "f", file.bytes);
+    Buffer::Ref text = NewText();
+    ASSERT_EQ(LoadText("f", text), kNoError);
+    EXPECT_EQ(Lines::CodingOf(text), file.coding);
+    ASSERT_EQ(StoreText(text, "f"), kNoError);
+    EXPECT_EQ(Slurp(dir + "f"), file.bytes);
+    Buffer::Delete(text);
+  }
+}
+
+TEST_P(LoadRoutes, UnicodeOfTheSetIsDecodedAndOtherUtf8KeptAsItIs) {
+  EXPECT_EQ(Load("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\n"), V{"Gr\xFC\xDF" "e \x80"});
+  EXPECT_EQ(LastLoadNotice(), LoadNotice::None);
+  EXPECT_EQ(Load("\xCF\x80 \xC3\xBC\n"), V{"\xCF\x80 \xC3\xBC"});
+  EXPECT_EQ(LastLoadNotice(), LoadNotice::KeptUtf8);
+  char notice[80];
+  LoadNoticeText(LoadNotice::KeptUtf8, notice);
+  EXPECT_STREQ(notice, "UTF-8 beyond Windows-1252 kept as bytes");
+  EXPECT_EQ(Load("Gr\xFC\xDF" "e\n"), V{"Gr\xFC\xDF" "e"}) << "Latin-1 as before";
+  EXPECT_EQ(LastLoadNotice(), LoadNotice::None);
+  Load(std::string("a\0b\n", 4));
+  EXPECT_EQ(LastLoadNotice(), LoadNotice::ZeroBytes);
+
+  // Decoded lines break at 128 characters through the image (line by line at 128
+  // bytes); kept UTF-8 never inside a character.
+  std::string e;
+  for (int i = 0; i < 130; ++i) e += "\xC3\xA9";
+  EXPECT_EQ(Load(e), GetParam() ? (V{std::string(128, '\xE9'), std::string(2, '\xE9')})
+                                : (V{std::string(64, '\xE9'), std::string(64, '\xE9'),
+                                     std::string(2, '\xE9')}));
+  const std::vector<std::string> kept =
+      Load(std::string(127, 'z') + "x\xCF\x80\xCF\x80" + std::string(10, 'y'));
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept[0], std::string(127, 'z') + "x") << "the line ends before the cut character";
+  EXPECT_TRUE(kept[1].starts_with("\xCF\x80"));
+}
+
+TEST_P(StoreRoutes, NewTextsAreUtf8AndEditsKeepTheFileAsItWas) {
+  Buffer::Ref fresh = NewText({"Gr\xFC\xDF" "e \x80"});
+  ASSERT_EQ(StoreText(fresh, "new"), kNoError);
+  EXPECT_EQ(Slurp(dir + "new"), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\n");
+
+  // A Latin-1 text stays Latin-1, kept UTF-8 stays as it is, CR LF stays CR LF, and a
+  // long line split on load is one line again; lines added take the text's line end.
+  Spit(dir + "t", std::string(200, 'w') + "\r\n\xFC\r\nlast");
+  Buffer::Ref text = NewText();
+  ASSERT_EQ(LoadText("t", text), kNoError);
+  ASSERT_EQ(Lines::Count(text), 4);
+  ASSERT_TRUE(Lines::Set(text, 1, Chars("v" + std::string(127, 'w'))));
+  ASSERT_TRUE(Lines::Insert(text, 5, 1));
+  ASSERT_TRUE(Lines::Set(text, 5, Chars("added")));
+  ASSERT_EQ(StoreText(text, "t"), kNoError);
+  EXPECT_EQ(Slurp(dir + "t"), "v" + std::string(199, 'w') + "\r\n\xFC\r\nlast\r\nadded")
+      << "the added line goes after the last, which had no line end, and has none itself";
+}
+
+TEST_F(FileSystemTest, HostNamesAreUtf8AndTheWorkstationsCharacters) {
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e", inside = "Gr\xFC\xDF" "e";
+  fs::create_directory(dir + utf8);
+  Spit(dir + utf8 + "/" + utf8 + ".txt", "x\n");
+  ASSERT_TRUE(ChangeDirectory(Chars(inside)));
+  EXPECT_EQ(Current(), Host("")) << "one name for the current directory";
+  EXPECT_EQ(Current(), dir + inside + "/");
+  Buffer::Ref text = NewText();
+  ASSERT_EQ(LoadText(Chars(inside + ".txt"), text), kNoError);
+  char path[260];
+  Buffer::GetFilePath(text, path);
+  EXPECT_EQ(std::string(path), dir + inside + "/");
+  ASSERT_EQ(StoreText(text, Chars("\x80.txt")), kNoError);
+  EXPECT_EQ(Slurp(dir + utf8 + "/\xE2\x82\xAC.txt"), "x\n");
+  EXPECT_TRUE(Rename(Chars("\x80.txt"), Chars("\xE9.txt")));
+  EXPECT_TRUE(fs::exists(dir + utf8 + "/\xC3\xA9.txt"));
+  EXPECT_TRUE(Delete(Chars("\xE9.txt")));
+  ASSERT_TRUE(ChangeDirectory(Chars(dir)));
+}
+
 INSTANTIATE_TEST_SUITE_P(ImageAndLines, StoreRoutes, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Image" : "ByLines"; });
 
@@ -601,10 +724,17 @@ TEST_F(FileSystemTest, SoftLineEndsOnStore) {
   EXPECT_EQ(Slurp(dir + "t"), "abc\n\nd\n");
   SetSoftLineEnds(false);
   ASSERT_EQ(StoreText(text, "t"), kNoError);
-  EXPECT_EQ(Slurp(dir + "t"), "ab\nc\n\nd\n") << "without soft line ends the mark is dropped";
+  EXPECT_EQ(Slurp(dir + "t"), "ab\nc\xC2\xA6\n\nd\xC2\xA6\n")
+      << "without soft line ends the character is the user's";
+  Lines::Form loadedSoft;
+  loadedSoft.softLineEnds = true;
+  ASSERT_TRUE(Lines::SetForm(text, loadedSoft));
+  ASSERT_EQ(StoreText(text, "t"), kNoError);
+  EXPECT_EQ(Slurp(dir + "t"), "ab\nc\n\nd\n") << "in a text loaded with them it is a mark";
   SetLoadViaImage(false);
   ASSERT_EQ(StoreText(text, "t"), kNoError);
-  EXPECT_EQ(Slurp(dir + "t"), "ab\nc" + s + "\n\nd" + s + "\n") << "line by line it stays";
+  EXPECT_EQ(Slurp(dir + "t"), "ab\nc\xC2\xA6\n\nd\xC2\xA6\n")
+      << "line by line it stays, a character of the new text's UTF-8";
 }
 
 TEST_F(FileSystemTest, StoreBlockWritesItsData) {

@@ -233,3 +233,51 @@ TEST_F(LinesEdit, ManyLinesKeepTheirPlaces) {
 }
 
 } // namespace
+
+TEST_F(LinesEdit, LinesWithoutALineEndKeepTheFileTogether) {
+  using Lines::LineEnd;
+  // A long file line in three pieces, the last of them ending with CR LF, then a last
+  // line without a line end.
+  const char* pieces[] = {"aa", "bb", "cc", "zz"};
+  const LineEnd ends[] = {LineEnd::None, LineEnd::None, LineEnd::CRLF, LineEnd::None};
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(Lines::Append(text, pieces[i], 2, ends[i]));
+  auto endsNow = [&] {
+    std::vector<LineEnd> e;
+    for (std::int32_t n = 1; n <= Lines::Count(text); ++n) e.push_back(Lines::EndOf(text, n));
+    return e;
+  };
+  ASSERT_TRUE(Lines::Set(text, 2, "BB"));
+  EXPECT_EQ(Lines::EndOf(text, 2), LineEnd::None) << "an edited line keeps its end";
+  ASSERT_TRUE(Lines::Set(text, 3, ""));
+  EXPECT_EQ(Lines::EndOf(text, 3), LineEnd::CRLF) << "also when it becomes empty";
+
+  ASSERT_TRUE(Lines::Insert(text, 2, 2)); // lines typed after "aa"
+  EXPECT_EQ(endsNow(), (std::vector{LineEnd::Text, LineEnd::Text, LineEnd::None, LineEnd::None,
+                                    LineEnd::CRLF, LineEnd::None}));
+  Lines::Delete(text, 4, 2); // the line before takes the end of the last deleted
+  EXPECT_EQ(endsNow(), (std::vector{LineEnd::Text, LineEnd::Text, LineEnd::CRLF, LineEnd::None}));
+  Lines::Delete(text, 2, 2);
+  EXPECT_EQ(endsNow(), (std::vector{LineEnd::Text, LineEnd::None}));
+  ASSERT_TRUE(Lines::Append(text, "new"));
+  EXPECT_EQ(endsNow(), (std::vector{LineEnd::Text, LineEnd::Text, LineEnd::Text}))
+      << "an appended line starts a line of its own";
+  EXPECT_EQ(Text(), (V{"aa", "zz", "new"}));
+  EXPECT_EQ(Lines::EndOf(text, 9), LineEnd::Text);
+
+  EXPECT_EQ(Lines::CodingOf(text), Charset::Coding::Utf8) << "a new text";
+  ASSERT_TRUE(Lines::SetForm(text, Lines::Form{Charset::Coding::Utf8Bytes, 1, true}));
+  EXPECT_EQ(Lines::GetForm(text).lineEnd, 1);
+  Buffer::Clear(text);
+  EXPECT_EQ(Lines::CodingOf(text), Charset::Coding::Utf8) << "a cleared text starts anew";
+}
+
+TEST_F(LinesEdit, AppendTextGivesTheLinesInTheTargetsCoding) {
+  const Ref kept = Buffer::Create("/Kept", BufferKind::Text);
+  ASSERT_TRUE(Lines::SetForm(kept, Lines::Form{Charset::Coding::Utf8Bytes}));
+  ASSERT_TRUE(Lines::Append(kept, "\xCF\x80 \xC3\xA9"));
+  Fill(1, 1);
+  ASSERT_TRUE(Lines::AppendText(text, kept));
+  EXPECT_EQ(Text(), (V{"1", "? \xE9"}));
+  ASSERT_TRUE(Lines::AppendText(kept, text));
+  EXPECT_EQ(LinesOf(kept), (V{"\xCF\x80 \xC3\xA9", "1", "? \xC3\xA9"}));
+}

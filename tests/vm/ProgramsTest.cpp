@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -72,6 +73,8 @@ TEST_P(ProgramsTest, RunsAsRecorded) {
   const std::string input = Read(kDir + "/" + name + ".in");
   std::fwrite(input.data(), 1, input.size(), in);
   std::rewind(in);
+  // The console of a UTF-8 locale, as a desktop's terminal has it.
+  ::setenv("LC_ALL", "C.UTF-8", 1);
   const int status = Runner::RunFile(kDir + "/" + name + ".mod", {}, in, out, err);
   const std::string output = Contents(out), errors = Contents(err);
 

@@ -166,6 +166,10 @@ void HeadlessBackend::SetToggle(std::uint32_t vkey, bool on) {
 
 void HeadlessBackend::DispatchInput(PlatformMessage m) {
   using Kind = PlatformMessage::Kind;
+  if (m.kind == Kind::ClipboardText) {
+    SetForeignClipboard(m.text);
+    return;
+  }
   // A script's close box and clicks go to the window in front when they arrive.
   const bool frontClick = (m.kind == Kind::ButtonDown || m.kind == Kind::ButtonUp) &&
                           m.where == KeyScript::kFrontCentre;

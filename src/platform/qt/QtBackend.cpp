@@ -21,6 +21,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -57,6 +58,7 @@
 #include "platform/Startup.h"
 #include "platform/qt/QtKeys.h"
 #include "platform/qt/QtPaint.h"
+#include "platform/qt/QtText.h"
 
 namespace QtUi {
 
@@ -72,12 +74,6 @@ class ChildFrame;
 // The frame window's 55 ms timer drives the null events.
 constexpr int kTimerPeriodMs = 55;
 
-QString Latin1(const std::string& s) { return QString::fromLatin1(s.data(), qsizetype(s.size())); }
-std::string FromLatin1(const QString& s) { return s.toLatin1().toStdString(); }
-QString Local(const std::string& s) {
-  return QString::fromLocal8Bit(s.data(), qsizetype(s.size()));
-}
-std::string FromLocal(const QString& s) { return s.toLocal8Bit().toStdString(); }
 Toolbox::Point ToPoint(QPoint p) { return Toolbox::Point{p.x(), p.y()}; }
 Toolbox::Rect ToRect(const QRect& r) {
   return Toolbox::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
@@ -85,7 +81,7 @@ Toolbox::Rect ToRect(const QRect& r) {
 QRect ToQRect(const Toolbox::Rect& r) { return QRect(r.left, r.top, r.Width(), r.Height()); }
 
 // Menus show texts as they are: '&' is not a mnemonic mark.
-QString MenuText(const std::string& s) { return Latin1(s).replace('&', "&&"); }
+QString MenuText(const std::string& s) { return ToQt(s).replace('&', "&&"); }
 
 std::uint32_t ButtonFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   std::uint32_t flags = 0;
@@ -250,6 +246,8 @@ struct QtBackend::State {
   QMargins Decorations(const Child& c) const;
   void OnKey(QKeyEvent* e, Window w);
   void OnKeyRelease(QKeyEvent* e);
+  // Text an input method committed: one character message for each of its characters.
+  void OnComposed(const QString& text, Window w);
   void OnMouse(QWidget* source, QMouseEvent* e, Window w);
   void OnGeometry(Child& c);
   void OnMinimised(Child& c);
@@ -317,7 +315,7 @@ protected:
     PlatformMessage m;
     m.kind = Kind::DropFiles;
     for (const QUrl& url : e->mimeData()->urls())
-      if (url.isLocalFile()) m.files.push_back(FromLocal(url.toLocalFile()));
+      if (url.isLocalFile()) m.files.push_back(QtToUtf8(url.toLocalFile()));
     if (m.files.empty()) return;
     e->acceptProposedAction();
     s_->Post(std::move(m));
@@ -335,6 +333,8 @@ public:
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Characters composed by an input method (dead keys, compose) arrive as its text.
+    setAttribute(Qt::WA_InputMethodEnabled);
   }
 
 protected:
@@ -359,6 +359,13 @@ protected:
   bool focusNextPrevChild(bool) override { return false; }
   void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, c_->window); }
   void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
+  void inputMethodEvent(QInputMethodEvent* e) override {
+    s_->OnComposed(e->commitString(), c_->window);
+    e->accept();
+  }
+  QVariant inputMethodQuery(Qt::InputMethodQuery query) const override {
+    return query == Qt::ImEnabled ? QVariant(true) : QWidget::inputMethodQuery(query);
+  }
   void mousePressEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
   void mouseReleaseEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
   void mouseMoveEvent(QMouseEvent* e) override { s_->OnMouse(this, e, c_->window); }
@@ -471,6 +478,19 @@ void QtBackend::State::OnKey(QKeyEvent* e, Window w) {
   std::vector<PlatformMessage> out;
   KeyScript::AppendMessages(press, out);
   for (PlatformMessage& m : out) {
+    m.window = w;
+    Post(std::move(m));
+  }
+}
+
+void QtBackend::State::OnComposed(const QString& text, Window w) {
+  for (const char32_t c : text.toUcs4()) {
+    const KeyScript::KeyPress press =
+        TranslateKey(0, Qt::NoModifier, QString::fromUcs4(&c, 1), capsLock);
+    if (press.ch < 0) continue;
+    PlatformMessage m;
+    m.kind = Kind::Character;
+    m.ch = static_cast<char>(press.ch);
     m.window = w;
     Post(std::move(m));
   }
@@ -607,7 +627,7 @@ void QtBackend::State::InjectNextKey() {
 }
 
 Child* QtBackend::State::Titled(const std::string& title) {
-  const QString wanted = Latin1(title);
+  const QString wanted = ToQt(title);
   const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
   for (auto it = stack.rbegin(); it != stack.rend(); ++it)
     if ((*it)->isVisible() && (*it)->windowTitle().compare(wanted, Qt::CaseInsensitive) == 0)
@@ -655,6 +675,22 @@ bool QtBackend::State::InjectAction(Window front) {
     const Qt::MouseButtons down = pressedByScript ? Qt::LeftButton : Qt::NoButton;
     QMouseEvent e(type, at, global, button, down, ModifiersOf(local.keyState));
     QCoreApplication::sendEvent(c->canvas, &e);
+    return true;
+  }
+  if (m.kind == Kind::ClipboardText) {
+    QGuiApplication::clipboard()->setText(Utf8ToQt(m.text));
+    injected.pop_front();
+    return true;
+  }
+  if (Child* c = ChildOf(front); c != nullptr && m.kind == Kind::KeyDown && m.vkey == 0 &&
+                                 injected.size() > 1 && injected[1].kind == Kind::Character) {
+    // A character no key of the keyboard types (é, €) comes as the desktop delivers a
+    // dead key's or a layout's character: a key event with its text.
+    const QString text = ToQt(std::string_view(&injected[1].ch, 1));
+    injected.pop_front();
+    injected.pop_front();
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, text);
+    QCoreApplication::sendEvent(c->canvas, &press);
     return true;
   }
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
@@ -739,7 +775,7 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
     held = 0;
     QString text;
     if (!injected.empty() && injected.front().kind == Kind::Character) {
-      text = QString(QChar(static_cast<unsigned char>(injected.front().ch)));
+      text = ToQt(std::string_view(&injected.front().ch, 1));
       injected.pop_front();
     }
     Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
@@ -914,7 +950,7 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
   bar->addMenu(QStringLiteral("File"));
   bar->setMinimumHeight(bar->sizeHint().height());
   bar->clear();
-  frame->setWindowTitle(Latin1(title));
+  frame->setWindowTitle(ToQt(title));
   frame->resize(width, height);
   if (const QScreen* screen = QGuiApplication::primaryScreen()) {
     const QRect sr = screen->geometry();
@@ -988,7 +1024,7 @@ void QtBackend::DestroyFrame() {
 }
 
 void QtBackend::SetFrameTitle(const std::string& title) {
-  if (s_->frame != nullptr) s_->frame->setWindowTitle(Latin1(title));
+  if (s_->frame != nullptr) s_->frame->setWindowTitle(ToQt(title));
 }
 
 Toolbox::Rect QtBackend::FrameClientRect() {
@@ -1234,7 +1270,7 @@ void* QtBackend::CreateWindow(Window w, const Toolbox::Rect& bounds, const std::
   } else {
     c->sub->setWidget(c->canvas);
   }
-  c->sub->setWindowTitle(Latin1(title));
+  c->sub->setWindowTitle(ToQt(title));
   s_->area->addSubWindow(c->sub, flags);
   // The decorations lie around the content rectangle the program asked for.
   const QMargins m = s_->Decorations(*c);
@@ -1326,12 +1362,12 @@ std::vector<Window> QtBackend::Windows() {
 }
 
 void QtBackend::SetTitle(Window w, const std::string& title) {
-  if (Child* c = s_->ChildOf(w)) c->sub->setWindowTitle(Latin1(title));
+  if (Child* c = s_->ChildOf(w)) c->sub->setWindowTitle(ToQt(title));
 }
 
 std::string QtBackend::Title(Window w) {
   Child* c = s_->ChildOf(w);
-  return c != nullptr ? FromLatin1(c->sub->windowTitle()) : std::string();
+  return c != nullptr ? FromQt(c->sub->windowTitle()) : std::string();
 }
 
 void QtBackend::MoveWindow(Window w, Toolbox::Point topLeft) {
@@ -1486,7 +1522,7 @@ void* QtBackend::CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std:
 void QtBackend::DestroyOffscreen(Toolbox::Offscreen* o) { s_->offscreens.erase(o); }
 
 std::int32_t QtBackend::SavePicture(const Toolbox::Picture& pic, const std::string& hostPath) {
-  const QString path = Local(hostPath);
+  const QString path = Utf8ToQt(hostPath);
   const ImageOf imageOf = [this](const Toolbox::Port& p) { return s_->ImageOf(p); };
   const bool svg = path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive);
   if (svg ? SavePictureAsSvg(pic, path, s_->fonts, imageOf)
@@ -1599,7 +1635,7 @@ std::int32_t QtBackend::PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point wher
 int QtBackend::MessageBox(const std::string& text, int code) {
   QMessageBox box(s_->frame);
   box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
-  box.setText(Latin1(text));
+  box.setText(ToQt(text));
   box.setIcon(code == Toolbox::kAlertOkNoIcon ? QMessageBox::NoIcon : QMessageBox::Warning);
   using SB = QMessageBox::StandardButton;
   switch (code) {
@@ -1644,13 +1680,13 @@ int QtBackend::ThreeButtonAlert(const std::string& text, const std::string label
   dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
   auto* layout = new QVBoxLayout(&dialog);
   // A carriage return breaks the line, as in the message boxes.
-  auto* message = new QLabel(Latin1(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
+  auto* message = new QLabel(ToQt(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
   message->setWordWrap(true);
   layout->addWidget(message);
   auto* row = new QHBoxLayout;
   row->addStretch();
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QPushButton(Latin1(labels[i]));
+    auto* button = new QPushButton(ToQt(labels[i]));
     // Return presses the button with the focus, as on the platform's dialogs.
     button->setAutoDefault(true);
     if (labels[i].empty()) button->hide();
@@ -1675,8 +1711,8 @@ bool QtBackend::AskStrings(const std::vector<std::string>& prompts,
   std::vector<QLineEdit*> edits;
   answers.resize(prompts.size());
   for (std::size_t i = 0; i < prompts.size(); ++i) {
-    layout->addWidget(new QLabel(Latin1(prompts[i])));
-    auto* edit = new QLineEdit(Latin1(answers[i]));
+    layout->addWidget(new QLabel(ToQt(prompts[i])));
+    auto* edit = new QLineEdit(ToQt(answers[i]));
     edit->selectAll();
     layout->addWidget(edit);
     edits.push_back(edit);
@@ -1687,7 +1723,7 @@ bool QtBackend::AskStrings(const std::vector<std::string>& prompts,
   layout->addWidget(buttons);
   if (!edits.empty()) edits.front()->setFocus();
   if (RunModal(dialog) != QDialog::Accepted) return false;
-  for (std::size_t i = 0; i < edits.size(); ++i) answers[i] = FromLatin1(edits[i]->text());
+  for (std::size_t i = 0; i < edits.size(); ++i) answers[i] = FromQt(edits[i]->text());
   return true;
 }
 
@@ -1698,7 +1734,7 @@ int QtBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
   dialog.setWindowTitle(replace ? QStringLiteral("Replace") : QStringLiteral("Find"));
   auto* grid = new QGridLayout(&dialog);
   auto field = [](const std::string& text) {
-    auto* edit = new QLineEdit(Latin1(text));
+    auto* edit = new QLineEdit(ToQt(text));
     edit->setMaxLength(255);
     edit->selectAll();
     return edit;
@@ -1747,8 +1783,8 @@ int QtBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
   if (answer != Toolbox::kFindButton && answer != Toolbox::kFindReplaceAll &&
       answer != Toolbox::kFindFindButton)
     return Toolbox::kFindCancel;
-  search = FromLatin1(searchEdit->text());
-  if (replacementEdit != nullptr) replacement = FromLatin1(replacementEdit->text());
+  search = FromQt(searchEdit->text());
+  if (replacementEdit != nullptr) replacement = FromQt(replacementEdit->text());
   backwards = backwardsBox->isChecked();
   if (lineNumbersBox != nullptr) lineNumbers = lineNumbersBox->isChecked();
   return answer;
@@ -1756,7 +1792,7 @@ int QtBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
 
 bool QtBackend::ChooseColor(const std::string& prompt, Toolbox::RGBColor& color) {
   QColorDialog dialog(ToQColor(color), s_->frame);
-  dialog.setWindowTitle(Latin1(prompt));
+  dialog.setWindowTitle(ToQt(prompt));
   if (s_->Driving()) dialog.setOption(QColorDialog::DontUseNativeDialog);
   if (RunModal(dialog) != QDialog::Accepted) return false;
   const QRgba64 c = dialog.selectedColor().rgba64();
@@ -1765,7 +1801,7 @@ bool QtBackend::ChooseColor(const std::string& prompt, Toolbox::RGBColor& color)
 }
 
 bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& style) {
-  QFont initial(Latin1(face));
+  QFont initial(ToQt(face));
   if (size > 0) initial.setPointSize(size);
   initial.setBold(style & Toolbox::kBold);
   initial.setItalic(style & Toolbox::kItalic);
@@ -1774,28 +1810,28 @@ bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& 
   if (s_->Driving()) dialog.setOption(QFontDialog::DontUseNativeDialog);
   if (RunModal(dialog) != QDialog::Accepted) return false;
   const QFont chosen = dialog.selectedFont();
-  face = FromLatin1(chosen.family());
+  face = FromQt(chosen.family());
   size = chosen.pointSize();
   style = (chosen.bold() ? Toolbox::kBold : 0) | (chosen.italic() ? Toolbox::kItalic : 0) |
           (chosen.underline() ? Toolbox::kUnderline : 0);
   return true;
 }
 
-void QtBackend::SetFileDialogButton(const std::string& label) { s_->fileButton = Latin1(label); }
+void QtBackend::SetFileDialogButton(const std::string& label) { s_->fileButton = ToQt(label); }
 
 bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::string& filter,
                             std::string& name) {
   // "*.*" would hide names without a dot here, so all files are "*".
   const QString allFiles = QStringLiteral("All Files (*)");
   QStringList filters;
-  const QString pattern = Latin1(filter).trimmed().replace(';', ' ');
+  const QString pattern = ToQt(filter).trimmed().replace(';', ' ');
   if (!pattern.isEmpty() && pattern != "*" && pattern != "*.*") filters << pattern;
   filters << allFiles;
 
-  QFileDialog dialog(s_->frame, Latin1(prompt));
+  QFileDialog dialog(s_->frame, ToQt(prompt));
   if (s_->Driving()) dialog.setOption(QFileDialog::DontUseNativeDialog);
   if (!s_->fileButton.isEmpty()) dialog.setLabelText(QFileDialog::Accept, s_->fileButton);
-  const QString proposed = Local(name);
+  const QString proposed = Utf8ToQt(name);
   switch (mode) {
   case 2:
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -1837,16 +1873,16 @@ bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::stri
       }
     }
     if (mode != 4) s_->rememberedFilter = dialog.selectedNameFilter();
-    name = FromLocal(chosen);
+    name = QtToUtf8(chosen);
     return true;
   }
 }
 
 // ---- Clipboard and sound ----
 
-// The workstation's clipboard text has CR LF line ends and may end in a 0 byte; other
-// programs on this platform expect LF and no 0, so the text is converted on the way
-// out. The import of the paste buffer accepts LF as well as CR LF.
+// The workstation's clipboard text (UTF-8) has CR LF line ends and may end in a 0 byte;
+// other programs on this platform expect LF and no 0, so the text is converted on the
+// way out. The import of the paste buffer accepts LF as well as CR LF.
 void QtBackend::SetClipboardText(const std::string& text) {
   std::string host;
   host.reserve(text.size());
@@ -1854,13 +1890,13 @@ void QtBackend::SetClipboardText(const std::string& text) {
     if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
     host += text[i];
   }
-  QGuiApplication::clipboard()->setText(Latin1(host));
+  QGuiApplication::clipboard()->setText(Utf8ToQt(host));
 }
 
 bool QtBackend::GetClipboardText(std::string& text) {
   const QMimeData* data = QGuiApplication::clipboard()->mimeData();
   if (data == nullptr || !data->hasText()) return false;
-  text = FromLatin1(data->text());
+  text = QtToUtf8(data->text());
   return true;
 }
 
@@ -1947,7 +1983,7 @@ bool QtBackend::MarginsDialog(Toolbox::PrintMargins& m, std::string& face) {
     box->setSingleStep(0.5);
     box->setSuffix(QStringLiteral(" %"));
     box->setValue(fraction * 100.0);
-    grid->addWidget(new QLabel(QString::fromLatin1(label)), row, 0);
+    grid->addWidget(new QLabel(ToQt(label)), row, 0);
     grid->addWidget(box, row, 1);
     return box;
   };
@@ -1959,7 +1995,7 @@ bool QtBackend::MarginsDialog(Toolbox::PrintMargins& m, std::string& face) {
   std::int32_t chosenSize = m.fontSize;
   auto* fontLabel = new QLabel;
   auto showFont = [fontLabel, &chosenFace, &chosenSize] {
-    fontLabel->setText(Latin1(chosenFace) + QStringLiteral(", %1 pt").arg(chosenSize));
+    fontLabel->setText(ToQt(chosenFace) + QStringLiteral(", %1 pt").arg(chosenSize));
   };
   showFont();
   auto* fontButton = new QPushButton(QStringLiteral("Text Font"));
@@ -1999,9 +2035,9 @@ bool QtBackend::BeginDocument(Toolbox::Printer* p, const std::string& title) {
   PrintJob* job = s_->JobOf(p);
   if (job == nullptr) return false;
   QPrinter& printer = *job->printer;
-  printer.setDocName(Latin1(title));
+  printer.setDocName(ToQt(title));
   if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty())
-    printer.setOutputFileName(QDir::current().filePath(Latin1(title) + QStringLiteral(".pdf")));
+    printer.setOutputFileName(QDir::current().filePath(ToQt(title) + QStringLiteral(".pdf")));
   TakePage(p, printer);
   job->cancelled = false;
   auto* progress = new QProgressDialog(QStringLiteral("Hit cancel to stop printing:"),

@@ -1,6 +1,9 @@
 #include "platform/qt/QtKeys.h"
 
+#include <QList>
 #include <array>
+
+#include "base/Charset.h"
 
 namespace QtUi {
 
@@ -44,13 +47,16 @@ constexpr std::array kKeypadOperators = {
     KeypadOperator{Qt::Key_Comma, 110, false},    KeypadOperator{Qt::Key_Slash, 111, true},
 };
 
-// The character of Qt's text for a key, when it is one Latin-1 character that can be
-// typed (not a control character).
+// The character of Qt's text for a key, when it is one character that can be typed
+// (not a control character): its code in the set, or the substitute for a character
+// the set does not have.
 int TextCharacter(const QString& text) {
-  if (text.size() != 1) return -1;
-  const char16_t c = text[0].unicode();
-  if (c < 32 || c == 127 || c > 255) return -1;
-  return c;
+  const QList<uint> characters = text.toUcs4();
+  if (characters.size() != 1) return -1;
+  const char32_t c = characters[0];
+  if (c < 32 || (c >= 127 && c < 160)) return -1;
+  const int code = Charset::FromUnicode(c);
+  return static_cast<unsigned char>(code < 0 ? Charset::kSubstitute : char(code));
 }
 
 } // namespace

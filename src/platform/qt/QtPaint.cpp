@@ -15,6 +15,10 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
+
+#include "base/Charset.h"
+#include "platform/qt/QtText.h"
 
 namespace QtUi {
 
@@ -138,7 +142,29 @@ void Text(QPainter& p, const DrawCommand& cmd, Fonts& fonts) {
     p.fillRect(QRect(cmd.a.h, top, face.Width(cmd.text), face.metrics.height()), paper);
   p.setFont(face.font);
   p.setPen(ink);
-  p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
+  if (!s.utf8Text || face.cell == 0) {
+    p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cmd.text));
+    return;
+  }
+  // Text kept as UTF-8: the cells of a character's bytes are blank, and the character is
+  // drawn on its own in the first of them, so that no glyph moves the cells after it.
+  std::string cells(cmd.text);
+  std::vector<std::pair<std::size_t, QString>> characters;
+  for (std::size_t i = 0; i < cells.size();) {
+    char32_t u = 0;
+    const std::size_t n =
+        (cells[i] & 0x80) != 0 ? Charset::DecodeOne(std::string_view(cmd.text).substr(i), u) : 0;
+    if (n < 2) {
+      ++i;
+      continue;
+    }
+    characters.emplace_back(i, QString::fromUcs4(&u, 1));
+    std::fill_n(cells.begin() + std::ptrdiff_t(i), n, ' ');
+    i += n;
+  }
+  p.drawText(QPoint(cmd.a.h, cmd.a.v), face.Text(cells));
+  for (const auto& [at, character] : characters)
+    p.drawText(QPoint(cmd.a.h + std::int32_t(at) * face.cell, cmd.a.v), character);
 }
 
 void Scroll(QPainter& p, QImage& target, const DrawCommand& cmd) {
@@ -466,14 +492,14 @@ void MakeCells(Face& face) {
 // What a fixed-pitch face draws for c. Characters that do not advance by one cell
 // (controls, which Qt lays out as nothing or as tabs, and the soft hyphen, which it
 // hides) are drawn as a space, or a hyphen for the soft hyphen.
-char DrawnAs(const Face& face, unsigned char c) {
+QChar DrawnAs(const Face& face, unsigned char c) {
   constexpr qreal kSame = 1.0 / 128; // half of the 64ths of a pixel a font keeps
   if (!face.measured[c]) {
-    const char ch = char(c);
-    const qreal advance =
-        MetricsF(face.font, face.device).horizontalAdvance(QString::fromLatin1(&ch, 1));
+    const QChar ch(char16_t(Charset::ToUnicode(char(c))));
+    // Measured as a string: only that counts the letter spacing that makes the cells.
+    const qreal advance = MetricsF(face.font, face.device).horizontalAdvance(QString(ch));
     const bool fits = std::abs(advance - face.pitch) < kSame;
-    face.drawn[c] = fits ? ch : c == 0xAD ? '-' : ' ';
+    face.drawn[c] = fits ? ch.unicode() : c == 0xAD ? u'-' : u' ';
     face.measured[c] = true;
   }
   return face.drawn[c];
@@ -486,18 +512,16 @@ std::int32_t Face::Width(std::string_view text) const {
   constexpr std::size_t kMeasuredTexts = 4096;
   const std::string key(text);
   if (auto it = widths.find(key); it != widths.end()) return it->second;
-  const std::int32_t width =
-      metrics.horizontalAdvance(QString::fromLatin1(text.data(), qsizetype(text.size())));
+  const std::int32_t width = metrics.horizontalAdvance(ToQt(text));
   if (widths.size() >= kMeasuredTexts) widths.clear();
   widths.emplace(key, width);
   return width;
 }
 
 QString Face::Text(std::string_view text) const {
-  if (cell == 0) return QString::fromLatin1(text.data(), qsizetype(text.size()));
+  if (cell == 0) return ToQt(text);
   QString s(qsizetype(text.size()), Qt::Uninitialized);
-  for (std::size_t i = 0; i < text.size(); ++i)
-    s[qsizetype(i)] = QChar(uchar(DrawnAs(*this, uchar(text[i]))));
+  for (std::size_t i = 0; i < text.size(); ++i) s[qsizetype(i)] = DrawnAs(*this, uchar(text[i]));
   return s;
 }
 
@@ -514,7 +538,7 @@ const Face& Fonts::Get(const PortState& s) {
   if (it != cache_.end()) return *it->second;
   char name[33] = {};
   Toolbox::FontName(s.fontNumber, name);
-  const QString family = QString::fromLatin1(name);
+  const QString family = ToQt(name);
   QFont font(family);
   // The classic faces are not installed here; the hints pick their nearest kind.
   if (Typewriter(family))

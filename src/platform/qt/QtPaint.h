@@ -32,7 +32,7 @@ struct Face {
   qreal pitch = 0;       // how far one character of a fixed-pitch font moves the pen
   // What each character is drawn as in a fixed-pitch font, measured the first time it
   // is drawn: a text shows few of the 256, and measuring one takes a layout.
-  mutable std::array<char, 256> drawn{};
+  mutable std::array<char16_t, 256> drawn{};
   mutable std::bitset<256> measured;
   // The widths of texts of a proportional face measured so far (labels are measured
   // again with every redraw); emptied when it grows large.

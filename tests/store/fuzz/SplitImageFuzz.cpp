@@ -9,18 +9,20 @@
 #include <string_view>
 #include <vector>
 
+#include "base/Charset.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 
 namespace {
 
-std::vector<std::string> Split(std::string_view image, std::size_t pieceSize) {
+std::vector<std::string> Split(std::string_view image, std::size_t pieceSize, Lines::Form& form) {
   Buffer::Ref text = Buffer::Create("/Fuzz", Buffer::BufferKind::Text);
   if (text == nullptr) std::abort();
   if (FileSystem::SplitImage(image, text, pieceSize) != FileSystem::kNoError) std::abort();
   std::vector<std::string> lines;
   for (std::int32_t i = 1; i <= Lines::Count(text); ++i) lines.emplace_back(Lines::View(text, i));
+  form = Lines::GetForm(text);
   Buffer::Delete(text);
   return lines;
 }
@@ -34,12 +36,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FileSystem::SetEditorLineWidth(data[1]);
   const std::string_view image(reinterpret_cast<const char*>(data) + 2, size - 2);
 
-  const std::vector<std::string> lines = Split(image, 0);
-  // Fed in pieces, as a load reads a file, the image gives the same lines.
-  if (Split(image, std::size_t(data[0] >> 1) + 1) != lines) std::abort();
+  Lines::Form form, pieceForm;
+  const std::vector<std::string> lines = Split(image, 0, form);
+  // Fed in pieces, as a load reads a file, the image gives the same lines and form.
+  if (Split(image, std::size_t(data[0] >> 1) + 1, pieceForm) != lines ||
+      pieceForm.coding != form.coding || pieceForm.byteOrderMark != form.byteOrderMark ||
+      pieceForm.lineEnd != form.lineEnd)
+    std::abort();
 
   // No line holds a line end or a 0, none is longer than a full piece plus its mark,
-  // and without soft line ends the lines hold exactly the image's other bytes.
+  // and without soft line ends the lines hold exactly the image's other bytes (their
+  // characters when they were decoded, without a byte order mark).
   std::string joined;
   for (const std::string& line : lines) {
     if (line.size() > std::size_t(FileSystem::kLoadLineLimit) + 1) std::abort();
@@ -48,8 +55,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (!soft) {
     std::string expected;
-    for (char c : image)
+    for (char c : image.substr(form.byteOrderMark ? 3 : 0))
       if (c != 0 && c != '\r' && c != '\n') expected += c;
+    if (form.coding == Charset::Coding::Utf8) {
+      std::string decoded;
+      if (Charset::FromUtf8(expected, decoded) != 0) std::abort();
+      expected = decoded;
+    }
     if (joined != expected) std::abort();
   }
   return 0;

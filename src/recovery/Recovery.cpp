@@ -306,8 +306,17 @@ RecoveryFile::Header HeaderOf(Ref text, std::time_t changedAt) {
   char directory[kPathHigh + 1];
   Buffer::FullName(text, name);
   Buffer::GetFilePath(text, directory);
-  return RecoveryFile::Header{name, directory, static_cast<std::int64_t>(changedAt),
-                              Lines::Count(text)};
+  RecoveryFile::Header h;
+  h.name = name;
+  h.directory = directory;
+  h.changed = static_cast<std::int64_t>(changedAt);
+  const Lines::Form form = Lines::GetForm(text);
+  h.coding = static_cast<std::int64_t>(form.coding);
+  h.lineEnd = form.lineEnd;
+  h.byteOrderMark = form.byteOrderMark;
+  h.softLineEnds = form.softLineEnds;
+  h.lines = Lines::Count(text);
+  return h;
 }
 
 Track* TrackOf(Ref b) {
@@ -527,6 +536,15 @@ Ref Recover(const RecoveryFile::Text& recovered) {
     }
   }
   Buffer::SetFilePath(b, base::CharsOf(recovered.header.directory));
+  // Stored as its file was loaded: a text of UTF-8 kept as bytes must not be encoded
+  // again, a Latin-1 text stays Latin-1.
+  const RecoveryFile::Header& h = recovered.header;
+  Lines::Form form;
+  form.coding = static_cast<Charset::Coding>(h.coding);
+  form.lineEnd = static_cast<std::int8_t>(h.lineEnd);
+  form.byteOrderMark = h.byteOrderMark;
+  form.softLineEnds = h.softLineEnds;
+  static_cast<void>(Lines::SetForm(b, form));
   Lines::SetModified(b, true);
   if (!state.started) return b;
   Drop(b);

@@ -26,13 +26,17 @@ public:
     rest_.remove_prefix(text.size());
     return true;
   }
-  // A decimal number ending in a line end.
-  bool Number(std::int64_t& value) {
+  // A decimal number ending in a line end (or in the character given).
+  bool Number(std::int64_t& value, char ending = '\n') {
     const char* end = rest_.data() + rest_.size();
     const auto [p, error] = std::from_chars(rest_.data(), end, value);
-    if (error != std::errc{} || p == rest_.data() || p == end || *p != '\n') return false;
+    if (error != std::errc{} || p == rest_.data() || p == end || *p != ending) return false;
     rest_.remove_prefix(static_cast<std::size_t>(p - rest_.data()) + 1);
     return true;
+  }
+  // A number from low to high.
+  bool NumberIn(std::int64_t& value, std::int64_t low, std::int64_t high, char ending) {
+    return Number(value, ending) && value >= low && value <= high;
   }
   // A length, a colon, that many bytes (none of them zero) and a line end.
   bool Counted(std::string& value) {
@@ -55,6 +59,18 @@ private:
   std::string_view rest_;
 };
 
+// The form line, which files of new texts written before it existed lack.
+bool ReadForm(Reader& r, Header& h) {
+  if (!r.Literal("form ")) return true;
+  std::int64_t mark = 0, soft = 0;
+  if (!r.NumberIn(h.coding, 0, 2, ' ') || !r.NumberIn(h.lineEnd, -1, 2, ' ') ||
+      !r.NumberIn(mark, 0, 1, ' ') || !r.NumberIn(soft, 0, 1, '\n'))
+    return false;
+  h.byteOrderMark = mark == 1;
+  h.softLineEnds = soft == 1;
+  return true;
+}
+
 } // namespace
 
 void AppendHeader(const Header& h, std::string& out) {
@@ -64,6 +80,8 @@ void AppendHeader(const Header& h, std::string& out) {
   out += "directory ";
   AppendCounted(h.directory, out);
   out += "changed " + std::to_string(h.changed) + "\n";
+  out += "form " + std::to_string(h.coding) + " " + std::to_string(h.lineEnd) + " " +
+         (h.byteOrderMark ? "1" : "0") + " " + (h.softLineEnds ? "1" : "0") + "\n";
   out += "lines " + std::to_string(h.lines) + "\n";
 }
 
@@ -81,7 +99,7 @@ bool Read(std::string_view bytes, Text& text, std::string& reason) {
   }
   if (!r.Literal("name ") || !r.Counted(h.name) || h.name.empty() || !r.Literal("directory ") ||
       !r.Counted(h.directory) || !r.Literal("changed ") || !r.Number(h.changed) ||
-      !r.Literal("lines ") || !r.Number(h.lines) || h.lines < 0 || h.lines > kMaxLines) {
+      !ReadForm(r, h) || !r.Literal("lines ") || !r.Number(h.lines) || h.lines < 0 || h.lines > kMaxLines) {
     reason = "damaged heading";
     return false;
   }

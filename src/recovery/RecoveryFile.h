@@ -5,6 +5,9 @@
 //   name 11:/User/Notes          the text's buffer, as a length and its bytes
 //   directory 10:/home/ann/      the directory of its host file
 //   changed 1765112431           its last change, in seconds since 1970
+//   form 2 1 0 0                 how its file is written: the coding, the line end
+//                                (-1 the stores' mode, 0 CR, 1 CR LF, 2 LF), a byte
+//                                order mark and soft line ends (absent: a new text)
 //   lines 2
 //   5:first                      each line as a length and its bytes
 //   0:
@@ -31,6 +34,13 @@ struct Header {
   std::string directory; // its file path: the host directory of its file
   std::int64_t changed = 0;
   std::int64_t lines = 0;
+  // The form of the text's file, so that a recovered text is stored as it was loaded:
+  // the coding (0 UTF-8, 1 a byte a character, 2 UTF-8 kept as bytes), the line end
+  // (-1 the stores' mode, 0 CR, 1 CR LF, 2 LF), a byte order mark, soft line ends.
+  std::int64_t coding = 0;
+  std::int64_t lineEnd = -1;
+  bool byteOrderMark = false;
+  bool softLineEnds = false;
 };
 
 struct Text {

@@ -37,7 +37,7 @@ std::string Encoded(const RecoveryFile::Header& h, const Texts& lines) {
 }
 
 TEST(RecoveryFileTest, RoundTripAndEachDamageToldApart) {
-  const RecoveryFile::Header h{"/User/A b", "/home/x:\ny/", 1765112431, 4};
+  const RecoveryFile::Header h{"/User/A b", "/home/x:\ny/", 1765112431, 4, 2, 1, true, false};
   const Texts lines = {"first", "",
                        std::string("\n\r\xff"
                                    "end",
@@ -50,6 +50,10 @@ TEST(RecoveryFileTest, RoundTripAndEachDamageToldApart) {
   EXPECT_EQ(text.header.name, h.name);
   EXPECT_EQ(text.header.directory, h.directory);
   EXPECT_EQ(text.header.changed, h.changed);
+  EXPECT_EQ(text.header.coding, 2);
+  EXPECT_EQ(text.header.lineEnd, 1);
+  EXPECT_TRUE(text.header.byteOrderMark);
+  EXPECT_FALSE(text.header.softLineEnds);
   EXPECT_EQ(text.lines, lines);
 
   // Cut short anywhere, the file is refused.
@@ -65,10 +69,18 @@ TEST(RecoveryFileTest, RoundTripAndEachDamageToldApart) {
       {Encoded({"/A", "", 0, 3}, {"one"}), "damaged or missing line 2"},
       {Encoded({"", "", 0, 0}, {}), "damaged heading"},
       {Encoded({"/A", "", 0, -1}, {}), "damaged heading"},
+      {Encoded({"/A", "", 0, 0, 3}, {}), "damaged heading"},
+      {Encoded({"/A", "", 0, 0, 0, 5}, {}), "damaged heading"},
       {"VELMARIN RECOVERY 1\nname 99999999999999999999:x\n", "damaged heading"},
       {"VELMARIN RECOVERY 1\nname 2:/A\ndirectory 0:\nchanged 1\nlines 400000000\nend\n",
        "damaged or missing line 1"},
   };
+  ASSERT_TRUE(RecoveryFile::Read("VELMARIN RECOVERY 1\nname 2:/A\ndirectory 0:\nchanged 1\n"
+                                 "lines 1\n1:a\nend\n",
+                                 text, reason))
+      << reason;
+  EXPECT_EQ(text.header.coding, 0);
+  EXPECT_EQ(text.header.lineEnd, -1);
   for (const auto& b : bad) {
     EXPECT_FALSE(RecoveryFile::Read(b.bytes, text, reason)) << b.reason;
     EXPECT_EQ(reason, b.reason);
@@ -142,6 +154,10 @@ TEST_F(RecoveryTest, TheFileFollowsEveryChangeOfTheText) {
   Texts model;
   for (int i = 0; i < 5000; ++i) model.push_back("line " + std::to_string(i));
   Buffer::Ref b = Text("/User/Big", model);
+  Lines::Form form;
+  form.coding = Charset::Coding::Bytes;
+  form.lineEnd = 0;
+  ASSERT_TRUE(Lines::SetForm(b, form));
   std::mt19937 random(7);
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
   for (int step = 0; step < 3000; ++step) {
@@ -174,6 +190,10 @@ TEST_F(RecoveryTest, TheFileFollowsEveryChangeOfTheText) {
     ASSERT_EQ(static_cast<std::size_t>(Lines::Count(b)), model.size());
   }
   EXPECT_EQ(Journaled(), (std::map<std::string, Texts>{{"/User/Big", model}}));
+  // The form of its file goes with it.
+  const RecoveryFile::Header h = Files()["/User/Big"].header;
+  EXPECT_EQ(h.coding, 1);
+  EXPECT_EQ(h.lineEnd, 0);
 }
 
 // Only the user's modified texts have files: the command text and texts outside /Shell.
@@ -218,7 +238,7 @@ TEST_F(RecoveryTest, WriteAllNowWritesAtOnce) {
 // Escape keep it. A workstation that still runs (it holds its lock) is left alone, and a
 // damaged file is put aside with a message.
 TEST_F(RecoveryTest, WhatAnEndedWorkstationLeftIsOffered) {
-  LeaveFile("1_dead-1.rec", {"/User/Notes", "/home/ann/", 1765112431, 2}, {"one", "two"});
+  LeaveFile("1_dead-1.rec", {"/User/Notes", "/home/ann/", 1765112431, 2, 2, 1}, {"one", "two"});
   LeaveFile("1_dead-2.rec", {"/Shell/Command", "/home/ann/", 1765112431, 1}, {"MODULE C;"});
   LeaveFile("1_dead-3.rec", {"/Deep/Dir/T", "", 1, 1}, {"t"});
   LeaveFile("1_dead-4.rec", {"/User/Gone", "", 1, 1}, {"g"});
@@ -254,6 +274,11 @@ TEST_F(RecoveryTest, WhatAnEndedWorkstationLeftIsOffered) {
   EXPECT_EQ(recovered[1], Buffer::Find("/Shell/Command"));
   EXPECT_EQ(LinesOf(recovered[1]), Texts({"MODULE C;"}));
   EXPECT_EQ(LinesOf(Buffer::Find("/Deep/Dir/T")), Texts({"t"}));
+  // A text of UTF-8 kept as bytes comes back so: storing it must not encode it again.
+  const Lines::Form form = Lines::GetForm(recovered[0]);
+  EXPECT_EQ(form.coding, Charset::Coding::Utf8Bytes);
+  EXPECT_EQ(form.lineEnd, 1);
+  EXPECT_EQ(Lines::GetForm(recovered[1]).coding, Charset::Coding::Utf8);
 
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(dir))

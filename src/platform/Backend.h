@@ -182,6 +182,8 @@ public:
   virtual void Draw(Port port, const DrawCommand& cmd) = 0;
   virtual std::int32_t TextWidth(const PortState& state, std::string_view text) = 0;
   virtual FontInfo GetFontInfo(const PortState& state) = 0;
+  // The family the backend draws a face of that name in.
+  virtual std::string FontFamily(const std::string& face) { return face; }
   virtual void* CreateOffscreen(Offscreen* o, std::int32_t width, std::int32_t height) = 0;
   virtual void DestroyOffscreen(Offscreen* o) = 0;
   virtual std::int32_t SavePicture(const Picture& pic, const std::string& hostPath) = 0;

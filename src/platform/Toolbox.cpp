@@ -736,6 +736,12 @@ void FontName(std::int32_t number, VarChars name) {
   Strings::Clear(name);
 }
 
+void FontFamily(std::int32_t number, VarChars family) {
+  FontName(number, family);
+  if (family[0] == 0 || installed == nullptr) return;
+  Strings::Assign(family, Chars(installed->FontFamily(Text(family))));
+}
+
 // ---- Pictures ----
 
 Picture* OpenPicture(const Rect& frame) {

@@ -240,6 +240,9 @@ void TextUtf8(bool on);
 // the table cannot grow.
 std::int32_t FontNumber(Chars name);
 void FontName(std::int32_t number, VarChars name);
+// The family the desktop shows the font of the number in (the name it keeps may be a
+// classic face that stands for one of the desktop's families).
+void FontFamily(std::int32_t number, VarChars family);
 
 // ---- Pictures: drawing recorded while a picture is open ----
 struct Picture;

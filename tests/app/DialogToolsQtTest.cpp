@@ -161,8 +161,13 @@ TEST_F(DialogToolsQt, TheDefaultButtonIsOutlinedAndAnInvertedItemIsDark) {
   EXPECT_LT(grey / (pump.width() * pump.height()), 96);
 }
 
-TEST_F(DialogToolsQt, ATipShowsBesideTheRestingMouse) {
-  std::ofstream(dir.filePath("tank.hlp").toStdString()) << "t light;Light;The tank's light.\n";
+// The tip's font named by the file (a classic face, shown in the desktop's family) is
+// the one its lines were measured in: a long text wraps into lines that lie whole inside
+// the tip, none cut at its right edge.
+TEST_F(DialogToolsQt, ATipShowsBesideTheRestingMouseWithItsTextWhole) {
+  std::ofstream(dir.filePath("tank.hlp").toStdString())
+      << "FONT: Arial\nt light;Light;Drag the number up or down with the mouse, or double-click "
+         "it and type a value from 0 to 10.\n";
   ASSERT_TRUE(Help::Load("tank.hlp"));
   Help::SetTipsOn(true);
   const Toolbox::Rect frameRect = Toolbox::GetWindowRect(panel.window);
@@ -179,10 +184,41 @@ TEST_F(DialogToolsQt, ATipShowsBesideTheRestingMouse) {
   EXPECT_EQ(Toolbox::FrontWindow(), panel.window);
   const QImage image = Shot("tooltip.png");
   // The tip's pale yellow lies right of and below the pointer.
-  const Toolbox::Rect tip = Toolbox::GetWindowRect(Help::TipWindow()->window);
+  DialogRecord& tipDialog = *Help::TipWindow();
+  const Toolbox::Rect tip = Toolbox::GetWindowRect(tipDialog.window);
   const QPoint inside = frame->mapFromGlobal(frame->centralWidget()->mapToGlobal(
       QPoint(tip.left + 4, tip.bottom - 3)));
   EXPECT_EQ(image.pixel(inside) & 0xFFFFFF, qRgb(0xFF, 0xFF, 0xE0) & 0xFFFFFFu);
+  // Every line, measured in the font its item draws with, fits the item, and the items
+  // fit the window.
+  Toolbox::SetPort(tipDialog.window);
+  const std::string text = Help::ShownText();
+  ASSERT_NE(text.find('\r'), std::string::npos) << text;
+  const Toolbox::Rect port = Toolbox::GetPortRect(tipDialog.window);
+  std::int32_t lineCount = 0, lineHeight = 0;
+  for (std::int16_t i : {1, 2}) {
+    const DialogItem& item = *tipDialog.items[i];
+    Toolbox::TextFont(item.font);
+    Toolbox::TextSize(item.size);
+    Toolbox::TextFace(item.style);
+    Toolbox::FontInfo fi;
+    Toolbox::GetFontInfo(fi);
+    lineHeight = fi.ascent + fi.descent + fi.leading;
+    std::string lines = i == 1 ? std::string(Help::ShownTitle()) : text;
+    lineCount = 0;
+    for (std::size_t start = 0; start <= lines.size(); ++lineCount) {
+      const std::size_t end = std::min(lines.find('\r', start), lines.size());
+      EXPECT_LE(Toolbox::TextWidth(std::string_view(lines).substr(start, end - start)),
+                item.rect.Width())
+          << lines.substr(start, end - start);
+      start = end + 1;
+    }
+    EXPECT_LE(lineCount * lineHeight, item.rect.Height() + fi.leading) << i;
+    EXPECT_GE(item.rect.left, port.left);
+    EXPECT_LE(item.rect.right, port.right);
+    EXPECT_LE(item.rect.bottom, port.bottom);
+  }
+  EXPECT_GT(lineCount, 2);
 }
 
 } // namespace

@@ -1509,6 +1509,10 @@ Toolbox::FontInfo QtBackend::GetFontInfo(const Toolbox::PortState& state) {
   return s_->fonts.Get(state).Info();
 }
 
+std::string QtBackend::FontFamily(const std::string& face) {
+  return FromQt(DesktopFamily(ToQt(face)));
+}
+
 void* QtBackend::CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) {
   if (width <= 0 || height <= 0) return nullptr;
   auto image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);

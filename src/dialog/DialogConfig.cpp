@@ -799,7 +799,7 @@ void Open(DialogRecord& d, std::int16_t itemIndex, Point position) {
       at = Point{frame.left + position.h + kBesideClick, frame.top + position.v + kBesideClick};
     }
     Toolbox::OffsetRect(r, at.h - r.left, at.v - r.top);
-    FitWindow(r, true);
+    FitWindow(r, Toolbox::kCaptionWindow);
     Toolbox::MoveWindow(c.window, r.left, r.top, true);
     LoadFields();
     RunModal(c.window, c, Step, state.done);

@@ -8,6 +8,8 @@
 #include <QCursor>
 #include <QDir>
 #include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <cstdlib>
@@ -108,11 +110,23 @@ TEST_F(DialogToolsQt, TheConfigurationShowsTheItemsFields) {
   EXPECT_GT(Colours(shot).size(), 8u);
 }
 
+// The picker asked for at the frame's right edge (beside a window there) lies inside the
+// frame, its close box in view.
 TEST_F(DialogToolsQt, TheColourPickerShowsTheSixteenColours) {
   ColorPicker::Testing::SetMarker(true);
   Dialog::RGBColor colour{65535, 0, 0};
+  bool inside = false, scrolls = true;
+  QTimer::singleShot(300, [&] {
+    auto* area = qobject_cast<QMdiArea*>(frame->centralWidget());
+    QMdiSubWindow* picker = area->subWindowList(QMdiArea::StackingOrder).last();
+    inside = picker->windowTitle() == "Color Picker" &&
+             area->viewport()->rect().contains(picker->geometry());
+    scrolls = area->horizontalScrollBar()->isVisible() || area->verticalScrollBar()->isVisible();
+  });
   ShootThenType("colorpicker.png", "RIGHT RETURN");
-  const bool kept = ColorPicker::Pick(&panel, colour, 100, 40, nullptr);
+  const bool kept = ColorPicker::Pick(&panel, colour, Toolbox::FrameClientRect().right - 40, 40, nullptr);
+  EXPECT_TRUE(inside);
+  EXPECT_FALSE(scrolls);
   EXPECT_TRUE(kept);
   EXPECT_EQ(colour, (Dialog::RGBColor{0, 65535, 0})); // one right of red (9)
   ASSERT_FALSE(shot.isNull());

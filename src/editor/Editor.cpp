@@ -1158,6 +1158,11 @@ bool WindowEvent(std::uint8_t code, char ch, std::uint8_t modifiers) {
       EditWindows::CloseBufferWindow(b);
       return false;
     }
+    // The Command window stays; the text it edits is closed, the command text shown again.
+    if (w != nullptr && w == EditWindows::CommandWindow()) {
+      if (EditWindows::CommandWindowBuffer() != Shell::CommandText()) ShowCommandWindow();
+      return false;
+    }
     // A plot's close box closes it; the text being edited stays as it is.
     Graphics::CloseByUser(w);
     return true;

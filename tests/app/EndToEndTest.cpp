@@ -216,6 +216,9 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
       {"own window closed under Find", foo + "GOLD KPMUL 'ab' MENU@File/Close 'x'", "abcx"},
       {"own window closed under Edit buffer", foo + "GOLD E 'b' MENU@File/Close 'x'", "abcx"},
       {"own window closed under the help screen", foo + "F1 MENU@File/Close 'x'", "abcx"},
+      // In the one-window mode the Command window stays and shows the command text again.
+      {"one window, Ctrl+F4", "GOLD E 'foo' RETURN y 'abc' C-F4 'x' GOLD E 'foo' RETURN", "abc"},
+      {"one window, close box", "GOLD E 'foo' RETURN y 'abc' CLOSEBOX 'x' F5", "x"},
       {"List window, Ctrl+F4", "F7 C-F4 F5 'x'", "x"},
       {"List window, close box", "F7 CLOSEBOX F5 'x'", "x"},
       {"a click after Ctrl+F6", foo + "C-F6 CLICK C-F6 CLICK 'x'", "abcx"},
@@ -225,6 +228,8 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
     ASSERT_EQ(o.exitCode, 0) << c.name << "\n" << o.err.toStdString();
     EXPECT_TRUE(o.dump.split('\n').contains(c.typed)) << c.name << "\n" << o.dump.toStdString();
   }
+  // The x typed after closing foo in the one-window mode went into the command text.
+  EXPECT_TRUE(Run("GOLD E 'foo' RETURN y 'abc' C-F4 'x'").dump.startsWith("MODULE Command;"));
 }
 
 // Deleting a buffer the workstation holds is refused, and what uses it goes on: the

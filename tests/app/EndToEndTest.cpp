@@ -160,6 +160,41 @@ TEST_F(EndToEnd, TheCaretComesBackAfterAFileDialog) {
   }
 }
 
+// A select range over "abc", an empty line and "def" shows each line end inside it as one
+// highlighted cell: the pixels that closing the range changes lie in three bands, the
+// empty line's as wide as one cell, the others as four.
+TEST_F(EndToEnd, AnEmptyLineInASelectRangeShowsOneHighlightedCell) {
+  const QString keys = "'abc' RETURN RETURN 'def' RETURN UP UP UP KPDOT KP0 KP0 KP0";
+  const QString open = dir.filePath("open.png"), closed = dir.filePath("closed.png");
+  ASSERT_EQ(RunVelmarin({"--keys", keys, "--screenshot", open}, dir.path()).exitCode, 0);
+  ASSERT_EQ(RunVelmarin({"--keys", keys + " GOLD KPDOT", "--screenshot", closed}, dir.path()).exitCode, 0);
+  const QImage a(open), b(closed);
+  ASSERT_EQ(a.size(), b.size());
+  struct Band {
+    int top = 0, bottom = 0, left = 1 << 20, right = -1;
+  };
+  std::vector<Band> bands;
+  for (int y = 0; y < a.height(); ++y) {
+    int left = 1 << 20, right = -1;
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    if (right < 0) continue;
+    // A row of cells is a run of pixel rows changed over the same width.
+    if (bands.empty() || bands.back().bottom != y - 1 || bands.back().left != left ||
+        bands.back().right != right)
+      bands.push_back(Band{y, y, left, right});
+    bands.back().bottom = y;
+  }
+  ASSERT_GE(bands.size(), 3u);
+  const double cell = (bands[0].right - bands[0].left + 1) / 4.0;
+  EXPECT_NEAR(bands[1].right - bands[1].left + 1, cell, cell / 4);
+  EXPECT_EQ(bands[1].left, bands[0].left);
+  EXPECT_NEAR(bands[2].right - bands[2].left + 1, 4 * cell, cell / 4);
+}
+
 // The keys typed into a program started in the test's directory, and what its text
 // and message line were at the end.
 class Desktop : public EndToEnd {

@@ -258,10 +258,7 @@ std::uint32_t CommandOfPath(const std::string& path) {
 
 void PostSystemKeyF10(const PlatformMessage& m) { Post(m, KeyDown, m.window, VirtualKey, kVkF10); }
 
-bool Claimed(const PlatformMessage& m) {
-  const char key = AcceleratorKey(m.vkey);
-  return key != 0 && state.claim != nullptr && state.claim(key);
-}
+bool Claimed(const PlatformMessage& m) { return KeyClaimed(AcceleratorKey(m.vkey)); }
 
 // An Alt combination a dialog item claims: the platform gives it no character, so its
 // letter (lower case unless Shift is held) or digit arrives as one.
@@ -453,6 +450,7 @@ void SetEndSessionProc(SimpleProc proc) { state.endSession = proc; }
 void SetQuitProc(SimpleProc proc) { state.quit = proc; }
 void SetPaintProc(PaintProc proc) { state.paint = proc; }
 void SetKeyClaimProc(KeyClaimProc proc) { state.claim = proc; }
+bool KeyClaimed(char key) { return key != 0 && state.claim != nullptr && state.claim(key); }
 void SetMoving(bool moving) { state.moving = moving; }
 
 void Dispatch(const PlatformMessage& m) {

@@ -108,6 +108,9 @@ void SetPaintProc(PaintProc proc);
 // accelerator table and the platform, and it arrives as its character.
 using KeyClaimProc = bool (*)(char key);
 void SetKeyClaimProc(KeyClaimProc proc);
+// Whether the letter or digit key (upper case) is claimed so: a backend keeps it from the
+// platform's own keys (the menu titles' mnemonics) too.
+bool KeyClaimed(char key);
 // Suppresses move and size records while a window is being created or moved.
 void SetMoving(bool moving);
 

@@ -327,6 +327,21 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
   EXPECT_TRUE(CommandFile().contains("\nhello\n"));
 }
 
+// The menus open from the keyboard: Alt and a title's underlined letter, then arrows and
+// RETURN choose an item without a Control key (File > Close); Escape closes the menu and
+// the keys after it reach the text; F10 stays the program's key.
+TEST_F(Desktop, MenusOpenWithAltAndTheirLetter) {
+  Typed o = Run("GOLD E 'foo' RETURN y A-f DOWN DOWN DOWN DOWN RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.startsWith("MODULE Command;")) << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("x")) << o.dump.toStdString();
+  for (const char* keys : {"A-f ESC 'x'", "A-w ESC 'x'", "F10 'x'"}) {
+    o = Run(keys);
+    ASSERT_EQ(o.exitCode, 0) << keys << "\n" << o.err.toStdString();
+    EXPECT_TRUE(o.dump.split('\n').contains("x")) << keys << "\n" << o.dump.toStdString();
+  }
+}
+
 // The File menu's Open (Control+O) with the file typed into the platform's file dialog,
 // an edit, and Save (Control+S): the file on disk holds the change.
 TEST_F(Desktop, OpenEditAndSaveAFileThroughTheFileMenu) {

@@ -280,6 +280,9 @@ TEST_F(QtBackendTest, TheFrameScrollsToWindowsOutsideIt) {
   EXPECT_TRUE(area->verticalScrollBar()->isVisible());
 }
 
+// The titles get mnemonics, each the first letter no title before it has: Alt and the
+// letter open the menu, unless an item of the program claims the key, which then arrives
+// as the program's.
 TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   Toolbox::Menu* menu = Toolbox::NewMenu(3, "File");
   Toolbox::AppendItem(menu, "New");
@@ -287,11 +290,15 @@ TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   Toolbox::SetItemCmd(menu, 2, 'O');
   Toolbox::DisableItem(menu, 1);
   Toolbox::InsertMenu(menu, 0);
+  Toolbox::Menu* find = Toolbox::NewMenu(4, "Find & Go");
+  Toolbox::AppendItem(find, "Next");
+  Toolbox::InsertMenu(find, 0);
   Toolbox::DrawMenuBar();
   backend->Pump(false); // the bar is built once for a run of changes
   const QList<QAction*> bar = frame->menuBar()->actions();
-  ASSERT_EQ(bar.size(), 1);
-  EXPECT_EQ(bar[0]->text(), "File");
+  ASSERT_EQ(bar.size(), 2);
+  EXPECT_EQ(bar[0]->text(), "&File");
+  EXPECT_EQ(bar[1]->text(), "F&ind && Go");
   const QList<QAction*> items = bar[0]->menu()->actions();
   ASSERT_EQ(items.size(), 2);
   EXPECT_FALSE(items[0]->isEnabled());
@@ -299,6 +306,25 @@ TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   EXPECT_TRUE(items[1]->shortcut().isEmpty());
   items[1]->trigger();
   EXPECT_EQ(Records(), "M" + std::to_string(3 * 65536 + 2));
+
+  Window w = NewWindow(Rect{0, 0, 100, 100});
+  QWidget* canvas = SubWindowOf(w)->widget();
+  canvas->setFocus();
+  auto altPress = [canvas](int key) {
+    // Posted as a driver or a test types: Qt offers it to the shortcuts first.
+    QKeyEvent e(QEvent::KeyPress, key, Qt::AltModifier, QString(QChar(key).toLower()));
+    QCoreApplication::sendEvent(canvas, &e);
+    QCoreApplication::processEvents();
+  };
+  altPress(Qt::Key_I);
+  EXPECT_EQ(QApplication::activePopupWidget(), bar[1]->menu());
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  Records();
+  Events::SetKeyClaimProc([](char key) { return key == 'F'; });
+  altPress(Qt::Key_F);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(Records(), "C102");
+  Events::SetKeyClaimProc(nullptr);
 }
 
 } // namespace

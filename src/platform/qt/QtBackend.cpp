@@ -83,6 +83,23 @@ QRect ToQRect(const Toolbox::Rect& r) { return QRect(r.left, r.top, r.Width(), r
 // Menus show texts as they are: '&' is not a mnemonic mark.
 QString MenuText(const std::string& s) { return ToQt(s).replace('&', "&&"); }
 
+// A title of the bar with its mnemonic: the first of its letters that no title before it
+// has taken (Alt and the letter open the menu; arrows and Return choose in it).
+QString TitleWithMnemonic(const std::string& title, QString& taken) {
+  const QString text = ToQt(title);
+  QString marked;
+  bool done = false;
+  for (const QChar c : text) {
+    if (!done && c.isLetterOrNumber() && !taken.contains(c.toLower())) {
+      taken += c.toLower();
+      marked += '&';
+      done = true;
+    }
+    marked += c == '&' ? QStringLiteral("&&") : QString(c);
+  }
+  return marked;
+}
+
 std::uint32_t ButtonFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   std::uint32_t flags = 0;
   if (buttons & Qt::LeftButton) flags |= 1;
@@ -262,8 +279,13 @@ struct QtBackend::State {
   // Starts the pause the script's next message asks for; false when it is none.
   bool StartPause();
   // Moves the next injected key press (its key message and the character after it)
-  // into the message queue.
+  // into the message queue; a system key (Alt combinations, F10), and any key while a
+  // menu of the bar is open, goes the way the user's does, through Qt (the menus'
+  // mnemonics, the menu).
   void InjectNextKey();
+  // Types the script's next key press (it must be one) into target as Qt key events,
+  // posted: to its focus widget, unless it is a menu.
+  void TypeKeyInto(QWidget* target);
   // Carries out a script's click or close box on the front window (or the frame's
   // close box) as the user's would arrive; false when the next message is a key.
   bool InjectAction(Window front);
@@ -357,6 +379,20 @@ protected:
   void resizeEvent(QResizeEvent* e) override { s_->GrowImage(*c_, e->size()); }
   // Tab is a key of the program, not a move of the focus.
   bool focusNextPrevChild(bool) override { return false; }
+  // Alt and a letter open the menu of that mnemonic, unless an item of the program's
+  // dialogs claims the key: then it comes here as the program's key.
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::ShortcutOverride) {
+      auto* key = static_cast<QKeyEvent*>(e);
+      const int k = key->key();
+      const bool letter = (k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9);
+      if (letter && (key->modifiers() & Qt::AltModifier) && Events::KeyClaimed(char(k))) {
+        e->accept();
+        return true;
+      }
+    }
+    return QWidget::event(e);
+  }
   void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, c_->window); }
   void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
   void inputMethodEvent(QInputMethodEvent* e) override {
@@ -615,7 +651,24 @@ bool QtBackend::State::StartPause() {
 
 void QtBackend::State::InjectNextKey() {
   if (injected.empty() || Paused() || StartPause()) return;
+  const PlatformMessage& next = injected.front();
+  const bool key = next.kind == Kind::KeyDown || next.kind == Kind::SysKeyDown;
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    // A menu of the bar is open: it takes the keys; anything else closes it, as a click
+    // beside it would.
+    if (key)
+      TypeKeyInto(popup);
+    else
+      popup->close();
+    return;
+  }
   Window front = self->FrontWindow();
+  // The system keys (Alt combinations, F10) are where the desktop may take a key first.
+  if (next.kind == Kind::SysKeyDown) {
+    Child* c = ChildOf(front);
+    TypeKeyInto(c != nullptr ? static_cast<QWidget*>(c->canvas) : frame);
+    return;
+  }
   if (InjectAction(front)) return;
   held = 0;
   do {
@@ -770,24 +823,7 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
       injected.pop_front();
       continue;
     }
-    PlatformMessage down = std::move(next);
-    injected.pop_front();
-    held = 0;
-    QString text;
-    if (!injected.empty() && injected.front().kind == Kind::Character) {
-      text = ToQt(std::string_view(&injected.front().ch, 1));
-      injected.pop_front();
-    }
-    Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
-    const int key = QtKeyFor(down.vkey, down.extended, mods);
-    QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
-                          ? inner->focusWidget()
-                          : inner;
-    // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
-    // runs that box's loop from the event loop, where this timer goes on firing, rather
-    // than from inside this call of it.
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
+    TypeKeyInto(inner);
     return;
   }
   if (screenshotFile.isEmpty() || screenshotDone) {
@@ -809,6 +845,30 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
   }
   owner->close();
   feeder->stop();
+}
+
+void QtBackend::State::TypeKeyInto(QWidget* inner) {
+  PlatformMessage down = std::move(injected.front());
+  injected.pop_front();
+  held = 0;
+  QString text;
+  if (!injected.empty() && injected.front().kind == Kind::Character) {
+    text = ToQt(std::string_view(&injected.front().ch, 1));
+    injected.pop_front();
+  }
+  Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
+  const int key = QtKeyFor(down.vkey, down.extended, mods);
+  // Alt with a letter types no character, but a menu's mnemonic is matched by its letter.
+  if (text.isEmpty() && (mods & Qt::AltModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+    text = QChar(key).toLower();
+  QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
+                        ? inner->focusWidget()
+                        : inner;
+  // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
+  // runs that box's loop from the event loop, where the driver goes on typing, rather than
+  // from inside this call. Qt offers a key that comes this way to the shortcuts first.
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
 }
 
 void QtBackend::State::CheckReady() {
@@ -1064,7 +1124,8 @@ bool QtBackend::Pump(bool wait) {
         s_->InjectNextKey();
       } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone && !s_->reportReady) {
         s_->ProcessEvents();
-        s_->TakeScreenshot(nullptr);
+        // A menu of the bar left open shows in the shot.
+        s_->TakeScreenshot(QApplication::activePopupWidget());
         Startup::Terminate();
       } else if (s_->unattended) {
         s_->ProcessEvents();
@@ -1605,8 +1666,9 @@ void QtBackend::State::BuildMenuBar() {
   bar->clear();
   for (QMenu* m : menus) m->deleteLater();
   menus.clear();
+  QString taken;
   for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
-    QMenu* qm = bar->addMenu(MenuText(menu->title));
+    QMenu* qm = bar->addMenu(TitleWithMnemonic(menu->title, taken));
     menus.push_back(qm);
     BuildMenu(qm, menu, 0);
   }

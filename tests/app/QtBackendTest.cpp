@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -278,6 +281,64 @@ TEST_F(QtBackendTest, TheFrameScrollsToWindowsOutsideIt) {
   for (int i = 0; i < 10 && !area->verticalScrollBar()->isVisible(); ++i)
     QCoreApplication::processEvents();
   EXPECT_TRUE(area->verticalScrollBar()->isVisible());
+}
+
+// Every alert and question is the desktop's message box over the frame: a question with
+// the question icon, a warning with the warning icon, a long path elided in the middle so
+// that its line does not break; a labelled button answers to its first letter.
+TEST_F(QtBackendTest, AlertsAreTheDesktopsMessageBoxes) {
+  struct Seen {
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QPoint centre;
+    int labelHeight = 0;
+    int lineHeight = 0;
+  };
+  // Looks at the box once it shows, then types key into it.
+  auto answer = [](Seen& seen, int key, const QString& text) {
+    QTimer::singleShot(200, [&seen, key, text] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen.text = box->text();
+      seen.icon = box->icon();
+      seen.centre = box->geometry().center();
+      if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        seen.labelHeight = label->height();
+        seen.lineHeight = label->fontMetrics().height();
+      }
+      QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    });
+  };
+  const std::string path = "/home/someone/projects/with/a/rather/deep/tree/of/folders/Command";
+  const std::string labels[3] = {"Yes", "No", "Cancel"};
+  Seen quit, file, check, failed;
+  answer(quit, Qt::Key_Escape, "");
+  EXPECT_EQ(backend->MessageBox("Quitting Velmarin:\r\rSave Modified Text ?",
+                                Toolbox::kAlertYesNoCancelDefaultCancel),
+            2);
+  answer(file, Qt::Key_N, "n");
+  EXPECT_EQ(backend->ThreeButtonAlert("Save modified file : \"" + path + "\" ?", labels, 1), 2);
+  const std::string checkLabels[3] = {"Continue", "No Check", "BREAK"};
+  answer(check, Qt::Key_Escape, "");
+  EXPECT_EQ(backend->ThreeButtonAlert("Output handle/adr Error!", checkLabels, 3), 0);
+  answer(failed, Qt::Key_Return, "\r");
+  EXPECT_EQ(backend->MessageBox("The file could not be stored.", Toolbox::kAlertOk), 1);
+
+  EXPECT_EQ(quit.icon, QMessageBox::Question);
+  EXPECT_EQ(quit.text, "Quitting Velmarin:\n\nSave Modified Text ?");
+  EXPECT_EQ(file.icon, QMessageBox::Question);
+  EXPECT_TRUE(file.text.startsWith("Save modified file : \"/home/")) << file.text.toStdString();
+  EXPECT_TRUE(file.text.endsWith("/Command\" ?")) << file.text.toStdString();
+  EXPECT_TRUE(file.text.contains(QChar(0x2026))) << file.text.toStdString();
+  EXPECT_GT(file.lineHeight, 0);
+  EXPECT_LT(file.labelHeight, 2 * file.lineHeight) << "the path's line broke";
+  EXPECT_EQ(check.icon, QMessageBox::Warning);
+  EXPECT_EQ(failed.icon, QMessageBox::Warning);
+  // Over the middle of the frame, not in a corner of it.
+  for (const Seen* seen : {&quit, &file, &check}) {
+    const QPoint off = seen->centre - frame->geometry().center();
+    EXPECT_LT(off.manhattanLength(), 120) << seen->text.toStdString();
+  }
 }
 
 // The titles get mnemonics, each the first letter no title before it has: Alt and the

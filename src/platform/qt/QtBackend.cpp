@@ -43,6 +43,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -1698,17 +1699,96 @@ std::int32_t QtBackend::PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point wher
 
 // ---- Alerts and standard dialogs ----
 
+namespace {
+
+// A message box whose Escape, without a button to answer it, ends the box unanswered
+// (the toolbox then answers as the caller says).
+class AlertBox : public QMessageBox {
+public:
+  using QMessageBox::QMessageBox;
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->matches(QKeySequence::Cancel) && escapeButton() == nullptr) {
+      reject();
+      return;
+    }
+    QMessageBox::keyPressEvent(e);
+  }
+};
+
+// The text of an alert as the box shows it: a carriage return breaks the line, and a path
+// too long for the line it is on is elided in the middle, so that no line breaks inside
+// a path.
+QString AlertText(const std::string& text, const QMessageBox& box) {
+  const QFontMetrics metrics(box.font());
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  // As wide as the desktop's message box lets a line be beside its icon before it wraps
+  // it (half the screen, at most 500 pixels, for the box).
+  const int limit = std::min(screen != nullptr ? screen->geometry().width() / 2 : 500, 500) -
+                    box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize) - 64;
+  QStringList lines = ToQt(text).replace(QLatin1String("\r\n"), QLatin1String("\n"))
+                          .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+                          .split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    const int over = metrics.horizontalAdvance(line) - limit;
+    if (over <= 0) continue;
+    // The longest word that holds a '/' is the path; quotes around it stay whole.
+    qsizetype at = -1, length = 0;
+    for (qsizetype i = 0; i < line.size();) {
+      qsizetype j = i;
+      while (j < line.size() && line[j] != ' ') ++j;
+      const QStringView word = QStringView(line).mid(i, j - i);
+      if (word.contains(QLatin1Char('/')) && j - i > length) {
+        at = i;
+        length = j - i;
+      }
+      i = j + 1;
+    }
+    if (at < 0) continue;
+    while (length > 0 && (line[at] == '"' || line[at] == '\'')) ++at, --length;
+    while (length > 0 && (line[at + length - 1] == '"' || line[at + length - 1] == '\'')) --length;
+    const QString path = line.mid(at, length);
+    const int room = std::max(metrics.horizontalAdvance(QStringLiteral("/.../")),
+                              metrics.horizontalAdvance(path) - over);
+    line.replace(at, length, metrics.elidedText(path, Qt::ElideMiddle, room));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+// Labels with their mnemonics: each its first letter that no label before it has.
+QString LabelWithMnemonic(const std::string& label, QString& taken) {
+  QString marked;
+  bool done = false;
+  for (const QChar c : ToQt(label)) {
+    if (!done && c.isLetterOrNumber() && !taken.contains(c.toLower())) {
+      taken += c.toLower();
+      marked += '&';
+      done = true;
+    }
+    marked += c == '&' ? QStringLiteral("&&") : QString(c);
+  }
+  return marked;
+}
+
+} // namespace
+
+// The desktop's message box for every alert and question: the question icon when it asks
+// (a choice of answers; for three labelled buttons, a text ending in a question mark), the
+// warning icon for a warning.
 int QtBackend::MessageBox(const std::string& text, int code) {
-  QMessageBox box(s_->frame);
+  AlertBox box(s_->frame);
   box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
-  box.setText(ToQt(text));
-  box.setIcon(code == Toolbox::kAlertOkNoIcon ? QMessageBox::NoIcon : QMessageBox::Warning);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(AlertText(text, box));
   using SB = QMessageBox::StandardButton;
+  QMessageBox::Icon icon = QMessageBox::Warning;
   switch (code) {
   case Toolbox::kAlertYesNoDefaultNo:
   case Toolbox::kAlertYesNoDefaultYes:
     box.setStandardButtons(SB::Yes | SB::No);
     box.setDefaultButton(code == Toolbox::kAlertYesNoDefaultNo ? SB::No : SB::Yes);
+    icon = QMessageBox::Question;
     break;
   case Toolbox::kAlertYesNoCancelDefaultYes:
   case Toolbox::kAlertYesNoCancelDefaultNo:
@@ -1717,11 +1797,14 @@ int QtBackend::MessageBox(const std::string& text, int code) {
     box.setDefaultButton(code == Toolbox::kAlertYesNoCancelDefaultYes  ? SB::Yes
                          : code == Toolbox::kAlertYesNoCancelDefaultNo ? SB::No
                                                                        : SB::Cancel);
+    icon = QMessageBox::Question;
     break;
   default:
     box.setStandardButtons(SB::Ok);
+    if (code == Toolbox::kAlertOkNoIcon) icon = QMessageBox::NoIcon;
     break;
   }
+  box.setIcon(icon);
   RunModal(box);
   // Closing the box answers like its escape button (OK, No or Cancel, as the
   // buttons allow); a box ended by the driver answers Cancel.
@@ -1740,33 +1823,30 @@ int QtBackend::MessageBox(const std::string& text, int code) {
 
 int QtBackend::ThreeButtonAlert(const std::string& text, const std::string labels[3],
                                 int defaultButton) {
-  QDialog dialog(s_->frame);
-  dialog.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
-  // Only a button answers: no close box.
-  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  auto* layout = new QVBoxLayout(&dialog);
-  // A carriage return breaks the line, as in the message boxes.
-  auto* message = new QLabel(ToQt(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-  message->setWordWrap(true);
-  layout->addWidget(message);
-  auto* row = new QHBoxLayout;
-  row->addStretch();
+  AlertBox box(s_->frame);
+  box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
+  box.setTextFormat(Qt::PlainText);
+  const QString shown = AlertText(text, box);
+  box.setText(shown);
+  box.setIcon(shown.trimmed().endsWith('?') ? QMessageBox::Question : QMessageBox::Warning);
+  // Left to right as the labels come (one role keeps their order); Return presses the
+  // button with the focus, the default one first, a label's letter its button.
+  QPushButton* buttons[3] = {};
+  QString taken;
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QPushButton(ToQt(labels[i]));
-    // Return presses the button with the focus, as on the platform's dialogs.
-    button->setAutoDefault(true);
-    if (labels[i].empty()) button->hide();
-    if (i + 1 == defaultButton) {
-      button->setDefault(true);
-      button->setFocus();
-    }
-    QObject::connect(button, &QPushButton::clicked, [&dialog, i] { dialog.done(i + 1); });
-    row->addWidget(button);
+    if (labels[i].empty()) continue;
+    buttons[i] = box.addButton(LabelWithMnemonic(labels[i], taken), QMessageBox::ActionRole);
+    buttons[i]->setAutoDefault(true);
   }
-  layout->addLayout(row);
-  const int answer = RunModal(dialog);
-  // The driver may end the dialog without an answer while the program ends.
-  return answer >= 1 && answer <= 3 ? answer : 0;
+  if (defaultButton >= 1 && defaultButton <= 3 && buttons[defaultButton - 1] != nullptr) {
+    box.setDefaultButton(buttons[defaultButton - 1]);
+    buttons[defaultButton - 1]->setFocus();
+  }
+  RunModal(box);
+  // Escape, or the driver ending the box while the program ends, answers nothing.
+  for (int i = 0; i < 3; ++i)
+    if (buttons[i] != nullptr && box.clickedButton() == buttons[i]) return i + 1;
+  return 0;
 }
 
 bool QtBackend::AskStrings(const std::vector<std::string>& prompts,

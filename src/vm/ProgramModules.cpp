@@ -28,6 +28,7 @@ constexpr std::uint32_t kMaxWidth = 255;
 
 constexpr char kOutOfMemory[] = "out of memory";
 constexpr char kNotAllocated[] = "DISPOSE of a pointer that is not allocated";
+constexpr char kRunningWorkspace[] = "DISPOSE of the workspace of the running process";
 constexpr char kSqrtNegative[] = "sqrt of a negative number";
 constexpr char kLnNotPositive[] = "ln of a number not above 0";
 constexpr char kEntierRange[] = "entier out of range";
@@ -337,6 +338,7 @@ void Allocate(Call& c) {
 
 void Deallocate(Call& c) {
   const auto a = Load<std::uint64_t>(c, 0);
+  if (!Vm::ReleaseWorkspace(a, BlockSize(c))) Vm::Trap(kRunningWorkspace);
   if (!Heap::Deallocate(static_cast<std::uintptr_t>(a), BlockSize(c))) Vm::Trap(kNotAllocated);
   Store<std::uint64_t>(c, 0, 0);
 }

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 #include "base/NumberIn.h"
 #include "base/Strings.h"
@@ -107,12 +108,33 @@ char ReadWord(base::VarChars s) {
   return ch;
 }
 
-// A word converted by scan; true when the whole word was a number.
+// A word converted by scan; true when the whole word was a number (a word too long for
+// the array, which lost its end, is none).
 template <typename T, typename Scan> bool ReadNumber(T& value, Scan scan, char& terminator) {
   char word[kWordHigh + 1];
   terminator = ReadWord(word);
   std::size_t pos = 0;
-  return word[0] != 0 && scan(base::Chars(word), pos, value) && word[pos] == 0;
+  return word[0] != 0 && scan(base::Chars(word), pos, value) && pos <= kWordHigh &&
+         word[pos] == 0;
+}
+
+// A whole number of the word in low .. high, the full range of its type: an optional
+// sign ("-" only where low is below 0) and decimal digits. (The workstation's own number
+// scanner stops short of the last values, which PIM's library reads.)
+template <typename T> bool ScanWhole(base::Chars text, std::size_t& pos, T& value) {
+  constexpr std::int64_t low = std::numeric_limits<T>::min(), high = std::numeric_limits<T>::max();
+  bool negative = false;
+  if (pos <= text.high && (text[pos] == '+' || (low < 0 && text[pos] == '-')))
+    negative = text[pos++] == '-';
+  std::int64_t magnitude = 0;
+  const std::size_t first = pos;
+  while (pos <= text.high && text[pos] >= '0' && text[pos] <= '9') {
+    magnitude = magnitude * 10 + (text[pos++] - '0');
+    if (magnitude > high + (negative ? 1 : 0)) return false;
+  }
+  if (pos == first) return false;
+  value = static_cast<T>(negative ? -magnitude : magnitude);
+  return true;
 }
 
 // ---- InOut ----
@@ -159,7 +181,7 @@ void InOutReadString(Call& c) {
 void InOutReadInt(Call& c) {
   std::int32_t value = 0;
   char terminator = 0;
-  const bool done = ReadNumber(value, NumberIn::ScanInt, terminator);
+  const bool done = ReadNumber(value, ScanWhole<std::int32_t>, terminator);
   if (done) Store(c, 0, value);
   InOutDone(done, terminator);
 }
@@ -167,7 +189,7 @@ void InOutReadInt(Call& c) {
 void InOutReadCard(Call& c) {
   std::uint32_t value = 0;
   char terminator = 0;
-  const bool done = ReadNumber(value, NumberIn::ScanCard, terminator);
+  const bool done = ReadNumber(value, ScanWhole<std::uint32_t>, terminator);
   if (done) Store(c, 0, value);
   InOutDone(done, terminator);
 }

@@ -152,6 +152,43 @@ TEST_F(ProgramModulesTest, InOutReadsWordsAndNumbersAcrossLines) {
   EXPECT_EQ(Variable("RealInOut", 0), 0);
 }
 
+// ReadInt and ReadCard take every value of their types; beyond it, or a word that is
+// not a whole number, leaves Done FALSE and the variable as it was.
+TEST_F(ProgramModulesTest, InOutReadsTheWholeRangeOfIntegers) {
+  struct Case {
+    const char* proc;
+    const char* word;
+    bool done;
+    std::int64_t value;
+  };
+  const Case cases[] = {
+      {"ReadInt", "2147483647", true, 2147483647},  {"ReadInt", "-2147483648", true, INT32_MIN},
+      {"ReadInt", "+2147483640", true, 2147483640}, {"ReadInt", "2147483648", false, 0},
+      {"ReadInt", "-2147483649", false, 0},         {"ReadInt", "99999999999999999999", false, 0},
+      {"ReadInt", "-", false, 0},                   {"ReadInt", "12x", false, 0},
+      {"ReadCard", "4294967295", true, 4294967295}, {"ReadCard", "4294967296", false, 0},
+      {"ReadCard", "-1", false, 0},                 {"ReadCard", "0", true, 0},
+  };
+  std::string text;
+  for (const Case& c : cases) text += std::string(c.word) + "\n";
+  Input((text + std::string(100, '0') + "5\n").c_str());
+  for (const Case& c : cases) {
+    std::int32_t i = 0;
+    std::uint32_t u = 0;
+    if (std::string(c.proc) == "ReadInt")
+      Call("InOut", c.proc, {W(&i)});
+    else
+      Call("InOut", c.proc, {W(&u)});
+    EXPECT_EQ(Variable("InOut", 0), c.done ? 1 : 0) << c.word;
+    EXPECT_EQ(std::string(c.proc) == "ReadInt" ? i : static_cast<std::int64_t>(u), c.value) << c.word;
+  }
+  // A number longer than a word holds is none.
+  std::int32_t i = 3;
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  EXPECT_EQ(i, 3);
+}
+
 TEST_F(ProgramModulesTest, WritesInTheirFormats) {
   const char text[] = "ab";
   Call("InOut", "WriteString", {W(text), 2});

@@ -2,10 +2,18 @@
 
 #include <bit>
 #include <cmath>
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <string>
+
+#include <unistd.h>
 
 #include "base/NumberIn.h"
+#include "base/NumberOut.h"
+#include "platform/Alerts.h"
+#include "store/FileSystem.h"
 #include "base/Strings.h"
 #include "macros/Macros.h"
 #include "shell/TextIO.h"
@@ -74,10 +82,34 @@ struct Input {
 };
 Input input;
 
+// The files of InOut's OpenInput and OpenOutput while they are open. The output goes to
+// a file beside the one named, which replaces it when it is closed (CloseOutput or the
+// end of the run), so that a run that fails never leaves half a file in its place.
+struct Files {
+  std::FILE* in = nullptr;
+  std::FILE* out = nullptr;
+  std::string outPath; // the file named
+  std::string outTemporary;
+};
+Files files;
+
+// A character of the input file; a line end (LF, CR LF or CR) is kEol, the end 0.
+char FileChar() {
+  const int c = std::fgetc(files.in);
+  if (c == EOF) return 0;
+  if (c == '\r') {
+    const int next = std::fgetc(files.in);
+    if (next != '\n' && next != EOF) std::ungetc(next, files.in);
+    return kEol;
+  }
+  return c == '\n' ? kEol : static_cast<char>(c);
+}
+
 // The next character, kEol at each line end, 0 when the input was given up or ended.
 // Standard input (a run without the workstation) is read as it comes: a last line
 // without a line end ends without one, and lines have no length limit.
 char NextChar() {
+  if (files.in != nullptr) return FileChar();
   if (TextIO::Console()) {
     char ch = 0;
     TextIO::ReadKey(ch);
@@ -155,6 +187,10 @@ constexpr char kInOutDefinition[] = R"(DEFINITION MODULE InOut;
   PROCEDURE WriteCard(x, n: CARDINAL);
   PROCEDURE WriteOct(x, n: CARDINAL);
   PROCEDURE WriteHex(x, n: CARDINAL);
+  PROCEDURE OpenInput(defext: ARRAY OF CHAR);
+  PROCEDURE OpenOutput(defext: ARRAY OF CHAR);
+  PROCEDURE CloseInput;
+  PROCEDURE CloseOutput;
 END InOut.
 )";
 
@@ -164,6 +200,105 @@ constexpr std::size_t kInOutTermCH = 1;
 void InOutDone(bool done, char terminator) {
   SetVariable("InOut", kInOutDone, done ? 1 : 0);
   SetVariable("InOut", kInOutTermCH, static_cast<std::uint8_t>(terminator));
+}
+
+// ---- InOut's files ----
+
+constexpr char kInputPrompt[] = "Input file:";
+constexpr char kOutputPrompt[] = "Output file:";
+
+// A file name from the user: a line of standard input in a run without the workstation
+// (as PIM's InOut reads it from the terminal), else the answer to a prompt. A name ending
+// in "." gets defext. False when none was given.
+bool AskFileName(const char* prompt, base::Chars defext, std::string& name) {
+  char line[kLineHigh + 1] = {};
+  if (TextIO::Console()) {
+    TextIO::ReadLine(line);
+    if (!TextIO::ReadSucceeded()) return false;
+  } else if (!Alerts::AskString(base::CharsOf(prompt), line)) {
+    return false;
+  }
+  name = base::ToString(line);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  if (!name.empty() && name.back() == '.') name += base::ToString(defext);
+  return !name.empty();
+}
+
+// Why a file could not be opened: on the message line, or on standard error in a run
+// without the workstation. Done, FALSE, tells the program.
+void FileError(const char* what, const std::string& name) {
+  const std::string text = std::string(what) + " - cannot open " + name + ": " + std::strerror(errno);
+  if (TextIO::Console())
+    std::fprintf(stderr, "%s\n", text.c_str());
+  else
+    Alerts::ShowErrorLine(base::CharsOf(text));
+}
+
+std::string HostPath(const std::string& name) {
+  char path[1024] = {};
+  if (!FileSystem::HostName(base::CharsOf(name), path)) return "";
+  return base::ToString(path);
+}
+
+void CloseInputFile() {
+  if (files.in != nullptr) std::fclose(files.in);
+  files.in = nullptr;
+}
+
+// The output file takes the place of the one named; false when that failed (the
+// temporary file is gone then, the old file as it was).
+bool CloseOutputFile() {
+  if (files.out == nullptr) return true;
+  bool ok = std::fflush(files.out) == 0 && fsync(fileno(files.out)) == 0;
+  ok = std::fclose(files.out) == 0 && ok;
+  files.out = nullptr;
+  ok = ok && std::rename(files.outTemporary.c_str(), files.outPath.c_str()) == 0;
+  if (!ok) std::remove(files.outTemporary.c_str());
+  return ok;
+}
+
+void InOutOpenInput(Call& c) {
+  CloseInputFile();
+  std::string name;
+  bool done = AskFileName(kInputPrompt, c.Text(0), name);
+  if (done) {
+    const std::string path = HostPath(name);
+    files.in = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    done = files.in != nullptr;
+    if (!done) FileError("OpenInput", name);
+  }
+  SetVariable("InOut", kInOutDone, done ? 1 : 0);
+}
+
+void InOutOpenOutput(Call& c) {
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
+  std::string name;
+  bool done = AskFileName(kOutputPrompt, c.Text(0), name);
+  if (done) {
+    files.outPath = HostPath(name);
+    files.outTemporary = files.outPath + ".velmarin-tmp";
+    files.out = files.outPath.empty() ? nullptr : std::fopen(files.outTemporary.c_str(), "wb");
+    done = files.out != nullptr;
+    if (!done) FileError("OpenOutput", name);
+  }
+  SetVariable("InOut", kInOutDone, done ? 1 : 0);
+}
+
+void InOutCloseInput(Call&) { CloseInputFile(); }
+void InOutCloseOutput(Call&) {
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
+}
+
+// InOut's output: to the output file while one is open, else the terminal.
+void Put(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), files.out);
+}
+// Digits right-aligned in width columns.
+void PutField(const char* digits, std::int32_t width) {
+  const std::int32_t length = static_cast<std::int32_t>(std::strlen(digits));
+  if (width > length) Put(std::string(static_cast<std::size_t>(width - length), ' '));
+  Put(digits);
 }
 
 void InOutRead(Call& c) {
@@ -202,13 +337,52 @@ void WriteCharOrLine(char ch) {
     TextIO::WriteChar(ch);
 }
 
-void InOutWrite(Call& c) { WriteCharOrLine(Char(c, 0)); }
 void WriteStringProc(Call& c) { TextIO::WriteString(c.Text(0)); }
 void WriteLnProc(Call&) { TextIO::WriteLn(); }
-void InOutWriteInt(Call& c) { TextIO::WriteInt(Int(c, 0), Width(c, 1)); }
-void InOutWriteCard(Call& c) { TextIO::WriteCard(Card(c, 0), Width(c, 1)); }
-void InOutWriteOct(Call& c) { TextIO::WriteOct(Card(c, 0), Width(c, 1)); }
-void InOutWriteHex(Call& c) { TextIO::WriteHex(Card(c, 0), Width(c, 1)); }
+
+void InOutWrite(Call& c) {
+  const char ch = Char(c, 0);
+  if (files.out == nullptr)
+    WriteCharOrLine(ch);
+  else
+    Put(ch == kEol ? std::string_view("\n") : std::string_view(&ch, 1));
+}
+void InOutWriteString(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteString(c.Text(0));
+  const base::Chars s = c.Text(0);
+  Put(std::string_view(s.p, Strings::Length(s)));
+}
+void InOutWriteLn(Call& c) {
+  if (files.out == nullptr) return WriteLnProc(c);
+  Put("\n");
+}
+// The numbers in TextIO's formats.
+void InOutWriteInt(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteInt(Int(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendInt(Int(c, 0), digits, 0);
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteCard(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteCard(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendCard(Card(c, 0), digits, 0);
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteOct(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteOct(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendOct(Card(c, 0), digits, 11);
+  Strings::StripLeading(digits, ' ');
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteHex(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteHex(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendHex(Card(c, 0), digits, 8);
+  Strings::StripLeading(digits, ' ');
+  PutField(digits, Width(c, 1));
+}
 
 Native::ModuleSpec InOutSpec() {
   return Native::ModuleSpec{
@@ -221,12 +395,16 @@ Native::ModuleSpec InOutSpec() {
           {"ReadInt", InOutReadInt, 1},
           {"ReadCard", InOutReadCard, 1},
           {"Write", InOutWrite, 1},
-          {"WriteString", WriteStringProc, 2},
-          {"WriteLn", WriteLnProc, 0},
+          {"WriteString", InOutWriteString, 2},
+          {"WriteLn", InOutWriteLn, 0},
           {"WriteInt", InOutWriteInt, 2},
           {"WriteCard", InOutWriteCard, 2},
           {"WriteOct", InOutWriteOct, 2},
           {"WriteHex", InOutWriteHex, 2},
+          {"OpenInput", InOutOpenInput, 2},
+          {"OpenOutput", InOutOpenOutput, 2},
+          {"CloseInput", InOutCloseInput, 0},
+          {"CloseOutput", InOutCloseOutput, 0},
       },
       nullptr,
       8,
@@ -550,6 +728,8 @@ std::vector<Native::ModuleSpec> Specs() {
 
 // The macros go first: they refer to the run's dialogs.
 void EndRun() {
+  CloseInputFile();
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
   Macros::Release();
   DialogModule::DisposeAll();
   DialogToolsModule::ReleaseHelp();

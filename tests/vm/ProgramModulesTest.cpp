@@ -11,9 +11,12 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "../editor/EditorFixture.h"
 #include "compiler/Compiler.h"
 #include "shell/TextIO.h"
+#include "store/FileSystem.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
 
@@ -187,6 +190,50 @@ TEST_F(ProgramModulesTest, InOutReadsTheWholeRangeOfIntegers) {
   Call("InOut", "ReadInt", {W(&i)});
   EXPECT_EQ(Variable("InOut", 0), 0);
   EXPECT_EQ(i, 3);
+}
+
+// OpenOutput and OpenInput take the file name from the terminal (standard input here), a
+// name ending in "." the default extension. The output file appears only when it is
+// closed; a missing input file leaves Done FALSE, the terminal still the input.
+TEST_F(ProgramModulesTest, InOutReadsAndWritesFilesItIsGiven) {
+  char dir[] = "/tmp/velmarin-inout-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(base::CharsOf(dir)));
+  const std::string file = std::string(dir) + "/numbers.txt";
+  Input("numbers.\nnumbers.\nmissing.txt\nterminal\n");
+  const char txt[] = "txt";
+  Call("InOut", "OpenOutput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 1);
+  const char text[] = "sum:";
+  Call("InOut", "WriteString", {W(text), 4});
+  Call("InOut", "WriteInt", {static_cast<std::uint64_t>(-42), 5});
+  Call("InOut", "Write", {ProgramModules::kEol});
+  Call("InOut", "WriteHex", {255, 4});
+  Call("InOut", "WriteLn");
+  EXPECT_EQ(std::fopen(file.c_str(), "r"), nullptr); // not yet in place
+  Call("InOut", "CloseOutput");
+  EXPECT_EQ(Output(), "");
+
+  Call("InOut", "OpenInput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 1);
+  char word[8] = {};
+  std::int32_t i = 0;
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word), "sum:");
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, -42);
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word), "FF");
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(Variable("InOut", 0), 0); // the end of the file
+  Call("InOut", "CloseInput");
+
+  Call("InOut", "OpenInput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word, 8), "terminal"); // cut to the array
+  std::remove(file.c_str());
+  rmdir(dir);
 }
 
 TEST_F(ProgramModulesTest, WritesInTheirFormats) {

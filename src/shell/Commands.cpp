@@ -270,6 +270,15 @@ void comp(Chars path) { Compile::CompileNamed(path); }
 
 void execute(Chars name) { Compile::RunModule(name); }
 
+void args(Chars text) {
+  std::vector<std::string> words;
+  if (!ProgramModules::SplitArguments(base::ToString(text), words)) {
+    Error("args - Quote not closed: ", text);
+    return;
+  }
+  Compile::SetNextArguments(std::move(words));
+}
+
 void ssymbol(Chars path) {
   if (const Ref d = Directory("ssymbol", path)) Shell::SetSymbolDirectory(d);
 }
@@ -470,6 +479,7 @@ constexpr char kDefinition[] = R"(DEFINITION MODULE c;
   PROCEDURE mem;
   PROCEDURE cd(dir: ARRAY OF CHAR);
   PROCEDURE quit;
+  PROCEDURE args(text: ARRAY OF CHAR);
 END c.
 )";
 
@@ -508,6 +518,7 @@ Native::ModuleSpec CommandModule() {
           {"mem", Plain<c::mem>, 0},
           {"cd", OneText<c::cd>, 2},
           {"quit", Plain<c::quit>, 0},
+          {"args", OneText<c::args>, 2},
       },
   };
 }

@@ -7,6 +7,7 @@
 #include "shell/NativeModules.h"
 #include "shell/ShellStart.h"
 #include "store/Lines.h"
+#include "vm/ProgramModules.h"
 #include "windows/ANSITerm.h"
 
 namespace Compile {
@@ -39,6 +40,7 @@ struct State {
   std::int32_t trapLine = 0;
   char moduleToExecute[17] = {};
   void (*menuProc)(bool running) = nullptr;
+  std::vector<std::string> nextArguments; // of the next RunModule
 };
 State state;
 
@@ -195,8 +197,20 @@ bool RunModule(Chars name) {
   }
   const Modules::Address body = Modules::Body(m);
   SetModuleToExecute(name);
+  // The program's arguments: its name, then those given for it; the running program's
+  // come back after it (a body that executes another).
+  std::vector<std::string> arguments{base::ToString(name)};
+  arguments.insert(arguments.end(), state.nextArguments.begin(), state.nextArguments.end());
+  state.nextArguments.clear();
+  std::vector<std::string> outer = ProgramModules::Arguments();
+  ProgramModules::SetArguments(std::move(arguments));
   RunBody([m, body] { RunEntry(m, body); });
+  ProgramModules::SetArguments(std::move(outer));
   return true;
+}
+
+void SetNextArguments(std::vector<std::string> arguments) {
+  state.nextArguments = std::move(arguments);
 }
 
 void RunBody(const std::function<void()>& body) {

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "base/Chars.h"
 #include "shell/Modules.h"
@@ -53,6 +55,9 @@ void CompileAndRun();
 // with the execute command's message, when there is none of that name or it is not
 // ready.
 bool RunModule(Chars name);
+// The arguments of the next program RunModule runs (the args command); that run takes
+// them, and every later one runs without until they are set again.
+void SetNextArguments(std::vector<std::string> arguments);
 // Calls body with the shell prepared for a run (the running flag set, the editor's
 // state saved) and restores the shell afterwards; a body that runs inside another run
 // is called directly.

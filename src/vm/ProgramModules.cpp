@@ -719,11 +719,75 @@ Native::ModuleSpec TextIOSpec() {
   };
 }
 
+// ---- Args ----
+
+constexpr char kArgsDefinition[] = R"(DEFINITION MODULE Args;
+  PROCEDURE GetArg(VAR a: ARRAY OF CHAR; i: CARDINAL): BOOLEAN;
+  PROCEDURE Narg(): CARDINAL;
+END Args.
+)";
+
+std::vector<std::string> arguments;
+
+// Argument i into a; FALSE when there is none or it does not fit (a then holds as much
+// as fits), so that no argument is taken cut short.
+void GetArg(Call& c) {
+  base::VarChars a = c.VarText(0);
+  const std::uint32_t i = Card(c, 2);
+  if (i >= arguments.size()) {
+    a[0] = 0;
+    return ResultBool(c, false);
+  }
+  Strings::Assign(a, base::Chars(arguments[i]));
+  ResultBool(c, arguments[i].size() <= a.high + 1);
+}
+
+void Narg(Call& c) { c.result = arguments.size(); }
+
+Native::ModuleSpec ArgsSpec() {
+  return Native::ModuleSpec{
+      "Args",
+      Modules::Key{{0x4101, 0x0001, 0x0001}},
+      kArgsDefinition,
+      {
+          {"GetArg", GetArg, 3},
+          {"Narg", Narg, 0},
+      },
+  };
+}
+
 } // namespace
 
+void SetArguments(std::vector<std::string> all) { arguments = std::move(all); }
+const std::vector<std::string>& Arguments() { return arguments; }
+
+bool SplitArguments(std::string_view text, std::vector<std::string>& result) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size()) break;
+    std::string word;
+    while (i < text.size() && text[i] != ' ') {
+      const char c = text[i++];
+      if (c != '"' && c != '\'') {
+        word += c;
+        continue;
+      }
+      const std::size_t close = text.find(c, i);
+      if (close == std::string_view::npos) return false;
+      word.append(text.substr(i, close - i));
+      i = close + 1;
+    }
+    words.push_back(std::move(word));
+  }
+  result = std::move(words);
+  return true;
+}
+
 std::vector<Native::ModuleSpec> Specs() {
-  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(),
-          StorageSpec(), TerminalSpec(),  TextIOSpec()};
+  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(), StorageSpec(),
+          TerminalSpec(), TextIOSpec(),    ArgsSpec()};
 }
 
 // The macros go first: they refer to the run's dialogs.

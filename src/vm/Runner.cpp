@@ -182,7 +182,6 @@ int RunFile(const std::string& path, const std::vector<std::string>& args,
 namespace {
 int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
         std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)()) {
-  static_cast<void>(args); // FIXME: the program's command line, once a module offers it
   state.errors = err;
   state.atEnd = atEnd;
   if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {
@@ -240,6 +239,11 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
                  missing.c_str());
     return kCompileError;
   }
+  char name[17];
+  Modules::Name(program, name);
+  std::vector<std::string> arguments{name};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  ProgramModules::SetArguments(std::move(arguments));
   Vm::RunBody(program, Modules::Body(program));
   TextIO::EndLine();
   std::fflush(out);

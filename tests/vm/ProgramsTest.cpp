@@ -99,6 +99,18 @@ TEST_P(ProgramsTest, RunsAsRecorded) {
 INSTANTIATE_TEST_SUITE_P(Corpus, ProgramsTest, ::testing::ValuesIn(Programs()),
                          [](const auto& info) { return info.param; });
 
+// The words after the program's file are its arguments, after its name.
+TEST(ArgumentsTest, TheWordsAfterTheProgramAreItsArguments) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  EXPECT_EQ(Runner::RunFile(kDir + "/arguments.mod", {"one", "two words", ""}, std::tmpfile(), out,
+                            err),
+            Runner::kDone);
+  EXPECT_EQ(Contents(out), "arguments: 4\n0 [arguments]\n1 [one]\n2 [two words]\n3 []\n"
+                           "none beyond\ndoes not fit: argu\n");
+  EXPECT_EQ(Contents(err), "");
+}
+
 // A module of 50,000 lines (several megabytes of code) beside a program that imports it:
 // both compile, install, link and run; a trap near its end reports its line.
 TEST(LargeModuleTest, FiftyThousandLinesCompileLinkAndRun) {

@@ -9,6 +9,7 @@
 #include "LargeModule.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
+#include "vm/ProgramModules.h"
 
 namespace {
 
@@ -56,6 +57,24 @@ TEST_F(ShellRunTest, ATrapIsReportedAndF12FindsItsLine) {
   Type("F12");
   EXPECT_EQ(E().current, Buffer::Find("/User/Bad.mod"));
   EXPECT_EQ(Cursor().line, 5);
+}
+
+// c.args gives the next execute its arguments (blanks separate, quotes group); the run
+// takes them. A quote not closed is refused, and the arguments stay as they were.
+TEST_F(ShellRunTest, ArgsGivesTheNextExecuteItsArguments) {
+  MakeText({"MODULE Show;", "FROM Args IMPORT Narg, GetArg; FROM InOut IMPORT WriteString, WriteLn;",
+            "VAR i: CARDINAL; a: ARRAY [0..31] OF CHAR;", "BEGIN",
+            "  FOR i := 0 TO Narg() - 1 DO",
+            "    IF GetArg(a, i) THEN WriteString('['); WriteString(a); WriteString(']') END",
+            "  END;", "  WriteLn", "END Show."},
+           "/User/Show.mod");
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.comp(\"/User/Show.mod\");",
+                  "c.args(\"one  'two  words' x'y z'\"); c.execute(\"Show\"); c.execute(\"Show\");",
+                  "c.args(\"kept\"); c.args(\"a 'b\"); c.execute(\"Show\") END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(4), Texts({"[Show][one][two  words][xy z]", "[Show]",
+                                "args - Quote not closed: a 'b", "[Show][kept]"}));
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
 }
 
 // Control+C while a program waits for a key ends its run like an interrupt while it

@@ -1,8 +1,8 @@
 #include "vm/ProgramModules.h"
 
 #include <bit>
-#include <cmath>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
@@ -12,11 +12,12 @@
 
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
-#include "platform/Alerts.h"
-#include "store/FileSystem.h"
 #include "base/Strings.h"
 #include "macros/Macros.h"
+#include "platform/Alerts.h"
+#include "shell/Definitions.h"
 #include "shell/TextIO.h"
+#include "store/FileSystem.h"
 #include "vm/DialogModule.h"
 #include "vm/DialogToolsModule.h"
 #include "vm/GraphicsModule.h"
@@ -170,29 +171,6 @@ template <typename T> bool ScanWhole(base::Chars text, std::size_t& pos, T& valu
 }
 
 // ---- InOut ----
-
-constexpr char kInOutDefinition[] = R"(DEFINITION MODULE InOut;
-  (* Text input and output on the terminal. Input is read a line at a time. *)
-  CONST EOL = 15C;
-  VAR Done: BOOLEAN;   (* the last read succeeded *)
-      termCH: CHAR;    (* the character that ended the last ReadString, ReadInt or ReadCard *)
-  PROCEDURE Read(VAR ch: CHAR);
-  PROCEDURE ReadString(VAR s: ARRAY OF CHAR);
-  PROCEDURE ReadInt(VAR x: INTEGER);
-  PROCEDURE ReadCard(VAR x: CARDINAL);
-  PROCEDURE Write(ch: CHAR);
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteLn;
-  PROCEDURE WriteInt(x: INTEGER; n: CARDINAL);
-  PROCEDURE WriteCard(x, n: CARDINAL);
-  PROCEDURE WriteOct(x, n: CARDINAL);
-  PROCEDURE WriteHex(x, n: CARDINAL);
-  PROCEDURE OpenInput(defext: ARRAY OF CHAR);
-  PROCEDURE OpenOutput(defext: ARRAY OF CHAR);
-  PROCEDURE CloseInput;
-  PROCEDURE CloseOutput;
-END InOut.
-)";
 
 constexpr std::size_t kInOutDone = 0;
 constexpr std::size_t kInOutTermCH = 1;
@@ -388,39 +366,31 @@ Native::ModuleSpec InOutSpec() {
   return Native::ModuleSpec{
       "InOut",
       Modules::Key{{0x4901, 0x0001, 0x0001}},
-      kInOutDefinition,
+      Definitions::Text("InOut"),
       {
-          {"Read", InOutRead, 1},
-          {"ReadString", InOutReadString, 2},
-          {"ReadInt", InOutReadInt, 1},
-          {"ReadCard", InOutReadCard, 1},
-          {"Write", InOutWrite, 1},
-          {"WriteString", InOutWriteString, 2},
-          {"WriteLn", InOutWriteLn, 0},
-          {"WriteInt", InOutWriteInt, 2},
-          {"WriteCard", InOutWriteCard, 2},
-          {"WriteOct", InOutWriteOct, 2},
-          {"WriteHex", InOutWriteHex, 2},
-          {"OpenInput", InOutOpenInput, 2},
-          {"OpenOutput", InOutOpenOutput, 2},
-          {"CloseInput", InOutCloseInput, 0},
-          {"CloseOutput", InOutCloseOutput, 0},
+          {"Read", InOutRead, "V"},
+          {"ReadString", InOutReadString, "A"},
+          {"ReadInt", InOutReadInt, "V"},
+          {"ReadCard", InOutReadCard, "V"},
+          {"Write", InOutWrite, "v"},
+          {"WriteString", InOutWriteString, "a"},
+          {"WriteLn", InOutWriteLn, ""},
+          {"WriteInt", InOutWriteInt, "vv"},
+          {"WriteCard", InOutWriteCard, "vv"},
+          {"WriteOct", InOutWriteOct, "vv"},
+          {"WriteHex", InOutWriteHex, "vv"},
+          {"OpenInput", InOutOpenInput, "a"},
+          {"OpenOutput", InOutOpenOutput, "a"},
+          {"CloseInput", InOutCloseInput, ""},
+          {"CloseOutput", InOutCloseOutput, ""},
       },
       nullptr,
       8,
+      {{"EOL", kEol}},
   };
 }
 
 // ---- RealInOut ----
-
-constexpr char kRealInOutDefinition[] = R"(DEFINITION MODULE RealInOut;
-  (* Reals read from and written to the terminal. *)
-  VAR Done: BOOLEAN;   (* the last ReadReal read a number *)
-  PROCEDURE ReadReal(VAR x: REAL);
-  PROCEDURE WriteReal(x: REAL; n: CARDINAL);
-  PROCEDURE WriteRealOct(x: REAL);
-END RealInOut.
-)";
 
 void RealInOutReadReal(Call& c) {
   double value = 0;
@@ -451,11 +421,11 @@ Native::ModuleSpec RealInOutSpec() {
   return Native::ModuleSpec{
       "RealInOut",
       Modules::Key{{0x5201, 0x0001, 0x0001}},
-      kRealInOutDefinition,
+      Definitions::Text("RealInOut"),
       {
-          {"ReadReal", RealInOutReadReal, 1},
-          {"WriteReal", RealInOutWriteReal, 2},
-          {"WriteRealOct", RealInOutWriteRealOct, 1},
+          {"ReadReal", RealInOutReadReal, "V"},
+          {"WriteReal", RealInOutWriteReal, "rv"},
+          {"WriteRealOct", RealInOutWriteRealOct, "r"},
       },
       nullptr,
       8,
@@ -463,19 +433,6 @@ Native::ModuleSpec RealInOutSpec() {
 }
 
 // ---- MathLib0 ----
-
-constexpr char kMathLib0Definition[] = R"(DEFINITION MODULE MathLib0;
-  (* The elementary functions. *)
-  PROCEDURE sqrt(x: REAL): REAL;
-  PROCEDURE exp(x: REAL): REAL;
-  PROCEDURE ln(x: REAL): REAL;
-  PROCEDURE sin(x: REAL): REAL;
-  PROCEDURE cos(x: REAL): REAL;
-  PROCEDURE arctan(x: REAL): REAL;
-  PROCEDURE real(x: INTEGER): REAL;
-  PROCEDURE entier(x: REAL): INTEGER;   (* the largest integer not above x *)
-END MathLib0.
-)";
 
 void Sqrt(Call& c) {
   const double x = Real(c, 0);
@@ -502,30 +459,21 @@ Native::ModuleSpec MathLib0Spec() {
   return Native::ModuleSpec{
       "MathLib0",
       Modules::Key{{0x4D01, 0x0001, 0x0001}},
-      kMathLib0Definition,
+      Definitions::Text("MathLib0"),
       {
-          {"sqrt", Sqrt, 1},
-          {"exp", Exp, 1},
-          {"ln", Ln, 1},
-          {"sin", Sin, 1},
-          {"cos", Cos, 1},
-          {"arctan", Arctan, 1},
-          {"real", RealOf, 1},
-          {"entier", Entier, 1},
+          {"sqrt", Sqrt, "r:r"},
+          {"exp", Exp, "r:r"},
+          {"ln", Ln, "r:r"},
+          {"sin", Sin, "r:r"},
+          {"cos", Cos, "r:r"},
+          {"arctan", Arctan, "r:r"},
+          {"real", RealOf, "v:r"},
+          {"entier", Entier, "r:v"},
       },
   };
 }
 
 // ---- Storage ----
-
-constexpr char kStorageDefinition[] = R"(DEFINITION MODULE Storage;
-  (* The heap of NEW and DISPOSE. *)
-  FROM SYSTEM IMPORT ADDRESS;
-  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE Available(size: CARDINAL): BOOLEAN;
-END Storage.
-)";
 
 // A block of no bytes still gets one, so that each NEW gives a pointer of its own.
 std::uint64_t BlockSize(const Call& c) { return std::max<std::uint64_t>(1, Card(c, 1)); }
@@ -549,27 +497,16 @@ Native::ModuleSpec StorageSpec() {
   return Native::ModuleSpec{
       "Storage",
       Modules::Key{{0x5301, 0x0001, 0x0001}},
-      kStorageDefinition,
+      Definitions::Text("Storage"),
       {
-          {"ALLOCATE", Allocate, 2},
-          {"DEALLOCATE", Deallocate, 2},
-          {"Available", Available, 1},
+          {"ALLOCATE", Allocate, "Vv"},
+          {"DEALLOCATE", Deallocate, "Vv"},
+          {"Available", Available, "v:v"},
       },
   };
 }
 
 // ---- Terminal ----
-
-constexpr char kTerminalDefinition[] = R"(DEFINITION MODULE Terminal;
-  (* Keys read without echo, characters written to the terminal. *)
-  PROCEDURE Read(VAR ch: CHAR);
-  PROCEDURE BusyRead(VAR ch: CHAR);   (* 0C when no key waits *)
-  PROCEDURE ReadAgain;                (* the next Read gives the last character again *)
-  PROCEDURE Write(ch: CHAR);
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteLn;
-END Terminal.
-)";
 
 struct Keys {
   char last = 0;
@@ -601,50 +538,19 @@ Native::ModuleSpec TerminalSpec() {
   return Native::ModuleSpec{
       "Terminal",
       Modules::Key{{0x5401, 0x0001, 0x0001}},
-      kTerminalDefinition,
+      Definitions::Text("Terminal"),
       {
-          {"Read", TerminalRead, 1},
-          {"BusyRead", TerminalBusyRead, 1},
-          {"ReadAgain", TerminalReadAgain, 0},
-          {"Write", TerminalWrite, 1},
-          {"WriteString", WriteStringProc, 2},
-          {"WriteLn", WriteLnProc, 0},
+          {"Read", TerminalRead, "V"},
+          {"BusyRead", TerminalBusyRead, "V"},
+          {"ReadAgain", TerminalReadAgain, ""},
+          {"Write", TerminalWrite, "v"},
+          {"WriteString", WriteStringProc, "a"},
+          {"WriteLn", WriteLnProc, ""},
       },
   };
 }
 
 // ---- TextIO ----
-
-constexpr char kTextIODefinition[] = R"(DEFINITION MODULE TextIO;
-  (* Formatted output on the current output terminal, with the line break written only
-     when more output follows; keys, lines and numbers read. *)
-  VAR Done: BOOLEAN;   (* the last read succeeded *)
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteChar(ch: CHAR);
-  PROCEDURE WriteLn;
-  PROCEDURE EndLine;   (* ends the line when something stands on it *)
-  PROCEDURE ClearScreen;
-  PROCEDURE WriteLine(s: ARRAY OF CHAR);
-  PROCEDURE WriteBool(b: BOOLEAN);
-  PROCEDURE WriteInt(i: INTEGER; width: INTEGER);
-  PROCEDURE WriteCard(c: CARDINAL; width: INTEGER);
-  PROCEDURE WriteHex(c: CARDINAL; width: INTEGER);
-  PROCEDURE WriteReal(x: REAL; width, digits: INTEGER);
-  PROCEDURE WriteFixed(x: REAL; width, decimals: INTEGER);
-  PROCEDURE WriteScaled(x: REAL; width: INTEGER);
-  PROCEDURE ReadChar(VAR ch: CHAR);
-  PROCEDURE ReadKey(VAR ch: CHAR);
-  PROCEDURE SkipLine;
-  PROCEDURE ReadLine(VAR s: ARRAY OF CHAR);
-  PROCEDURE ReadInt(VAR i: INTEGER);
-  PROCEDURE ReadCard(VAR c: CARDINAL);
-  PROCEDURE ReadHex(VAR c: CARDINAL);
-  PROCEDURE ReadReal(VAR x: REAL);
-  PROCEDURE ReadLongReal(VAR x: LONGREAL);
-  PROCEDURE WriteTime(t: LONGREAL);   (* t seconds since 1990: hh:mm:ss.mmm *)
-  PROCEDURE WriteDate(t: LONGREAL);   (* yyyy/mm/dd hh:mm:ss *)
-END TextIO.
-)";
 
 void TextDone(bool done) { SetVariable("TextIO", 0, done ? 1 : 0); }
 
@@ -687,32 +593,32 @@ Native::ModuleSpec TextIOSpec() {
   return Native::ModuleSpec{
       "TextIO",
       Modules::Key{{0x5801, 0x0001, 0x0001}},
-      kTextIODefinition,
+      Definitions::Text("TextIO"),
       {
-          {"WriteString", WriteStringProc, 2},
-          {"WriteChar", TextWriteChar, 1},
-          {"WriteLn", WriteLnProc, 0},
-          {"EndLine", TextEndLine, 0},
-          {"ClearScreen", TextClearScreen, 0},
-          {"WriteLine", TextWriteLine, 2},
-          {"WriteBool", TextWriteBool, 1},
-          {"WriteInt", TextWriteInt, 2},
-          {"WriteCard", TextWriteCard, 2},
-          {"WriteHex", TextWriteHex, 2},
-          {"WriteReal", TextWriteReal, 3},
-          {"WriteFixed", TextWriteFixed, 3},
-          {"WriteScaled", TextWriteScaled, 2},
-          {"ReadChar", TextReadChar<TextIO::ReadChar>, 1},
-          {"ReadKey", TextReadChar<TextIO::ReadKey>, 1},
-          {"SkipLine", TextSkipLine, 0},
-          {"ReadLine", TextReadLine, 2},
-          {"ReadInt", TextReadNumber<std::int32_t, TextIO::ReadInt>, 1},
-          {"ReadCard", TextReadNumber<std::uint32_t, TextIO::ReadCard>, 1},
-          {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, 1},
-          {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, 1},
-          {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, 1},
-          {"WriteTime", TextWriteTime, 1},
-          {"WriteDate", TextWriteDate, 1},
+          {"WriteString", WriteStringProc, "a"},
+          {"WriteChar", TextWriteChar, "v"},
+          {"WriteLn", WriteLnProc, ""},
+          {"EndLine", TextEndLine, ""},
+          {"ClearScreen", TextClearScreen, ""},
+          {"WriteLine", TextWriteLine, "a"},
+          {"WriteBool", TextWriteBool, "v"},
+          {"WriteInt", TextWriteInt, "vv"},
+          {"WriteCard", TextWriteCard, "vv"},
+          {"WriteHex", TextWriteHex, "vv"},
+          {"WriteReal", TextWriteReal, "rvv"},
+          {"WriteFixed", TextWriteFixed, "rvv"},
+          {"WriteScaled", TextWriteScaled, "rv"},
+          {"ReadChar", TextReadChar<TextIO::ReadChar>, "V"},
+          {"ReadKey", TextReadChar<TextIO::ReadKey>, "V"},
+          {"SkipLine", TextSkipLine, ""},
+          {"ReadLine", TextReadLine, "A"},
+          {"ReadInt", TextReadNumber<std::int32_t, TextIO::ReadInt>, "V"},
+          {"ReadCard", TextReadNumber<std::uint32_t, TextIO::ReadCard>, "V"},
+          {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, "V"},
+          {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, "V"},
+          {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, "V"},
+          {"WriteTime", TextWriteTime, "r"},
+          {"WriteDate", TextWriteDate, "r"},
       },
       nullptr,
       8,
@@ -720,12 +626,6 @@ Native::ModuleSpec TextIOSpec() {
 }
 
 // ---- Args ----
-
-constexpr char kArgsDefinition[] = R"(DEFINITION MODULE Args;
-  PROCEDURE GetArg(VAR a: ARRAY OF CHAR; i: CARDINAL): BOOLEAN;
-  PROCEDURE Narg(): CARDINAL;
-END Args.
-)";
 
 std::vector<std::string> arguments;
 
@@ -748,10 +648,10 @@ Native::ModuleSpec ArgsSpec() {
   return Native::ModuleSpec{
       "Args",
       Modules::Key{{0x4101, 0x0001, 0x0001}},
-      kArgsDefinition,
+      Definitions::Text("Args"),
       {
-          {"GetArg", GetArg, 3},
-          {"Narg", Narg, 0},
+          {"GetArg", GetArg, "Av:v"},
+          {"Narg", Narg, ":v"},
       },
   };
 }

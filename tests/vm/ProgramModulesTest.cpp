@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include "../editor/EditorFixture.h"
-#include "compiler/Compiler.h"
 #include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "vm/Heap.h"
@@ -90,34 +89,6 @@ protected:
   std::FILE* in = nullptr;
   std::FILE* out = nullptr;
 };
-
-// Every procedure of a table stands in its definition text in the same order: compiled
-// code calls entry k for the k-th procedure the text declares.
-TEST_F(ProgramModulesTest, TablesFollowTheDefinitionTexts) {
-  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
-    const std::string text = m.definition;
-    EXPECT_EQ(text.rfind(std::string("DEFINITION MODULE ") + m.name + ";", 0), 0u) << m.name;
-    EXPECT_NE(text.find(std::string("END ") + m.name + "."), std::string::npos) << m.name;
-    std::vector<std::string> declared;
-    for (std::size_t at = text.find("PROCEDURE "); at != std::string::npos;
-         at = text.find("PROCEDURE ", at + 1)) {
-      const std::size_t start = at + 10;
-      declared.push_back(text.substr(start, text.find_first_of("(;:", start) - start));
-    }
-    std::vector<std::string> table;
-    for (const Native::Procedure& p : m.procedures) table.push_back(p.name);
-    EXPECT_EQ(declared, table) << m.name;
-    EXPECT_NE(m.key.word[0] | m.key.word[1] | m.key.word[2], 0) << m.name;
-  }
-}
-
-TEST_F(ProgramModulesTest, DefinitionTextsCompile) {
-  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
-    Compiler::Result r;
-    EXPECT_NE(Compiler::Check(m.definition, Compiler::Directories{}, r), nullptr)
-        << m.name << ":" << r.line << ":" << r.column << ": " << r.message;
-  }
-}
 
 TEST_F(ProgramModulesTest, InOutReadsWordsAndNumbersAcrossLines) {
   Input("  12 -7\nword  x\n4000000000 abc\n3.5e2\n");

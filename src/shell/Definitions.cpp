@@ -4,6 +4,8 @@
 
 #include <climits>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 namespace Definitions {
 
@@ -47,6 +49,17 @@ std::string Folder() {
     if (IsFolder(installed.string())) return installed.lexically_normal().string();
   }
   return IsFolder(VELMARIN_SOURCE_LIBRARY) ? std::string(VELMARIN_SOURCE_LIBRARY) : std::string();
+}
+
+std::string FileText(std::string_view module) {
+  const char* builtIn = Text(module);
+  if (builtIn == nullptr) return "";
+  const std::string folder = Folder();
+  std::ifstream in(folder + "/" + std::string(module) + ".def", std::ios::binary);
+  if (folder.empty() || !in) return builtIn;
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 } // namespace Definitions

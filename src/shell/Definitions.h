@@ -18,5 +18,8 @@ std::vector<std::string_view> Names();
 // (../share/velmarin/defs), else the source tree's lib/ (a run from the build); "" when
 // neither is there.
 std::string Folder();
+// The text of the file NAME.def of Folder(), or the built-in one when there is no such
+// file; "" for a module without a definition.
+std::string FileText(std::string_view module);
 
 } // namespace Definitions

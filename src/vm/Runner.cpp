@@ -26,24 +26,10 @@ namespace {
 
 constexpr std::size_t kLineHigh = 255;
 
-// The report's lines: the error, then where it happened and each call that led there.
-std::vector<std::string> ReportLines(const Vm::TrapReport& r) {
-  std::vector<std::string> lines{"Run-time error: " + r.message};
-  bool first = true;
-  for (const Vm::Position& p : r.calls) {
-    std::string place = p.module;
-    if (!p.procedure.empty()) place += "." + p.procedure;
-    if (p.line > 0) place += ", line " + std::to_string(p.line);
-    lines.push_back((first ? "  in " : "  called from ") + place);
-    first = false;
-  }
-  return lines;
-}
-
 // The shell's report: the List, an alert, and F12 to the line when the text is in the
 // store.
 void ShellReport(const Vm::TrapReport& r) {
-  for (const std::string& line : ReportLines(r)) Shell::WriteList(line);
+  for (const std::string& line : Vm::ReportLines(r)) Shell::WriteList(line);
   if (!r.calls.empty() && !r.calls.front().source.empty())
     Compile::SetTrapPosition(r.calls.front().source, r.calls.front().line);
   Toolbox::SetAlertText(r.message);
@@ -57,7 +43,7 @@ struct State {
 State state;
 
 void ConsoleReport(const Vm::TrapReport& r) {
-  for (const std::string& line : ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
+  for (const std::string& line : Vm::ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
 }
 
 void RunCompiled(Modules::Ref module, Modules::Address entry) {

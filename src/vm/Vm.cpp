@@ -1600,7 +1600,13 @@ std::string Unassigned(const std::string& message) {
   return "";
 }
 
-// The chain of calls from the machine's saved registers down to the first entry.
+bool SamePlace(const Position& a, const Position& b) {
+  return a.line == b.line && a.procedure == b.procedure && a.module == b.module &&
+         a.source == b.source;
+}
+
+// The chain of calls from the machine's saved registers down to the first entry, a
+// run of calls from one place as one position with its repeats.
 void BuildReport(const std::string& message) {
   state.report = TrapReport{};
   state.report.message = message + Unassigned(message);
@@ -1608,7 +1614,9 @@ void BuildReport(const std::string& message) {
   u64* fp = state.fp;
   std::size_t level = state.entries.size();
   bool top = true;
-  for (int guard = 0; guard < 100000; ++guard) {
+  std::unordered_map<u64, Position> known; // by code address: a recursion finds its place once
+  // More frames than the stack holds cannot be: the bound only guards a broken chain.
+  for (std::size_t guard = 0; guard < kFrameBytes / 8; ++guard) {
     if (pc == kProcessEndCode) break; // the bottom of a process
     if (pc == kExitCode || pc == nullptr || fp == nullptr) {
       // The frame was entered from native code: go on where that left compiled code.
@@ -1622,9 +1630,17 @@ void BuildReport(const std::string& message) {
     }
     // A return address points after the call; the call's line is wanted.
     const u64 at = reinterpret_cast<u64>(pc) - (top ? 0 : 8);
-    Position p = Find(state.library, at);
-    if (p.module.empty()) p.module = "?";
-    state.report.calls.push_back(std::move(p));
+    auto found = known.find(at);
+    if (found == known.end()) {
+      Position p = Find(state.library, at);
+      if (p.module.empty()) p.module = "?";
+      found = known.emplace(at, std::move(p)).first;
+    }
+    std::vector<Position>& calls = state.report.calls;
+    if (calls.size() > 1 && SamePlace(calls.back(), found->second))
+      ++calls.back().repeats;
+    else
+      calls.push_back(found->second);
     pc = reinterpret_cast<const u64*>(fp[-1]);
     fp = reinterpret_cast<u64*>(fp[-2]);
     top = false;
@@ -1636,11 +1652,46 @@ void Report() {
     state.reportProc(state.report);
     return;
   }
-  std::fprintf(stderr, "%s\n", state.report.message.c_str());
-  for (const Position& p : state.report.calls)
-    std::fprintf(stderr, "  %s%s%s, line %d\n", p.module.c_str(), p.procedure.empty() ? "" : ".",
-                 p.procedure.c_str(), p.line);
+  for (const std::string& line : ReportLines(state.report)) std::fprintf(stderr, "%s\n", line.c_str());
 }
+
+// n with a comma between groups of three digits: 99,998.
+std::string Grouped(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+} // namespace
+
+std::vector<std::string> ReportLines(const TrapReport& r, std::size_t maxLines) {
+  std::vector<std::string> lines{"Run-time error: " + r.message};
+  const auto place = [](const Position& p) {
+    std::string text = p.module;
+    if (!p.procedure.empty()) text += "." + p.procedure;
+    if (p.line > 0) text += ", line " + std::to_string(p.line);
+    return text;
+  };
+  std::vector<std::string> calls;
+  for (std::size_t i = 0; i < r.calls.size(); ++i) {
+    const std::string repeats =
+        r.calls[i].repeats > 0 ? " -- " + Grouped(r.calls[i].repeats) + " more times" : "";
+    calls.push_back((i == 0 ? "  in " : "  called from ") + place(r.calls[i]) + repeats);
+  }
+  const std::size_t room = maxLines > 3 ? maxLines - 2 : 1;
+  if (calls.size() > room) {
+    const std::size_t head = room / 2, tail = room - head;
+    const std::size_t left = calls.size() - head - tail;
+    calls.erase(calls.begin() + static_cast<std::ptrdiff_t>(head),
+                calls.end() - static_cast<std::ptrdiff_t>(tail));
+    calls.insert(calls.begin() + static_cast<std::ptrdiff_t>(head),
+                 "  ... " + Grouped(left) + " more lines of calls ...");
+  }
+  lines.insert(lines.end(), calls.begin(), calls.end());
+  return lines;
+}
+
+namespace {
 
 // ---- Entries into the machine ----
 

@@ -39,12 +39,22 @@ struct Position {
   std::string procedure; // "" for the module body
   std::string source;    // the path of the module's text when it was compiled
   std::int32_t line = 0; // 0 when unknown
+  // In a trap report: how many more calls from the same place lie right below this one
+  // (a recursion).
+  std::uint64_t repeats = 0;
 };
 
 struct TrapReport {
   std::string message;         // the error as the user reads it ("Case error.", ...)
   std::vector<Position> calls; // where it happened first, then each caller
 };
+
+// The report as the user reads it: "Run-time error: " and the message, then "  in" the
+// place of the error and "  called from" each caller. A run of calls from one place
+// collapses into one line that says how many more there were, and of a chain still
+// longer than maxLines only its first and last calls stay, so that the error and both
+// ends of the chain always show.
+std::vector<std::string> ReportLines(const TrapReport& report, std::size_t maxLines = 200);
 
 using ReportProc = void (*)(const TrapReport& report);
 using InterruptProc = bool (*)();

@@ -299,4 +299,14 @@ std::string Describe(const Type* t, int depth) {
 
 std::string TypeName(const Type* t) { return Describe(t, 0); }
 
+std::string Mismatch(const std::string& site, const Type* target, const Type* source,
+                     bool isVar) {
+  const std::string t = TypeName(target), s = TypeName(source);
+  if (t != s) return site + (isVar ? "VAR " : "") + t + " := " + s;
+  // Two types that read the same, each declared on its own (ARRAY [0..9] OF CHAR twice).
+  const std::string prefix = "type mismatch";
+  const std::string where = site.rfind(prefix, 0) == 0 ? site.substr(prefix.size()) : ": ";
+  return "different types" + where + "declare both with one type name";
+}
+
 } // namespace Check

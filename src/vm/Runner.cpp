@@ -78,19 +78,6 @@ bool ReadFile(const std::string& path, std::string& text) {
   return true;
 }
 
-// The names in the import records of an object module.
-std::vector<std::string> ImportsOf(const std::vector<std::uint8_t>& object) {
-  std::vector<std::string> names;
-  if (object.size() < 42) return names;
-  const std::size_t length = object[40] | object[41] << 8;
-  for (std::size_t at = 42; at + 22 <= 42 + length && at + 22 <= object.size(); at += 22) {
-    std::string name(reinterpret_cast<const char*>(&object[at]), 16);
-    name.resize(name.find('\0') == std::string::npos ? 16 : name.find('\0'));
-    names.push_back(name);
-  }
-  return names;
-}
-
 struct Build {
   std::string dir;  // as given, with its separator: for the names in messages
   std::string host; // the same as an absolute path
@@ -116,7 +103,7 @@ bool CompileFile(Build& b, const std::string& path) {
     return false;
   }
   if (r.object != nullptr) b.objects.push_back(r.object);
-  for (const std::string& name : ImportsOf(r.objectData)) {
+  for (const std::string& name : Compile::ImportsOf(r.objectData.data(), r.objectData.size())) {
     if (b.done.count(name) != 0 || Native::Find(base::CharsOf(name)) != nullptr) continue;
     b.done.insert(name);
     const std::string mod = b.dir + name + ".mod";
@@ -213,14 +200,8 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
   }
   if (Modules::Info(program).state != Modules::ModuleState::Ready) {
     std::string missing;
-    Modules::ForEachImport(program,
-                           [&](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
-                             if (s != Modules::LinkStatus::Resolved) {
-                               char name[17];
-                               Modules::Name(imported, name);
-                               missing += std::string(missing.empty() ? "" : ", ") + name;
-                             }
-                           });
+    for (const std::string& name : Compile::MissingImports(program))
+      missing += (missing.empty() ? "" : ", ") + name;
     std::fprintf(state.errors, "%s:1:1: error: imports not found: %s\n", path.c_str(),
                  missing.c_str());
     return kCompileError;

@@ -272,7 +272,7 @@ TEST_F(CommandsTest, F12CompilesLoadsAndRunsThroughTheInterface) {
   EXPECT_EQ(bodiesRun, 2);
   compiled = ObjectModule{.name = "Command", .imports = {Import{"Missing", {}}}};
   Type("F12");
-  EXPECT_EQ(Message(), "Module 'Command' is not ready to run.");
+  EXPECT_EQ(Message(), "Module 'Command' is not ready to run: it needs Missing.");
   Compile::SetCodeRunner(nullptr);
 }
 

@@ -457,8 +457,6 @@ inline bool Runnable(u64 entry) {
 
 // ---- Processes ----
 
-bool SafeRead(u64 address, u64& word);
-
 // The process a PROCESS value designates, or nullptr.
 Process* ProcessOf(u64 handle) {
   if (handle == state.main.handle) return &state.main;
@@ -470,11 +468,7 @@ Process* ProcessOf(u64 handle) {
 // live block of the programs' heap, the variables of a module, or the frames of the main
 // process below the running one (a local array).
 bool ProgramMemory(u64 start, u64 end, const u64* fp) {
-  if (IsProgramAddress(start, end - start)) return true;
-  u64 tag = 0, size = 0;
-  if ((start & 15) == 0 && SafeRead(start - Heap::kHeaderSize, tag) && SafeRead(start - 8, size) &&
-      static_cast<u32>(tag) == Heap::kLiveTag && end - start <= size)
-    return true;
+  if (IsProgramAddress(start, end - start) || Heap::LiveBlock(start, end - start)) return true;
   return state.running == &state.main && start >= reinterpret_cast<u64>(state.stack) &&
          end <= reinterpret_cast<u64>(fp);
 }

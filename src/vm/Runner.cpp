@@ -45,8 +45,13 @@ struct State {
 };
 State state;
 
+// Standard error in UTF-8 on a UTF-8 locale, as the program's own output.
 void ConsoleReport(const Vm::TrapReport& r) {
-  for (const std::string& line : Vm::ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
+  const bool utf8 = Charset::LocaleIsUtf8();
+  for (const std::string& line : Vm::ReportLines(r)) {
+    const std::string shown = utf8 ? Charset::ToUtf8(line) : line;
+    std::fprintf(state.errors, "%s\n", shown.c_str());
+  }
 }
 
 // A trap or BREAK that the workstation's own checks raise inside a run ends that run

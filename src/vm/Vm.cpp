@@ -1661,6 +1661,8 @@ std::string Grouped(std::size_t n) {
 } // namespace
 
 std::vector<std::string> ReportLines(const TrapReport& r, std::size_t maxLines) {
+  // An em dash in the workstation's characters.
+  static const std::string kDash = " \x97 ";
   std::vector<std::string> lines{"Run-time error: " + r.message};
   const auto place = [](const Position& p) {
     std::string text = p.module;
@@ -1671,7 +1673,7 @@ std::vector<std::string> ReportLines(const TrapReport& r, std::size_t maxLines) 
   std::vector<std::string> calls;
   for (std::size_t i = 0; i < r.calls.size(); ++i) {
     const std::string repeats =
-        r.calls[i].repeats > 0 ? " -- " + Grouped(r.calls[i].repeats) + " more times" : "";
+        r.calls[i].repeats > 0 ? kDash + Grouped(r.calls[i].repeats) + " more times" : "";
     calls.push_back((i == 0 ? "  in " : "  called from ") + place(r.calls[i]) + repeats);
   }
   const std::size_t room = maxLines > 3 ? maxLines - 2 : 1;

@@ -116,7 +116,7 @@ TEST(TrapReportTest, ARunawayRecursionReportsBothEnds) {
   ASSERT_EQ(lines.size(), 4u);
   EXPECT_EQ(lines[0], "Run-time error: stack overflow");
   EXPECT_EQ(lines[1], "  in trap_stack.Down, line 7");
-  EXPECT_EQ(lines[2].rfind("  called from trap_stack.Down, line 11 -- ", 0), 0u) << lines[2];
+  EXPECT_EQ(lines[2].rfind("  called from trap_stack.Down, line 11 \u2014 ", 0), 0u) << lines[2];
   EXPECT_EQ(lines[2].substr(lines[2].size() - 11), " more times");
   EXPECT_EQ(lines[3], "  called from trap_stack, line 16");
 }

@@ -507,7 +507,7 @@ TEST(ReportLinesTest, RunsCollapseAndBothEndsOfALongChainStay) {
   Vm::TrapReport r{"stack overflow", {{"M", "R", "", 3}, {"M", "R", "", 5, 99998}, {"M", "", "", 9}}};
   EXPECT_EQ(Vm::ReportLines(r),
             (std::vector<std::string>{"Run-time error: stack overflow", "  in M.R, line 3",
-                                      "  called from M.R, line 5 -- 99,998 more times",
+                                      "  called from M.R, line 5 \x97 99,998 more times",
                                       "  called from M, line 9"}));
   r.calls.clear();
   for (int i = 1; i <= 50; ++i) r.calls.push_back({"M", i % 2 == 0 ? "A" : "B", "", i});

@@ -93,7 +93,7 @@ TEST_P(ProgramsTest, RunsAsRecorded) {
     EXPECT_EQ(errors.substr(0, errors.find('\n')), "Run-time error: " + message);
     EXPECT_NE(errors.find("  in " + name), std::string::npos) << errors;
     EXPECT_TRUE(errors.find(", line " + line + "\n") != std::string::npos ||
-                errors.find(", line " + line + " -- ") != std::string::npos)
+                errors.find(", line " + line + " \u2014 ") != std::string::npos)
         << errors;
   } else {
     EXPECT_EQ(status, Runner::kDone) << errors;

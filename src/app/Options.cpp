@@ -31,7 +31,8 @@ constexpr Option kOptions[] = {
     {Id::Run, "--run", "PROGRAM.mod",
      "compile PROGRAM.mod and the modules beside it that it imports, run it without a "
      "window (text output on standard output, input from standard input) and exit with "
-     "its status"},
+     "its status; the words that are no options are the program's arguments (module "
+     "Args), and \"--\" goes before those that begin with \"-\""},
     {Id::Macro, "--macro", "FILE.mac",
      "with --run: play a macro of FILE.mac once the program's dialogs are open"},
     {Id::MacroNumber, "--macro-number", "N", "the macro --macro plays, 1 to 64 (else 1)"},
@@ -71,7 +72,7 @@ constexpr QtOption kQtOptions[] = {
 
 constexpr const char* kSynopsis[] = {
     "Usage: velmarin [OPTION]... [FILE]...",
-    "  or:  velmarin --run PROGRAM.mod [--macro FILE.mac] [--screenshot FILE.png]",
+    "  or:  velmarin --run PROGRAM.mod [OPTION]... [ARG]...",
 };
 constexpr const char* kDescription =
     "Velmarin, a workstation for Modula-2 programs: starts the workstation and opens "

@@ -493,6 +493,9 @@ enum class StdProc : std::uint8_t {
   Dispose, // a call of DEALLOCATE
   Adr,     // StdFunc SYSTEM.ADR(designator): ADDRESS
   Tsize,   // folded
+  NewProcess, // StdProcCall SYSTEM.NEWPROCESS(P, A, n, p1): P, A, n, p1 (a designator)
+  Transfer,   // StdProcCall SYSTEM.TRANSFER(p1, p2): two designators of PROCESS variables
+  IoTransfer, // SYSTEM.IOTRANSFER: refused (no interrupts reach programs)
 };
 
 struct StdFunc : Expr {
@@ -659,6 +662,7 @@ struct CompilationUnit {
   Type* wordType = nullptr;
   Type* byteType = nullptr;
   Type* procType = nullptr; // PROC
+  Type* processType = nullptr; // SYSTEM.PROCESS: a handle of 8 bytes, as an opaque type
 
   std::unique_ptr<Arena> arena; // owns every node of the unit and of its imports
 

@@ -121,6 +121,10 @@ Ast::Module* CheckUnit(Context& ctx, Node* root, Ast::CompilationUnit* unit);
 void LayoutRecordEnd(Ast::Type* t);
 std::int32_t SetSize(std::int64_t elements);
 std::string TypeName(const Ast::Type* t);
+// The error of a value of type source where target is wanted, after site ("type mismatch
+// in argument 2: "): both types, or, when they read the same, why they still differ.
+std::string Mismatch(const std::string& site, const Ast::Type* target, const Ast::Type* source,
+                     bool isVar = false);
 Int OrdOf(const Ast::Type* t, std::int64_t bits); // a value's bits as its type reads them
 Int LowOf(const Ast::Type* t);
 Int HighOf(const Ast::Type* t);

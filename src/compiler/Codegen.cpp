@@ -346,7 +346,12 @@ private:
       break;
     case StmtKind::StdProc: {
       const auto* p = static_cast<const StdProcCall*>(s);
-      if (!p->args.empty() && p->which != StdProc::Halt) {
+      if (p->which == StdProc::NewProcess || p->which == StdProc::Transfer) {
+        // As a call: other processes see and change anything meanwhile.
+        effects[in].outside = true;
+        for (std::size_t i = p->which == StdProc::Transfer ? 0 : 3; i < p->args.size(); ++i)
+          Mark(p->args[i], true);
+      } else if (!p->args.empty() && p->which != StdProc::Halt) {
         Mark(p->args[0], false);
         Write(p->args[0]);
       }
@@ -485,11 +490,15 @@ void Facts::Statement(const Stmt* s) {
       addresses = true;
       Expression(static_cast<const With*>(s)->record), Stmts(static_cast<const With*>(s)->body);
       break;
-    case StmtKind::StdProc:
-      for (const Expr* a : static_cast<const StdProcCall*>(s)->args) Expression(a);
-      if (!static_cast<const StdProcCall*>(s)->args.empty())
-        writes = writes || Is(static_cast<const StdProcCall*>(s)->args[0]);
+    case StmtKind::StdProc: {
+      const auto* p = static_cast<const StdProcCall*>(s);
+      for (const Expr* a : p->args) Expression(a);
+      if (p->which == StdProc::NewProcess || p->which == StdProc::Transfer)
+        calls = addresses = true;
+      else if (!p->args.empty())
+        writes = writes || Is(p->args[0]);
       break;
+    }
     case StmtKind::Exit:
       break;
     }
@@ -2496,6 +2505,20 @@ private:
       Emit(incl ? Op::OR : Op::ANDN, dst, old, bit);
       if (l.kind != Loc::Reg) StoreFrom(l, dst);
       Changed(dst);
+      return;
+    }
+    case StdProc::NewProcess: {
+      const u16 area = Temps(4);
+      for (u16 i = 0; i < 3; ++i) Eval(s->args[i], area + i);
+      AddressOf(Designate(s->args[3]), area + 3);
+      Emit(Op::SYS, area, static_cast<u32>(Vm::SysCall::NewProcess));
+      return;
+    }
+    case StdProc::Transfer: {
+      const u16 area = Temps(2);
+      AddressOf(Designate(s->args[0]), area);
+      AddressOf(Designate(s->args[1]), area + 1);
+      Emit(Op::TRANSFER, area);
       return;
     }
     default:

@@ -200,7 +200,7 @@ Expr* Checker::Coerce(Expr* e, Type* t, const std::string& site) {
   if (s == t) return e;
   const Type* tb = Ast::BaseOf(t);
   const Type* sb = Ast::BaseOf(s);
-  const auto mismatch = [&]() -> Expr* { Fail(e->pos, site + TypeName(t) + " := " + TypeName(s)); };
+  const auto mismatch = [&]() -> Expr* { Fail(e->pos, Mismatch(site, t, s)); };
   if (e->kind == ExprKind::String) {
     auto* str = static_cast<Ast::StringLit*>(e);
     if (str->text.size() == 1 && tb->kind == TypeKind::Char)
@@ -1024,7 +1024,7 @@ void Checker::Arguments(Ast::CallExpr* call, const Type* ptype, Node* args, Pos 
     if (f.isVar) {
       if (!e->IsDesignator()) Fail(a->pos, "VAR parameter needs a variable");
       if (!VarCompatible(f.type, e->type))
-        Fail(a->pos, site + "VAR " + TypeName(f.type) + " := " + TypeName(e->type));
+        Fail(a->pos, Mismatch(site, f.type, e->type, true));
     } else {
       e = Coerce(e, f.type, site);
     }
@@ -1048,7 +1048,7 @@ Ast::Arg Checker::OpenArgument(const Type* formal, bool isVar, Node* arg, int nu
   Type* cardinal = Builtins().cardinalType;
   const std::string site = "type mismatch in argument " + std::to_string(number) + ": ";
   const auto mismatch = [&]() {
-    Fail(arg->pos, site + (isVar ? "VAR " : "") + TypeName(formal) + " := " + TypeName(e->type));
+    Fail(arg->pos, Mismatch(site, formal, e->type, isVar));
   };
   if (element->kind == TypeKind::Word || element->kind == TypeKind::Byte) {
     // Any variable: its bytes, counted in words or bytes.

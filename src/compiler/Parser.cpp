@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "compiler/Scanner.h"
 #include "compiler/Syntax.h"
@@ -34,6 +35,7 @@ public:
 private:
   // Tokens.
   void Advance() {
+    prev_ = tok_;
     tok_ = lex_.Next();
     if (tok_.kind == Tok::Error) Fail(tok_.pos, std::string(tok_.text));
   }
@@ -53,8 +55,42 @@ private:
     Advance();
     return name;
   }
+  // A syntax error; at a keyword written in lower case ("begin"), that is the error.
   [[noreturn]] void Fail(Ast::Pos pos, std::string message) {
+    for (const Token* t : {&tok_, &prev_}) {
+      if (t->kind != Tok::Ident || (t == &prev_ && !LowerCaseKeyword(prev_.text, true))) continue;
+      if (LowerCaseKeyword(t->text, false))
+        throw Failure{t->pos, "keywords are upper case: " + Upper(t->text)};
+    }
     throw Failure{pos, std::move(message)};
+  }
+  static std::string Upper(std::string_view word) {
+    std::string upper(word);
+    for (char& c : upper) c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return upper;
+  }
+  // Whether word is a keyword in lower case; with often, only one of those no program
+  // takes for a name of its own (begin, end, then, ...), which a syntax error right after
+  // it is blamed on.
+  static bool LowerCaseKeyword(std::string_view word, bool often) {
+    for (char c : word)
+      if (c < 'a' || c > 'z') return false;
+    if (Scanner::KeywordOf(Upper(word)) == Tok::Ident) return false;
+    static constexpr std::string_view kOften[] = {"begin", "end",  "then",   "do",    "elsif",
+                                                  "until", "else", "procedure", "module"};
+    return !often || std::find(std::begin(kOften), std::end(kOften), word) != std::end(kOften);
+  }
+  // A structured statement begins at pos; its END closes it (EndOf).
+  void Open(const char* what, Ast::Pos pos) { open_.push_back(Closed{what, pos, {}}); }
+  [[noreturn]] void MissingEnd(const char* what, Ast::Pos begin, Ast::Pos at) {
+    Fail(at, std::string("END of ") + what + " at line " + std::to_string(begin.line) +
+                 " expected");
+  }
+  void EndOf(const char* what, Ast::Pos pos) {
+    if (!Is(Tok::End)) MissingEnd(what, pos, tok_.pos);
+    if (!open_.empty()) open_.pop_back();
+    closed_ = Closed{what, pos, tok_.pos};
+    Advance();
   }
 
   Node* New(K kind, Ast::Pos pos) { return arena_.New<Node>(kind, pos); }
@@ -139,6 +175,15 @@ private:
   Scanner::Lexer lex_;
   Ast::Arena& arena_;
   Token tok_;
+  Token prev_;
+  // The structured statement the last END closed, and where that END stood.
+  struct Closed {
+    const char* what = nullptr;
+    Ast::Pos begin, end;
+  };
+  Closed closed_;
+  std::vector<Closed> open_; // the structured statements whose END is still to come
+  std::vector<std::string_view> blocks_; // the modules and procedures whose bodies are open
   int nesting_[4] = {0, 0, 0, 0};
 };
 
@@ -205,7 +250,9 @@ Node* Parser::Module(Ast::ModuleKind kind, Ast::Pos pos) {
   }
   const bool definition = kind == Ast::ModuleKind::Definition;
   m->c = Declarations(definition);
+  blocks_.push_back(m->name);
   if (!definition && Accept(Tok::Begin)) m->d = Statements();
+  blocks_.pop_back();
   m->end = tok_.pos;
   Expect(Tok::End);
   EndName(m->name);
@@ -312,7 +359,9 @@ Node* Parser::ProcDecl(bool definition) {
   Enter(kDeclarations);
   p->flag |= 1;
   p->c = Declarations(false);
+  blocks_.push_back(p->name);
   if (Accept(Tok::Begin)) p->d = Statements();
+  blocks_.pop_back();
   p->end = tok_.pos;
   Expect(Tok::End);
   EndName(p->name);
@@ -478,8 +527,16 @@ Node* Parser::Statements() {
     if (Node* s = Statement()) list.Add(s);
     // Without ";" the next token must end the sequence.
     if (!Is(Tok::Semicolon) && !Is(Tok::End) && !Is(Tok::Else) && !Is(Tok::Elsif) &&
-        !Is(Tok::Until) && !Is(Tok::Bar))
+        !Is(Tok::Until) && !Is(Tok::Bar)) {
+      // "END Name" right after a statement's END: that END was the block's, and a
+      // statement inside lacks its own.
+      if (Is(Tok::Ident) && !blocks_.empty() && tok_.text == blocks_.back() &&
+          prev_.kind == Tok::End && closed_.what != nullptr && closed_.end.line == prev_.pos.line &&
+          closed_.end.column == prev_.pos.column)
+        MissingEnd(closed_.what, closed_.begin, prev_.pos);
+      if (Is(Tok::Eof) && !open_.empty()) MissingEnd(open_.back().what, open_.back().begin, tok_.pos);
       Fail(tok_.pos, "';' expected");
+    }
   } while (Accept(Tok::Semicolon));
   Leave(kStatements);
   return list.head;
@@ -510,6 +567,7 @@ Node* Parser::Statement() {
   }
   case Tok::If: {
     Advance();
+    Open("IF", pos);
     Node* s = New(K::If, pos);
     ListBuilder arms;
     do {
@@ -524,11 +582,12 @@ Node* Parser::Statement() {
       s->flag = 1;
       s->b = Statements();
     }
-    Expect(Tok::End);
+    EndOf("IF", pos);
     return s;
   }
   case Tok::Case: {
     Advance();
+    Open("CASE", pos);
     Node* s = New(K::Case, pos);
     s->a = Expression();
     Expect(Tok::Of);
@@ -546,16 +605,17 @@ Node* Parser::Statement() {
       s->flag = 1;
       s->c = Statements();
     }
-    Expect(Tok::End);
+    EndOf("CASE", pos);
     return s;
   }
   case Tok::While: {
     Advance();
+    Open("WHILE", pos);
     Node* s = New(K::While, pos);
     s->a = Expression();
     Expect(Tok::Do);
     s->b = Statements();
-    Expect(Tok::End);
+    EndOf("WHILE", pos);
     return s;
   }
   case Tok::Repeat: {
@@ -568,13 +628,15 @@ Node* Parser::Statement() {
   }
   case Tok::Loop: {
     Advance();
+    Open("LOOP", pos);
     Node* s = New(K::Loop, pos);
     s->b = Statements();
-    Expect(Tok::End);
+    EndOf("LOOP", pos);
     return s;
   }
   case Tok::For: {
     Advance();
+    Open("FOR", pos);
     Node* s = New(K::For, pos);
     s->e = NewIdent();
     s->name = s->e->name;
@@ -585,16 +647,17 @@ Node* Parser::Statement() {
     if (Accept(Tok::By)) s->c = Expression();
     Expect(Tok::Do);
     s->d = Statements();
-    Expect(Tok::End);
+    EndOf("FOR", pos);
     return s;
   }
   case Tok::With: {
     Advance();
+    Open("WITH", pos);
     Node* s = New(K::With, pos);
     s->a = Designator();
     Expect(Tok::Do);
     s->b = Statements();
-    Expect(Tok::End);
+    EndOf("WITH", pos);
     return s;
   }
   case Tok::Exit:

@@ -19,17 +19,18 @@ constexpr std::array kKeywords = {VELMARIN_KEYWORDS(VELMARIN_KEYWORD_ROW)};
 #undef VELMARIN_KEYWORD_ROW
 
 // The keywords are listed in alphabetical order, so a binary search finds them.
-Tok KeywordOf(std::string_view word) {
-  auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), word,
-                             [](const Keyword& k, std::string_view w) { return k.text < w; });
-  return it != kKeywords.end() && it->text == word ? it->kind : Tok::Ident;
-}
 
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F'); }
 
 } // namespace
+
+Tok KeywordOf(std::string_view word) {
+  auto it = std::lower_bound(kKeywords.begin(), kKeywords.end(), word,
+                             [](const Keyword& k, std::string_view w) { return k.text < w; });
+  return it != kKeywords.end() && it->text == word ? it->kind : Tok::Ident;
+}
 
 std::string_view Describe(Tok kind) {
   switch (kind) {

@@ -105,6 +105,8 @@ struct Token {
 
 // How a token kind is named in messages: "';'", "END", "identifier", ...
 std::string_view Describe(Tok kind);
+// The keyword a word is (Tok::Ident when it is none).
+Tok KeywordOf(std::string_view word);
 
 class Lexer {
 public:

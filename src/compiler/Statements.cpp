@@ -153,6 +153,28 @@ Ast::Stmt* Checker::StdStatement(Ast::StdProc which, Node* args, Pos pos, std::s
   case StdProc::Halt:
     count(0, 0);
     return s;
+  case StdProc::NewProcess: {
+    count(4, 4);
+    Expr* proc = Coerce(Expression(a[0]), Builtins().procType, "type mismatch in argument 1: ");
+    Expr* workspace =
+        Coerce(Expression(a[1]), Builtins().addressType, "type mismatch in argument 2: ");
+    Expr* size = Coerce(Expression(a[2]), Builtins().cardinalType, "type mismatch in argument 3: ");
+    Expr* process = variable(a[3]);
+    if (process->type != Builtins().processType) Fail(a[3]->pos, "PROCESS variable expected");
+    s->args = {proc, workspace, size, process};
+    return s;
+  }
+  case StdProc::Transfer: {
+    count(2, 2);
+    for (Node* x : a) {
+      Expr* process = variable(x);
+      if (process->type != Builtins().processType) Fail(x->pos, "PROCESS variable expected");
+      s->args.push_back(process);
+    }
+    return s;
+  }
+  case StdProc::IoTransfer:
+    Fail(pos, "IOTRANSFER: no interrupts reach programs here; use TRANSFER");
   case StdProc::New:
   case StdProc::Dispose:
     return Allocation(which, args, pos);

@@ -25,14 +25,15 @@ std::vector<Type*> Predeclared(Check::Context& ctx) {
   return {nullptr,       u.booleanType,  u.charType,       u.integerType,  u.cardinalType,
           u.longIntType, u.longCardType, u.realType,       u.longRealType, u.bitsetType,
           u.addressType, u.wordType,     u.byteType,       u.procType,     ctx.zz,
-          ctx.rr,        ctx.nil,        ctx.bitsetElement};
+          ctx.rr,        ctx.nil,        ctx.bitsetElement, nullptr,      u.processType};
 }
 
 class Writer {
 public:
   Writer(Check::Context& ctx, Ast::Module* m) : ctx_(ctx), module_(m) {
     const std::vector<Type*> pre = Predeclared(ctx);
-    for (std::size_t i = 1; i < pre.size(); ++i) predeclared_[pre[i]] = std::uint32_t(i);
+    for (std::size_t i = 1; i < pre.size(); ++i)
+      if (pre[i] != nullptr) predeclared_[pre[i]] = std::uint32_t(i);
   }
 
   std::vector<std::uint8_t> Run();
@@ -355,7 +356,7 @@ Type* Reader::Ref(std::size_t limit, bool allowString) {
       sawString_ = true;
       return nullptr;
     }
-    Check(i < pre_.size());
+    Check(i < pre_.size() && (i == 0 || pre_[i] != nullptr));
     return pre_[i];
   }
   if (m == 0) {

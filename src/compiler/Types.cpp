@@ -168,6 +168,7 @@ void InitContext(Context& ctx, Ast::CompilationUnit& unit) {
   unit.wordType = Builtin(a, TypeKind::Word, "WORD", 4, 0, 0);
   unit.byteType = Builtin(a, TypeKind::Byte, "BYTE", 1, 0, 0);
   unit.procType = Builtin(a, TypeKind::Procedure, "PROC", 8, 0, 0);
+  unit.processType = Builtin(a, TypeKind::Opaque, "PROCESS", 8, 0, 0);
   ctx.zz = Builtin(a, TypeKind::ZZ, "", 8, INT64_MIN, INT64_MAX);
   ctx.rr = Builtin(a, TypeKind::RR, "", 8, 0, 0);
   ctx.nil = Builtin(a, TypeKind::Nil, "", 8, 0, 0);
@@ -203,6 +204,10 @@ void InitContext(Context& ctx, Ast::CompilationUnit& unit) {
   EnterType(ctx, s, unit.byteType);
   EnterStd(ctx, s, "ADR", StdProc::Adr);
   EnterStd(ctx, s, "TSIZE", StdProc::Tsize);
+  EnterType(ctx, s, unit.processType);
+  EnterStd(ctx, s, "NEWPROCESS", StdProc::NewProcess);
+  EnterStd(ctx, s, "TRANSFER", StdProc::Transfer);
+  EnterStd(ctx, s, "IOTRANSFER", StdProc::IoTransfer);
   s.exports = s.names;
   ctx.moduleScopes[ctx.system] = &s;
   ctx.modules[ctx.system->name] = ctx.system;
@@ -293,5 +298,15 @@ std::string Describe(const Type* t, int depth) {
 } // namespace
 
 std::string TypeName(const Type* t) { return Describe(t, 0); }
+
+std::string Mismatch(const std::string& site, const Type* target, const Type* source,
+                     bool isVar) {
+  const std::string t = TypeName(target), s = TypeName(source);
+  if (t != s) return site + (isVar ? "VAR " : "") + t + " := " + s;
+  // Two types that read the same, each declared on its own (ARRAY [0..9] OF CHAR twice).
+  const std::string prefix = "type mismatch";
+  const std::string where = site.rfind(prefix, 0) == 0 ? site.substr(prefix.size()) : ": ";
+  return "different types" + where + "declare both with one type name";
+}
 
 } // namespace Check

@@ -41,6 +41,7 @@ constexpr char kAlignTab[] = "Align TAB";
 constexpr char kOn[] = ": ON.";
 constexpr char kOff[] = ": OFF.";
 constexpr char kUndefinedKey[] = "Undefined function key.";
+constexpr char kReadOnly[] = "This text is read-only.";
 constexpr char kUndefinedGoldKey[] = "Undefined function key with GOLD.";
 constexpr char kIllegalSpecial[] = "Illegal character value for Special Insert.";
 constexpr char kSelectActive[] = "Select range already active.";
@@ -832,6 +833,7 @@ void WriteBufferCommand(const Args& a) {
 // F12's work, which the shell installs: compile and load or run.
 void (*compileKey)() = nullptr;
 KeyFilter keyFilter = nullptr;
+ReadOnlyProc readOnlyProc = nullptr;
 
 void ShowCommandWindow() {
   EditorState& e = Ed();
@@ -1010,6 +1012,20 @@ Command Lookup(std::span<const Binding> table, std::uint8_t code, char ch) {
 }
 
 bool IsFunctionKey(std::uint8_t code) { return code >= KeyF1 && code <= KeyF15; }
+
+// The commands that leave the text as it is: the ones a read-only text takes.
+constexpr Command kViewing[] = {
+    LineStart,  Rewrite,   TextSearch,  NumberSearch, Vertical,   Horizontal,     Line,
+    Word,       Eol,       Char,        SetAdvance,   SetBackup,  Back,           Section,
+    EnterKey,   Select,    Help,        FindNextKey,  Home,       End,            PageUp,
+    PageDown,   ClearPaste, EditBufferCommand, FindKey, LearnKey, StopKey, ToggleWindows,
+    WriteBufferCommand, Copy, Bottom,   Top,          Nothing,    Reset,      FindSelectionKey,
+    InvalidKey, InvalidAfterGold};
+bool Viewing(Command run) { return std::find(std::begin(kViewing), std::end(kViewing), run) != std::end(kViewing); }
+// F4 copies a line; F5, F7 and F8 show other windows.
+bool ViewingFunctionKey(std::uint8_t code) {
+  return code == KeyF4 || code == KeyF5 || code == KeyF7 || code == KeyF8;
+}
 
 // Without the keypad layout the four keys of its top row move one place.
 std::uint8_t Translated(std::uint8_t code) {
@@ -1301,15 +1317,20 @@ bool HandleEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
     const bool gold = e.goldPending;
     e.goldPending = false;
     const Args a{e.repeatCount, kind, ch, modifiers};
+    const bool readOnly = readOnlyProc != nullptr && e.current != nullptr && readOnlyProc(e.current);
     if (IsFunctionKey(kind)) {
-      FunctionKey(a, gold);
-    } else if (gold) {
-      const char key = kind == KeyCharacter ? Strings::Cap(ch) : ch;
-      const Command run = Lookup(kGoldKeys, kind, key);
-      (run != nullptr ? run : InvalidAfterGold)(a);
+      if (readOnly && !ViewingFunctionKey(kind))
+        RefuseReadOnly();
+      else
+        FunctionKey(a, gold);
     } else {
-      const Command run = Lookup(kPlainKeys, kind, ch);
-      (run != nullptr ? run : InvalidKey)(a);
+      const char key = gold && kind == KeyCharacter ? Strings::Cap(ch) : ch;
+      Command run = gold ? Lookup(kGoldKeys, kind, key) : Lookup(kPlainKeys, kind, ch);
+      if (run == nullptr) run = gold ? InvalidAfterGold : InvalidKey;
+      if (readOnly && !Viewing(run))
+        RefuseReadOnly();
+      else
+        run(a);
     }
   }
   Finish();
@@ -1553,5 +1574,15 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
 void SetKeyFilter(KeyFilter filter) { keyFilter = filter; }
+
+void SetReadOnlyProc(ReadOnlyProc proc) { readOnlyProc = proc; }
+
+bool RefuseReadOnly() {
+  const EditorState& e = Ed();
+  if (readOnlyProc == nullptr || e.current == nullptr || !readOnlyProc(e.current)) return false;
+  ShowEditMessage(kReadOnly);
+  Toolbox::Beep(kDefaultBeep);
+  return true;
+}
 
 } // namespace Editor

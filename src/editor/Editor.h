@@ -150,6 +150,14 @@ void EditText(Buffer::Ref b);
 // F12 without a procedure in the function-key table: the shell's compile (and run);
 // without one F12 says "Compiler not available !".
 void SetCompileKey(void (*proc)());
+// Whether a text may not be changed (the definitions of the library the shell shows): the
+// editor then takes in it only the keys that move, find, select and copy, and refuses
+// the others with a message. Installed by the shell; without one every text is open.
+using ReadOnlyProc = bool (*)(Buffer::Ref text);
+void SetReadOnlyProc(ReadOnlyProc proc);
+// True, with the message and a beep, when the text being edited is read-only: for the
+// commands that would change it from elsewhere (the Edit menu, compiling).
+bool RefuseReadOnly();
 // Offered every key before the editor takes it (the macro editor's ENTER and ESC); true
 // when the filter took the key.
 using KeyFilter = bool (*)(std::uint8_t kind, char ch, std::uint8_t modifiers);

@@ -11,6 +11,7 @@
 #include "macros/Macros.h"
 #include "platform/Startup.h"
 #include "shell/Compile.h"
+#include "shell/Definitions.h"
 #include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
 #include "shell/Modules.h"
@@ -295,6 +296,15 @@ void comp(Chars path) { Compile::CompileNamed(path); }
 
 void execute(Chars name) { Compile::RunModule(name); }
 
+void args(Chars text) {
+  std::vector<std::string> words;
+  if (!ProgramModules::SplitArguments(base::ToString(text), words)) {
+    Error("args - Quote not closed: ", text);
+    return;
+  }
+  Compile::SetNextArguments(std::move(words));
+}
+
 void ssymbol(Chars path) {
   if (const Ref d = Directory("ssymbol", path)) Shell::SetSymbolDirectory(d);
 }
@@ -489,33 +499,6 @@ bool Deletable(Buffer::Ref b) {
 
 // ---- c for compiled code ----
 
-constexpr char kDefinition[] = R"(DEFINITION MODULE c;
-  (* The shell's commands. *)
-  PROCEDURE ldir(path: ARRAY OF CHAR);
-  PROCEDURE list;
-  PROCEDURE cdir(path: ARRAY OF CHAR);
-  PROCEDURE sdir(path: ARRAY OF CHAR);
-  PROCEDURE del(path: ARRAY OF CHAR);
-  PROCEDURE rename(oldPath, newPath: ARRAY OF CHAR);
-  PROCEDURE store(path: ARRAY OF CHAR);
-  PROCEDURE tload(path: ARRAY OF CHAR);
-  PROCEDURE bload(path: ARRAY OF CHAR);
-  PROCEDURE comp(path: ARRAY OF CHAR);
-  PROCEDURE execute(name: ARRAY OF CHAR);
-  PROCEDURE ssymbol(path: ARRAY OF CHAR);
-  PROCEDURE sobject(path: ARRAY OF CHAR);
-  PROCEDURE slib(path: ARRAY OF CHAR);
-  PROCEDURE libload(path: ARRAY OF CHAR);
-  PROCEDURE libuload(name: ARRAY OF CHAR);
-  PROCEDURE libinfo(name: ARRAY OF CHAR);
-  PROCEDURE mlist;
-  PROCEDURE conflicts;
-  PROCEDURE mem;
-  PROCEDURE cd(dir: ARRAY OF CHAR);
-  PROCEDURE quit;
-END c.
-)";
-
 // Native procedures taking nothing, one text or two texts.
 template <void (*F)()> void Plain(Native::Call&) { F(); }
 template <void (*F)(Chars)> void OneText(Native::Call& call) { F(call.Text(0)); }
@@ -527,30 +510,31 @@ Native::ModuleSpec CommandModule() {
   return Native::ModuleSpec{
       "c",
       Modules::Key{{0x6301, 0x0001, 0x0001}},
-      kDefinition,
+      Definitions::Text("c"),
       {
-          {"ldir", OneText<c::ldir>, 2},
-          {"list", Plain<c::list>, 0},
-          {"cdir", OneText<c::cdir>, 2},
-          {"sdir", OneText<c::sdir>, 2},
-          {"del", OneText<c::del>, 2},
-          {"rename", TwoTexts<c::rename>, 4},
-          {"store", OneText<c::store>, 2},
-          {"tload", OneText<c::tload>, 2},
-          {"bload", OneText<c::bload>, 2},
-          {"comp", OneText<c::comp>, 2},
-          {"execute", OneText<c::execute>, 2},
-          {"ssymbol", OneText<c::ssymbol>, 2},
-          {"sobject", OneText<c::sobject>, 2},
-          {"slib", OneText<c::slib>, 2},
-          {"libload", OneText<c::libload>, 2},
-          {"libuload", OneText<c::libuload>, 2},
-          {"libinfo", OneText<c::libinfo>, 2},
-          {"mlist", Plain<c::mlist>, 0},
-          {"conflicts", Plain<c::conflicts>, 0},
-          {"mem", Plain<c::mem>, 0},
-          {"cd", OneText<c::cd>, 2},
-          {"quit", Plain<c::quit>, 0},
+          {"ldir", OneText<c::ldir>, "a"},
+          {"list", Plain<c::list>, ""},
+          {"cdir", OneText<c::cdir>, "a"},
+          {"sdir", OneText<c::sdir>, "a"},
+          {"del", OneText<c::del>, "a"},
+          {"rename", TwoTexts<c::rename>, "aa"},
+          {"store", OneText<c::store>, "a"},
+          {"tload", OneText<c::tload>, "a"},
+          {"bload", OneText<c::bload>, "a"},
+          {"comp", OneText<c::comp>, "a"},
+          {"execute", OneText<c::execute>, "a"},
+          {"ssymbol", OneText<c::ssymbol>, "a"},
+          {"sobject", OneText<c::sobject>, "a"},
+          {"slib", OneText<c::slib>, "a"},
+          {"libload", OneText<c::libload>, "a"},
+          {"libuload", OneText<c::libuload>, "a"},
+          {"libinfo", OneText<c::libinfo>, "a"},
+          {"mlist", Plain<c::mlist>, ""},
+          {"conflicts", Plain<c::conflicts>, ""},
+          {"mem", Plain<c::mem>, ""},
+          {"cd", OneText<c::cd>, "a"},
+          {"quit", Plain<c::quit>, ""},
+          {"args", OneText<c::args>, "a"},
       },
   };
 }

@@ -22,6 +22,8 @@ void tload(Chars path);  // a new text from the host file of its name
 void bload(Chars path);  // a block from the host file of its name
 void comp(Chars path);   // compiles a text and installs its object
 void execute(Chars name); // runs the body of a Ready module of the system library
+// The arguments of the next execute: words between blanks, quotes grouping.
+void args(Chars text);
 void ssymbol(Chars path); // the directory of symbol files
 void sobject(Chars path); // the directory of object modules
 void slib(Chars path);    // the current library; a new one when the path names nothing

@@ -1,12 +1,22 @@
 #include "shell/Compile.h"
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <set>
+
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "platform/Toolbox.h"
 #include "shell/EditWindows.h"
 #include "shell/NativeModules.h"
 #include "shell/ShellStart.h"
+#include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "vm/ProgramModules.h"
 #include "windows/ANSITerm.h"
 
 namespace Compile {
@@ -24,6 +34,7 @@ constexpr char kNotImplementation[] = "Not an IMPLEMENTATION module.";
 constexpr char kCouldNotInstall[] = "Could not install module in system.";
 constexpr char kNotReadyStart[] = "Module '";
 constexpr char kNotReadyEnd[] = "' is not ready to run.";
+constexpr char kNotReadyNeeds[] = "' is not ready to run: it needs ";
 constexpr char kExecuteMissing[] = "execute - Could not find module: ";
 constexpr char kExecuteNotReady[] = "execute - Module is not ready to run: ";
 constexpr char kCompSource[] = "comp - Source module does not exist: ";
@@ -39,6 +50,14 @@ struct State {
   std::int32_t trapLine = 0;
   char moduleToExecute[17] = {};
   void (*menuProc)(bool running) = nullptr;
+  std::vector<std::string> nextArguments; // of the next RunModule
+  // What each module was compiled from here: its text and a digest of it, so that a
+  // module whose text changed since is compiled again when an importer needs it.
+  struct Source {
+    Buffer::Ref text = nullptr;
+    std::uint64_t digest = 0;
+  };
+  std::map<std::string, Source> sources;
 };
 State state;
 
@@ -61,12 +80,100 @@ void Message2(Chars a, Chars b, Chars c = {}) {
 
 bool IsText(Buffer::Ref b) { return b != nullptr && Buffer::KindOf(b) == Buffer::BufferKind::Text; }
 
-// Calls the compile procedure with the directories the shell works with.
+std::uint64_t Digest(Buffer::Ref text) {
+  std::uint64_t h = 14695981039346656037ull;
+  const std::int32_t count = Lines::Count(text);
+  for (std::int32_t n = 1; n <= count; ++n) {
+    for (const char ch : Lines::View(text, n)) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+    h = (h ^ '\n') * 1099511628211ull;
+  }
+  return h;
+}
+
+// The name in an object's header.
+std::string NameOf(Buffer::Ref object) {
+  if (object == nullptr || object->data == nullptr || object->dataSize < 22) return "";
+  const char* name = static_cast<const char*>(object->data) + 6;
+  return std::string(name, strnlen(name, 16));
+}
+
+// Calls the compile procedure with the directories the shell works with; a module made
+// remembers its text.
 bool Compile(Buffer::Ref source) {
   CompilerInterface& c = state.face;
   c.symbolDirectory = Shell::SymbolDirectory();
   c.objectDirectory = Shell::ObjectDirectory();
-  return (c.compile != nullptr ? c.compile : BuiltIn)(source);
+  if (!(c.compile != nullptr ? c.compile : BuiltIn)(source)) return false;
+  if (c.object != nullptr && IsText(source))
+    state.sources[NameOf(c.object)] = State::Source{source, Digest(source)};
+  return true;
+}
+
+// The text of the implementation of module name: NAME.mod of the store's current
+// directory, else loaded from the host file of that name; nullptr when there is none.
+Buffer::Ref SourceOf(const std::string& name) {
+  const std::string leaf = name + ".mod";
+  if (Buffer::Ref b = Buffer::Find(base::CharsOf(leaf))) return IsText(b) ? b : nullptr;
+  char host[kLineHigh + 1];
+  if (!FileSystem::HostName(base::CharsOf(leaf), host) || access(host, R_OK) != 0) return nullptr;
+  Buffer::Ref b = Buffer::Create(base::CharsOf(leaf), Buffer::BufferKind::Text);
+  if (b == nullptr) return nullptr;
+  if (FileSystem::LoadText(base::CharsOf(leaf), b) < 0) {
+    Buffer::Delete(b);
+    return nullptr;
+  }
+  return b;
+}
+
+// Whether module name of the current library stands as its text says: loaded, and not
+// compiled here from a text that changed since.
+bool UpToDate(const std::string& name) {
+  const Modules::Ref m = Modules::Find(Shell::CurrentLibrary(), base::CharsOf(name));
+  if (m == nullptr || Modules::Info(m).state < Modules::ModuleState::Loaded) return false;
+  const auto found = state.sources.find(name);
+  if (found == state.sources.end()) return true;
+  Buffer::Ref text = Buffer::Find(base::CharsOf(name + ".mod"));
+  return text != found->second.text || !IsText(text) || Digest(text) == found->second.digest;
+}
+
+// Compiles and installs, before object is installed, the imports it needs (see
+// CompileAndLoad); false, with the error shown in its text, when one does not compile.
+// built holds the modules met on the way, so that each is looked at once.
+bool BuildImports(Buffer::Ref object, std::set<std::string>& built) {
+  if (object == nullptr || object->data == nullptr) return true;
+  const std::vector<std::string> imports =
+      ImportsOf(static_cast<const std::uint8_t*>(object->data),
+                static_cast<std::size_t>(std::max(0, object->dataSize)));
+  for (const std::string& name : imports) {
+    if (!built.insert(name).second || Native::Find(base::CharsOf(name)) != nullptr ||
+        UpToDate(name))
+      continue;
+    Buffer::Ref text = SourceOf(name);
+    if (text == nullptr) continue; // the module stays missing, and says so when it runs
+    if (!Compile(text)) {
+      Editor::EditText(text);
+      const std::int32_t line = std::max(1, std::min(state.face.errorLine, Lines::Count(text)));
+      Editor::PlaceCursor(line, std::max(1, state.face.errorColumn), Editor::State().scrollMargin);
+      Message(state.face.message);
+      return false;
+    }
+    Buffer::Ref made = state.face.object;
+    if (made == nullptr) continue;
+    if (!BuildImports(made, built)) return false;
+    static_cast<void>(Modules::Install(Shell::CurrentLibrary(), made));
+  }
+  return true;
+}
+
+// The imports of the last compilation, then its object; nullptr when an import failed
+// (shown) or the object did not install.
+Modules::Ref BuildAndInstall(bool& importFailed) {
+  Buffer::Ref object = state.face.object;
+  std::set<std::string> built{NameOf(object)};
+  importFailed = !BuildImports(object, built);
+  if (importFailed) return nullptr;
+  state.face.object = object;
+  return Modules::Install(Shell::CurrentLibrary(), object);
 }
 
 // The body of a module of the system library: a native one directly, compiled code
@@ -87,11 +194,11 @@ void ShowInMenus() {
   if (state.menuProc != nullptr) state.menuProc(state.running);
 }
 
-// The current library gets the object of the last compilation, which becomes the module
-// to execute; the installed record or nullptr.
-Modules::Ref InstallObject() {
-  Buffer::Ref object = state.face.object;
-  const Modules::Ref m = Modules::Install(Shell::CurrentLibrary(), object);
+// The current library gets the object of the last compilation, after the imports it
+// needs, and it becomes the module to execute; the installed record or nullptr
+// (importFailed when an import did not compile, its error shown).
+Modules::Ref InstallObject(bool& importFailed) {
+  const Modules::Ref m = BuildAndInstall(importFailed);
   if (m != nullptr) {
     char name[17];
     Modules::Name(m, name);
@@ -159,7 +266,9 @@ void CompileAndLoad() {
     Message(kCompiled);
     return;
   }
-  Message(InstallObject() != nullptr ? kCompiledLoaded : kCouldNotLoad);
+  bool importFailed = false;
+  const Modules::Ref m = InstallObject(importFailed);
+  if (!importFailed) Message(m != nullptr ? kCompiledLoaded : kCouldNotLoad);
 }
 
 void CompileAndRun() {
@@ -168,7 +277,9 @@ void CompileAndRun() {
     Message(kNotImplementation);
     return;
   }
-  const Modules::Ref m = InstallObject();
+  bool importFailed = false;
+  const Modules::Ref m = InstallObject(importFailed);
+  if (importFailed) return;
   if (m == nullptr) {
     Message(kCouldNotInstall);
     return;
@@ -176,7 +287,12 @@ void CompileAndRun() {
   char name[17];
   Modules::Name(m, name);
   if (Modules::Info(m).state != Modules::ModuleState::Ready) {
-    Message2(kNotReadyStart, name, kNotReadyEnd);
+    const std::vector<std::string> missing = MissingImports(m);
+    if (missing.empty())
+      Message2(kNotReadyStart, name, kNotReadyEnd);
+    else
+      Message2(kNotReadyStart, name,
+               base::CharsOf(std::string(kNotReadyNeeds) + missing.front() + "."));
     return;
   }
   RunModule(name);
@@ -195,8 +311,20 @@ bool RunModule(Chars name) {
   }
   const Modules::Address body = Modules::Body(m);
   SetModuleToExecute(name);
+  // The program's arguments: its name, then those given for it; the running program's
+  // come back after it (a body that executes another).
+  std::vector<std::string> arguments{base::ToString(name)};
+  arguments.insert(arguments.end(), state.nextArguments.begin(), state.nextArguments.end());
+  state.nextArguments.clear();
+  std::vector<std::string> outer = ProgramModules::Arguments();
+  ProgramModules::SetArguments(std::move(arguments));
   RunBody([m, body] { RunEntry(m, body); });
+  ProgramModules::SetArguments(std::move(outer));
   return true;
+}
+
+void SetNextArguments(std::vector<std::string> arguments) {
+  state.nextArguments = std::move(arguments);
 }
 
 void RunBody(const std::function<void()>& body) {
@@ -245,8 +373,41 @@ void CompileNamed(Chars path) {
     Shell::WriteCommandError(kCompErrors, path);
     return;
   }
-  if (state.face.object != nullptr && InstallObject() == nullptr)
-    Shell::WriteCommandError(kCompNotLoaded, path);
+  bool importFailed = false;
+  if (state.face.object != nullptr && InstallObject(importFailed) == nullptr)
+    Shell::WriteCommandError(base::CharsOf(importFailed ? kCompErrors : kCompNotLoaded), path);
+}
+
+std::vector<std::string> ImportsOf(const std::uint8_t* data, std::size_t size) {
+  std::vector<std::string> names;
+  if (size < 4) return names;
+  const std::size_t header = 4 + (data[2] | data[3] << 8); // the header section, either form
+  if (size < header + 4 || (data[header] | data[header + 1] << 8) != 2) return names;
+  const std::size_t length = data[header + 2] | data[header + 3] << 8;
+  for (std::size_t at = header + 4; at + 22 <= header + 4 + length && at + 22 <= size; at += 22) {
+    const char* name = reinterpret_cast<const char*>(data + at);
+    names.emplace_back(name, strnlen(name, 16));
+  }
+  return names;
+}
+
+std::vector<std::string> MissingImports(Modules::Ref module) {
+  std::vector<std::string> missing;
+  std::set<Modules::Ref> seen;
+  std::function<void(Modules::Ref)> walk = [&](Modules::Ref m) {
+    if (!seen.insert(m).second) return;
+    Modules::ForEachImport(m, [&](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
+      char name[17];
+      Modules::Name(imported, name);
+      if (s != Modules::LinkStatus::Resolved) {
+        if (std::find(missing.begin(), missing.end(), name) == missing.end()) missing.push_back(name);
+      } else if (Modules::Info(imported).state < Modules::ModuleState::Ready) {
+        walk(imported);
+      }
+    });
+  };
+  walk(module);
+  return missing;
 }
 
 void InstallFunctionKey() { Editor::SetCompileKey(F12); }

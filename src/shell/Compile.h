@@ -7,6 +7,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "base/Chars.h"
 #include "shell/Modules.h"
@@ -41,18 +43,33 @@ void Reset();
 using CodeRunner = void (*)(Modules::Ref module, Modules::Address entry);
 void SetCodeRunner(CodeRunner runner);
 
+// The names in the import records of an object module (either form); none when the data
+// is too short for them.
+std::vector<std::string> ImportsOf(const std::uint8_t* data, std::size_t size);
+// The modules a module waits for, directly or through the modules it imports: imports
+// that are not loaded or do not match its key, in the order met.
+std::vector<std::string> MissingImports(Modules::Ref module);
+
 // Compiles the editor's current buffer; on failure the cursor goes to the error and the
 // message line says what is wrong. True on success.
 bool CompileBuffer();
 // CompileBuffer, then installs the object into the current library (F12 outside the
-// command text).
+// command text). Before it installs an object, each of its imports that is not loaded, or
+// was compiled from a text that changed since, is compiled and installed first (and
+// theirs before them): from the text NAME.mod of the store's current directory, else from
+// the host file NAME.mod of the current host directory, loaded as a text. An error in one
+// shows in its text.
 void CompileAndLoad();
-// CompileBuffer, then installs the object and runs the module (F12 in the command text).
+// CompileBuffer, then installs the object and runs the module (F12 in the command text);
+// a module that is not ready names what it needs.
 void CompileAndRun();
 // Runs the body of a Ready module of the system library (the execute command); false,
 // with the execute command's message, when there is none of that name or it is not
 // ready.
 bool RunModule(Chars name);
+// The arguments of the next program RunModule runs (the args command); that run takes
+// them, and every later one runs without until they are set again.
+void SetNextArguments(std::vector<std::string> arguments);
 // Calls body with the shell prepared for a run (the running flag set, the editor's
 // state saved) and restores the shell afterwards; a body that runs inside another run
 // is called directly.

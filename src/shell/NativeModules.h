@@ -44,10 +44,33 @@ struct Call {
 };
 using Proc = void (*)(Call& call);
 
+// The parameter words that the kinds of a procedure's parameters take (see Procedure).
+constexpr std::int32_t WordsOf(const char* kinds) {
+  std::int32_t words = 0;
+  for (const char* k = kinds; *k != 0 && *k != ':'; ++k) words += *k == 'a' || *k == 'A' ? 2 : 1;
+  return words;
+}
+
 struct Procedure {
+  const char* name = "";
+  Proc proc = nullptr;
+  std::int32_t words = 0; // parameter words it takes
+  // Its parameters as its code reads them, a letter each: v a scalar value, r a real
+  // value, s a structured value (its address), V a VAR parameter, a an open array
+  // (address and HIGH), A a VAR open array; then, for a function, ":" and v or r for its
+  // result. nullptr when not said (the tests' own modules).
+  const char* kinds = nullptr;
+
+  constexpr Procedure() = default;
+  constexpr Procedure(const char* n, Proc p, std::int32_t w) : name(n), proc(p), words(w) {}
+  constexpr Procedure(const char* n, Proc p, const char* k)
+      : name(n), proc(p), words(WordsOf(k)), kinds(k) {}
+};
+
+// A constant the native code relies on, with the value the definition must give it.
+struct Constant {
   const char* name;
-  Proc proc;
-  std::int32_t words; // parameter words it takes
+  std::int64_t value;
 };
 
 // One module of the program: name (at most 16 characters), its fixed key (never all
@@ -59,6 +82,7 @@ struct ModuleSpec {
   std::vector<Procedure> procedures;
   Proc body = nullptr; // the module's body; nullptr: nothing to run
   std::int32_t variableBytes = 0; // the block of exported variables, a multiple of 8
+  std::vector<Constant> constants{}; // every constant its definition declares
 };
 
 inline constexpr std::uint16_t kNativeFlag = 0x0001;

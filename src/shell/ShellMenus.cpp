@@ -1,5 +1,6 @@
 #include "shell/ShellMenus.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -10,12 +11,14 @@
 #include "platform/Toolbox.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
+#include "shell/Definitions.h"
 #include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
 #include "shell/FindAll.h"
 #include "shell/Menus.h"
 #include "shell/NativeModules.h"
 #include "shell/ShellStart.h"
+#include "store/Lines.h"
 #include "tools/Notebook.h"
 #include "tools/Printing.h"
 #include "windows/KeyEvents.h"
@@ -57,6 +60,11 @@ void Gold(char ch) {
 // The items that need the compiler have no procedure without one.
 Menus::Proc IfCompiling(Menus::Proc proc) {
   return Compile::Interface().available ? proc : nullptr;
+}
+
+// The Edit menu's commands that change the text, and compiling, refuse a read-only text.
+template <Menus::Proc P> void Writable() {
+  if (!Editor::RefuseReadOnly()) P();
 }
 
 // ---- File ----
@@ -269,7 +277,43 @@ void FirstMinutes() {
   ShowList();
 }
 
-// The modules programs can import, each with its procedures, in the List.
+// The definitions of the library, shown by Help > Library Modules: read-only texts in a
+// directory of their own, never saved over the files they come from.
+constexpr char kLibraryDirectory[] = "/Library";
+constexpr char kLibraryPrompt[] = "Definition of the library module:";
+constexpr char kNoSuchModule[] = "Library Modules - No such module: ";
+
+bool IsLibraryText(Buffer::Ref b) {
+  const Buffer::Ref dir = Buffer::Find(kLibraryDirectory);
+  return dir != nullptr && b != nullptr && b != dir && b->parent == dir;
+}
+
+// Opens the definition of the module in an edit window; false when there is none.
+bool ShowDefinition(base::Chars name) {
+  const std::string module = base::ToString(name);
+  const std::string text = Definitions::FileText(module);
+  if (text.empty()) return false;
+  const std::string path = std::string(kLibraryDirectory) + "/" + module + ".def";
+  Buffer::Ref b = Buffer::Find(base::CharsOf(path));
+  if (b == nullptr) {
+    if (Buffer::Open(kLibraryDirectory, Buffer::BufferKind::Directory) == nullptr) return false;
+    b = Buffer::Create(base::CharsOf(path), Buffer::BufferKind::Text);
+    if (b == nullptr) return false;
+    std::size_t at = 0;
+    while (at < text.size()) {
+      const std::size_t end = std::min(text.find('\n', at), text.size());
+      static_cast<void>(Lines::Append(b, text.data() + at, end - at));
+      at = end + 1;
+    }
+    Lines::SetModified(b, false);
+  }
+  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+  Editor::EditText(b);
+  return true;
+}
+
+// The modules programs can import, each with its procedures, in the List; then the
+// definition of the one the user names opens, read-only.
 void LibraryModules() {
   Shell::ClearList();
   Shell::WriteList("Library modules (IMPORT them, or FROM Name IMPORT procedures):");
@@ -284,7 +328,11 @@ void LibraryModules() {
     }
     Shell::WriteList(base::CharsOf(line));
   }
+  Shell::WriteList("SYSTEM: ADDRESS WORD BYTE PROCESS ADR TSIZE NEWPROCESS TRANSFER");
   ShowList();
+  static char name[32] = "InOut";
+  if (!Alerts::AskString(kLibraryPrompt, name)) return;
+  if (!ShowDefinition(name)) Shell::WriteCommandError(kNoSuchModule, name);
 }
 
 void ApplicationMenu() {
@@ -302,6 +350,7 @@ void ApplicationMenu() {
   Menus::SetApplicationItemProc(3, HelpItem);
   Toolbox::AppendItem(help, "Library Modules");
   Menus::SetApplicationItemProc(4, LibraryModules);
+  Editor::SetReadOnlyProc(IsLibraryText);
   Toolbox::InsertMenu(help, 0);
   Menus::SetAboutProc(About);
 }
@@ -345,31 +394,32 @@ void SetUp() {
                   {20, "Printer Setup...", Printing::PrinterSetup},
                   {21, "Margins...", MarginsItem},
                   {22, "Print...", Printing::Print, 'P'}});
-  Fill(M(kEdit), {{1, "Can't Undo", UndoItem, 'Z'},
-                  {3, "Cut", CutItem, 'X'},
+  Fill(M(kEdit), {{1, "Can't Undo", Writable<UndoItem>, 'Z'},
+                  {3, "Cut", Writable<CutItem>, 'X'},
                   {4, "Copy", CopyItem, 'C'},
-                  {5, "Paste", PasteItem, 'V'},
-                  {6, "Clear", ClearItem},
+                  {5, "Paste", Writable<PasteItem>, 'V'},
+                  {6, "Clear", Writable<ClearItem>},
                   {7, "Select All", SelectAllItem},
                   {9, "Find...", Editor::FindDialogCommand},
                   {10, "Find Same", Editor::FindSame},
                   {11, "Find Selection...", Editor::FindSelection},
-                  {12, "Replace...", Editor::ReplaceDialogCommand},
-                  {13, "Replace Same", Editor::ReplaceSame},
-                  {15, "StripMarks", FileCommands::StripMarks},
-                  {16, "Strip TABs", FileCommands::StripTabs},
+                  {12, "Replace...", Writable<Editor::ReplaceDialogCommand>},
+                  {13, "Replace Same", Writable<Editor::ReplaceSame>},
+                  {15, "StripMarks", Writable<FileCommands::StripMarks>},
+                  {16, "Strip TABs", Writable<FileCommands::StripTabs>},
                   {18, "Zoom In", ZoomIn},
                   {19, "Zoom Out", ZoomOut}});
   Fill(M(kModule),
        {{1, "Command Window", CommandWindowItem},
         {2, "List Window", ListWindowItem},
         {3, "User Window", UserWindowItem},
-        {5, "Compile", IfCompiling(CompileItem)},
+        {5, "Compile", IfCompiling(Writable<CompileItem>)},
         {9, "Rename...", FileCommands::Rename},
         {10, "Close Other Windows", CloseOthers},
-        {kCompileOnlyItem, "Compile Only", IfCompiling(CompileOnlyItem)},
-        {kCompileAndLoadItem, "Compile and Load", IfCompiling(CompileAndLoadItem)},
-        {kCompileAndExecuteItem, "Compile and Execute", IfCompiling(CompileAndExecuteItem)},
+        {kCompileOnlyItem, "Compile Only", IfCompiling(Writable<CompileOnlyItem>)},
+        {kCompileAndLoadItem, "Compile and Load", IfCompiling(Writable<CompileAndLoadItem>)},
+        {kCompileAndExecuteItem, "Compile and Execute",
+         IfCompiling(Writable<CompileAndExecuteItem>)},
         {kExecuteItem, "Execute Same", IfCompiling(ExecuteItem)},
         {kExecuteModuleItem, "Execute Module...", IfCompiling(ExecuteModuleItem)},
         {19, "Notebook", Notebook::Show, 'L'}});

@@ -10,7 +10,9 @@
 #include "base/Strings.h"
 #include "dialog/Dialog.h"
 #include "platform/Toolbox.h"
+#include "shell/Definitions.h"
 #include "shell/TextIO.h"
+#include "windows/KeyEvents.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 
@@ -27,111 +29,6 @@ constexpr char kInvalidAddress[] = "invalid variable address";
 constexpr char kInvalidProcedure[] = "invalid procedure";
 constexpr char kInvalidType[] = "invalid value type";
 constexpr std::int64_t kMaxItems = 32766;
-
-constexpr char kDefinition[] = R"(DEFINITION MODULE Dialog;
-  (* Dialogs of typed items: buttons, switches, check boxes, texts and numbers, numbers
-     dragged with the mouse, edit fields, pop-up lists and panes. A program defines the
-     items (rectangles in points: left and bottom edge, width and height, y growing
-     downwards), binds them to its global variables (by ADR, or as VAR parameters), gives
-     the procedures the dialog calls back, opens it and lets it take the user's actions
-     with Poll or RunModal. The dialogs a program opens close when its run ends. *)
-  FROM SYSTEM IMPORT ADDRESS;
-  TYPE
-    Handle;
-    IndexProc = PROCEDURE (INTEGER);
-    VetoProc = PROCEDURE (INTEGER): BOOLEAN;
-    KeyProc = PROCEDURE (INTEGER, CHAR, INTEGER);   (* key code, character, modifiers *)
-  CONST
-    (* item kinds *)
-    NotKnown = 0; Button = 1; Switch = 2; RadioButton = 3; CheckBox = 4; MultiCheck = 5;
-    Text = 6; FramedText = 7; FramedNumber = 8; FramedBool = 9; Drag = 10;
-    TrueFalse = 11; HighLow = 12; Drag2 = 13; EditText = 14; List = 15; Array = 16;
-    Offscreen = 17; GWindow = 18; User = 19; Pane = 20;
-    (* the types of the variables of BindValue and SetNumber *)
-    RealValue = 0; Real32Value = 1; IntegerValue = 2; Integer16Value = 3;
-    Set16Value = 4; BooleanValue = 5; CharValue = 6;
-    (* number formats *)
-    IntegerFormat = 0; HexFormat = 1; FixedFormat = 2; ScientificFormat = 3;
-    EngineeringFormat = 4;
-    (* alignments *)
-    AlignLeft = 0; AlignCenter = 1; AlignRight = 2; AlignLast = 3;
-    (* text styles, added *)
-    Plain = 0; Bold = 1; Italic = 2; Underline = 4;
-    (* key codes of SetItemKey; F1 .. F15 are 25 .. 39 *)
-    KeyCharacter = 2; CursorUp = 3; CursorDown = 4; CursorLeft = 5; CursorRight = 6;
-    Enter = 17; Home = 40; End = 41; PageUp = 42; PageDown = 43;
-    (* modifiers, added *)
-    CommandKey = 1; ShiftKey = 2; OptionKey = 8; ControlKey = 16;
-    (* window kinds of Open *)
-    PlainWindow = 0; DocumentWindow = 8;
-    (* fonts of Init and DefineItemStyled; FontNumber gives others *)
-    SystemFont = 0; SansFont = 1; SerifFont = 2; FixedFont = 22;
-  PROCEDURE Init(VAR d: Handle; configurable, storable: BOOLEAN; title, name: ARRAY OF CHAR;
-                 font, size, highest, left, bottom, width, height, version: INTEGER): BOOLEAN;
-  PROCEDURE FontNumber(face: ARRAY OF CHAR): INTEGER;
-  PROCEDURE DefineItem(d: Handle; index, kind: INTEGER; name: ARRAY OF CHAR;
-                       macro: BOOLEAN; text: ARRAY OF CHAR;
-                       left, bottom, width, height: INTEGER);
-  PROCEDURE DefineItemStyled(d: Handle; index, kind: INTEGER; name: ARRAY OF CHAR;
-                             macro: BOOLEAN; text: ARRAY OF CHAR;
-                             left, bottom, width, height, x, y, font, size, style,
-                             alignment: INTEGER; inverted: BOOLEAN;
-                             red, green, blue: CARDINAL);
-  PROCEDURE BindText(d: Handle; index: INTEGER; VAR text: ARRAY OF CHAR);
-  PROCEDURE BindValue(d: Handle; index: INTEGER; variable: ADDRESS; type: INTEGER);
-  (* the 16 bits at set hold the check marks of entries first .. first + 15 *)
-  PROCEDURE BindToggles(d: Handle; index: INTEGER; set: ADDRESS; first: INTEGER);
-  PROCEDURE SetNumber(d: Handle; index: INTEGER; unit: ARRAY OF CHAR;
-                      format, type, length, digits: INTEGER; step, min, max, factor: REAL;
-                      fine: BOOLEAN; option: INTEGER);
-  PROCEDURE SetItemKey(d: Handle; index, code: INTEGER; ch: CHAR; modifiers: INTEGER;
-                       anyModifier, frontOnly: BOOLEAN);
-  PROCEDURE SetSecondKey(d: Handle; index, code: INTEGER; ch: CHAR);
-  PROCEDURE SetDrag2(d: Handle; index, horizontal, vertical: INTEGER);
-  (* NIL for the default of any of them *)
-  PROCEDURE SetProcs(d: Handle; preAction: VetoProc; itemChanged: IndexProc;
-                     activate, deactivate: PROC; before, unhandled, after: KeyProc;
-                     drawn: PROC; mayClose, mayMove, mayConfigure: VetoProc; id: CHAR);
-  PROCEDURE SetItemProcs(d: Handle; index: INTEGER; action: PROC; change: IndexProc;
-                         background: PROC; frame: IndexProc);
-  PROCEDURE SetPaneRect(d: Handle; index, left, width, height: INTEGER);
-  PROCEDURE SetPane(d: Handle; pane, first, last: INTEGER);
-  PROCEDURE SelectPane(d: Handle; pane: INTEGER);
-  PROCEDURE SetEnabled(d: Handle; index: INTEGER; enabled: BOOLEAN);
-  PROCEDURE SetVisible(d: Handle; index: INTEGER; visible: BOOLEAN);
-  PROCEDURE SetText(d: Handle; index: INTEGER; text: ARRAY OF CHAR);
-  PROCEDURE Open(d: Handle; windowKind: INTEGER; layout, setup: PROC;
-                 load, visible, closeBox, floating, modal: BOOLEAN): BOOLEAN;
-  PROCEDURE Close(VAR d: Handle);
-  (* open and not closed by its close box *)
-  PROCEDURE Shown(d: Handle): BOOLEAN;
-  (* draws an item (the whole dialog for 0) again, after its variable changed *)
-  PROCEDURE Redraw(d: Handle; index: INTEGER);
-  (* A List gets its entries with InitList, then AddListEntry for each. TrueFalse and
-     HighLow items have theirs ("FALSE", "TRUE" and "LOW", "HIGH") without a call. *)
-  PROCEDURE InitList(d: Handle; index, label: INTEGER; title: ARRAY OF CHAR);
-  PROCEDURE AddListEntry(d: Handle; index: INTEGER; text: ARRAY OF CHAR);
-  PROCEDURE SetListEntryText(d: Handle; index, entry: INTEGER; text: ARRAY OF CHAR);
-  PROCEDURE EnableListEntry(d: Handle; index, entry: INTEGER; enable: BOOLEAN);
-  PROCEDURE ListEntryEnabled(d: Handle; index, entry: INTEGER): BOOLEAN;
-  PROCEDURE GetListEntryText(d: Handle; index, entry: INTEGER; VAR text: ARRAY OF CHAR);
-  PROCEDURE ItemHit(d: Handle; index: INTEGER; isDouble: BOOLEAN; ch: CHAR;
-                    modifiers: INTEGER; edit, withHooks: BOOLEAN; x, y: INTEGER): BOOLEAN;
-  PROCEDURE CheckNumber(text: ARRAY OF CHAR; min, max, factor: REAL; VAR result: REAL;
-                        mode: INTEGER; strict: BOOLEAN): BOOLEAN;
-  (* takes the user's actions for at most that long; TRUE when an item was used; without
-     a user (velmarin --run) the time only passes *)
-  PROCEDURE Poll(milliseconds: INTEGER): BOOLEAN;
-  (* takes the user's actions until done is TRUE, calling idle after each; at once
-     without a user (velmarin --run) *)
-  PROCEDURE RunModal(d: Handle; VAR done: BOOLEAN; idle: PROC);
-  PROCEDURE Store(d: Handle; file: ARRAY OF CHAR): BOOLEAN;
-  PROCEDURE Load(d: Handle; file: ARRAY OF CHAR; verbose: BOOLEAN): BOOLEAN;
-  PROCEDURE FileName(d: Handle; VAR file: ARRAY OF CHAR);
-  (* milliseconds of the workstation's clock *)
-  PROCEDURE Ticks(): CARDINAL;
-END Dialog.
-)";
 
 // The indices of the procedures of SetProcs.
 enum DialogProcIndex {
@@ -605,52 +502,127 @@ void LoadProc(Call& c) { c.result = Dialog::Load(Of(c, 0).record, c.Text(1), Boo
 void FileNameProc(Call& c) { Dialog::FileName(Of(c, 0).record, c.VarText(1)); }
 void TicksProc(Call& c) { c.result = Toolbox::TickCount(); }
 
+// The constants of the definition, as the framework has them.
+std::vector<Native::Constant> Constants() {
+  using Dialog::ItemKind;
+  using Dialog::ValueType;
+  const auto n = [](auto v) { return static_cast<std::int64_t>(v); };
+  return {
+      {"NotKnown", n(ItemKind::NotKnown)},
+      {"Button", n(ItemKind::Button)},
+      {"Switch", n(ItemKind::Switch)},
+      {"RadioButton", n(ItemKind::RadioButton)},
+      {"CheckBox", n(ItemKind::CheckBox)},
+      {"MultiCheck", n(ItemKind::MultiCheck)},
+      {"Text", n(ItemKind::Text)},
+      {"FramedText", n(ItemKind::FramedText)},
+      {"FramedNumber", n(ItemKind::FramedNumber)},
+      {"FramedBool", n(ItemKind::FramedBool)},
+      {"Drag", n(ItemKind::Drag)},
+      {"TrueFalse", n(ItemKind::TrueFalse)},
+      {"HighLow", n(ItemKind::HighLow)},
+      {"Drag2", n(ItemKind::Drag2)},
+      {"EditText", n(ItemKind::EditText)},
+      {"List", n(ItemKind::List)},
+      {"Array", n(ItemKind::Array)},
+      {"Offscreen", n(ItemKind::Offscreen)},
+      {"GWindow", n(ItemKind::GWindow)},
+      {"User", n(ItemKind::User)},
+      {"Pane", n(ItemKind::Pane)},
+      {"RealValue", n(ValueType::Real64)},
+      {"Real32Value", n(ValueType::Real32)},
+      {"IntegerValue", n(ValueType::Int32)},
+      {"Integer16Value", n(ValueType::Int16)},
+      {"Set16Value", n(ValueType::Set16)},
+      {"BooleanValue", n(ValueType::Boolean)},
+      {"CharValue", n(ValueType::Char)},
+      {"IntegerFormat", n(Dialog::NumberFormat::Integer)},
+      {"HexFormat", n(Dialog::NumberFormat::Hexadecimal)},
+      {"FixedFormat", n(Dialog::NumberFormat::Fixed)},
+      {"ScientificFormat", n(Dialog::NumberFormat::Scientific)},
+      {"EngineeringFormat", n(Dialog::NumberFormat::Engineering)},
+      {"AlignLeft", n(Dialog::Alignment::Left)},
+      {"AlignCenter", n(Dialog::Alignment::Center)},
+      {"AlignRight", n(Dialog::Alignment::Right)},
+      {"AlignLast", n(Dialog::Alignment::Last)},
+      {"Plain", 0},
+      {"Bold", Dialog::kBold},
+      {"Italic", Dialog::kItalic},
+      {"Underline", Dialog::kUnderline},
+      {"KeyCharacter", KeyEvents::KeyCharacter},
+      {"CursorUp", KeyEvents::KeyCursorUp},
+      {"CursorDown", KeyEvents::KeyCursorDown},
+      {"CursorLeft", KeyEvents::KeyCursorLeft},
+      {"CursorRight", KeyEvents::KeyCursorRight},
+      {"Enter", KeyEvents::KeyEnter},
+      {"Home", KeyEvents::KeyHome},
+      {"End", KeyEvents::KeyEnd},
+      {"PageUp", KeyEvents::KeyPageUp},
+      {"PageDown", KeyEvents::KeyPageDown},
+      {"CommandKey", KeyEvents::kModCommand},
+      {"ShiftKey", KeyEvents::kModShift},
+      {"OptionKey", KeyEvents::kModOption},
+      {"ControlKey", KeyEvents::kModControl},
+      {"PlainWindow", Toolbox::kPlainWindow},
+      {"DocumentWindow", Toolbox::kDocumentWindow},
+      // The numbers of the toolbox's start fonts "System", "MS Sans", "Times New Roman"
+      // and "Courier New".
+      {"SystemFont", 0},
+      {"SansFont", 1},
+      {"SerifFont", 2},
+      {"FixedFont", 22},
+  };
+}
+
 } // namespace
 
 Native::ModuleSpec Spec() {
   return Native::ModuleSpec{
       "Dialog",
       Modules::Key{{0x4401, 0x0001, 0x0001}},
-      kDefinition,
+      Definitions::Text("Dialog"),
       {
-          {"Init", InitProc, 15},
-          {"FontNumber", FontNumberProc, 2},
-          {"DefineItem", DefineItemProc, 12},
-          {"DefineItemStyled", DefineItemStyledProc, 22},
-          {"BindText", BindTextProc, 4},
-          {"BindValue", BindValueProc, 4},
-          {"BindToggles", BindTogglesProc, 4},
-          {"SetNumber", SetNumberProc, 14},
-          {"SetItemKey", SetItemKeyProc, 7},
-          {"SetSecondKey", SetSecondKeyProc, 4},
-          {"SetDrag2", SetDrag2Proc, 4},
-          {"SetProcs", SetProcsProc, 13},
-          {"SetItemProcs", SetItemProcsProc, 6},
-          {"SetPaneRect", SetPaneRectProc, 5},
-          {"SetPane", SetPaneProc, 4},
-          {"SelectPane", SelectPaneProc, 2},
-          {"SetEnabled", SetEnabledProc, 3},
-          {"SetVisible", SetVisibleProc, 3},
-          {"SetText", SetTextProc, 4},
-          {"Open", OpenProc, 9},
-          {"Close", CloseProc, 1},
-          {"Shown", ShownProc, 1},
-          {"Redraw", RedrawProc, 2},
-          {"InitList", InitListProc, 5},
-          {"AddListEntry", AddListEntryProc, 4},
-          {"SetListEntryText", SetListEntryTextProc, 5},
-          {"EnableListEntry", EnableListEntryProc, 4},
-          {"ListEntryEnabled", ListEntryEnabledProc, 3},
-          {"GetListEntryText", GetListEntryTextProc, 5},
-          {"ItemHit", ItemHitProc, 9},
-          {"CheckNumber", CheckNumberProc, 8},
-          {"Poll", PollProc, 1},
-          {"RunModal", RunModalProc, 3},
-          {"Store", StoreProc, 3},
-          {"Load", LoadProc, 4},
-          {"FileName", FileNameProc, 3},
-          {"Ticks", TicksProc, 0},
+          {"Init", InitProc, "Vvvaavvvvvvvv:v"},
+          {"FontNumber", FontNumberProc, "a:v"},
+          {"DefineItem", DefineItemProc, "vvvavavvvv"},
+          {"DefineItemStyled", DefineItemStyledProc, "vvvavavvvvvvvvvvvvvv"},
+          {"BindText", BindTextProc, "vvA"},
+          {"BindValue", BindValueProc, "vvvv"},
+          {"BindToggles", BindTogglesProc, "vvvv"},
+          {"SetNumber", SetNumberProc, "vvavvvvrrrrvv"},
+          {"SetItemKey", SetItemKeyProc, "vvvvvvv"},
+          {"SetSecondKey", SetSecondKeyProc, "vvvv"},
+          {"SetDrag2", SetDrag2Proc, "vvvv"},
+          {"SetProcs", SetProcsProc, "vvvvvvvvvvvvv"},
+          {"SetItemProcs", SetItemProcsProc, "vvvvvv"},
+          {"SetPaneRect", SetPaneRectProc, "vvvvv"},
+          {"SetPane", SetPaneProc, "vvvv"},
+          {"SelectPane", SelectPaneProc, "vv"},
+          {"SetEnabled", SetEnabledProc, "vvv"},
+          {"SetVisible", SetVisibleProc, "vvv"},
+          {"SetText", SetTextProc, "vva"},
+          {"Open", OpenProc, "vvvvvvvvv:v"},
+          {"Close", CloseProc, "V"},
+          {"Shown", ShownProc, "v:v"},
+          {"Redraw", RedrawProc, "vv"},
+          {"InitList", InitListProc, "vvva"},
+          {"AddListEntry", AddListEntryProc, "vva"},
+          {"SetListEntryText", SetListEntryTextProc, "vvva"},
+          {"EnableListEntry", EnableListEntryProc, "vvvv"},
+          {"ListEntryEnabled", ListEntryEnabledProc, "vvv:v"},
+          {"GetListEntryText", GetListEntryTextProc, "vvvA"},
+          {"ItemHit", ItemHitProc, "vvvvvvvvv:v"},
+          {"CheckNumber", CheckNumberProc, "arrrVvv:v"},
+          {"Poll", PollProc, "v:v"},
+          {"RunModal", RunModalProc, "vVv"},
+          {"Store", StoreProc, "va:v"},
+          {"Load", LoadProc, "vav:v"},
+          {"FileName", FileNameProc, "vA"},
+          {"Ticks", TicksProc, ":v"},
       },
+      nullptr,
+      0,
+      Constants(),
   };
 }
 

@@ -5,6 +5,7 @@
 
 #include "dialog/ColorPicker.h"
 #include "dialog/Help.h"
+#include "shell/Definitions.h"
 #include "shell/TextIO.h"
 #include "vm/DialogModule.h"
 #include "vm/Trap.h"
@@ -17,35 +18,6 @@ namespace {
 using Native::Call;
 
 constexpr char kInvalidProcedure[] = "invalid procedure";
-
-constexpr char kColorPickerDefinition[] = R"(DEFINITION MODULE ColorPicker;
-  (* The colour picker of the dialogs: a grid of the palette's colours when the file
-     "Win32Col.On" exists or the screen has a palette, else the platform's colour
-     chooser. The colour's components (0 .. 65535) change with every choice and changed
-     is called after each (NIL: nothing), so that the program can redraw at once;
-     "Cancel" restores them. Pick is TRUE when the user kept a colour; without a user
-     (velmarin --run) it is FALSE at once. *)
-  IMPORT Dialog;
-  PROCEDURE Pick(owner: Dialog.Handle; VAR red, green, blue: CARDINAL; left, top: INTEGER;
-                 changed: PROC): BOOLEAN;
-  PROCEDURE UsesPalette(): BOOLEAN;
-  PROCEDURE PaletteSize(): INTEGER;
-  PROCEDURE ColorOf(index: INTEGER; VAR red, green, blue: CARDINAL);
-  PROCEDURE IndexOf(red, green, blue: CARDINAL): INTEGER;
-END ColorPicker.
-)";
-
-constexpr char kToolTipsDefinition[] = R"(DEFINITION MODULE ToolTips;
-  (* Tool tips of the dialogs' items from a help file: lines of an item address (the
-     dialog's identifier, a blank, the item's name or number), ";", a title, ";" and a
-     text, after an optional first line "FONT:" and a face name. Load the file once the
-     dialogs are open; the tips show while they are switched on. *)
-  PROCEDURE LoadHelp(file: ARRAY OF CHAR): BOOLEAN;
-  PROCEDURE SetToolTips(on: BOOLEAN);
-  PROCEDURE ToolTipsOn(): BOOLEAN;
-  PROCEDURE CloseHelp;
-END ToolTips.
-)";
 
 // The pick in hand: where the program's colour lives and what to call.
 struct Pick {
@@ -148,13 +120,13 @@ Native::ModuleSpec ColorPickerSpec() {
   return Native::ModuleSpec{
       "ColorPicker",
       Modules::Key{{0x4350, 0x0001, 0x0001}},
-      kColorPickerDefinition,
+      Definitions::Text("ColorPicker"),
       {
-          {"Pick", PickProc, 7},
-          {"UsesPalette", UsesPaletteProc, 0},
-          {"PaletteSize", PaletteSizeProc, 0},
-          {"ColorOf", ColorOfProc, 4},
-          {"IndexOf", IndexOfProc, 3},
+          {"Pick", PickProc, "vVVVvvv:v"},
+          {"UsesPalette", UsesPaletteProc, ":v"},
+          {"PaletteSize", PaletteSizeProc, ":v"},
+          {"ColorOf", ColorOfProc, "vVVV"},
+          {"IndexOf", IndexOfProc, "vvv:v"},
       },
   };
 }
@@ -163,12 +135,12 @@ Native::ModuleSpec ToolTipsSpec() {
   return Native::ModuleSpec{
       "ToolTips",
       Modules::Key{{0x5454, 0x0001, 0x0001}},
-      kToolTipsDefinition,
+      Definitions::Text("ToolTips"),
       {
-          {"LoadHelp", LoadHelpProc, 2},
-          {"SetToolTips", SetToolTipsProc, 1},
-          {"ToolTipsOn", ToolTipsOnProc, 0},
-          {"CloseHelp", CloseHelpProc, 0},
+          {"LoadHelp", LoadHelpProc, "a:v"},
+          {"SetToolTips", SetToolTipsProc, "v"},
+          {"ToolTipsOn", ToolTipsOnProc, ":v"},
+          {"CloseHelp", CloseHelpProc, ""},
       },
   };
 }

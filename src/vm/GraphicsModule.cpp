@@ -7,6 +7,7 @@
 
 #include "base/Strings.h"
 #include "platform/Alerts.h"
+#include "shell/Definitions.h"
 #include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "vm/Trap.h"
@@ -35,87 +36,6 @@ constexpr char kProposedName[] = "Picture.png";
 constexpr char kNotSaved[] = "Picture not saved: ";
 constexpr std::size_t kPathHigh = 259;
 constexpr std::size_t kMessageHigh = 255;
-
-constexpr char kDefinition[] = R"(DEFINITION MODULE Graphics;
-  (* Graphics windows that draw in world coordinates, and plots of sampled data.
-     Drawing goes to the current port: the one OpenWindow, NewViewport or SetGraphPort
-     made current. A window or port that is not open traps. *)
-  FROM SYSTEM IMPORT BYTE;
-  TYPE Window; Port;
-  CONST
-    (* the colour table *)
-    Black = 0; White = 1; Red = 2; Green = 3; Blue = 4; Cyan = 5; Magenta = 6;
-    Yellow = 7; Orange = 8; Purple = 9; Brown = 10; Gray = 11; LightGray = 12;
-    DarkRed = 13; DarkGreen = 14; DarkBlue = 15;
-    (* marker kinds *)
-    Dot = 0; Plus = 1; Star = 2; Diamond = 3; Cross = 4; Square = 5;
-  PROCEDURE OpenWindow(title: ARRAY OF CHAR; left, top, width, height: INTEGER): Window;
-  PROCEDURE CloseWindow(VAR w: Window);
-  PROCEDURE WindowPort(w: Window): Port;
-  PROCEDURE NewViewport(parent: Port; left, right, top, bottom: INTEGER;
-                        share: BOOLEAN): Port;
-  PROCEDURE FrameViewport(p: Port; dh, dv: INTEGER);
-  PROCEDURE SetGraphPort(p: Port);
-  PROCEDURE SetWorld(xMin, yMin, xMax, yMax: REAL);
-  PROCEDURE SetWorld2(xMin, yMin, xMax, yMax: REAL);   (* for the integer plots *)
-  PROCEDURE WorldToPixel(x, y: REAL; VAR h, v: INTEGER);
-  PROCEDURE PixelToWorld(h, v: INTEGER; VAR x, y: REAL);
-  PROCEDURE WorldLine(x1, y1, x2, y2: REAL);
-  PROCEDURE WorldMarker(x, y: REAL);
-  PROCEDURE SetMarkerKind(kind: INTEGER);
-  PROCEDURE SetMarkerSize(size: INTEGER);
-  PROCEDURE FrameWorldRect(x1, y1, x2, y2: REAL);
-  PROCEDURE PaintWorldRect(x1, y1, x2, y2: REAL);
-  PROCEDURE EraseViewport;
-  PROCEDURE WorldCircle(x, y, r: REAL);
-  PROCEDURE TextAt(x, y: REAL; text: ARRAY OF CHAR);
-  PROCEDURE WorldTextHeight(): REAL;
-  PROCEDURE WorldTextWidth(text: ARRAY OF CHAR): REAL;
-  PROCEDURE ScrollWorld(x1, y1, x2, y2, x, y: REAL);
-  PROCEDURE RectInView(x1, y1, x2, y2: REAL;
-                       VAR left, top, right, bottom: INTEGER): BOOLEAN;
-  PROCEDURE SetColor(color: INTEGER);
-  PROCEDURE SetBackColor(color: INTEGER);
-  PROCEDURE SetRGBColor(red, green, blue: CARDINAL);   (* 0 .. 65535 each *)
-  PROCEDURE SetPenSize(size: INTEGER);
-  PROCEDURE SetTextSize(size: INTEGER);
-  (* text is drawn over what is there; with on, in a box of the background colour *)
-  PROCEDURE SetTextBackground(on: BOOLEAN);
-  PROCEDURE DrawAxes(grid: BOOLEAN);
-  (* SVG for a name ending in ".svg", PNG otherwise *)
-  PROCEDURE SavePicture(w: Window; file: ARRAY OF CHAR): BOOLEAN;
-  (* Plots of count samples. Short: 16-bit integers, Single: 32-bit reals, both held
-     in the bytes of any variable. *)
-  PROCEDURE PlotTrace(p: Port; xStart, xExtent: REAL; samples: ARRAY OF REAL;
-                      count: CARDINAL; lines, markers: BOOLEAN);
-  PROCEDURE PlotTraceInt(p: Port; xStart, xExtent: REAL; samples: ARRAY OF INTEGER;
-                         count: CARDINAL; lines, markers: BOOLEAN);
-  PROCEDURE PlotTraceShort(p: Port; xStart, xExtent: REAL; samples: ARRAY OF BYTE;
-                           count: CARDINAL; lines, markers: BOOLEAN);
-  PROCEDURE PlotTraceSingle(p: Port; xStart, xExtent: REAL; samples: ARRAY OF BYTE;
-                            count: CARDINAL; lines, markers: BOOLEAN);
-  PROCEDURE PlotSteps(p: Port; xStart, xExtent: REAL; samples: ARRAY OF REAL;
-                      count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotStepsInt(p: Port; xStart, xExtent: REAL; samples: ARRAY OF INTEGER;
-                         count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotStepsShort(p: Port; xStart, xExtent: REAL; samples: ARRAY OF BYTE;
-                           count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotStepsSingle(p: Port; xStart, xExtent: REAL; samples: ARRAY OF BYTE;
-                            count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotXY(p: Port; x, y: ARRAY OF REAL; count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotXYInt(p: Port; x, y: ARRAY OF INTEGER; count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotXYShort(p: Port; x, y: ARRAY OF BYTE; count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotXYSingle(p: Port; x, y: ARRAY OF BYTE; count: CARDINAL; finish: BOOLEAN);
-  PROCEDURE PlotXYMarkers(p: Port; x, y: ARRAY OF REAL; count: CARDINAL;
-                          finish: BOOLEAN);
-  PROCEDURE PlotXYMarkersInt(p: Port; x, y: ARRAY OF INTEGER; count: CARDINAL;
-                             finish: BOOLEAN);
-  PROCEDURE PlotXYMarkersShort(p: Port; x, y: ARRAY OF BYTE; count: CARDINAL;
-                               finish: BOOLEAN);
-  PROCEDURE PlotXYMarkersSingle(p: Port; x, y: ARRAY OF BYTE; count: CARDINAL;
-                                finish: BOOLEAN);
-END Graphics.
-)";
 
 // ---- Parameter words ----
 
@@ -413,62 +333,78 @@ template <typename T, bool kBytes, bool kMarkers> void XYProc(Call& c) {
     Plot::PlotXY(p, x, y, Count(count), Bool(c, 6));
 }
 
+// The marker kinds of the definition, by the numbers Graphics draws them.
+constexpr const char* kMarkerNames[Graphics::kMarkerKinds] = {"Dot",     "Plus",  "Star",
+                                                             "Diamond", "Cross", "Square"};
+
+// The constants of the definition: the colour table's names and the marker kinds.
+std::vector<Native::Constant> Constants() {
+  std::vector<Native::Constant> constants;
+  for (std::int32_t i = 0; i < Graphics::ColorCount(); ++i)
+    constants.push_back({Graphics::ColorName(i).p, i});
+  for (int i = 0; i < Graphics::kMarkerKinds; ++i) constants.push_back({kMarkerNames[i], i});
+  return constants;
+}
+
 } // namespace
 
 Native::ModuleSpec Spec() {
   return Native::ModuleSpec{
       "Graphics",
       Modules::Key{{0x4701, 0x0001, 0x0001}},
-      kDefinition,
+      Definitions::Text("Graphics"),
       {
-          {"OpenWindow", OpenWindow, 6},
-          {"CloseWindow", CloseWindow, 1},
-          {"WindowPort", WindowPortProc, 1},
-          {"NewViewport", NewViewportProc, 6},
-          {"FrameViewport", FrameViewportProc, 3},
-          {"SetGraphPort", SetGraphPortProc, 1},
-          {"SetWorld", SetWorldProc, 4},
-          {"SetWorld2", SetWorld2Proc, 4},
-          {"WorldToPixel", WorldToPixelProc, 4},
-          {"PixelToWorld", PixelToWorldProc, 4},
-          {"WorldLine", WorldLineProc, 4},
-          {"WorldMarker", WorldMarkerProc, 2},
-          {"SetMarkerKind", SetMarkerKindProc, 1},
-          {"SetMarkerSize", SetMarkerSizeProc, 1},
-          {"FrameWorldRect", FrameWorldRectProc, 4},
-          {"PaintWorldRect", PaintWorldRectProc, 4},
-          {"EraseViewport", EraseViewportProc, 0},
-          {"WorldCircle", WorldCircleProc, 3},
-          {"TextAt", TextAtProc, 4},
-          {"WorldTextHeight", WorldTextHeightProc, 0},
-          {"WorldTextWidth", WorldTextWidthProc, 2},
-          {"ScrollWorld", ScrollWorldProc, 6},
-          {"RectInView", RectInViewProc, 8},
-          {"SetColor", SetColorProc, 1},
-          {"SetBackColor", SetBackColorProc, 1},
-          {"SetRGBColor", SetRGBColorProc, 3},
-          {"SetPenSize", SetPenSizeProc, 1},
-          {"SetTextSize", SetTextSizeProc, 1},
-          {"SetTextBackground", SetTextBackgroundProc, 1},
-          {"DrawAxes", DrawAxesProc, 1},
-          {"SavePicture", SavePictureProc, 3},
-          {"PlotTrace", TraceProc<double, false>, 8},
-          {"PlotTraceInt", TraceProc<std::int32_t, false>, 8},
-          {"PlotTraceShort", TraceProc<std::int16_t, true>, 8},
-          {"PlotTraceSingle", TraceProc<float, true>, 8},
-          {"PlotSteps", StepsProc<double, false>, 7},
-          {"PlotStepsInt", StepsProc<std::int32_t, false>, 7},
-          {"PlotStepsShort", StepsProc<std::int16_t, true>, 7},
-          {"PlotStepsSingle", StepsProc<float, true>, 7},
-          {"PlotXY", XYProc<double, false, false>, 7},
-          {"PlotXYInt", XYProc<std::int32_t, false, false>, 7},
-          {"PlotXYShort", XYProc<std::int16_t, true, false>, 7},
-          {"PlotXYSingle", XYProc<float, true, false>, 7},
-          {"PlotXYMarkers", XYProc<double, false, true>, 7},
-          {"PlotXYMarkersInt", XYProc<std::int32_t, false, true>, 7},
-          {"PlotXYMarkersShort", XYProc<std::int16_t, true, true>, 7},
-          {"PlotXYMarkersSingle", XYProc<float, true, true>, 7},
+          {"OpenWindow", OpenWindow, "avvvv:v"},
+          {"CloseWindow", CloseWindow, "V"},
+          {"WindowPort", WindowPortProc, "v:v"},
+          {"NewViewport", NewViewportProc, "vvvvvv:v"},
+          {"FrameViewport", FrameViewportProc, "vvv"},
+          {"SetGraphPort", SetGraphPortProc, "v"},
+          {"SetWorld", SetWorldProc, "rrrr"},
+          {"SetWorld2", SetWorld2Proc, "rrrr"},
+          {"WorldToPixel", WorldToPixelProc, "rrVV"},
+          {"PixelToWorld", PixelToWorldProc, "vvVV"},
+          {"WorldLine", WorldLineProc, "rrrr"},
+          {"WorldMarker", WorldMarkerProc, "rr"},
+          {"SetMarkerKind", SetMarkerKindProc, "v"},
+          {"SetMarkerSize", SetMarkerSizeProc, "v"},
+          {"FrameWorldRect", FrameWorldRectProc, "rrrr"},
+          {"PaintWorldRect", PaintWorldRectProc, "rrrr"},
+          {"EraseViewport", EraseViewportProc, ""},
+          {"WorldCircle", WorldCircleProc, "rrr"},
+          {"TextAt", TextAtProc, "rra"},
+          {"WorldTextHeight", WorldTextHeightProc, ":r"},
+          {"WorldTextWidth", WorldTextWidthProc, "a:r"},
+          {"ScrollWorld", ScrollWorldProc, "rrrrrr"},
+          {"RectInView", RectInViewProc, "rrrrVVVV:v"},
+          {"SetColor", SetColorProc, "v"},
+          {"SetBackColor", SetBackColorProc, "v"},
+          {"SetRGBColor", SetRGBColorProc, "vvv"},
+          {"SetPenSize", SetPenSizeProc, "v"},
+          {"SetTextSize", SetTextSizeProc, "v"},
+          {"DrawAxes", DrawAxesProc, "v"},
+          {"SavePicture", SavePictureProc, "va:v"},
+          {"PlotTrace", TraceProc<double, false>, "vrravvv"},
+          {"PlotTraceInt", TraceProc<std::int32_t, false>, "vrravvv"},
+          {"PlotTraceShort", TraceProc<std::int16_t, true>, "vrravvv"},
+          {"PlotTraceSingle", TraceProc<float, true>, "vrravvv"},
+          {"PlotSteps", StepsProc<double, false>, "vrravv"},
+          {"PlotStepsInt", StepsProc<std::int32_t, false>, "vrravv"},
+          {"PlotStepsShort", StepsProc<std::int16_t, true>, "vrravv"},
+          {"PlotStepsSingle", StepsProc<float, true>, "vrravv"},
+          {"PlotXY", XYProc<double, false, false>, "vaavv"},
+          {"PlotXYInt", XYProc<std::int32_t, false, false>, "vaavv"},
+          {"PlotXYShort", XYProc<std::int16_t, true, false>, "vaavv"},
+          {"PlotXYSingle", XYProc<float, true, false>, "vaavv"},
+          {"PlotXYMarkers", XYProc<double, false, true>, "vaavv"},
+          {"PlotXYMarkersInt", XYProc<std::int32_t, false, true>, "vaavv"},
+          {"PlotXYMarkersShort", XYProc<std::int16_t, true, true>, "vaavv"},
+          {"PlotXYMarkersSingle", XYProc<float, true, true>, "vaavv"},
+          {"SetTextBackground", SetTextBackgroundProc, "v"},
       },
+      nullptr,
+      0,
+      Constants(),
   };
 }
 

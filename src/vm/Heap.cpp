@@ -146,6 +146,20 @@ bool Deallocate(std::uintptr_t address, std::uint64_t size) {
   return true;
 }
 
+bool LiveBlock(std::uintptr_t address, std::uint64_t size) {
+  const Buffer::Ref h = TheHeap(false);
+  if (h == nullptr || address < kHeaderSize || (address & 15) != 0) return false;
+  const std::uintptr_t header = address - kHeaderSize;
+  for (const Buffer::Segment* s = h->segments; s != nullptr; s = s->next) {
+    const auto start = reinterpret_cast<std::uintptr_t>(s->address);
+    const auto end = start + static_cast<std::uintptr_t>(s->size);
+    if (header < start || header + kHeaderSize > end) continue;
+    const auto* b = reinterpret_cast<const BlockHeader*>(header);
+    return b->tag == kLiveTag && size <= b->size && address + size <= end;
+  }
+  return false;
+}
+
 bool Available(std::uint64_t size) {
   if (size > kMaxBlock - kHeaderSize) return false;
   std::int64_t allocated = 0, allocated2 = 0, available = 0;

@@ -34,6 +34,9 @@ std::uintptr_t Allocate(std::uint64_t size);
 // address is not a live block of this heap (a second DISPOSE of it, say) or size is not
 // its size.
 bool Deallocate(std::uintptr_t address, std::uint64_t size);
+// Whether address is the start of a live block of at least size bytes; any address may
+// be asked about (nothing outside the heap's memory is read).
+bool LiveBlock(std::uintptr_t address, std::uint64_t size);
 // Whether size bytes could be allocated now.
 bool Available(std::uint64_t size);
 // Changes whenever the heap buffer in use is gone (the user deleted or cleared it): every

@@ -248,7 +248,10 @@ namespace Vm {
   X(CHKU, 1, "traps unless lo <= A <= hi, unsigned")                                               \
   X(CHKK, 1, "traps unless sB <= A <= sC")                                                         \
   X(CHKPTR, 1, "traps when A is NIL or the address of a disposed block")                           \
-  X(TRAP, 1, "traps with the error A (TrapCode)")
+  X(TRAP, 1, "traps with the error A (TrapCode)")                                                 \
+  /* Processes (coroutines) */                                                                     \
+  X(TRANSFER, 1, "TRANSFER: slots A, A+1 the addresses of the PROCESS variables p1 and p2")       \
+  X(PEND, 1, "the procedure of a process returned: the program ends")
 
 enum class Op : std::uint8_t {
 #define VM_ENUM(name, words, comment) name,
@@ -291,7 +294,11 @@ inline constexpr const char* kOpNames[] = {
   X(NilProcedure, "call of a NIL procedure")                                                       \
   X(BadProcedure, "call of an invalid procedure value")                                            \
   X(BadInstruction, "invalid instruction")                                                         \
-  X(OutOfMemory, "out of memory")
+  X(OutOfMemory, "out of memory")                                                                  \
+  X(BadProcess, "TRANSFER to a process that NEWPROCESS did not make")                              \
+  X(ForeignProcess, "TRANSFER to a process waiting outside this call from a library module")       \
+  X(BadWorkspace, "NEWPROCESS: the workspace is not memory of the program")                        \
+  X(RunningWorkspace, "NEWPROCESS: the workspace of the running process")
 
 enum class TrapCode : std::uint8_t {
 #define VM_TRAP_ENUM(name, text) name,
@@ -326,6 +333,8 @@ enum class SysCall : std::uint16_t {
   SetRange = 11,   // A: address, A+1: size, A+2, A+3: low and high element, added
   Compare = 12,    // A, A+1: addresses, A+2: size: the blocks equal?
   ModuleData = 13, // A: a size: a new block of the programs' heap, every 16-bit word 8000H
+  NewProcess = 14, // A: a procedure value, A+1: workspace address, A+2: its size in bytes,
+                   // A+3: address of the PROCESS variable that receives the new process
   Count
 };
 

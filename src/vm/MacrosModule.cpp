@@ -5,6 +5,7 @@
 
 #include "macros/MacroFile.h"
 #include "macros/Macros.h"
+#include "shell/Definitions.h"
 #include "vm/DialogModule.h"
 #include "vm/Vm.h"
 
@@ -13,38 +14,6 @@ namespace MacrosModule {
 namespace {
 
 using Native::Call;
-
-constexpr char kDefinition[] = R"(DEFINITION MODULE Macros;
-  (* Macros: the user's actions on the program's dialogs recorded, stored as numbered,
-     named macros, played back and kept in macro files (".mac"). The program gives its
-     Macros dialog by its identifier character (SetProcs of Dialog) and the numbers of
-     that dialog's items: a delay item (a number of seconds) with its lamp, a further
-     item, a "relative" switch, the Record button and one button per macro, from
-     firstMacro to lastMacro; 0 for an item it has not. The framework drives those
-     items: Record starts and stops a recording, a macro button plays its macro. Init
-     fails when no open dialog has that character (0C: no Macros dialog). *)
-  PROCEDURE Init(dialog: CHAR; fileVersion, highest, delay, delayLamp, further, relative,
-                 record, firstMacro, lastMacro: INTEGER): BOOLEAN;
-  PROCEDURE Execute(index: INTEGER);
-  PROCEDURE ToggleRecording;
-  PROCEDURE Recording(): BOOLEAN;
-  (* a macro plays, a wait of the delay item or a macro text runs *)
-  PROCEDURE Executing(): BOOLEAN;
-  PROCEDURE StopExecuting;
-  PROCEDURE DeleteLastEntry;
-  PROCEDURE ClearMacro(index: INTEGER);
-  PROCEDURE Clear;
-  (* the recorded actions stored in macro index after asking for its name *)
-  PROCEDURE Assign(index: INTEGER): BOOLEAN;
-  PROCEDURE SetExecuteWhileRecording(on: BOOLEAN);
-  PROCEDURE SetProtocol(on: BOOLEAN);
-  (* a macro stored since the last Store or Load *)
-  PROCEDURE Modified(): BOOLEAN;
-  PROCEDURE Store(file: ARRAY OF CHAR): BOOLEAN;
-  PROCEDURE Load(file: ARRAY OF CHAR; verbose: BOOLEAN): BOOLEAN;
-  PROCEDURE List;
-END Macros.
-)";
 
 std::int32_t Int(const Call& c, int i) { return static_cast<std::int32_t>(c.args[i]); }
 std::int16_t Item(const Call& c, int i) {
@@ -88,24 +57,24 @@ Native::ModuleSpec Spec() {
   return Native::ModuleSpec{
       "Macros",
       Modules::Key{{0x4D41, 0x0001, 0x0001}},
-      kDefinition,
+      Definitions::Text("Macros"),
       {
-          {"Init", InitProc, 10},
-          {"Execute", ExecuteProc, 1},
-          {"ToggleRecording", ToggleRecordingProc, 0},
-          {"Recording", RecordingProc, 0},
-          {"Executing", ExecutingProc, 0},
-          {"StopExecuting", StopExecutingProc, 0},
-          {"DeleteLastEntry", DeleteLastEntryProc, 0},
-          {"ClearMacro", ClearMacroProc, 1},
-          {"Clear", ClearProc, 0},
-          {"Assign", AssignProc, 1},
-          {"SetExecuteWhileRecording", SetExecuteWhileRecordingProc, 1},
-          {"SetProtocol", SetProtocolProc, 1},
-          {"Modified", ModifiedProc, 0},
-          {"Store", StoreProc, 2},
-          {"Load", LoadProc, 3},
-          {"List", ListProc, 0},
+          {"Init", InitProc, "vvvvvvvvvv:v"},
+          {"Execute", ExecuteProc, "v"},
+          {"ToggleRecording", ToggleRecordingProc, ""},
+          {"Recording", RecordingProc, ":v"},
+          {"Executing", ExecutingProc, ":v"},
+          {"StopExecuting", StopExecutingProc, ""},
+          {"DeleteLastEntry", DeleteLastEntryProc, ""},
+          {"ClearMacro", ClearMacroProc, "v"},
+          {"Clear", ClearProc, ""},
+          {"Assign", AssignProc, "v:v"},
+          {"SetExecuteWhileRecording", SetExecuteWhileRecordingProc, "v"},
+          {"SetProtocol", SetProtocolProc, "v"},
+          {"Modified", ModifiedProc, ":v"},
+          {"Store", StoreProc, "a:v"},
+          {"Load", LoadProc, "av:v"},
+          {"List", ListProc, ""},
       },
   };
 }

@@ -1,13 +1,23 @@
 #include "vm/ProgramModules.h"
 
 #include <bit>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
+#include <limits>
+#include <string>
+
+#include <unistd.h>
 
 #include "base/NumberIn.h"
+#include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "macros/Macros.h"
+#include "platform/Alerts.h"
+#include "shell/Definitions.h"
 #include "shell/TextIO.h"
+#include "store/FileSystem.h"
 #include "vm/DialogModule.h"
 #include "vm/DialogToolsModule.h"
 #include "vm/GraphicsModule.h"
@@ -28,6 +38,7 @@ constexpr std::uint32_t kMaxWidth = 255;
 
 constexpr char kOutOfMemory[] = "out of memory";
 constexpr char kNotAllocated[] = "DISPOSE of a pointer that is not allocated";
+constexpr char kRunningWorkspace[] = "DISPOSE of the workspace of the running process";
 constexpr char kSqrtNegative[] = "sqrt of a negative number";
 constexpr char kLnNotPositive[] = "ln of a number not above 0";
 constexpr char kEntierRange[] = "entier out of range";
@@ -72,10 +83,34 @@ struct Input {
 };
 Input input;
 
+// The files of InOut's OpenInput and OpenOutput while they are open. The output goes to
+// a file beside the one named, which replaces it when it is closed (CloseOutput or the
+// end of the run), so that a run that fails never leaves half a file in its place.
+struct Files {
+  std::FILE* in = nullptr;
+  std::FILE* out = nullptr;
+  std::string outPath; // the file named
+  std::string outTemporary;
+};
+Files files;
+
+// A character of the input file; a line end (LF, CR LF or CR) is kEol, the end 0.
+char FileChar() {
+  const int c = std::fgetc(files.in);
+  if (c == EOF) return 0;
+  if (c == '\r') {
+    const int next = std::fgetc(files.in);
+    if (next != '\n' && next != EOF) std::ungetc(next, files.in);
+    return kEol;
+  }
+  return c == '\n' ? kEol : static_cast<char>(c);
+}
+
 // The next character, kEol at each line end, 0 when the input was given up or ended.
 // Standard input (a run without the workstation) is read as it comes: a last line
 // without a line end ends without one, and lines have no length limit.
 char NextChar() {
+  if (files.in != nullptr) return FileChar();
   if (TextIO::Console()) {
     char ch = 0;
     TextIO::ReadKey(ch);
@@ -106,34 +141,36 @@ char ReadWord(base::VarChars s) {
   return ch;
 }
 
-// A word converted by scan; true when the whole word was a number.
+// A word converted by scan; true when the whole word was a number (a word too long for
+// the array, which lost its end, is none).
 template <typename T, typename Scan> bool ReadNumber(T& value, Scan scan, char& terminator) {
   char word[kWordHigh + 1];
   terminator = ReadWord(word);
   std::size_t pos = 0;
-  return word[0] != 0 && scan(base::Chars(word), pos, value) && word[pos] == 0;
+  return word[0] != 0 && scan(base::Chars(word), pos, value) && pos <= kWordHigh &&
+         word[pos] == 0;
+}
+
+// A whole number of the word in low .. high, the full range of its type: an optional
+// sign ("-" only where low is below 0) and decimal digits. (The workstation's own number
+// scanner stops short of the last values, which PIM's library reads.)
+template <typename T> bool ScanWhole(base::Chars text, std::size_t& pos, T& value) {
+  constexpr std::int64_t low = std::numeric_limits<T>::min(), high = std::numeric_limits<T>::max();
+  bool negative = false;
+  if (pos <= text.high && (text[pos] == '+' || (low < 0 && text[pos] == '-')))
+    negative = text[pos++] == '-';
+  std::int64_t magnitude = 0;
+  const std::size_t first = pos;
+  while (pos <= text.high && text[pos] >= '0' && text[pos] <= '9') {
+    magnitude = magnitude * 10 + (text[pos++] - '0');
+    if (magnitude > high + (negative ? 1 : 0)) return false;
+  }
+  if (pos == first) return false;
+  value = static_cast<T>(negative ? -magnitude : magnitude);
+  return true;
 }
 
 // ---- InOut ----
-
-constexpr char kInOutDefinition[] = R"(DEFINITION MODULE InOut;
-  (* Text input and output on the terminal. Input is read a line at a time. *)
-  CONST EOL = 15C;
-  VAR Done: BOOLEAN;   (* the last read succeeded *)
-      termCH: CHAR;    (* the character that ended the last ReadString, ReadInt or ReadCard *)
-  PROCEDURE Read(VAR ch: CHAR);
-  PROCEDURE ReadString(VAR s: ARRAY OF CHAR);
-  PROCEDURE ReadInt(VAR x: INTEGER);
-  PROCEDURE ReadCard(VAR x: CARDINAL);
-  PROCEDURE Write(ch: CHAR);
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteLn;
-  PROCEDURE WriteInt(x: INTEGER; n: CARDINAL);
-  PROCEDURE WriteCard(x, n: CARDINAL);
-  PROCEDURE WriteOct(x, n: CARDINAL);
-  PROCEDURE WriteHex(x, n: CARDINAL);
-END InOut.
-)";
 
 constexpr std::size_t kInOutDone = 0;
 constexpr std::size_t kInOutTermCH = 1;
@@ -141,6 +178,105 @@ constexpr std::size_t kInOutTermCH = 1;
 void InOutDone(bool done, char terminator) {
   SetVariable("InOut", kInOutDone, done ? 1 : 0);
   SetVariable("InOut", kInOutTermCH, static_cast<std::uint8_t>(terminator));
+}
+
+// ---- InOut's files ----
+
+constexpr char kInputPrompt[] = "Input file:";
+constexpr char kOutputPrompt[] = "Output file:";
+
+// A file name from the user: a line of standard input in a run without the workstation
+// (as PIM's InOut reads it from the terminal), else the answer to a prompt. A name ending
+// in "." gets defext. False when none was given.
+bool AskFileName(const char* prompt, base::Chars defext, std::string& name) {
+  char line[kLineHigh + 1] = {};
+  if (TextIO::Console()) {
+    TextIO::ReadLine(line);
+    if (!TextIO::ReadSucceeded()) return false;
+  } else if (!Alerts::AskString(base::CharsOf(prompt), line)) {
+    return false;
+  }
+  name = base::ToString(line);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  while (!name.empty() && name.front() == ' ') name.erase(0, 1);
+  if (!name.empty() && name.back() == '.') name += base::ToString(defext);
+  return !name.empty();
+}
+
+// Why a file could not be opened: on the message line, or on standard error in a run
+// without the workstation. Done, FALSE, tells the program.
+void FileError(const char* what, const std::string& name) {
+  const std::string text = std::string(what) + " - cannot open " + name + ": " + std::strerror(errno);
+  if (TextIO::Console())
+    std::fprintf(stderr, "%s\n", text.c_str());
+  else
+    Alerts::ShowErrorLine(base::CharsOf(text));
+}
+
+std::string HostPath(const std::string& name) {
+  char path[1024] = {};
+  if (!FileSystem::HostName(base::CharsOf(name), path)) return "";
+  return base::ToString(path);
+}
+
+void CloseInputFile() {
+  if (files.in != nullptr) std::fclose(files.in);
+  files.in = nullptr;
+}
+
+// The output file takes the place of the one named; false when that failed (the
+// temporary file is gone then, the old file as it was).
+bool CloseOutputFile() {
+  if (files.out == nullptr) return true;
+  bool ok = std::fflush(files.out) == 0 && fsync(fileno(files.out)) == 0;
+  ok = std::fclose(files.out) == 0 && ok;
+  files.out = nullptr;
+  ok = ok && std::rename(files.outTemporary.c_str(), files.outPath.c_str()) == 0;
+  if (!ok) std::remove(files.outTemporary.c_str());
+  return ok;
+}
+
+void InOutOpenInput(Call& c) {
+  CloseInputFile();
+  std::string name;
+  bool done = AskFileName(kInputPrompt, c.Text(0), name);
+  if (done) {
+    const std::string path = HostPath(name);
+    files.in = path.empty() ? nullptr : std::fopen(path.c_str(), "rb");
+    done = files.in != nullptr;
+    if (!done) FileError("OpenInput", name);
+  }
+  SetVariable("InOut", kInOutDone, done ? 1 : 0);
+}
+
+void InOutOpenOutput(Call& c) {
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
+  std::string name;
+  bool done = AskFileName(kOutputPrompt, c.Text(0), name);
+  if (done) {
+    files.outPath = HostPath(name);
+    files.outTemporary = files.outPath + ".velmarin-tmp";
+    files.out = files.outPath.empty() ? nullptr : std::fopen(files.outTemporary.c_str(), "wb");
+    done = files.out != nullptr;
+    if (!done) FileError("OpenOutput", name);
+  }
+  SetVariable("InOut", kInOutDone, done ? 1 : 0);
+}
+
+void InOutCloseInput(Call&) { CloseInputFile(); }
+void InOutCloseOutput(Call&) {
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
+}
+
+// InOut's output: to the output file while one is open, else the terminal.
+void Put(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), files.out);
+}
+// Digits right-aligned in width columns.
+void PutField(const char* digits, std::int32_t width) {
+  const std::int32_t length = static_cast<std::int32_t>(std::strlen(digits));
+  if (width > length) Put(std::string(static_cast<std::size_t>(width - length), ' '));
+  Put(digits);
 }
 
 void InOutRead(Call& c) {
@@ -158,7 +294,7 @@ void InOutReadString(Call& c) {
 void InOutReadInt(Call& c) {
   std::int32_t value = 0;
   char terminator = 0;
-  const bool done = ReadNumber(value, NumberIn::ScanInt, terminator);
+  const bool done = ReadNumber(value, ScanWhole<std::int32_t>, terminator);
   if (done) Store(c, 0, value);
   InOutDone(done, terminator);
 }
@@ -166,7 +302,7 @@ void InOutReadInt(Call& c) {
 void InOutReadCard(Call& c) {
   std::uint32_t value = 0;
   char terminator = 0;
-  const bool done = ReadNumber(value, NumberIn::ScanCard, terminator);
+  const bool done = ReadNumber(value, ScanWhole<std::uint32_t>, terminator);
   if (done) Store(c, 0, value);
   InOutDone(done, terminator);
 }
@@ -179,47 +315,82 @@ void WriteCharOrLine(char ch) {
     TextIO::WriteChar(ch);
 }
 
-void InOutWrite(Call& c) { WriteCharOrLine(Char(c, 0)); }
 void WriteStringProc(Call& c) { TextIO::WriteString(c.Text(0)); }
 void WriteLnProc(Call&) { TextIO::WriteLn(); }
-void InOutWriteInt(Call& c) { TextIO::WriteInt(Int(c, 0), Width(c, 1)); }
-void InOutWriteCard(Call& c) { TextIO::WriteCard(Card(c, 0), Width(c, 1)); }
-void InOutWriteOct(Call& c) { TextIO::WriteOct(Card(c, 0), Width(c, 1)); }
-void InOutWriteHex(Call& c) { TextIO::WriteHex(Card(c, 0), Width(c, 1)); }
+
+void InOutWrite(Call& c) {
+  const char ch = Char(c, 0);
+  if (files.out == nullptr)
+    WriteCharOrLine(ch);
+  else
+    Put(ch == kEol ? std::string_view("\n") : std::string_view(&ch, 1));
+}
+void InOutWriteString(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteString(c.Text(0));
+  const base::Chars s = c.Text(0);
+  Put(std::string_view(s.p, Strings::Length(s)));
+}
+void InOutWriteLn(Call& c) {
+  if (files.out == nullptr) return WriteLnProc(c);
+  Put("\n");
+}
+// The numbers in TextIO's formats.
+void InOutWriteInt(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteInt(Int(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendInt(Int(c, 0), digits, 0);
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteCard(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteCard(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendCard(Card(c, 0), digits, 0);
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteOct(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteOct(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendOct(Card(c, 0), digits, 11);
+  Strings::StripLeading(digits, ' ');
+  PutField(digits, Width(c, 1));
+}
+void InOutWriteHex(Call& c) {
+  if (files.out == nullptr) return TextIO::WriteHex(Card(c, 0), Width(c, 1));
+  char digits[16] = {};
+  NumberOut::AppendHex(Card(c, 0), digits, 8);
+  Strings::StripLeading(digits, ' ');
+  PutField(digits, Width(c, 1));
+}
 
 Native::ModuleSpec InOutSpec() {
   return Native::ModuleSpec{
       "InOut",
       Modules::Key{{0x4901, 0x0001, 0x0001}},
-      kInOutDefinition,
+      Definitions::Text("InOut"),
       {
-          {"Read", InOutRead, 1},
-          {"ReadString", InOutReadString, 2},
-          {"ReadInt", InOutReadInt, 1},
-          {"ReadCard", InOutReadCard, 1},
-          {"Write", InOutWrite, 1},
-          {"WriteString", WriteStringProc, 2},
-          {"WriteLn", WriteLnProc, 0},
-          {"WriteInt", InOutWriteInt, 2},
-          {"WriteCard", InOutWriteCard, 2},
-          {"WriteOct", InOutWriteOct, 2},
-          {"WriteHex", InOutWriteHex, 2},
+          {"Read", InOutRead, "V"},
+          {"ReadString", InOutReadString, "A"},
+          {"ReadInt", InOutReadInt, "V"},
+          {"ReadCard", InOutReadCard, "V"},
+          {"Write", InOutWrite, "v"},
+          {"WriteString", InOutWriteString, "a"},
+          {"WriteLn", InOutWriteLn, ""},
+          {"WriteInt", InOutWriteInt, "vv"},
+          {"WriteCard", InOutWriteCard, "vv"},
+          {"WriteOct", InOutWriteOct, "vv"},
+          {"WriteHex", InOutWriteHex, "vv"},
+          {"OpenInput", InOutOpenInput, "a"},
+          {"OpenOutput", InOutOpenOutput, "a"},
+          {"CloseInput", InOutCloseInput, ""},
+          {"CloseOutput", InOutCloseOutput, ""},
       },
       nullptr,
       8,
+      {{"EOL", kEol}},
   };
 }
 
 // ---- RealInOut ----
-
-constexpr char kRealInOutDefinition[] = R"(DEFINITION MODULE RealInOut;
-  (* Reals read from and written to the terminal. *)
-  VAR Done: BOOLEAN;   (* the last ReadReal read a number *)
-  PROCEDURE ReadReal(VAR x: REAL);
-  PROCEDURE WriteReal(x: REAL; n: CARDINAL);
-  PROCEDURE WriteRealOct(x: REAL);
-END RealInOut.
-)";
 
 void RealInOutReadReal(Call& c) {
   double value = 0;
@@ -250,11 +421,11 @@ Native::ModuleSpec RealInOutSpec() {
   return Native::ModuleSpec{
       "RealInOut",
       Modules::Key{{0x5201, 0x0001, 0x0001}},
-      kRealInOutDefinition,
+      Definitions::Text("RealInOut"),
       {
-          {"ReadReal", RealInOutReadReal, 1},
-          {"WriteReal", RealInOutWriteReal, 2},
-          {"WriteRealOct", RealInOutWriteRealOct, 1},
+          {"ReadReal", RealInOutReadReal, "V"},
+          {"WriteReal", RealInOutWriteReal, "rv"},
+          {"WriteRealOct", RealInOutWriteRealOct, "r"},
       },
       nullptr,
       8,
@@ -262,19 +433,6 @@ Native::ModuleSpec RealInOutSpec() {
 }
 
 // ---- MathLib0 ----
-
-constexpr char kMathLib0Definition[] = R"(DEFINITION MODULE MathLib0;
-  (* The elementary functions. *)
-  PROCEDURE sqrt(x: REAL): REAL;
-  PROCEDURE exp(x: REAL): REAL;
-  PROCEDURE ln(x: REAL): REAL;
-  PROCEDURE sin(x: REAL): REAL;
-  PROCEDURE cos(x: REAL): REAL;
-  PROCEDURE arctan(x: REAL): REAL;
-  PROCEDURE real(x: INTEGER): REAL;
-  PROCEDURE entier(x: REAL): INTEGER;   (* the largest integer not above x *)
-END MathLib0.
-)";
 
 void Sqrt(Call& c) {
   const double x = Real(c, 0);
@@ -301,30 +459,21 @@ Native::ModuleSpec MathLib0Spec() {
   return Native::ModuleSpec{
       "MathLib0",
       Modules::Key{{0x4D01, 0x0001, 0x0001}},
-      kMathLib0Definition,
+      Definitions::Text("MathLib0"),
       {
-          {"sqrt", Sqrt, 1},
-          {"exp", Exp, 1},
-          {"ln", Ln, 1},
-          {"sin", Sin, 1},
-          {"cos", Cos, 1},
-          {"arctan", Arctan, 1},
-          {"real", RealOf, 1},
-          {"entier", Entier, 1},
+          {"sqrt", Sqrt, "r:r"},
+          {"exp", Exp, "r:r"},
+          {"ln", Ln, "r:r"},
+          {"sin", Sin, "r:r"},
+          {"cos", Cos, "r:r"},
+          {"arctan", Arctan, "r:r"},
+          {"real", RealOf, "v:r"},
+          {"entier", Entier, "r:v"},
       },
   };
 }
 
 // ---- Storage ----
-
-constexpr char kStorageDefinition[] = R"(DEFINITION MODULE Storage;
-  (* The heap of NEW and DISPOSE. *)
-  FROM SYSTEM IMPORT ADDRESS;
-  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE Available(size: CARDINAL): BOOLEAN;
-END Storage.
-)";
 
 // A block of no bytes still gets one, so that each NEW gives a pointer of its own.
 std::uint64_t BlockSize(const Call& c) { return std::max<std::uint64_t>(1, Card(c, 1)); }
@@ -337,6 +486,7 @@ void Allocate(Call& c) {
 
 void Deallocate(Call& c) {
   const auto a = Load<std::uint64_t>(c, 0);
+  if (!Vm::ReleaseWorkspace(a, BlockSize(c))) Vm::Trap(kRunningWorkspace);
   if (!Heap::Deallocate(static_cast<std::uintptr_t>(a), BlockSize(c))) Vm::Trap(kNotAllocated);
   Store<std::uint64_t>(c, 0, 0);
 }
@@ -347,27 +497,16 @@ Native::ModuleSpec StorageSpec() {
   return Native::ModuleSpec{
       "Storage",
       Modules::Key{{0x5301, 0x0001, 0x0001}},
-      kStorageDefinition,
+      Definitions::Text("Storage"),
       {
-          {"ALLOCATE", Allocate, 2},
-          {"DEALLOCATE", Deallocate, 2},
-          {"Available", Available, 1},
+          {"ALLOCATE", Allocate, "Vv"},
+          {"DEALLOCATE", Deallocate, "Vv"},
+          {"Available", Available, "v:v"},
       },
   };
 }
 
 // ---- Terminal ----
-
-constexpr char kTerminalDefinition[] = R"(DEFINITION MODULE Terminal;
-  (* Keys read without echo, characters written to the terminal. *)
-  PROCEDURE Read(VAR ch: CHAR);
-  PROCEDURE BusyRead(VAR ch: CHAR);   (* 0C when no key waits *)
-  PROCEDURE ReadAgain;                (* the next Read gives the last character again *)
-  PROCEDURE Write(ch: CHAR);
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteLn;
-END Terminal.
-)";
 
 struct Keys {
   char last = 0;
@@ -399,50 +538,19 @@ Native::ModuleSpec TerminalSpec() {
   return Native::ModuleSpec{
       "Terminal",
       Modules::Key{{0x5401, 0x0001, 0x0001}},
-      kTerminalDefinition,
+      Definitions::Text("Terminal"),
       {
-          {"Read", TerminalRead, 1},
-          {"BusyRead", TerminalBusyRead, 1},
-          {"ReadAgain", TerminalReadAgain, 0},
-          {"Write", TerminalWrite, 1},
-          {"WriteString", WriteStringProc, 2},
-          {"WriteLn", WriteLnProc, 0},
+          {"Read", TerminalRead, "V"},
+          {"BusyRead", TerminalBusyRead, "V"},
+          {"ReadAgain", TerminalReadAgain, ""},
+          {"Write", TerminalWrite, "v"},
+          {"WriteString", WriteStringProc, "a"},
+          {"WriteLn", WriteLnProc, ""},
       },
   };
 }
 
 // ---- TextIO ----
-
-constexpr char kTextIODefinition[] = R"(DEFINITION MODULE TextIO;
-  (* Formatted output on the current output terminal, with the line break written only
-     when more output follows; keys, lines and numbers read. *)
-  VAR Done: BOOLEAN;   (* the last read succeeded *)
-  PROCEDURE WriteString(s: ARRAY OF CHAR);
-  PROCEDURE WriteChar(ch: CHAR);
-  PROCEDURE WriteLn;
-  PROCEDURE EndLine;   (* ends the line when something stands on it *)
-  PROCEDURE ClearScreen;
-  PROCEDURE WriteLine(s: ARRAY OF CHAR);
-  PROCEDURE WriteBool(b: BOOLEAN);
-  PROCEDURE WriteInt(i: INTEGER; width: INTEGER);
-  PROCEDURE WriteCard(c: CARDINAL; width: INTEGER);
-  PROCEDURE WriteHex(c: CARDINAL; width: INTEGER);
-  PROCEDURE WriteReal(x: REAL; width, digits: INTEGER);
-  PROCEDURE WriteFixed(x: REAL; width, decimals: INTEGER);
-  PROCEDURE WriteScaled(x: REAL; width: INTEGER);
-  PROCEDURE ReadChar(VAR ch: CHAR);
-  PROCEDURE ReadKey(VAR ch: CHAR);
-  PROCEDURE SkipLine;
-  PROCEDURE ReadLine(VAR s: ARRAY OF CHAR);
-  PROCEDURE ReadInt(VAR i: INTEGER);
-  PROCEDURE ReadCard(VAR c: CARDINAL);
-  PROCEDURE ReadHex(VAR c: CARDINAL);
-  PROCEDURE ReadReal(VAR x: REAL);
-  PROCEDURE ReadLongReal(VAR x: LONGREAL);
-  PROCEDURE WriteTime(t: LONGREAL);   (* t seconds since 1990: hh:mm:ss.mmm *)
-  PROCEDURE WriteDate(t: LONGREAL);   (* yyyy/mm/dd hh:mm:ss *)
-END TextIO.
-)";
 
 void TextDone(bool done) { SetVariable("TextIO", 0, done ? 1 : 0); }
 
@@ -485,47 +593,107 @@ Native::ModuleSpec TextIOSpec() {
   return Native::ModuleSpec{
       "TextIO",
       Modules::Key{{0x5801, 0x0001, 0x0001}},
-      kTextIODefinition,
+      Definitions::Text("TextIO"),
       {
-          {"WriteString", WriteStringProc, 2},
-          {"WriteChar", TextWriteChar, 1},
-          {"WriteLn", WriteLnProc, 0},
-          {"EndLine", TextEndLine, 0},
-          {"ClearScreen", TextClearScreen, 0},
-          {"WriteLine", TextWriteLine, 2},
-          {"WriteBool", TextWriteBool, 1},
-          {"WriteInt", TextWriteInt, 2},
-          {"WriteCard", TextWriteCard, 2},
-          {"WriteHex", TextWriteHex, 2},
-          {"WriteReal", TextWriteReal, 3},
-          {"WriteFixed", TextWriteFixed, 3},
-          {"WriteScaled", TextWriteScaled, 2},
-          {"ReadChar", TextReadChar<TextIO::ReadChar>, 1},
-          {"ReadKey", TextReadChar<TextIO::ReadKey>, 1},
-          {"SkipLine", TextSkipLine, 0},
-          {"ReadLine", TextReadLine, 2},
-          {"ReadInt", TextReadNumber<std::int32_t, TextIO::ReadInt>, 1},
-          {"ReadCard", TextReadNumber<std::uint32_t, TextIO::ReadCard>, 1},
-          {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, 1},
-          {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, 1},
-          {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, 1},
-          {"WriteTime", TextWriteTime, 1},
-          {"WriteDate", TextWriteDate, 1},
+          {"WriteString", WriteStringProc, "a"},
+          {"WriteChar", TextWriteChar, "v"},
+          {"WriteLn", WriteLnProc, ""},
+          {"EndLine", TextEndLine, ""},
+          {"ClearScreen", TextClearScreen, ""},
+          {"WriteLine", TextWriteLine, "a"},
+          {"WriteBool", TextWriteBool, "v"},
+          {"WriteInt", TextWriteInt, "vv"},
+          {"WriteCard", TextWriteCard, "vv"},
+          {"WriteHex", TextWriteHex, "vv"},
+          {"WriteReal", TextWriteReal, "rvv"},
+          {"WriteFixed", TextWriteFixed, "rvv"},
+          {"WriteScaled", TextWriteScaled, "rv"},
+          {"ReadChar", TextReadChar<TextIO::ReadChar>, "V"},
+          {"ReadKey", TextReadChar<TextIO::ReadKey>, "V"},
+          {"SkipLine", TextSkipLine, ""},
+          {"ReadLine", TextReadLine, "A"},
+          {"ReadInt", TextReadNumber<std::int32_t, TextIO::ReadInt>, "V"},
+          {"ReadCard", TextReadNumber<std::uint32_t, TextIO::ReadCard>, "V"},
+          {"ReadHex", TextReadNumber<std::uint32_t, TextIO::ReadHex>, "V"},
+          {"ReadReal", TextReadNumber<double, TextIO::ReadReal>, "V"},
+          {"ReadLongReal", TextReadNumber<double, TextIO::ReadLongReal>, "V"},
+          {"WriteTime", TextWriteTime, "r"},
+          {"WriteDate", TextWriteDate, "r"},
       },
       nullptr,
       8,
   };
 }
 
+// ---- Args ----
+
+std::vector<std::string> arguments;
+
+// Argument i into a; FALSE when there is none or it does not fit (a then holds as much
+// as fits), so that no argument is taken cut short.
+void GetArg(Call& c) {
+  base::VarChars a = c.VarText(0);
+  const std::uint32_t i = Card(c, 2);
+  if (i >= arguments.size()) {
+    a[0] = 0;
+    return ResultBool(c, false);
+  }
+  Strings::Assign(a, base::Chars(arguments[i]));
+  ResultBool(c, arguments[i].size() <= a.high + 1);
+}
+
+void Narg(Call& c) { c.result = arguments.size(); }
+
+Native::ModuleSpec ArgsSpec() {
+  return Native::ModuleSpec{
+      "Args",
+      Modules::Key{{0x4101, 0x0001, 0x0001}},
+      Definitions::Text("Args"),
+      {
+          {"GetArg", GetArg, "Av:v"},
+          {"Narg", Narg, ":v"},
+      },
+  };
+}
+
 } // namespace
 
+void SetArguments(std::vector<std::string> all) { arguments = std::move(all); }
+const std::vector<std::string>& Arguments() { return arguments; }
+
+bool SplitArguments(std::string_view text, std::vector<std::string>& result) {
+  std::vector<std::string> words;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    while (i < text.size() && text[i] == ' ') ++i;
+    if (i == text.size()) break;
+    std::string word;
+    while (i < text.size() && text[i] != ' ') {
+      const char c = text[i++];
+      if (c != '"' && c != '\'') {
+        word += c;
+        continue;
+      }
+      const std::size_t close = text.find(c, i);
+      if (close == std::string_view::npos) return false;
+      word.append(text.substr(i, close - i));
+      i = close + 1;
+    }
+    words.push_back(std::move(word));
+  }
+  result = std::move(words);
+  return true;
+}
+
 std::vector<Native::ModuleSpec> Specs() {
-  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(),
-          StorageSpec(), TerminalSpec(),  TextIOSpec()};
+  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(), StorageSpec(),
+          TerminalSpec(), TextIOSpec(),    ArgsSpec()};
 }
 
 // The macros go first: they refer to the run's dialogs.
 void EndRun() {
+  CloseInputFile();
+  if (!CloseOutputFile()) FileError("CloseOutput", files.outPath);
   Macros::Release();
   DialogModule::DisposeAll();
   DialogToolsModule::ReleaseHelp();

@@ -8,6 +8,8 @@
 // and LONGREAL 8 (IEEE double), BOOLEAN and CHAR 1, ADDRESS 8.
 #pragma once
 
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "shell/NativeModules.h"
@@ -22,6 +24,14 @@ std::vector<Native::ModuleSpec> Specs();
 // Native::Add of each; the shell then enters them with Native::RegisterAll. EndRun
 // becomes the machine's run-end procedure.
 void AddAll();
+// The arguments of the program that runs (the module Args): argument 0 is its name.
+void SetArguments(std::vector<std::string> arguments);
+const std::vector<std::string>& Arguments();
+// Splits text into arguments: words between blanks, where a pair of quotes (" or ')
+// groups what lies between them, blanks included. False, and arguments untouched, when
+// a quote is not closed.
+[[nodiscard]] bool SplitArguments(std::string_view text, std::vector<std::string>& arguments);
+
 // What a run made goes when it ends: its macros, its dialogs, then the help that pointed
 // at their items.
 void EndRun();

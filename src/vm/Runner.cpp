@@ -29,24 +29,10 @@ namespace {
 
 constexpr std::size_t kLineHigh = 255;
 
-// The report's lines: the error, then where it happened and each call that led there.
-std::vector<std::string> ReportLines(const Vm::TrapReport& r) {
-  std::vector<std::string> lines{"Run-time error: " + r.message};
-  bool first = true;
-  for (const Vm::Position& p : r.calls) {
-    std::string place = p.module;
-    if (!p.procedure.empty()) place += "." + p.procedure;
-    if (p.line > 0) place += ", line " + std::to_string(p.line);
-    lines.push_back((first ? "  in " : "  called from ") + place);
-    first = false;
-  }
-  return lines;
-}
-
 // The shell's report: the List, an alert, and F12 to the line when the text is in the
 // store.
 void ShellReport(const Vm::TrapReport& r) {
-  for (const std::string& line : ReportLines(r)) Shell::WriteList(line);
+  for (const std::string& line : Vm::ReportLines(r)) Shell::WriteList(line);
   if (!r.calls.empty() && !r.calls.front().source.empty())
     Compile::SetTrapPosition(r.calls.front().source, r.calls.front().line);
   Toolbox::SetAlertText(r.message);
@@ -59,8 +45,13 @@ struct State {
 };
 State state;
 
+// Standard error in UTF-8 on a UTF-8 locale, as the program's own output.
 void ConsoleReport(const Vm::TrapReport& r) {
-  for (const std::string& line : ReportLines(r)) std::fprintf(state.errors, "%s\n", line.c_str());
+  const bool utf8 = Charset::LocaleIsUtf8();
+  for (const std::string& line : Vm::ReportLines(r)) {
+    const std::string shown = utf8 ? Charset::ToUtf8(line) : line;
+    std::fprintf(state.errors, "%s\n", shown.c_str());
+  }
 }
 
 // A trap or BREAK that the workstation's own checks raise inside a run ends that run
@@ -109,19 +100,6 @@ bool ReadFile(const std::string& path, std::string& text) {
   return true;
 }
 
-// The names in the import records of an object module.
-std::vector<std::string> ImportsOf(const std::vector<std::uint8_t>& object) {
-  std::vector<std::string> names;
-  if (object.size() < 42) return names;
-  const std::size_t length = object[40] | object[41] << 8;
-  for (std::size_t at = 42; at + 22 <= 42 + length && at + 22 <= object.size(); at += 22) {
-    std::string name(reinterpret_cast<const char*>(&object[at]), 16);
-    name.resize(name.find('\0') == std::string::npos ? 16 : name.find('\0'));
-    names.push_back(name);
-  }
-  return names;
-}
-
 struct Build {
   std::string dir;  // as given, with its separator: for the names in messages
   std::string host; // the same as an absolute path
@@ -147,7 +125,7 @@ bool CompileFile(Build& b, const std::string& path) {
     return false;
   }
   if (r.object != nullptr) b.objects.push_back(r.object);
-  for (const std::string& name : ImportsOf(r.objectData)) {
+  for (const std::string& name : Compile::ImportsOf(r.objectData.data(), r.objectData.size())) {
     if (b.done.count(name) != 0 || Native::Find(base::CharsOf(name)) != nullptr) continue;
     b.done.insert(name);
     const std::string mod = b.dir + name + ".mod";
@@ -199,7 +177,6 @@ int RunFile(const std::string& path, const std::vector<std::string>& args,
 namespace {
 int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
         std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)()) {
-  static_cast<void>(args); // FIXME: the program's command line, once a module offers it
   state.errors = err;
   state.atEnd = atEnd;
   if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {
@@ -245,18 +222,17 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
   }
   if (Modules::Info(program).state != Modules::ModuleState::Ready) {
     std::string missing;
-    Modules::ForEachImport(program,
-                           [&](Modules::Ref, Modules::Ref imported, Modules::LinkStatus s) {
-                             if (s != Modules::LinkStatus::Resolved) {
-                               char name[17];
-                               Modules::Name(imported, name);
-                               missing += std::string(missing.empty() ? "" : ", ") + name;
-                             }
-                           });
+    for (const std::string& name : Compile::MissingImports(program))
+      missing += (missing.empty() ? "" : ", ") + name;
     std::fprintf(state.errors, "%s:1:1: error: imports not found: %s\n", path.c_str(),
                  missing.c_str());
     return kCompileError;
   }
+  char name[17];
+  Modules::Name(program, name);
+  std::vector<std::string> arguments{name};
+  arguments.insert(arguments.end(), args.begin(), args.end());
+  ProgramModules::SetArguments(std::move(arguments));
   Vm::RunBody(program, Modules::Body(program));
   TextIO::EndLine();
   std::fflush(out);

@@ -12,6 +12,10 @@ struct TrapSignal {
   std::string message; // "index out of range", "HALT called.", ...
 };
 
+// The program ended without an error before its body did: the procedure of a process
+// returned. The run ends as if the body had.
+struct ProgramEnd {};
+
 // Ends the running program with the message; never returns.
 [[noreturn]] inline void Trap(std::string message) { throw TrapSignal{std::move(message)}; }
 

@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <chrono>
 #include <csetjmp>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "base/Charset.h"
@@ -57,6 +59,7 @@ constexpr std::size_t kFrameBytes = std::size_t{256} << 20; // frames
 constexpr std::size_t kCopyBytes = std::size_t{64} << 20;   // value copies of open arrays
 constexpr std::size_t kGuardBytes = 1 << 16;
 constexpr std::int64_t kMarginSlots = 64;    // room below the limit for a native's words
+constexpr std::int64_t kProcessMarginSlots = 8; // the same in a process's workspace
 constexpr std::int32_t kPollEvery = 1 << 14; // calls and backward jumps between clock looks
 constexpr auto kPumpPeriod = std::chrono::milliseconds(20);
 constexpr std::uint16_t kNativeFlag = Native::kNativeFlag;
@@ -64,11 +67,32 @@ constexpr std::uint16_t kNativeFlag = Native::kNativeFlag;
 // The return address of every entry into the machine (its dispatch word rewritten when
 // the machine starts).
 u64 kExitCode[1] = {Word(Op::EXIT)};
+// The return address of the procedure of a process: when it returns, the program ends.
+u64 kProcessEndCode[1] = {Word(Op::PEND)};
 
 // Where the machine was when it left compiled code for native code.
 struct Entry {
   const u64* pc;
   u64* fp;
+};
+
+// A process (coroutine) of the run. The main process runs on the machine's own stack;
+// every other one in the workspace that NEWPROCESS gave it, memory of the program: its
+// frames in the lower three quarters, the value copies of open arrays in the rest. What
+// it needs to go on (pc, fp, gp) stays here, out of the program's reach.
+struct Process {
+  u64 handle = 0;        // the value of a PROCESS variable that designates it
+  u8* start = nullptr;   // the workspace; nullptr for the main process
+  u8* end = nullptr;
+  const u64* pc = nullptr; // where it goes on; a new process: the entry of its procedure
+  u64* fp = nullptr;
+  u8* gp = nullptr;
+  u64* limit = nullptr; // its frames end here
+  u8* copies = nullptr;
+  u8* copiesEnd = nullptr;
+  u8* copyTop = nullptr;
+  int depth = 0;         // entries into the machine when it stopped; 0: it never ran
+  bool tooSmall = false; // its workspace cannot hold the first frame
 };
 
 struct State {
@@ -89,6 +113,11 @@ struct State {
   u64* sp = nullptr; // the first free slot above the frame that called native code
   int depth = 0;     // entries into the machine in progress
   std::vector<Entry> entries;
+
+  u8* copyRegion = nullptr; // the main process's value copies
+  Process main;
+  Process* running = &main;
+  std::unordered_map<u64, Process> processes; // the others, by handle
 
   Buffer::Ref library = nullptr; // of the run: where the code of its frames is found
   std::uint32_t generation = 0;  // of the programs' heap when the last run began
@@ -160,15 +189,22 @@ bool MakeStack() {
   state.mapping = base;
   state.stack = reinterpret_cast<u64*>(frames) + 2; // the first link slots
   state.limit = reinterpret_cast<u64*>(frames + kFrameBytes) - kMarginSlots;
-  state.copies = state.copyTop = copies;
+  state.copyRegion = state.copies = state.copyTop = copies;
   state.copiesEnd = copies + kCopyBytes;
   return true;
 }
 
-u64* FrameLimit() {
+// Where the frames of the main process end.
+u64* MainLimit() {
   if (state.stackLimitBytes == 0) return state.limit;
   u64* l = state.stack + state.stackLimitBytes / 8;
   return l < state.limit ? l : state.limit;
+}
+
+// Where the frames of the running process end.
+u64* FrameLimit() { return state.running->limit; }
+std::int64_t MarginSlots() {
+  return state.running == &state.main ? kMarginSlots : kProcessMarginSlots;
 }
 
 bool Poll() {
@@ -179,6 +215,8 @@ bool Poll() {
 }
 
 // ---- Run-time procedures (SYS) ----
+
+void NewProcess(const u64* s, const u64* pc, u64* fp);
 
 bool SetBit(const u8* set, u64 element) { return (set[element >> 3] >> (element & 7)) & 1; }
 
@@ -282,6 +320,9 @@ void Sys(u16 which, u64* s, const u64* pc, u64* fp) {
     s[0] = block;
     return;
   }
+  case SysCall::NewProcess:
+    NewProcess(s, pc, fp);
+    return;
   case SysCall::Count:
     break;
   }
@@ -418,6 +459,114 @@ inline bool Runnable(u64 entry) {
   return true;
 }
 
+// ---- Processes ----
+
+// The process a PROCESS value designates, or nullptr.
+Process* ProcessOf(u64 handle) {
+  if (handle == state.main.handle) return &state.main;
+  const auto found = state.processes.find(handle);
+  return found != state.processes.end() ? &found->second : nullptr;
+}
+
+// Whether [start, end) is memory of the program that a process may run in: within a
+// live block of the programs' heap, the variables of a module, or the frames of the main
+// process below the running one (a local array).
+bool ProgramMemory(u64 start, u64 end, const u64* fp) {
+  if (IsProgramAddress(start, end - start) || Heap::LiveBlock(start, end - start)) return true;
+  return state.running == &state.main && start >= reinterpret_cast<u64>(state.stack) &&
+         end <= reinterpret_cast<u64>(fp);
+}
+
+// The processes whose workspaces overlap [start, end) are gone.
+void DropProcesses(u64 start, u64 end) {
+  std::erase_if(state.processes, [&](const auto& entry) {
+    const Process& p = entry.second;
+    return reinterpret_cast<u64>(p.start) < end && reinterpret_cast<u64>(p.end) > start;
+  });
+}
+
+// NEWPROCESS(P, A, n, p1) with the words of SysCall::NewProcess: a process that will run
+// P in the n bytes at A, designated by the aligned start of its workspace.
+void NewProcess(const u64* s, const u64* pc, u64* fp) {
+  const u64 proc = s[0], address = s[1], size = s[2];
+  if (proc == 0) Raise(TrapCode::NilProcedure, pc, fp);
+  if (!IsCompiledEntry(proc) || !Runnable(proc)) Raise(TrapCode::BadProcedure, pc, fp);
+  const u64 start = (address + 7) & ~u64{7}, end = (address + size) & ~u64{7};
+  if (address == 0 || address + size < address || end <= start ||
+      !ProgramMemory(address, address + size, fp))
+    Raise(TrapCode::BadWorkspace, pc, fp);
+  const Process& running = *state.running;
+  if (running.start != nullptr && start < reinterpret_cast<u64>(running.end) &&
+      end > reinterpret_cast<u64>(running.start))
+    Raise(TrapCode::RunningWorkspace, pc, fp);
+  DropProcesses(start, end);
+  Process p;
+  p.handle = start;
+  p.start = reinterpret_cast<u8*>(start);
+  p.end = reinterpret_cast<u8*>(end);
+  u8* const framesEnd = p.start + ((end - start) / 4 * 3 & ~u64{7});
+  p.copies = p.copyTop = framesEnd;
+  p.copiesEnd = p.end;
+  p.limit = reinterpret_cast<u64*>(framesEnd) - kProcessMarginSlots;
+  const u64* entry = reinterpret_cast<const u64*>(proc);
+  p.pc = entry;
+  p.gp = reinterpret_cast<u8*>(*CodeOf(entry));
+  p.fp = reinterpret_cast<u64*>(start) + kLinkSlots;
+  p.tooSmall = p.limit < p.fp;
+  if (!p.tooSmall) {
+    p.fp[-3] = reinterpret_cast<u64>(p.gp);
+    p.fp[-2] = 0;
+    p.fp[-1] = reinterpret_cast<u64>(kProcessEndCode);
+  }
+  state.processes[start] = p;
+  std::memcpy(reinterpret_cast<void*>(s[3]), &start, sizeof start);
+}
+
+struct Resume {
+  const u64* pc;
+  u64* fp;
+  u8* gp;
+};
+
+// TRANSFER(p1, p2) at pc: the running process stops and is assigned to p1 (the variable
+// at address from), the process p2 designated (the variable at address to, read first)
+// goes on. A process that stopped inside a call from a library module (a dialog's
+// procedure, say) goes on only inside that call.
+Resume Transfer(u64 from, u64 to, const u64* pc, u64* fp, u8* gp) {
+  u64 handle;
+  std::memcpy(&handle, reinterpret_cast<const void*>(to), sizeof handle);
+  Process* next = ProcessOf(handle);
+  Process& current = *state.running;
+  if (next == nullptr) Raise(TrapCode::BadProcess, pc, fp);
+  if (next->tooSmall) Raise(TrapCode::StackOverflow, pc, fp);
+  if (next != &current && next->depth != 0 && next->depth != state.depth)
+    Raise(TrapCode::ForeignProcess, pc, fp);
+  std::memcpy(reinterpret_cast<void*>(from), &current.handle, sizeof current.handle);
+  if (next == &current) return Resume{pc + 1, fp, gp};
+  current.pc = pc + 1;
+  current.fp = fp;
+  current.gp = gp;
+  current.depth = state.depth;
+  current.copies = state.copies, current.copiesEnd = state.copiesEnd;
+  current.copyTop = state.copyTop;
+  next->depth = state.depth;
+  state.copies = next->copies, state.copiesEnd = next->copiesEnd;
+  state.copyTop = next->copyTop;
+  state.running = next;
+  return Resume{next->pc, next->fp, next->gp};
+}
+
+// The main process runs again, alone.
+void ResetProcesses() {
+  state.processes.clear();
+  state.main = Process{};
+  state.main.handle = reinterpret_cast<u64>(&state.main);
+  state.main.limit = MainLimit();
+  state.running = &state.main;
+  state.copies = state.copyTop = state.copyRegion;
+  state.copiesEnd = state.copyRegion + kCopyBytes;
+}
+
 inline double R(u64 bits) { return std::bit_cast<double>(bits); }
 inline u64 Bits(double d) { return std::bit_cast<u64>(d); }
 inline u64 FromI32(i64 v) { return static_cast<u64>(v); }
@@ -499,7 +648,7 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #else
   const void* const* const handlers = dispatch.table;
 #endif
-  u64* const limit = FrameLimit();
+  u64* limit = FrameLimit();
   std::int32_t budget = state.pollEvery;
   bool remainder;
   u64 w;
@@ -1345,6 +1494,20 @@ L_TRAP : {
         pc, fp);
 }
 
+  // Processes
+L_TRANSFER : {
+  state.pc = pc;
+  state.fp = fp;
+  const Resume r = Transfer(fp[A_], fp[A_ + 1], pc, fp, gp);
+  pc = r.pc, fp = r.fp, gp = r.gp;
+  state.fp = fp;
+  limit = FrameLimit();
+  if (__builtin_expect(--budget <= 0, 0)) goto L_poll;
+  DISPATCH();
+}
+L_PEND:
+  throw ProgramEnd{};
+
 #undef A_
 #undef B_
 #undef C_
@@ -1425,7 +1588,7 @@ std::string Unassigned(const std::string& message) {
   ReadDebugInfo(m, d);
   const u64 word = (at - reinterpret_cast<u64>(Modules::Info(m).code)) / 8;
   for (const Object::VariableRead& r : d.reads) {
-    if (r.word != word || state.fp + r.slot >= state.limit) continue;
+    if (r.word != word || state.fp + r.slot >= FrameLimit() + MarginSlots()) continue;
     const u64 v = state.fp[r.slot];
     if (r.size == 8 ? v == 0x8000800080008000ull : static_cast<u32>(v) == 0x80008000u)
       return " (the variable " + r.variable + " was never assigned?)";
@@ -1433,7 +1596,13 @@ std::string Unassigned(const std::string& message) {
   return "";
 }
 
-// The chain of calls from the machine's saved registers down to the first entry.
+bool SamePlace(const Position& a, const Position& b) {
+  return a.line == b.line && a.procedure == b.procedure && a.module == b.module &&
+         a.source == b.source;
+}
+
+// The chain of calls from the machine's saved registers down to the first entry, a
+// run of calls from one place as one position with its repeats.
 void BuildReport(const std::string& message) {
   state.report = TrapReport{};
   state.report.message = message + Unassigned(message);
@@ -1441,7 +1610,10 @@ void BuildReport(const std::string& message) {
   u64* fp = state.fp;
   std::size_t level = state.entries.size();
   bool top = true;
-  for (int guard = 0; guard < 100000; ++guard) {
+  std::unordered_map<u64, Position> known; // by code address: a recursion finds its place once
+  // More frames than the stack holds cannot be: the bound only guards a broken chain.
+  for (std::size_t guard = 0; guard < kFrameBytes / 8; ++guard) {
+    if (pc == kProcessEndCode) break; // the bottom of a process
     if (pc == kExitCode || pc == nullptr || fp == nullptr) {
       // The frame was entered from native code: go on where that left compiled code.
       if (level == 0) break;
@@ -1454,9 +1626,17 @@ void BuildReport(const std::string& message) {
     }
     // A return address points after the call; the call's line is wanted.
     const u64 at = reinterpret_cast<u64>(pc) - (top ? 0 : 8);
-    Position p = Find(state.library, at);
-    if (p.module.empty()) p.module = "?";
-    state.report.calls.push_back(std::move(p));
+    auto found = known.find(at);
+    if (found == known.end()) {
+      Position p = Find(state.library, at);
+      if (p.module.empty()) p.module = "?";
+      found = known.emplace(at, std::move(p)).first;
+    }
+    std::vector<Position>& calls = state.report.calls;
+    if (calls.size() > 1 && SamePlace(calls.back(), found->second))
+      ++calls.back().repeats;
+    else
+      calls.push_back(found->second);
     pc = reinterpret_cast<const u64*>(fp[-1]);
     fp = reinterpret_cast<u64*>(fp[-2]);
     top = false;
@@ -1468,11 +1648,48 @@ void Report() {
     state.reportProc(state.report);
     return;
   }
-  std::fprintf(stderr, "%s\n", state.report.message.c_str());
-  for (const Position& p : state.report.calls)
-    std::fprintf(stderr, "  %s%s%s, line %d\n", p.module.c_str(), p.procedure.empty() ? "" : ".",
-                 p.procedure.c_str(), p.line);
+  for (const std::string& line : ReportLines(state.report)) std::fprintf(stderr, "%s\n", line.c_str());
 }
+
+// n with a comma between groups of three digits: 99,998.
+std::string Grouped(std::size_t n) {
+  std::string digits = std::to_string(n);
+  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+  return digits;
+}
+
+} // namespace
+
+std::vector<std::string> ReportLines(const TrapReport& r, std::size_t maxLines) {
+  // An em dash in the workstation's characters.
+  static const std::string kDash = " \x97 ";
+  std::vector<std::string> lines{"Run-time error: " + r.message};
+  const auto place = [](const Position& p) {
+    std::string text = p.module;
+    if (!p.procedure.empty()) text += "." + p.procedure;
+    if (p.line > 0) text += ", line " + std::to_string(p.line);
+    return text;
+  };
+  std::vector<std::string> calls;
+  for (std::size_t i = 0; i < r.calls.size(); ++i) {
+    const std::string repeats =
+        r.calls[i].repeats > 0 ? kDash + Grouped(r.calls[i].repeats) + " more times" : "";
+    calls.push_back((i == 0 ? "  in " : "  called from ") + place(r.calls[i]) + repeats);
+  }
+  const std::size_t room = maxLines > 3 ? maxLines - 2 : 1;
+  if (calls.size() > room) {
+    const std::size_t head = room / 2, tail = room - head;
+    const std::size_t left = calls.size() - head - tail;
+    calls.erase(calls.begin() + static_cast<std::ptrdiff_t>(head),
+                calls.end() - static_cast<std::ptrdiff_t>(tail));
+    calls.insert(calls.begin() + static_cast<std::ptrdiff_t>(head),
+                 "  ... " + Grouped(left) + " more lines of calls ...");
+  }
+  lines.insert(lines.end(), calls.begin(), calls.end());
+  return lines;
+}
+
+namespace {
 
 // ---- Entries into the machine ----
 
@@ -1483,7 +1700,7 @@ u64 Execute(const u64* entry, u8* gp, std::span<const u64> args) {
   if (!Runnable(reinterpret_cast<u64>(entry))) Raise(TrapCode::BadInstruction, state.pc, state.fp);
   u64* base = state.depth == 0 ? state.stack : state.sp;
   u64* fp = base + kLinkSlots;
-  if (fp + args.size() + kMarginSlots > FrameLimit())
+  if (fp + args.size() + MarginSlots() > FrameLimit())
     Raise(TrapCode::StackOverflow, state.pc, state.fp);
   fp[-3] = reinterpret_cast<u64>(gp);
   fp[-2] = 0;
@@ -1546,7 +1763,11 @@ bool SafeRead(u64 address, u64& word) {
     return false;
   }
   state.jump = &jump;
+  // The handler must see the jump before the read faults, and the store must not go as
+  // dead before the one below.
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   word = *reinterpret_cast<const volatile u64*>(address);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
   state.jump = outer;
   return true;
 #else
@@ -1588,7 +1809,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.reported = false;
   state.pendingEnd.clear();
   state.report = TrapReport{};
-  state.copyTop = state.copies;
+  ResetProcesses();
   state.pc = nullptr;
   state.fp = nullptr;
   state.entries.clear();
@@ -1606,7 +1827,10 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
       state.report = TrapReport{t.message, {}};
     }
     state.trapped = true;
+  } catch (const ProgramEnd&) {
+    // A process's procedure returned: the program ended.
   }
+  ResetProcesses();
   Events::WatchInterrupt(false);
   KeyEvents::SetInterruptProc(nullptr);
   state.reported = false;
@@ -1625,6 +1849,8 @@ void Init() {
   state.initialised = true;
   Interpret(nullptr, nullptr, nullptr);
   kExitCode[0] = (kExitCode[0] & ~u64{0xFFFF}) | dispatch.handler[static_cast<int>(Op::EXIT)];
+  kProcessEndCode[0] =
+      (kProcessEndCode[0] & ~u64{0xFFFF}) | dispatch.handler[static_cast<int>(Op::PEND)];
 #if VM_GUARD_SIGNALS
   InstallGuard();
 #endif
@@ -1656,6 +1882,15 @@ bool IsProgramAddress(std::uint64_t address, std::uint64_t size) {
 }
 
 void SetRunEndProc(void (*proc)()) { state.runEnd = proc; }
+
+bool ReleaseWorkspace(std::uint64_t address, std::uint64_t size) {
+  const Process& running = *state.running;
+  if (running.start != nullptr && reinterpret_cast<u64>(running.start) < address + size &&
+      reinterpret_cast<u64>(running.end) > address)
+    return false;
+  DropProcesses(address, address + size);
+  return true;
+}
 
 void RunBody(Modules::Ref module, Modules::Address entry) {
   const Modules::ModuleInfo info = Modules::Info(module);

@@ -11,6 +11,13 @@
 // runs, a countdown on calls and backward jumps polls the platform now and then, so that
 // windows repaint and Control+C interrupts the run.
 //
+// Processes (coroutines, NEWPROCESS and TRANSFER): each process but the main one runs
+// in the workspace the program gave it, three quarters of it for frames and the rest for
+// the value copies of open arrays; a workspace too small for what the process does traps
+// "stack overflow" in that process. What a process needs to go on stays in the machine,
+// never in the program's memory. When the procedure of a process returns, the program
+// ends. The processes of a run go when it ends.
+//
 // Programs' pointers into the programs' heap (vm/Heap.h) must not outlive it: when the
 // heap's generation has changed since the last run, the next run first resets the
 // variables of every compiled module of its library (each 16-bit word 8000H again) and
@@ -32,12 +39,22 @@ struct Position {
   std::string procedure; // "" for the module body
   std::string source;    // the path of the module's text when it was compiled
   std::int32_t line = 0; // 0 when unknown
+  // In a trap report: how many more calls from the same place lie right below this one
+  // (a recursion).
+  std::uint64_t repeats = 0;
 };
 
 struct TrapReport {
   std::string message;         // the error as the user reads it ("Case error.", ...)
   std::vector<Position> calls; // where it happened first, then each caller
 };
+
+// The report as the user reads it: "Run-time error: " and the message, then "  in" the
+// place of the error and "  called from" each caller. A run of calls from one place
+// collapses into one line that says how many more there were, and of a chain still
+// longer than maxLines only its first and last calls stay, so that the error and both
+// ends of the chain always show.
+std::vector<std::string> ReportLines(const TrapReport& report, std::size_t maxLines = 200);
 
 using ReportProc = void (*)(const TrapReport& report);
 using InterruptProc = bool (*)();
@@ -76,6 +93,11 @@ bool IsProgramAddress(std::uint64_t address, std::uint64_t size);
 // Called once an outermost run has ended (after a trap, before its report), so that
 // the program's own modules let go of what the run made; nullptr: nothing.
 void SetRunEndProc(void (*proc)());
+
+// Before a block of the programs' heap is freed: the processes whose workspaces lie in
+// it are gone (a TRANSFER to one traps); false, and nothing done, when the running
+// process's workspace lies in it.
+bool ReleaseWorkspace(std::uint64_t address, std::uint64_t size);
 
 // The place of a code address in the modules of a library (module "" when none holds it).
 Position PositionOf(Buffer::Ref library, std::uint64_t codeAddress);

@@ -27,6 +27,13 @@ constexpr Case kModuleErrors[] = {
     {"BEGIN IF TRUE DO END", "1:25: THEN expected"},
     {"BEGIN x := ;", "1:22: expression expected"},
     {"BEGIN WriteLn WriteLn", "1:25: ';' expected"},
+    {"begin", "1:11: keywords are upper case: BEGIN"},
+    {"VAR i: INTEGER; BEGIN IF i = 1 then i := 2 END", "1:42: keywords are upper case: THEN"},
+    {"VAR i: INTEGER; BEGIN i := 1 end", "1:40: keywords are upper case: END"},
+    // The END a statement took was the module's: the statement lacks its own.
+    {"VAR i: INTEGER; BEGIN WHILE i < 9 DO IF i = 1 THEN i := 2 END",
+     "2:1: END of WHILE at line 1 expected"},
+    {"VAR i: INTEGER; BEGIN WHILE i < 9 DO i := 1 END i := 2", "1:59: ';' expected"},
     // Declarations.
     {"BEGIN Foo", "1:17: undeclared identifier: Foo"},
     {"VAR x: INTEGER; x: CHAR;", "1:27: identifier declared twice: x"},
@@ -40,6 +47,12 @@ constexpr Case kModuleErrors[] = {
     {"TYPE P = POINTER TO Q;", "1:31: undeclared identifier: Q"},
     // Expressions and constants.
     {"VAR i: INTEGER; b: BOOLEAN; BEGIN i := b", "1:50: type mismatch: INTEGER := BOOLEAN"},
+    // Two types that read the same.
+    {"VAR a: ARRAY [0..2] OF CHAR; b: ARRAY [0..2] OF CHAR; BEGIN a := b",
+     "1:76: different types: declare both with one type name"},
+    {"TYPE R = RECORD x: INTEGER END; VAR r: R; PROCEDURE Q(VAR a: R); END Q;"
+     "PROCEDURE P; TYPE R = RECORD x: INTEGER END; VAR q: R; BEGIN Q(q) END P;",
+     "1:145: different types in argument 1: declare both with one type name"},
     {"VAR i: INTEGER; c: CARDINAL; BEGIN i := i + c",
      "1:53: incompatible types in expression: INTEGER + CARDINAL"},
     {"VAR b: BOOLEAN; BEGIN b := b + b", "1:40: operator + not allowed on BOOLEAN"},
@@ -123,6 +136,10 @@ TEST(ErrorsTest, UnitLevelErrors) {
             "1:30: SYSTEM does not export FOO");
   EXPECT_EQ(ErrorOf("PROCEDURE P; END P."), "1:1: MODULE expected");
   EXPECT_EQ(ErrorOf("MODULE M; END N."), "1:15: END M expected");
+  // A statement still open at the end of the text; a name that only reads as a keyword.
+  EXPECT_EQ(ErrorOf("MODULE M; VAR i: INTEGER; BEGIN\n  FOR i := 1 TO 2 DO i := 3"),
+            "2:28: END of FOR at line 2 expected");
+  EXPECT_EQ(ErrorOf("MODULE M; VAR end: INTEGER; BEGIN end := 1 END M."), "ok");
   // The driver: a text buffer goes through the whole compiler; the front end's own
   // build has no code generator.
   const Compiler::Result r =

@@ -21,6 +21,13 @@ diff -u "$here/../examples/Checkout.out" <(cd / && "$exe" --run "$examples/Check
 # The plot drawn off screen from there.
 "$exe" --run "$examples/DampedSine.mod" --screenshot "$prefix/plot.png" >/dev/null
 [ -s "$prefix/plot.png" ] || { echo "no plot.png"; exit 1; }
+# Help > Library Modules shows a definition from the installed files (a line added to the
+# installed InOut.def shows).
+echo "(* installed *)" >>"$prefix/share/velmarin/defs/InOut.def"
+"$exe" -platform offscreen --keys "MENU@Help/Library_Modules RETURN" --dump "$prefix/dump.txt" \
+  >/dev/null 2>&1
+grep -qx "(\* installed \*)" "$prefix/dump.txt" ||
+  { echo "Help > Library Modules did not show the installed InOut.def"; exit 1; }
 # The manual page lists every option that --help lists.
 for option in $("$exe" --help | sed -n 's/^  \(--*[a-z-]*\).*/\1/p'); do
   gzip -dc "$prefix/share/man/man1/velmarin.1.gz" | grep -q -- "${option//-/\\\\-}" ||
@@ -29,4 +36,4 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/velmarin.desktop"
 fi
-echo "installed into a temporary prefix: files, --version, --run and the manual page as expected"
+echo "installed into a temporary prefix: files, --version, --run, the library's definitions and the manual page as expected"

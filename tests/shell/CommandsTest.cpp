@@ -352,7 +352,7 @@ TEST_F(CommandsTest, F12CompilesLoadsAndRunsThroughTheInterface) {
   EXPECT_EQ(bodiesRun, 2);
   compiled = ObjectModule{.name = "Command", .imports = {Import{"Missing", {}}}};
   Type("F12");
-  EXPECT_EQ(Message(), "Module 'Command' is not ready to run.");
+  EXPECT_EQ(Message(), "Module 'Command' is not ready to run: it needs Missing.");
   Compile::SetCodeRunner(nullptr);
 }
 
@@ -413,6 +413,42 @@ TEST_F(CommandsTest, ModuleMenuExecutesTheModuleCompiledLast) {
   EXPECT_EQ(Message(), "execute - Could not find module: Command");
   EXPECT_EQ(itemText(15), "Execute \"Command\"");
   Compile::SetCodeRunner(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Help > Library Modules lists the modules and opens the definition the user names: a
+// read-only text, which keys and the Edit menu only move through, select and copy.
+TEST_F(CommandsTest, LibraryModulesOpensADefinitionReadOnly) {
+  ShellMenus::SetUp();
+  const auto choose = [](std::int32_t menu, std::int32_t item) {
+    Menus::MenuCommand(static_cast<std::uint32_t>(menu * 65536 + item));
+  };
+  backend.AnswerStrings(true, {"Nope"});
+  choose(Menus::kApplicationMenu, 4);
+  EXPECT_EQ(Message(), "Library Modules - No such module: Nope");
+  backend.AnswerStrings(true, {"Args"});
+  choose(Menus::kApplicationMenu, 4);
+  const Buffer::Ref b = Buffer::Find("/Library/Args.def");
+  ASSERT_NE(b, nullptr);
+  ASSERT_EQ(E().current, b);
+  const Texts before = LinesOf(b);
+  EXPECT_EQ(before.front(), "DEFINITION MODULE Args;");
+  EXPECT_EQ(before.back(), "END Args.");
+  Type("F4 'x' RETURN BACKSPACE F2 GOLD KP6 F12");
+  EXPECT_EQ(Message(), "This text is read-only.");
+  choose(ShellMenus::Menu(ShellMenus::kEdit), 5); // Paste
+  choose(ShellMenus::Menu(ShellMenus::kEdit), 16); // Strip TABs
+  EXPECT_EQ(LinesOf(b), before);
+  EXPECT_FALSE(Lines::Modified(b));
+  Type("DOWN DOWN KP2");
+  EXPECT_EQ(Cursor().line, 3);
+  // Another text takes every key again.
+  Edit({"x"});
+  Type("'y'");
+  EXPECT_EQ(Lines(), Texts({"yx"}));
 }
 
 } // namespace

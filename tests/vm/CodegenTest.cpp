@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <filesystem>
@@ -49,6 +50,7 @@ void Allocate(Native::Call& c) {
 void Deallocate(Native::Call& c) {
   std::uintptr_t p;
   std::memcpy(&p, reinterpret_cast<void*>(c.args[0]), 8);
+  if (!Vm::ReleaseWorkspace(p, c.args[1])) Vm::Trap("Running workspace.");
   if (!Heap::Deallocate(p, static_cast<std::uint32_t>(c.args[1]))) Vm::Trap("Bad DISPOSE.");
   std::memset(reinterpret_cast<void*>(c.args[0]), 0, 8);
 }
@@ -258,6 +260,54 @@ const Case kCases[] = {
      "PROCEDURE D(n: CARDINAL): CARDINAL; BEGIN IF n = 0 THEN RETURN 0 END; RETURN D(n - 1) + 1 "
      "END D;",
      "Card(D(100000))", "100000 "},
+    {"ProcessesKeepTheirFramesAcrossTransfers",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, WORD, ADR;"
+     "VAR main, a, b: PROCESS; wa, wb: ARRAY [0..511] OF WORD; g: INTEGER;"
+     "PROCEDURE Count(VAR me: PROCESS; step: INTEGER); VAR n: INTEGER;"
+     "BEGIN n := 0; LOOP INC(n, step); g := n; TRANSFER(me, main) END END Count;"
+     "PROCEDURE A; BEGIN Count(a, 1) END A; PROCEDURE B; BEGIN Count(b, 100) END B;",
+     "NEWPROCESS(A, ADR(wa), SIZE(wa), a); NEWPROCESS(B, ADR(wb), SIZE(wb), b);"
+     "TRANSFER(main, a); Int(g); TRANSFER(main, b); Int(g); TRANSFER(main, a); Int(g);"
+     "TRANSFER(main, b); Int(g)",
+     "1 100 2 200 "},
+    {"TransferToAProcessNeverMade", "FROM SYSTEM IMPORT PROCESS, TRANSFER; VAR p, q: PROCESS;",
+     "TRANSFER(p, q)", "trap TRANSFER to a process that NEWPROCESS did not make"},
+    {"WorkspaceOutsideTheProgram",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, ADDRESS; VAR p: PROCESS;"
+     "PROCEDURE W; END W;",
+     "NEWPROCESS(W, ADDRESS(4096), 1000, p)",
+     "trap NEWPROCESS: the workspace is not memory of the program"},
+    {"NilProcessProcedure",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, WORD, ADR; VAR p: PROCESS; w: ARRAY [0..99] OF WORD;"
+     "q: PROC;",
+     "q := NIL; NEWPROCESS(q, ADR(w), SIZE(w), p)", "trap call of a NIL procedure"},
+    {"WorkspaceOfTheRunningProcess",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, WORD, ADR;"
+     "VAR main, p, q: PROCESS; w: ARRAY [0..511] OF WORD;"
+     "PROCEDURE W; BEGIN Str('in W '); NEWPROCESS(W, ADR(w), SIZE(w), q) END W;",
+     "NEWPROCESS(W, ADR(w), SIZE(w), p); TRANSFER(main, p)",
+     "in W trap NEWPROCESS: the workspace of the running process"},
+    {"DisposedWorkspaceHoldsNoProcess",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, ADDRESS; FROM Mem IMPORT ALLOCATE, "
+     "DEALLOCATE;"
+     "VAR main, p: PROCESS; w: ADDRESS; PROCEDURE W; BEGIN Str('never') END W;",
+     "ALLOCATE(w, 2000); NEWPROCESS(W, w, 2000, p); DEALLOCATE(w, 2000); TRANSFER(main, p)",
+     "trap TRANSFER to a process that NEWPROCESS did not make"},
+    {"DisposeOfTheRunningWorkspace",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, ADDRESS; FROM Mem IMPORT ALLOCATE, "
+     "DEALLOCATE;"
+     "VAR main, p: PROCESS; w: ADDRESS; PROCEDURE W; BEGIN DEALLOCATE(w, 2000) END W;",
+     "ALLOCATE(w, 2000); NEWPROCESS(W, w, 2000, p); TRANSFER(main, p)",
+     "trap Running workspace."},
+    {"TransferOutOfACallBack",
+     "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, WORD, ADR;"
+     "VAR main, p, inner: PROCESS; w, wi: ARRAY [0..1023] OF WORD;"
+     "PROCEDURE I; BEGIN Str('inner '); TRANSFER(inner, p) END I;"
+     "PROCEDURE F(x: INTEGER): INTEGER; BEGIN NEWPROCESS(I, ADR(wi), SIZE(wi), inner);"
+     "  TRANSFER(p, inner); Str('back '); TRANSFER(p, main); RETURN x END F;"
+     "PROCEDURE W; BEGIN Int(Out.Apply(F, 1)) END W;",
+     "NEWPROCESS(W, ADR(w), SIZE(w), p); TRANSFER(main, p)",
+     "inner back trap TRANSFER to a process waiting outside this call from a library module"},
     {"LocalModules",
      "MODULE Counter; IMPORT Int; EXPORT Next; VAR n: INTEGER;"
      "PROCEDURE Next(): INTEGER; BEGIN INC(n); RETURN n END Next; BEGIN n := 10; Int(n) END "
@@ -302,6 +352,32 @@ TEST_F(CodegenTest, ImplementationModulesInitialiseFirstAndReportTheirLines) {
   Vm::RunBody(m, Modules::Body(m));
   EXPECT_EQ(out, "");
   EXPECT_EQ(Vm::LastReport().calls.front().line, 6);
+}
+
+// A process whose workspace is too small traps "stack overflow" in the process, and the
+// memory around its workspace keeps its values.
+TEST_F(CodegenTest, ATooSmallWorkspaceTrapsInItsProcessAndTouchesNothingElse) {
+  EXPECT_EQ(Run("MODULE P;\nFROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, ADR;\n"
+                "VAR main, p: PROCESS; i: INTEGER; space: ARRAY [0..299] OF INTEGER;\n"
+                "PROCEDURE D(n: INTEGER): INTEGER;\nBEGIN\n  IF n = 0 THEN RETURN 0 END;\n"
+                "  RETURN D(n - 1) + 1\nEND D;\n"
+                "PROCEDURE R;\nBEGIN\n  i := D(1000)\nEND R;\n"
+                "BEGIN\n  FOR i := 0 TO 299 DO space[i] := 12345 END;\n"
+                "  NEWPROCESS(R, ADR(space[50]), 400, p); TRANSFER(main, p)\nEND P.\n"),
+            "trap stack overflow");
+  std::vector<std::string> calls;
+  for (const Vm::Position& p : Vm::LastReport().calls)
+    calls.push_back(p.procedure + ":" + std::to_string(p.line));
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(calls.front(), "D:4");
+  EXPECT_EQ(calls.back(), "R:11");
+  const Modules::ModuleInfo info = Modules::Info(Modules::Find(library, "P"));
+  std::vector<std::int32_t> words(static_cast<std::size_t>(info.imageSize) / 4);
+  std::memcpy(words.data(), info.image, words.size() * 4);
+  const auto first = std::find(words.begin(), words.end(), 12345);
+  ASSERT_LE(first + 300, words.end());
+  EXPECT_EQ(std::count(first, first + 50, 12345), 50);
+  EXPECT_EQ(std::count(first + 150, first + 300, 12345), 150);
 }
 
 // The seeds of the compiler's fuzz target compile, and their objects install.

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "../editor/EditorFixture.h"
-#include "compiler/Compiler.h"
 #include "shell/TextIO.h"
+#include "store/FileSystem.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
 
@@ -88,34 +90,6 @@ protected:
   std::FILE* out = nullptr;
 };
 
-// Every procedure of a table stands in its definition text in the same order: compiled
-// code calls entry k for the k-th procedure the text declares.
-TEST_F(ProgramModulesTest, TablesFollowTheDefinitionTexts) {
-  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
-    const std::string text = m.definition;
-    EXPECT_EQ(text.rfind(std::string("DEFINITION MODULE ") + m.name + ";", 0), 0u) << m.name;
-    EXPECT_NE(text.find(std::string("END ") + m.name + "."), std::string::npos) << m.name;
-    std::vector<std::string> declared;
-    for (std::size_t at = text.find("PROCEDURE "); at != std::string::npos;
-         at = text.find("PROCEDURE ", at + 1)) {
-      const std::size_t start = at + 10;
-      declared.push_back(text.substr(start, text.find_first_of("(;:", start) - start));
-    }
-    std::vector<std::string> table;
-    for (const Native::Procedure& p : m.procedures) table.push_back(p.name);
-    EXPECT_EQ(declared, table) << m.name;
-    EXPECT_NE(m.key.word[0] | m.key.word[1] | m.key.word[2], 0) << m.name;
-  }
-}
-
-TEST_F(ProgramModulesTest, DefinitionTextsCompile) {
-  for (const Native::ModuleSpec& m : ProgramModules::Specs()) {
-    Compiler::Result r;
-    EXPECT_NE(Compiler::Check(m.definition, Compiler::Directories{}, r), nullptr)
-        << m.name << ":" << r.line << ":" << r.column << ": " << r.message;
-  }
-}
-
 TEST_F(ProgramModulesTest, InOutReadsWordsAndNumbersAcrossLines) {
   Input("  12 -7\nword  x\n4000000000 abc\n3.5e2\n");
   std::int32_t i = 0;
@@ -150,6 +124,87 @@ TEST_F(ProgramModulesTest, InOutReadsWordsAndNumbersAcrossLines) {
   EXPECT_EQ(Variable("InOut", 0), 0);
   Call("RealInOut", "ReadReal", {W(&x)});
   EXPECT_EQ(Variable("RealInOut", 0), 0);
+}
+
+// ReadInt and ReadCard take every value of their types; beyond it, or a word that is
+// not a whole number, leaves Done FALSE and the variable as it was.
+TEST_F(ProgramModulesTest, InOutReadsTheWholeRangeOfIntegers) {
+  struct Case {
+    const char* proc;
+    const char* word;
+    bool done;
+    std::int64_t value;
+  };
+  const Case cases[] = {
+      {"ReadInt", "2147483647", true, 2147483647},  {"ReadInt", "-2147483648", true, INT32_MIN},
+      {"ReadInt", "+2147483640", true, 2147483640}, {"ReadInt", "2147483648", false, 0},
+      {"ReadInt", "-2147483649", false, 0},         {"ReadInt", "99999999999999999999", false, 0},
+      {"ReadInt", "-", false, 0},                   {"ReadInt", "12x", false, 0},
+      {"ReadCard", "4294967295", true, 4294967295}, {"ReadCard", "4294967296", false, 0},
+      {"ReadCard", "-1", false, 0},                 {"ReadCard", "0", true, 0},
+  };
+  std::string text;
+  for (const Case& c : cases) text += std::string(c.word) + "\n";
+  Input((text + std::string(100, '0') + "5\n").c_str());
+  for (const Case& c : cases) {
+    std::int32_t i = 0;
+    std::uint32_t u = 0;
+    if (std::string(c.proc) == "ReadInt")
+      Call("InOut", c.proc, {W(&i)});
+    else
+      Call("InOut", c.proc, {W(&u)});
+    EXPECT_EQ(Variable("InOut", 0), c.done ? 1 : 0) << c.word;
+    EXPECT_EQ(std::string(c.proc) == "ReadInt" ? i : static_cast<std::int64_t>(u), c.value) << c.word;
+  }
+  // A number longer than a word holds is none.
+  std::int32_t i = 3;
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  EXPECT_EQ(i, 3);
+}
+
+// OpenOutput and OpenInput take the file name from the terminal (standard input here), a
+// name ending in "." the default extension. The output file appears only when it is
+// closed; a missing input file leaves Done FALSE, the terminal still the input.
+TEST_F(ProgramModulesTest, InOutReadsAndWritesFilesItIsGiven) {
+  char dir[] = "/tmp/velmarin-inout-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(base::CharsOf(dir)));
+  const std::string file = std::string(dir) + "/numbers.txt";
+  Input("numbers.\nnumbers.\nmissing.txt\nterminal\n");
+  const char txt[] = "txt";
+  Call("InOut", "OpenOutput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 1);
+  const char text[] = "sum:";
+  Call("InOut", "WriteString", {W(text), 4});
+  Call("InOut", "WriteInt", {static_cast<std::uint64_t>(-42), 5});
+  Call("InOut", "Write", {ProgramModules::kEol});
+  Call("InOut", "WriteHex", {255, 4});
+  Call("InOut", "WriteLn");
+  EXPECT_EQ(std::fopen(file.c_str(), "r"), nullptr); // not yet in place
+  Call("InOut", "CloseOutput");
+  EXPECT_EQ(Output(), "");
+
+  Call("InOut", "OpenInput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 1);
+  char word[8] = {};
+  std::int32_t i = 0;
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word), "sum:");
+  Call("InOut", "ReadInt", {W(&i)});
+  EXPECT_EQ(i, -42);
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word), "FF");
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(Variable("InOut", 0), 0); // the end of the file
+  Call("InOut", "CloseInput");
+
+  Call("InOut", "OpenInput", {W(txt), 3});
+  EXPECT_EQ(Variable("InOut", 0), 0);
+  Call("InOut", "ReadString", {W(word), 7});
+  EXPECT_EQ(std::string(word, 8), "terminal"); // cut to the array
+  std::remove(file.c_str());
+  rmdir(dir);
 }
 
 TEST_F(ProgramModulesTest, WritesInTheirFormats) {

@@ -3,7 +3,10 @@
 // workstation going on, and the next F12 on the line of the error.
 #include "vm/Runner.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <fstream>
 #include <sstream>
 
 #include "../editor/EditorFixture.h"
@@ -11,6 +14,8 @@
 #include "platform/Checks.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
+#include "store/FileSystem.h"
+#include "vm/ProgramModules.h"
 
 namespace {
 
@@ -79,6 +84,78 @@ TEST_F(ShellRunTest, BreakInACheckAlertEndsTheRunNotTheWorkstation) {
   const Texts lines = LinesOf(Shell::CommandText());
   EXPECT_TRUE(std::any_of(lines.begin(), lines.end(),
                           [](const std::string& l) { return l.find('x') != std::string::npos; }));
+}
+
+// c.args gives the next execute its arguments (blanks separate, quotes group); the run
+// takes them. A quote not closed is refused, and the arguments stay as they were.
+TEST_F(ShellRunTest, ArgsGivesTheNextExecuteItsArguments) {
+  MakeText({"MODULE Show;", "FROM Args IMPORT Narg, GetArg; FROM InOut IMPORT WriteString, WriteLn;",
+            "VAR i: CARDINAL; a: ARRAY [0..31] OF CHAR;", "BEGIN",
+            "  FOR i := 0 TO Narg() - 1 DO",
+            "    IF GetArg(a, i) THEN WriteString('['); WriteString(a); WriteString(']') END",
+            "  END;", "  WriteLn", "END Show."},
+           "/User/Show.mod");
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.comp(\"/User/Show.mod\");",
+                  "c.args(\"one  'two  words' x'y z'\"); c.execute(\"Show\"); c.execute(\"Show\");",
+                  "c.args(\"kept\"); c.args(\"a 'b\"); c.execute(\"Show\") END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(4), Texts({"[Show][one][two  words][xy z]", "[Show]",
+                                "args - Quote not closed: a 'b", "[Show][kept]"}));
+  EXPECT_EQ(backend.AlertLog(), std::vector<std::string>{});
+}
+
+// F12 on a program compiles and loads first the modules it imports that are not loaded,
+// or whose text changed since: from the store's current directory, else from the host
+// directory. A module still missing is named; an error in an import shows in its text.
+TEST_F(ShellRunTest, F12BuildsTheModulesAProgramImports) {
+  MakeText({"DEFINITION MODULE Stock;", "PROCEDURE Count(): INTEGER;", "END Stock."},
+           "/User/Stock.def");
+  MakeText({"IMPLEMENTATION MODULE Stock;", "PROCEDURE Count(): INTEGER;", "BEGIN RETURN 7",
+            "END Count;", "END Stock."},
+           "/User/Stock.mod");
+  char dir[] = "/tmp/velmarin-f12-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string host = std::string(dir) + "/";
+  std::ofstream(host + "Shelf.def") << "DEFINITION MODULE Shelf;\nVAR size: INTEGER;\nEND Shelf.\n";
+  std::ofstream(host + "Shelf.mod") << "IMPLEMENTATION MODULE Shelf;\nBEGIN size := 3\nEND Shelf.\n";
+  ASSERT_TRUE(FileSystem::ChangeDirectory(base::CharsOf(dir)));
+  const Buffer::Ref main =
+      Edit({"MODULE Main;", "IMPORT Stock, Shelf; FROM InOut IMPORT WriteInt, WriteLn;",
+            "BEGIN WriteInt(Stock.Count() * Shelf.size, 0); WriteLn END Main."},
+           "/User/Main.mod");
+  Type("F12");
+  EXPECT_EQ(Message(), "Successful compilation and load.");
+  for (const char* name : {"Stock", "Shelf", "Main"})
+    EXPECT_EQ(Modules::Info(Modules::Find(Shell::SystemLibrary(), base::CharsOf(name))).state,
+              Modules::ModuleState::Ready)
+        << name;
+  EXPECT_NE(Buffer::Find("/User/Shelf.mod"), nullptr); // loaded from the host as a text
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.execute(\"Main\") END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(1), Texts({"21"}));
+  // Stock's text changes: the next F12 on Main compiles it again.
+  Buffer::Ref stock = Buffer::Find("/User/Stock.mod");
+  ASSERT_TRUE(Lines::Set(stock, 3, "BEGIN RETURN 10"));
+  EditWindows::ShowBuffer(main, EditWindows::kActivate);
+  Type("F12");
+  SetCommandText({"MODULE Command; IMPORT c; BEGIN c.execute(\"Main\") END Command."});
+  Type("F12");
+  EXPECT_EQ(ListTail(1), Texts({"30"}));
+  // An import with an error: its text shows the error. One without a text: named.
+  MakeText({"DEFINITION MODULE Broken;", "END Broken."}, "/User/Broken.def");
+  MakeText({"IMPLEMENTATION MODULE Broken;", "BEGIN x := 1", "END Broken."}, "/User/Broken.mod");
+  MakeText({"DEFINITION MODULE Absent;", "END Absent."}, "/User/Absent.def");
+  Edit({"MODULE Uses;", "IMPORT Broken;", "END Uses."}, "/User/Uses.mod");
+  Type("F12");
+  EXPECT_EQ(E().current, Buffer::Find("/User/Broken.mod"));
+  EXPECT_EQ(Cursor().line, 2);
+  EXPECT_EQ(Message(), "undeclared identifier: x");
+  SetCommandText({"MODULE Command; IMPORT Absent; END Command."});
+  Type("F12");
+  EXPECT_EQ(Message(), "Module 'Command' is not ready to run: it needs Absent.");
+  for (const char* file : {"Shelf.def", "Shelf.mod"}) unlink((host + file).c_str());
+  rmdir(dir);
+  ASSERT_TRUE(FileSystem::ChangeDirectory(""));
 }
 
 // Control+C while a program waits for a key ends its run like an interrupt while it

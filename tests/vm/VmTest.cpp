@@ -467,9 +467,13 @@ TEST_F(VmTest, RecursionGoesDeepAndTheStackLimitTraps) {
   Vm::Testing::SetStackLimit(1 << 20);
   EXPECT_EQ(Vm::CallProcedure(EntryOf(r, 1), deep), 0u);
   EXPECT_EQ(Outcome(), "stack overflow");
-  // The report names the procedure, once per frame up to the first.
-  EXPECT_EQ(Vm::LastReport().calls.front().procedure, "Down");
-  EXPECT_GT(Vm::LastReport().calls.size(), 1000u);
+  // The report names the procedure where it failed, then the calls from one place as one
+  // with their number.
+  const std::vector<Vm::Position>& calls = Vm::LastReport().calls;
+  ASSERT_EQ(calls.size(), 2u);
+  EXPECT_EQ(calls.front().procedure, "Down");
+  EXPECT_EQ(calls.back().procedure, "Down");
+  EXPECT_GT(calls.back().repeats, 1000u);
 
   Vm::Testing::SetStackLimit(0);
   const std::uint64_t few[] = {10};
@@ -495,6 +499,23 @@ Modules::Ref Exporter(Buffer::Ref library, std::int32_t value) {
   t.a.Emit(Vm::WordI(Op::LDI, 0, value));
   t.a.Emit(Op::RETV, 0);
   return t.Install(library);
+}
+
+// The lines of a report: a run of calls from one place is one line with their number; of a
+// chain still too long the first and last calls stay.
+TEST(ReportLinesTest, RunsCollapseAndBothEndsOfALongChainStay) {
+  Vm::TrapReport r{"stack overflow", {{"M", "R", "", 3}, {"M", "R", "", 5, 99998}, {"M", "", "", 9}}};
+  EXPECT_EQ(Vm::ReportLines(r),
+            (std::vector<std::string>{"Run-time error: stack overflow", "  in M.R, line 3",
+                                      "  called from M.R, line 5 \x97 99,998 more times",
+                                      "  called from M, line 9"}));
+  r.calls.clear();
+  for (int i = 1; i <= 50; ++i) r.calls.push_back({"M", i % 2 == 0 ? "A" : "B", "", i});
+  const std::vector<std::string> lines = Vm::ReportLines(r, 10);
+  ASSERT_EQ(lines.size(), 10u);
+  EXPECT_EQ(lines[1], "  in M.B, line 1");
+  EXPECT_EQ(lines[5], "  ... 42 more lines of calls ...");
+  EXPECT_EQ(lines[9], "  called from M.A, line 50");
 }
 
 TEST_F(VmTest, CallsAcrossModulesGoThroughTheImportSlots) {

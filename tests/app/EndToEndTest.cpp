@@ -327,6 +327,32 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
   EXPECT_TRUE(CommandFile().contains("\nhello\n"));
 }
 
+// Quit while a program computes asks at once whether to stop it. No, or Cancel on the
+// question about modified texts that Yes leads to, lets it run on (Control+C then
+// interrupts it, and the x lands in the command text); Yes and No to saving ends the
+// workstation. The frame's close box asks the same.
+TEST_F(Desktop, QuitWhileAProgramComputesAsksFirst) {
+  QFile command(dir.filePath("Command"));
+  ASSERT_TRUE(command.open(QIODevice::WriteOnly));
+  command.write("MODULE Command;\n(* the directory line *)\nBEGIN\n  LOOP END\nEND Command.\n");
+  command.close();
+  const QString edited = "GOLD E 'foo' RETURN y 'abc' F5 F12 WAIT@300 ";
+  const struct {
+    QString keys;
+    bool runsOn;
+  } cases[] = {
+      {"F12 WAIT@300 C-q n WAIT@200 C-c RETURN 'x'", true},
+      {"F12 WAIT@300 C-q y 'x'", false},
+      {edited + "C-q y ESC WAIT@200 C-c RETURN 'x'", true},
+      {edited + "FRAMECLOSE y n 'x'", false},
+  };
+  for (const auto& c : cases) {
+    const Typed o = Run(c.keys, 30000);
+    ASSERT_EQ(o.exitCode, 0) << c.keys.toStdString() << "\n" << o.err.toStdString();
+    EXPECT_EQ(o.dump.contains("xBEGIN"), c.runsOn) << c.keys.toStdString();
+  }
+}
+
 // The menus open from the keyboard: Alt and a title's underlined letter, then arrows and
 // RETURN choose an item without a Control key (File > Close); Escape closes the menu and
 // the keys after it reach the text; F10 stays the program's key.

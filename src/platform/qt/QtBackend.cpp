@@ -227,6 +227,9 @@ struct QtBackend::State {
   // A script's pause: until when nothing is typed, and the modifiers it holds (as a
   // mouse action does from its press on).
   bool pausing = false;
+  // A pause begun while a program computes: the keys after it are typed as it ends,
+  // whether or not the program waits for input then.
+  bool pausedWhileBusy = false;
   bool pressedByScript = false; // the script's button is down
   std::uint32_t pauseEnd = 0;
   std::uint32_t held = 0;
@@ -1115,6 +1118,15 @@ bool QtBackend::Pump(bool wait) {
       s_->waiting = wait && s_->messages.empty();
       s_->CheckReady();
       s_->FinishIfReady();
+    }
+    if (!wait && Events::Watching() && !s_->injected.empty() &&
+        (s_->pausedWhileBusy || s_->injected.front().waitMs != 0)) {
+      // A program computes: the script's WAIT lets it, then types on (Quit while it runs).
+      s_->ProcessEvents();
+      s_->pausedWhileBusy = true;
+      s_->InjectNextKey();
+    } else if (wait) {
+      s_->pausedWhileBusy = false;
     }
     if (wait && s_->messages.empty()) {
       // The program waits for input: the driver types its next key, or, with all

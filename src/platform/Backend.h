@@ -80,6 +80,9 @@ struct PlatformMessage {
   // A script's pause (kind Timer): the program runs for waitMs milliseconds before the
   // script goes on, with the modifiers of keyState held meanwhile.
   std::uint32_t waitMs = 0;
+  // A script's FrameClose that stands for the frame's window destroyed from outside
+  // (by a window manager), not for a click on its close box.
+  bool destroyed = false;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.

@@ -26,6 +26,8 @@
 //                      WAIT that comes while a compiled program computes lets it compute,
 //                      and the keys after it are typed into it as it computes);
 //                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's),
+//                      FRAMEDESTROY (the frame's window destroyed, as a window manager
+//                      may do it, without asking),
 //                      MENU@Title/Item (the item of the bar's menu Title whose text
 //                      begins with Item, both without regard to case, '_' for a blank;
 //                      nothing when there is none or it is disabled)

@@ -46,6 +46,8 @@
 #include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -54,8 +56,13 @@
 #include <map>
 #include <set>
 
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
 #include "platform/Events.h"
 #include "platform/KeyScript.h"
+#include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/qt/QtKeys.h"
 #include "platform/qt/QtPaint.h"
@@ -74,6 +81,8 @@ class ChildFrame;
 
 // The frame window's 55 ms timer drives the null events.
 constexpr int kTimerPeriodMs = 55;
+// Every so many ticks (about a second) the frame's window is looked for.
+constexpr std::uint32_t kFrameCheckTicks = 18;
 
 Toolbox::Point ToPoint(QPoint p) { return Toolbox::Point{p.x(), p.y()}; }
 Toolbox::Rect ToRect(const QRect& r) {
@@ -191,6 +200,7 @@ struct QtBackend::State {
   QMainWindow* frame = nullptr;
   QMdiArea* area = nullptr;
   QTimer* timer = nullptr;
+  std::uint32_t ticks = 0;
   Fonts fonts{96.0};
   std::deque<PlatformMessage> messages;
   std::map<Window, std::unique_ptr<Child>> children;
@@ -280,6 +290,9 @@ struct QtBackend::State {
   }
   // Whether a script's pause goes on; ends it when its time is over.
   bool Paused();
+  // Whether the frame's window is gone from the desktop: destroyed from outside (the
+  // X server knows it no more), or by the key script's FRAMEDESTROY.
+  bool FrameGone();
   // Starts the pause the script's next message asks for; false when it is none.
   bool StartPause();
   // Moves the next injected key press (its key message and the character after it)
@@ -635,6 +648,28 @@ void QtBackend::State::ApplyCursor() {
   }
 }
 
+bool QtBackend::State::FrameGone() {
+  if (frame == nullptr) return false;
+  const QWindow* window = frame->windowHandle();
+  if (window == nullptr || window->handle() == nullptr) return true;
+#if QT_CONFIG(xcb)
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11 != nullptr && QGuiApplication::platformName() == "xcb"
+                                     ? x11->connection()
+                                     : nullptr;
+  if (connection != nullptr) {
+    xcb_generic_error_t* error = nullptr;
+    std::free(xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window->winId())),
+        &error));
+    const bool gone = error != nullptr && error->error_code == XCB_WINDOW;
+    std::free(error);
+    return gone;
+  }
+#endif
+  return false;
+}
+
 bool QtBackend::State::Paused() {
   if (pausing && static_cast<std::int32_t>(self->TickCount() - pauseEnd) >= 0) {
     pausing = false;
@@ -753,13 +788,16 @@ bool QtBackend::State::InjectAction(Window front) {
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;
+  const bool destroyed = m.destroyed;
   const Qt::KeyboardModifiers mods = ModifiersOf(m.keyState);
   held = m.keyState;
   injected.pop_front();
   // The actions take Qt's own way: a close box asks through closeEvent, a click comes
   // as mouse events to the window's content.
   Child* c = ChildOf(front);
-  if (kind == Kind::FrameClose) {
+  if (kind == Kind::FrameClose && destroyed) {
+    if (QWindow* window = frame->windowHandle()) window->destroy();
+  } else if (kind == Kind::FrameClose) {
     frame->close();
   } else if (kind == Kind::Close) {
     if (c != nullptr) c->sub->close();
@@ -1059,6 +1097,9 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
                    });
   s_->timer = new QTimer(frame);
   QObject::connect(s_->timer, &QTimer::timeout, [this] {
+    // A frame destroyed from outside (by a window manager) leaves nothing to answer a
+    // question: the workstation ends as at the end of the desktop session.
+    if (++s_->ticks % kFrameCheckTicks == 0 && s_->FrameGone()) Signals::Request();
     // Also inside a dialog's own loop, where the program takes no messages.
     Events::TimerTick();
     PlatformMessage m;

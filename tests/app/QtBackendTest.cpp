@@ -7,7 +7,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -386,6 +391,54 @@ TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   EXPECT_EQ(Records(), "C102");
   Events::SetKeyClaimProc(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A file dialog opens large enough to show each file's size, type and date whole beside its
+// name,
+// and opens again at the size the user left it at (kept in the configuration directory).
+TEST_F(QtBackendTest, FileDialogsShowWholeColumnsAndKeepTheirSize) {
+  QTemporaryDir config, files;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QFile file(files.filePath("a_rather_long_name_for_a_module_of_the_program.mod"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  struct Seen {
+    QSize size;
+    bool whole = false;
+  };
+  auto look = [](Seen& seen, QSize resizeTo) {
+    QTimer::singleShot(600, [&seen, resizeTo] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      seen.size = dialog->size();
+      if (auto* view = dialog->findChild<QTreeView*>()) {
+        seen.whole = view->isVisible();
+        // The name column keeps room for a name; the others show their texts whole.
+        seen.whole = seen.whole && view->header()->sectionSize(0) >= 150;
+        for (int column = 1; column < 4; ++column)
+          seen.whole = seen.whole && view->header()->sectionSize(column) >=
+                                         static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column);
+      }
+      if (resizeTo.isValid()) dialog->resize(resizeTo);
+      dialog->reject();
+    });
+  };
+  std::string name = files.filePath("x.mod").toStdString();
+  Seen first, second;
+  look(first, QSize(640, 420));
+  EXPECT_FALSE(backend->AskFileName(1, "Open", "*.mod", name));
+  EXPECT_GE(first.size.width(), 640);
+  EXPECT_GE(first.size.height(), 420);
+  EXPECT_TRUE(first.whole);
+  look(second, QSize());
+  EXPECT_FALSE(backend->AskFileName(1, "Open", "*.mod", name));
+  EXPECT_EQ(second.size, QSize(640, 420));
+  EXPECT_TRUE(second.whole);
+  qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -41,11 +41,15 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QScrollBar>
 #include <QSessionManager>
 #include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
 #include <QVBoxLayout>
@@ -81,6 +85,9 @@ class ChildFrame;
 
 // The frame window's 55 ms timer drives the null events.
 constexpr int kTimerPeriodMs = 55;
+// The file dialogs' first size in pixels: names, sizes, types and dates side by side.
+constexpr int kFileDialogWidth = 820;
+constexpr int kFileDialogHeight = 500;
 // Every so many ticks (about a second) the frame's window is looked for.
 constexpr std::uint32_t kFrameCheckTicks = 18;
 
@@ -2018,6 +2025,44 @@ bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& 
 
 void QtBackend::SetFileDialogButton(const std::string& label) { s_->fileButton = ToQt(label); }
 
+namespace {
+
+// The file dialogs' size and columns, as the user last left them, kept beside the
+// workstation's settings: the desktop's own state, not the settings file's.
+QSettings FileDialogSettings() {
+  return QSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       QStringLiteral("/velmarin/desktop.conf"),
+                   QSettings::IniFormat);
+}
+
+// A file dialog at the size it was last left at, the first time large enough for the
+// names, sizes and dates of its files side by side, within the screen.
+void SizeFileDialog(QFileDialog& dialog) {
+  QSettings settings = FileDialogSettings();
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.restoreState(settings.value(QStringLiteral("FileDialog/state")).toByteArray());
+  QSize size = settings.value(QStringLiteral("FileDialog/size")).toSize();
+  if (!size.isValid()) size = QSize(kFileDialogWidth, kFileDialogHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  dialog.resize(size);
+  // Sizes, types and dates are shown whole; the name takes the rest.
+  if (auto* view = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = view->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
+  }
+}
+
+void KeepFileDialogSize(const QFileDialog& dialog) {
+  QSettings settings = FileDialogSettings();
+  settings.setValue(QStringLiteral("FileDialog/size"), dialog.size());
+  settings.setValue(QStringLiteral("FileDialog/state"), dialog.saveState());
+}
+
+} // namespace
+
 bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::string& filter,
                             std::string& name) {
   // "*.*" would hide names without a dot here, so all files are "*".
@@ -2058,8 +2103,11 @@ bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::stri
       dialog.selectFile(info.fileName());
     }
   }
+  SizeFileDialog(dialog);
   while (true) {
-    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const bool accepted = RunModal(dialog) == QDialog::Accepted;
+    KeepFileDialogSize(dialog);
+    if (!accepted || dialog.selectedFiles().isEmpty()) return false;
     const QString chosen = dialog.selectedFiles().front();
     if (mode == 2) {
       // The platform's save dialog refuses read-only files.

@@ -350,7 +350,7 @@ bool Pick(DialogRecord* owner, RGBColor& colour, std::int32_t left, std::int32_t
     if (Open(d, Toolbox::kCaptionWindow, Layout, nullptr, false, options, true)) {
       Rect r = Toolbox::GetWindowRect(d.window);
       Toolbox::OffsetRect(r, left - r.left, top + kBelowTop - r.top);
-      FitWindow(r, true);
+      FitWindow(r, Toolbox::kCaptionWindow);
       Toolbox::MoveWindow(d.window, r.left, r.top, true);
       RunModal(d.window, d, KeepCurrent, state.done);
       Close(d);

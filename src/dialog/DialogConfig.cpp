@@ -232,7 +232,7 @@ void SetTitle() {
 
 void FontButtonText() {
   char face[64];
-  Toolbox::FontName(state.work.font, face);
+  Toolbox::FontFamily(state.work.font, face);
   char text[kLineHigh + 1];
   Strings::Assign(text, kFontPrefix);
   Strings::Append(text, face);
@@ -570,11 +570,14 @@ void HighAction(DialogRecord&, std::int16_t) { PickColour(true); }
 void BackAction(DialogRecord&, std::int16_t) { PickColour(false); }
 
 void FontAction(DialogRecord&, std::int16_t) {
-  char face[64];
-  Toolbox::FontName(state.work.font, face);
+  // The chooser starts on the family the item is shown in; choosing that family again
+  // keeps the item's own face name (a classic one stays in the dialog file).
+  char shown[64], face[64];
+  Toolbox::FontFamily(state.work.font, shown);
+  Strings::Assign(face, shown);
   std::int32_t size = state.fields.size, style = state.fields.styleBits;
   if (!Toolbox::ChooseFont(face, size, style)) return;
-  const std::int32_t number = Toolbox::FontNumber(face);
+  const std::int32_t number = Strings::Equal(face, shown) ? state.work.font : Toolbox::FontNumber(face);
   if (number >= 0) state.work.font = static_cast<std::uint16_t>(number);
   if (size > 0) state.fields.size = std::clamp(size, 5, 48);
   state.fields.styleBits = static_cast<std::uint16_t>(
@@ -796,7 +799,7 @@ void Open(DialogRecord& d, std::int16_t itemIndex, Point position) {
       at = Point{frame.left + position.h + kBesideClick, frame.top + position.v + kBesideClick};
     }
     Toolbox::OffsetRect(r, at.h - r.left, at.v - r.top);
-    FitWindow(r, true);
+    FitWindow(r, Toolbox::kCaptionWindow);
     Toolbox::MoveWindow(c.window, r.left, r.top, true);
     LoadFields();
     RunModal(c.window, c, Step, state.done);

@@ -1,5 +1,6 @@
 // Drawing the items of a dialog with the desktop's controls, and the texts they show.
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 #include "base/NumberOut.h"
@@ -94,11 +95,25 @@ RGBColor Ink(const DialogItem& item) {
   return item.inverted ? kWhite : kBlack;
 }
 
+// Black or white, whichever stands out more on paper: text on a coloured fill stays
+// readable whatever the colour (the relative luminance of sRGB decides).
+RGBColor InkOn(const RGBColor& paper) {
+  auto linear = [](std::uint16_t c) {
+    const double v = c / 65535.0;
+    return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  const double luminance =
+      0.2126 * linear(paper.red) + 0.7152 * linear(paper.green) + 0.0722 * linear(paper.blue);
+  // Equal contrast with black and white where (L + 0.05)² = 0.05 × 1.05.
+  return luminance > 0.1791 ? kBlack : kWhite;
+}
+
 // The text at the item's position inside r by its alignment, clipped to r.
 void DrawLabel(const DialogItem& item, const Rect& r, Chars text, const RGBColor& paper) {
   const std::size_t n = Strings::Length(text);
   if (n == 0) return;
   UseItemFont(item);
+  if (item.enabled) Toolbox::RGBForeColor(InkOn(paper));
   Toolbox::RGBBackColor(paper);
   Toolbox::TextMode(Toolbox::kTextOr);
   const std::string_view s(text.p, n);
@@ -145,6 +160,23 @@ void Light(const DialogItem& item, Rect r) {
   Toolbox::InsetRect(r, 3, 3);
   Toolbox::RGBForeColor(item.area.highCol);
   Toolbox::PaintRoundRect(r, 6, 6);
+}
+
+// A switch's indicator at the left of its button: lit in the item's "High Col" while the
+// switch is on; while it is off, paler than the face, so that it differs from the usual
+// "High Col", a darker shade of the face. Returns its rectangle.
+Rect SwitchLamp(const DialogItem& item, const Rect& r, bool on, const RGBColor& face) {
+  const std::int32_t size = std::clamp(r.Height() - 10, 6, 12);
+  const std::int32_t left = r.left + std::clamp(r.Height() / 3, 4, 8);
+  const std::int32_t top = (r.top + r.bottom - size) / 2;
+  const Rect lamp{left, top, left + size, top + size};
+  auto paler = [](std::uint16_t c) { return static_cast<std::uint16_t>(c + (0xFFFF - c) / 2); };
+  const RGBColor unlit{paler(face.red), paler(face.green), paler(face.blue)};
+  Toolbox::RGBForeColor(on ? item.area.highCol : unlit);
+  Toolbox::PaintOval(lamp);
+  Toolbox::RGBForeColor(kGrey);
+  Toolbox::FrameOval(lamp);
+  return lamp;
 }
 
 // The square indicator of a check box or radio button, centred on box.
@@ -295,10 +327,14 @@ void DrawItem(DialogRecord& d, std::int32_t index) {
     break;
   }
   case ItemKind::Switch: {
+    // A toggle button: sunk while on, with its lamp; the label beside the lamp.
     const bool on = IsOn(d, index);
-    Toolbox::DrawControl(ControlKind::PushButton, r, ControlState(item, on));
-    if (on) Light(item, r);
-    DrawLabel(item, r, text, on ? item.area.highCol : paper);
+    std::uint32_t s = ControlState(item, on);
+    if (on) s |= Toolbox::kControlPressed;
+    Toolbox::DrawControl(ControlKind::PushButton, r, s);
+    const Rect lamp = SwitchLamp(item, r, on, paper);
+    DrawLabel(item, Rect{lamp.right + 2, r.top, r.right - (lamp.left - r.left), r.bottom}, text,
+              paper);
     break;
   }
   case ItemKind::FramedBool: {

@@ -312,7 +312,7 @@ void ApplyPlacement(DialogRecord& d) {
     return;
   }
   Rect r = d.normal.rect;
-  FitWindow(r, d.windowKind != Toolbox::kPlainWindow);
+  FitWindow(r, d.windowKind);
   Toolbox::MoveWindow(d.window, r.left, r.top, false);
   Toolbox::SizeWindow(d.window, r.Width(), r.Height());
   Toolbox::SetWTitle(d.window, d.items[0]->text);

@@ -92,9 +92,9 @@ void SyncActivation();
 // that comes with any modifier (Control and Alt then reach it rather than the menus).
 bool ClaimsKey(char key);
 void Deactivate(DialogRecord& d);
-// A window's content rectangle (frame client coordinates) moved and cut to lie within
-// the frame's client area, below the room of its caption when it has one.
-void FitWindow(Rect& r, bool caption);
+// A window's content rectangle (frame client coordinates) moved and cut so that the
+// window of the kind lies within the frame's client area, its caption and borders too.
+void FitWindow(Rect& r, int kind);
 // The pointer, local to the dialog's window.
 Point Mouse(DialogRecord& d);
 // Waits for the next platform message (the frame's timer gives one at least).

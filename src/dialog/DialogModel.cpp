@@ -50,8 +50,6 @@ constexpr const char* kTrueFalse[] = {"FALSE", "TRUE"};
 constexpr const char* kHighLow[] = {"LOW", "HIGH"};
 // The collapsed window's width in points.
 constexpr double kIconWidth = 136.0;
-// The room a window's caption takes above its content, as the shell's windows have it.
-constexpr std::int32_t kCaptionRoom = 32;
 constexpr std::int32_t kMinWidth = 20, kMinHeight = 10;
 
 State state;
@@ -143,17 +141,8 @@ void DisposeSurfaces(DialogRecord& d) {
 
 // ---- Shared helpers ----
 
-void Internal::FitWindow(Rect& r, bool caption) {
-  const Rect client = Toolbox::FrameClientRect();
-  const std::int32_t room = caption ? kCaptionRoom : 0;
-  const std::int32_t width = std::clamp(r.Width(), kMinWidth, std::max(kMinWidth, client.Width()));
-  const std::int32_t height =
-      std::clamp(r.Height(), kMinHeight, std::max(kMinHeight, client.Height() - room));
-  const std::int32_t left =
-      std::clamp(r.left, client.left, std::max(client.left, client.right - width));
-  const std::int32_t top =
-      std::clamp(r.top, client.top + room, std::max(client.top + room, client.bottom - height));
-  r = Rect{left, top, left + width, top + height};
+void Internal::FitWindow(Rect& r, int kind) {
+  r = Toolbox::FitInFrame(kind, r, Point{kMinWidth, kMinHeight});
 }
 
 namespace Internal {
@@ -651,7 +640,7 @@ bool Open(DialogRecord& d, int windowKind, DialogProc layout, DialogProc setup, 
   d.items[0]->rect = r;
   const double s = Scale();
   r = ScaledRect(r, s);
-  FitWindow(r, windowKind != Toolbox::kPlainWindow);
+  FitWindow(r, windowKind);
   d.iconizedPlacement = d.normal;
   d.iconizedPlacement.rect.right = d.iconizedPlacement.rect.left + Round(kIconWidth * s);
   d.iconizedPlacement.rect.bottom = d.iconizedPlacement.rect.top + 1;

@@ -199,16 +199,18 @@ struct Measure {
   // The height that shows the title and lines of text whole: a platform font may have
   // lines taller than the window's usual room allows for.
   std::int32_t Fitting(std::int32_t height, std::int32_t lines) const {
-    return std::min(kMaxSize, std::max(height, kTitleHeight + 4 + lines * LineHeight()));
+    return std::min(kMaxSize, std::max(height, TitleHeight() + 4 + lines * LineHeight()));
   }
-  std::int32_t LineHeight() const {
+  std::int32_t LineHeight(bool bold = false) const {
     Toolbox::TextFont(font);
     Toolbox::TextSize(kTipSize);
-    Toolbox::TextFace(0);
+    Toolbox::TextFace(bold ? kBold : 0);
     Toolbox::FontInfo fi;
     Toolbox::GetFontInfo(fi);
     return fi.ascent + fi.descent + fi.leading;
   }
+  // The title's line: its bold face whole, at least the title item's height.
+  std::int32_t TitleHeight() const { return std::max(kTitleHeight, LineHeight(true)); }
 };
 
 // Breaks text at blanks into lines of at most width pixels (CR at each break when write
@@ -248,23 +250,27 @@ std::int32_t DialogWidth(const DialogRecord& d) {
 }
 
 void SizeTip(Tip& tip, char* text, const DialogRecord& d, const Measure& m) {
-  std::int32_t width = kDefaultWidth, height = kDefaultHeight;
-  width = std::max(width, m.Width(tip.title, true) + kMargin);
+  std::int32_t width = kDefaultWidth;
+  const std::int32_t titleWidth = m.Width(tip.title, true) + kMargin;
+  width = std::max(width, titleWidth);
   const std::int32_t textWidth = m.Width(text, false) + kMargin;
   if (textWidth <= kOwnWidth && textWidth > width) width = textWidth;
-  if (textWidth <= width) {
-    // A long title is cut by the title item, which is at most 400 wide.
-    tip.width = std::min(kMaxSize, Scaled(width));
-    tip.height = m.Fitting(Scaled(height), 1);
+  if (textWidth <= std::min(width, kMaxSize)) {
+    // One line: the window scaled, and never narrower than the line.
+    tip.width = std::min(kMaxSize, std::max(Scaled(width), textWidth));
+    tip.height = m.Fitting(Scaled(kDefaultHeight), 1);
     return;
   }
-  const std::int32_t limit = std::min(DialogWidth(d) - kDialogMargin, kMaxSize);
+  // The text wraps at blanks within the limit; the window is as wide as its widest line
+  // (and the title), so that no line is cut.
+  const std::int32_t limit = std::max(kDefaultWidth, std::min(DialogWidth(d) - kDialogMargin, kMaxSize));
+  width = std::min(width, limit);
   std::int32_t widest = 0;
   for (std::int32_t steps = 0;
        width < limit && Wrap(text, width - kMargin, false, m, widest) > steps + 1; ++steps)
     width = std::min(limit, width + std::max(1, width / 4));
   const std::int32_t lines = Wrap(text, width - kMargin, true, m, widest);
-  tip.width = std::min(kMaxSize, std::max(widest + kMargin, m.Width(tip.title, true) + kMargin));
+  tip.width = std::min(kMaxSize, std::max(widest + kMargin, titleWidth));
   tip.height = m.Fitting(std::min(kMaxSize, (lines - 1) * m.LineHeight() + kWrapRoom), lines);
 }
 
@@ -466,8 +472,16 @@ void Show(DialogRecord& d, std::int32_t index, bool control, Point global) {
     height = tip.height;
   }
   DialogRecord& h = state.window;
-  h.items[kTitle]->rect = Rect{3, 1, width - 3, 1 + kTitleHeight};
-  h.items[kText]->rect = Rect{3, 2 + kTitleHeight, width - 3, height - 2};
+  // The items draw in the font the tips were measured in (a help file's FONT: line may
+  // have named it after the window was made).
+  h.items[kTitle]->font = h.items[kText]->font = static_cast<std::uint16_t>(FontOfTips());
+  std::int32_t titleHeight = kTitleHeight;
+  {
+    Drawing drawing(h);
+    titleHeight = Measure{FontOfTips()}.TitleHeight();
+  }
+  h.items[kTitle]->rect = Rect{3, 1, width - 3, 1 + titleHeight};
+  h.items[kText]->rect = Rect{3, 2 + titleHeight, width - 3, height - 2};
   const Rect client = Toolbox::FrameClientRect();
   std::int32_t left = global.h + kRight, top = global.v + kBelow;
   if (left + width > client.right) left = global.h - kRight - width;

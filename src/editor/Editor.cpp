@@ -130,7 +130,9 @@ void PutCursor() {
 }
 
 // Text row `row` from the left offset, "|" in the last column of a longer line, the
-// part inside the select range in inverse video, the rest of the row cleared.
+// part inside the select range in inverse video, the rest of the row cleared. A line end
+// inside the range shows as one inverse cell after the line's text, so that an empty
+// line in the range shows too.
 void DrawRow(std::int32_t row) {
   EditorState& e = Ed();
   ANSITerm::TextWindow* t = e.terminal;
@@ -140,6 +142,13 @@ void DrawRow(std::int32_t row) {
       line >= 1 && line <= LineCount() ? Lines::View(e.current, line) : std::string_view();
   const auto left = static_cast<std::size_t>(std::max(0, e.leftOffset));
   const auto width = static_cast<std::size_t>(std::clamp(e.width, 0, ANSITerm::kMaxColumns));
+  bool inRange = false, endInRange = false;
+  Range r{};
+  if (e.selectActive && line >= 1 && line <= LineCount()) {
+    r = EditWindows::SelectRange();
+    inRange = line >= r.first.line && line <= r.last.line;
+    endInRange = inRange && line < r.last.line;
+  }
   if (text.size() > left && width > 0) {
     char shown[ANSITerm::kMaxColumns + 1];
     const std::size_t n = std::min(text.size() - left, width);
@@ -147,19 +156,16 @@ void DrawRow(std::int32_t row) {
     if (text.size() > left + width) shown[n - 1] = '|';
     std::size_t from = n;
     std::size_t to = n;
-    if (e.selectActive) {
-      const Range r = EditWindows::SelectRange();
-      if (line >= r.first.line && line <= r.last.line) {
-        const std::int64_t first = line == r.first.line ? r.first.column : 1;
-        const std::int64_t last =
-            line == r.last.line ? r.last.column : static_cast<std::int64_t>(text.size()) + 1;
-        const auto clip = [&](std::int64_t column) {
-          return static_cast<std::size_t>(std::clamp<std::int64_t>(
-              column - 1 - static_cast<std::int64_t>(left), 0, static_cast<std::int64_t>(n)));
-        };
-        from = clip(first);
-        to = std::max(from, clip(last));
-      }
+    if (inRange) {
+      const std::int64_t first = line == r.first.line ? r.first.column : 1;
+      const std::int64_t last =
+          line == r.last.line ? r.last.column : static_cast<std::int64_t>(text.size()) + 1;
+      const auto clip = [&](std::int64_t column) {
+        return static_cast<std::size_t>(std::clamp<std::int64_t>(
+            column - 1 - static_cast<std::int64_t>(left), 0, static_cast<std::int64_t>(n)));
+      };
+      from = clip(first);
+      to = std::max(from, clip(last));
     }
     Write(t, std::string_view(shown, from));
     if (to > from) {
@@ -168,6 +174,12 @@ void DrawRow(std::int32_t row) {
       ANSITerm::SetInverse(t, 0);
     }
     Write(t, std::string_view(shown + to, n - to));
+  }
+  // The line end's cell, when it is in view: just after the text.
+  if (endInRange && text.size() >= left && text.size() - left < width) {
+    ANSITerm::SetInverse(t, 1);
+    Write(t, " ");
+    ANSITerm::SetInverse(t, 0);
   }
   ANSITerm::EraseLineEnd(t);
 }
@@ -1172,6 +1184,11 @@ bool WindowEvent(std::uint8_t code, char ch, std::uint8_t modifiers) {
   case KeyWindowClose:
     if (Buffer::Ref b = EditWindows::BufferOfWindow(w)) {
       EditWindows::CloseBufferWindow(b);
+      return false;
+    }
+    // The Command window stays; the text it edits is closed, the command text shown again.
+    if (w != nullptr && w == EditWindows::CommandWindow()) {
+      if (EditWindows::CommandWindowBuffer() != Shell::CommandText()) ShowCommandWindow();
       return false;
     }
     // A plot's close box closes it; the text being edited stays as it is.

@@ -138,6 +138,8 @@ void HelpScreen() {
   if (!client.Empty()) {
     r.right = std::max(r.left + 1, std::min(r.right, client.right - kLeft));
     r.bottom = std::max(r.top + 1, std::min(r.bottom, client.bottom - kTop));
+    // Over the editor's window, below its caption rather than on it.
+    r = Toolbox::ClearOfCaptions(Toolbox::kToolWindow, r);
   }
   Toolbox::Window w =
       Toolbox::NewWindow(r, kWindowTitle, true, Toolbox::kToolWindow, false, nullptr);

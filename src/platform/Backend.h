@@ -80,6 +80,9 @@ struct PlatformMessage {
   // A script's pause (kind Timer): the program runs for waitMs milliseconds before the
   // script goes on, with the modifiers of keyState held meanwhile.
   std::uint32_t waitMs = 0;
+  // A script's FrameClose that stands for the frame's window destroyed from outside
+  // (by a window manager), not for a click on its close box.
+  bool destroyed = false;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.
@@ -182,6 +185,8 @@ public:
   virtual void Draw(Port port, const DrawCommand& cmd) = 0;
   virtual std::int32_t TextWidth(const PortState& state, std::string_view text) = 0;
   virtual FontInfo GetFontInfo(const PortState& state) = 0;
+  // The family the backend draws a face of that name in.
+  virtual std::string FontFamily(const std::string& face) { return face; }
   virtual void* CreateOffscreen(Offscreen* o, std::int32_t width, std::int32_t height) = 0;
   virtual void DestroyOffscreen(Offscreen* o) = 0;
   virtual std::int32_t SavePicture(const Picture& pic, const std::string& hostPath) = 0;

@@ -107,6 +107,7 @@ struct State {
   SimpleProc frameClose = nullptr;
   SimpleProc endSession = nullptr;
   SimpleProc quit = nullptr;
+  SimpleProc quitWhileRunning = nullptr;
   PaintProc paint = nullptr;
   KeyClaimProc claim = nullptr;
   IdleProc idle = nullptr;
@@ -175,6 +176,11 @@ void PostWindowEvent(const PlatformMessage& m, std::uint32_t detail, Point where
 }
 
 void PostMenuCommand(const PlatformMessage& m, std::uint32_t command) {
+  if (state.watchInterrupt > 0 && state.quitWhileRunning != nullptr &&
+      command == Toolbox::QuitMenuCommand()) {
+    state.quitWhileRunning();
+    return;
+  }
   const std::uint32_t menu = (command >> 8) & 0xFF;
   const std::uint32_t item = command & 0xFF;
   Post(m, WindowEvent, nullptr, MenuDetail, menu * 65536 + item);
@@ -258,10 +264,7 @@ std::uint32_t CommandOfPath(const std::string& path) {
 
 void PostSystemKeyF10(const PlatformMessage& m) { Post(m, KeyDown, m.window, VirtualKey, kVkF10); }
 
-bool Claimed(const PlatformMessage& m) {
-  const char key = AcceleratorKey(m.vkey);
-  return key != 0 && state.claim != nullptr && state.claim(key);
-}
+bool Claimed(const PlatformMessage& m) { return KeyClaimed(AcceleratorKey(m.vkey)); }
 
 // An Alt combination a dialog item claims: the platform gives it no character, so its
 // letter (lower case unless Shift is held) or digit arrives as one.
@@ -452,7 +455,9 @@ void SetFrameCloseProc(SimpleProc proc) { state.frameClose = proc; }
 void SetEndSessionProc(SimpleProc proc) { state.endSession = proc; }
 void SetQuitProc(SimpleProc proc) { state.quit = proc; }
 void SetPaintProc(PaintProc proc) { state.paint = proc; }
+void SetQuitWhileRunningProc(SimpleProc proc) { state.quitWhileRunning = proc; }
 void SetKeyClaimProc(KeyClaimProc proc) { state.claim = proc; }
+bool KeyClaimed(char key) { return key != 0 && state.claim != nullptr && state.claim(key); }
 void SetMoving(bool moving) { state.moving = moving; }
 
 void Dispatch(const PlatformMessage& m) {
@@ -586,6 +591,7 @@ void WatchInterrupt(bool on) {
 }
 
 bool InterruptPending() { return state.interrupted; }
+bool Watching() { return state.watchInterrupt > 0; }
 
 bool Interrupted() {
   PumpOnce(false);

@@ -99,6 +99,10 @@ void SetDropProc(DropProc proc);
 void SetFrameCloseProc(SimpleProc proc);
 void SetEndSessionProc(SimpleProc proc);
 void SetQuitProc(SimpleProc proc); // the platform demands the end at once
+// Quit chosen (its menu item, its key or the frame's close box) while a watch is on: the
+// procedure decides at once, while what runs goes on, instead of the command waiting in
+// the queue until the run ends.
+void SetQuitWhileRunningProc(SimpleProc proc);
 // The update procedure of windows that paint themselves at once (dialogs, terminals):
 // true when it painted w, so that no UpdateEvent is posted.
 using PaintProc = bool (*)(Toolbox::Window w);
@@ -108,6 +112,9 @@ void SetPaintProc(PaintProc proc);
 // accelerator table and the platform, and it arrives as its character.
 using KeyClaimProc = bool (*)(char key);
 void SetKeyClaimProc(KeyClaimProc proc);
+// Whether the letter or digit key (upper case) is claimed so: a backend keeps it from the
+// platform's own keys (the menu titles' mnemonics) too.
+bool KeyClaimed(char key);
 // Suppresses move and size records while a window is being created or moved.
 void SetMoving(bool moving);
 
@@ -136,5 +143,7 @@ void WatchInterrupt(bool on);
 bool Interrupted();
 // Whether an interrupt was asked for and not yet taken by Interrupted.
 bool InterruptPending();
+// Whether a watch is on: a program or a learned macro runs.
+bool Watching();
 
 } // namespace Events

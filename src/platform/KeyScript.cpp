@@ -346,6 +346,9 @@ bool AppendAction(std::string_view token, std::uint32_t modifiers, std::vector<P
     m.kind = Kind::Close;
   } else if (EqualCaseless(token, "FRAMECLOSE")) {
     m.kind = Kind::FrameClose;
+  } else if (EqualCaseless(token, "FRAMEDESTROY")) {
+    m.kind = Kind::FrameClose;
+    m.destroyed = true;
   } else {
     return false;
   }

@@ -22,8 +22,12 @@
 //                      (CLICK@Control_Panel:30,40) acts on the window of that title
 //                      (case ignored, '_' for a blank) instead of the front one;
 //                      WAIT@MS (nothing is typed for MS milliseconds, up to 600000,
-//                      while the program runs: timers, tool tips, the macro delay);
+//                      while the program runs: timers, tool tips, the macro delay; a
+//                      WAIT that comes while a compiled program computes lets it compute,
+//                      and the keys after it are typed into it as it computes);
 //                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's),
+//                      FRAMEDESTROY (the frame's window destroyed, as a window manager
+//                      may do it, without asking),
 //                      MENU@Title/Item (the item of the bar's menu Title whose text
 //                      begins with Item, both without regard to case, '_' for a blank;
 //                      nothing when there is none or it is disabled)

@@ -60,6 +60,8 @@ void Install() {
 
 void SetEndProc(Proc proc) { state.end = proc; }
 
+void Request() { state.requested = true; }
+
 void Poll() {
   if (!state.requested || state.ending.exchange(true)) return;
   if (const Proc end = state.end) end();

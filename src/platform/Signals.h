@@ -17,6 +17,9 @@ using Proc = void (*)();
 void Install();
 // What the main thread does before the process ends: writes the recovery files.
 void SetEndProc(Proc proc);
+// The end asked for from inside, as a signal asks for it (the frame window was destroyed
+// from outside): the next Poll carries it out.
+void Request();
 // On the main thread: when a signal asked for the end, runs the end procedure and ends
 // the process with status 0 (never returns then). Nothing otherwise.
 void Poll();

@@ -43,6 +43,7 @@ constexpr Point kSplashStepAt{270, 216};
 constexpr int kSplashMessageStyle = Toolbox::kItalic | Toolbox::kUnderline;
 
 constexpr int kStopBeep = 3;
+constexpr char kStopAndQuit[] = "A program is running. Stop it and QUIT ?";
 constexpr int kMainLoopStep = 32;
 constexpr int kImports = static_cast<int>(MainImport::Count);
 
@@ -114,6 +115,12 @@ void FrameClose() {
 }
 
 void EndSession() { Call(state.shutdownRequest); }
+
+// Quit while a program runs: the user is asked before it is stopped; Quit then goes its
+// usual way, and the program runs on when it is answered No or cancelled.
+void QuitWhileRunning() {
+  if (Alerts::Ask(kStopAndQuit, false)) Call(state.quitProcedure);
+}
 
 // The platform demands the end: the orderly shutdown runs and the exit code is 0.
 void PlatformQuit() { Terminate(); }
@@ -283,6 +290,7 @@ void StartPlatform(Toolbox::Backend& backend, bool& queue, bool& frame) {
   queue = true;
   Events::SetDropProc(DropFiles);
   Events::SetFrameCloseProc(FrameClose);
+  Events::SetQuitWhileRunningProc(QuitWhileRunning);
   Events::SetEndSessionProc(EndSession);
   Events::SetQuitProc(PlatformQuit);
   if (state.title[0] == 0) Toolbox::LoadResourceString(0, state.title);
@@ -296,6 +304,7 @@ void StartPlatform(Toolbox::Backend& backend, bool& queue, bool& frame) {
 void Shutdown(Toolbox::Backend& backend, bool queue, bool frame) {
   Events::SetDropProc(nullptr);
   Events::SetFrameCloseProc(nullptr);
+  Events::SetQuitWhileRunningProc(nullptr);
   Events::SetEndSessionProc(nullptr);
   Events::SetQuitProc(nullptr);
   state.splash = nullptr;

@@ -421,16 +421,129 @@ void GlobalToLocal(Point& p) {
 
 Rect FrameClientRect() { return installed != nullptr ? installed->FrameClientRect() : Rect{}; }
 
-void KeepInFrame(Window w) {
-  if (!IsWindow(w)) return;
-  const Rect room = FrameRoom(w->kind);
-  const Rect r = GetWindowRect(w);
-  const std::int32_t width = std::clamp(r.Width(), 1, std::max(1, room.Width()));
-  const std::int32_t height = std::clamp(r.Height(), 1, std::max(1, room.Height()));
+Rect FitInFrame(int kind, Rect r, Point minimum) {
+  const Rect room = FrameRoom(kind);
+  const std::int32_t width = std::clamp(r.Width(), minimum.h, std::max(minimum.h, room.Width()));
+  const std::int32_t height =
+      std::clamp(r.Height(), minimum.v, std::max(minimum.v, room.Height()));
   const std::int32_t left = std::clamp(r.left, room.left, std::max(room.left, room.right - width));
   const std::int32_t top = std::clamp(r.top, room.top, std::max(room.top, room.bottom - height));
-  if (left != r.left || top != r.top) MoveWindow(w, left, top, false);
-  if (width != r.Width() || height != r.Height()) SizeWindow(w, width, height);
+  return Rect{left, top, left + width, top + height};
+}
+
+void KeepInFrame(Window w) {
+  if (!IsWindow(w)) return;
+  const Rect r = GetWindowRect(w);
+  const Rect fitted = FitInFrame(w->kind, r);
+  if (fitted.left != r.left || fitted.top != r.top) MoveWindow(w, fitted.left, fitted.top, false);
+  if (fitted.Width() != r.Width() || fitted.Height() != r.Height())
+    SizeWindow(w, fitted.Width(), fitted.Height());
+}
+
+namespace {
+
+// The shown windows with a caption (a tip floats over the others without one).
+std::vector<Window> CaptionedWindows() {
+  std::vector<Window> shown;
+  for (Window w : Windows())
+    if (IsVisible(w) && w->kind != kPlainWindow && (w->flags & kFloatingFlag) == 0)
+      shown.push_back(w);
+  return shown;
+}
+
+Rect MarginsOf(int kind) { return installed != nullptr ? installed->WindowMargins(kind) : Rect{}; }
+
+// The window's content with its decorations around it.
+Rect Outer(int kind, const Rect& content) {
+  const Rect m = MarginsOf(kind);
+  return Rect{content.left - m.left, content.top - m.top, content.right + m.right,
+              content.bottom + m.bottom};
+}
+
+// The caption of a shown window: the part of its decorations above its content.
+Rect Caption(Window w) {
+  const Rect content = GetWindowRect(w);
+  const Rect outer = Outer(w->kind, content);
+  return Rect{outer.left, outer.top, outer.right, content.top};
+}
+
+bool Overlap(const Rect& a, const Rect& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+// How far a cascade steps: a caption's height, so that each caption stays in view.
+constexpr std::int32_t kMinCascadeStep = 16;
+
+} // namespace
+
+Rect CascadePlace(int kind, const Rect& wanted, std::int32_t first) {
+  const Rect room = FrameRoom(kind);
+  const std::int32_t step = std::max(kMinCascadeStep, MarginsOf(kind).top);
+  const std::vector<Window> shown = CaptionedWindows();
+  auto taken = [&shown](Point p) {
+    for (Window w : shown) {
+      const Rect r = GetWindowRect(w);
+      if (std::abs(r.left - p.h) < 2 && std::abs(r.top - p.v) < 2) return true;
+    }
+    return false;
+  };
+  // The steps from first on where the window keeps at least half its size; then the
+  // cascade starts again at the top left of wanted.
+  std::vector<Point> steps;
+  for (std::int32_t k = first; steps.size() < 64; ++k) {
+    const Point p{wanted.left + k * step, wanted.top + k * step};
+    if (p.h + wanted.Width() / 2 > room.right || p.v + wanted.Height() / 2 > room.bottom) break;
+    steps.push_back(p);
+  }
+  for (std::int32_t k = 0; k < first && steps.size() < 128; ++k)
+    steps.push_back(Point{wanted.left + k * step, wanted.top + k * step});
+  Point at{wanted.left + first * step, wanted.top + first * step};
+  for (const Point& p : steps) {
+    if (!taken(p)) {
+      at = p;
+      break;
+    }
+  }
+  Rect r = wanted;
+  OffsetRect(r, at.h - r.left, at.v - r.top);
+  // Shrunk at the right and bottom rather than moved back over the window it steps from.
+  r.right = std::min(r.right, std::max(r.left + 1, room.right));
+  r.bottom = std::min(r.bottom, std::max(r.top + 1, room.bottom));
+  return FitInFrame(kind, r);
+}
+
+Rect ClearOfCaptions(int kind, const Rect& wanted) {
+  const Rect room = FrameRoom(kind);
+  const Rect start = FitInFrame(kind, wanted);
+  const std::vector<Window> shown = CaptionedWindows();
+  // The tops to try: where it is, and just below each caption under it.
+  std::vector<std::int32_t> tops{start.top};
+  for (Window w : shown) {
+    const std::int32_t below = Caption(w).bottom + MarginsOf(kind).top;
+    if (below > start.top && below + start.Height() <= room.bottom) tops.push_back(below);
+  }
+  std::sort(tops.begin(), tops.end());
+  auto covered = [&](std::int32_t top) {
+    Rect r = start;
+    OffsetRect(r, 0, top - r.top);
+    const Rect outer = Outer(kind, r);
+    int n = 0;
+    for (Window w : shown) n += Overlap(outer, Caption(w)) ? 1 : 0;
+    return n;
+  };
+  std::int32_t best = start.top;
+  int fewest = covered(best);
+  for (std::int32_t top : tops) {
+    const int n = covered(top);
+    if (n < fewest || (n == fewest && fewest > 0)) {
+      best = top;
+      fewest = n;
+    }
+    if (fewest == 0) break;
+  }
+  Rect r = start;
+  OffsetRect(r, 0, best - r.top);
+  return r;
 }
 
 Rect FrameRoom(int kind) {
@@ -734,6 +847,12 @@ void FontName(std::int32_t number, VarChars name) {
     }
   }
   Strings::Clear(name);
+}
+
+void FontFamily(std::int32_t number, VarChars family) {
+  FontName(number, family);
+  if (family[0] == 0 || installed == nullptr) return;
+  Strings::Assign(family, Chars(installed->FontFamily(Text(family))));
 }
 
 // ---- Pictures ----

@@ -141,6 +141,21 @@ Rect FrameClientRect();
 Rect FrameRoom(int kind);
 // Moves w, and shrinks it where it must, so that it lies in its FrameRoom.
 void KeepInFrame(Window w);
+// The content rectangle r of a window of the kind moved, and shrunk where it must (to no
+// less than the minimum size), so that it lies in the kind's FrameRoom.
+Rect FitInFrame(int kind, Rect r, Point minimum = Point{1, 1});
+// Where the workstation opens a window of the kind that it places itself: wanted moved
+// by whole steps of a caption's height down and right (a cascade), from step first on,
+// to the first step where no other shown window's content begins, and fitted into the
+// frame (FitInFrame). A step whose window would keep less than half its size in the
+// room starts the cascade again from the top left of wanted.
+Rect CascadePlace(int kind, const Rect& wanted, std::int32_t first);
+// Where a window of the kind and the size of wanted opens over the others without
+// covering their captions: wanted fitted into the frame, then moved down below the
+// captions it would cover, as far as the frame's room allows. Where every place covers
+// one, the place that covers fewest (the lowest of equals), so that the caption of the
+// window above it stays in view.
+Rect ClearOfCaptions(int kind, const Rect& wanted);
 
 // ---- Scroll bars ----
 ScrollBar* NewScrollBar(Window w, const Rect& bounds, bool vertical);
@@ -240,6 +255,9 @@ void TextUtf8(bool on);
 // the table cannot grow.
 std::int32_t FontNumber(Chars name);
 void FontName(std::int32_t number, VarChars name);
+// The family the desktop shows the font of the number in (the name it keeps may be a
+// classic face that stands for one of the desktop's families).
+void FontFamily(std::int32_t number, VarChars family);
 
 // ---- Pictures: drawing recorded while a picture is open ----
 struct Picture;

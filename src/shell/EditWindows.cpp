@@ -26,7 +26,6 @@ namespace {
 static_assert(std::is_trivially_copyable_v<WindowState>);
 
 constexpr char kWindowKind[8] = "EDIT";
-constexpr std::int32_t kCascadeStep = 16;
 // InsertRepeated keeps a line within this many characters.
 constexpr std::int32_t kRepeatLineLimit = 256;
 // The screen of a buffer entered while no window exists (the text operations need none).
@@ -457,13 +456,10 @@ bool OpenOwnWindow(Ref b, Placement place, const Rect& given) {
   if (place == Placement::Automatic) {
     const bool saved =
         std::memcmp(ws.windowKind, kWindowKind, sizeof kWindowKind) == 0 && !ws.placement.Empty();
-    if (saved) {
-      r = ws.placement;
-    } else {
-      r = state.defaultRect;
-      const std::int32_t shift = kCascadeStep * std::max(1, state.ownCount);
-      Toolbox::OffsetRect(r, shift, shift);
-    }
+    // A new window steps down from the Command window's place to the first free step of
+    // the cascade; every window lies inside the frame, its caption and close box in view.
+    r = saved ? Toolbox::FitInFrame(Toolbox::kDocumentWindow, ws.placement)
+              : Toolbox::CascadePlace(Toolbox::kDocumentWindow, state.defaultRect, 1);
   } else if (r.Empty()) {
     r = state.defaultRect;
   }

@@ -253,7 +253,10 @@ namespace {
 
 // The window at the Notebook's frame, hidden until it is shown.
 bool MakeWindow() {
-  const Rect r = Placement(state.frame, Startup::ScreenScale(), Toolbox::FrameClientRect());
+  // Over the windows already open, their captions left in view.
+  const Rect r = Toolbox::ClearOfCaptions(
+      Toolbox::kDocumentWindow,
+      Placement(state.frame, Startup::ScreenScale(), Toolbox::FrameClientRect()));
   const Toolbox::Port saved = Toolbox::GetPort();
   state.window = Toolbox::NewWindow(r, state.name, false, Toolbox::kDocumentWindow, true, nullptr);
   if (state.window != nullptr) {

@@ -160,6 +160,41 @@ TEST_F(EndToEnd, TheCaretComesBackAfterAFileDialog) {
   }
 }
 
+// A select range over "abc", an empty line and "def" shows each line end inside it as one
+// highlighted cell: the pixels that closing the range changes lie in three bands, the
+// empty line's as wide as one cell, the others as four.
+TEST_F(EndToEnd, AnEmptyLineInASelectRangeShowsOneHighlightedCell) {
+  const QString keys = "'abc' RETURN RETURN 'def' RETURN UP UP UP KPDOT KP0 KP0 KP0";
+  const QString open = dir.filePath("open.png"), closed = dir.filePath("closed.png");
+  ASSERT_EQ(RunVelmarin({"--keys", keys, "--screenshot", open}, dir.path()).exitCode, 0);
+  ASSERT_EQ(RunVelmarin({"--keys", keys + " GOLD KPDOT", "--screenshot", closed}, dir.path()).exitCode, 0);
+  const QImage a(open), b(closed);
+  ASSERT_EQ(a.size(), b.size());
+  struct Band {
+    int top = 0, bottom = 0, left = 1 << 20, right = -1;
+  };
+  std::vector<Band> bands;
+  for (int y = 0; y < a.height(); ++y) {
+    int left = 1 << 20, right = -1;
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    if (right < 0) continue;
+    // A row of cells is a run of pixel rows changed over the same width.
+    if (bands.empty() || bands.back().bottom != y - 1 || bands.back().left != left ||
+        bands.back().right != right)
+      bands.push_back(Band{y, y, left, right});
+    bands.back().bottom = y;
+  }
+  ASSERT_GE(bands.size(), 3u);
+  const double cell = (bands[0].right - bands[0].left + 1) / 4.0;
+  EXPECT_NEAR(bands[1].right - bands[1].left + 1, cell, cell / 4);
+  EXPECT_EQ(bands[1].left, bands[0].left);
+  EXPECT_NEAR(bands[2].right - bands[2].left + 1, 4 * cell, cell / 4);
+}
+
 // The keys typed into a program started in the test's directory, and what its text
 // and message line were at the end.
 class Desktop : public EndToEnd {
@@ -216,6 +251,9 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
       {"own window closed under Find", foo + "GOLD KPMUL 'ab' MENU@File/Close 'x'", "abcx"},
       {"own window closed under Edit buffer", foo + "GOLD E 'b' MENU@File/Close 'x'", "abcx"},
       {"own window closed under the help screen", foo + "F1 MENU@File/Close 'x'", "abcx"},
+      // In the one-window mode the Command window stays and shows the command text again.
+      {"one window, Ctrl+F4", "GOLD E 'foo' RETURN y 'abc' C-F4 'x' GOLD E 'foo' RETURN", "abc"},
+      {"one window, close box", "GOLD E 'foo' RETURN y 'abc' CLOSEBOX 'x' F5", "x"},
       {"List window, Ctrl+F4", "F7 C-F4 F5 'x'", "x"},
       {"List window, close box", "F7 CLOSEBOX F5 'x'", "x"},
       {"a click after Ctrl+F6", foo + "C-F6 CLICK C-F6 CLICK 'x'", "abcx"},
@@ -225,6 +263,8 @@ TEST_F(Desktop, EveryWayAWindowClosesLeavesAWorkingProgram) {
     ASSERT_EQ(o.exitCode, 0) << c.name << "\n" << o.err.toStdString();
     EXPECT_TRUE(o.dump.split('\n').contains(c.typed)) << c.name << "\n" << o.dump.toStdString();
   }
+  // The x typed after closing foo in the one-window mode went into the command text.
+  EXPECT_TRUE(Run("GOLD E 'foo' RETURN y 'abc' C-F4 'x'").dump.startsWith("MODULE Command;"));
 }
 
 // Deleting a buffer the workstation holds is refused, and what uses it goes on: the
@@ -285,6 +325,47 @@ TEST_F(Desktop, QuitWithModifiedTextSavesOnlyWhenAskedTo) {
   o = Run("'hello' FRAMECLOSE y RETURN");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
   EXPECT_TRUE(CommandFile().contains("\nhello\n"));
+}
+
+// Quit while a program computes asks at once whether to stop it. No, or Cancel on the
+// question about modified texts that Yes leads to, lets it run on (Control+C then
+// interrupts it, and the x lands in the command text); Yes and No to saving ends the
+// workstation. The frame's close box asks the same.
+TEST_F(Desktop, QuitWhileAProgramComputesAsksFirst) {
+  QFile command(dir.filePath("Command"));
+  ASSERT_TRUE(command.open(QIODevice::WriteOnly));
+  command.write("MODULE Command;\n(* the directory line *)\nBEGIN\n  LOOP END\nEND Command.\n");
+  command.close();
+  const QString edited = "GOLD E 'foo' RETURN y 'abc' F5 F12 WAIT@300 ";
+  const struct {
+    QString keys;
+    bool runsOn;
+  } cases[] = {
+      {"F12 WAIT@300 C-q n WAIT@200 C-c RETURN 'x'", true},
+      {"F12 WAIT@300 C-q y 'x'", false},
+      {edited + "C-q y ESC WAIT@200 C-c RETURN 'x'", true},
+      {edited + "FRAMECLOSE y n 'x'", false},
+  };
+  for (const auto& c : cases) {
+    const Typed o = Run(c.keys, 30000);
+    ASSERT_EQ(o.exitCode, 0) << c.keys.toStdString() << "\n" << o.err.toStdString();
+    EXPECT_EQ(o.dump.contains("xBEGIN"), c.runsOn) << c.keys.toStdString();
+  }
+}
+
+// The menus open from the keyboard: Alt and a title's underlined letter, then arrows and
+// RETURN choose an item without a Control key (File > Close); Escape closes the menu and
+// the keys after it reach the text; F10 stays the program's key.
+TEST_F(Desktop, MenusOpenWithAltAndTheirLetter) {
+  Typed o = Run("GOLD E 'foo' RETURN y A-f DOWN DOWN DOWN DOWN RETURN 'x'");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.startsWith("MODULE Command;")) << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.split('\n').contains("x")) << o.dump.toStdString();
+  for (const char* keys : {"A-f ESC 'x'", "A-w ESC 'x'", "F10 'x'"}) {
+    o = Run(keys);
+    ASSERT_EQ(o.exitCode, 0) << keys << "\n" << o.err.toStdString();
+    EXPECT_TRUE(o.dump.split('\n').contains("x")) << keys << "\n" << o.dump.toStdString();
+  }
 }
 
 // The File menu's Open (Control+O) with the file typed into the platform's file dialog,
@@ -637,17 +718,19 @@ TEST_F(Recovering, TwoWorkstationsNeverTakeEachOthersTexts) {
   EXPECT_TRUE(RecoveryFiles().isEmpty());
 }
 
-// SIGTERM (the end of the desktop session), SIGHUP and SIGINT end the workstation with
-// status 0 and its modified texts' recovery files written, asking nothing.
+// SIGTERM (the end of the desktop session), SIGHUP and SIGINT, and the frame's window
+// destroyed from outside (0 here: by a window manager, which leaves nobody to ask), end
+// the workstation with status 0 and its modified texts' recovery files written, asking
+// nothing.
 TEST_F(Recovering, SignalsKeepTheTextsAndEndTheWorkstation) {
-  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
-    auto a = Start("'line for the signal'");
+  for (int signal : {SIGTERM, SIGHUP, SIGINT, 0}) {
+    auto a = Start(signal != 0 ? "'line for the signal'" : "'line for the signal' WAIT@2500 FRAMEDESTROY");
     ASSERT_TRUE(WaitForFiles(1)) << signal;
     QElapsedTimer t;
     t.start();
-    ::kill(static_cast<pid_t>(a->process.processId()), signal);
+    if (signal != 0) ::kill(static_cast<pid_t>(a->process.processId()), signal);
     ASSERT_TRUE(a->process.waitForFinished(10000)) << signal;
-    EXPECT_LT(t.elapsed(), 2000) << signal;
+    EXPECT_LT(t.elapsed(), signal != 0 ? 2000 : 4000) << signal;
     EXPECT_EQ(a->process.exitStatus(), QProcess::NormalExit) << signal;
     EXPECT_EQ(a->process.exitCode(), 0) << signal;
     ASSERT_EQ(RecoveryFiles().size(), 1) << signal;

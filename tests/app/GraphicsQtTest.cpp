@@ -1,6 +1,6 @@
 // Graphics windows on the Qt backend (offscreen): plots land in the window's pixels
 // where the transform puts them, lines and circles are smooth, text leaves what lies
-// behind it, axes have their own colour, a window stays inside the frame, and pictures
+// behind it, axes have their own colour, windows stay inside the frame, and pictures
 // are saved as PNG and SVG, a viewport's drawing clipped as on the screen.
 #include <QFile>
 #include <QImage>
@@ -117,27 +117,54 @@ TEST_F(GraphicsQtTest, LinesAreSmoothTextLeavesWhatIsBehindAndAxesAreBlack) {
   EXPECT_GT(inkOnLine, 100) << "the text has no box of the background around it";
 }
 
-// A graphics window asked larger than the frame, and a window that KeepInFrame moves (as
-// the macro editor's), lie inside the frame with their captions and borders.
-TEST_F(GraphicsQtTest, AWindowLargerThanTheFrameStaysInside) {
+// Every window the workstation places lies inside the frame with its caption and
+// borders: a graphics window asked larger than the frame, a window KeepInFrame moves, a
+// cascade of text windows from the width of the frame (each caption in view below the
+// one before), and a tool window placed clear of the captions of the windows under it.
+TEST_F(GraphicsQtTest, WindowsTheWorkstationPlacesStayInside) {
   Graphics::WindowSpec spec;
   spec.bounds = Toolbox::Rect{10, 10, 5000, 4000};
   Graphics::GraphWindow* w = Graphics::NewGraphWindow(spec);
   ASSERT_NE(w, nullptr);
-  Toolbox::Window text =
-      Toolbox::NewWindow(Toolbox::Rect{300, 200, 1300, 500}, "Text", true,
-                         Toolbox::kDocumentWindow, true, nullptr);
-  ASSERT_NE(text, nullptr);
-  Toolbox::KeepInFrame(text);
+  std::vector<Toolbox::Window> made;
+  made.push_back(Toolbox::NewWindow(Toolbox::Rect{300, 200, 1300, 500}, "Text", true,
+                                    Toolbox::kDocumentWindow, true, nullptr));
+  Toolbox::KeepInFrame(made.back());
+  const Toolbox::Rect client = Toolbox::FrameClientRect();
+  const Toolbox::Rect wide{client.left + 8, client.top + 32, client.right - 8, client.bottom - 200};
+  for (int i = 1; i <= 5; ++i)
+    made.push_back(Toolbox::NewWindow(Toolbox::CascadePlace(Toolbox::kDocumentWindow, wide, 1),
+                                      "Cascade", true, Toolbox::kDocumentWindow, true, nullptr));
+  made.push_back(Toolbox::NewWindow(
+      Toolbox::ClearOfCaptions(Toolbox::kToolWindow, Toolbox::Rect{12, 42, 672, 240}), "Tool", true,
+      Toolbox::kToolWindow, false, nullptr));
+  for (Toolbox::Window t : made) ASSERT_NE(t, nullptr);
   QCoreApplication::processEvents();
   auto* area = qobject_cast<QMdiArea*>(frame->centralWidget());
   ASSERT_NE(area, nullptr);
   const QRect inside = area->viewport()->rect();
   for (QMdiSubWindow* sub : area->subWindowList())
-    EXPECT_TRUE(inside.contains(sub->geometry())) << sub->geometry().x() << "," << sub->geometry().y();
+    EXPECT_TRUE(inside.contains(sub->geometry()))
+        << sub->windowTitle().toStdString() << " " << sub->geometry().x() << "," << sub->geometry().y();
   EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
   EXPECT_FALSE(area->verticalScrollBar()->isVisible());
-  Toolbox::DisposeWindow(text);
+  // The cascade's windows step down by their captions' height, no two at one place.
+  const Toolbox::Rect margins = backend->WindowMargins(Toolbox::kDocumentWindow);
+  for (std::size_t i = 2; i <= 5; ++i) {
+    const Toolbox::Rect before = Toolbox::GetWindowRect(made[i - 1]);
+    const Toolbox::Rect r = Toolbox::GetWindowRect(made[i]);
+    EXPECT_EQ(r.top - before.top, std::max(16, margins.top)) << i;
+  }
+  // The tool window's outer frame keeps off the captions of the windows under it.
+  QMdiSubWindow* tool = area->subWindowList(QMdiArea::StackingOrder).last();
+  EXPECT_EQ(tool->windowTitle(), "Tool");
+  for (QMdiSubWindow* sub : area->subWindowList()) {
+    if (sub == tool) continue;
+    const QRect caption(sub->geometry().topLeft(),
+                        QSize(sub->width(), sub->widget()->mapTo(sub, QPoint(0, 0)).y()));
+    EXPECT_FALSE(tool->geometry().intersects(caption)) << sub->windowTitle().toStdString();
+  }
+  for (Toolbox::Window t : made) Toolbox::DisposeWindow(t);
 }
 
 TEST_F(GraphicsQtTest, AViewportsDrawingIsClippedInTheSvg) {

@@ -5,6 +5,14 @@
 #include <QApplication>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -280,6 +288,67 @@ TEST_F(QtBackendTest, TheFrameScrollsToWindowsOutsideIt) {
   EXPECT_TRUE(area->verticalScrollBar()->isVisible());
 }
 
+// Every alert and question is the desktop's message box over the frame: a question with
+// the question icon, a warning with the warning icon, a long path elided in the middle so
+// that its line does not break; a labelled button answers to its first letter.
+TEST_F(QtBackendTest, AlertsAreTheDesktopsMessageBoxes) {
+  struct Seen {
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QPoint centre;
+    int labelHeight = 0;
+    int lineHeight = 0;
+  };
+  // Looks at the box once it shows, then types key into it.
+  auto answer = [](Seen& seen, int key, const QString& text) {
+    QTimer::singleShot(200, [&seen, key, text] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      seen.text = box->text();
+      seen.icon = box->icon();
+      seen.centre = box->geometry().center();
+      if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        seen.labelHeight = label->height();
+        seen.lineHeight = label->fontMetrics().height();
+      }
+      QCoreApplication::postEvent(box, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier, text));
+    });
+  };
+  const std::string path = "/home/someone/projects/with/a/rather/deep/tree/of/folders/Command";
+  const std::string labels[3] = {"Yes", "No", "Cancel"};
+  Seen quit, file, check, failed;
+  answer(quit, Qt::Key_Escape, "");
+  EXPECT_EQ(backend->MessageBox("Quitting Velmarin:\r\rSave Modified Text ?",
+                                Toolbox::kAlertYesNoCancelDefaultCancel),
+            2);
+  answer(file, Qt::Key_N, "n");
+  EXPECT_EQ(backend->ThreeButtonAlert("Save modified file : \"" + path + "\" ?", labels, 1), 2);
+  const std::string checkLabels[3] = {"Continue", "No Check", "BREAK"};
+  answer(check, Qt::Key_Escape, "");
+  EXPECT_EQ(backend->ThreeButtonAlert("Output handle/adr Error!", checkLabels, 3), 0);
+  answer(failed, Qt::Key_Return, "\r");
+  EXPECT_EQ(backend->MessageBox("The file could not be stored.", Toolbox::kAlertOk), 1);
+
+  EXPECT_EQ(quit.icon, QMessageBox::Question);
+  EXPECT_EQ(quit.text, "Quitting Velmarin:\n\nSave Modified Text ?");
+  EXPECT_EQ(file.icon, QMessageBox::Question);
+  EXPECT_TRUE(file.text.startsWith("Save modified file : \"/home/")) << file.text.toStdString();
+  EXPECT_TRUE(file.text.endsWith("/Command\" ?")) << file.text.toStdString();
+  EXPECT_TRUE(file.text.contains(QChar(0x2026))) << file.text.toStdString();
+  EXPECT_GT(file.lineHeight, 0);
+  EXPECT_LT(file.labelHeight, 2 * file.lineHeight) << "the path's line broke";
+  EXPECT_EQ(check.icon, QMessageBox::Warning);
+  EXPECT_EQ(failed.icon, QMessageBox::Warning);
+  // Over the middle of the frame, not in a corner of it.
+  for (const Seen* seen : {&quit, &file, &check}) {
+    const QPoint off = seen->centre - frame->geometry().center();
+    EXPECT_LT(off.manhattanLength(), 120) << seen->text.toStdString();
+  }
+}
+
+// The titles get mnemonics, each the first letter no title before it has: Alt and the
+// letter open the menu, unless an item of the program claims the key, which then arrives
+// as the program's.
 TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   Toolbox::Menu* menu = Toolbox::NewMenu(3, "File");
   Toolbox::AppendItem(menu, "New");
@@ -287,11 +356,15 @@ TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   Toolbox::SetItemCmd(menu, 2, 'O');
   Toolbox::DisableItem(menu, 1);
   Toolbox::InsertMenu(menu, 0);
+  Toolbox::Menu* find = Toolbox::NewMenu(4, "Find & Go");
+  Toolbox::AppendItem(find, "Next");
+  Toolbox::InsertMenu(find, 0);
   Toolbox::DrawMenuBar();
   backend->Pump(false); // the bar is built once for a run of changes
   const QList<QAction*> bar = frame->menuBar()->actions();
-  ASSERT_EQ(bar.size(), 1);
-  EXPECT_EQ(bar[0]->text(), "File");
+  ASSERT_EQ(bar.size(), 2);
+  EXPECT_EQ(bar[0]->text(), "&File");
+  EXPECT_EQ(bar[1]->text(), "F&ind && Go");
   const QList<QAction*> items = bar[0]->menu()->actions();
   ASSERT_EQ(items.size(), 2);
   EXPECT_FALSE(items[0]->isEnabled());
@@ -299,6 +372,73 @@ TEST_F(QtBackendTest, MenusMirrorTheBarAndLeaveCommandKeysToTheToolbox) {
   EXPECT_TRUE(items[1]->shortcut().isEmpty());
   items[1]->trigger();
   EXPECT_EQ(Records(), "M" + std::to_string(3 * 65536 + 2));
+
+  Window w = NewWindow(Rect{0, 0, 100, 100});
+  QWidget* canvas = SubWindowOf(w)->widget();
+  canvas->setFocus();
+  auto altPress = [canvas](int key) {
+    // Posted as a driver or a test types: Qt offers it to the shortcuts first.
+    QKeyEvent e(QEvent::KeyPress, key, Qt::AltModifier, QString(QChar(key).toLower()));
+    QCoreApplication::sendEvent(canvas, &e);
+    QCoreApplication::processEvents();
+  };
+  altPress(Qt::Key_I);
+  EXPECT_EQ(QApplication::activePopupWidget(), bar[1]->menu());
+  if (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  Records();
+  Events::SetKeyClaimProc([](char key) { return key == 'F'; });
+  altPress(Qt::Key_F);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(Records(), "C102");
+  Events::SetKeyClaimProc(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// A file dialog opens large enough to show each file's size, type and date whole beside its
+// name,
+// and opens again at the size the user left it at (kept in the configuration directory).
+TEST_F(QtBackendTest, FileDialogsShowWholeColumnsAndKeepTheirSize) {
+  QTemporaryDir config, files;
+  qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+  QFile file(files.filePath("a_rather_long_name_for_a_module_of_the_program.mod"));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+  struct Seen {
+    QSize size;
+    bool whole = false;
+  };
+  auto look = [](Seen& seen, QSize resizeTo) {
+    QTimer::singleShot(600, [&seen, resizeTo] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      seen.size = dialog->size();
+      if (auto* view = dialog->findChild<QTreeView*>()) {
+        seen.whole = view->isVisible();
+        // The name column keeps room for a name; the others show their texts whole.
+        seen.whole = seen.whole && view->header()->sectionSize(0) >= 150;
+        for (int column = 1; column < 4; ++column)
+          seen.whole = seen.whole && view->header()->sectionSize(column) >=
+                                         static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column);
+      }
+      if (resizeTo.isValid()) dialog->resize(resizeTo);
+      dialog->reject();
+    });
+  };
+  std::string name = files.filePath("x.mod").toStdString();
+  Seen first, second;
+  look(first, QSize(640, 420));
+  EXPECT_FALSE(backend->AskFileName(1, "Open", "*.mod", name));
+  EXPECT_GE(first.size.width(), 640);
+  EXPECT_GE(first.size.height(), 420);
+  EXPECT_TRUE(first.whole);
+  look(second, QSize());
+  EXPECT_FALSE(backend->AskFileName(1, "Open", "*.mod", name));
+  EXPECT_EQ(second.size, QSize(640, 420));
+  EXPECT_TRUE(second.whole);
+  qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

@@ -107,8 +107,8 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
                                 "n 1;" + std::string(70, 'T') + ";x\n"));
   // 15 characters of 8 pixels and the room around them.
   EXPECT_EQ(Help::TipAt(1)->width, 15 * 8 + 6);
-  // At least 28 high, and the title and a line of 16 pixels fit.
-  EXPECT_EQ(Help::TipAt(1)->height, 14 + 4 + 16);
+  // At least 28 high, and the title's line and a line of text, 16 pixels each, fit.
+  EXPECT_EQ(Help::TipAt(1)->height, 16 + 4 + 16);
   EXPECT_EQ(Help::TipAt(2)->width, 96);
   // Texts are cut to 511 characters and broken at blanks into lines that fit.
   auto lines = [](const Help::Tip& tip) {
@@ -127,7 +127,7 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
   const Help::Tip& wide = *Help::TipAt(3);
   EXPECT_LE(wide.width, 400 - 18);
   EXPECT_GT(wide.width, 300);
-  EXPECT_EQ(wide.height, 14 + 4 + lines(wide) * 16);
+  EXPECT_EQ(wide.height, 16 + 4 + lines(wide) * 16);
   const Help::Tip& tall = *Help::TipAt(4);
   EXPECT_LE(tall.width, 120 - 18);
   EXPECT_GT(lines(tall), 30);

@@ -225,23 +225,26 @@ TEST_F(EditorTest, LongLineShowsABarAndScrollsRightWithTheCursor) {
   EXPECT_EQ(ScreenRow(2), "short");
 }
 
-// The block caret inverts the cell under the cursor: the tests look beside it.
+// The block caret inverts the cell under the cursor: the tests look beside it. A line end
+// inside the range is one inverse cell after the text, on an empty line too.
 TEST_F(EditorTest, SelectRangeIsShownInInverseVideo) {
-  Edit({"abcdef", "ghijkl"});
-  Type("RIGHT KPDOT GOLD 8 KP3");
-  ASSERT_EQ(Cursor(), (Position{2, 3}));
-  for (int column = 1; column <= 6; ++column) {
-    EXPECT_EQ(Inverse(1, column), column >= 2) << column;
+  Edit({"abcdef", "", "ghijkl"});
+  Type("RIGHT KPDOT GOLD 8 KP3 KP3");
+  ASSERT_EQ(Cursor(), (Position{3, 3}));
+  for (int column = 1; column <= 8; ++column) {
+    EXPECT_EQ(Inverse(1, column), column >= 2 && column <= 7) << column;
+    EXPECT_EQ(Inverse(2, column), column == 1) << column;
     if (column != 3) {
-      EXPECT_EQ(Inverse(2, column), column <= 2) << column;
+      EXPECT_EQ(Inverse(3, column), column <= 2) << column;
     }
   }
   Type("GOLD KPDOT");
   EXPECT_FALSE(E().selectActive);
-  for (int column = 1; column <= 6; ++column) {
+  for (int column = 1; column <= 8; ++column) {
     EXPECT_FALSE(Inverse(1, column)) << column;
+    EXPECT_FALSE(Inverse(2, column)) << column;
     if (column != 3) {
-      EXPECT_FALSE(Inverse(2, column)) << column;
+      EXPECT_FALSE(Inverse(3, column)) << column;
     }
   }
 }

@@ -36,4 +36,18 @@ done
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$prefix/share/applications/velmarin.desktop"
 fi
+# The desktop entry opens Modula-2 sources, and the installed type makes *.mod and *.def
+# files Modula-2 source (not tracker music) once the desktop's type database knows it.
+grep -qx "MimeType=text/x-modula2;" "$prefix/share/applications/velmarin.desktop" ||
+  { echo "the desktop entry does not name text/x-modula2"; exit 1; }
+if command -v update-mime-database >/dev/null; then
+  mkdir -p "$prefix/mime/packages"
+  cp /usr/share/mime/packages/freedesktop.org.xml "$prefix/mime/packages/" 2>/dev/null || true
+  cp "$prefix/share/mime/packages/velmarin-modula2.xml" "$prefix/mime/packages/"
+  update-mime-database "$prefix/mime" >/dev/null 2>&1
+  for ext in mod def; do
+    best=$(awk -F: -v g="*.$ext" '$3 == g' "$prefix/mime/globs2" | sort -t: -k1,1nr | head -n1 | cut -d: -f2)
+    [ "$best" = text/x-modula2 ] || { echo "*.$ext is $best, not text/x-modula2"; exit 1; }
+  done
+fi
 echo "installed into a temporary prefix: files, --version, --run, the library's definitions and the manual page as expected"

@@ -382,14 +382,28 @@ TEST_F(EditWindowTest, OwnWindowsOpenCascadeAndClose) {
   EXPECT_EQ(backend.Row(wa, 2), "line 3");
   EXPECT_EQ(EditWindows::OwnWindowCount(), 1);
 
+  // Each new window takes the next free step of the cascade from the Command window, 16
+  // pixels down and right, and stays inside the frame; a step given up is taken again.
   ASSERT_TRUE(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
   const Toolbox::Window wb = Editor::State().window;
   EXPECT_EQ(EditWindows::OwnWindowCount(), 2);
+  const Toolbox::Rect rc = Toolbox::GetWindowRect(command);
   const Toolbox::Rect ra = Toolbox::GetWindowRect(wa);
   const Toolbox::Rect rb = Toolbox::GetWindowRect(wb);
-  EXPECT_EQ(ra, rb); // 16 pixels for one window open and for none
-  ASSERT_TRUE(EditWindows::OpenBufferWindow(Numbered("C", 1), EditWindows::Placement::Automatic));
-  EXPECT_EQ(Toolbox::GetWindowRect(Editor::State().window).left, ra.left + 16);
+  EXPECT_EQ(ra.left, rc.left + 16);
+  EXPECT_EQ(ra.top, rc.top + 16);
+  EXPECT_EQ(rb.left, rc.left + 32);
+  const Toolbox::Rect client = Toolbox::FrameClientRect();
+  for (const Toolbox::Rect& r : {ra, rb}) {
+    EXPECT_LE(r.right, client.right);
+    EXPECT_LE(r.bottom, client.bottom);
+  }
+  Buffer::Ref c = Numbered("C", 1);
+  ASSERT_TRUE(EditWindows::OpenBufferWindow(c, EditWindows::Placement::Automatic));
+  EXPECT_EQ(Toolbox::GetWindowRect(Editor::State().window).left, rc.left + 48);
+  EditWindows::CloseBufferWindow(b);
+  ASSERT_TRUE(EditWindows::OpenBufferWindow(Numbered("D", 1), EditWindows::Placement::Automatic));
+  EXPECT_EQ(Toolbox::GetWindowRect(Editor::State().window).left, rc.left + 32);
 
   // Showing A again makes its window current.
   EditWindows::ShowBuffer(a, EditWindows::kActivate);
@@ -398,7 +412,7 @@ TEST_F(EditWindowTest, OwnWindowsOpenCascadeAndClose) {
 
   // Closing the current window shows the last edited buffer in the Command window; the
   // next window of A takes the rectangle A's last one had.
-  Toolbox::MoveWindow(wa, 100, 120, false);
+  Toolbox::MoveWindow(wa, ra.left - 8, ra.top + 20, false);
   const Toolbox::Rect moved = Toolbox::GetWindowRect(wa);
   EditWindows::CloseBufferWindow(a);
   EXPECT_EQ(EditWindows::OwnWindowCount(), 2);

@@ -41,10 +41,17 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QStyle>
 #include <QStyleHints>
 #include <QTimer>
+#include <QHeaderView>
+#include <QTreeView>
+#include <QWindow>
+#include <QtGui/qguiapplication_platform.h>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
@@ -53,8 +60,13 @@
 #include <map>
 #include <set>
 
+#if QT_CONFIG(xcb)
+#include <xcb/xcb.h>
+#endif
+
 #include "platform/Events.h"
 #include "platform/KeyScript.h"
+#include "platform/Signals.h"
 #include "platform/Startup.h"
 #include "platform/qt/QtKeys.h"
 #include "platform/qt/QtPaint.h"
@@ -73,6 +85,11 @@ class ChildFrame;
 
 // The frame window's 55 ms timer drives the null events.
 constexpr int kTimerPeriodMs = 55;
+// The file dialogs' first size in pixels: names, sizes, types and dates side by side.
+constexpr int kFileDialogWidth = 820;
+constexpr int kFileDialogHeight = 500;
+// Every so many ticks (about a second) the frame's window is looked for.
+constexpr std::uint32_t kFrameCheckTicks = 18;
 
 Toolbox::Point ToPoint(QPoint p) { return Toolbox::Point{p.x(), p.y()}; }
 Toolbox::Rect ToRect(const QRect& r) {
@@ -82,6 +99,23 @@ QRect ToQRect(const Toolbox::Rect& r) { return QRect(r.left, r.top, r.Width(), r
 
 // Menus show texts as they are: '&' is not a mnemonic mark.
 QString MenuText(const std::string& s) { return ToQt(s).replace('&', "&&"); }
+
+// A title of the bar with its mnemonic: the first of its letters that no title before it
+// has taken (Alt and the letter open the menu; arrows and Return choose in it).
+QString TitleWithMnemonic(const std::string& title, QString& taken) {
+  const QString text = ToQt(title);
+  QString marked;
+  bool done = false;
+  for (const QChar c : text) {
+    if (!done && c.isLetterOrNumber() && !taken.contains(c.toLower())) {
+      taken += c.toLower();
+      marked += '&';
+      done = true;
+    }
+    marked += c == '&' ? QStringLiteral("&&") : QString(c);
+  }
+  return marked;
+}
 
 std::uint32_t ButtonFlags(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   std::uint32_t flags = 0;
@@ -173,6 +207,7 @@ struct QtBackend::State {
   QMainWindow* frame = nullptr;
   QMdiArea* area = nullptr;
   QTimer* timer = nullptr;
+  std::uint32_t ticks = 0;
   Fonts fonts{96.0};
   std::deque<PlatformMessage> messages;
   std::map<Window, std::unique_ptr<Child>> children;
@@ -209,6 +244,9 @@ struct QtBackend::State {
   // A script's pause: until when nothing is typed, and the modifiers it holds (as a
   // mouse action does from its press on).
   bool pausing = false;
+  // A pause begun while a program computes: the keys after it are typed as it ends,
+  // whether or not the program waits for input then.
+  bool pausedWhileBusy = false;
   bool pressedByScript = false; // the script's button is down
   std::uint32_t pauseEnd = 0;
   std::uint32_t held = 0;
@@ -259,11 +297,19 @@ struct QtBackend::State {
   }
   // Whether a script's pause goes on; ends it when its time is over.
   bool Paused();
+  // Whether the frame's window is gone from the desktop: destroyed from outside (the
+  // X server knows it no more), or by the key script's FRAMEDESTROY.
+  bool FrameGone();
   // Starts the pause the script's next message asks for; false when it is none.
   bool StartPause();
   // Moves the next injected key press (its key message and the character after it)
-  // into the message queue.
+  // into the message queue; a system key (Alt combinations, F10), and any key while a
+  // menu of the bar is open, goes the way the user's does, through Qt (the menus'
+  // mnemonics, the menu).
   void InjectNextKey();
+  // Types the script's next key press (it must be one) into target as Qt key events,
+  // posted: to its focus widget, unless it is a menu.
+  void TypeKeyInto(QWidget* target);
   // Carries out a script's click or close box on the front window (or the frame's
   // close box) as the user's would arrive; false when the next message is a key.
   bool InjectAction(Window front);
@@ -357,6 +403,20 @@ protected:
   void resizeEvent(QResizeEvent* e) override { s_->GrowImage(*c_, e->size()); }
   // Tab is a key of the program, not a move of the focus.
   bool focusNextPrevChild(bool) override { return false; }
+  // Alt and a letter open the menu of that mnemonic, unless an item of the program's
+  // dialogs claims the key: then it comes here as the program's key.
+  bool event(QEvent* e) override {
+    if (e->type() == QEvent::ShortcutOverride) {
+      auto* key = static_cast<QKeyEvent*>(e);
+      const int k = key->key();
+      const bool letter = (k >= Qt::Key_A && k <= Qt::Key_Z) || (k >= Qt::Key_0 && k <= Qt::Key_9);
+      if (letter && (key->modifiers() & Qt::AltModifier) && Events::KeyClaimed(char(k))) {
+        e->accept();
+        return true;
+      }
+    }
+    return QWidget::event(e);
+  }
   void keyPressEvent(QKeyEvent* e) override { s_->OnKey(e, c_->window); }
   void keyReleaseEvent(QKeyEvent* e) override { s_->OnKeyRelease(e); }
   void inputMethodEvent(QInputMethodEvent* e) override {
@@ -595,6 +655,28 @@ void QtBackend::State::ApplyCursor() {
   }
 }
 
+bool QtBackend::State::FrameGone() {
+  if (frame == nullptr) return false;
+  const QWindow* window = frame->windowHandle();
+  if (window == nullptr || window->handle() == nullptr) return true;
+#if QT_CONFIG(xcb)
+  auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+  xcb_connection_t* connection = x11 != nullptr && QGuiApplication::platformName() == "xcb"
+                                     ? x11->connection()
+                                     : nullptr;
+  if (connection != nullptr) {
+    xcb_generic_error_t* error = nullptr;
+    std::free(xcb_get_window_attributes_reply(
+        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window->winId())),
+        &error));
+    const bool gone = error != nullptr && error->error_code == XCB_WINDOW;
+    std::free(error);
+    return gone;
+  }
+#endif
+  return false;
+}
+
 bool QtBackend::State::Paused() {
   if (pausing && static_cast<std::int32_t>(self->TickCount() - pauseEnd) >= 0) {
     pausing = false;
@@ -615,7 +697,24 @@ bool QtBackend::State::StartPause() {
 
 void QtBackend::State::InjectNextKey() {
   if (injected.empty() || Paused() || StartPause()) return;
+  const PlatformMessage& next = injected.front();
+  const bool key = next.kind == Kind::KeyDown || next.kind == Kind::SysKeyDown;
+  if (QWidget* popup = QApplication::activePopupWidget()) {
+    // A menu of the bar is open: it takes the keys; anything else closes it, as a click
+    // beside it would.
+    if (key)
+      TypeKeyInto(popup);
+    else
+      popup->close();
+    return;
+  }
   Window front = self->FrontWindow();
+  // The system keys (Alt combinations, F10) are where the desktop may take a key first.
+  if (next.kind == Kind::SysKeyDown) {
+    Child* c = ChildOf(front);
+    TypeKeyInto(c != nullptr ? static_cast<QWidget*>(c->canvas) : frame);
+    return;
+  }
   if (InjectAction(front)) return;
   held = 0;
   do {
@@ -696,13 +795,16 @@ bool QtBackend::State::InjectAction(Window front) {
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;
+  const bool destroyed = m.destroyed;
   const Qt::KeyboardModifiers mods = ModifiersOf(m.keyState);
   held = m.keyState;
   injected.pop_front();
   // The actions take Qt's own way: a close box asks through closeEvent, a click comes
   // as mouse events to the window's content.
   Child* c = ChildOf(front);
-  if (kind == Kind::FrameClose) {
+  if (kind == Kind::FrameClose && destroyed) {
+    if (QWindow* window = frame->windowHandle()) window->destroy();
+  } else if (kind == Kind::FrameClose) {
     frame->close();
   } else if (kind == Kind::Close) {
     if (c != nullptr) c->sub->close();
@@ -770,24 +872,7 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
       injected.pop_front();
       continue;
     }
-    PlatformMessage down = std::move(next);
-    injected.pop_front();
-    held = 0;
-    QString text;
-    if (!injected.empty() && injected.front().kind == Kind::Character) {
-      text = ToQt(std::string_view(&injected.front().ch, 1));
-      injected.pop_front();
-    }
-    Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
-    const int key = QtKeyFor(down.vkey, down.extended, mods);
-    QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
-                          ? inner->focusWidget()
-                          : inner;
-    // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
-    // runs that box's loop from the event loop, where this timer goes on firing, rather
-    // than from inside this call of it.
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
-    QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
+    TypeKeyInto(inner);
     return;
   }
   if (screenshotFile.isEmpty() || screenshotDone) {
@@ -809,6 +894,30 @@ void QtBackend::State::Feed(QWidget* owner, QTimer* feeder) {
   }
   owner->close();
   feeder->stop();
+}
+
+void QtBackend::State::TypeKeyInto(QWidget* inner) {
+  PlatformMessage down = std::move(injected.front());
+  injected.pop_front();
+  held = 0;
+  QString text;
+  if (!injected.empty() && injected.front().kind == Kind::Character) {
+    text = ToQt(std::string_view(&injected.front().ch, 1));
+    injected.pop_front();
+  }
+  Qt::KeyboardModifiers mods = ModifiersOf(down.keyState);
+  const int key = QtKeyFor(down.vkey, down.extended, mods);
+  // Alt with a letter types no character, but a menu's mnemonic is matched by its letter.
+  if (text.isEmpty() && (mods & Qt::AltModifier) && key >= Qt::Key_A && key <= Qt::Key_Z)
+    text = QChar(key).toLower();
+  QWidget* target = inner->focusWidget() != nullptr && qobject_cast<QMenu*>(inner) == nullptr
+                        ? inner->focusWidget()
+                        : inner;
+  // Posted, not sent: a key that opens a box of its own (the file dialog's "not found")
+  // runs that box's loop from the event loop, where the driver goes on typing, rather than
+  // from inside this call. Qt offers a key that comes this way to the shortcuts first.
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, key, mods, text));
+  QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, key, mods, text));
 }
 
 void QtBackend::State::CheckReady() {
@@ -995,6 +1104,9 @@ bool QtBackend::CreateFrame(const std::string& title, std::int32_t width, std::i
                    });
   s_->timer = new QTimer(frame);
   QObject::connect(s_->timer, &QTimer::timeout, [this] {
+    // A frame destroyed from outside (by a window manager) leaves nothing to answer a
+    // question: the workstation ends as at the end of the desktop session.
+    if (++s_->ticks % kFrameCheckTicks == 0 && s_->FrameGone()) Signals::Request();
     // Also inside a dialog's own loop, where the program takes no messages.
     Events::TimerTick();
     PlatformMessage m;
@@ -1055,6 +1167,15 @@ bool QtBackend::Pump(bool wait) {
       s_->CheckReady();
       s_->FinishIfReady();
     }
+    if (!wait && Events::Watching() && !s_->injected.empty() &&
+        (s_->pausedWhileBusy || s_->injected.front().waitMs != 0)) {
+      // A program computes: the script's WAIT lets it, then types on (Quit while it runs).
+      s_->ProcessEvents();
+      s_->pausedWhileBusy = true;
+      s_->InjectNextKey();
+    } else if (wait) {
+      s_->pausedWhileBusy = false;
+    }
     if (wait && s_->messages.empty()) {
       // The program waits for input: the driver types its next key, or, with all
       // typed, takes the screenshot and ends the program (at the ready time when that
@@ -1064,7 +1185,8 @@ bool QtBackend::Pump(bool wait) {
         s_->InjectNextKey();
       } else if (!s_->screenshotFile.isEmpty() && !s_->screenshotDone && !s_->reportReady) {
         s_->ProcessEvents();
-        s_->TakeScreenshot(nullptr);
+        // A menu of the bar left open shows in the shot.
+        s_->TakeScreenshot(QApplication::activePopupWidget());
         Startup::Terminate();
       } else if (s_->unattended) {
         s_->ProcessEvents();
@@ -1509,6 +1631,10 @@ Toolbox::FontInfo QtBackend::GetFontInfo(const Toolbox::PortState& state) {
   return s_->fonts.Get(state).Info();
 }
 
+std::string QtBackend::FontFamily(const std::string& face) {
+  return FromQt(DesktopFamily(ToQt(face)));
+}
+
 void* QtBackend::CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) {
   if (width <= 0 || height <= 0) return nullptr;
   auto image = std::make_unique<QImage>(width, height, QImage::Format_RGB32);
@@ -1601,8 +1727,9 @@ void QtBackend::State::BuildMenuBar() {
   bar->clear();
   for (QMenu* m : menus) m->deleteLater();
   menus.clear();
+  QString taken;
   for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
-    QMenu* qm = bar->addMenu(MenuText(menu->title));
+    QMenu* qm = bar->addMenu(TitleWithMnemonic(menu->title, taken));
     menus.push_back(qm);
     BuildMenu(qm, menu, 0);
   }
@@ -1632,17 +1759,96 @@ std::int32_t QtBackend::PopUpMenu(const Toolbox::Menu& menu, Toolbox::Point wher
 
 // ---- Alerts and standard dialogs ----
 
+namespace {
+
+// A message box whose Escape, without a button to answer it, ends the box unanswered
+// (the toolbox then answers as the caller says).
+class AlertBox : public QMessageBox {
+public:
+  using QMessageBox::QMessageBox;
+
+protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->matches(QKeySequence::Cancel) && escapeButton() == nullptr) {
+      reject();
+      return;
+    }
+    QMessageBox::keyPressEvent(e);
+  }
+};
+
+// The text of an alert as the box shows it: a carriage return breaks the line, and a path
+// too long for the line it is on is elided in the middle, so that no line breaks inside
+// a path.
+QString AlertText(const std::string& text, const QMessageBox& box) {
+  const QFontMetrics metrics(box.font());
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  // As wide as the desktop's message box lets a line be beside its icon before it wraps
+  // it (half the screen, at most 500 pixels, for the box).
+  const int limit = std::min(screen != nullptr ? screen->geometry().width() / 2 : 500, 500) -
+                    box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize) - 64;
+  QStringList lines = ToQt(text).replace(QLatin1String("\r\n"), QLatin1String("\n"))
+                          .replace(QLatin1Char('\r'), QLatin1Char('\n'))
+                          .split(QLatin1Char('\n'));
+  for (QString& line : lines) {
+    const int over = metrics.horizontalAdvance(line) - limit;
+    if (over <= 0) continue;
+    // The longest word that holds a '/' is the path; quotes around it stay whole.
+    qsizetype at = -1, length = 0;
+    for (qsizetype i = 0; i < line.size();) {
+      qsizetype j = i;
+      while (j < line.size() && line[j] != ' ') ++j;
+      const QStringView word = QStringView(line).mid(i, j - i);
+      if (word.contains(QLatin1Char('/')) && j - i > length) {
+        at = i;
+        length = j - i;
+      }
+      i = j + 1;
+    }
+    if (at < 0) continue;
+    while (length > 0 && (line[at] == '"' || line[at] == '\'')) ++at, --length;
+    while (length > 0 && (line[at + length - 1] == '"' || line[at + length - 1] == '\'')) --length;
+    const QString path = line.mid(at, length);
+    const int room = std::max(metrics.horizontalAdvance(QStringLiteral("/.../")),
+                              metrics.horizontalAdvance(path) - over);
+    line.replace(at, length, metrics.elidedText(path, Qt::ElideMiddle, room));
+  }
+  return lines.join(QLatin1Char('\n'));
+}
+
+// Labels with their mnemonics: each its first letter that no label before it has.
+QString LabelWithMnemonic(const std::string& label, QString& taken) {
+  QString marked;
+  bool done = false;
+  for (const QChar c : ToQt(label)) {
+    if (!done && c.isLetterOrNumber() && !taken.contains(c.toLower())) {
+      taken += c.toLower();
+      marked += '&';
+      done = true;
+    }
+    marked += c == '&' ? QStringLiteral("&&") : QString(c);
+  }
+  return marked;
+}
+
+} // namespace
+
+// The desktop's message box for every alert and question: the question icon when it asks
+// (a choice of answers; for three labelled buttons, a text ending in a question mark), the
+// warning icon for a warning.
 int QtBackend::MessageBox(const std::string& text, int code) {
-  QMessageBox box(s_->frame);
+  AlertBox box(s_->frame);
   box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
-  box.setText(ToQt(text));
-  box.setIcon(code == Toolbox::kAlertOkNoIcon ? QMessageBox::NoIcon : QMessageBox::Warning);
+  box.setTextFormat(Qt::PlainText);
+  box.setText(AlertText(text, box));
   using SB = QMessageBox::StandardButton;
+  QMessageBox::Icon icon = QMessageBox::Warning;
   switch (code) {
   case Toolbox::kAlertYesNoDefaultNo:
   case Toolbox::kAlertYesNoDefaultYes:
     box.setStandardButtons(SB::Yes | SB::No);
     box.setDefaultButton(code == Toolbox::kAlertYesNoDefaultNo ? SB::No : SB::Yes);
+    icon = QMessageBox::Question;
     break;
   case Toolbox::kAlertYesNoCancelDefaultYes:
   case Toolbox::kAlertYesNoCancelDefaultNo:
@@ -1651,11 +1857,14 @@ int QtBackend::MessageBox(const std::string& text, int code) {
     box.setDefaultButton(code == Toolbox::kAlertYesNoCancelDefaultYes  ? SB::Yes
                          : code == Toolbox::kAlertYesNoCancelDefaultNo ? SB::No
                                                                        : SB::Cancel);
+    icon = QMessageBox::Question;
     break;
   default:
     box.setStandardButtons(SB::Ok);
+    if (code == Toolbox::kAlertOkNoIcon) icon = QMessageBox::NoIcon;
     break;
   }
+  box.setIcon(icon);
   RunModal(box);
   // Closing the box answers like its escape button (OK, No or Cancel, as the
   // buttons allow); a box ended by the driver answers Cancel.
@@ -1674,33 +1883,30 @@ int QtBackend::MessageBox(const std::string& text, int code) {
 
 int QtBackend::ThreeButtonAlert(const std::string& text, const std::string labels[3],
                                 int defaultButton) {
-  QDialog dialog(s_->frame);
-  dialog.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
-  // Only a button answers: no close box.
-  dialog.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint);
-  auto* layout = new QVBoxLayout(&dialog);
-  // A carriage return breaks the line, as in the message boxes.
-  auto* message = new QLabel(ToQt(text).replace(QLatin1Char('\r'), QLatin1Char('\n')));
-  message->setWordWrap(true);
-  layout->addWidget(message);
-  auto* row = new QHBoxLayout;
-  row->addStretch();
+  AlertBox box(s_->frame);
+  box.setWindowTitle(s_->frame != nullptr ? s_->frame->windowTitle() : QString());
+  box.setTextFormat(Qt::PlainText);
+  const QString shown = AlertText(text, box);
+  box.setText(shown);
+  box.setIcon(shown.trimmed().endsWith('?') ? QMessageBox::Question : QMessageBox::Warning);
+  // Left to right as the labels come (one role keeps their order); Return presses the
+  // button with the focus, the default one first, a label's letter its button.
+  QPushButton* buttons[3] = {};
+  QString taken;
   for (int i = 0; i < 3; ++i) {
-    auto* button = new QPushButton(ToQt(labels[i]));
-    // Return presses the button with the focus, as on the platform's dialogs.
-    button->setAutoDefault(true);
-    if (labels[i].empty()) button->hide();
-    if (i + 1 == defaultButton) {
-      button->setDefault(true);
-      button->setFocus();
-    }
-    QObject::connect(button, &QPushButton::clicked, [&dialog, i] { dialog.done(i + 1); });
-    row->addWidget(button);
+    if (labels[i].empty()) continue;
+    buttons[i] = box.addButton(LabelWithMnemonic(labels[i], taken), QMessageBox::ActionRole);
+    buttons[i]->setAutoDefault(true);
   }
-  layout->addLayout(row);
-  const int answer = RunModal(dialog);
-  // The driver may end the dialog without an answer while the program ends.
-  return answer >= 1 && answer <= 3 ? answer : 0;
+  if (defaultButton >= 1 && defaultButton <= 3 && buttons[defaultButton - 1] != nullptr) {
+    box.setDefaultButton(buttons[defaultButton - 1]);
+    buttons[defaultButton - 1]->setFocus();
+  }
+  RunModal(box);
+  // Escape, or the driver ending the box while the program ends, answers nothing.
+  for (int i = 0; i < 3; ++i)
+    if (buttons[i] != nullptr && box.clickedButton() == buttons[i]) return i + 1;
+  return 0;
 }
 
 bool QtBackend::AskStrings(const std::vector<std::string>& prompts,
@@ -1819,6 +2025,44 @@ bool QtBackend::ChooseFont(std::string& face, std::int32_t& size, std::int32_t& 
 
 void QtBackend::SetFileDialogButton(const std::string& label) { s_->fileButton = ToQt(label); }
 
+namespace {
+
+// The file dialogs' size and columns, as the user last left them, kept beside the
+// workstation's settings: the desktop's own state, not the settings file's.
+QSettings FileDialogSettings() {
+  return QSettings(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                       QStringLiteral("/velmarin/desktop.conf"),
+                   QSettings::IniFormat);
+}
+
+// A file dialog at the size it was last left at, the first time large enough for the
+// names, sizes and dates of its files side by side, within the screen.
+void SizeFileDialog(QFileDialog& dialog) {
+  QSettings settings = FileDialogSettings();
+  dialog.setViewMode(QFileDialog::Detail);
+  dialog.restoreState(settings.value(QStringLiteral("FileDialog/state")).toByteArray());
+  QSize size = settings.value(QStringLiteral("FileDialog/size")).toSize();
+  if (!size.isValid()) size = QSize(kFileDialogWidth, kFileDialogHeight);
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    size = size.boundedTo(screen->availableGeometry().size());
+  dialog.resize(size);
+  // Sizes, types and dates are shown whole; the name takes the rest.
+  if (auto* view = dialog.findChild<QTreeView*>()) {
+    QHeaderView* header = view->header();
+    header->setSectionResizeMode(QHeaderView::ResizeToContents);
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setStretchLastSection(false);
+  }
+}
+
+void KeepFileDialogSize(const QFileDialog& dialog) {
+  QSettings settings = FileDialogSettings();
+  settings.setValue(QStringLiteral("FileDialog/size"), dialog.size());
+  settings.setValue(QStringLiteral("FileDialog/state"), dialog.saveState());
+}
+
+} // namespace
+
 bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::string& filter,
                             std::string& name) {
   // "*.*" would hide names without a dot here, so all files are "*".
@@ -1859,8 +2103,11 @@ bool QtBackend::AskFileName(int mode, const std::string& prompt, const std::stri
       dialog.selectFile(info.fileName());
     }
   }
+  SizeFileDialog(dialog);
   while (true) {
-    if (RunModal(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return false;
+    const bool accepted = RunModal(dialog) == QDialog::Accepted;
+    KeepFileDialogSize(dialog);
+    if (!accepted || dialog.selectedFiles().isEmpty()) return false;
     const QString chosen = dialog.selectedFiles().front();
     if (mode == 2) {
       // The platform's save dialog refuses read-only files.

@@ -108,6 +108,7 @@ public:
   void Draw(Toolbox::Port port, const Toolbox::DrawCommand& cmd) override;
   std::int32_t TextWidth(const Toolbox::PortState& state, std::string_view text) override;
   Toolbox::FontInfo GetFontInfo(const Toolbox::PortState& state) override;
+  std::string FontFamily(const std::string& face) override;
   void* CreateOffscreen(Toolbox::Offscreen* o, std::int32_t width, std::int32_t height) override;
   void DestroyOffscreen(Toolbox::Offscreen* o) override;
   // Writes the picture as SVG when the file name ends in ".svg", else as PNG.

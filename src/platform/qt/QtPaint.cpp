@@ -445,8 +445,37 @@ QColor ToQColor(const Toolbox::RGBColor& c) { return QColor::fromRgba64(c.red, c
 
 namespace {
 
-bool Typewriter(const QString& face) {
-  return face == "Courier New" || face == "FixedSys" || face == "System";
+// The kind of face a classic name stands for: the faces of dialog files, help files and
+// the settings were named for another desktop; here each is shown in the desktop's own
+// family of its kind. Any other name is a family of this desktop.
+enum class FaceKind { Named, Sans, Serif, Fixed };
+
+FaceKind KindOf(const QString& face) {
+  static const struct {
+    const char* name;
+    FaceKind kind;
+  } kClassic[] = {
+      {"System", FaceKind::Fixed},         {"FixedSys", FaceKind::Fixed},
+      {"Courier New", FaceKind::Fixed},    {"Courier", FaceKind::Fixed},
+      {"Monaco", FaceKind::Fixed},         {"Terminal", FaceKind::Fixed},
+      {"MS Sans", FaceKind::Sans},         {"MS Sans Serif", FaceKind::Sans},
+      {"MS Shell Dlg", FaceKind::Sans},    {"Arial", FaceKind::Sans},
+      {"Helvetica", FaceKind::Sans},       {"Geneva", FaceKind::Sans},
+      {"Chicago", FaceKind::Sans},         {"Times New Roman", FaceKind::Serif},
+      {"Times", FaceKind::Serif},          {"New York", FaceKind::Serif},
+  };
+  for (const auto& c : kClassic)
+    if (face.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0) return c.kind;
+  return FaceKind::Named;
+}
+
+bool Typewriter(const QString& face) { return KindOf(face) == FaceKind::Fixed; }
+
+// The family the desktop resolves a generic family or a style hint to.
+QString Resolved(const QString& family, QFont::StyleHint hint) {
+  QFont font(family);
+  font.setStyleHint(hint);
+  return QFontInfo(font).family();
 }
 
 // The metrics of font as it is drawn on device (the screen when nullptr).
@@ -530,6 +559,28 @@ Toolbox::FontInfo Face::Info() const {
                            cell > 0 ? cell : metrics.maxWidth(), metrics.leading()};
 }
 
+QString DesktopFamily(const QString& face) {
+  switch (KindOf(face)) {
+  case FaceKind::Sans: {
+    static const QString sans =
+        Resolved(QFontDatabase::systemFont(QFontDatabase::GeneralFont).family(), QFont::SansSerif);
+    return sans;
+  }
+  case FaceKind::Serif: {
+    static const QString serif = Resolved(QStringLiteral("serif"), QFont::Serif);
+    return serif;
+  }
+  case FaceKind::Fixed: {
+    static const QString fixed =
+        Resolved(QFontDatabase::systemFont(QFontDatabase::FixedFont).family(), QFont::TypeWriter);
+    return fixed;
+  }
+  case FaceKind::Named:
+    break;
+  }
+  return face;
+}
+
 const Face& Fonts::Get(const PortState& s) {
   const std::uint64_t key = (std::uint64_t(std::uint32_t(s.fontNumber)) << 32) |
                             (std::uint64_t(std::uint16_t(s.fontSize)) << 16) |
@@ -538,15 +589,10 @@ const Face& Fonts::Get(const PortState& s) {
   if (it != cache_.end()) return *it->second;
   char name[33] = {};
   Toolbox::FontName(s.fontNumber, name);
-  const QString family = ToQt(name);
-  QFont font(family);
-  // The classic faces are not installed here; the hints pick their nearest kind.
-  if (Typewriter(family))
-    font.setStyleHint(QFont::TypeWriter);
-  else if (family == "Times New Roman")
-    font.setStyleHint(QFont::Serif);
-  else
-    font.setStyleHint(QFont::SansSerif);
+  const QString named = ToQt(name);
+  QFont font(DesktopFamily(named));
+  // A family this desktop lacks comes out in the nearest of its kind.
+  font.setStyleHint(Typewriter(named) ? QFont::TypeWriter : QFont::SansSerif);
   const int size = s.fontSize > 0 ? s.fontSize : 10;
   font.setPixelSize(std::max(1, int(std::lround(size * dpi_ / 72.0))));
   font.setBold(s.fontStyle & Toolbox::kBold);
@@ -554,7 +600,7 @@ const Face& Fonts::Get(const PortState& s) {
   font.setUnderline(s.fontStyle & Toolbox::kUnderline);
   // Terminals need a fixed-pitch face; where the hint finds none, the system's fixed
   // font stands in.
-  if (Typewriter(family) && !QFontInfo(font).fixedPitch())
+  if (Typewriter(named) && !QFontInfo(font).fixedPitch())
     font.setFamily(QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
   auto face = std::make_unique<Face>(Face{font, Metrics(font, device_), device_, 0, 0, {}, {}, {}});
   if (QFontInfo(font).fixedPitch()) MakeCells(*face);

@@ -81,4 +81,10 @@ bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& f
 
 QColor ToQColor(const Toolbox::RGBColor& c);
 
+// The desktop's family that shows a face the workstation names: the classic faces of
+// dialog files, help files and settings ("MS Sans", "Times New Roman", "Courier New", ...)
+// stand for the desktop's sans-serif, serif and fixed-pitch families; other names are
+// families of their own.
+QString DesktopFamily(const QString& face);
+
 } // namespace QtUi

@@ -1097,6 +1097,8 @@ bool Install() {
 
 void Remove() { Machine::SetTranslator(nullptr); }
 
+int Translated() { return static_cast<int>(state.procedures.size()); }
+
 } // namespace Jit
 
 #else
@@ -1105,6 +1107,7 @@ namespace Jit {
 bool Available() { return false; }
 bool Install() { return false; }
 void Remove() {}
+int Translated() { return 0; }
 } // namespace Jit
 
 #endif

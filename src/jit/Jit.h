@@ -13,5 +13,7 @@ bool Available();
 bool Install();
 // The interpreter alone again; what was translated is dropped.
 void Remove();
+// How many procedures are translated now.
+int Translated();
 
 } // namespace Jit

@@ -126,6 +126,7 @@ public:
     std::size_t calls = 0;
     for (const u64* at : list_) calls += Machine::OpAt(at) == Op::CALL;
     made_.cells = std::make_unique<Machine::Code[]>(calls + 1);
+    ChooseHomes();
     Emit();
   }
 
@@ -149,9 +150,11 @@ private:
     return stubs_.back()->label;
   }
 
-  void CallHelper(u64 address) {
+  // Calls the helper at address; the registers of slots are read again when it returns.
+  void CallHelper(u64 address, bool returns = true) {
     mov(rax, address);
     call(rax);
+    if (returns) Reload();
   }
 
   // One less call or backward jump before the next look for Ctrl+C.
@@ -182,12 +185,195 @@ private:
     L(skip);
   }
 
-  void Store(u64 a, const Xbyak::Reg64& r) { mov(Slot(a), r); }
+  // ---- Slots kept in registers ----
+  //
+  // The slots a procedure uses most, weighted by the loops they are used in, are kept in
+  // registers as well as in the frame: every write goes to both, so the frame is always
+  // whole for the helpers, the trap reports and the procedures it calls, and reads come
+  // from the register. After every call out of the code the registers are read again from
+  // the frame (a callee may have written its arguments and result, and the registers of
+  // reals are the caller's to save). Not in a procedure that takes the address of one of
+  // its slots (its frame can then be written through pointers), nor for the slots of the
+  // frames of its calls.
+  struct Home {
+    int gpr = -1;
+    int xmm = -1;
+  };
+
+  static bool RealUse(Op op) {
+    switch (op) {
+    case Op::ADDR: case Op::SUBR: case Op::MULR: case Op::DIVR:
+    case Op::SEQR: case Op::SNER: case Op::SLTR: case Op::SLER:
+    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
+      return true;
+    default:
+      return false;
+    }
+  }
+  // Instructions that move a slot's bits as they are, whatever they mean.
+  static bool NeutralUse(Op op) {
+    return op == Op::MOV || op == Op::LD64 || op == Op::ST64 || op == Op::LDG64 ||
+           op == Op::STG64 || op == Op::LDX64 || op == Op::STX64 || op == Op::LDO64 ||
+           op == Op::STO64 || op == Op::RETV || op == Op::LDK;
+  }
+
+  void ChooseHomes() {
+    u64 floor = ~u64{0};
+    for (const u64* at : list_) {
+      const Op op = Machine::OpAt(at);
+      if (op == Op::LDLA || (op == Op::LDLAK && Vm::FieldI(*at) >= 0)) return;
+      if (op == Op::CALL || op == Op::CALLX || op == Op::CALLP)
+        floor = std::min<u64>(floor, Vm::FieldA(*at) >= 3 ? Vm::FieldA(*at) - 3 : 0);
+    }
+    // Each instruction's weight: 8 for every loop (backward branch) around it, up to 4.
+    std::map<const u64*, int> depth;
+    for (const u64* at : list_) {
+      const u64 w = *at;
+      const Op op = Machine::OpAt(at);
+      const u64* target = nullptr;
+      if (op == Op::JMP || op == Op::BT || op == Op::BF) target = at + Vm::FieldI(w);
+      else if ((op >= Op::BEQ && op <= Op::FORDN)) target = at + static_cast<std::int16_t>(Vm::FieldC(w));
+      if (target == nullptr || target > at) continue;
+      for (auto i = std::lower_bound(list_.begin(), list_.end(), target); i != list_.end() && *i <= at; ++i)
+        ++depth[*i];
+    }
+    struct Use {
+      double weight = 0;
+      bool real = false, integer = false;
+    };
+    std::map<u64, Use> uses;
+    for (const u64* at : list_) {
+      const u64 w = *at;
+      const Op op = Machine::OpAt(at);
+      if (op == Op::ENTER) continue;
+      const double weight = static_cast<double>(1 << (3 * std::min(depth[at], 4)));
+      const u64 fields[] = {Vm::FieldA(w), Vm::FieldB(w), Vm::FieldC(w)};
+      // Which fields name slots: A for most; B, C for those of three slots or addresses.
+      const bool immediate = op == Op::LDI || op == Op::LDK || op == Op::LDCA ||
+                             op == Op::LDGA || op == Op::LDLAK || op == Op::JMP || op == Op::BT ||
+                             op == Op::BF || (op >= Op::LDG8 && op <= Op::STG64) ||
+                             op == Op::CALL || op == Op::TRAP || op == Op::JTAB ||
+                             op == Op::CHK || op == Op::CHKU;
+      const bool aOnly = immediate || (op >= Op::BEQK && op <= Op::BGEK) || op == Op::CHKK ||
+                         op == Op::RETV || op == Op::RETVS || op == Op::CHKPTR;
+      const bool twoSlots = op == Op::MOV || op == Op::SX32 || op == Op::ZX32 || op == Op::ZX16 ||
+                            op == Op::ZX8 || (op >= Op::LD8 && op <= Op::ST64) ||
+                            op == Op::ADDAX || op == Op::LDIA || (op >= Op::ADDIK && op <= Op::ABSL) ||
+                            op == Op::ADDAK || op == Op::NOT || op == Op::BIT || op == Op::ODD ||
+                            op == Op::CAP || (op >= Op::NEGR && op <= Op::TRUNCUL) ||
+                            (op >= Op::BEQ && op <= Op::BLEU) || (op >= Op::BEQR && op <= Op::FORDN);
+      if (op == Op::CALLX || op == Op::CALLP || op == Op::SYS || op == Op::DYNCOPY ||
+          op == Op::COPY || op == Op::COPYN || op == Op::FILL0 || op == Op::INIT || op == Op::RET ||
+          op == Op::NOP || op == Op::DYNSAVE || op == Op::DYNREST)
+        continue;
+      const int count = aOnly ? 1 : twoSlots ? 2 : 3;
+      for (int k = 0; k < count; ++k) {
+        if (fields[k] >= floor) continue;
+        Use& u = uses[fields[k]];
+        u.weight += weight;
+        if (RealUse(op) || ((op == Op::FLOATI || op == Op::FLOATU || op == Op::FLOATL) && k == 0))
+          u.real = true;
+        else if (!NeutralUse(op))
+          u.integer = true;
+        // Open arrays read their HIGH beside the address.
+        if ((op >= Op::LDO8 && op <= Op::IDXO) && k == 1 && fields[1] + 1 < floor)
+          uses[fields[1] + 1].integer = true, uses[fields[1] + 1].weight += weight;
+      }
+    }
+    std::vector<std::pair<double, u64>> order;
+    for (const auto& [slot, u] : uses) order.emplace_back(-u.weight, slot);
+    std::sort(order.begin(), order.end());
+    int gprs = 0, xmms = 0;
+    for (const auto& [minus, slot] : order) {
+      const Use& u = uses[slot];
+      if (-minus < 2) break;
+      if (u.real && !u.integer) {
+        if (xmms < kXmms) homes_[slot].xmm = xmms++;
+      } else if (gprs < kGprs) {
+        homes_[slot].gpr = gprs++;
+      }
+    }
+  }
+
+  static constexpr int kGprs = 7, kXmms = 12;
+  Xbyak::Reg64 Gpr(int k) const {
+    const Xbyak::Reg64 regs[kGprs] = {rbp, r14, r15, r8, r9, r10, r11};
+    return regs[k];
+  }
+  Xbyak::Xmm XmmReg(int k) const { return Xbyak::Xmm(4 + k); }
+  const Home* HomeOf(u64 slot) const {
+    const auto found = homes_.find(slot);
+    return found == homes_.end() ? nullptr : &found->second;
+  }
+
+  // Reads slot s into r.
+  void Get(const Xbyak::Reg64& r, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) {
+      if (Gpr(h->gpr).getIdx() != r.getIdx()) mov(r, Gpr(h->gpr));
+    } else if (h != nullptr && h->xmm >= 0) {
+      movq(r, XmmReg(h->xmm));
+    } else {
+      mov(r, Slot(s));
+    }
+  }
+  void Get32(const Xbyak::Reg32& r, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) mov(r, Gpr(h->gpr).cvt32());
+    else if (h != nullptr && h->xmm >= 0) movd(r, XmmReg(h->xmm));
+    else mov(r, Slot32(s));
+  }
+  void GetX(const Xbyak::Xmm& x, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) movapd(x, XmmReg(h->xmm));
+    else if (h != nullptr && h->gpr >= 0) movq(x, Gpr(h->gpr));
+    else movsd(x, Slot(s));
+  }
+  // Calls f with an operand that reads slot s: its register, or the frame.
+  template <typename F> void Src(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) f(Gpr(h->gpr));
+    else f(Slot(s));
+  }
+  template <typename F> void Src32(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) f(Gpr(h->gpr).cvt32());
+    else f(Slot32(s));
+  }
+  template <typename F> void SrcX(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) f(XmmReg(h->xmm));
+    else f(Slot(s));
+  }
+  // Writes r to slot s: the frame and the slot's register.
+  void Put(u64 s, const Xbyak::Reg64& r) {
+    mov(Slot(s), r);
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx()) mov(Gpr(h->gpr), r);
+    else if (h != nullptr && h->xmm >= 0) movq(XmmReg(h->xmm), r);
+  }
+  void PutX(u64 s, const Xbyak::Xmm& x) {
+    movsd(Slot(s), x);
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) movapd(XmmReg(h->xmm), x);
+    else if (h != nullptr && h->gpr >= 0) movq(Gpr(h->gpr), x);
+  }
+  // The registers read again from the frame, after a call out of the code.
+  void Reload() {
+    for (const auto& [slot, h] : homes_) {
+      if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
+      else movsd(XmmReg(h.xmm), Slot(slot));
+    }
+  }
 
   void Prologue() {
     push(rbx);
     push(r12);
     push(r13);
+    push(rbp);
+    push(r14);
+    push(r15);
+    sub(rsp, 8);
     mov(rbx, rdi);
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
@@ -209,7 +395,7 @@ private:
       mov(rdi, rbx);
       mov(rsi, memory);
       mov(rdx, first);
-      CallHelper(Abs(&Machine::Lift));
+      CallHelper(Abs(&Machine::Lift), false);
       mov(rbx, rax);
     }
     if (temps > first) {
@@ -228,6 +414,7 @@ private:
   void Emit() {
     L(start_);
     Prologue();
+    Reload();
     for (const u64* at : list_) {
       L(labels_.at(at));
       made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
@@ -239,6 +426,10 @@ private:
     L(epilogue_);
     mov(rax, rbx);
     L(leave_);
+    add(rsp, 8);
+    pop(r15);
+    pop(r14);
+    pop(rbp);
     pop(r13);
     pop(r12);
     pop(rbx);
@@ -246,19 +437,19 @@ private:
     L(interpretSelf_);
     mov(rdi, Abs(entry_));
     mov(rsi, rbx);
-    CallHelper(Abs(&Machine::Interpret));
+    CallHelper(Abs(&Machine::Interpret), false);
     jmp(leave_, T_NEAR);
     L(badEnd_);
     mov(edi, static_cast<int>(TrapCode::BadInstruction));
     mov(rsi, Abs(list_.back()));
     mov(rdx, rbx);
-    CallHelper(Abs(&Machine::Trap));
+    CallHelper(Abs(&Machine::Trap), false);
     for (const auto& s : stubs_) {
       L(s->label);
       mov(edi, static_cast<int>(s->code));
       mov(rsi, Abs(s->pc));
       mov(rdx, rbx);
-      CallHelper(Abs(&Machine::Trap));
+      CallHelper(Abs(&Machine::Trap), false);
     }
     for (const auto& p : polls_) {
       L(p->label);
@@ -289,15 +480,16 @@ private:
     jz(done, T_NEAR);
     lea(rdi, Slot(a));
     call(rax);
+    Reload();
     L(done);
   }
 
   void Element(const u64* pc, int size, bool open) {
     const u64 w = *pc;
     const u64 b = Vm::FieldB(w), c = Vm::FieldC(w);
-    mov(rax, Slot(c));
+    Get(rax, c);
     if (open) {
-      cmp(rax, Slot(b + 1));
+      Src(b + 1, [&](const Xbyak::Operand& o) { cmp(rax, o); });
       ja(TrapLabel(TrapCode::Index, pc), T_NEAR);
     } else {
       const u64 ext = pc[1];
@@ -312,7 +504,7 @@ private:
       }
       jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
     }
-    mov(rcx, Slot(b));
+    Get(rcx, b);
     (void)size;
   }
 
@@ -351,76 +543,78 @@ private:
     case Op::NOP:
       break;
     case Op::MOV:
-      mov(rax, Slot(b));
-      Store(a, rax);
+      Get(rax, b);
+      Put(a, rax);
       break;
     case Op::LDI:
-      mov(Slot(a), i);
+      mov(rax, i);
+      Put(a, rax);
       break;
     case Op::LDK:
       mov(rax, Abs(pc + i));
       mov(rax, qword[rax]);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::LDCA:
       mov(rax, Abs(pc + i));
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::LDGA:
       lea(rax, ptr[r13 + i]);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::LDLA:
       lea(rax, Slot(b));
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::LDLAK:
       lea(rax, ptr[rbx + i]);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDAX:
-      mov(rax, Slot(b));
+      Get(rax, b);
       mov(rcx, pc[1]);
       add(rax, rcx);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::SX32:
-      movsxd(rax, Slot32(b));
-      Store(a, rax);
+      Get32(eax, b);
+      movsxd(rax, eax);
+      Put(a, rax);
       break;
     case Op::ZX32:
-      mov(eax, Slot32(b));
-      Store(a, rax);
+      Get32(eax, b);
+      Put(a, rax);
       break;
     case Op::ZX16:
       movzx(eax, word[rbx + static_cast<i32>(b * 8)]);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ZX8:
       movzx(eax, byte[rbx + static_cast<i32>(b * 8)]);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::LD8:
     case Op::LD16:
     case Op::LD32:
     case Op::LD32U:
     case Op::LD64: {
-      mov(rcx, Slot(b));
+      Get(rcx, b);
       const int size = op == Op::LD8 ? 1 : op == Op::LD16 ? 2 : op == Op::LD64 ? 8 : 4;
       const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
                                : size == 2 ? word[rcx + static_cast<i32>(sc)]
                                : size == 4 ? dword[rcx + static_cast<i32>(sc)]
                                            : qword[rcx + static_cast<i32>(sc)];
       LoadInto(m, size, op == Op::LD32 ? 's' : 'u');
-      Store(a, rdx);
+      Put(a, rdx);
       break;
     }
     case Op::ST8:
     case Op::ST16:
     case Op::ST32:
     case Op::ST64: {
-      mov(rcx, Slot(b));
-      mov(rdx, Slot(a));
+      Get(rcx, b);
+      Get(rdx, a);
       const int size = op == Op::ST8 ? 1 : op == Op::ST16 ? 2 : op == Op::ST32 ? 4 : 8;
       const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
                                : size == 2 ? word[rcx + static_cast<i32>(sc)]
@@ -440,7 +634,7 @@ private:
                                : size == 4 ? dword[r13 + i]
                                            : qword[r13 + i];
       LoadInto(m, size, op == Op::LDG32 ? 's' : 'u');
-      Store(a, rdx);
+      Put(a, rdx);
       break;
     }
     case Op::STG8:
@@ -448,7 +642,7 @@ private:
     case Op::STG32:
     case Op::STG64: {
       const int size = op == Op::STG8 ? 1 : op == Op::STG16 ? 2 : op == Op::STG32 ? 4 : 8;
-      mov(rdx, Slot(a));
+      Get(rdx, a);
       const Xbyak::Address m = size == 1   ? byte[r13 + i]
                                : size == 2 ? word[r13 + i]
                                : size == 4 ? dword[r13 + i]
@@ -472,7 +666,7 @@ private:
       const int size = k == 0 ? 1 : k == 1 ? 2 : k == 4 ? 8 : 4;
       Element(pc, size, open);
       LoadInto(At(size), size, k == 2 ? 's' : 'u');
-      Store(a, rdx);
+      Put(a, rdx);
       break;
     }
     case Op::STX8:
@@ -488,7 +682,7 @@ private:
       const int k = static_cast<int>(op) - static_cast<int>(base);
       const int size = 1 << k;
       Element(pc, size, open);
-      mov(rdx, Slot(a));
+      Get(rdx, a);
       StoreFrom(At(size), size);
       break;
     }
@@ -503,115 +697,115 @@ private:
         imul(rax, rdx);
       }
       add(rax, rcx);
-      Store(a, rax);
+      Put(a, rax);
       break;
     }
     // Integer arithmetic, overflow checked
     case Op::ADDI:
     case Op::SUBI:
     case Op::MULI:
-      mov(eax, Slot32(b));
-      if (op == Op::ADDI) add(eax, Slot32(c));
-      else if (op == Op::SUBI) sub(eax, Slot32(c));
-      else imul(eax, Slot32(c));
+      Get32(eax, b);
+      if (op == Op::ADDI) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else if (op == Op::SUBI) Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+      else Src32(c, [&](const Xbyak::Operand& o) { imul(eax, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       movsxd(rax, eax);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDU:
     case Op::SUBU:
-      mov(eax, Slot32(b));
-      if (op == Op::ADDU) add(eax, Slot32(c));
-      else sub(eax, Slot32(c));
+      Get32(eax, b);
+      if (op == Op::ADDU) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::MULU:
-      mov(eax, Slot32(b));
-      mul(Slot32(c));
+      Get32(eax, b);
+      Src32(c, [&](const Xbyak::Operand& o) { mul(o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDL:
     case Op::SUBL:
     case Op::MULL:
-      mov(rax, Slot(b));
-      if (op == Op::ADDL) add(rax, Slot(c));
-      else if (op == Op::SUBL) sub(rax, Slot(c));
-      else imul(rax, Slot(c));
+      Get(rax, b);
+      if (op == Op::ADDL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBL) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDUL:
     case Op::SUBUL:
-      mov(rax, Slot(b));
-      if (op == Op::ADDUL) add(rax, Slot(c));
-      else sub(rax, Slot(c));
+      Get(rax, b);
+      if (op == Op::ADDUL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::MULUL:
-      mov(rax, Slot(b));
-      mul(Slot(c));
+      Get(rax, b);
+      Src(c, [&](const Xbyak::Operand& o) { mul(o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDIK:
-      mov(eax, Slot32(b));
+      Get32(eax, b);
       add(eax, static_cast<i32>(sc));
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       movsxd(rax, eax);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDUK:
-      mov(eax, Slot32(b));
+      Get32(eax, b);
       add(rax, static_cast<i32>(sc));
       mov(rcx, rax);
       shr(rcx, 32);
       jnz(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDLK:
-      mov(rax, Slot(b));
+      Get(rax, b);
       add(rax, static_cast<i32>(sc));
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ADDULK:
-      mov(rax, Slot(b));
+      Get(rax, b);
       if (sc >= 0) add(rax, static_cast<i32>(sc));
       else sub(rax, static_cast<i32>(-sc));
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::NEGI:
-      mov(eax, Slot32(b));
+      Get32(eax, b);
       neg(eax);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       movsxd(rax, eax);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::NEGL:
-      mov(rax, Slot(b));
+      Get(rax, b);
       neg(rax);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ABSI:
-      mov(eax, Slot32(b));
+      Get32(eax, b);
       mov(ecx, eax);
       neg(ecx);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       cmovs(ecx, eax);
-      Store(a, rcx);
+      Put(a, rcx);
       break;
     case Op::ABSL:
-      mov(rax, Slot(b));
+      Get(rax, b);
       mov(rcx, rax);
       neg(rcx);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       cmovs(rcx, rax);
-      Store(a, rcx);
+      Put(a, rcx);
       break;
     // Address arithmetic and bits
     case Op::ADDA:
@@ -620,97 +814,102 @@ private:
     case Op::AND:
     case Op::OR:
     case Op::XOR:
-      mov(rax, Slot(b));
-      if (op == Op::ADDA) add(rax, Slot(c));
-      else if (op == Op::SUBA) sub(rax, Slot(c));
-      else if (op == Op::MULA) imul(rax, Slot(c));
-      else if (op == Op::AND) and_(rax, Slot(c));
-      else if (op == Op::OR) or_(rax, Slot(c));
-      else xor_(rax, Slot(c));
-      Store(a, rax);
+      Get(rax, b);
+      if (op == Op::ADDA) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBA) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else if (op == Op::MULA) Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+      else if (op == Op::AND) Src(c, [&](const Xbyak::Operand& o) { and_(rax, o); });
+      else if (op == Op::OR) Src(c, [&](const Xbyak::Operand& o) { or_(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { xor_(rax, o); });
+      Put(a, rax);
       break;
     case Op::ADDAK:
-      mov(rax, Slot(b));
+      Get(rax, b);
       add(rax, static_cast<i32>(sc));
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::ANDN:
-      mov(rax, Slot(c));
+      Get(rax, c);
       not_(rax);
-      and_(rax, Slot(b));
-      Store(a, rax);
+      Src(b, [&](const Xbyak::Operand& o) { and_(rax, o); });
+      Put(a, rax);
       break;
     case Op::NOT:
-      mov(rax, Slot(b));
+      Get(rax, b);
       xor_(rax, 1);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::BIT:
-      mov(rcx, Slot(b));
+      Get(rcx, b);
       cmp(rcx, 64);
       jae(TrapLabel(TrapCode::Range, pc), T_NEAR);
       mov(eax, 1);
       shl(rax, cl);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::INB:
     case Op::SHL:
     case Op::SHR: {
       const u64 count = op == Op::INB ? b : c, value = op == Op::INB ? c : b;
-      mov(rcx, Slot(count));
-      mov(rax, Slot(value));
+      Get(rcx, count);
+      Get(rax, value);
       if (op == Op::SHL) shl(rax, cl);
       else shr(rax, cl);
       if (op == Op::INB) and_(eax, 1);
       xor_(edx, edx);
       cmp(rcx, 64);
       cmovae(rax, rdx);
-      Store(a, rax);
+      Put(a, rax);
       break;
     }
     case Op::ODD:
-      mov(rax, Slot(b));
+      Get(rax, b);
       and_(eax, 1);
-      Store(a, rax);
+      Put(a, rax);
       break;
     // Reals
     case Op::ADDR:
     case Op::SUBR:
     case Op::MULR:
-      movsd(xmm0, Slot(b));
-      if (op == Op::ADDR) addsd(xmm0, Slot(c));
-      else if (op == Op::SUBR) subsd(xmm0, Slot(c));
-      else mulsd(xmm0, Slot(c));
-      movsd(Slot(a), xmm0);
+      GetX(xmm0, b);
+      if (op == Op::ADDR) SrcX(c, [&](const Xbyak::Operand& o) { addsd(xmm0, o); });
+      else if (op == Op::SUBR) SrcX(c, [&](const Xbyak::Operand& o) { subsd(xmm0, o); });
+      else SrcX(c, [&](const Xbyak::Operand& o) { mulsd(xmm0, o); });
+      PutX(a, xmm0);
       break;
     case Op::DIVR: {
       Xbyak::Label ok;
-      movsd(xmm1, Slot(c));
+      GetX(xmm1, c);
       xorpd(xmm2, xmm2);
       ucomisd(xmm1, xmm2);
       jp(ok, T_NEAR);
       je(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
       L(ok);
-      movsd(xmm0, Slot(b));
+      GetX(xmm0, b);
       divsd(xmm0, xmm1);
-      movsd(Slot(a), xmm0);
+      PutX(a, xmm0);
       break;
     }
     case Op::NEGR:
     case Op::ABSR:
-      mov(rax, Slot(b));
+      Get(rax, b);
       if (op == Op::NEGR) btc(rax, 63);
       else btr(rax, 63);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::FLOATI:
     case Op::FLOATU:
     case Op::FLOATL:
-      if (op == Op::FLOATI) movsxd(rax, Slot32(b));
-      else if (op == Op::FLOATU) mov(eax, Slot32(b));
-      else mov(rax, Slot(b));
+      if (op == Op::FLOATI) {
+        Get32(eax, b);
+        movsxd(rax, eax);
+      } else if (op == Op::FLOATU) {
+        Get32(eax, b);
+      } else {
+        Get(rax, b);
+      }
       cvtsi2sd(xmm0, rax);
-      movsd(Slot(a), xmm0);
+      PutX(a, xmm0);
       break;
     // Comparisons
     case Op::SEQ:
@@ -719,8 +918,8 @@ private:
     case Op::SLE:
     case Op::SLTU:
     case Op::SLEU:
-      mov(rax, Slot(b));
-      cmp(rax, Slot(c));
+      Get(rax, b);
+      Src(c, [&](const Xbyak::Operand& o) { cmp(rax, o); });
       if (op == Op::SEQ) sete(al);
       else if (op == Op::SNE) setne(al);
       else if (op == Op::SLT) setl(al);
@@ -728,12 +927,12 @@ private:
       else if (op == Op::SLTU) setb(al);
       else setbe(al);
       movzx(eax, al);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::SEQR:
     case Op::SNER:
-      movsd(xmm0, Slot(b));
-      ucomisd(xmm0, Slot(c));
+      GetX(xmm0, b);
+      SrcX(c, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
       if (op == Op::SEQR) {
         sete(al);
         setnp(cl);
@@ -744,17 +943,17 @@ private:
         or_(al, cl);
       }
       movzx(eax, al);
-      Store(a, rax);
+      Put(a, rax);
       break;
     case Op::SLTR:
     case Op::SLER:
       // b < c is c > b, false for NaN (the carry flag).
-      movsd(xmm0, Slot(c));
-      ucomisd(xmm0, Slot(b));
+      GetX(xmm0, c);
+      SrcX(b, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
       if (op == Op::SLTR) seta(al);
       else setae(al);
       movzx(eax, al);
-      Store(a, rax);
+      Put(a, rax);
       break;
     // Branches
     case Op::JMP:
@@ -762,7 +961,7 @@ private:
       break;
     case Op::BT:
     case Op::BF:
-      cmp(Slot(a), 0);
+      Src(a, [&](const Xbyak::Operand& o) { cmp(o, 0); });
       if (op == Op::BT) Branch(pc, pc + i, [&](auto& l) { jne(l, T_NEAR); }, [&](auto& l) { je(l, T_NEAR); });
       else Branch(pc, pc + i, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
       break;
@@ -780,10 +979,10 @@ private:
     case Op::BGEK: {
       const bool k = op >= Op::BEQK;
       if (k) {
-        cmp(Slot(a), static_cast<i32>(sb));
+        Src(a, [&](const Xbyak::Operand& o) { cmp(o, static_cast<i32>(sb)); });
       } else {
-        mov(rax, Slot(a));
-        cmp(rax, Slot(b));
+        Get(rax, a);
+        Src(b, [&](const Xbyak::Operand& o) { cmp(rax, o); });
       }
       IntegerBranch(pc, pc + sc, op);
       break;
@@ -799,14 +998,16 @@ private:
     case Op::FORUP:
     case Op::FORDN: {
       Xbyak::Label done;
-      mov(rax, Slot(a));
-      cmp(rax, Slot(b));
+      Get(rax, a);
+      Src(b, [&](const Xbyak::Operand& o) { cmp(rax, o); });
       if (op == Op::FORUP) {
         jge(done, T_NEAR);
-        add(Slot(a), 1);
+        add(rax, 1);
+        Put(a, rax);
       } else {
         jle(done, T_NEAR);
-        sub(Slot(a), 1);
+        sub(rax, 1);
+        Put(a, rax);
       }
       Goto(pc, pc + sc);
       L(done);
@@ -815,7 +1016,7 @@ private:
     case Op::JTAB: {
       const u64* table = pc + i;
       Budget(pc);
-      mov(rax, Slot(a));
+      Get(rax, a);
       mov(rcx, table[0]);
       sub(rax, rcx);
       mov(rcx, table[1]);
@@ -838,6 +1039,7 @@ private:
       if (target == entry_) {
         lea(rdi, Slot(a));
         call(start_);
+        Reload();
         break;
       }
       Machine::Code* cell = &made_.cells[cells_++];
@@ -849,6 +1051,7 @@ private:
       L(go);
       lea(rdi, Slot(a));
       call(rax);
+      Reload();
       Xbyak::Label done;
       jmp(done, T_NEAR);
       L(slow);
@@ -871,12 +1074,12 @@ private:
       jmp(epilogue_, T_NEAR);
       break;
     case Op::RETV:
-      mov(rax, Slot(a));
+      Get(rax, a);
       mov(qword[rbx], rax);
       jmp(epilogue_, T_NEAR);
       break;
     case Op::RETVS:
-      mov(rax, Slot(a));
+      Get(rax, a);
       mov(qword[rbx - static_cast<i32>(pc[1] * 8)], rax);
       jmp(epilogue_, T_NEAR);
       break;
@@ -891,7 +1094,7 @@ private:
     case Op::CHK:
     case Op::CHKU: {
       const u64* pair = pc + i;
-      mov(rax, Slot(a));
+      Get(rax, a);
       mov(rcx, pair[0]);
       cmp(rax, rcx);
       if (op == Op::CHK) jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
@@ -903,7 +1106,7 @@ private:
       break;
     }
     case Op::CHKK:
-      mov(rax, Slot(a));
+      Get(rax, a);
       cmp(rax, static_cast<i32>(sb));
       jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
       cmp(rax, static_cast<i32>(sc));
@@ -911,7 +1114,7 @@ private:
       break;
     case Op::CHKPTR: {
       Xbyak::Label ok;
-      mov(rax, Slot(a));
+      Get(rax, a);
       test(rax, rax);
       jz(TrapLabel(TrapCode::Nil, pc), T_NEAR);
       // Only the start of a block of the heap can be a disposed one.
@@ -925,7 +1128,7 @@ private:
       mov(edi, static_cast<int>(a));
       mov(rsi, Abs(pc));
       mov(rdx, rbx);
-      CallHelper(Abs(&Machine::Trap));
+      CallHelper(Abs(&Machine::Trap), false);
       break;
     default:
       // Divisions, blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
@@ -968,8 +1171,8 @@ private:
   // Branches on reals: the conditions hold as the language says for NaN.
   void RealBranch(const u64* pc, const u64* target, Op op, u64 a, u64 b) {
     if (op == Op::BEQR || op == Op::BNER) {
-      movsd(xmm0, Slot(a));
-      ucomisd(xmm0, Slot(b));
+      GetX(xmm0, a);
+      SrcX(b, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
       if (op == Op::BEQR) {
         // Equal: ZF and no PF.
         Xbyak::Label no;
@@ -988,8 +1191,8 @@ private:
       return;
     }
     // a < b is b > a: compare b with a.
-    movsd(xmm0, Slot(b));
-    ucomisd(xmm0, Slot(a));
+    GetX(xmm0, b);
+    SrcX(a, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
     switch (op) {
     case Op::BLTR:
       Branch(pc, target, [&](auto& l) { ja(l, T_NEAR); }, [&](auto& l) { jbe(l, T_NEAR); });
@@ -1019,6 +1222,7 @@ private:
   std::vector<std::unique_ptr<PollStub>> polls_;
   std::vector<std::pair<std::unique_ptr<Xbyak::Label>, std::vector<const u64*>>> tables_;
   std::size_t cells_ = 0;
+  std::map<u64, Home> homes_;
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };
 

@@ -296,8 +296,17 @@ private:
   }
 
   static constexpr int kGprs = 7, kXmms = 12;
+  // The host's registers this code must give back as it found them, besides rbx, r12, r13.
+  std::vector<Xbyak::Reg64> Saved() const {
+    int used = 0;
+    for (const auto& entry : homes_) used = std::max(used, entry.second.gpr + 1);
+    std::vector<Xbyak::Reg64> saved;
+    for (int k = 4; k < used; ++k) saved.push_back(Gpr(k));
+    return saved;
+  }
   Xbyak::Reg64 Gpr(int k) const {
-    const Xbyak::Reg64 regs[kGprs] = {rbp, r14, r15, r8, r9, r10, r11};
+    // The caller's registers first: a procedure that keeps few slots saves none of its own.
+    const Xbyak::Reg64 regs[kGprs] = {r8, r9, r10, r11, rbp, r14, r15};
     return regs[k];
   }
   Xbyak::Xmm XmmReg(int k) const { return Xbyak::Xmm(4 + k); }
@@ -370,10 +379,9 @@ private:
     push(rbx);
     push(r12);
     push(r13);
-    push(rbp);
-    push(r14);
-    push(r15);
-    sub(rsp, 8);
+    for (const Xbyak::Reg64& r : Saved()) push(r);
+    // The stack stays 16-byte aligned at calls: with rbx, r12 and r13, an odd number of pushes.
+    if (Saved().size() % 2 == 1) sub(rsp, 8);
     mov(rbx, rdi);
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
@@ -426,10 +434,9 @@ private:
     L(epilogue_);
     mov(rax, rbx);
     L(leave_);
-    add(rsp, 8);
-    pop(r15);
-    pop(r14);
-    pop(rbp);
+    if (Saved().size() % 2 == 1) add(rsp, 8);
+    const std::vector<Xbyak::Reg64> saved = Saved();
+    for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
     pop(r13);
     pop(r12);
     pop(rbx);

@@ -153,16 +153,20 @@ private:
   // Calls the helper at address; the registers of slots are read again when it returns.
   void CallHelper(u64 address, bool returns = true) {
     mov(rax, address);
+    if (returns) SaveBudget();
     call(rax);
     if (returns) Reload();
   }
+  // The budget (kept in r15 while the code runs) back where the machine and the code it
+  // calls count it.
+  void SaveBudget() { mov(qword[r12 + offsetof(Machine::Shared, budget)], r15); }
 
   // One less call or backward jump before the next look for Ctrl+C.
   void Budget(const u64* pc) {
     polls_.push_back(std::make_unique<PollStub>());
     PollStub& p = *polls_.back();
     p.pc = pc;
-    sub(qword[r12 + offsetof(Machine::Shared, budget)], 1);
+    sub(r15, 1);
     jle(p.label, T_NEAR);
     L(p.resume);
   }
@@ -191,10 +195,9 @@ private:
   // registers as well as in the frame: every write goes to both, so the frame is always
   // whole for the helpers, the trap reports and the procedures it calls, and reads come
   // from the register. After every call out of the code the registers are read again from
-  // the frame (a callee may have written its arguments and result, and the registers of
-  // reals are the caller's to save). Not in a procedure that takes the address of one of
-  // its slots (its frame can then be written through pointers), nor for the slots of the
-  // frames of its calls.
+  // the frame (a callee may have written its arguments, its result and its linkage, and the
+  // registers of reals are the caller's to save). Not in a procedure that takes the
+  // address of one of its slots: its frame can then be written through pointers.
   struct Home {
     int gpr = -1;
     int xmm = -1;
@@ -214,16 +217,13 @@ private:
   static bool NeutralUse(Op op) {
     return op == Op::MOV || op == Op::LD64 || op == Op::ST64 || op == Op::LDG64 ||
            op == Op::STG64 || op == Op::LDX64 || op == Op::STX64 || op == Op::LDO64 ||
-           op == Op::STO64 || op == Op::RETV || op == Op::LDK;
+           op == Op::STO64 || op == Op::RETV || op == Op::LDK || op == Op::LDI;
   }
 
   void ChooseHomes() {
-    u64 floor = ~u64{0};
     for (const u64* at : list_) {
       const Op op = Machine::OpAt(at);
       if (op == Op::LDLA || (op == Op::LDLAK && Vm::FieldI(*at) >= 0)) return;
-      if (op == Op::CALL || op == Op::CALLX || op == Op::CALLP)
-        floor = std::min<u64>(floor, Vm::FieldA(*at) >= 3 ? Vm::FieldA(*at) - 3 : 0);
     }
     // Each instruction's weight: 8 for every loop (backward branch) around it, up to 4.
     std::map<const u64*, int> depth;
@@ -238,8 +238,7 @@ private:
         ++depth[*i];
     }
     struct Use {
-      double weight = 0;
-      bool real = false, integer = false;
+      double weight = 0, real = 0, integer = 0; // all uses, as a real, as an integer
     };
     std::map<u64, Use> uses;
     for (const u64* at : list_) {
@@ -268,16 +267,15 @@ private:
         continue;
       const int count = aOnly ? 1 : twoSlots ? 2 : 3;
       for (int k = 0; k < count; ++k) {
-        if (fields[k] >= floor) continue;
         Use& u = uses[fields[k]];
         u.weight += weight;
         if (RealUse(op) || ((op == Op::FLOATI || op == Op::FLOATU || op == Op::FLOATL) && k == 0))
-          u.real = true;
+          u.real += weight;
         else if (!NeutralUse(op))
-          u.integer = true;
+          u.integer += weight;
         // Open arrays read their HIGH beside the address.
-        if ((op >= Op::LDO8 && op <= Op::IDXO) && k == 1 && fields[1] + 1 < floor)
-          uses[fields[1] + 1].integer = true, uses[fields[1] + 1].weight += weight;
+        if ((op >= Op::LDO8 && op <= Op::IDXO) && k == 1)
+          uses[fields[1] + 1].integer += weight, uses[fields[1] + 1].weight += weight;
       }
     }
     std::vector<std::pair<double, u64>> order;
@@ -287,7 +285,8 @@ private:
     for (const auto& [minus, slot] : order) {
       const Use& u = uses[slot];
       if (-minus < 2) break;
-      if (u.real && !u.integer) {
+      // A slot used more as a real than as an integer is kept in a register of reals.
+      if (u.real > u.integer) {
         if (xmms < kXmms) homes_[slot].xmm = xmms++;
       } else if (gprs < kGprs) {
         homes_[slot].gpr = gprs++;
@@ -295,8 +294,9 @@ private:
     }
   }
 
-  static constexpr int kGprs = 7, kXmms = 12;
-  // The host's registers this code must give back as it found them, besides rbx, r12, r13.
+  static constexpr int kGprs = 6, kXmms = 12;
+  // The host's registers this code must give back as it found them, besides rbx, r12, r13
+  // and r15.
   std::vector<Xbyak::Reg64> Saved() const {
     int used = 0;
     for (const auto& entry : homes_) used = std::max(used, entry.second.gpr + 1);
@@ -306,7 +306,7 @@ private:
   }
   Xbyak::Reg64 Gpr(int k) const {
     // The caller's registers first: a procedure that keeps few slots saves none of its own.
-    const Xbyak::Reg64 regs[kGprs] = {r8, r9, r10, r11, rbp, r14, r15};
+    const Xbyak::Reg64 regs[kGprs] = {r8, r9, r10, r11, rbp, r14};
     return regs[k];
   }
   Xbyak::Xmm XmmReg(int k) const { return Xbyak::Xmm(4 + k); }
@@ -339,20 +339,39 @@ private:
     else movsd(x, Slot(s));
   }
   // Calls f with an operand that reads slot s: its register, or the frame.
+  // (A slot kept in the other kind of register goes through rsi or xmm2.)
   template <typename F> void Src(u64 s, F f) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->gpr >= 0) f(Gpr(h->gpr));
-    else f(Slot(s));
+    if (h != nullptr && h->gpr >= 0) {
+      f(Gpr(h->gpr));
+    } else if (h != nullptr && h->xmm >= 0) {
+      movq(rsi, XmmReg(h->xmm));
+      f(rsi);
+    } else {
+      f(Slot(s));
+    }
   }
   template <typename F> void Src32(u64 s, F f) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->gpr >= 0) f(Gpr(h->gpr).cvt32());
-    else f(Slot32(s));
+    if (h != nullptr && h->gpr >= 0) {
+      f(Gpr(h->gpr).cvt32());
+    } else if (h != nullptr && h->xmm >= 0) {
+      movd(esi, XmmReg(h->xmm));
+      f(esi);
+    } else {
+      f(Slot32(s));
+    }
   }
   template <typename F> void SrcX(u64 s, F f) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->xmm >= 0) f(XmmReg(h->xmm));
-    else f(Slot(s));
+    if (h != nullptr && h->xmm >= 0) {
+      f(XmmReg(h->xmm));
+    } else if (h != nullptr && h->gpr >= 0) {
+      movq(xmm2, Gpr(h->gpr));
+      f(xmm2);
+    } else {
+      f(Slot(s));
+    }
   }
   // Writes r to slot s: the frame and the slot's register.
   void Put(u64 s, const Xbyak::Reg64& r) {
@@ -369,6 +388,7 @@ private:
   }
   // The registers read again from the frame, after a call out of the code.
   void Reload() {
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
       if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
       else movsd(XmmReg(h.xmm), Slot(slot));
@@ -379,15 +399,17 @@ private:
     push(rbx);
     push(r12);
     push(r13);
+    push(r15);
     for (const Xbyak::Reg64& r : Saved()) push(r);
-    // The stack stays 16-byte aligned at calls: with rbx, r12 and r13, an odd number of pushes.
-    if (Saved().size() % 2 == 1) sub(rsp, 8);
+    // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
+    if (Saved().size() % 2 == 0) sub(rsp, 8);
     mov(rbx, rdi);
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     Budget(entry_);
     const u64 w = entry_[0], ext = entry_[1];
     const u64 slots = ext & 0xFFFF, memory = ext >> 32;
@@ -432,11 +454,13 @@ private:
     // would run on into the next procedure's ENTER, leave it to the interpreter.
     jmp(badEnd_, T_NEAR);
     L(epilogue_);
+    SaveBudget();
     mov(rax, rbx);
     L(leave_);
-    if (Saved().size() % 2 == 1) add(rsp, 8);
+    if (Saved().size() % 2 == 0) add(rsp, 8);
     const std::vector<Xbyak::Reg64> saved = Saved();
     for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
+    pop(r15);
     pop(r13);
     pop(r12);
     pop(rbx);
@@ -486,6 +510,7 @@ private:
     test(rax, rax);
     jz(done, T_NEAR);
     lea(rdi, Slot(a));
+    SaveBudget();
     call(rax);
     Reload();
     L(done);
@@ -1045,6 +1070,7 @@ private:
       mov(Slot(a - 1), rax);
       if (target == entry_) {
         lea(rdi, Slot(a));
+        SaveBudget();
         call(start_);
         Reload();
         break;
@@ -1057,6 +1083,7 @@ private:
       jz(slow, T_NEAR);
       L(go);
       lea(rdi, Slot(a));
+      SaveBudget();
       call(rax);
       Reload();
       Xbyak::Label done;

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -127,6 +128,7 @@ public:
     for (const u64* at : list_) calls += Machine::OpAt(at) == Op::CALL;
     made_.cells = std::make_unique<Machine::Code[]>(calls + 1);
     ChooseHomes();
+    ProveIndexes();
     Emit();
   }
 
@@ -290,6 +292,108 @@ private:
         if (xmms < kXmms) homes_[slot].xmm = xmms++;
       } else if (gprs < kGprs) {
         homes_[slot].gpr = gprs++;
+      }
+    }
+  }
+
+  // ---- Index checks a FOR loop makes needless ----
+  //
+  // A loop closed by FORUP var, limit at p that jumps back to t, where var starts from a
+  // constant and limit is a constant (LDI on the straight way into t), neither written in
+  // the loop but by that FORUP, and the loop entered only at t: inside it, var lies in
+  // [start, max(start, limit)]. An array element indexed by var inside the loop whose
+  // bounds hold that range needs no check.
+
+  // Whether op may write slot x, executed at the instruction at.
+  static bool MayWrite(const u64* at, u64 x) {
+    const u64 w = *at;
+    const Op op = Machine::OpAt(at);
+    const u64 a = Vm::FieldA(w);
+    switch (op) {
+    case Op::NOP: case Op::ST8: case Op::ST16: case Op::ST32: case Op::ST64:
+    case Op::STG8: case Op::STG16: case Op::STG32: case Op::STG64:
+    case Op::STX8: case Op::STX16: case Op::STX32: case Op::STX64:
+    case Op::STO8: case Op::STO16: case Op::STO32: case Op::STO64:
+    case Op::COPY: case Op::COPYN: case Op::FILL0: case Op::JMP: case Op::BT: case Op::BF:
+    case Op::BEQ: case Op::BNE: case Op::BLT: case Op::BLE: case Op::BLTU: case Op::BLEU:
+    case Op::BEQK: case Op::BNEK: case Op::BLTK: case Op::BLEK: case Op::BGTK: case Op::BGEK:
+    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
+    case Op::JTAB: case Op::RET: case Op::RETV: case Op::RETVS: case Op::INIT:
+    case Op::DYNREST: case Op::CHK: case Op::CHKU: case Op::CHKK: case Op::CHKPTR: case Op::TRAP:
+      return false;
+    case Op::CALL: case Op::CALLX: case Op::CALLP: case Op::SYS:
+      // The callee's linkage and frame, and whatever a run-time procedure leaves.
+      return x + 3 >= a;
+    default:
+      return a == x;
+    }
+  }
+
+  static const u64* BranchTarget(const u64* at) {
+    const u64 w = *at;
+    const Op op = Machine::OpAt(at);
+    if (op == Op::JMP || op == Op::BT || op == Op::BF) return at + Vm::FieldI(w);
+    if (op >= Op::BEQ && op <= Op::FORDN) return at + static_cast<std::int16_t>(Vm::FieldC(w));
+    return nullptr;
+  }
+
+  void ProveIndexes() {
+    for (const u64* at : list_)
+      if (Machine::OpAt(at) == Op::LDLA || Machine::OpAt(at) == Op::JTAB) return;
+    // How many branches land on each instruction.
+    std::map<const u64*, int> landings;
+    for (const u64* at : list_)
+      if (const u64* target = BranchTarget(at)) ++landings[target];
+    for (std::size_t pi = 0; pi < list_.size(); ++pi) {
+      const u64* p = list_[pi];
+      if (Machine::OpAt(p) != Op::FORUP) continue;
+      const u64* t = BranchTarget(p);
+      const u64 var = Vm::FieldA(*p), limit = Vm::FieldB(*p);
+      if (t >= p || landings[t] != 1 || var == limit) continue;
+      const std::size_t ti = static_cast<std::size_t>(
+          std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
+      bool sound = true;
+      for (std::size_t i = ti; sound && i < pi; ++i)
+        sound = !MayWrite(list_[i], var) && !MayWrite(list_[i], limit);
+      // Entered only at t: no branch from outside lands inside.
+      for (std::size_t i = 0; sound && i < list_.size(); ++i) {
+        const u64* target = BranchTarget(list_[i]);
+        if (target != nullptr && target > t && target <= p && (i < ti || i > pi)) sound = false;
+      }
+      // The values on the straight way into t: walking back, each instruction no landing.
+      i64 start = 0, end = 0;
+      bool haveStart = false, haveEnd = false;
+      u64 startFrom = var; // the slot var is copied from, when it is
+      for (std::size_t i = ti; sound && i-- > 0 && !(haveStart && haveEnd);) {
+        const u64* at = list_[i];
+        if (i + 1 < ti && landings[list_[i + 1]] != 0) sound = false;
+        const Op op = Machine::OpAt(at);
+        const u64 a = Vm::FieldA(*at);
+        if (!haveEnd && MayWrite(at, limit)) {
+          if (op != Op::LDI || a != limit) sound = false;
+          end = Vm::FieldI(*at), haveEnd = true;
+        }
+        if (!haveStart && MayWrite(at, startFrom)) {
+          if (op == Op::MOV && a == var && startFrom == var) {
+            startFrom = Vm::FieldB(*at);
+          } else if (op == Op::LDI && a == startFrom) {
+            start = Vm::FieldI(*at), haveStart = true;
+          } else {
+            sound = false;
+          }
+        }
+        if (!haveStart && startFrom != var && MayWrite(at, var) && a != var) sound = false;
+      }
+      if (!sound || !haveStart || !haveEnd) continue;
+      const i64 high = std::max(start, end);
+      for (std::size_t i = ti; i < pi; ++i) {
+        const u64* at = list_[i];
+        const Op op = Machine::OpAt(at);
+        const bool indexed = (op >= Op::LDX8 && op <= Op::STX64) || op == Op::IDX;
+        if (!indexed || Vm::FieldC(*at) != var) continue;
+        const i64 low = static_cast<i32>(at[1]);
+        const i64 length = static_cast<i64>(at[1] >> 32);
+        if (start - low >= 0 && high - low < length) proved_.insert(at);
       }
     }
   }
@@ -528,13 +632,15 @@ private:
       const i32 low = static_cast<i32>(ext);
       const u64 length = ext >> 32;
       if (low != 0) sub(rax, low);
-      if (length <= 0x7FFFFFFF) {
+      if (proved_.count(pc) != 0) {
+        // The index is a FOR loop's, whose bounds keep it inside the array.
+      } else if (length <= 0x7FFFFFFF) {
         cmp(rax, static_cast<std::uint32_t>(length));
       } else {
         mov(rcx, length);
         cmp(rax, rcx);
       }
-      jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
+      if (proved_.count(pc) == 0) jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
     }
     Get(rcx, b);
     (void)size;
@@ -1257,6 +1363,7 @@ private:
   std::vector<std::pair<std::unique_ptr<Xbyak::Label>, std::vector<const u64*>>> tables_;
   std::size_t cells_ = 0;
   std::map<u64, Home> homes_;
+  std::set<const u64*> proved_; // array accesses whose index check cannot fail
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };
 

@@ -317,6 +317,25 @@ const Case kCases[] = {
      "PROCEDURE W; BEGIN Int(Out.Apply(F, 1)) END W;",
      "NEWPROCESS(W, ADR(w), SIZE(w), p); TRANSFER(main, p)",
      "inner back trap TRANSFER to a process waiting outside this call from a library module"},
+    // FOR loops over arrays: translated code drops the checks that cannot fail and keeps
+    // the others.
+    {"ForLoopsInBounds", "VAR a: ARRAY [1..5], [0..3] OF INTEGER; i, j, s: INTEGER;",
+     "FOR i := 1 TO 5 DO FOR j := 0 TO 3 DO a[i, j] := i * j END END; s := 0;"
+     "FOR i := 5 TO 1 DO s := s + 100 END; FOR i := 1 TO 5 DO s := s + a[i, 3] END; Int(s)",
+     "45 "},
+    {"ForLoopPastTheEnd", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 6 DO a[i] := i; Int(i) END", "1 2 3 4 5 trap index out of range"},
+    {"ForLoopPastTheEndCallingNothing", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 6 DO a[i] := i END", "trap index out of range"},
+    {"ForLoopBeforeTheStart", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 0 TO 3 DO a[i] := i END", "trap index out of range"},
+    {"ForLoopVariableLimit", "VAR a: ARRAY [1..5] OF INTEGER; i, n: INTEGER;",
+     "n := 7; FOR i := 1 TO n DO a[i] := i; Int(i) END", "1 2 3 4 5 trap index out of range"},
+    {"ForLoopIndexChangedInside", "VAR a: ARRAY [1..5] OF INTEGER; i, k: INTEGER;",
+     "FOR i := 1 TO 5 DO k := i; a[k] := 1; k := k + 3; a[k] := 2 END",
+     "trap index out of range"},
+    {"ForLoopVariableAssignedInside", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 5 DO a[i] := 1; Int(i); i := i + 2 END", "1 2 3 4 5 "},
     {"LocalModules",
      "MODULE Counter; IMPORT Int; EXPORT Next; VAR n: INTEGER;"
      "PROCEDURE Next(): INTEGER; BEGIN INC(n); RETURN n END Next; BEGIN n := 10; Int(n) END "

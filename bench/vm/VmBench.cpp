@@ -343,7 +343,6 @@ void CompileAndStart(benchmark::State& state) {
       return state.SkipWithError("the module does not compile, install and run");
     }
   }
-  state.counters["translated"] = Jit::Translated();
   Jit::Remove();
 }
 

@@ -662,7 +662,6 @@ u64* RunMachine(Machine::Code code, u64* fp) {
 
 inline double R(u64 bits) { return std::bit_cast<double>(bits); }
 inline u64 Bits(double d) { return std::bit_cast<u64>(d); }
-inline u64 FromI32(i64 v) { return static_cast<u64>(v); }
 
 // a DIV b, a MOD b (Euclidean: 0 <= remainder < |b|) or a / b, a REM b (truncated) for b #
 // 0, into out; false when the quotient does not fit (wide: 64 bits, else 32).

@@ -16,17 +16,20 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMARIN_TEST
 ninja -C "$build" vm_bench >/dev/null
 out=$(mktemp)
 trap 'rm -f "$out"' EXIT
-"$build/bench/vm/vm_bench" --benchmark_format=csv 2>/dev/null >"$out"
+"$build/bench/vm/vm_bench" --benchmark_format=json 2>/dev/null >"$out"
 
-# name,iterations,real_time,cpu_time,time_unit,...,counters : the manual (processor) time
-# in ms; the churn's peak memory and limit are its last two columns.
-awk -F, '
-  /^"(Machine|Jit|Lua|Gm2|Compile|CompileAndStart|Gm2Compile|Churn)\// {
-    gsub(/"/, "", $1); split($1, part, "/"); kind = part[1]; name = part[2]
-    if ($0 ~ /error_occurred|ERROR/ && $3 == "") { time[kind, name] = "-"; next }
-    time[kind, name] = $3; names[name] = 1
-    if (kind == "Churn") { limit[name] = $(NF - 1); peak[name] = $NF }
+# One benchmark a JSON object, one field a line: its name, the manual (processor) time in
+# ms, and for the churn its peak memory and limit. (The CSV report cannot hold counters
+# that only some benchmarks have.)
+awk '
+  /"name":/ {
+    line = $0; sub(/.*"name": "/, "", line); sub(/".*/, "", line)
+    split(line, part, "/"); kind = part[1]; name = part[2]; names[name] = 1
   }
+  /"error_occurred": true/ { time[kind, name] = "-" }
+  /"real_time":/ && time[kind, name] != "-" { v = $2; sub(/,$/, "", v); time[kind, name] = v + 0 }
+  /"peak_MB":/ { v = $2; sub(/,$/, "", v); peak[name] = v + 0 }
+  /"limit_MB":/ { v = $2; sub(/,$/, "", v); limit[name] = v + 0 }
   END {
     printf "%-10s %10s %10s %10s %10s %9s %9s %9s\n", "program", "machine", "jit", "lua", "gm2-O2", "vm/lua", "vm/gm2", "jit/gm2"
     split("sieve fib quicksort nbody matmul words", order, " ")

@@ -469,6 +469,19 @@ TEST_F(CodegenTest, CtrlCInterruptsATranslatedLoop) {
   EXPECT_EQ(Vm::LastReport().calls[1].line, 8);
 }
 
+// A module compiled again runs its new code: what was translated of the old one goes with
+// it, even where the new code lies at the same addresses.
+TEST_F(CodegenTest, ARecompiledModuleRunsItsNewCodeTranslated) {
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  for (const char* value : {"1", "2", "3"}) {
+    const std::string program = std::string("MODULE R;\nIMPORT Out;\nPROCEDURE V(): INTEGER;\n"
+                                            "BEGIN RETURN ") + value +
+                                " END V;\nBEGIN\n  Out.Int(V())\nEND R.\n";
+    EXPECT_EQ(Run(program), std::string(value) + " ");
+  }
+  EXPECT_GE(Jit::Translated(), 2);
+}
+
 #if !defined(__SANITIZE_ADDRESS__)
 // A wild address read in translated code is reported at its line, as the interpreter
 // reports it, and the run after it is translated again from the start.

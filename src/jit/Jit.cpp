@@ -620,7 +620,8 @@ private:
     L(done);
   }
 
-  void Element(const u64* pc, int size, bool open) {
+  // The index check of an element: rax the index from the low bound, rcx the base address.
+  void Element(const u64* pc, bool open) {
     const u64 w = *pc;
     const u64 b = Vm::FieldB(w), c = Vm::FieldC(w);
     Get(rax, c);
@@ -643,7 +644,6 @@ private:
       if (proved_.count(pc) == 0) jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
     }
     Get(rcx, b);
-    (void)size;
   }
 
   Xbyak::Address At(int size) {
@@ -802,7 +802,7 @@ private:
       const Op base = open ? Op::LDO8 : Op::LDX8;
       const int k = static_cast<int>(op) - static_cast<int>(base);
       const int size = k == 0 ? 1 : k == 1 ? 2 : k == 4 ? 8 : 4;
-      Element(pc, size, open);
+      Element(pc, open);
       LoadInto(At(size), size, k == 2 ? 's' : 'u');
       Put(a, rdx);
       break;
@@ -819,14 +819,14 @@ private:
       const Op base = open ? Op::STO8 : Op::STX8;
       const int k = static_cast<int>(op) - static_cast<int>(base);
       const int size = 1 << k;
-      Element(pc, size, open);
+      Element(pc, open);
       Get(rdx, a);
       StoreFrom(At(size), size);
       break;
     }
     case Op::IDX:
     case Op::IDXO: {
-      Element(pc, 1, op == Op::IDXO);
+      Element(pc, op == Op::IDXO);
       const u64 size = op == Op::IDX ? pc[2] : pc[1];
       if (size <= 0x7FFFFFFF) {
         imul(rax, rax, static_cast<i32>(size));

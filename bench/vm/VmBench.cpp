@@ -35,6 +35,7 @@
 
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
+#include "jit/Jit.h"
 #include "platform/headless/HeadlessBackend.h"
 #include "shell/Commands.h"
 #include "shell/ShellStart.h"
@@ -89,7 +90,13 @@ Modules::Ref Install(const std::string& source, std::string& error) {
   return Modules::Install(Shell::SystemLibrary(), r.object);
 }
 
-void Machine(benchmark::State& state, const char* name) {
+// The program's body in the machine: interpreted, or translated when jit (its procedures
+// translated in the first run and kept for the others).
+void Machine(benchmark::State& state, const char* name, bool jit) {
+  if (jit && !Jit::Install()) return state.SkipWithError("no translation on this host");
+  struct Interpreter {
+    ~Interpreter() { Jit::Remove(); }
+  } restore;
   std::string error;
   Modules::Ref m = Workstation() ? Install(Read(kPrograms + "/" + name + ".mod"), error) : nullptr;
   if (m == nullptr) {
@@ -317,6 +324,28 @@ void Compile(benchmark::State& state) {
   if (Vm::LastRunTrapped()) return state.SkipWithError(Vm::LastReport().message.c_str());
 }
 
+// Start-up with translation: compiling the module, installing it and running its body,
+// which calls every procedure and so translates each one.
+void CompileAndStart(benchmark::State& state) {
+  if (!Workstation()) return state.SkipWithError("no workstation");
+  if (!Jit::Install()) return state.SkipWithError("no translation on this host");
+  const std::string source = Generated(10000);
+  for (auto _ : state) {
+    const double start = ProcessorSeconds();
+    Codegen::SetSourcePath("Big.mod");
+    const Compiler::Result r =
+        Compiler::CompileSource(source, {Shell::SymbolDirectory(), Shell::ObjectDirectory()});
+    Modules::Ref m = r.ok ? Modules::Install(Shell::SystemLibrary(), r.object) : nullptr;
+    if (m != nullptr) Vm::RunBody(m, Modules::Body(m));
+    state.SetIterationTime(ProcessorSeconds() - start);
+    if (m == nullptr || Vm::LastRunTrapped()) {
+      Jit::Remove();
+      return state.SkipWithError("the module does not compile, install and run");
+    }
+  }
+  Jit::Remove();
+}
+
 void Gm2Compile(benchmark::State& state) {
   if (!Have("gm2")) return state.SkipWithError("gm2 is not installed");
   std::ofstream(Scratch() + "/Big.mod") << Generated(10000);
@@ -325,7 +354,11 @@ void Gm2Compile(benchmark::State& state) {
 
 [[maybe_unused]] const bool registered = [] {
   for (const char* name : kNames) {
-    benchmark::RegisterBenchmark((std::string("Machine/") + name).c_str(), Machine, name)
+    benchmark::RegisterBenchmark((std::string("Machine/") + name).c_str(), Machine, name, false)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+    benchmark::RegisterBenchmark((std::string("Jit/") + name).c_str(), Machine, name, true)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(3);
@@ -347,6 +380,9 @@ void Gm2Compile(benchmark::State& state) {
       ->UseManualTime()
       ->Iterations(3);
   benchmark::RegisterBenchmark("Compile/10000lines", Compile)
+      ->Unit(benchmark::kMillisecond)
+      ->UseManualTime();
+  benchmark::RegisterBenchmark("CompileAndStart/10000lines", CompileAndStart)
       ->Unit(benchmark::kMillisecond)
       ->UseManualTime();
   benchmark::RegisterBenchmark("Gm2Compile/10000lines", Gm2Compile)

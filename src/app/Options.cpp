@@ -15,7 +15,7 @@ namespace Options {
 
 namespace {
 
-enum class Id { Help, Version, Run, Macro, MacroNumber, Screenshot, Keys, Dump, NoCompiler, ReadyTime, Platform };
+enum class Id { Help, Version, Run, Macro, MacroNumber, Screenshot, Keys, Dump, NoCompiler, NoJit, ReadyTime, Platform };
 
 struct Option {
   Id id;
@@ -47,6 +47,9 @@ constexpr Option kOptions[] = {
      "once the keys are typed, write the lines of the text being edited and then the "
      "message line to FILE, then end"},
     {Id::NoCompiler, "--no-compiler", nullptr, "start the workstation without its compiler"},
+    {Id::NoJit, "--no-jit", nullptr,
+     "run compiled programs in the interpreter alone, not translated into the processor's "
+     "code"},
     {Id::ReadyTime, "--ready-time", nullptr,
      "print \"ready-ms N\", the milliseconds until the user can type, then end"},
     {Id::Platform, "-platform", "NAME",
@@ -221,6 +224,7 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       break;
     case Id::Dump: line.dump = value; break;
     case Id::NoCompiler: line.noCompiler = true; break;
+    case Id::NoJit: line.noJit = true; break;
     case Id::ReadyTime: line.readyTime = true; break;
     case Id::Platform: break; // handed to Qt above
     }

@@ -35,6 +35,7 @@
 #include "app/Options.h"
 #include "base/Charset.h"
 #include "editor/Editor.h"
+#include "jit/Jit.h"
 #include "macros/Macros.h"
 #include "platform/KeyScript.h"
 #include "platform/Signals.h"
@@ -293,5 +294,7 @@ int main(int argc, char** argv) {
     std::printf("%s %s\n", title, version);
     return 0;
   }
+  // Programs run as the processor's code unless the interpreter alone is asked for.
+  if (!line.noJit) Jit::Install();
   return line.run.empty() ? RunWorkstation(line) : RunProgram(line);
 }

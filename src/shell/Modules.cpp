@@ -274,7 +274,11 @@ void RemoveRecord(Ref m) {
 
 // ---- linking
 
+// Told before a module's code goes (the machine keeps what it made of it).
+void (*releaseProc)(const std::uint8_t* code, std::int32_t size) = nullptr;
+
 void ReleaseImage(Ref m) {
+  if (releaseProc != nullptr && m->code != nullptr) releaseProc(m->code, m->codeSize);
   Free(m->library, m->code, m->codeSize);
   Free(m->library, m->image, m->imageSize);
   m->code = m->image = nullptr;
@@ -547,6 +551,10 @@ void Unload(Ref m) {
   }
   if (HasTable(m)) ResetImporters(m);
   if (m->importers == nullptr) RemoveRecord(m);
+}
+
+void SetReleaseProc(void (*proc)(const std::uint8_t* code, std::int32_t size)) {
+  releaseProc = proc;
 }
 
 Ref Register(Buffer::Ref library, std::uint8_t* table) {

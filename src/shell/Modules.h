@@ -130,6 +130,8 @@ Ref Find(Buffer::Ref library, Chars name);
 // Removes the module's code and image; importers wait for it again. The record stays
 // Known while something imports it and is freed otherwise.
 void Unload(Ref module);
+// Called with a module's code before it is freed (unloaded or replaced); nullptr: nothing.
+void SetReleaseProc(void (*proc)(const std::uint8_t* code, std::int32_t size));
 // Enters a module of the program itself as External (its 28-byte descriptor lies
 // directly before table) and links the modules waiting for it. nullptr when the name is Loaded or
 // higher already, library is not a Library or memory runs out.

@@ -1,6 +1,8 @@
 #include "vm/Vm.h"
 
+#include <pthread.h>
 #include <sys/mman.h>
+#include <ucontext.h>
 
 #include <algorithm>
 #include <atomic>
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -20,6 +23,7 @@
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Isa.h"
+#include "vm/Machine.h"
 #include "vm/Object.h"
 #include "vm/Trap.h"
 #include "windows/KeyEvents.h"
@@ -128,6 +132,12 @@ struct State {
   ReportProc reportProc = nullptr;
   InterruptProc interruptProc = nullptr;
   void (*runEnd)() = nullptr;
+  // Translated code: the translator, what it made of each procedure by its entry (nullptr:
+  // interpreted), the innermost entry into translated code and the error that left it.
+  const Machine::Translator* translator = nullptr;
+  std::unordered_map<const u64*, Machine::Code> machineCode;
+  std::jmp_buf* machineJump = nullptr;
+  std::exception_ptr machineError;
 #if VM_GUARD_SIGNALS
   sigjmp_buf* jump = nullptr; // innermost entry's, while compiled code runs
   struct sigaction oldSegv {};
@@ -135,6 +145,7 @@ struct State {
 #endif
 };
 State state;
+Machine::Shared shared;
 
 [[noreturn]] __attribute__((noinline, cold)) void Raise(TrapCode code, const u64* pc, u64* fp) {
   state.pc = pc;
@@ -146,7 +157,19 @@ State state;
 
 #if VM_GUARD_SIGNALS
 void OnFault(int signal, siginfo_t* info, void* context) {
-  if (state.jump != nullptr) siglongjmp(*state.jump, 1);
+  if (state.jump != nullptr) {
+#if defined(__x86_64__)
+    // In translated code: the instruction it executed, and its frame (always in rbx).
+    if (state.translator != nullptr && context != nullptr) {
+      const mcontext_t& m = static_cast<ucontext_t*>(context)->uc_mcontext;
+      if (const u64* at = state.translator->where(static_cast<std::uintptr_t>(m.gregs[REG_RIP]))) {
+        state.pc = at;
+        state.fp = reinterpret_cast<u64*>(m.gregs[REG_RBX]);
+      }
+    }
+#endif
+    siglongjmp(*state.jump, 1);
+  }
   // Not ours: the handler that was there before gets it.
   const struct sigaction& old = signal == SIGSEGV ? state.oldSegv : state.oldBus;
   if ((old.sa_flags & SA_SIGINFO) != 0 && old.sa_sigaction != nullptr) {
@@ -339,6 +362,8 @@ struct Dispatch {
   const void* table[256] = {}; // without direct threading: the handler of each op
 };
 Dispatch dispatch;
+// The op of each dispatch word: the reverse of dispatch.handler.
+u8 opOfHandler[65536];
 
 // ENTER as the object has it or as the check of the code rewrote it; with bit 63 set,
 // which the first word of a native procedure record (a pointer) never has.
@@ -562,14 +587,142 @@ void ResetProcesses() {
   state.main = Process{};
   state.main.handle = reinterpret_cast<u64>(&state.main);
   state.main.limit = MainLimit();
+  shared.limit = state.main.limit;
   state.running = &state.main;
   state.copies = state.copyTop = state.copyRegion;
   state.copiesEnd = state.copyRegion + kCopyBytes;
 }
 
+// ENTER of a frame with a memory area: the linkage and the parameters move up by memory
+// slots, the area takes their place; the frame's new fp.
+u64* LiftFrame(u64* fp, u64 memory, u64 first) {
+  std::memmove(fp + memory - kLinkSlots, fp - kLinkSlots, (first + kLinkSlots) * 8);
+  std::memset(fp - kLinkSlots, 0, memory * 8);
+  fp += memory;
+  state.fp = fp;
+  return fp;
+}
+
+// ---- Translated code ----
+
+// Whether the host's stack has room to go on in translated code.
+inline bool HostRoom() {
+  return reinterpret_cast<std::uintptr_t>(__builtin_frame_address(0)) > shared.hostLimit;
+}
+
+// The code made of the procedure at entry (made at its first call); nullptr: interpreted.
+Machine::Code MachineCodeOf(const u64* entry) {
+  auto [at, fresh] = state.machineCode.try_emplace(entry, nullptr);
+  if (fresh) at->second = state.translator->translate(entry);
+  return at->second;
+}
+
+void DropMachineCode(const u8* code, std::int32_t size) {
+  if (state.translator == nullptr) return;
+  const auto* first = reinterpret_cast<const u64*>(code);
+  const auto* end = reinterpret_cast<const u64*>(code + size);
+  std::erase_if(state.machineCode, [&](const auto& entry) {
+    if (entry.first < first || entry.first >= end) return false;
+    if (entry.second != nullptr) state.translator->release(entry.second);
+    return true;
+  });
+}
+
+// Leaves translated code for the innermost entry into it, which passes state.machineError on.
+[[noreturn]] void LeaveMachine() { std::longjmp(*state.machineJump, 1); }
+
+void BuildReport(const std::string& message);
+
+// The report of a trap is made where the frames are still all there.
+void Reported(const std::string& message) {
+  if (state.reported) return;
+  BuildReport(message);
+  state.reported = true;
+}
+
+// Runs translated code; what left it by LeaveMachine goes on as the exception it was.
+u64* RunMachine(Machine::Code code, u64* fp) {
+  std::jmp_buf jump;
+  std::jmp_buf* const outer = state.machineJump;
+  if (setjmp(jump) != 0) {
+    state.machineJump = outer;
+    const std::exception_ptr error = std::exchange(state.machineError, nullptr);
+    try {
+      std::rethrow_exception(error);
+    } catch (const TrapSignal& t) {
+      Reported(t.message);
+      throw;
+    }
+  }
+  state.machineJump = &jump;
+  u64* const end = code(fp);
+  state.machineJump = outer;
+  return end;
+}
+
 inline double R(u64 bits) { return std::bit_cast<double>(bits); }
 inline u64 Bits(double d) { return std::bit_cast<u64>(d); }
-inline u64 FromI32(i64 v) { return static_cast<u64>(v); }
+
+// a DIV b, a MOD b (Euclidean: 0 <= remainder < |b|) or a / b, a REM b (truncated) for b #
+// 0, into out; false when the quotient does not fit (wide: 64 bits, else 32).
+inline bool Divide(i64 a, i64 b, bool remainder, bool euclidean, bool wide, u64& out) {
+  if (wide && b == -1) {
+    // The one quotient that does not fit, and a remainder that is always 0.
+    if (remainder) {
+      out = 0;
+      return true;
+    }
+    if (a == INT64_MIN) return false;
+    out = static_cast<u64>(-a);
+    return true;
+  }
+  i64 q = a / b, r = a % b;
+  if (euclidean && r < 0) {
+    q += b > 0 ? -1 : 1;
+    r += b > 0 ? b : -b;
+  }
+  if (remainder) {
+    out = static_cast<u64>(r);
+    return true;
+  }
+  if (!wide && q > INT32_MAX) return false;
+  out = static_cast<u64>(q);
+  return true;
+}
+
+// The set {low..high} into out; false when the range is not empty and leaves 0..63.
+inline bool SetOfRange(i64 low, i64 high, u64& out) {
+  if (low > high) {
+    out = 0;
+    return true;
+  }
+  if (low < 0 || high >= 64) return false;
+  const u64 upTo = high == 63 ? ~u64{0} : (u64{1} << (high + 1)) - 1;
+  out = upTo & ~((u64{1} << low) - 1);
+  return true;
+}
+
+// TRUNC(d) by op (TRUNCI, TRUNCU, TRUNCL, TRUNCUL) into out; false when it does not fit.
+inline bool Truncate(Op op, double d, u64& out) {
+  switch (op) {
+  case Op::TRUNCI:
+    if (!(d > -2147483649.0 && d < 2147483648.0)) return false;
+    out = static_cast<u64>(static_cast<i64>(d));
+    return true;
+  case Op::TRUNCU:
+    if (!(d > -1.0 && d < 4294967296.0)) return false;
+    out = static_cast<u64>(static_cast<u32>(d));
+    return true;
+  case Op::TRUNCL:
+    if (!(d >= -9223372036854775808.0 && d < 9223372036854775808.0)) return false;
+    out = static_cast<u64>(static_cast<i64>(d));
+    return true;
+  default:
+    if (!(d > -1.0 && d < 18446744073709551616.0)) return false;
+    out = static_cast<u64>(d);
+    return true;
+  }
+}
 
 // Entry i of a table; the tables of the program's own modules need not be aligned.
 inline u64 TableWord(u64 table, u64 i) {
@@ -970,40 +1123,21 @@ L_MULUL:
   ARITH(u64, __builtin_mul_overflow)
 #undef ARITH
 L_DIVI:
-  remainder = false;
-  goto divi;
 L_MODI:
-  remainder = true;
-divi : {
-  const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
-  CHECK(b != 0, DivisionByZero);
-  i64 q = a / b, r = a % b;
-  if (r < 0) {
-    q += b > 0 ? -1 : 1;
-    r += b > 0 ? b : -b;
-  }
-  if (remainder) {
-    fp[A_] = static_cast<u64>(r);
-  } else {
-    CHECK(q <= INT32_MAX, Overflow);
-    fp[A_] = static_cast<u64>(q);
-  }
-  NEXT(1);
-}
 L_QUOI:
-  remainder = false;
-  goto quoi;
 L_REMI:
-  remainder = true;
-quoi : {
-  const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
+L_DIVL:
+L_MODL:
+L_QUOL:
+L_REML : {
+  const Op op = static_cast<Op>(opOfHandler[w & 0xFFFF]);
+  const bool wide = op == Op::DIVL || op == Op::MODL || op == Op::QUOL || op == Op::REML;
+  const i64 a = wide ? static_cast<i64>(fp[B_]) : static_cast<i32>(fp[B_]);
+  const i64 b = wide ? static_cast<i64>(fp[C_]) : static_cast<i32>(fp[C_]);
   CHECK(b != 0, DivisionByZero);
-  if (remainder) {
-    fp[A_] = static_cast<u64>(a % b);
-  } else {
-    CHECK(a / b <= INT32_MAX, Overflow);
-    fp[A_] = static_cast<u64>(a / b);
-  }
+  CHECK(Divide(a, b, op == Op::MODI || op == Op::REMI || op == Op::MODL || op == Op::REML,
+               op == Op::DIVI || op == Op::MODI || op == Op::DIVL || op == Op::MODL, wide, fp[A_]),
+        Overflow);
   NEXT(1);
 }
 L_DIVU:
@@ -1015,52 +1149,6 @@ divu : {
   const u32 a = static_cast<u32>(fp[B_]), b = static_cast<u32>(fp[C_]);
   CHECK(b != 0, DivisionByZero);
   fp[A_] = remainder ? a % b : a / b;
-  NEXT(1);
-}
-L_DIVL:
-  remainder = false;
-  goto divl;
-L_MODL:
-  remainder = true;
-divl : {
-  const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
-  CHECK(b != 0, DivisionByZero);
-  if (b == -1) {
-    // The one quotient that does not fit, and a remainder that is always 0.
-    if (remainder) {
-      fp[A_] = 0;
-    } else {
-      CHECK(a != INT64_MIN, Overflow);
-      fp[A_] = static_cast<u64>(-a);
-    }
-    NEXT(1);
-  }
-  i64 q = a / b, r = a % b;
-  if (r < 0) {
-    q += b > 0 ? -1 : 1;
-    r += b > 0 ? b : -b;
-  }
-  fp[A_] = static_cast<u64>(remainder ? r : q);
-  NEXT(1);
-}
-L_QUOL:
-  remainder = false;
-  goto quol;
-L_REML:
-  remainder = true;
-quol : {
-  const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
-  CHECK(b != 0, DivisionByZero);
-  if (b == -1) {
-    if (remainder) {
-      fp[A_] = 0;
-    } else {
-      CHECK(a != INT64_MIN, Overflow);
-      fp[A_] = static_cast<u64>(-a);
-    }
-    NEXT(1);
-  }
-  fp[A_] = static_cast<u64>(remainder ? a % b : a / b);
   NEXT(1);
 }
 L_DIVUL:
@@ -1162,17 +1250,9 @@ L_BIT:
   CHECK(fp[B_] < 64, Range);
   fp[A_] = u64{1} << fp[B_];
   NEXT(1);
-L_BITS : {
-  const i64 low = static_cast<i64>(fp[B_]), high = static_cast<i64>(fp[C_]);
-  if (low > high) {
-    fp[A_] = 0;
-  } else {
-    CHECK(low >= 0 && high < 64, Range);
-    const u64 upTo = high == 63 ? ~u64{0} : (u64{1} << (high + 1)) - 1;
-    fp[A_] = upTo & ~((u64{1} << low) - 1);
-  }
+L_BITS:
+  CHECK(SetOfRange(static_cast<i64>(fp[B_]), static_cast<i64>(fp[C_]), fp[A_]), Range);
   NEXT(1);
-}
 L_INB:
   fp[A_] = fp[B_] < 64 ? (fp[C_] >> fp[B_]) & 1 : 0;
   NEXT(1);
@@ -1221,30 +1301,12 @@ L_FLOATL:
 L_FLOATUL:
   fp[A_] = Bits(static_cast<double>(fp[B_]));
   NEXT(1);
-L_TRUNCI : {
-  const double d = R(fp[B_]);
-  CHECK(d > -2147483649.0 && d < 2147483648.0, Overflow);
-  fp[A_] = static_cast<u64>(static_cast<i64>(d));
+L_TRUNCI:
+L_TRUNCU:
+L_TRUNCL:
+L_TRUNCUL:
+  CHECK(Truncate(static_cast<Op>(opOfHandler[w & 0xFFFF]), R(fp[B_]), fp[A_]), Overflow);
   NEXT(1);
-}
-L_TRUNCU : {
-  const double d = R(fp[B_]);
-  CHECK(d > -1.0 && d < 4294967296.0, Overflow);
-  fp[A_] = static_cast<u64>(static_cast<u32>(d));
-  NEXT(1);
-}
-L_TRUNCL : {
-  const double d = R(fp[B_]);
-  CHECK(d >= -9223372036854775808.0 && d < 9223372036854775808.0, Overflow);
-  fp[A_] = static_cast<u64>(static_cast<i64>(d));
-  NEXT(1);
-}
-L_TRUNCUL : {
-  const double d = R(fp[B_]);
-  CHECK(d > -1.0 && d < 18446744073709551616.0, Overflow);
-  fp[A_] = static_cast<u64>(d);
-  NEXT(1);
-}
 
   // Comparisons
 L_SEQ:
@@ -1347,16 +1409,18 @@ L_JTAB : {
 
   // Calls
 L_ENTER : {
+  if (state.translator != nullptr && state.processes.empty() && HostRoom()) {
+    if (const Machine::Code code = MachineCodeOf(pc)) {
+      state.pc = pc;
+      state.fp = fp;
+      fp = RunMachine(code, fp);
+      goto L_RET;
+    }
+  }
   const u64 slots = pc[1] & 0xFFFF, memory = pc[1] >> 32;
   CHECK(slots + memory <= static_cast<u64>(limit - fp), StackOverflow);
   const u64 first = C_ & 0x7FFF, temps = A_;
-  if (__builtin_expect(memory != 0, 0)) {
-    // Linkage and parameters move up; the memory area takes their place.
-    std::memmove(fp + memory - kLinkSlots, fp - kLinkSlots, (first + kLinkSlots) * 8);
-    std::memset(fp - kLinkSlots, 0, memory * 8);
-    fp += memory;
-    state.fp = fp;
-  }
+  if (__builtin_expect(memory != 0, 0)) fp = LiftFrame(fp, memory, first);
   for (u64 i = first; i < temps; ++i) fp[i] = 0;
   NEXT(2);
 }
@@ -1706,13 +1770,17 @@ u64 Execute(const u64* entry, u8* gp, std::span<const u64> args) {
   fp[-2] = 0;
   fp[-1] = reinterpret_cast<u64>(kExitCode);
   for (std::size_t i = 0; i < args.size(); ++i) fp[i] = args[i];
+  const std::size_t level = state.entries.size();
   state.entries.push_back(Entry{state.pc, state.fp});
   ++state.depth;
   const Entry saved{state.pc, state.fp};
   u64* const savedSp = state.sp;
+  std::jmp_buf* const machineJump = state.machineJump;
+  // Entries that translated code made above this one go too when a fault jumps past them.
   const auto leave = [&] {
     --state.depth;
-    state.entries.pop_back();
+    state.entries.resize(level);
+    state.machineJump = machineJump;
     state.pc = saved.pc, state.fp = saved.fp, state.sp = savedSp;
   };
 #if VM_GUARD_SIGNALS
@@ -1752,6 +1820,274 @@ u64 Execute(const u64* entry, u8* gp, std::span<const u64> args) {
   leave();
   return fp[0];
 }
+
+// ---- What translated code calls ----
+
+[[noreturn]] void MachineTrap(TrapCode code, const u64* pc, u64* fp) {
+  state.pc = pc;
+  state.fp = fp;
+  state.machineError = std::make_exception_ptr(TrapSignal{TrapText(code)});
+  LeaveMachine();
+}
+
+// Writes the linkage of a call from the frame at fp with the callee's frame at slot a.
+u64* Link(const u64* pc, u64* fp, u8* gp, u64 a) {
+  u64* const callee = fp + a;
+  callee[-3] = reinterpret_cast<u64>(gp);
+  callee[-2] = reinterpret_cast<u64>(fp);
+  callee[-1] = reinterpret_cast<u64>(pc + 1);
+  state.fp = callee;
+  return callee;
+}
+
+// The procedure at entry, its frame at fp linked, in the interpreter; the frame's fp at
+// its return. It returns to an EXIT, and a report finds its caller through an entry.
+u64* InterpretFrame(const u64* entry, u64* fp) {
+  const u64 back = fp[-1];
+  auto* const caller = reinterpret_cast<u64*>(fp[-2]);
+  const std::size_t level = state.entries.size();
+  state.entries.push_back(Entry{reinterpret_cast<const u64*>(back) - 1, caller});
+  fp[-1] = reinterpret_cast<u64>(kExitCode);
+  try {
+    Interpret(entry, fp, reinterpret_cast<u8*>(*CodeOf(entry)));
+  } catch (const TrapSignal& t) {
+    Reported(t.message);
+    state.machineError = std::current_exception();
+  } catch (...) {
+    state.machineError = std::current_exception();
+  }
+  state.entries.resize(level);
+  if (state.machineError) LeaveMachine();
+  u64* const end = fp + (entry[1] >> 32);
+  end[-1] = back;
+  state.fp = caller;
+  return end;
+}
+
+// The code to call for the procedure at entry whose frame is linked at callee, or
+// nullptr once the interpreter has run it.
+Machine::Code Enter(const u64* entry, u64* callee) {
+  if (state.processes.empty() && HostRoom()) {
+    if (const Machine::Code code = MachineCodeOf(entry)) return code;
+  }
+  InterpretFrame(entry, callee);
+  return nullptr;
+}
+
+// The instructions translated code leaves to the machine, executed as the interpreter
+// does; for a call, the code to run the callee with (nullptr: done).
+Machine::Code Step(const u64* pc, u64* fp, u8* gp) {
+  const u64 w = *pc;
+  const u64 a = FieldA(w), b = FieldB(w), c = FieldC(w);
+  state.pc = pc;
+  state.fp = fp;
+  switch (Machine::OpAt(pc)) {
+  case Op::LDIA: {
+    const u64 table = TableWord(reinterpret_cast<u64>(gp), b);
+    if (table == 0) Raise(TrapCode::NotLoaded, pc, fp);
+    fp[a] = VariablesOf(table) + pc[1];
+    return nullptr;
+  }
+  case Op::COPY:
+    std::memmove(reinterpret_cast<void*>(fp[a]), reinterpret_cast<const void*>(fp[b]), c);
+    return nullptr;
+  case Op::COPYN:
+    std::memmove(reinterpret_cast<void*>(fp[a]), reinterpret_cast<const void*>(fp[b]), fp[c]);
+    return nullptr;
+  case Op::FILL0:
+    std::memset(reinterpret_cast<void*>(fp[a]), 0, c);
+    return nullptr;
+  case Op::DIVI:
+  case Op::MODI:
+  case Op::QUOI:
+  case Op::REMI:
+  case Op::DIVL:
+  case Op::MODL:
+  case Op::QUOL:
+  case Op::REML: {
+    const Op op = Machine::OpAt(pc);
+    const bool wide = op == Op::DIVL || op == Op::MODL || op == Op::QUOL || op == Op::REML;
+    const i64 x = wide ? static_cast<i64>(fp[b]) : static_cast<i32>(fp[b]);
+    const i64 y = wide ? static_cast<i64>(fp[c]) : static_cast<i32>(fp[c]);
+    if (y == 0) Raise(TrapCode::DivisionByZero, pc, fp);
+    const bool remainder = op == Op::MODI || op == Op::REMI || op == Op::MODL || op == Op::REML;
+    const bool euclidean = op == Op::DIVI || op == Op::MODI || op == Op::DIVL || op == Op::MODL;
+    if (!Divide(x, y, remainder, euclidean, wide, fp[a])) Raise(TrapCode::Overflow, pc, fp);
+    return nullptr;
+  }
+  case Op::DIVU:
+  case Op::MODU: {
+    const u32 x = static_cast<u32>(fp[b]), y = static_cast<u32>(fp[c]);
+    if (y == 0) Raise(TrapCode::DivisionByZero, pc, fp);
+    fp[a] = Machine::OpAt(pc) == Op::MODU ? x % y : x / y;
+    return nullptr;
+  }
+  case Op::DIVUL:
+  case Op::MODUL: {
+    const u64 x = fp[b], y = fp[c];
+    if (y == 0) Raise(TrapCode::DivisionByZero, pc, fp);
+    fp[a] = Machine::OpAt(pc) == Op::MODUL ? x % y : x / y;
+    return nullptr;
+  }
+  case Op::BITS: {
+    const i64 low = static_cast<i64>(fp[b]), high = static_cast<i64>(fp[c]);
+    if (!SetOfRange(low, high, fp[a])) Raise(TrapCode::Range, pc, fp);
+    return nullptr;
+  }
+  case Op::CAP:
+    fp[a] = static_cast<unsigned char>(Charset::Upper(static_cast<char>(fp[b] & 0xFF)));
+    return nullptr;
+  case Op::TRUNCI:
+  case Op::TRUNCU:
+  case Op::TRUNCL:
+  case Op::TRUNCUL:
+    if (!Truncate(Machine::OpAt(pc), R(fp[b]), fp[a])) Raise(TrapCode::Overflow, pc, fp);
+    return nullptr;
+  case Op::FLOATUL:
+    fp[a] = Bits(static_cast<double>(fp[b]));
+    return nullptr;
+  case Op::CHKPTR:
+    if (fp[a] == 0) Raise(TrapCode::Nil, pc, fp);
+    if ((fp[a] & 15) == 0 && Heap::StateAt(fp[a]) == Heap::BlockState::Freed)
+      Raise(TrapCode::Disposed, pc, fp);
+    return nullptr;
+  case Op::SYS:
+    Sys(static_cast<u16>(b), fp + a, pc, fp);
+    return nullptr;
+  case Op::DYNSAVE:
+    fp[a] = reinterpret_cast<u64>(state.copyTop);
+    return nullptr;
+  case Op::DYNCOPY: {
+    const u64 size = (fp[a + 1] + 1) * b;
+    const u64 rounded = (size + 15) & ~u64{15};
+    if (rounded > static_cast<u64>(state.copiesEnd - state.copyTop))
+      Raise(TrapCode::StackOverflow, pc, fp);
+    std::memcpy(state.copyTop, reinterpret_cast<const void*>(fp[a]), size);
+    fp[a] = reinterpret_cast<u64>(state.copyTop);
+    state.copyTop += rounded;
+    return nullptr;
+  }
+  case Op::DYNREST:
+    state.copyTop = reinterpret_cast<u8*>(fp[a]);
+    return nullptr;
+  case Op::CALLX: {
+    const u64 table = TableWord(reinterpret_cast<u64>(gp), b);
+    if (table == 0) Raise(TrapCode::NotLoaded, pc, fp);
+    const u64 entry = TableWord(table, c);
+    u16 flags;
+    std::memcpy(&flags, reinterpret_cast<const void*>(table + kFlagOffset), sizeof flags);
+    if (flags & kNativeFlag) {
+      CallNative(reinterpret_cast<const Native::Procedure*>(entry), pc, fp, a);
+      return nullptr;
+    }
+    if (!Runnable(entry)) Raise(TrapCode::BadInstruction, pc, fp);
+    return Enter(reinterpret_cast<const u64*>(entry), Link(pc, fp, gp, a));
+  }
+  case Op::CALLP: {
+    const u64 value = fp[b];
+    if (value == 0) Raise(TrapCode::NilProcedure, pc, fp);
+    if ((value & 7) == 0 && IsEntryWord(*reinterpret_cast<const u64*>(value))) {
+      if (!Runnable(value)) Raise(TrapCode::BadInstruction, pc, fp);
+      return Enter(reinterpret_cast<const u64*>(value), Link(pc, fp, gp, a));
+    }
+    const Native::Procedure* p = Native::ProcedureOf(value);
+    if (p == nullptr) Raise(TrapCode::BadProcedure, pc, fp);
+    CallNative(p, pc, fp, a);
+    return nullptr;
+  }
+  default:
+    Raise(TrapCode::BadInstruction, pc, fp);
+  }
+}
+
+} // namespace
+
+namespace Machine {
+
+void SetTranslator(const Translator* translator) {
+  Init();
+  for (const auto& entry : state.machineCode)
+    if (entry.second != nullptr) state.translator->release(entry.second);
+  state.machineCode.clear();
+  state.translator = translator;
+}
+
+bool Translating() { return state.translator != nullptr; }
+
+Shared* SharedState() { return &shared; }
+
+Op OpAt(const u64* pc) { return static_cast<Op>(opOfHandler[*pc & 0xFFFF]); }
+
+const u64* InstructionsEnd(const u64* entry) {
+  const u64* code = CodeOf(entry);
+  const u64 header = code[1];
+  return code + ((((header >> 48) & kLargeCode) != 0) ? code[2] >> 32 : (header >> 16) & 0xFFFF);
+}
+
+void Trap(u64 code, const u64* pc, u64* fp) {
+  MachineTrap(code < static_cast<u64>(TrapCode::Count) ? static_cast<TrapCode>(code)
+                                                       : TrapCode::BadInstruction,
+              pc, fp);
+}
+
+void Poll(const u64* pc, u64* fp) {
+  shared.budget = state.pollEvery;
+  state.pc = pc;
+  state.fp = fp;
+  bool stop = false;
+  try {
+    stop = Vm::Poll();
+  } catch (...) {
+    state.machineError = std::current_exception();
+  }
+  if (state.machineError) LeaveMachine();
+  if (stop) MachineTrap(TrapCode::Interrupted, pc, fp);
+}
+
+u64* Lift(u64* fp, u64 memory, u64 first) { return LiftFrame(fp, memory, first); }
+
+Code Call(const u64* entry, const u64* pc, u64* fp, Code* cell) {
+  u64* const callee = fp + FieldA(*pc);
+  state.pc = pc;
+  Code code = nullptr;
+  try {
+    code = Enter(entry, callee);
+  } catch (...) {
+    state.machineError = std::current_exception();
+  }
+  if (state.machineError) LeaveMachine();
+  if (code != nullptr && state.processes.empty()) *cell = code;
+  return code;
+}
+
+Code Execute(const u64* pc, u64* fp, u8* gp) {
+  Code code = nullptr;
+  try {
+    code = Step(pc, fp, gp);
+  } catch (const TrapSignal& t) {
+    Reported(t.message);
+    state.machineError = std::current_exception();
+  } catch (...) {
+    state.machineError = std::current_exception();
+  }
+  if (state.machineError) LeaveMachine();
+  return code;
+}
+
+u64* Interpret(const u64* entry, u64* fp) {
+  u64* end = nullptr;
+  try {
+    end = InterpretFrame(entry, fp);
+  } catch (...) {
+    state.machineError = std::current_exception();
+  }
+  if (state.machineError) LeaveMachine();
+  return end;
+}
+
+} // namespace Machine
+
+namespace {
 
 // Reads the word at address; false when it is not readable.
 bool SafeRead(u64 address, u64& word) {
@@ -1794,6 +2130,23 @@ void ResetForHeap(Buffer::Ref library) {
   });
 }
 
+// Where translated code stops going deeper on the host's stack: 1 MB above its end
+// (what the interpreter and native procedures need from there on).
+std::uintptr_t HostStackLimit() {
+  static thread_local std::uintptr_t limit = [] {
+    pthread_attr_t attr;
+    void* low = nullptr;
+    std::size_t size = 0;
+    if (pthread_getattr_np(pthread_self(), &attr) != 0) return ~std::uintptr_t{0};
+    pthread_attr_getstack(&attr, &low, &size);
+    pthread_attr_destroy(&attr);
+    constexpr std::size_t kReserve = std::size_t{1} << 20;
+    if (size < 2 * kReserve) return ~std::uintptr_t{0};
+    return reinterpret_cast<std::uintptr_t>(low) + kReserve;
+  }();
+  return limit;
+}
+
 // The outermost entry: a run with its trap report.
 template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   Init();
@@ -1814,6 +2167,8 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.fp = nullptr;
   state.entries.clear();
   state.lastPump = std::chrono::steady_clock::now();
+  shared.budget = state.pollEvery;
+  shared.hostLimit = HostStackLimit();
   Events::WatchInterrupt(true);
   // A program waiting in a read for a key ends there when the user interrupts it.
   KeyEvents::SetInterruptProc([] {
@@ -1848,6 +2203,8 @@ void Init() {
   if (state.initialised) return;
   state.initialised = true;
   Interpret(nullptr, nullptr, nullptr);
+  for (int i = 0; i < kOpCount; ++i) opOfHandler[dispatch.handler[i]] = static_cast<u8>(i);
+  Modules::SetReleaseProc(DropMachineCode);
   kExitCode[0] = (kExitCode[0] & ~u64{0xFFFF}) | dispatch.handler[static_cast<int>(Op::EXIT)];
   kProcessEndCode[0] =
       (kProcessEndCode[0] & ~u64{0xFFFF}) | dispatch.handler[static_cast<int>(Op::PEND)];

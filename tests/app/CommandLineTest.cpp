@@ -42,7 +42,8 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay) {
   EXPECT_TRUE(help.out.startsWith("Usage: velmarin [OPTION]... [FILE]...\n"));
   for (const char* option : {"--help", "--version", "--run PROGRAM.mod", "--macro FILE.mac",
                              "--macro-number N", "--screenshot FILE.png", "--keys KEYS",
-                             "--dump FILE", "--no-compiler", "--ready-time", "-platform NAME"})
+                             "--dump FILE", "--no-compiler", "--no-jit", "--ready-time",
+                             "-platform NAME"})
     EXPECT_TRUE(help.out.contains(QString("\n  ") + option + " ")) << option;
   for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  64 ", "\n  66 "})
     EXPECT_TRUE(help.out.contains(status)) << status;

@@ -1,12 +1,15 @@
 // The code generator end to end on small programs: compiled by the front end, installed
 // by the module manager, run by the machine. Output goes through the test's own native
-// module Out; NEW and DISPOSE through its module Mem.
+// module Out; NEW and DISPOSE through its module Mem. Programs run both in the interpreter
+// and translated into the processor's code, with the same output and traps.
 #include "compiler/Codegen.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <bit>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +20,7 @@
 #include "LargeModule.h"
 #include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
+#include "jit/Jit.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
@@ -104,6 +108,11 @@ protected:
     ASSERT_TRUE(Native::RegisterAll(library));
     out.clear();
     Vm::SetReportProc([](const Vm::TrapReport&) {});
+  }
+  void TearDown() override {
+    Jit::Remove();
+    Vm::SetInterruptProc(nullptr);
+    StoreTest::TearDown();
   }
 
   // Compiles and installs; "" or the first error as "LINE:COLUMN: MESSAGE".
@@ -308,6 +317,25 @@ const Case kCases[] = {
      "PROCEDURE W; BEGIN Int(Out.Apply(F, 1)) END W;",
      "NEWPROCESS(W, ADR(w), SIZE(w), p); TRANSFER(main, p)",
      "inner back trap TRANSFER to a process waiting outside this call from a library module"},
+    // FOR loops over arrays: translated code drops the checks that cannot fail and keeps
+    // the others.
+    {"ForLoopsInBounds", "VAR a: ARRAY [1..5], [0..3] OF INTEGER; i, j, s: INTEGER;",
+     "FOR i := 1 TO 5 DO FOR j := 0 TO 3 DO a[i, j] := i * j END END; s := 0;"
+     "FOR i := 5 TO 1 DO s := s + 100 END; FOR i := 1 TO 5 DO s := s + a[i, 3] END; Int(s)",
+     "45 "},
+    {"ForLoopPastTheEnd", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 6 DO a[i] := i; Int(i) END", "1 2 3 4 5 trap index out of range"},
+    {"ForLoopPastTheEndCallingNothing", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 6 DO a[i] := i END", "trap index out of range"},
+    {"ForLoopBeforeTheStart", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 0 TO 3 DO a[i] := i END", "trap index out of range"},
+    {"ForLoopVariableLimit", "VAR a: ARRAY [1..5] OF INTEGER; i, n: INTEGER;",
+     "n := 7; FOR i := 1 TO n DO a[i] := i; Int(i) END", "1 2 3 4 5 trap index out of range"},
+    {"ForLoopIndexChangedInside", "VAR a: ARRAY [1..5] OF INTEGER; i, k: INTEGER;",
+     "FOR i := 1 TO 5 DO k := i; a[k] := 1; k := k + 3; a[k] := 2 END",
+     "trap index out of range"},
+    {"ForLoopVariableAssignedInside", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
+     "FOR i := 1 TO 5 DO a[i] := 1; Int(i); i := i + 2 END", "1 2 3 4 5 "},
     {"LocalModules",
      "MODULE Counter; IMPORT Int; EXPORT Next; VAR n: INTEGER;"
      "PROCEDURE Next(): INTEGER; BEGIN INC(n); RETURN n END Next; BEGIN n := 10; Int(n) END "
@@ -320,6 +348,10 @@ class ProgramTest : public CodegenTest, public ::testing::WithParamInterface<Cas
 TEST_P(ProgramTest, WritesWhatItComputes) {
   const Case& c = GetParam();
   EXPECT_EQ(Run(Program(c.declarations, c.body)), c.output);
+  const Vm::TrapReport interpreted = Vm::LastReport();
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  EXPECT_EQ(Run(Program(c.declarations, c.body)), c.output) << "translated";
+  EXPECT_EQ(Vm::ReportLines(Vm::LastReport()), Vm::ReportLines(interpreted)) << "translated";
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, ProgramTest, ::testing::ValuesIn(kCases),
@@ -397,14 +429,16 @@ TEST_F(CodegenTest, FuzzSeedsCompileAndInstall) {
 // larger one takes the large form, its code the large layout, with procedures beyond word
 // 65535 and branches that reach over more than 32767 words. Both install and run.
 TEST_F(CodegenTest, ModulesOfAnySizeCompileInstallAndRun) {
-  for (const int lines : {1000, 50000}) {
-    const LargeModule::Module m = LargeModule::Make("Huge", lines);
+  for (const int lines : {1000, 50000, -1000, -50000}) {
+    // Negative: the same translated.
+    if (lines < 0 && !Jit::Install()) break;
+    const LargeModule::Module m = LargeModule::Make("Huge", std::abs(lines));
     ASSERT_EQ(Compile(m.definition), "");
     ASSERT_EQ(Compile(m.implementation), "");
     Buffer::Ref object = Buffer::Find("/Object/Huge.obj");
     ASSERT_NE(object, nullptr);
     const auto* bytes = static_cast<const std::uint8_t*>(object->data);
-    const bool large = lines > 1000;
+    const bool large = std::abs(lines) > 1000;
     EXPECT_EQ(ByteOrder::Get16(bytes + 2), large ? 42 : 34);
     const Modules::ModuleInfo info = Modules::Info(Modules::Find(library, "Huge"));
     EXPECT_EQ(info.codeSize > 8 * 0xFFFF, large) << info.codeSize;
@@ -414,5 +448,56 @@ TEST_F(CodegenTest, ModulesOfAnySizeCompileInstallAndRun) {
     EXPECT_EQ(Vm::LastReport().calls.front().line, m.failLine);
   }
 }
+
+// Ctrl+C ends a translated loop that calls nothing within 100 ms, with the report of the
+// loop's line.
+TEST_F(CodegenTest, CtrlCInterruptsATranslatedLoop) {
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  using Clock = std::chrono::steady_clock;
+  static Clock::time_point pressed;
+  pressed = Clock::now() + std::chrono::milliseconds(200);
+  Vm::SetInterruptProc([] { return Clock::now() >= pressed; });
+  EXPECT_EQ(Run("MODULE Spin;\nVAR n: INTEGER;\nPROCEDURE Loop;\nBEGIN\n  LOOP n := (n + 1) MOD 7 "
+                "END\nEND Loop;\nBEGIN\n  n := 0; Loop\nEND Spin.\n"),
+            "trap Interrupted.");
+  const auto late = Clock::now() - pressed;
+  EXPECT_LT(late, std::chrono::milliseconds(100));
+  EXPECT_GE(Jit::Translated(), 2);
+  ASSERT_EQ(Vm::LastReport().calls.size(), 2u);
+  EXPECT_EQ(Vm::LastReport().calls[0].procedure, "Loop");
+  EXPECT_EQ(Vm::LastReport().calls[0].line, 5);
+  EXPECT_EQ(Vm::LastReport().calls[1].line, 8);
+}
+
+// A module compiled again runs its new code: what was translated of the old one goes with
+// it, even where the new code lies at the same addresses.
+TEST_F(CodegenTest, ARecompiledModuleRunsItsNewCodeTranslated) {
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  for (const char* value : {"1", "2", "3"}) {
+    const std::string program = std::string("MODULE R;\nIMPORT Out;\nPROCEDURE V(): INTEGER;\n"
+                                            "BEGIN RETURN ") + value +
+                                " END V;\nBEGIN\n  Out.Int(V())\nEND R.\n";
+    EXPECT_EQ(Run(program), std::string(value) + " ");
+  }
+  EXPECT_GE(Jit::Translated(), 2);
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A wild address read in translated code is reported at its line, as the interpreter
+// reports it, and the run after it is translated again from the start.
+TEST_F(CodegenTest, AWildAddressInTranslatedCodeReportsItsLine) {
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  const std::string program = "MODULE W;\nFROM SYSTEM IMPORT ADDRESS;\nIMPORT Out;\n"
+                              "VAR p: POINTER TO INTEGER;\nPROCEDURE Read(): INTEGER;\nBEGIN\n"
+                              "  p := ADDRESS(8);\n  RETURN p^\nEND Read;\n"
+                              "BEGIN\n  Out.Int(1); Out.Int(Read())\nEND W.\n";
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(Run(program), "1 trap invalid address");
+    EXPECT_EQ(Vm::ReportLines(Vm::LastReport()),
+              (std::vector<std::string>{"Run-time error: invalid address", "  in W.Read, line 8",
+                                        "  called from W, line 11"}));
+  }
+}
+#endif
 
 } // namespace

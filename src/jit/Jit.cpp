@@ -1,0 +1,1458 @@
+#include "jit/Jit.h"
+
+#if VELMARIN_JIT
+
+#define XBYAK_NO_OP_NAMES
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <xbyak/xbyak.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "vm/Isa.h"
+#include "vm/Machine.h"
+
+namespace Jit {
+
+namespace {
+
+using u8 = std::uint8_t;
+using u64 = std::uint64_t;
+using i64 = std::int64_t;
+using i32 = std::int32_t;
+using Vm::Op;
+using Vm::TrapCode;
+namespace Machine = Vm::Machine;
+
+// What was made of one procedure: its code (the start of a mapping), the instruction of
+// compiled code at each offset where one begins, the cells of the procedures it calls.
+struct Procedure {
+  u8* code = nullptr;
+  std::size_t size = 0; // of the mapping
+  std::vector<std::pair<std::uint32_t, const u64*>> places;
+  std::unique_ptr<Machine::Code[]> cells;
+};
+
+struct State {
+  std::map<std::uintptr_t, std::unique_ptr<Procedure>> procedures; // by code address
+};
+State state;
+
+std::size_t PageSize() {
+  static const std::size_t size = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+  return size;
+}
+
+// The instructions of the procedure at entry: from its ENTER to the next ENTER or the end
+// of the instructions. Empty when it cannot be translated: an instruction the translator
+// leaves to the interpreter, or a branch that leaves the procedure.
+std::vector<const u64*> Instructions(const u64* entry) {
+  const u64* const end = Machine::InstructionsEnd(entry);
+  std::vector<const u64*> list;
+  for (const u64* at = entry; at < end;) {
+    const Op op = Machine::OpAt(at);
+    if (at != entry && op == Op::ENTER) break;
+    if (op == Op::TRANSFER || op == Op::PEND || op == Op::EXIT || op >= Op::Count) return {};
+    list.push_back(at);
+    at += Vm::kOpWords[static_cast<int>(op)];
+  }
+  const auto inside = [&](const u64* target) {
+    return std::binary_search(list.begin(), list.end(), target);
+  };
+  for (const u64* at : list) {
+    const u64 w = *at;
+    const i64 sc = static_cast<std::int16_t>(Vm::FieldC(w)), i = Vm::FieldI(w);
+    switch (Machine::OpAt(at)) {
+    case Op::JMP:
+    case Op::BT:
+    case Op::BF:
+      if (!inside(at + i)) return {};
+      break;
+    case Op::BEQ:
+    case Op::BNE:
+    case Op::BLT:
+    case Op::BLE:
+    case Op::BLTU:
+    case Op::BLEU:
+    case Op::BEQK:
+    case Op::BNEK:
+    case Op::BLTK:
+    case Op::BLEK:
+    case Op::BGTK:
+    case Op::BGEK:
+    case Op::BEQR:
+    case Op::BNER:
+    case Op::BLTR:
+    case Op::BLER:
+    case Op::BNLTR:
+    case Op::BNLER:
+    case Op::FORUP:
+    case Op::FORDN:
+      if (!inside(at + sc)) return {};
+      break;
+    case Op::JTAB: {
+      const u64* table = at + i;
+      if (table[1] > 4096) return {};
+      for (u64 k = 2; k < 3 + table[1]; ++k)
+        if (!inside(at + static_cast<i64>(table[k]))) return {};
+      break;
+    }
+    case Op::RETVS:
+      if (at[1] > (u64{1} << 27)) return {};
+      break;
+    default:
+      break;
+    }
+  }
+  return list;
+}
+
+template <typename F> u64 Abs(F* f) { return reinterpret_cast<u64>(f); }
+
+class Translation : public Xbyak::CodeGenerator {
+public:
+  Translation(std::size_t size, void* memory, const u64* entry, std::vector<const u64*> list,
+              Procedure& made)
+      : Xbyak::CodeGenerator(size, memory), entry_(entry), list_(std::move(list)), made_(made),
+        gp_(*(entry - Vm::EnterWord(entry[0], entry[1]))) {
+    for (const u64* at : list_) labels_.emplace(at, Xbyak::Label());
+    std::size_t calls = 0;
+    for (const u64* at : list_) calls += Machine::OpAt(at) == Op::CALL;
+    made_.cells = std::make_unique<Machine::Code[]>(calls + 1);
+    ChooseHomes();
+    ProveIndexes();
+    Emit();
+  }
+
+private:
+  struct Stub {
+    Xbyak::Label label;
+    TrapCode code;
+    const u64* pc;
+  };
+  struct PollStub {
+    Xbyak::Label label, resume;
+    const u64* pc;
+  };
+
+  Xbyak::Address Slot(u64 n) const { return qword[rbx + static_cast<i32>(n * 8)]; }
+  Xbyak::Address Slot32(u64 n) const { return dword[rbx + static_cast<i32>(n * 8)]; }
+
+  // A jump to the report of code at the instruction pc when the condition holds.
+  Xbyak::Label& TrapLabel(TrapCode code, const u64* pc) {
+    stubs_.push_back(std::make_unique<Stub>(Stub{Xbyak::Label(), code, pc}));
+    return stubs_.back()->label;
+  }
+
+  // Calls the helper at address; the registers of slots are read again when it returns.
+  void CallHelper(u64 address, bool returns = true) {
+    mov(rax, address);
+    if (returns) SaveBudget();
+    call(rax);
+    if (returns) Reload();
+  }
+  // The budget (kept in r15 while the code runs) back where the machine and the code it
+  // calls count it.
+  void SaveBudget() { mov(qword[r12 + offsetof(Machine::Shared, budget)], r15); }
+
+  // One less call or backward jump before the next look for Ctrl+C.
+  void Budget(const u64* pc) {
+    polls_.push_back(std::make_unique<PollStub>());
+    PollStub& p = *polls_.back();
+    p.pc = pc;
+    sub(r15, 1);
+    jle(p.label, T_NEAR);
+    L(p.resume);
+  }
+
+  // A jump to the instruction at target (from pc), looking for Ctrl+C when it goes back.
+  void Goto(const u64* pc, const u64* target) {
+    if (target <= pc) Budget(pc);
+    jmp(labels_.at(target), T_NEAR);
+  }
+
+  // A conditional branch: jumps to target when the condition (emitted by jcc) holds.
+  template <typename Jcc, typename JccNot> void Branch(const u64* pc, const u64* target, Jcc jcc, JccNot jccNot) {
+    if (target > pc) {
+      jcc(labels_.at(target));
+      return;
+    }
+    Xbyak::Label skip;
+    jccNot(skip);
+    Goto(pc, target);
+    L(skip);
+  }
+
+  // ---- Slots kept in registers ----
+  //
+  // The slots a procedure uses most, weighted by the loops they are used in, are kept in
+  // registers as well as in the frame: every write goes to both, so the frame is always
+  // whole for the helpers, the trap reports and the procedures it calls, and reads come
+  // from the register. After every call out of the code the registers are read again from
+  // the frame (a callee may have written its arguments, its result and its linkage, and the
+  // registers of reals are the caller's to save). Not in a procedure that takes the
+  // address of one of its slots: its frame can then be written through pointers.
+  struct Home {
+    int gpr = -1;
+    int xmm = -1;
+  };
+
+  static bool RealUse(Op op) {
+    switch (op) {
+    case Op::ADDR: case Op::SUBR: case Op::MULR: case Op::DIVR:
+    case Op::SEQR: case Op::SNER: case Op::SLTR: case Op::SLER:
+    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
+      return true;
+    default:
+      return false;
+    }
+  }
+  // Instructions that move a slot's bits as they are, whatever they mean.
+  static bool NeutralUse(Op op) {
+    return op == Op::MOV || op == Op::LD64 || op == Op::ST64 || op == Op::LDG64 ||
+           op == Op::STG64 || op == Op::LDX64 || op == Op::STX64 || op == Op::LDO64 ||
+           op == Op::STO64 || op == Op::RETV || op == Op::LDK || op == Op::LDI;
+  }
+
+  void ChooseHomes() {
+    for (const u64* at : list_) {
+      const Op op = Machine::OpAt(at);
+      if (op == Op::LDLA || (op == Op::LDLAK && Vm::FieldI(*at) >= 0)) return;
+    }
+    // Each instruction's weight: 8 for every loop (backward branch) around it, up to 4.
+    std::map<const u64*, int> depth;
+    for (const u64* at : list_) {
+      const u64 w = *at;
+      const Op op = Machine::OpAt(at);
+      const u64* target = nullptr;
+      if (op == Op::JMP || op == Op::BT || op == Op::BF) target = at + Vm::FieldI(w);
+      else if ((op >= Op::BEQ && op <= Op::FORDN)) target = at + static_cast<std::int16_t>(Vm::FieldC(w));
+      if (target == nullptr || target > at) continue;
+      for (auto i = std::lower_bound(list_.begin(), list_.end(), target); i != list_.end() && *i <= at; ++i)
+        ++depth[*i];
+    }
+    struct Use {
+      double weight = 0, real = 0, integer = 0; // all uses, as a real, as an integer
+    };
+    std::map<u64, Use> uses;
+    for (const u64* at : list_) {
+      const u64 w = *at;
+      const Op op = Machine::OpAt(at);
+      if (op == Op::ENTER) continue;
+      const double weight = static_cast<double>(1 << (3 * std::min(depth[at], 4)));
+      const u64 fields[] = {Vm::FieldA(w), Vm::FieldB(w), Vm::FieldC(w)};
+      // Which fields name slots: A for most; B, C for those of three slots or addresses.
+      const bool immediate = op == Op::LDI || op == Op::LDK || op == Op::LDCA ||
+                             op == Op::LDGA || op == Op::LDLAK || op == Op::JMP || op == Op::BT ||
+                             op == Op::BF || (op >= Op::LDG8 && op <= Op::STG64) ||
+                             op == Op::CALL || op == Op::TRAP || op == Op::JTAB ||
+                             op == Op::CHK || op == Op::CHKU;
+      const bool aOnly = immediate || (op >= Op::BEQK && op <= Op::BGEK) || op == Op::CHKK ||
+                         op == Op::RETV || op == Op::RETVS || op == Op::CHKPTR;
+      const bool twoSlots = op == Op::MOV || op == Op::SX32 || op == Op::ZX32 || op == Op::ZX16 ||
+                            op == Op::ZX8 || (op >= Op::LD8 && op <= Op::ST64) ||
+                            op == Op::ADDAX || op == Op::LDIA || (op >= Op::ADDIK && op <= Op::ABSL) ||
+                            op == Op::ADDAK || op == Op::NOT || op == Op::BIT || op == Op::ODD ||
+                            op == Op::CAP || (op >= Op::NEGR && op <= Op::TRUNCUL) ||
+                            (op >= Op::BEQ && op <= Op::BLEU) || (op >= Op::BEQR && op <= Op::FORDN);
+      if (op == Op::CALLX || op == Op::CALLP || op == Op::SYS || op == Op::DYNCOPY ||
+          op == Op::COPY || op == Op::COPYN || op == Op::FILL0 || op == Op::INIT || op == Op::RET ||
+          op == Op::NOP || op == Op::DYNSAVE || op == Op::DYNREST)
+        continue;
+      const int count = aOnly ? 1 : twoSlots ? 2 : 3;
+      for (int k = 0; k < count; ++k) {
+        Use& u = uses[fields[k]];
+        u.weight += weight;
+        if (RealUse(op) || ((op == Op::FLOATI || op == Op::FLOATU || op == Op::FLOATL) && k == 0))
+          u.real += weight;
+        else if (!NeutralUse(op))
+          u.integer += weight;
+        // Open arrays read their HIGH beside the address.
+        if ((op >= Op::LDO8 && op <= Op::IDXO) && k == 1)
+          uses[fields[1] + 1].integer += weight, uses[fields[1] + 1].weight += weight;
+      }
+    }
+    std::vector<std::pair<double, u64>> order;
+    for (const auto& [slot, u] : uses) order.emplace_back(-u.weight, slot);
+    std::sort(order.begin(), order.end());
+    int gprs = 0, xmms = 0;
+    for (const auto& [minus, slot] : order) {
+      const Use& u = uses[slot];
+      if (-minus < 2) break;
+      // A slot used more as a real than as an integer is kept in a register of reals.
+      if (u.real > u.integer) {
+        if (xmms < kXmms) homes_[slot].xmm = xmms++;
+      } else if (gprs < kGprs) {
+        homes_[slot].gpr = gprs++;
+      }
+    }
+  }
+
+  // ---- Index checks a FOR loop makes needless ----
+  //
+  // A loop closed by FORUP var, limit at p that jumps back to t, where var starts from a
+  // constant and limit is a constant (LDI on the straight way into t), neither written in
+  // the loop but by that FORUP, and the loop entered only at t: inside it, var lies in
+  // [start, max(start, limit)]. An array element indexed by var inside the loop whose
+  // bounds hold that range needs no check.
+
+  // Whether op may write slot x, executed at the instruction at.
+  static bool MayWrite(const u64* at, u64 x) {
+    const u64 w = *at;
+    const Op op = Machine::OpAt(at);
+    const u64 a = Vm::FieldA(w);
+    switch (op) {
+    case Op::NOP: case Op::ST8: case Op::ST16: case Op::ST32: case Op::ST64:
+    case Op::STG8: case Op::STG16: case Op::STG32: case Op::STG64:
+    case Op::STX8: case Op::STX16: case Op::STX32: case Op::STX64:
+    case Op::STO8: case Op::STO16: case Op::STO32: case Op::STO64:
+    case Op::COPY: case Op::COPYN: case Op::FILL0: case Op::JMP: case Op::BT: case Op::BF:
+    case Op::BEQ: case Op::BNE: case Op::BLT: case Op::BLE: case Op::BLTU: case Op::BLEU:
+    case Op::BEQK: case Op::BNEK: case Op::BLTK: case Op::BLEK: case Op::BGTK: case Op::BGEK:
+    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
+    case Op::JTAB: case Op::RET: case Op::RETV: case Op::RETVS: case Op::INIT:
+    case Op::DYNREST: case Op::CHK: case Op::CHKU: case Op::CHKK: case Op::CHKPTR: case Op::TRAP:
+      return false;
+    case Op::CALL: case Op::CALLX: case Op::CALLP: case Op::SYS:
+      // The callee's linkage and frame, and whatever a run-time procedure leaves.
+      return x + 3 >= a;
+    default:
+      return a == x;
+    }
+  }
+
+  static const u64* BranchTarget(const u64* at) {
+    const u64 w = *at;
+    const Op op = Machine::OpAt(at);
+    if (op == Op::JMP || op == Op::BT || op == Op::BF) return at + Vm::FieldI(w);
+    if (op >= Op::BEQ && op <= Op::FORDN) return at + static_cast<std::int16_t>(Vm::FieldC(w));
+    return nullptr;
+  }
+
+  void ProveIndexes() {
+    for (const u64* at : list_)
+      if (Machine::OpAt(at) == Op::LDLA || Machine::OpAt(at) == Op::JTAB) return;
+    // How many branches land on each instruction.
+    std::map<const u64*, int> landings;
+    for (const u64* at : list_)
+      if (const u64* target = BranchTarget(at)) ++landings[target];
+    for (std::size_t pi = 0; pi < list_.size(); ++pi) {
+      const u64* p = list_[pi];
+      if (Machine::OpAt(p) != Op::FORUP) continue;
+      const u64* t = BranchTarget(p);
+      const u64 var = Vm::FieldA(*p), limit = Vm::FieldB(*p);
+      if (t >= p || landings[t] != 1 || var == limit) continue;
+      const std::size_t ti = static_cast<std::size_t>(
+          std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
+      bool sound = true;
+      for (std::size_t i = ti; sound && i < pi; ++i)
+        sound = !MayWrite(list_[i], var) && !MayWrite(list_[i], limit);
+      // Entered only at t: no branch from outside lands inside.
+      for (std::size_t i = 0; sound && i < list_.size(); ++i) {
+        const u64* target = BranchTarget(list_[i]);
+        if (target != nullptr && target > t && target <= p && (i < ti || i > pi)) sound = false;
+      }
+      // The values on the straight way into t: walking back, each instruction no landing.
+      i64 start = 0, end = 0;
+      bool haveStart = false, haveEnd = false;
+      u64 startFrom = var; // the slot var is copied from, when it is
+      for (std::size_t i = ti; sound && i-- > 0 && !(haveStart && haveEnd);) {
+        const u64* at = list_[i];
+        if (i + 1 < ti && landings[list_[i + 1]] != 0) sound = false;
+        const Op op = Machine::OpAt(at);
+        const u64 a = Vm::FieldA(*at);
+        if (!haveEnd && MayWrite(at, limit)) {
+          if (op != Op::LDI || a != limit) sound = false;
+          end = Vm::FieldI(*at), haveEnd = true;
+        }
+        if (!haveStart && MayWrite(at, startFrom)) {
+          if (op == Op::MOV && a == var && startFrom == var) {
+            startFrom = Vm::FieldB(*at);
+          } else if (op == Op::LDI && a == startFrom) {
+            start = Vm::FieldI(*at), haveStart = true;
+          } else {
+            sound = false;
+          }
+        }
+        if (!haveStart && startFrom != var && MayWrite(at, var) && a != var) sound = false;
+      }
+      if (!sound || !haveStart || !haveEnd) continue;
+      const i64 high = std::max(start, end);
+      for (std::size_t i = ti; i < pi; ++i) {
+        const u64* at = list_[i];
+        const Op op = Machine::OpAt(at);
+        const bool indexed = (op >= Op::LDX8 && op <= Op::STX64) || op == Op::IDX;
+        if (!indexed || Vm::FieldC(*at) != var) continue;
+        const i64 low = static_cast<i32>(at[1]);
+        const i64 length = static_cast<i64>(at[1] >> 32);
+        if (start - low >= 0 && high - low < length) proved_.insert(at);
+      }
+    }
+  }
+
+  static constexpr int kGprs = 6, kXmms = 12;
+  // The host's registers this code must give back as it found them, besides rbx, r12, r13
+  // and r15.
+  std::vector<Xbyak::Reg64> Saved() const {
+    int used = 0;
+    for (const auto& entry : homes_) used = std::max(used, entry.second.gpr + 1);
+    std::vector<Xbyak::Reg64> saved;
+    for (int k = 4; k < used; ++k) saved.push_back(Gpr(k));
+    return saved;
+  }
+  Xbyak::Reg64 Gpr(int k) const {
+    // The caller's registers first: a procedure that keeps few slots saves none of its own.
+    const Xbyak::Reg64 regs[kGprs] = {r8, r9, r10, r11, rbp, r14};
+    return regs[k];
+  }
+  Xbyak::Xmm XmmReg(int k) const { return Xbyak::Xmm(4 + k); }
+  const Home* HomeOf(u64 slot) const {
+    const auto found = homes_.find(slot);
+    return found == homes_.end() ? nullptr : &found->second;
+  }
+
+  // Reads slot s into r.
+  void Get(const Xbyak::Reg64& r, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) {
+      if (Gpr(h->gpr).getIdx() != r.getIdx()) mov(r, Gpr(h->gpr));
+    } else if (h != nullptr && h->xmm >= 0) {
+      movq(r, XmmReg(h->xmm));
+    } else {
+      mov(r, Slot(s));
+    }
+  }
+  void Get32(const Xbyak::Reg32& r, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) mov(r, Gpr(h->gpr).cvt32());
+    else if (h != nullptr && h->xmm >= 0) movd(r, XmmReg(h->xmm));
+    else mov(r, Slot32(s));
+  }
+  void GetX(const Xbyak::Xmm& x, u64 s) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) movapd(x, XmmReg(h->xmm));
+    else if (h != nullptr && h->gpr >= 0) movq(x, Gpr(h->gpr));
+    else movsd(x, Slot(s));
+  }
+  // Calls f with an operand that reads slot s: its register, or the frame.
+  // (A slot kept in the other kind of register goes through rsi or xmm2.)
+  template <typename F> void Src(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) {
+      f(Gpr(h->gpr));
+    } else if (h != nullptr && h->xmm >= 0) {
+      movq(rsi, XmmReg(h->xmm));
+      f(rsi);
+    } else {
+      f(Slot(s));
+    }
+  }
+  template <typename F> void Src32(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) {
+      f(Gpr(h->gpr).cvt32());
+    } else if (h != nullptr && h->xmm >= 0) {
+      movd(esi, XmmReg(h->xmm));
+      f(esi);
+    } else {
+      f(Slot32(s));
+    }
+  }
+  template <typename F> void SrcX(u64 s, F f) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) {
+      f(XmmReg(h->xmm));
+    } else if (h != nullptr && h->gpr >= 0) {
+      movq(xmm2, Gpr(h->gpr));
+      f(xmm2);
+    } else {
+      f(Slot(s));
+    }
+  }
+  // Writes r to slot s: the frame and the slot's register.
+  void Put(u64 s, const Xbyak::Reg64& r) {
+    mov(Slot(s), r);
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx()) mov(Gpr(h->gpr), r);
+    else if (h != nullptr && h->xmm >= 0) movq(XmmReg(h->xmm), r);
+  }
+  void PutX(u64 s, const Xbyak::Xmm& x) {
+    movsd(Slot(s), x);
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->xmm >= 0) movapd(XmmReg(h->xmm), x);
+    else if (h != nullptr && h->gpr >= 0) movq(Gpr(h->gpr), x);
+  }
+  // The registers read again from the frame, after a call out of the code.
+  void Reload() {
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+    for (const auto& [slot, h] : homes_) {
+      if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
+      else movsd(XmmReg(h.xmm), Slot(slot));
+    }
+  }
+
+  void Prologue() {
+    push(rbx);
+    push(r12);
+    push(r13);
+    push(r15);
+    for (const Xbyak::Reg64& r : Saved()) push(r);
+    // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
+    if (Saved().size() % 2 == 0) sub(rsp, 8);
+    mov(rbx, rdi);
+    mov(r12, Abs(Machine::SharedState()));
+    mov(r13, gp_);
+    // Too little of the host's stack left: the interpreter runs this frame.
+    cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
+    jbe(interpretSelf_, T_NEAR);
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+    Budget(entry_);
+    const u64 w = entry_[0], ext = entry_[1];
+    const u64 slots = ext & 0xFFFF, memory = ext >> 32;
+    const u64 first = Vm::FieldC(w) & 0x7FFF, temps = Vm::FieldA(w);
+    // The frame must fit the stack: (limit - fp) in slots, unsigned, at least slots + memory.
+    mov(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
+    sub(rax, rbx);
+    sar(rax, 3);
+    mov(rcx, slots + memory);
+    cmp(rax, rcx);
+    jb(TrapLabel(TrapCode::StackOverflow, entry_), T_NEAR);
+    if (memory != 0) {
+      mov(rdi, rbx);
+      mov(rsi, memory);
+      mov(rdx, first);
+      CallHelper(Abs(&Machine::Lift), false);
+      mov(rbx, rax);
+    }
+    if (temps > first) {
+      xor_(eax, eax);
+      if (temps - first <= 16) {
+        for (u64 i = first; i < temps; ++i) mov(Slot(i), rax);
+      } else {
+        lea(rdi, Slot(first));
+        mov(rcx, temps - first);
+        rep();
+        stosq();
+      }
+    }
+  }
+
+  void Emit() {
+    L(start_);
+    Prologue();
+    Reload();
+    for (const u64* at : list_) {
+      L(labels_.at(at));
+      made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
+      if (at != entry_) Instruction(at);
+    }
+    // Past the last instruction (never reached by a good compiler): as the interpreter
+    // would run on into the next procedure's ENTER, leave it to the interpreter.
+    jmp(badEnd_, T_NEAR);
+    L(epilogue_);
+    SaveBudget();
+    mov(rax, rbx);
+    L(leave_);
+    if (Saved().size() % 2 == 0) add(rsp, 8);
+    const std::vector<Xbyak::Reg64> saved = Saved();
+    for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
+    pop(r15);
+    pop(r13);
+    pop(r12);
+    pop(rbx);
+    ret();
+    L(interpretSelf_);
+    mov(rdi, Abs(entry_));
+    mov(rsi, rbx);
+    CallHelper(Abs(&Machine::Interpret), false);
+    jmp(leave_, T_NEAR);
+    L(badEnd_);
+    mov(edi, static_cast<int>(TrapCode::BadInstruction));
+    mov(rsi, Abs(list_.back()));
+    mov(rdx, rbx);
+    CallHelper(Abs(&Machine::Trap), false);
+    for (const auto& s : stubs_) {
+      L(s->label);
+      mov(edi, static_cast<int>(s->code));
+      mov(rsi, Abs(s->pc));
+      mov(rdx, rbx);
+      CallHelper(Abs(&Machine::Trap), false);
+    }
+    for (const auto& p : polls_) {
+      L(p->label);
+      mov(rdi, Abs(p->pc));
+      mov(rsi, rbx);
+      CallHelper(Abs(&Machine::Poll));
+      jmp(p->resume, T_NEAR);
+    }
+    align(8);
+    for (const auto& t : tables_) {
+      L(*t.first);
+      for (const u64* target : t.second) putL(labels_.at(target));
+    }
+  }
+
+  // The instruction the machine executes for translated code.
+  void Leave(const u64* pc) {
+    mov(rdi, Abs(pc));
+    mov(rsi, rbx);
+    mov(rdx, r13);
+    CallHelper(Abs(&Machine::Execute));
+  }
+
+  // Calls the code in rax, when there is some, with the callee's frame at slot a.
+  void CallCode(u64 a) {
+    Xbyak::Label done;
+    test(rax, rax);
+    jz(done, T_NEAR);
+    lea(rdi, Slot(a));
+    SaveBudget();
+    call(rax);
+    Reload();
+    L(done);
+  }
+
+  // The index check of an element: rax the index from the low bound, rcx the base address.
+  void Element(const u64* pc, bool open) {
+    const u64 w = *pc;
+    const u64 b = Vm::FieldB(w), c = Vm::FieldC(w);
+    Get(rax, c);
+    if (open) {
+      Src(b + 1, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      ja(TrapLabel(TrapCode::Index, pc), T_NEAR);
+    } else {
+      const u64 ext = pc[1];
+      const i32 low = static_cast<i32>(ext);
+      const u64 length = ext >> 32;
+      if (low != 0) sub(rax, low);
+      if (proved_.count(pc) != 0) {
+        // The index is a FOR loop's, whose bounds keep it inside the array.
+      } else if (length <= 0x7FFFFFFF) {
+        cmp(rax, static_cast<std::uint32_t>(length));
+      } else {
+        mov(rcx, length);
+        cmp(rax, rcx);
+      }
+      if (proved_.count(pc) == 0) jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
+    }
+    Get(rcx, b);
+  }
+
+  Xbyak::Address At(int size) {
+    switch (size) {
+    case 1: return byte[rcx + rax];
+    case 2: return word[rcx + rax * 2];
+    case 4: return dword[rcx + rax * 4];
+    default: return qword[rcx + rax * 8];
+    }
+  }
+
+  // The element's value (load) into rdx, extended as kind says: 'u' zero, 's' sign.
+  void LoadInto(const Xbyak::Address& m, int size, char kind) {
+    if (size == 8) mov(rdx, m);
+    else if (size == 4 && kind == 's') movsxd(rdx, m);
+    else if (size == 4) mov(edx, m);
+    else if (size == 2) movzx(edx, m);
+    else movzx(edx, m);
+  }
+
+  void StoreFrom(const Xbyak::Address& m, int size) {
+    if (size == 8) mov(m, rdx);
+    else if (size == 4) mov(m, edx);
+    else if (size == 2) mov(m, dx);
+    else mov(m, dl);
+  }
+
+  void Instruction(const u64* pc) {
+    const u64 w = *pc;
+    const u64 a = Vm::FieldA(w), b = Vm::FieldB(w), c = Vm::FieldC(w);
+    const i64 sb = static_cast<std::int16_t>(b), sc = static_cast<std::int16_t>(c);
+    const i32 i = Vm::FieldI(w);
+    const Op op = Machine::OpAt(pc);
+    switch (op) {
+    case Op::NOP:
+      break;
+    case Op::MOV:
+      Get(rax, b);
+      Put(a, rax);
+      break;
+    case Op::LDI:
+      mov(rax, i);
+      Put(a, rax);
+      break;
+    case Op::LDK:
+      mov(rax, Abs(pc + i));
+      mov(rax, qword[rax]);
+      Put(a, rax);
+      break;
+    case Op::LDCA:
+      mov(rax, Abs(pc + i));
+      Put(a, rax);
+      break;
+    case Op::LDGA:
+      lea(rax, ptr[r13 + i]);
+      Put(a, rax);
+      break;
+    case Op::LDLA:
+      lea(rax, Slot(b));
+      Put(a, rax);
+      break;
+    case Op::LDLAK:
+      lea(rax, ptr[rbx + i]);
+      Put(a, rax);
+      break;
+    case Op::ADDAX:
+      Get(rax, b);
+      mov(rcx, pc[1]);
+      add(rax, rcx);
+      Put(a, rax);
+      break;
+    case Op::SX32:
+      Get32(eax, b);
+      movsxd(rax, eax);
+      Put(a, rax);
+      break;
+    case Op::ZX32:
+      Get32(eax, b);
+      Put(a, rax);
+      break;
+    case Op::ZX16:
+      movzx(eax, word[rbx + static_cast<i32>(b * 8)]);
+      Put(a, rax);
+      break;
+    case Op::ZX8:
+      movzx(eax, byte[rbx + static_cast<i32>(b * 8)]);
+      Put(a, rax);
+      break;
+    case Op::LD8:
+    case Op::LD16:
+    case Op::LD32:
+    case Op::LD32U:
+    case Op::LD64: {
+      Get(rcx, b);
+      const int size = op == Op::LD8 ? 1 : op == Op::LD16 ? 2 : op == Op::LD64 ? 8 : 4;
+      const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
+                               : size == 2 ? word[rcx + static_cast<i32>(sc)]
+                               : size == 4 ? dword[rcx + static_cast<i32>(sc)]
+                                           : qword[rcx + static_cast<i32>(sc)];
+      LoadInto(m, size, op == Op::LD32 ? 's' : 'u');
+      Put(a, rdx);
+      break;
+    }
+    case Op::ST8:
+    case Op::ST16:
+    case Op::ST32:
+    case Op::ST64: {
+      Get(rcx, b);
+      Get(rdx, a);
+      const int size = op == Op::ST8 ? 1 : op == Op::ST16 ? 2 : op == Op::ST32 ? 4 : 8;
+      const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
+                               : size == 2 ? word[rcx + static_cast<i32>(sc)]
+                               : size == 4 ? dword[rcx + static_cast<i32>(sc)]
+                                           : qword[rcx + static_cast<i32>(sc)];
+      StoreFrom(m, size);
+      break;
+    }
+    case Op::LDG8:
+    case Op::LDG16:
+    case Op::LDG32:
+    case Op::LDG32U:
+    case Op::LDG64: {
+      const int size = op == Op::LDG8 ? 1 : op == Op::LDG16 ? 2 : op == Op::LDG64 ? 8 : 4;
+      const Xbyak::Address m = size == 1   ? byte[r13 + i]
+                               : size == 2 ? word[r13 + i]
+                               : size == 4 ? dword[r13 + i]
+                                           : qword[r13 + i];
+      LoadInto(m, size, op == Op::LDG32 ? 's' : 'u');
+      Put(a, rdx);
+      break;
+    }
+    case Op::STG8:
+    case Op::STG16:
+    case Op::STG32:
+    case Op::STG64: {
+      const int size = op == Op::STG8 ? 1 : op == Op::STG16 ? 2 : op == Op::STG32 ? 4 : 8;
+      Get(rdx, a);
+      const Xbyak::Address m = size == 1   ? byte[r13 + i]
+                               : size == 2 ? word[r13 + i]
+                               : size == 4 ? dword[r13 + i]
+                                           : qword[r13 + i];
+      StoreFrom(m, size);
+      break;
+    }
+    case Op::LDX8:
+    case Op::LDX16:
+    case Op::LDX32:
+    case Op::LDX32U:
+    case Op::LDX64:
+    case Op::LDO8:
+    case Op::LDO16:
+    case Op::LDO32:
+    case Op::LDO32U:
+    case Op::LDO64: {
+      const bool open = op >= Op::LDO8;
+      const Op base = open ? Op::LDO8 : Op::LDX8;
+      const int k = static_cast<int>(op) - static_cast<int>(base);
+      const int size = k == 0 ? 1 : k == 1 ? 2 : k == 4 ? 8 : 4;
+      Element(pc, open);
+      LoadInto(At(size), size, k == 2 ? 's' : 'u');
+      Put(a, rdx);
+      break;
+    }
+    case Op::STX8:
+    case Op::STX16:
+    case Op::STX32:
+    case Op::STX64:
+    case Op::STO8:
+    case Op::STO16:
+    case Op::STO32:
+    case Op::STO64: {
+      const bool open = op >= Op::STO8;
+      const Op base = open ? Op::STO8 : Op::STX8;
+      const int k = static_cast<int>(op) - static_cast<int>(base);
+      const int size = 1 << k;
+      Element(pc, open);
+      Get(rdx, a);
+      StoreFrom(At(size), size);
+      break;
+    }
+    case Op::IDX:
+    case Op::IDXO: {
+      Element(pc, op == Op::IDXO);
+      const u64 size = op == Op::IDX ? pc[2] : pc[1];
+      if (size <= 0x7FFFFFFF) {
+        imul(rax, rax, static_cast<i32>(size));
+      } else {
+        mov(rdx, size);
+        imul(rax, rdx);
+      }
+      add(rax, rcx);
+      Put(a, rax);
+      break;
+    }
+    // Integer arithmetic, overflow checked
+    case Op::ADDI:
+    case Op::SUBI:
+    case Op::MULI:
+      Get32(eax, b);
+      if (op == Op::ADDI) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else if (op == Op::SUBI) Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+      else Src32(c, [&](const Xbyak::Operand& o) { imul(eax, o); });
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      movsxd(rax, eax);
+      Put(a, rax);
+      break;
+    case Op::ADDU:
+    case Op::SUBU:
+      Get32(eax, b);
+      if (op == Op::ADDU) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+      jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::MULU:
+      Get32(eax, b);
+      Src32(c, [&](const Xbyak::Operand& o) { mul(o); });
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ADDL:
+    case Op::SUBL:
+    case Op::MULL:
+      Get(rax, b);
+      if (op == Op::ADDL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBL) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ADDUL:
+    case Op::SUBUL:
+      Get(rax, b);
+      if (op == Op::ADDUL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::MULUL:
+      Get(rax, b);
+      Src(c, [&](const Xbyak::Operand& o) { mul(o); });
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ADDIK:
+      Get32(eax, b);
+      add(eax, static_cast<i32>(sc));
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      movsxd(rax, eax);
+      Put(a, rax);
+      break;
+    case Op::ADDUK:
+      Get32(eax, b);
+      add(rax, static_cast<i32>(sc));
+      mov(rcx, rax);
+      shr(rcx, 32);
+      jnz(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ADDLK:
+      Get(rax, b);
+      add(rax, static_cast<i32>(sc));
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ADDULK:
+      Get(rax, b);
+      if (sc >= 0) add(rax, static_cast<i32>(sc));
+      else sub(rax, static_cast<i32>(-sc));
+      jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::NEGI:
+      Get32(eax, b);
+      neg(eax);
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      movsxd(rax, eax);
+      Put(a, rax);
+      break;
+    case Op::NEGL:
+      Get(rax, b);
+      neg(rax);
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, rax);
+      break;
+    case Op::ABSI:
+      Get32(eax, b);
+      mov(ecx, eax);
+      neg(ecx);
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      cmovs(ecx, eax);
+      Put(a, rcx);
+      break;
+    case Op::ABSL:
+      Get(rax, b);
+      mov(rcx, rax);
+      neg(rcx);
+      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      cmovs(rcx, rax);
+      Put(a, rcx);
+      break;
+    // Address arithmetic and bits
+    case Op::ADDA:
+    case Op::SUBA:
+    case Op::MULA:
+    case Op::AND:
+    case Op::OR:
+    case Op::XOR:
+      Get(rax, b);
+      if (op == Op::ADDA) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBA) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else if (op == Op::MULA) Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+      else if (op == Op::AND) Src(c, [&](const Xbyak::Operand& o) { and_(rax, o); });
+      else if (op == Op::OR) Src(c, [&](const Xbyak::Operand& o) { or_(rax, o); });
+      else Src(c, [&](const Xbyak::Operand& o) { xor_(rax, o); });
+      Put(a, rax);
+      break;
+    case Op::ADDAK:
+      Get(rax, b);
+      add(rax, static_cast<i32>(sc));
+      Put(a, rax);
+      break;
+    case Op::ANDN:
+      Get(rax, c);
+      not_(rax);
+      Src(b, [&](const Xbyak::Operand& o) { and_(rax, o); });
+      Put(a, rax);
+      break;
+    case Op::NOT:
+      Get(rax, b);
+      xor_(rax, 1);
+      Put(a, rax);
+      break;
+    case Op::BIT:
+      Get(rcx, b);
+      cmp(rcx, 64);
+      jae(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      mov(eax, 1);
+      shl(rax, cl);
+      Put(a, rax);
+      break;
+    case Op::INB:
+    case Op::SHL:
+    case Op::SHR: {
+      const u64 count = op == Op::INB ? b : c, value = op == Op::INB ? c : b;
+      Get(rcx, count);
+      Get(rax, value);
+      if (op == Op::SHL) shl(rax, cl);
+      else shr(rax, cl);
+      if (op == Op::INB) and_(eax, 1);
+      xor_(edx, edx);
+      cmp(rcx, 64);
+      cmovae(rax, rdx);
+      Put(a, rax);
+      break;
+    }
+    case Op::ODD:
+      Get(rax, b);
+      and_(eax, 1);
+      Put(a, rax);
+      break;
+    // Reals
+    case Op::ADDR:
+    case Op::SUBR:
+    case Op::MULR:
+      GetX(xmm0, b);
+      if (op == Op::ADDR) SrcX(c, [&](const Xbyak::Operand& o) { addsd(xmm0, o); });
+      else if (op == Op::SUBR) SrcX(c, [&](const Xbyak::Operand& o) { subsd(xmm0, o); });
+      else SrcX(c, [&](const Xbyak::Operand& o) { mulsd(xmm0, o); });
+      PutX(a, xmm0);
+      break;
+    case Op::DIVR: {
+      Xbyak::Label ok;
+      GetX(xmm1, c);
+      xorpd(xmm2, xmm2);
+      ucomisd(xmm1, xmm2);
+      jp(ok, T_NEAR);
+      je(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+      L(ok);
+      GetX(xmm0, b);
+      divsd(xmm0, xmm1);
+      PutX(a, xmm0);
+      break;
+    }
+    case Op::NEGR:
+    case Op::ABSR:
+      Get(rax, b);
+      if (op == Op::NEGR) btc(rax, 63);
+      else btr(rax, 63);
+      Put(a, rax);
+      break;
+    case Op::FLOATI:
+    case Op::FLOATU:
+    case Op::FLOATL:
+      if (op == Op::FLOATI) {
+        Get32(eax, b);
+        movsxd(rax, eax);
+      } else if (op == Op::FLOATU) {
+        Get32(eax, b);
+      } else {
+        Get(rax, b);
+      }
+      cvtsi2sd(xmm0, rax);
+      PutX(a, xmm0);
+      break;
+    // Comparisons
+    case Op::SEQ:
+    case Op::SNE:
+    case Op::SLT:
+    case Op::SLE:
+    case Op::SLTU:
+    case Op::SLEU:
+      Get(rax, b);
+      Src(c, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      if (op == Op::SEQ) sete(al);
+      else if (op == Op::SNE) setne(al);
+      else if (op == Op::SLT) setl(al);
+      else if (op == Op::SLE) setle(al);
+      else if (op == Op::SLTU) setb(al);
+      else setbe(al);
+      movzx(eax, al);
+      Put(a, rax);
+      break;
+    case Op::SEQR:
+    case Op::SNER:
+      GetX(xmm0, b);
+      SrcX(c, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
+      if (op == Op::SEQR) {
+        sete(al);
+        setnp(cl);
+        and_(al, cl);
+      } else {
+        setne(al);
+        setp(cl);
+        or_(al, cl);
+      }
+      movzx(eax, al);
+      Put(a, rax);
+      break;
+    case Op::SLTR:
+    case Op::SLER:
+      // b < c is c > b, false for NaN (the carry flag).
+      GetX(xmm0, c);
+      SrcX(b, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
+      if (op == Op::SLTR) seta(al);
+      else setae(al);
+      movzx(eax, al);
+      Put(a, rax);
+      break;
+    // Branches
+    case Op::JMP:
+      Goto(pc, pc + i);
+      break;
+    case Op::BT:
+    case Op::BF:
+      Src(a, [&](const Xbyak::Operand& o) { cmp(o, 0); });
+      if (op == Op::BT) Branch(pc, pc + i, [&](auto& l) { jne(l, T_NEAR); }, [&](auto& l) { je(l, T_NEAR); });
+      else Branch(pc, pc + i, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
+      break;
+    case Op::BEQ:
+    case Op::BNE:
+    case Op::BLT:
+    case Op::BLE:
+    case Op::BLTU:
+    case Op::BLEU:
+    case Op::BEQK:
+    case Op::BNEK:
+    case Op::BLTK:
+    case Op::BLEK:
+    case Op::BGTK:
+    case Op::BGEK: {
+      const bool k = op >= Op::BEQK;
+      if (k) {
+        Src(a, [&](const Xbyak::Operand& o) { cmp(o, static_cast<i32>(sb)); });
+      } else {
+        Get(rax, a);
+        Src(b, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      }
+      IntegerBranch(pc, pc + sc, op);
+      break;
+    }
+    case Op::BEQR:
+    case Op::BNER:
+    case Op::BLTR:
+    case Op::BLER:
+    case Op::BNLTR:
+    case Op::BNLER:
+      RealBranch(pc, pc + sc, op, a, b);
+      break;
+    case Op::FORUP:
+    case Op::FORDN: {
+      Xbyak::Label done;
+      Get(rax, a);
+      Src(b, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      if (op == Op::FORUP) {
+        jge(done, T_NEAR);
+        add(rax, 1);
+        Put(a, rax);
+      } else {
+        jle(done, T_NEAR);
+        sub(rax, 1);
+        Put(a, rax);
+      }
+      Goto(pc, pc + sc);
+      L(done);
+      break;
+    }
+    case Op::JTAB: {
+      const u64* table = pc + i;
+      Budget(pc);
+      Get(rax, a);
+      mov(rcx, table[0]);
+      sub(rax, rcx);
+      mov(rcx, table[1]);
+      cmp(rax, rcx);
+      jae(labels_.at(pc + static_cast<i64>(table[2])), T_NEAR);
+      tables_.emplace_back(std::make_unique<Xbyak::Label>(), std::vector<const u64*>());
+      for (u64 k = 0; k < table[1]; ++k)
+        tables_.back().second.push_back(pc + static_cast<i64>(table[3 + k]));
+      mov(rcx, *tables_.back().first);
+      jmp(qword[rcx + rax * 8]);
+      break;
+    }
+    // Calls
+    case Op::CALL: {
+      const u64* target = pc + i;
+      mov(Slot(a - 3), r13);
+      mov(Slot(a - 2), rbx);
+      mov(rax, Abs(pc + 1));
+      mov(Slot(a - 1), rax);
+      if (target == entry_) {
+        lea(rdi, Slot(a));
+        SaveBudget();
+        call(start_);
+        Reload();
+        break;
+      }
+      Machine::Code* cell = &made_.cells[cells_++];
+      Xbyak::Label slow, go;
+      mov(rax, Abs(cell));
+      mov(rax, qword[rax]);
+      test(rax, rax);
+      jz(slow, T_NEAR);
+      L(go);
+      lea(rdi, Slot(a));
+      SaveBudget();
+      call(rax);
+      Reload();
+      Xbyak::Label done;
+      jmp(done, T_NEAR);
+      L(slow);
+      mov(rdi, Abs(target));
+      mov(rsi, Abs(pc));
+      mov(rdx, rbx);
+      mov(rcx, Abs(cell));
+      CallHelper(Abs(&Machine::Call));
+      test(rax, rax);
+      jnz(go, T_NEAR);
+      L(done);
+      break;
+    }
+    case Op::CALLX:
+    case Op::CALLP:
+      Leave(pc);
+      CallCode(a);
+      break;
+    case Op::RET:
+      jmp(epilogue_, T_NEAR);
+      break;
+    case Op::RETV:
+      Get(rax, a);
+      mov(qword[rbx], rax);
+      jmp(epilogue_, T_NEAR);
+      break;
+    case Op::RETVS:
+      Get(rax, a);
+      mov(qword[rbx - static_cast<i32>(pc[1] * 8)], rax);
+      jmp(epilogue_, T_NEAR);
+      break;
+    case Op::INIT:
+      movzx(eax, word[r13 + Vm::kFlagOffset]);
+      test(eax, Vm::kBodyRan);
+      jnz(epilogue_, T_NEAR);
+      or_(eax, Vm::kBodyRan);
+      mov(word[r13 + Vm::kFlagOffset], ax);
+      break;
+    // Checks and traps
+    case Op::CHK:
+    case Op::CHKU: {
+      const u64* pair = pc + i;
+      Get(rax, a);
+      mov(rcx, pair[0]);
+      cmp(rax, rcx);
+      if (op == Op::CHK) jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      else jb(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      mov(rcx, pair[1]);
+      cmp(rax, rcx);
+      if (op == Op::CHK) jg(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      else ja(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      break;
+    }
+    case Op::CHKK:
+      Get(rax, a);
+      cmp(rax, static_cast<i32>(sb));
+      jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      cmp(rax, static_cast<i32>(sc));
+      jg(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      break;
+    case Op::CHKPTR: {
+      Xbyak::Label ok;
+      Get(rax, a);
+      test(rax, rax);
+      jz(TrapLabel(TrapCode::Nil, pc), T_NEAR);
+      // Only the start of a block of the heap can be a disposed one.
+      test(al, 15);
+      jnz(ok, T_NEAR);
+      Leave(pc);
+      L(ok);
+      break;
+    }
+    case Op::TRAP:
+      mov(edi, static_cast<int>(a));
+      mov(rsi, Abs(pc));
+      mov(rdx, rbx);
+      CallHelper(Abs(&Machine::Trap), false);
+      break;
+    default:
+      // Divisions, blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
+      Leave(pc);
+      break;
+    }
+  }
+
+  void IntegerBranch(const u64* pc, const u64* target, Op op) {
+    using J = void (Translation::*)(const Xbyak::Label&, LabelType);
+    J yes = nullptr, no = nullptr;
+    switch (op) {
+    case Op::BEQ:
+    case Op::BEQK: yes = &Translation::JumpE; no = &Translation::JumpNE; break;
+    case Op::BNE:
+    case Op::BNEK: yes = &Translation::JumpNE; no = &Translation::JumpE; break;
+    case Op::BLT:
+    case Op::BLTK: yes = &Translation::JumpL; no = &Translation::JumpGE; break;
+    case Op::BLE:
+    case Op::BLEK: yes = &Translation::JumpLE; no = &Translation::JumpG; break;
+    case Op::BGTK: yes = &Translation::JumpG; no = &Translation::JumpLE; break;
+    case Op::BGEK: yes = &Translation::JumpGE; no = &Translation::JumpL; break;
+    case Op::BLTU: yes = &Translation::JumpB; no = &Translation::JumpAE; break;
+    default: yes = &Translation::JumpBE; no = &Translation::JumpA; break;
+    }
+    Branch(pc, target, [&](auto& l) { (this->*yes)(l, T_NEAR); },
+           [&](auto& l) { (this->*no)(l, T_NEAR); });
+  }
+  void JumpE(const Xbyak::Label& l, LabelType t) { je(l, t); }
+  void JumpNE(const Xbyak::Label& l, LabelType t) { jne(l, t); }
+  void JumpL(const Xbyak::Label& l, LabelType t) { jl(l, t); }
+  void JumpLE(const Xbyak::Label& l, LabelType t) { jle(l, t); }
+  void JumpG(const Xbyak::Label& l, LabelType t) { jg(l, t); }
+  void JumpGE(const Xbyak::Label& l, LabelType t) { jge(l, t); }
+  void JumpB(const Xbyak::Label& l, LabelType t) { jb(l, t); }
+  void JumpBE(const Xbyak::Label& l, LabelType t) { jbe(l, t); }
+  void JumpA(const Xbyak::Label& l, LabelType t) { ja(l, t); }
+  void JumpAE(const Xbyak::Label& l, LabelType t) { jae(l, t); }
+
+  // Branches on reals: the conditions hold as the language says for NaN.
+  void RealBranch(const u64* pc, const u64* target, Op op, u64 a, u64 b) {
+    if (op == Op::BEQR || op == Op::BNER) {
+      GetX(xmm0, a);
+      SrcX(b, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
+      if (op == Op::BEQR) {
+        // Equal: ZF and no PF.
+        Xbyak::Label no;
+        jp(no, T_NEAR);
+        Branch(pc, target, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
+        L(no);
+      } else {
+        Xbyak::Label yes, no;
+        jp(yes, T_NEAR);
+        jne(yes, T_NEAR);
+        jmp(no, T_NEAR);
+        L(yes);
+        Goto(pc, target);
+        L(no);
+      }
+      return;
+    }
+    // a < b is b > a: compare b with a.
+    GetX(xmm0, b);
+    SrcX(a, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
+    switch (op) {
+    case Op::BLTR:
+      Branch(pc, target, [&](auto& l) { ja(l, T_NEAR); }, [&](auto& l) { jbe(l, T_NEAR); });
+      break;
+    case Op::BLER:
+      Branch(pc, target, [&](auto& l) { jae(l, T_NEAR); }, [&](auto& l) { jb(l, T_NEAR); });
+      break;
+    case Op::BNLTR:
+      Branch(pc, target, [&](auto& l) { jbe(l, T_NEAR); }, [&](auto& l) { ja(l, T_NEAR); });
+      break;
+    default:
+      Branch(pc, target, [&](auto& l) { jb(l, T_NEAR); }, [&](auto& l) { jae(l, T_NEAR); });
+      break;
+    }
+  }
+
+public:
+  Xbyak::Label start_;
+
+private:
+  const u64* entry_;
+  std::vector<const u64*> list_;
+  Procedure& made_;
+  u64 gp_;
+  std::map<const u64*, Xbyak::Label> labels_;
+  std::vector<std::unique_ptr<Stub>> stubs_;
+  std::vector<std::unique_ptr<PollStub>> polls_;
+  std::vector<std::pair<std::unique_ptr<Xbyak::Label>, std::vector<const u64*>>> tables_;
+  std::size_t cells_ = 0;
+  std::map<u64, Home> homes_;
+  std::set<const u64*> proved_; // array accesses whose index check cannot fail
+  Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
+};
+
+Machine::Code Translate(const u64* entry) {
+  std::vector<const u64*> list = Instructions(entry);
+  if (list.empty()) return nullptr;
+  const std::size_t page = PageSize();
+  for (std::size_t perWord : {std::size_t{128}, std::size_t{512}}) {
+    const std::size_t words = static_cast<std::size_t>(Machine::InstructionsEnd(entry) - entry);
+    const std::size_t wanted = std::min(words, list.size() * 3) * perWord + 4096;
+    const std::size_t size = (wanted + page - 1) / page * page;
+    void* memory = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (memory == MAP_FAILED) return nullptr;
+    auto made = std::make_unique<Procedure>();
+    std::size_t used = 0;
+    bool done = false;
+    try {
+      Translation t(size, memory, entry, list, *made);
+      t.ready();
+      used = t.getSize();
+      done = true;
+    } catch (...) {
+      // Too big for the room given (or the emitter refused): try with more, or interpret.
+    }
+    if (!done) {
+      munmap(memory, size);
+      continue;
+    }
+    // Written, then executable and no longer writable; the pages it did not need go.
+    const std::size_t kept = (used + page - 1) / page * page;
+    if (kept < size) munmap(static_cast<u8*>(memory) + kept, size - kept);
+    if (mprotect(memory, kept, PROT_READ | PROT_EXEC) != 0) {
+      munmap(memory, kept);
+      return nullptr;
+    }
+    made->code = static_cast<u8*>(memory);
+    made->size = kept;
+    const auto code = reinterpret_cast<Machine::Code>(memory);
+    state.procedures[reinterpret_cast<std::uintptr_t>(memory)] = std::move(made);
+    return code;
+  }
+  return nullptr;
+}
+
+void Release(Machine::Code code) {
+  const auto found = state.procedures.find(reinterpret_cast<std::uintptr_t>(code));
+  if (found == state.procedures.end()) return;
+  munmap(found->second->code, found->second->size);
+  state.procedures.erase(found);
+}
+
+const u64* Where(std::uintptr_t address) {
+  auto found = state.procedures.upper_bound(address);
+  if (found == state.procedures.begin()) return nullptr;
+  --found;
+  const Procedure& p = *found->second;
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(p.code);
+  if (address >= start + p.size) return nullptr;
+  const auto offset = static_cast<std::uint32_t>(address - start);
+  auto place = std::upper_bound(p.places.begin(), p.places.end(), offset,
+                                [](std::uint32_t o, const auto& e) { return o < e.first; });
+  if (place == p.places.begin()) return p.places.empty() ? nullptr : p.places.front().second;
+  return std::prev(place)->second;
+}
+
+const Machine::Translator kTranslator{Translate, Release, Where};
+
+} // namespace
+
+bool Available() { return true; }
+
+bool Install() {
+  Machine::SetTranslator(&kTranslator);
+  return true;
+}
+
+void Remove() { Machine::SetTranslator(nullptr); }
+
+int Translated() { return static_cast<int>(state.procedures.size()); }
+
+} // namespace Jit
+
+#else
+
+namespace Jit {
+bool Available() { return false; }
+bool Install() { return false; }
+void Remove() {}
+int Translated() { return 0; }
+} // namespace Jit
+
+#endif

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Charset.h"
+#include "base/Division.h"
 #include "compiler/CheckerImpl.h"
 
 namespace Check {
@@ -27,21 +28,6 @@ bool IsPointerLike(const Type* t) {
 // Ordinal, or a constant of no particular type, or ADDRESS: what counts as a whole number.
 bool IsWhole(const Type* t) {
   return Ast::IsOrdinal(t) || t->kind == TypeKind::ZZ || Ast::BaseOf(t)->kind == TypeKind::Address;
-}
-
-Int EuclidDiv(Int a, Int b, Int& rem) {
-  Int q = a / b, r = a % b;
-  if (r < 0) {
-    if (b > 0) {
-      q -= 1;
-      r += b;
-    } else {
-      q += 1;
-      r -= b;
-    }
-  }
-  rem = r;
-  return q;
 }
 
 } // namespace
@@ -855,7 +841,7 @@ Expr* Checker::Combine(Node* n, Expr* l) {
       return lit;
     }
     const Int a = OrdValue(l), c = OrdValue(r);
-    Int v = 0, rem = 0;
+    Int v = 0;
     switch (bop) {
     case Ast::BinaryOp::Add:
       v = a + c;
@@ -868,8 +854,8 @@ Expr* Checker::Combine(Node* n, Expr* l) {
       break;
     default:
       if (c == 0) Fail(n->b->pos, "division by zero");
-      v = EuclidDiv(a, c, rem);
-      if (bop == Ast::BinaryOp::Mod) v = rem;
+      const auto [quotient, remainder] = base::EuclidDivMod(a, c);
+      v = bop == Ast::BinaryOp::Mod ? remainder : quotient;
       break;
     }
     if (resultType->kind == TypeKind::ZZ) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "base/Charset.h"
+#include "base/Division.h"
 #include "platform/Events.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
@@ -977,11 +978,7 @@ L_MODI:
 divi : {
   const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
   CHECK(b != 0, DivisionByZero);
-  i64 q = a / b, r = a % b;
-  if (r < 0) {
-    q += b > 0 ? -1 : 1;
-    r += b > 0 ? b : -b;
-  }
+  const auto [q, r] = base::EuclidDivMod(a, b);
   if (remainder) {
     fp[A_] = static_cast<u64>(r);
   } else {
@@ -1035,11 +1032,7 @@ divl : {
     }
     NEXT(1);
   }
-  i64 q = a / b, r = a % b;
-  if (r < 0) {
-    q += b > 0 ? -1 : 1;
-    r += b > 0 ? b : -b;
-  }
+  const auto [q, r] = base::EuclidDivMod(a, b);
   fp[A_] = static_cast<u64>(remainder ? r : q);
   NEXT(1);
 }

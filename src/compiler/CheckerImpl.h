@@ -211,6 +211,5 @@ private:
 };
 
 std::string OpText(Tok op);
-std::string IntText(Int v);
 
 } // namespace Check

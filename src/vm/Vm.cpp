@@ -629,7 +629,7 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #endif
   u64* limit = FrameLimit();
   std::int32_t budget = state.pollEvery;
-  bool remainder;
+  bool remainder, euclid;
   u64 w;
 
 #define A_ ((w >> 16) & 0xFFFF)
@@ -948,36 +948,32 @@ L_SUBUL:
 L_MULUL:
   ARITH(u64, __builtin_mul_overflow)
 #undef ARITH
+// DIV and MOD are Euclidean, / and REM truncate; the rest is alike.
 L_DIVI:
   remainder = false;
+  euclid = true;
   goto divi;
 L_MODI:
   remainder = true;
+  euclid = true;
+  goto divi;
+L_QUOI:
+  remainder = false;
+  euclid = false;
+  goto divi;
+L_REMI:
+  remainder = true;
+  euclid = false;
 divi : {
   const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
   CHECK(b != 0, DivisionByZero);
-  const auto [q, r] = base::EuclidDivMod(a, b);
+  const auto [q, r] =
+      euclid ? base::EuclidDivMod(a, b) : base::QuotientRemainder<i64>{a / b, a % b};
   if (remainder) {
     fp[A_] = static_cast<u64>(r);
   } else {
     CHECK(q <= INT32_MAX, Overflow);
     fp[A_] = static_cast<u64>(q);
-  }
-  NEXT(1);
-}
-L_QUOI:
-  remainder = false;
-  goto quoi;
-L_REMI:
-  remainder = true;
-quoi : {
-  const i64 a = static_cast<i32>(fp[B_]), b = static_cast<i32>(fp[C_]);
-  CHECK(b != 0, DivisionByZero);
-  if (remainder) {
-    fp[A_] = static_cast<u64>(a % b);
-  } else {
-    CHECK(a / b <= INT32_MAX, Overflow);
-    fp[A_] = static_cast<u64>(a / b);
   }
   NEXT(1);
 }
@@ -994,9 +990,19 @@ divu : {
 }
 L_DIVL:
   remainder = false;
+  euclid = true;
   goto divl;
 L_MODL:
   remainder = true;
+  euclid = true;
+  goto divl;
+L_QUOL:
+  remainder = false;
+  euclid = false;
+  goto divl;
+L_REML:
+  remainder = true;
+  euclid = false;
 divl : {
   const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
   CHECK(b != 0, DivisionByZero);
@@ -1010,28 +1016,9 @@ divl : {
     }
     NEXT(1);
   }
-  const auto [q, r] = base::EuclidDivMod(a, b);
+  const auto [q, r] =
+      euclid ? base::EuclidDivMod(a, b) : base::QuotientRemainder<i64>{a / b, a % b};
   fp[A_] = static_cast<u64>(remainder ? r : q);
-  NEXT(1);
-}
-L_QUOL:
-  remainder = false;
-  goto quol;
-L_REML:
-  remainder = true;
-quol : {
-  const i64 a = static_cast<i64>(fp[B_]), b = static_cast<i64>(fp[C_]);
-  CHECK(b != 0, DivisionByZero);
-  if (b == -1) {
-    if (remainder) {
-      fp[A_] = 0;
-    } else {
-      CHECK(a != INT64_MIN, Overflow);
-      fp[A_] = static_cast<u64>(-a);
-    }
-    NEXT(1);
-  }
-  fp[A_] = static_cast<u64>(remainder ? a % b : a / b);
   NEXT(1);
 }
 L_DIVUL:

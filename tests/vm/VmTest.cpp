@@ -157,6 +157,13 @@ const Case kCases[] = {
     {"ModLongByMinusOne", Three(Op::MODL), I(INT64_MIN), I(-1), 0},
     {"QuotientTruncates", Three(Op::QUOI), I(-7), 2, I(-3)},
     {"RemainderHasTheDividendsSign", Three(Op::REMI), I(-7), 2, I(-1)},
+    {"QuotientOfSmallestByMinusOneOverflows", Three(Op::QUOI), I(INT32_MIN), I(-1), 0, kOverflow},
+    {"LongDivIsEuclidean", Three(Op::DIVL), I(-7), I(-2), 4},
+    {"LongModIsNeverNegative", Three(Op::MODL), I(-7), 2, 1},
+    {"LongQuotientTruncates", Three(Op::QUOL), I(-7), 2, I(-3)},
+    {"LongRemainderHasTheDividendsSign", Three(Op::REML), I(-7), 2, I(-1)},
+    {"LongQuotientOfSmallestByMinusOneOverflows", Three(Op::QUOL), I(INT64_MIN), I(-1), 0,
+     kOverflow},
     {"CardinalModByZero", Three(Op::MODU), 7, 0, 0, kDivision},
     {"AddImmediate",
      [](Assembler& a) {

@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "../store/SourceFiles.h"
 #include "editor/Editor.h"
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
@@ -69,70 +70,15 @@ struct Timer {
 // 0: the 200 texts, 1: the big one.
 std::string SetName(std::int64_t set) { return set == 0 ? "200x10k" : "1x2M"; }
 
-fs::path DataDirectory() { return fs::temp_directory_path() / "velmarin-findall"; }
+// A folder for each generation of the texts, so that none written differently is reused.
+fs::path DataDirectory() { return fs::temp_directory_path() / "velmarin-findall" / "v2"; }
 
-// Source-like lines from a fixed seed, the word in every fifth; the same seed and start
-// give the same file.
+// Source-like lines from a fixed seed, the word in every fifth; the same seed gives the
+// same file.
 void WriteText(const fs::path& path, std::int64_t lines, std::uint64_t seed) {
-  static const char* const words[] = {"MODULE",
-                                      "BEGIN",
-                                      "END",
-                                      "IF",
-                                      "THEN",
-                                      "ELSE",
-                                      "WHILE",
-                                      "DO",
-                                      "RETURN",
-                                      "PROCEDURE",
-                                      "VAR",
-                                      "INTEGER",
-                                      "ARRAY",
-                                      "OF",
-                                      "CHAR",
-                                      ":=",
-                                      ";",
-                                      "(",
-                                      ")",
-                                      "+",
-                                      "count",
-                                      "index",
-                                      "buffer",
-                                      "line",
-                                      "result",
-                                      "Strings.Assign",
-                                      "InOut.WriteString",
-                                      "(* comment *)",
-                                      "0",
-                                      "1",
-                                      "255",
-                                      "\"text\"",
-                                      ",",
-                                      "."};
-  auto next = [&seed] {
-    seed += 0x9e3779b97f4a7c15ULL;
-    std::uint64_t z = seed;
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-    return z ^ (z >> 31);
-  };
-  const fs::path partial = path.string() + ".partial";
-  {
-    std::ofstream out(partial, std::ios::binary);
-    std::string line;
-    for (std::int64_t i = 0; i < lines; ++i) {
-      const std::size_t length = next() % 100;
-      line.assign(next() % 4 * 2, ' ');
-      while (line.size() < length) {
-        line += words[next() % std::size(words)];
-        line += ' ';
-      }
-      line.resize(length);
-      if (i % 5 == 0) line.insert(line.size() / 2, std::string(" ") + kWord + " ");
-      line += '\n';
-      out.write(line.data(), std::streamsize(line.size()));
-    }
-  }
-  fs::rename(partial, path);
+  SourceFiles::Write(path, lines, seed, false, [](std::int64_t i, std::string& line) {
+    if (i % 5 == 0) line.insert(line.size() / 2, std::string(" ") + kWord + " ");
+  });
 }
 
 // The files of a set, generated when missing.

@@ -1,5 +1,6 @@
-// Source-like texts for the load and store benchmarks, generated from a fixed seed into
-// $TMPDIR/velmarin-loadstore/ on their first use and reused afterwards.
+// Source-like texts for the benchmarks, generated from a fixed seed; those of the load
+// and store benchmarks go to $TMPDIR/velmarin-loadstore/ on their first use and are
+// reused afterwards.
 #pragma once
 
 #include <algorithm>
@@ -19,14 +20,13 @@ inline fs::path Directory() {
   return dir;
 }
 
-// Indented lines of identifiers, keywords and punctuation, each cut to a length drawn
-// evenly from 0..99 (about 50 MB per million lines). With accents every line begins
-// with a word with accents in UTF-8 and is at least that long. The same seed gives the
-// same file.
-inline std::string Path(std::int64_t lines, bool accents = false) {
-  const fs::path path = Directory() / ((accents ? "accents-" : "source-") +
-                                       std::to_string(lines) + "-v1.mod");
-  if (fs::exists(path)) return path.string();
+// Writes lines source-like lines to path from seed: indented identifiers, keywords and
+// punctuation, each line cut to a length drawn evenly from 0..99 (about 50 MB per million
+// lines). With accents every line begins with a word with accents in UTF-8 and is at
+// least that long. edit(i, line) may change line i before it is written. The file is
+// written under another name and renamed when complete, so a run cut short leaves none.
+template <typename Edit>
+void Write(const fs::path& path, std::int64_t lines, std::uint64_t seed, bool accents, Edit edit) {
   static const char* const words[] = {
       "MODULE", "BEGIN",         "END",   "IF",     "THEN",     "ELSE",    "WHILE",
       "DO",     "RETURN",        "PROCEDURE", "VAR", "INTEGER", "CARDINAL", "ARRAY",
@@ -37,7 +37,6 @@ inline std::string Path(std::int64_t lines, bool accents = false) {
   static const char* const accented[] = {"Gr\xC3\xBC\xC3\x9F" "e", "caf\xC3\xA9", "na\xC3\xAFve",
                                          "\xC3\x84rger", "Stra\xC3\x9F" "e", "se\xC3\xB1or",
                                          "\xE2\x82\xAC"};
-  std::uint64_t seed = 0x5eed'1234'abcd'0001ULL;
   auto next = [&seed] {
     seed += 0x9e3779b97f4a7c15ULL;
     std::uint64_t z = seed;
@@ -62,11 +61,21 @@ inline std::string Path(std::int64_t lines, bool accents = false) {
         line += ' ';
       }
       line.resize(length);
+      edit(i, line);
       line += '\n';
       out.write(line.data(), std::streamsize(line.size()));
     }
   }
   fs::rename(partial, path);
+}
+
+// The path of a file of lines source-like lines (see Write) in Directory(), written on
+// first use; the same request gives the same file.
+inline std::string Path(std::int64_t lines, bool accents = false) {
+  const fs::path path =
+      Directory() / ((accents ? "accents-" : "source-") + std::to_string(lines) + "-v1.mod");
+  if (!fs::exists(path))
+    Write(path, lines, 0x5eed'1234'abcd'0001ULL, accents, [](std::int64_t, std::string&) {});
   return path.string();
 }
 

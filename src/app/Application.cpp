@@ -42,7 +42,7 @@ void ToolTipsMark(bool on) {
   if (toolTipsItem != 0) Menus::SetCheck(ShellMenus::Menu(ShellMenus::kOptions), toolTipsItem, on);
 }
 void LoadHelpFile() {
-  char name[260] = "";
+  char name[base::kPathHigh + 1] = "";
   if (Toolbox::AskFileName(1, "Help file to load:", "*.hlp", name) && Help::Load(name))
     Help::SetTipsOn(true);
 }

@@ -12,6 +12,12 @@
 
 namespace base {
 
+// The highest indices of the arrays that hold the system's common texts: names of
+// buffers and entries hold 32 characters, paths 260, lines 256.
+inline constexpr std::size_t kNameHigh = 31;
+inline constexpr std::size_t kPathHigh = 259;
+inline constexpr std::size_t kLineHigh = 255;
+
 // The one zero character that views of empty texts point at.
 inline constexpr char kEmptyText[1] = {0};
 

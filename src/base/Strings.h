@@ -7,6 +7,8 @@
 // unsigned bytes; upper-casing affects a-z only.
 #pragma once
 
+#include <cstdint>
+
 #include "base/Chars.h"
 
 namespace Strings {
@@ -45,6 +47,28 @@ void StripTrailing(VarChars s, char ch);
 // Length-prefixed strings: byte 0 the length (0..255), the characters after it.
 void ToLengthPrefixed(Chars s, VarChars p);
 void FromLengthPrefixed(Chars p, VarChars dst);
+
+// Binary search of count names in ascending order (Compare), nameAt(i) giving the i-th:
+// true when name is there; position is where it is or where it belongs.
+template <typename NameAt>
+bool FindSorted(std::int32_t count, NameAt nameAt, Chars name, std::int32_t& position) {
+  std::int32_t lo = 0, hi = count;
+  while (lo < hi) {
+    const std::int32_t mid = lo + (hi - lo) / 2;
+    const int c = Compare(nameAt(mid), name);
+    if (c == 0) {
+      position = mid;
+      return true;
+    }
+    if (c < 0) {
+      lo = mid + 1;
+    } else {
+      hi = mid;
+    }
+  }
+  position = lo;
+  return false;
+}
 
 // Upper case of one character (a-z only).
 constexpr char Cap(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }

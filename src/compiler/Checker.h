@@ -128,5 +128,7 @@ std::string Mismatch(const std::string& site, const Ast::Type* target, const Ast
 Int OrdOf(const Ast::Type* t, std::int64_t bits); // a value's bits as its type reads them
 Int LowOf(const Ast::Type* t);
 Int HighOf(const Ast::Type* t);
+// A whole number in decimal, as messages and type descriptions show it.
+std::string IntText(Int v);
 
 } // namespace Check

@@ -31,6 +31,14 @@ struct Item {
   std::string_view name; // the last name of the designator, for messages
 };
 
+// What the operators may do with operands of a type: whole numbers (ordinals, ADDRESS,
+// constants of no particular type), reals, sets, ordinals of every kind, numbers (to
+// add, subtract, multiply and divide), and what may be tested for equality.
+struct OperandClass {
+  bool whole = false, real = false, set = false, ordinalLike = false, numeric = false,
+       equality = false;
+};
+
 struct WithFrame {
   Ast::With* with;
   Type* record;
@@ -79,6 +87,12 @@ public:
   Expr* ValueOf(const Item& item, Pos pos);
   Expr* Binary(Node* n);
   Expr* Combine(Node* n, Expr* l);
+  Expr* Logical(Node* n, Expr* l);
+  Expr* Membership(Node* n, Expr* l);
+  Ast::BinaryOp OperatorFor(Node* n, Expr* l, const OperandClass& c);
+  Type* ResultOf(Ast::BinaryOp bop, Node* n, Expr* l, const OperandClass& c);
+  Expr* Fold(Ast::BinaryOp bop, Expr* l, Expr* r, Type* resultType, const OperandClass& c, Node* n);
+  [[noreturn]] void NotAllowed(Node* n, Expr* l);
   Expr* Unary(Node* n);
   Expr* SetConstructor(Node* n);
   Expr* Call(Node* n);
@@ -197,6 +211,5 @@ private:
 };
 
 std::string OpText(Tok op);
-std::string IntText(Int v);
 
 } // namespace Check

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "base/Charset.h"
+#include "base/Division.h"
 #include "compiler/CheckerImpl.h"
 
 namespace Check {
@@ -24,24 +25,32 @@ bool IsPointerLike(const Type* t) {
          t->kind == TypeKind::Address;
 }
 
+// The operators that compare their operands, giving a BOOLEAN (IN apart).
+bool IsRelation(Ast::BinaryOp op) {
+  using B = Ast::BinaryOp;
+  return op == B::Eq || op == B::Ne || op == B::Lt || op == B::Le || op == B::Gt || op == B::Ge ||
+         op == B::Subset || op == B::Superset;
+}
+
 // Ordinal, or a constant of no particular type, or ADDRESS: what counts as a whole number.
 bool IsWhole(const Type* t) {
   return Ast::IsOrdinal(t) || t->kind == TypeKind::ZZ || Ast::BaseOf(t)->kind == TypeKind::Address;
 }
 
-Int EuclidDiv(Int a, Int b, Int& rem) {
-  Int q = a / b, r = a % b;
-  if (r < 0) {
-    if (b > 0) {
-      q -= 1;
-      r += b;
-    } else {
-      q += 1;
-      r -= b;
-    }
-  }
-  rem = r;
-  return q;
+// What the operators may do with operands of the (base) type t.
+OperandClass ClassOf(const Type* t) {
+  OperandClass c;
+  c.whole = IsWhole(t);
+  c.real = Ast::IsReal(t) || t->kind == TypeKind::RR;
+  c.set = Ast::IsSet(t);
+  c.ordinalLike = c.whole || t->kind == TypeKind::Char || t->kind == TypeKind::Boolean ||
+                  t->kind == TypeKind::Enumeration;
+  c.numeric = (c.whole && t->kind != TypeKind::Char && t->kind != TypeKind::Boolean &&
+               t->kind != TypeKind::Enumeration) ||
+              c.real;
+  c.equality = c.ordinalLike || c.real || c.set || IsPointerLike(t) ||
+               t->kind == TypeKind::Procedure || t->kind == TypeKind::Nil;
+  return c;
 }
 
 } // namespace
@@ -619,273 +628,239 @@ Expr* Checker::Binary(Node* n) {
   return e;
 }
 
-// The operator n applied to l, its left operand checked already, and its right operand.
+// The operator n applied to l, its left operand checked already, and its right operand:
+// AND and OR, IN, or an operator of numbers, sets, pointers and the like, which is typed,
+// chosen and, on constants, folded.
 Expr* Checker::Combine(Node* n, Expr* l) {
   const Tok op = static_cast<Tok>(n->op);
-  const std::string opText = OpText(op);
-  auto* b = New<Ast::Binary>(n->pos);
-  Type* boolean = Builtins().booleanType;
-  if (op == Tok::And || op == Tok::Or) {
-    l = Bool(l);
-    Expr* r = Bool(Expression(n->b));
-    if (IsLiteral(l) && IsLiteral(r)) {
-      const bool x = AsLiteral(l)->value.i != 0, y = AsLiteral(r)->value.i != 0;
-      return IntLit(boolean, op == Tok::And ? (x && y) : (x || y), n->pos);
-    }
-    // FALSE AND x and TRUE OR x are decided by the left alone.
-    if (IsLiteral(l) && (AsLiteral(l)->value.i != 0) == (op == Tok::Or))
-      return IntLit(boolean, op == Tok::Or, n->pos);
-    b->op = op == Tok::And ? Ast::BinaryOp::And : Ast::BinaryOp::Or;
-    b->left = l;
-    b->right = r;
-    b->type = boolean;
-    return b;
-  }
-  if (op == Tok::In) {
-    Expr* element = Ordinal(l);
-    Expr* set = Expression(n->b);
-    if (!Ast::IsSet(set->type)) Fail(n->b->pos, "set expected after IN");
-    Type* elementType = const_cast<Type*>(Ast::BaseOf(set->type->base));
-    if (set->type->kind == TypeKind::Bitset) elementType = Builtins().cardinalType;
-    const Type* eb = Ast::BaseOf(element->type);
-    const bool compatible = eb == elementType || eb->kind == TypeKind::ZZ ||
-                            (Ast::IsInteger(eb) && Ast::IsInteger(elementType));
-    if (!compatible)
-      Fail(element->pos, "incompatible types in expression: " + TypeName(element->type) + " IN " +
-                             TypeName(set->type));
-    if (IsLiteral(element)) {
-      const Int v = OrdValue(element);
-      const Int k = v - LowOf(set->type);
-      const bool inRange = v >= LowOf(set->type) && v <= HighOf(set->type);
-      if (IsLiteral(set))
-        return IntLit(boolean,
-                      inRange && (AsLiteral(set)->value.set[int(k / 64)] >> int(k % 64)) & 1,
-                      n->pos);
-      if (!inRange) return IntLit(boolean, 0, n->pos);
-      element = IntLit(elementType, v, element->pos);
-    } else if (eb != elementType) {
-      element = Conv(element, elementType, Ast::ConvertKind::Value, false);
-    }
-    b->op = Ast::BinaryOp::In;
-    b->left = element;
-    b->right = set;
-    b->type = boolean;
-    return b;
-  }
+  if (op == Tok::And || op == Tok::Or) return Logical(n, l);
+  if (op == Tok::In) return Membership(n, l);
   Expr* r = Expression(n->b);
-  Unify(l, r, opText, n->pos);
-  const Type* t = Ast::BaseOf(l->type);
-  const bool relation = op == Tok::Equal || op == Tok::Hash || op == Tok::Less ||
-                        op == Tok::LessEqual || op == Tok::Greater || op == Tok::GreaterEqual;
-  const auto notAllowed = [&]() {
-    Fail(n->pos, "operator " + opText + " not allowed on " + TypeName(l->type));
-  };
-  const bool whole = IsWhole(t);
-  const bool real = Ast::IsReal(t) || t->kind == TypeKind::RR;
-  const bool set = Ast::IsSet(t);
-  const bool ordinalLike = whole || t->kind == TypeKind::Char || t->kind == TypeKind::Boolean ||
-                           t->kind == TypeKind::Enumeration;
-  const bool numeric = (whole && t->kind != TypeKind::Char && t->kind != TypeKind::Boolean &&
-                        t->kind != TypeKind::Enumeration) ||
-                       real;
-  const bool equality = ordinalLike || real || set || IsPointerLike(t) ||
-                        t->kind == TypeKind::Procedure || t->kind == TypeKind::Nil;
-  Ast::BinaryOp bop{};
-  switch (op) {
-  case Tok::Plus:
-    bop = set ? Ast::BinaryOp::Union : Ast::BinaryOp::Add;
-    break;
-  case Tok::Minus:
-    bop = set ? Ast::BinaryOp::Difference : Ast::BinaryOp::Sub;
-    break;
-  case Tok::Times:
-    bop = set ? Ast::BinaryOp::Intersection : Ast::BinaryOp::Mul;
-    break;
-  case Tok::Slash:
-    if (numeric && !real) Fail(n->pos, "'/' is for reals and sets; use DIV for integers");
-    bop = set ? Ast::BinaryOp::SymDifference : Ast::BinaryOp::RealDiv;
-    break;
-  case Tok::Div:
-    bop = Ast::BinaryOp::Div;
-    break;
-  case Tok::Mod:
-    bop = Ast::BinaryOp::Mod;
-    break;
-  case Tok::Equal:
-    bop = Ast::BinaryOp::Eq;
-    break;
-  case Tok::Hash:
-    bop = Ast::BinaryOp::Ne;
-    break;
-  case Tok::Less:
-    bop = Ast::BinaryOp::Lt;
-    break;
-  case Tok::LessEqual:
-    bop = set ? Ast::BinaryOp::Subset : Ast::BinaryOp::Le;
-    break;
-  case Tok::Greater:
-    bop = Ast::BinaryOp::Gt;
-    break;
-  case Tok::GreaterEqual:
-    bop = set ? Ast::BinaryOp::Superset : Ast::BinaryOp::Ge;
-    break;
-  default:
-    notAllowed();
-  }
-  switch (bop) {
-  case Ast::BinaryOp::Add:
-  case Ast::BinaryOp::Sub:
-  case Ast::BinaryOp::Mul:
-    if (!numeric) notAllowed();
-    break;
-  case Ast::BinaryOp::RealDiv:
-    if (!real) notAllowed();
-    break;
-  case Ast::BinaryOp::Div:
-  case Ast::BinaryOp::Mod:
-    if (!numeric || real) notAllowed();
-    break;
-  case Ast::BinaryOp::Eq:
-  case Ast::BinaryOp::Ne:
-    if (!equality) notAllowed();
-    break;
-  case Ast::BinaryOp::Lt:
-  case Ast::BinaryOp::Le:
-  case Ast::BinaryOp::Gt:
-  case Ast::BinaryOp::Ge:
-    if (!ordinalLike && !real) notAllowed();
-    break;
-  default:
-    break;
-  }
-  Type* resultType = relation ? boolean : const_cast<Type*>(t);
-  if (IsLiteral(l) && IsLiteral(r)) {
-    const Ast::Value& x = AsLiteral(l)->value;
-    const Ast::Value& y = AsLiteral(r)->value;
-    if (relation) {
-      int cmp = 0;
-      bool equal = false;
-      if (set) {
-        bool sub = true, super = true;
-        equal = true;
-        for (int k = 0; k < 4; ++k) {
-          equal = equal && x.set[k] == y.set[k];
-          sub = sub && (x.set[k] & ~y.set[k]) == 0;
-          super = super && (y.set[k] & ~x.set[k]) == 0;
-        }
-        const bool v = bop == Ast::BinaryOp::Eq       ? equal
-                       : bop == Ast::BinaryOp::Ne     ? !equal
-                       : bop == Ast::BinaryOp::Subset ? sub
-                                                      : super;
-        return IntLit(boolean, v, n->pos);
-      }
-      if (real) {
-        cmp = x.r < y.r ? -1 : x.r > y.r ? 1 : 0;
-        equal = x.r == y.r;
-      } else {
-        const Int a = OrdValue(l), c = OrdValue(r);
-        cmp = a < c ? -1 : a > c ? 1 : 0;
-        equal = a == c;
-      }
-      bool v = false;
-      switch (bop) {
-      case Ast::BinaryOp::Eq:
-        v = equal;
-        break;
-      case Ast::BinaryOp::Ne:
-        v = !equal;
-        break;
-      case Ast::BinaryOp::Lt:
-        v = cmp < 0;
-        break;
-      case Ast::BinaryOp::Le:
-        v = cmp <= 0;
-        break;
-      case Ast::BinaryOp::Gt:
-        v = cmp > 0;
-        break;
-      case Ast::BinaryOp::Ge:
-        v = cmp >= 0;
-        break;
-      default:
-        break;
-      }
-      return IntLit(boolean, v, n->pos);
-    }
-    if (set) {
-      Ast::Literal* lit = Lit(resultType, n->pos);
-      for (int k = 0; k < 4; ++k) {
-        switch (bop) {
-        case Ast::BinaryOp::Union:
-          lit->value.set[k] = x.set[k] | y.set[k];
-          break;
-        case Ast::BinaryOp::Difference:
-          lit->value.set[k] = x.set[k] & ~y.set[k];
-          break;
-        case Ast::BinaryOp::Intersection:
-          lit->value.set[k] = x.set[k] & y.set[k];
-          break;
-        default:
-          lit->value.set[k] = x.set[k] ^ y.set[k];
-          break;
-        }
-      }
-      return lit;
-    }
-    if (real) {
-      double v = 0;
-      switch (bop) {
-      case Ast::BinaryOp::Add:
-        v = x.r + y.r;
-        break;
-      case Ast::BinaryOp::Sub:
-        v = x.r - y.r;
-        break;
-      case Ast::BinaryOp::Mul:
-        v = x.r * y.r;
-        break;
-      default:
-        if (y.r == 0) Fail(n->b->pos, "division by zero");
-        v = x.r / y.r;
-        break;
-      }
-      if (!std::isfinite(v)) Fail(n->pos, "overflow in constant expression");
-      Ast::Literal* lit = Lit(resultType, n->pos);
-      lit->value.r = v;
-      return lit;
-    }
-    const Int a = OrdValue(l), c = OrdValue(r);
-    Int v = 0, rem = 0;
-    switch (bop) {
-    case Ast::BinaryOp::Add:
-      v = a + c;
-      break;
-    case Ast::BinaryOp::Sub:
-      v = a - c;
-      break;
-    case Ast::BinaryOp::Mul:
-      if (__builtin_mul_overflow(a, c, &v)) Fail(n->pos, "overflow in constant expression");
-      break;
-    default:
-      if (c == 0) Fail(n->b->pos, "division by zero");
-      v = EuclidDiv(a, c, rem);
-      if (bop == Ast::BinaryOp::Mod) v = rem;
-      break;
-    }
-    if (resultType->kind == TypeKind::ZZ) {
-      if (v > kInt64Max && v <= kUInt64Max) return IntLit(Builtins().longCardType, v, n->pos);
-      if (v < kInt64Min || v > kUInt64Max) Fail(n->pos, "overflow in constant expression");
-      return IntLit(resultType, v, n->pos);
-    }
-    if (v < LowOf(resultType) || v > HighOf(resultType))
-      Fail(n->pos, "overflow in constant expression");
-    return IntLit(resultType, v, n->pos);
-  }
+  Unify(l, r, OpText(op), n->pos);
+  const OperandClass c = ClassOf(Ast::BaseOf(l->type));
+  const Ast::BinaryOp bop = OperatorFor(n, l, c);
+  Type* resultType = ResultOf(bop, n, l, c);
+  if (IsLiteral(l) && IsLiteral(r)) return Fold(bop, l, r, resultType, c, n);
+  auto* b = New<Ast::Binary>(n->pos);
   b->op = bop;
   b->left = l;
   b->right = r;
   b->type = resultType;
   return b;
+}
+
+Expr* Checker::Logical(Node* n, Expr* l) {
+  const Tok op = static_cast<Tok>(n->op);
+  Type* boolean = Builtins().booleanType;
+  l = Bool(l);
+  Expr* r = Bool(Expression(n->b));
+  if (IsLiteral(l) && IsLiteral(r)) {
+    const bool x = AsLiteral(l)->value.i != 0, y = AsLiteral(r)->value.i != 0;
+    return IntLit(boolean, op == Tok::And ? (x && y) : (x || y), n->pos);
+  }
+  // FALSE AND x and TRUE OR x are decided by the left alone.
+  if (IsLiteral(l) && (AsLiteral(l)->value.i != 0) == (op == Tok::Or))
+    return IntLit(boolean, op == Tok::Or, n->pos);
+  auto* b = New<Ast::Binary>(n->pos);
+  b->op = op == Tok::And ? Ast::BinaryOp::And : Ast::BinaryOp::Or;
+  b->left = l;
+  b->right = r;
+  b->type = boolean;
+  return b;
+}
+
+Expr* Checker::Membership(Node* n, Expr* l) {
+  Type* boolean = Builtins().booleanType;
+  Expr* element = Ordinal(l);
+  Expr* set = Expression(n->b);
+  if (!Ast::IsSet(set->type)) Fail(n->b->pos, "set expected after IN");
+  Type* elementType = const_cast<Type*>(Ast::BaseOf(set->type->base));
+  if (set->type->kind == TypeKind::Bitset) elementType = Builtins().cardinalType;
+  const Type* eb = Ast::BaseOf(element->type);
+  const bool compatible = eb == elementType || eb->kind == TypeKind::ZZ ||
+                          (Ast::IsInteger(eb) && Ast::IsInteger(elementType));
+  if (!compatible)
+    Fail(element->pos, "incompatible types in expression: " + TypeName(element->type) + " IN " +
+                           TypeName(set->type));
+  if (IsLiteral(element)) {
+    const Int v = OrdValue(element);
+    const Int k = v - LowOf(set->type);
+    const bool inRange = v >= LowOf(set->type) && v <= HighOf(set->type);
+    if (IsLiteral(set))
+      return IntLit(boolean, inRange && (AsLiteral(set)->value.set[int(k / 64)] >> int(k % 64)) & 1,
+                    n->pos);
+    if (!inRange) return IntLit(boolean, 0, n->pos);
+    element = IntLit(elementType, v, element->pos);
+  } else if (eb != elementType) {
+    element = Conv(element, elementType, Ast::ConvertKind::Value, false);
+  }
+  auto* b = New<Ast::Binary>(n->pos);
+  b->op = Ast::BinaryOp::In;
+  b->left = element;
+  b->right = set;
+  b->type = boolean;
+  return b;
+}
+
+// The operation the operator token of n stands for on operands of class c (sets have
+// their own); l is the left operand, for the message.
+Ast::BinaryOp Checker::OperatorFor(Node* n, Expr* l, const OperandClass& c) {
+  using B = Ast::BinaryOp;
+  switch (static_cast<Tok>(n->op)) {
+  case Tok::Plus:
+    return c.set ? B::Union : B::Add;
+  case Tok::Minus:
+    return c.set ? B::Difference : B::Sub;
+  case Tok::Times:
+    return c.set ? B::Intersection : B::Mul;
+  case Tok::Slash:
+    if (c.numeric && !c.real) Fail(n->pos, "'/' is for reals and sets; use DIV for integers");
+    return c.set ? B::SymDifference : B::RealDiv;
+  case Tok::Div:
+    return B::Div;
+  case Tok::Mod:
+    return B::Mod;
+  case Tok::Equal:
+    return B::Eq;
+  case Tok::Hash:
+    return B::Ne;
+  case Tok::Less:
+    return B::Lt;
+  case Tok::LessEqual:
+    return c.set ? B::Subset : B::Le;
+  case Tok::Greater:
+    return B::Gt;
+  case Tok::GreaterEqual:
+    return c.set ? B::Superset : B::Ge;
+  default:
+    NotAllowed(n, l);
+  }
+}
+
+[[noreturn]] void Checker::NotAllowed(Node* n, Expr* l) {
+  Fail(n->pos,
+       "operator " + OpText(static_cast<Tok>(n->op)) + " not allowed on " + TypeName(l->type));
+}
+
+// The type of bop's result on operands of l's type, class c; fails where bop does not
+// apply to them.
+Type* Checker::ResultOf(Ast::BinaryOp bop, Node* n, Expr* l, const OperandClass& c) {
+  using B = Ast::BinaryOp;
+  bool allowed = true;
+  switch (bop) {
+  case B::Add:
+  case B::Sub:
+  case B::Mul:
+    allowed = c.numeric;
+    break;
+  case B::RealDiv:
+    allowed = c.real;
+    break;
+  case B::Div:
+  case B::Mod:
+    allowed = c.numeric && !c.real;
+    break;
+  case B::Eq:
+  case B::Ne:
+    allowed = c.equality;
+    break;
+  case B::Lt:
+  case B::Le:
+  case B::Gt:
+  case B::Ge:
+    allowed = c.ordinalLike || c.real;
+    break;
+  default:
+    break;
+  }
+  if (!allowed) NotAllowed(n, l);
+  return IsRelation(bop) ? Builtins().booleanType : const_cast<Type*>(Ast::BaseOf(l->type));
+}
+
+// bop on the constants l and r (operands of class c), a constant of resultType.
+Expr* Checker::Fold(Ast::BinaryOp bop, Expr* l, Expr* r, Type* resultType, const OperandClass& c,
+                    Node* n) {
+  using B = Ast::BinaryOp;
+  const Ast::Value& x = AsLiteral(l)->value;
+  const Ast::Value& y = AsLiteral(r)->value;
+  if (IsRelation(bop)) {
+    bool v = false;
+    if (c.set) {
+      bool equal = true, sub = true, super = true;
+      for (int k = 0; k < 4; ++k) {
+        equal = equal && x.set[k] == y.set[k];
+        sub = sub && (x.set[k] & ~y.set[k]) == 0;
+        super = super && (y.set[k] & ~x.set[k]) == 0;
+      }
+      v = bop == B::Eq ? equal : bop == B::Ne ? !equal : bop == B::Subset ? sub : super;
+    } else {
+      int cmp = 0;
+      bool equal = false;
+      if (c.real) {
+        cmp = x.r < y.r ? -1 : x.r > y.r ? 1 : 0;
+        equal = x.r == y.r;
+      } else {
+        const Int a = OrdValue(l), b = OrdValue(r);
+        cmp = a < b ? -1 : a > b ? 1 : 0;
+        equal = a == b;
+      }
+      v = bop == B::Eq   ? equal
+          : bop == B::Ne ? !equal
+          : bop == B::Lt ? cmp < 0
+          : bop == B::Le ? cmp <= 0
+          : bop == B::Gt ? cmp > 0
+                         : cmp >= 0;
+    }
+    return IntLit(resultType, v, n->pos);
+  }
+  if (c.set) {
+    Ast::Literal* lit = Lit(resultType, n->pos);
+    for (int k = 0; k < 4; ++k) {
+      lit->value.set[k] = bop == B::Union          ? x.set[k] | y.set[k]
+                          : bop == B::Difference   ? x.set[k] & ~y.set[k]
+                          : bop == B::Intersection ? x.set[k] & y.set[k]
+                                                   : x.set[k] ^ y.set[k];
+    }
+    return lit;
+  }
+  if (c.real) {
+    if (bop == B::RealDiv && y.r == 0) Fail(n->b->pos, "division by zero");
+    const double v = bop == B::Add   ? x.r + y.r
+                     : bop == B::Sub ? x.r - y.r
+                     : bop == B::Mul ? x.r * y.r
+                                     : x.r / y.r;
+    if (!std::isfinite(v)) Fail(n->pos, "overflow in constant expression");
+    Ast::Literal* lit = Lit(resultType, n->pos);
+    lit->value.r = v;
+    return lit;
+  }
+  const Int a = OrdValue(l), b = OrdValue(r);
+  Int v = 0;
+  switch (bop) {
+  case B::Add:
+    v = a + b;
+    break;
+  case B::Sub:
+    v = a - b;
+    break;
+  case B::Mul:
+    if (__builtin_mul_overflow(a, b, &v)) Fail(n->pos, "overflow in constant expression");
+    break;
+  default: {
+    if (b == 0) Fail(n->b->pos, "division by zero");
+    const auto [quotient, remainder] = base::EuclidDivMod(a, b);
+    v = bop == B::Mod ? remainder : quotient;
+    break;
+  }
+  }
+  if (resultType->kind == TypeKind::ZZ) {
+    if (v > kInt64Max && v <= kUInt64Max) return IntLit(Builtins().longCardType, v, n->pos);
+    if (v < kInt64Min || v > kUInt64Max) Fail(n->pos, "overflow in constant expression");
+    return IntLit(resultType, v, n->pos);
+  }
+  if (v < LowOf(resultType) || v > HighOf(resultType))
+    Fail(n->pos, "overflow in constant expression");
+  return IntLit(resultType, v, n->pos);
 }
 
 Expr* Checker::Unary(Node* n) {

@@ -231,18 +231,6 @@ Scope* ExportScope(Context& ctx, Ast::Module* module) {
 
 namespace {
 
-std::string Number(Int v) {
-  if (v == 0) return "0";
-  const bool negative = v < 0;
-  std::string digits;
-  while (v != 0) {
-    const int d = static_cast<int>(v % 10);
-    digits.insert(digits.begin(), char('0' + (d < 0 ? -d : d)));
-    v /= 10;
-  }
-  return negative ? "-" + digits : digits;
-}
-
 std::string Describe(const Type* t, int depth) {
   if (t == nullptr) return "?";
   if (!t->name.empty()) return std::string(t->name);
@@ -257,7 +245,7 @@ std::string Describe(const Type* t, int depth) {
   case TypeKind::String:
     return t->length == 1 ? "CHAR constant" : "string";
   case TypeKind::Array:
-    return "ARRAY [" + Number(LowOf(t->index)) + ".." + Number(HighOf(t->index)) + "] OF " +
+    return "ARRAY [" + IntText(LowOf(t->index)) + ".." + IntText(HighOf(t->index)) + "] OF " +
            Describe(t->base, depth + 1);
   case TypeKind::OpenArray:
     return "ARRAY OF " + Describe(t->base, depth + 1);
@@ -272,7 +260,7 @@ std::string Describe(const Type* t, int depth) {
   case TypeKind::Subrange: {
     const bool chars = Ast::BaseOf(t)->kind == TypeKind::Char;
     if (chars) return "subrange of CHAR";
-    return "[" + Number(LowOf(t)) + ".." + Number(HighOf(t)) + "]";
+    return "[" + IntText(LowOf(t)) + ".." + IntText(HighOf(t)) + "]";
   }
   case TypeKind::Procedure: {
     std::string text = "PROCEDURE";

@@ -34,32 +34,51 @@ using Toolbox::RGBColor;
 
 // ---- Items ----
 
-// The kinds; the words are the names the configuration shows (KindName).
+// What an item of a kind has and does, for the files that treat kinds alike.
+enum KindTrait : std::uint8_t {
+  kTraitPressed = 1,     // a click or its key presses it (buttons, switches, boxes, panes)
+  kTraitTracks = 2,      // its action follows the mouse button while it is held
+  kTraitHighCol = 4,     // it keeps a High Col colour
+  kTraitList = 8,        // it holds a list of entries, its value an index
+  kTraitFormat = 16,     // its number has a format
+  kTraitText = 32,       // its text may be the variable itself
+  kTraitSavedLength = 64 // dialog files keep its length
+};
+
+// The kinds, one row each: the name, the code, the word the configuration shows
+// (KindName) and the traits.
+#define DIALOG_ITEM_KINDS(X)                                                                       \
+  X(NotKnown, 0, "notknown", 0)                                                                    \
+  X(Button, 1, "button", kTraitPressed | kTraitTracks)                                             \
+  X(Switch, 2, "switch", kTraitPressed | kTraitTracks | kTraitHighCol)                             \
+  X(RadioButton, 3, "radiobutton", kTraitPressed | kTraitTracks)                                   \
+  X(CheckBox, 4, "checkbox", kTraitPressed | kTraitTracks)                                         \
+  X(MultiCheck, 5, "multicheck", kTraitPressed | kTraitTracks | kTraitFormat)                      \
+  X(Text, 6, "text", kTraitText)                                                                   \
+  X(FramedText, 7, "framedtext", kTraitText)                                                       \
+  X(FramedNumber, 8, "framednumber", kTraitFormat | kTraitSavedLength)                             \
+  X(FramedBool, 9, "framedbool", kTraitPressed | kTraitTracks | kTraitHighCol)                     \
+  X(Drag, 10, "drag", kTraitTracks | kTraitFormat | kTraitSavedLength)                             \
+  X(TrueFalse, 11, "truefalse", kTraitTracks | kTraitList | kTraitSavedLength)                     \
+  X(HighLow, 12, "highlow", kTraitTracks | kTraitList | kTraitSavedLength)                         \
+  X(Drag2, 13, "drag2", kTraitTracks | kTraitSavedLength)                                          \
+  X(EditText, 14, "edittext", kTraitText)                                                          \
+  X(List, 15, "list", kTraitTracks | kTraitList | kTraitSavedLength)                               \
+  X(Array, 16, "array", kTraitFormat)                                                              \
+  X(Offscreen, 17, "offscreen", kTraitHighCol)                                                     \
+  X(GWindow, 18, "gwindow", kTraitHighCol)                                                         \
+  X(User, 19, "user", kTraitHighCol)                                                               \
+  X(Pane, 20, "pane", kTraitPressed | kTraitTracks | kTraitHighCol)
+
 enum class ItemKind : std::uint8_t {
-  NotKnown = 0,
-  Button = 1,
-  Switch = 2,
-  RadioButton = 3,
-  CheckBox = 4,
-  MultiCheck = 5,
-  Text = 6,
-  FramedText = 7,
-  FramedNumber = 8,
-  FramedBool = 9,
-  Drag = 10,
-  TrueFalse = 11,
-  HighLow = 12,
-  Drag2 = 13,
-  EditText = 14,
-  List = 15,
-  Array = 16,
-  Offscreen = 17,
-  GWindow = 18,
-  User = 19,
-  Pane = 20,
+#define DIALOG_KIND_CODE(name, code, word, traits) name = code,
+  DIALOG_ITEM_KINDS(DIALOG_KIND_CODE)
+#undef DIALOG_KIND_CODE
 };
 // "button", ...; "illegal" for a code outside the table.
 Chars KindName(std::uint8_t kind);
+// Whether items of the kind have the trait; a kind outside the table has none.
+bool HasTrait(ItemKind kind, KindTrait trait);
 
 // The type of the variable behind an item: how many bytes it has and how they are read.
 enum class ValueType : std::uint8_t {

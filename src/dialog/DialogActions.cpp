@@ -21,7 +21,7 @@ using namespace KeyEvents;
 namespace {
 
 constexpr std::size_t kFieldHigh = 159; // a number edited as text
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr std::uint32_t kSamplePeriod = 100; // ms between the samples of a drag
 constexpr std::int32_t kMinRunLength = 20;
 constexpr std::int32_t kMenuAbove = 12; // a list's menu opens this far above the item
@@ -532,41 +532,9 @@ bool ItemHit(std::int16_t index, bool isDouble, char ch, std::uint8_t modifiers,
   Capture(item);
   if (s.fromClick) s.where = Point{x, y};
   bool done = false;
-  switch (item.kind) {
-  case ItemKind::Button:
-  case ItemKind::Switch:
-  case ItemKind::RadioButton:
-  case ItemKind::CheckBox:
-  case ItemKind::MultiCheck:
-  case ItemKind::FramedBool:
-  case ItemKind::Pane:
+  if (HasTrait(item.kind, kTraitPressed)) {
     done = PressItem(d, index);
-    break;
-  case ItemKind::Text:
-  case ItemKind::FramedText:
-  case ItemKind::FramedNumber:
-  case ItemKind::Offscreen:
-  case ItemKind::GWindow:
-  case ItemKind::User:
-    done = !s.fromClick || Toolbox::PtInRect(Mouse(d), item.rect);
-    if (done) {
-      RunAction(d, index);
-      Record(d, index);
-    }
-    break;
-  case ItemKind::Drag:
-    if (item.programAction) {
-      if (item.action != nullptr) item.action(d, index);
-      done = true;
-    } else if (isDouble || edit || item.textEntry || s.playback || !s.fromClick) {
-      done = EditItem(index);
-    } else {
-      done = DragValues(index, 0, index);
-    }
-    break;
-  case ItemKind::TrueFalse:
-  case ItemKind::HighLow:
-  case ItemKind::List:
+  } else if (IsList(item.kind)) {
     if (s.fromClick && d.window == Toolbox::FrontWindow()) {
       done = PopUpList(index);
     } else {
@@ -574,15 +542,40 @@ bool ItemHit(std::int16_t index, bool isDouble, char ch, std::uint8_t modifiers,
       Record(d, index);
       done = true;
     }
-    break;
-  case ItemKind::Drag2:
-    if (!s.playback) done = DragValues(index, item.area.drag2.horizontal, item.area.drag2.vertical);
-    break;
-  case ItemKind::EditText:
-    done = EditItem(index);
-    break;
-  default:
-    break;
+  } else {
+    switch (item.kind) {
+    case ItemKind::Text:
+    case ItemKind::FramedText:
+    case ItemKind::FramedNumber:
+    case ItemKind::Offscreen:
+    case ItemKind::GWindow:
+    case ItemKind::User:
+      done = !s.fromClick || Toolbox::PtInRect(Mouse(d), item.rect);
+      if (done) {
+        RunAction(d, index);
+        Record(d, index);
+      }
+      break;
+    case ItemKind::Drag:
+      if (item.programAction) {
+        if (item.action != nullptr) item.action(d, index);
+        done = true;
+      } else if (isDouble || edit || item.textEntry || s.playback || !s.fromClick) {
+        done = EditItem(index);
+      } else {
+        done = DragValues(index, 0, index);
+      }
+      break;
+    case ItemKind::Drag2:
+      if (!s.playback)
+        done = DragValues(index, item.area.drag2.horizontal, item.area.drag2.vertical);
+      break;
+    case ItemKind::EditText:
+      done = EditItem(index);
+      break;
+    default:
+      break;
+    }
   }
   if (withHooks) AfterAction(d, index);
   s.acting.item = 0;

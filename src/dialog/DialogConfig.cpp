@@ -46,8 +46,7 @@ constexpr char kSvgExtension[] = ".svg";
 constexpr char kStoring[] = "Error storing '";
 constexpr char kErrorMiddle[] = "':   ";
 
-constexpr std::size_t kLineHigh = 255;
-constexpr std::size_t kPathHigh = 259;
+using base::kLineHigh, base::kPathHigh;
 constexpr std::size_t kKeyNameHigh = 31;
 // The configuration's window lies this far right of and below the click.
 constexpr std::int32_t kBesideClick = 16;
@@ -153,19 +152,8 @@ void CutExtension(VarChars name) {
   }
 }
 
-bool WithHighCol(ItemKind k) {
-  return k == ItemKind::Switch || k == ItemKind::FramedBool || k == ItemKind::Offscreen ||
-         k == ItemKind::GWindow || k == ItemKind::User || k == ItemKind::Pane;
-}
-bool WithFormat(ItemKind k) {
-  return k == ItemKind::MultiCheck || k == ItemKind::FramedNumber || k == ItemKind::Drag ||
-         k == ItemKind::Array;
-}
 bool WithLength(ItemKind k) {
-  return WithFormat(k) || k == ItemKind::TrueFalse || k == ItemKind::HighLow;
-}
-bool TextKind(ItemKind k) {
-  return k == ItemKind::Text || k == ItemKind::FramedText || k == ItemKind::EditText;
+  return HasTrait(k, kTraitFormat) || k == ItemKind::TrueFalse || k == ItemKind::HighLow;
 }
 bool LosesText(ItemKind k) {
   return k == ItemKind::Drag || IsList(k) || k == ItemKind::Array || k == ItemKind::User;
@@ -262,7 +250,8 @@ void LoadFields() {
   f.height = r.Height();
   f.positionX = w.positionX;
   f.positionY = w.positionY;
-  const bool boundText = TextKind(kind) && !Unbound(w) && w.valueType == ValueType::String;
+  const bool boundText =
+      HasTrait(kind, kTraitText) && !Unbound(w) && w.valueType == ValueType::String;
   if (boundText)
     Strings::Assign(f.text, Chars(static_cast<const char*>(w.value), w.length));
   else
@@ -279,9 +268,9 @@ void LoadFields() {
   FontButtonText();
   // What the kind has: colours, number formats, lengths, a second key.
   SetShown(kBackCol, d.open);
-  SetShown(kHighCol, state.index != 0 && WithHighCol(kind));
+  SetShown(kHighCol, state.index != 0 && HasTrait(kind, kTraitHighCol));
   for (std::int16_t i = kInteger; i <= kEngineering; ++i)
-    SetShown(i, state.index != 0 && WithFormat(kind));
+    SetShown(i, state.index != 0 && HasTrait(kind, kTraitFormat));
   SetEnabled(kLength, lengths);
   SetEnabled(kDigits, lengths);
   SetShown(kSecondKey, state.index != 0 && IsList(kind));
@@ -332,7 +321,7 @@ void Apply() {
   item.enabled = w.enabled && w.visible;
   state.work.enabled = item.enabled;
   if (LosesText(item.kind)) std::memset(item.text, 0, sizeof item.text);
-  if (TextKind(item.kind) && !Unbound(item) && item.valueType == ValueType::String)
+  if (HasTrait(item.kind, kTraitText) && !Unbound(item) && item.valueType == ValueType::String)
     Strings::Assign(VarChars(static_cast<char*>(item.value), item.length), f.text);
   if (item.kind == ItemKind::FramedNumber) AssignPadded(item.area.text, sizeof item.area.text, f.text);
   const std::uint8_t code2 = IsList(item.kind) ? item.area.list.code2 : 0;

@@ -21,7 +21,7 @@ using namespace KeyEvents;
 
 namespace {
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr char kTraceFile[] = "WriteKey.On";
 constexpr char kTraceCharacter[] = "KeyCharacter  :   ";
 constexpr const char* kTraceWindowEvents[] = {
@@ -350,27 +350,6 @@ bool MoveItem(DialogRecord& d, std::int32_t index, Point start, bool along) {
   return true;
 }
 
-// Kinds whose action follows the button while it is held (pressing, dragging, a pop-up).
-bool TracksItself(ItemKind k) {
-  switch (k) {
-  case ItemKind::Button:
-  case ItemKind::Switch:
-  case ItemKind::RadioButton:
-  case ItemKind::CheckBox:
-  case ItemKind::MultiCheck:
-  case ItemKind::FramedBool:
-  case ItemKind::Pane:
-  case ItemKind::Drag:
-  case ItemKind::Drag2:
-  case ItemKind::TrueFalse:
-  case ItemKind::HighLow:
-  case ItemKind::List:
-    return true;
-  default:
-    return false;
-  }
-}
-
 bool HitTest(DialogRecord& d, Point p, std::uint8_t modifiers, bool isDouble) {
   const bool option = HasModifier(modifiers, kModOption);
   const bool control = HasModifier(modifiers, kModControl);
@@ -396,7 +375,7 @@ bool HitTest(DialogRecord& d, Point p, std::uint8_t modifiers, bool isDouble) {
   DialogItem& item = *d.items[index];
   const auto i = static_cast<std::int16_t>(index);
   if (item.value == nullptr) return false;
-  if ((control || !TracksItself(item.kind)) && !ReleasedInside(d, item.rect)) return true;
+  if ((control || !HasTrait(item.kind, kTraitTracks)) && !ReleasedInside(d, item.rect)) return true;
   if (control) {
     if ((d.procs.mayConfigure == nullptr || d.procs.mayConfigure(d, i)) && S().configure != nullptr)
       S().configure(d, i, p);

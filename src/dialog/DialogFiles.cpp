@@ -30,7 +30,7 @@ constexpr std::int32_t kRecordLength = 312;
 constexpr std::int32_t kReadLimit = 512; // bytes of a record read; the rest is skipped
 constexpr std::uint16_t kFormat = 1;
 constexpr std::uint8_t kProcessor = 1;
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 constexpr std::size_t kMessageHigh = 255;
 constexpr char kExtension[] = ".dia";
 constexpr char kFileType[] = "DIAL";
@@ -121,16 +121,6 @@ Placement GetPlacement(const std::uint8_t* p) {
   return Placement{GetRect(p), static_cast<std::int32_t>(Get32(p + 16))};
 }
 
-bool WithHighCol(ItemKind k) {
-  return k == ItemKind::Switch || k == ItemKind::FramedBool || k == ItemKind::Pane ||
-         k == ItemKind::Offscreen || k == ItemKind::GWindow || k == ItemKind::User;
-}
-
-bool WithLength(ItemKind k) {
-  return k == ItemKind::FramedNumber || k == ItemKind::Drag || k == ItemKind::TrueFalse ||
-         k == ItemKind::HighLow || k == ItemKind::Drag2 || k == ItemKind::List;
-}
-
 // The record of an item, its coordinates scaled by f.
 void ToRecord(const DialogItem& item, std::uint8_t* r, double f) {
   std::memset(r, 0, kRecordLength);
@@ -153,7 +143,7 @@ void ToRecord(const DialogItem& item, std::uint8_t* r, double f) {
   r[kNumberFormat] = static_cast<std::uint8_t>(item.format);
   r[kOption] = item.numberOption;
   r[kAnyModifier] = item.anyModifier;
-  Put16(r + kLength, WithLength(item.kind) ? item.length : 0);
+  Put16(r + kLength, HasTrait(item.kind, kTraitSavedLength) ? item.length : 0);
   Put16(r + kDigits, item.digits);
   Put16(r + kLineHeight, item.lineHeight);
   r[kKeyModifiers] = item.keyModifiers;
@@ -162,7 +152,7 @@ void ToRecord(const DialogItem& item, std::uint8_t* r, double f) {
   PutDouble(r + kFactor, item.factor);
   PutRect(r + kRect, ScaleRect(item.rect, f));
   std::uint8_t* k = r + kKindArea;
-  if (WithHighCol(item.kind)) {
+  if (HasTrait(item.kind, kTraitHighCol)) {
     PutColor(k, item.area.highCol);
   } else if (item.kind == ItemKind::CheckBox || item.kind == ItemKind::MultiCheck) {
     const CheckArea& c = item.area.check;
@@ -218,7 +208,7 @@ void FromRecord(DialogItem& item, const std::uint8_t* r, double f) {
   item.format = static_cast<NumberFormat>(std::min<std::uint8_t>(r[kNumberFormat], 4));
   item.numberOption = r[kOption];
   item.anyModifier = r[kAnyModifier] != 0;
-  if (WithLength(item.kind)) item.length = Get16(r + kLength);
+  if (HasTrait(item.kind, kTraitSavedLength)) item.length = Get16(r + kLength);
   item.digits = Get16(r + kDigits);
   item.lineHeight = Get16(r + kLineHeight);
   item.keyModifiers = static_cast<std::uint8_t>(r[kKeyModifiers] & 0x1F);
@@ -228,7 +218,7 @@ void FromRecord(DialogItem& item, const std::uint8_t* r, double f) {
   item.factor = std::isfinite(factor) && factor != 0 ? factor : 1.0;
   item.rect = ScaleRect(GetRect(r + kRect), f);
   const std::uint8_t* k = r + kKindArea;
-  if (WithHighCol(item.kind)) {
+  if (HasTrait(item.kind, kTraitHighCol)) {
     item.area.highCol = GetColor(k);
   } else if (item.kind == ItemKind::CheckBox || item.kind == ItemKind::MultiCheck) {
     CheckArea& c = item.area.check;

@@ -39,9 +39,14 @@ constexpr char kIdLine[] = "   ";
 constexpr char kIdArrow[] = " -> ";
 
 constexpr const char* kKindNames[] = {
-    "notknown",   "button",       "switch",     "radiobutton", "checkbox",  "multicheck", "text",
-    "framedtext", "framednumber", "framedbool", "drag",        "truefalse", "highlow",    "drag2",
-    "edittext",   "list",         "array",      "offscreen",   "gwindow",   "user",       "pane",
+#define DIALOG_KIND_WORD(name, code, word, traits) word,
+    DIALOG_ITEM_KINDS(DIALOG_KIND_WORD)
+#undef DIALOG_KIND_WORD
+};
+constexpr std::uint8_t kKindTraits[] = {
+#define DIALOG_KIND_TRAITS(name, code, word, traits) traits,
+    DIALOG_ITEM_KINDS(DIALOG_KIND_TRAITS)
+#undef DIALOG_KIND_TRAITS
 };
 constexpr char kIllegal[] = "illegal";
 
@@ -165,9 +170,7 @@ void AssignPadded(char* dst, std::size_t size, Chars src) {
   Strings::Assign(VarChars(dst, size - 1), src);
 }
 
-bool IsList(ItemKind k) {
-  return k == ItemKind::TrueFalse || k == ItemKind::HighLow || k == ItemKind::List;
-}
+bool IsList(ItemKind k) { return HasTrait(k, kTraitList); }
 
 bool Unbound(const DialogItem& item) { return item.value == item.slot; }
 
@@ -261,6 +264,11 @@ void SetListSecond(DialogItem& item, std::uint16_t second) {
 
 Chars KindName(std::uint8_t kind) {
   return kind < std::size(kKindNames) ? base::CharsOf(kKindNames[kind]) : Chars(kIllegal);
+}
+
+bool HasTrait(ItemKind kind, KindTrait trait) {
+  const auto k = static_cast<std::size_t>(kind);
+  return k < std::size(kKindTraits) && (kKindTraits[k] & trait) != 0;
 }
 
 std::int32_t ValueSize(ValueType type, bool list) {

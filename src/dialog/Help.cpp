@@ -47,8 +47,7 @@ constexpr char kPositionY[] = ",  y = ";
 constexpr std::size_t kFontHigh = 39;
 constexpr std::size_t kTitleHigh = 127;
 constexpr std::size_t kTextHigh = 511;
-constexpr std::size_t kLineHigh = 255;
-constexpr std::size_t kPathHigh = 259;
+using base::kLineHigh, base::kPathHigh;
 constexpr std::int32_t kTipSize = 10;
 constexpr std::int32_t kDefaultFont = 1;
 // The tip window: its default size in points, the room around texts, the widest text

@@ -16,7 +16,7 @@ namespace LineInput {
 
 namespace {
 
-constexpr std::int32_t kLineHigh = 255; // characters a line input holds at most
+using base::kLineHigh; // characters a line input holds at most
 constexpr std::int32_t kHistoryLines = 10;
 constexpr std::int32_t kStartFieldWidth = 79;
 constexpr char kPasteBuffer[] = "/Shell/Edit.Paste";
@@ -88,7 +88,7 @@ void PlainMoveLeft(Field& f, std::int32_t n) { f.position = std::max(0, f.positi
 void PlainMoveRight(Field& f, std::int32_t n) { f.position = std::min(f.length, f.position + n); }
 
 void PlainInsert(Field& f, char c) {
-  if (f.length >= kLineHigh) return;
+  if (f.length >= std::int32_t(kLineHigh)) return;
   std::memmove(f.line + f.position + 1, f.line + f.position,
                static_cast<std::size_t>(f.length - f.position));
   f.line[f.position] = c;
@@ -504,7 +504,9 @@ void LastKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
   modifiers = state.lastModifiers;
 }
 
-void SetFieldWidth(std::int32_t width) { state.fieldWidth = std::clamp(width, 1, kLineHigh); }
+void SetFieldWidth(std::int32_t width) {
+  state.fieldWidth = std::clamp(width, 1, std::int32_t(kLineHigh));
+}
 
 bool Running() { return state.running; }
 

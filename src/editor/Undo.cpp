@@ -31,7 +31,7 @@ constexpr char kUndo2Path[] = "/Shell/Edit.Undo2";
 
 // The editor's lines hold at most this many characters; the clipboard import breaks
 // longer ones.
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 
 constexpr const char* kMenuTexts[] = {
     "Can't Undo",  "Undo Typing",      "Undo Paste",       "Undo Copy",        "Undo Cut",

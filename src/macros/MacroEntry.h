@@ -17,7 +17,7 @@ using base::VarChars;
 inline constexpr std::int32_t kMaxMacros = 64; // the highest macro index Init takes
 inline constexpr std::int32_t kEntries = 65;   // entries of a slot, numbered 0..64
 inline constexpr std::int32_t kRecordable = 64; // entries a recording or definition holds
-inline constexpr std::size_t kNameHigh = 31;
+using base::kNameHigh;
 inline constexpr std::size_t kCommentHigh = 95;
 inline constexpr std::size_t kStringHigh = 79;
 // The item index of key entries and menu entries; 0 ends the list.

@@ -29,7 +29,7 @@ inline constexpr char kHeader[] = "MACRO-FILE";
 inline constexpr char kExtension[] = ".mac";
 // Where an item entry's value and a menu entry's item text begin.
 inline constexpr std::size_t kValueColumn = 19;
-inline constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 
 // The module body.
 void Init();

@@ -26,7 +26,7 @@ namespace {
 
 using Macros::MacroEntry;
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr std::size_t kMessageHigh = 511;
 constexpr char kWaitItem[] = " Wait";
 

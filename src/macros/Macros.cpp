@@ -23,7 +23,7 @@ using Dialog::DialogRecord;
 using Dialog::ItemKind;
 using Dialog::ValueType;
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr std::size_t kAskedNameHigh = 20;
 constexpr std::uint32_t kBlinkPeriod = 500;
 constexpr std::uint32_t kBlinkDelay = 2000;

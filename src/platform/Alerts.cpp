@@ -10,7 +10,7 @@ namespace Alerts {
 
 namespace {
 
-constexpr std::size_t kLineHigh = 255;  // alert texts and input lines
+using base::kLineHigh;                  // alert texts and input lines
 constexpr std::size_t kNumberHigh = 39; // answers of the number prompts
 constexpr std::size_t kFileErrorHigh = 127;
 constexpr int kRealPlaces = 14;

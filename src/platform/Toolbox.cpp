@@ -84,7 +84,7 @@ struct State {
   Picture* openPicture = nullptr;
   std::vector<std::unique_ptr<Offscreen>> offscreens;
   std::vector<std::unique_ptr<Printer>> printers;
-  char alertText[256] = {};
+  char alertText[base::kLineHigh + 1] = {};
   CursorShape shape = CursorShape::Arrow;
   bool forced = false;
   CursorShape forcedShape = CursorShape::Arrow;

@@ -45,7 +45,7 @@ constexpr std::size_t kWriteBlock = 1 << 20;
 constexpr char kExtension[] = ".rec";
 constexpr char kCommandText[] = "/Shell/Command";
 constexpr char kShellDirectory[] = "/Shell/";
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 
 // ---- The copy of a text ----
 

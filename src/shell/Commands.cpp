@@ -32,8 +32,7 @@ namespace {
 using Buffer::BufferKind;
 using Buffer::Ref;
 
-constexpr std::size_t kLineHigh = 255; // listing lines
-constexpr std::size_t kPathHigh = 259;
+using base::kLineHigh, base::kPathHigh;
 constexpr std::int32_t kFilePathColumn = 54;
 constexpr int kConflictLines = 101;
 
@@ -463,7 +462,7 @@ namespace Shell {
 
 namespace {
 
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 
 // The buffers the shell and the workstation's windows hold for as long as they run;
 // the store refuses to delete, rename or empty them, whoever asks.

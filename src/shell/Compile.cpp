@@ -23,7 +23,7 @@ namespace Compile {
 
 namespace {
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 
 constexpr char kNotAvailable[] = "Compiler not available !";
 constexpr char kNotImplemented[] = "Compiler not implemented !";

@@ -36,8 +36,9 @@ constexpr std::int32_t kNoWindowColumns = 80;
 constexpr int kFirstBandlessKind = 15;
 constexpr const char* kFixedItems[kFixedMenuItems] = {"Command", "List", "-"};
 constexpr std::size_t kTitleHigh = 299; // file path and leaf name
-constexpr std::size_t kNameHigh = 32;
-constexpr std::size_t kPathHigh = 259; // host paths
+// Entries of the Windows menu keep a full name and room for its terminator.
+constexpr std::size_t kEntryHigh = base::kNameHigh + 1;
+using base::kPathHigh; // host paths
 
 struct OwnWindow {
   std::uint32_t stamp;
@@ -47,7 +48,7 @@ struct OwnWindow {
 };
 
 struct MenuName {
-  char name[kNameHigh + 1];
+  char name[kEntryHigh + 1];
   std::uint64_t used; // the order of use: higher is more recent
 };
 
@@ -197,12 +198,13 @@ void RedrawTerminal(ANSITerm::TextWindow* t) {
 // ---- The Windows menu's toolbox mirror ----
 
 int CompareNames(const char* a, const char* b) {
-  return Strings::CompareN(base::CharsOf(a), base::CharsOf(b), kNameHigh + 1, kNameHigh + 1, true);
+  return Strings::CompareN(base::CharsOf(a), base::CharsOf(b), kEntryHigh + 1, kEntryHigh + 1,
+                           true);
 }
 
 // Choosing an entry of the Windows menu edits the buffer it names.
 void ChooseWindow() {
-  char name[kNameHigh + 1];
+  char name[kEntryHigh + 1];
   WindowsMenuItem(Menus::LastItem(), name);
   Ref b = nullptr;
   if (Strings::Equal(name, "Command"))
@@ -431,7 +433,7 @@ void ShowBuffer(Ref b, ShowOptions options) {
   const bool pathChanged = b == state.command && UpdatePathLine(b);
   if (!IsShellText(b)) {
     e.editBuffer = b;
-    char leaf[kNameHigh + 1];
+    char leaf[kEntryHigh + 1];
     Buffer::LeafName(b, leaf);
     AddToWindowsMenu(leaf);
   }
@@ -589,7 +591,7 @@ void WindowTitle(Ref b, VarChars title) {
     Strings::Assign(title, "Command");
     return;
   }
-  char leaf[kNameHigh + 1];
+  char leaf[kEntryHigh + 1];
   Buffer::LeafName(b, leaf);
   if (b != state.list) Buffer::GetFilePath(b, title);
   Strings::Append(title, leaf);
@@ -673,7 +675,7 @@ void DrawPlain(const View& v) {
 
 void AddToWindowsMenu(Chars name) {
   Init();
-  char leaf[kNameHigh + 1];
+  char leaf[kEntryHigh + 1];
   Strings::Assign(leaf, name);
   if (leaf[0] == 0) return;
   const std::uint64_t now = ++state.useClock;

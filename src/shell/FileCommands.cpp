@@ -34,9 +34,7 @@ namespace {
 using Buffer::BufferKind;
 using Buffer::Ref;
 
-constexpr std::size_t kPathHigh = 259;
-constexpr std::size_t kNameHigh = 31;
-constexpr std::size_t kLineHigh = 255;
+using base::kPathHigh, base::kNameHigh, base::kLineHigh;
 constexpr int kStopBeep = 3;
 constexpr int kYes = 1, kNo = 2, kCancel = 3;
 

@@ -41,7 +41,7 @@ constexpr char kFoundIn[] = "Search string found in ";
 constexpr char kModules[] = " module(s).";
 
 constexpr std::int32_t kListedHits = 19; // hits listed by line; the next one says "and more"
-constexpr std::size_t kLineHigh = 255;   // the longest line a replacement may make
+using base::kLineHigh;                   // the longest line a replacement may make
 constexpr std::size_t kNone = std::string_view::npos;
 
 // A plain case-sensitive search for one pattern in one line at a time. With SSE2 the

@@ -207,22 +207,9 @@ LibraryIndex* MakeIndex(Buffer::Ref library) {
 
 // Binary search; the record or nullptr, and the position where the name is or belongs.
 Ref Lookup(LibraryIndex* index, Chars name, std::int32_t& position) {
-  std::int32_t lo = 0, hi = index->used;
-  while (lo < hi) {
-    const std::int32_t mid = lo + (hi - lo) / 2;
-    const int c = Strings::Compare(NameOf(index->entries[mid]->name), name);
-    if (c == 0) {
-      position = mid;
-      return index->entries[mid];
-    }
-    if (c < 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  position = lo;
-  return nullptr;
+  const auto nameAt = [index](std::int32_t i) { return NameOf(index->entries[i]->name); };
+  return Strings::FindSorted(index->used, nameAt, name, position) ? index->entries[position]
+                                                                  : nullptr;
 }
 
 bool InsertEntry(LibraryIndex* index, std::int32_t position, Ref m) {

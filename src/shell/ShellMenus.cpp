@@ -330,7 +330,7 @@ void LibraryModules() {
   }
   Shell::WriteList("SYSTEM: ADDRESS WORD BYTE PROCESS ADR TSIZE NEWPROCESS TRANSFER");
   ShowList();
-  static char name[32] = "InOut";
+  static char name[base::kNameHigh + 1] = "InOut";
   if (!Alerts::AskString(kLibraryPrompt, name)) return;
   if (!ShowDefinition(name)) Shell::WriteCommandError(kNoSuchModule, name);
 }

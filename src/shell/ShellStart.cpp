@@ -29,7 +29,7 @@ constexpr std::size_t kVersionHigh = 80;
 constexpr std::size_t kListLineHigh = 256;
 constexpr std::size_t kMessageHigh = 80;
 constexpr std::size_t kNumberLineHigh = 160;
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 constexpr int kRealPlaces = 14;
 // The frame's client area when the backend reports none: 680 x 520 logical units.
 constexpr Rect kFallbackClient{0, 0, 680, 520};

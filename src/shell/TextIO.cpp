@@ -24,7 +24,7 @@ namespace {
 
 using ANSITerm::TextWindow;
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr std::size_t kNumberHigh = 79; // a number is read from a line this long
 constexpr std::int32_t kMaxField = 255; // widths beyond a terminal line are cut
 constexpr std::int32_t kMaxDigits = 40; // digits of a real that formatting can give

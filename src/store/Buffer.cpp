@@ -36,7 +36,7 @@ namespace {
 constexpr std::int64_t kGranule = 16;
 constexpr std::int64_t kSystemUnit = 2048;
 constexpr std::int32_t kEntryStep = 32; // entries added each time a directory index grows
-constexpr std::size_t kNameHigh = 31;
+using base::kNameHigh;
 constexpr std::int64_t kMaxSize = std::numeric_limits<std::int32_t>::max();
 
 static_assert(alignof(std::max_align_t) >= kGranule, "system blocks must be granule-aligned");
@@ -1160,22 +1160,9 @@ Ref Lookup(Ref dir, Chars name, std::int32_t& position) {
   position = 0;
   DirectoryIndex* index = IndexOfDirectory(dir);
   if (index == nullptr) return nullptr;
-  std::int32_t lo = 0, hi = index->used;
-  while (lo < hi) {
-    const std::int32_t mid = lo + (hi - lo) / 2;
-    const int c = Strings::Compare(NameOf(index->entries[mid]), name);
-    if (c == 0) {
-      position = mid;
-      return index->entries[mid];
-    }
-    if (c < 0) {
-      lo = mid + 1;
-    } else {
-      hi = mid;
-    }
-  }
-  position = lo;
-  return nullptr;
+  const auto nameAt = [index](std::int32_t i) { return NameOf(index->entries[i]); };
+  return Strings::FindSorted(index->used, nameAt, name, position) ? index->entries[position]
+                                                                  : nullptr;
 }
 
 // The position of b in its parent's index, or -1.

@@ -31,7 +31,7 @@ namespace FileSystem {
 
 namespace {
 
-constexpr std::size_t kPathHigh = 259; // paths hold 260 characters
+using base::kPathHigh;
 constexpr char kSeparator = '/';
 constexpr char kLoadImage[] = "/Shell/Load.tmp";
 constexpr char kStoreImage[] = "/Shell/Store.tmp";

@@ -26,9 +26,7 @@ namespace {
 using ANSITerm::TextWindow;
 using Toolbox::Rect;
 
-constexpr std::size_t kNameHigh = 31;
-constexpr std::size_t kPathHigh = 259;
-constexpr std::size_t kLineHigh = 255;
+using base::kNameHigh, base::kPathHigh, base::kLineHigh;
 constexpr std::int32_t kFontNumber = 22; // "Courier New"
 constexpr std::int32_t kStandardSize = 10;
 // The shell's zoom steps.

@@ -25,7 +25,7 @@ using Toolbox::Rect;
 
 constexpr PrintMargins kDefaults{0.125, 0.1, 0.08, 0.08, 22, 12, true};
 constexpr std::int32_t kSmallestSize = 4;
-constexpr std::size_t kLineHigh = 255; // a printed line holds at most 256 characters
+using base::kLineHigh;
 constexpr std::size_t kShortestPiece = 3;
 constexpr char kFormFeed = 12;
 constexpr char kJobPath[] = "/Shell/PrJ";

@@ -30,7 +30,7 @@ using Toolbox::Rect;
 
 namespace {
 
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 constexpr std::size_t kTitleHigh = 39;
 constexpr std::size_t kReasonHigh = 127;
 constexpr std::size_t kMessageHigh = 255;

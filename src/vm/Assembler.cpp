@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace Asm {
 
@@ -206,24 +207,102 @@ bool Assembler::Finish(std::uint16_t variables, std::vector<std::uint64_t>& code
   return true;
 }
 
+namespace {
+
+using Vm::Extension;
+using Vm::Operand;
+
+// An operand of the instruction word w at word at, by its kind: slots as sN, targets in
+// the code as ->N (branches, procedures) or @N (constants, tables), numbers as they are.
+std::string OperandText(Operand kind, std::uint64_t w, std::uint16_t field, std::uint32_t at) {
+  const std::int64_t i = Vm::FieldI(w);
+  char text[32] = "";
+  switch (kind) {
+  case Operand::None:
+    break;
+  case Operand::Slot:
+    std::snprintf(text, sizeof text, "s%u", field);
+    break;
+  case Operand::Marked:
+    std::snprintf(text, sizeof text, "s%u", field & ~Vm::kEntryMark & 0xFFFF);
+    break;
+  case Operand::Number:
+    std::snprintf(text, sizeof text, "%u", field);
+    break;
+  case Operand::Small:
+    std::snprintf(text, sizeof text, "%d", static_cast<std::int16_t>(field));
+    break;
+  case Operand::Branch:
+    std::snprintf(text, sizeof text, "->%lld",
+                  static_cast<long long>(at + static_cast<std::int16_t>(field)));
+    break;
+  case Operand::Imm:
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(i));
+    break;
+  case Operand::Jump:
+  case Operand::Proc:
+    std::snprintf(text, sizeof text, "->%lld", static_cast<long long>(at + i));
+    break;
+  case Operand::Const:
+  case Operand::Pair:
+  case Operand::Table:
+    std::snprintf(text, sizeof text, "@%lld", static_cast<long long>(at + i));
+    break;
+  }
+  return text;
+}
+
+// An extension word by its kind.
+std::string ExtensionText(Extension kind, std::uint64_t x) {
+  char text[48] = "";
+  switch (kind) {
+  case Extension::None:
+    break;
+  case Extension::Word:
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(x));
+    break;
+  case Extension::Bounds:
+    std::snprintf(text, sizeof text, "low %d length %u", static_cast<std::int32_t>(x),
+                  static_cast<std::uint32_t>(x >> 32));
+    break;
+  case Extension::Frame:
+    std::snprintf(text, sizeof text, "slots %u memory %u", static_cast<unsigned>(x & 0xFFFF),
+                  static_cast<std::uint32_t>(x >> 32));
+    break;
+  }
+  return text;
+}
+
+} // namespace
+
 std::string Disassemble(const std::vector<std::uint64_t>& code, std::uint32_t from,
                         std::uint32_t to) {
   std::string text;
   for (std::uint32_t at = from; at < to && at < code.size();) {
     const std::uint64_t w = code[at];
     const int op = static_cast<int>(w & 0xFF);
-    char line[96];
-    if (op >= Vm::kOpCount) {
-      std::snprintf(line, sizeof line, "%5u  .word %016llx\n", at,
+    char head[48];
+    if (op >= Vm::kOpCount || at + Vm::kOpWords[op] > code.size()) {
+      std::snprintf(head, sizeof head, "%5u  .word %016llx\n", at,
                     static_cast<unsigned long long>(w));
-      text += line;
+      text += head;
       ++at;
       continue;
     }
-    std::snprintf(line, sizeof line, "%5u  %-8s %u %d %d  (I %d)\n", at, Vm::kOpNames[op],
-                  Vm::FieldA(w), static_cast<std::int16_t>(Vm::FieldB(w)),
-                  static_cast<std::int16_t>(Vm::FieldC(w)), Vm::FieldI(w));
-    text += line;
+    std::snprintf(head, sizeof head, "%5u  %-8s", at, Vm::kOpNames[op]);
+    std::string line = head;
+    const Vm::Fields& f = Vm::kOpFields[op];
+    const char* separator = " ";
+    for (const auto& [kind, field] : {std::pair{f.a, Vm::FieldA(w)}, std::pair{f.b, Vm::FieldB(w)},
+                                      std::pair{f.c, Vm::FieldC(w)}}) {
+      if (kind == Operand::None) continue;
+      line += separator + OperandText(kind, w, field, at);
+      separator = ", ";
+    }
+    for (int k = 0; k < 2 && f.ext[k] != Extension::None; ++k)
+      line += "  " + ExtensionText(f.ext[k], code[at + 1 + k]);
+    while (!line.empty() && line.back() == ' ') line.pop_back();
+    text += line + "\n";
     at += Vm::kOpWords[op];
   }
   return text;

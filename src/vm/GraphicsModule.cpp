@@ -34,7 +34,7 @@ constexpr char kSavePrompt[] = "Save Picture";
 constexpr char kSavePattern[] = "*.png *.svg";
 constexpr char kProposedName[] = "Picture.png";
 constexpr char kNotSaved[] = "Picture not saved: ";
-constexpr std::size_t kPathHigh = 259;
+using base::kPathHigh;
 constexpr std::size_t kMessageHigh = 255;
 
 // ---- Parameter words ----

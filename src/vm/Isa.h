@@ -64,197 +64,275 @@
 
 namespace Vm {
 
-// X(NAME, WORDS, comment): one row per instruction; WORDS counts the extension words.
+// What a field of an instruction word holds. The kinds from Imm on are I, which takes
+// the bits of B and C together and stands in b.
+enum class Operand : std::uint8_t {
+  None,   // unused, 0
+  Slot,   // a frame slot
+  Number, // an unsigned number: bytes, an import entry, a procedure, a run-time procedure
+  Small,  // a signed number (sB, sC)
+  Branch, // sC: the instruction at pc + sC
+  Marked, // ENTER's C: kEntryMark + the first local slot
+  Imm,    // I: a signed number
+  Jump,   // I: the instruction at pc + I
+  Proc,   // I: the ENTER of a procedure of this module at pc + I
+  Const,  // I: a constant of one word at pc + I
+  Pair,   // I: a constant of two words at pc + I (low, high)
+  Table,  // I: a jump table at pc + I (low, count, default, then count offsets)
+};
+
+// What an extension word holds.
+enum class Extension : std::uint8_t {
+  None,
+  Word,   // a 64-bit number: an offset, a size or a count of slots
+  Bounds, // an array's low bound (int32, bits 0..31) and length (bits 32..63)
+  Frame,  // ENTER's: slots, the high half of its word, slots of its memory area
+};
+
+// An instruction's operand format: what A, B and C (or I) and its extension words hold.
+struct Fields {
+  Operand a, b, c; // with an I operand in b, c is None
+  Extension ext[2];
+};
+
+// The formats, named by their operands: A, B, C slots; sB, sC signed numbers; nB, nC
+// unsigned numbers; I a number, J a branch target, K a code constant (K2 of two words),
+// T a jump table, P a procedure; after them the extension words: W a number, L bounds.
+#define VM_FORMATS(X)                                                                              \
+  X(None, None, None, None, None, None)                                                            \
+  X(A, Slot, None, None, None, None)                                                               \
+  X(AB, Slot, Slot, None, None, None)                                                              \
+  X(ABC, Slot, Slot, Slot, None, None)                                                             \
+  X(ABsC, Slot, Slot, Small, None, None)                                                           \
+  X(ABnC, Slot, Slot, Number, None, None)                                                          \
+  X(AnC, Slot, None, Number, None, None)                                                           \
+  X(AnB, Slot, Number, None, None, None)                                                           \
+  X(AnBnC, Slot, Number, Number, None, None)                                                       \
+  X(AsBsC, Slot, Small, Small, None, None)                                                         \
+  X(ABJ, Slot, Slot, Branch, None, None)                                                           \
+  X(AsBJ, Slot, Small, Branch, None, None)                                                         \
+  X(AI, Slot, Imm, None, None, None)                                                               \
+  X(AK, Slot, Const, None, None, None)                                                             \
+  X(AK2, Slot, Pair, None, None, None)                                                             \
+  X(J, None, Jump, None, None, None)                                                               \
+  X(AJ, Slot, Jump, None, None, None)                                                              \
+  X(AT, Slot, Table, None, None, None)                                                             \
+  X(AP, Slot, Proc, None, None, None)                                                              \
+  X(AW, Slot, None, None, Word, None)                                                              \
+  X(ABW, Slot, Slot, None, Word, None)                                                             \
+  X(AnBW, Slot, Number, None, Word, None)                                                          \
+  X(ABCW, Slot, Slot, Slot, Word, None)                                                            \
+  X(ABCL, Slot, Slot, Slot, Bounds, None)                                                          \
+  X(ABCLW, Slot, Slot, Slot, Bounds, Word)                                                         \
+  X(Enter, Slot, Number, Marked, Frame, None)
+
+enum class Format : std::uint8_t {
+#define VM_FORMAT_ENUM(name, a, b, c, ext1, ext2) name,
+  VM_FORMATS(VM_FORMAT_ENUM)
+#undef VM_FORMAT_ENUM
+};
+
+inline constexpr Fields kFormatFields[] = {
+#define VM_FORMAT_FIELDS(name, a, b, c, ext1, ext2)                                                \
+  {Operand::a, Operand::b, Operand::c, {Extension::ext1, Extension::ext2}},
+    VM_FORMATS(VM_FORMAT_FIELDS)
+#undef VM_FORMAT_FIELDS
+};
+
+// X(NAME, WORDS, FORMAT, comment): one row per instruction; WORDS counts the extension
+// words, FORMAT (a Format) says what its fields and extension words hold.
 #define VM_INSTRUCTIONS(X)                                                                         \
   /* Moves and constants */                                                                        \
-  X(NOP, 1, "nothing")                                                                             \
-  X(MOV, 1, "A := B")                                                                              \
-  X(LDI, 1, "A := I, sign-extended")                                                               \
-  X(LDK, 1, "A := the word at pc + I (a constant of the code)")                                    \
-  X(LDCA, 1, "A := address of the word at pc + I (strings and structured constants)")              \
-  X(LDGA, 1, "A := gp + I: address of a variable of this module")                                  \
-  X(LDLA, 1, "A := address of frame slot B")                                                       \
-  X(LDLAK, 1, "A := fp + I: address in the frame's memory area (arrays, records)")                 \
-  X(ADDAX, 2, "A := B + ext, modulo 2^64 (offsets that outgrow sC)")                               \
-  X(LDIA, 2, "A := address of the variable at ext in the data of the module in slot entry B")      \
-  X(SX32, 1, "A := B sign-extended from 32 bits (reads a slot written through its address)")       \
-  X(ZX32, 1, "A := B zero-extended from 32 bits")                                                  \
-  X(ZX16, 1, "A := B zero-extended from 16 bits")                                                  \
-  X(ZX8, 1, "A := B zero-extended from 8 bits")                                                    \
+  X(NOP, 1, None, "nothing")                                                                       \
+  X(MOV, 1, AB, "A := B")                                                                          \
+  X(LDI, 1, AI, "A := I, sign-extended")                                                           \
+  X(LDK, 1, AK, "A := the word at pc + I (a constant of the code)")                                \
+  X(LDCA, 1, AK, "A := address of the word at pc + I (strings and structured constants)")          \
+  X(LDGA, 1, AI, "A := gp + I: address of a variable of this module")                              \
+  X(LDLA, 1, AB, "A := address of frame slot B")                                                   \
+  X(LDLAK, 1, AI, "A := fp + I: address in the frame's memory area (arrays, records)")             \
+  X(ADDAX, 2, ABW, "A := B + ext, modulo 2^64 (offsets that outgrow sC)")                          \
+  X(LDIA, 2, AnBW,                                                                                 \
+    "A := address of the variable at ext in the data of the module in slot entry B")               \
+  X(SX32, 1, AB, "A := B sign-extended from 32 bits (reads a slot written through its address)")   \
+  X(ZX32, 1, AB, "A := B zero-extended from 32 bits")                                              \
+  X(ZX16, 1, AB, "A := B zero-extended from 16 bits")                                              \
+  X(ZX8, 1, AB, "A := B zero-extended from 8 bits")                                                \
   /* Loads and stores through the address in slot B, byte offset sC */                             \
-  X(LD8, 1, "A := byte at B + sC")                                                                 \
-  X(LD16, 1, "A := 16 bits at B + sC, zero-extended")                                              \
-  X(LD32, 1, "A := 32 bits at B + sC, sign-extended")                                              \
-  X(LD32U, 1, "A := 32 bits at B + sC, zero-extended")                                             \
-  X(LD64, 1, "A := 64 bits at B + sC")                                                             \
-  X(ST8, 1, "byte at B + sC := A")                                                                 \
-  X(ST16, 1, "16 bits at B + sC := A")                                                             \
-  X(ST32, 1, "32 bits at B + sC := A")                                                             \
-  X(ST64, 1, "64 bits at B + sC := A")                                                             \
+  X(LD8, 1, ABsC, "A := byte at B + sC")                                                           \
+  X(LD16, 1, ABsC, "A := 16 bits at B + sC, zero-extended")                                        \
+  X(LD32, 1, ABsC, "A := 32 bits at B + sC, sign-extended")                                        \
+  X(LD32U, 1, ABsC, "A := 32 bits at B + sC, zero-extended")                                       \
+  X(LD64, 1, ABsC, "A := 64 bits at B + sC")                                                       \
+  X(ST8, 1, ABsC, "byte at B + sC := A")                                                           \
+  X(ST16, 1, ABsC, "16 bits at B + sC := A")                                                       \
+  X(ST32, 1, ABsC, "32 bits at B + sC := A")                                                       \
+  X(ST64, 1, ABsC, "64 bits at B + sC := A")                                                       \
   /* Module variables at gp + I */                                                                 \
-  X(LDG8, 1, "A := byte at gp + I")                                                                \
-  X(LDG16, 1, "A := 16 bits at gp + I, zero-extended")                                             \
-  X(LDG32, 1, "A := 32 bits at gp + I, sign-extended")                                             \
-  X(LDG32U, 1, "A := 32 bits at gp + I, zero-extended")                                            \
-  X(LDG64, 1, "A := 64 bits at gp + I")                                                            \
-  X(STG8, 1, "byte at gp + I := A")                                                                \
-  X(STG16, 1, "16 bits at gp + I := A")                                                            \
-  X(STG32, 1, "32 bits at gp + I := A")                                                            \
-  X(STG64, 1, "64 bits at gp + I := A")                                                            \
+  X(LDG8, 1, AI, "A := byte at gp + I")                                                            \
+  X(LDG16, 1, AI, "A := 16 bits at gp + I, zero-extended")                                         \
+  X(LDG32, 1, AI, "A := 32 bits at gp + I, sign-extended")                                         \
+  X(LDG32U, 1, AI, "A := 32 bits at gp + I, zero-extended")                                        \
+  X(LDG64, 1, AI, "A := 64 bits at gp + I")                                                        \
+  X(STG8, 1, AI, "byte at gp + I := A")                                                            \
+  X(STG16, 1, AI, "16 bits at gp + I := A")                                                        \
+  X(STG32, 1, AI, "32 bits at gp + I := A")                                                        \
+  X(STG64, 1, AI, "64 bits at gp + I := A")                                                        \
   /* Array elements: base address B, index C; ext: low bound (int32), length (bits 32..63) */      \
-  X(LDX8, 2, "A := byte B[C], checked")                                                            \
-  X(LDX16, 2, "A := 16-bit B[C], checked, zero-extended")                                          \
-  X(LDX32, 2, "A := 32-bit B[C], checked, sign-extended")                                          \
-  X(LDX32U, 2, "A := 32-bit B[C], checked, zero-extended")                                         \
-  X(LDX64, 2, "A := 64-bit B[C], checked")                                                         \
-  X(STX8, 2, "byte B[C] := A, checked")                                                            \
-  X(STX16, 2, "16-bit B[C] := A, checked")                                                         \
-  X(STX32, 2, "32-bit B[C] := A, checked")                                                         \
-  X(STX64, 2, "64-bit B[C] := A, checked")                                                         \
-  X(IDX, 3, "A := B + (C - low) * ext2, checked: address of an element of any size")               \
+  X(LDX8, 2, ABCL, "A := byte B[C], checked")                                                      \
+  X(LDX16, 2, ABCL, "A := 16-bit B[C], checked, zero-extended")                                    \
+  X(LDX32, 2, ABCL, "A := 32-bit B[C], checked, sign-extended")                                    \
+  X(LDX32U, 2, ABCL, "A := 32-bit B[C], checked, zero-extended")                                   \
+  X(LDX64, 2, ABCL, "A := 64-bit B[C], checked")                                                   \
+  X(STX8, 2, ABCL, "byte B[C] := A, checked")                                                      \
+  X(STX16, 2, ABCL, "16-bit B[C] := A, checked")                                                   \
+  X(STX32, 2, ABCL, "32-bit B[C] := A, checked")                                                   \
+  X(STX64, 2, ABCL, "64-bit B[C] := A, checked")                                                   \
+  X(IDX, 3, ABCLW, "A := B + (C - low) * ext2, checked: address of an element of any size")        \
   /* Open arrays: address in slot B, HIGH in slot B+1, index C (from 0) */                         \
-  X(LDO8, 1, "A := byte B[C], checked against HIGH")                                               \
-  X(LDO16, 1, "A := 16-bit B[C], checked, zero-extended")                                          \
-  X(LDO32, 1, "A := 32-bit B[C], checked, sign-extended")                                          \
-  X(LDO32U, 1, "A := 32-bit B[C], checked, zero-extended")                                         \
-  X(LDO64, 1, "A := 64-bit B[C], checked")                                                         \
-  X(STO8, 1, "byte B[C] := A, checked")                                                            \
-  X(STO16, 1, "16-bit B[C] := A, checked")                                                         \
-  X(STO32, 1, "32-bit B[C] := A, checked")                                                         \
-  X(STO64, 1, "64-bit B[C] := A, checked")                                                         \
-  X(IDXO, 2, "A := B + C * ext, checked against HIGH")                                             \
+  X(LDO8, 1, ABC, "A := byte B[C], checked against HIGH")                                          \
+  X(LDO16, 1, ABC, "A := 16-bit B[C], checked, zero-extended")                                     \
+  X(LDO32, 1, ABC, "A := 32-bit B[C], checked, sign-extended")                                     \
+  X(LDO32U, 1, ABC, "A := 32-bit B[C], checked, zero-extended")                                    \
+  X(LDO64, 1, ABC, "A := 64-bit B[C], checked")                                                    \
+  X(STO8, 1, ABC, "byte B[C] := A, checked")                                                       \
+  X(STO16, 1, ABC, "16-bit B[C] := A, checked")                                                    \
+  X(STO32, 1, ABC, "32-bit B[C] := A, checked")                                                    \
+  X(STO64, 1, ABC, "64-bit B[C] := A, checked")                                                    \
+  X(IDXO, 2, ABCW, "A := B + C * ext, checked against HIGH")                                       \
   /* Blocks */                                                                                     \
-  X(COPY, 1, "C bytes from the address in B to the address in A")                                  \
-  X(COPYN, 1, "slot C bytes from the address in B to the address in A")                            \
-  X(FILL0, 1, "C bytes at the address in A := 0")                                                  \
+  X(COPY, 1, ABnC, "C bytes from the address in B to the address in A")                            \
+  X(COPYN, 1, ABC, "slot C bytes from the address in B to the address in A")                       \
+  X(FILL0, 1, AnC, "C bytes at the address in A := 0")                                             \
   /* Integer arithmetic, overflow checked: 32-bit signed (I), unsigned (U), 64-bit (L, UL) */      \
-  X(ADDI, 1, "A := B + C")                                                                         \
-  X(SUBI, 1, "A := B - C")                                                                         \
-  X(MULI, 1, "A := B * C")                                                                         \
-  X(DIVI, 1, "A := B DIV C (Euclidean: B = q * C + r, 0 <= r < |C|)")                              \
-  X(MODI, 1, "A := B MOD C, 0 <= A < |C|")                                                         \
-  X(QUOI, 1, "A := B / C, truncated")                                                              \
-  X(REMI, 1, "A := B REM C, the sign of B")                                                        \
-  X(ADDU, 1, "A := B + C")                                                                         \
-  X(SUBU, 1, "A := B - C")                                                                         \
-  X(MULU, 1, "A := B * C")                                                                         \
-  X(DIVU, 1, "A := B DIV C")                                                                       \
-  X(MODU, 1, "A := B MOD C")                                                                       \
-  X(ADDL, 1, "A := B + C")                                                                         \
-  X(SUBL, 1, "A := B - C")                                                                         \
-  X(MULL, 1, "A := B * C")                                                                         \
-  X(DIVL, 1, "A := B DIV C (Euclidean)")                                                           \
-  X(MODL, 1, "A := B MOD C")                                                                       \
-  X(QUOL, 1, "A := B / C, truncated")                                                              \
-  X(REML, 1, "A := B REM C")                                                                       \
-  X(ADDUL, 1, "A := B + C")                                                                        \
-  X(SUBUL, 1, "A := B - C")                                                                        \
-  X(MULUL, 1, "A := B * C")                                                                        \
-  X(DIVUL, 1, "A := B DIV C")                                                                      \
-  X(MODUL, 1, "A := B MOD C")                                                                      \
-  X(ADDIK, 1, "A := B + sC")                                                                       \
-  X(ADDUK, 1, "A := B + sC")                                                                       \
-  X(ADDLK, 1, "A := B + sC")                                                                       \
-  X(ADDULK, 1, "A := B + sC")                                                                      \
-  X(NEGI, 1, "A := -B")                                                                            \
-  X(NEGL, 1, "A := -B")                                                                            \
-  X(ABSI, 1, "A := ABS(B)")                                                                        \
-  X(ABSL, 1, "A := ABS(B)")                                                                        \
+  X(ADDI, 1, ABC, "A := B + C")                                                                    \
+  X(SUBI, 1, ABC, "A := B - C")                                                                    \
+  X(MULI, 1, ABC, "A := B * C")                                                                    \
+  X(DIVI, 1, ABC, "A := B DIV C (Euclidean: B = q * C + r, 0 <= r < |C|)")                         \
+  X(MODI, 1, ABC, "A := B MOD C, 0 <= A < |C|")                                                    \
+  X(QUOI, 1, ABC, "A := B / C, truncated")                                                         \
+  X(REMI, 1, ABC, "A := B REM C, the sign of B")                                                   \
+  X(ADDU, 1, ABC, "A := B + C")                                                                    \
+  X(SUBU, 1, ABC, "A := B - C")                                                                    \
+  X(MULU, 1, ABC, "A := B * C")                                                                    \
+  X(DIVU, 1, ABC, "A := B DIV C")                                                                  \
+  X(MODU, 1, ABC, "A := B MOD C")                                                                  \
+  X(ADDL, 1, ABC, "A := B + C")                                                                    \
+  X(SUBL, 1, ABC, "A := B - C")                                                                    \
+  X(MULL, 1, ABC, "A := B * C")                                                                    \
+  X(DIVL, 1, ABC, "A := B DIV C (Euclidean)")                                                      \
+  X(MODL, 1, ABC, "A := B MOD C")                                                                  \
+  X(QUOL, 1, ABC, "A := B / C, truncated")                                                         \
+  X(REML, 1, ABC, "A := B REM C")                                                                  \
+  X(ADDUL, 1, ABC, "A := B + C")                                                                   \
+  X(SUBUL, 1, ABC, "A := B - C")                                                                   \
+  X(MULUL, 1, ABC, "A := B * C")                                                                   \
+  X(DIVUL, 1, ABC, "A := B DIV C")                                                                 \
+  X(MODUL, 1, ABC, "A := B MOD C")                                                                 \
+  X(ADDIK, 1, ABsC, "A := B + sC")                                                                 \
+  X(ADDUK, 1, ABsC, "A := B + sC")                                                                 \
+  X(ADDLK, 1, ABsC, "A := B + sC")                                                                 \
+  X(ADDULK, 1, ABsC, "A := B + sC")                                                                \
+  X(NEGI, 1, AB, "A := -B")                                                                        \
+  X(NEGL, 1, AB, "A := -B")                                                                        \
+  X(ABSI, 1, AB, "A := ABS(B)")                                                                    \
+  X(ABSL, 1, AB, "A := ABS(B)")                                                                    \
   /* Address arithmetic, unchecked (SYSTEM's ADDRESS and WORD) */                                  \
-  X(ADDA, 1, "A := B + C, modulo 2^64")                                                            \
-  X(SUBA, 1, "A := B - C, modulo 2^64")                                                            \
-  X(MULA, 1, "A := B * C, modulo 2^64")                                                            \
-  X(ADDAK, 1, "A := B + sC, modulo 2^64")                                                          \
+  X(ADDA, 1, ABC, "A := B + C, modulo 2^64")                                                       \
+  X(SUBA, 1, ABC, "A := B - C, modulo 2^64")                                                       \
+  X(MULA, 1, ABC, "A := B * C, modulo 2^64")                                                       \
+  X(ADDAK, 1, ABsC, "A := B + sC, modulo 2^64")                                                    \
   /* Bits and sets of up to 64 elements */                                                         \
-  X(AND, 1, "A := B AND C (set intersection)")                                                     \
-  X(OR, 1, "A := B OR C (set union)")                                                              \
-  X(XOR, 1, "A := B XOR C (symmetric difference)")                                                 \
-  X(ANDN, 1, "A := B AND NOT C (set difference)")                                                  \
-  X(NOT, 1, "A := 1 - B (BOOLEAN negation)")                                                       \
-  X(BIT, 1, "A := {B}: the bit of element B (0..63)")                                              \
-  X(BITS, 1, "A := {B..C}, empty when B > C")                                                      \
-  X(INB, 1, "A := element B is in set C (FALSE outside 0..63)")                                    \
-  X(SHL, 1, "A := B shifted left by C (0 from 64 on)")                                             \
-  X(SHR, 1, "A := B shifted right by C, logical")                                                  \
-  X(ODD, 1, "A := B is odd")                                                                       \
-  X(CAP, 1, "A := B as an upper-case letter")                                                      \
+  X(AND, 1, ABC, "A := B AND C (set intersection)")                                                \
+  X(OR, 1, ABC, "A := B OR C (set union)")                                                         \
+  X(XOR, 1, ABC, "A := B XOR C (symmetric difference)")                                            \
+  X(ANDN, 1, ABC, "A := B AND NOT C (set difference)")                                             \
+  X(NOT, 1, AB, "A := 1 - B (BOOLEAN negation)")                                                   \
+  X(BIT, 1, AB, "A := {B}: the bit of element B (0..63)")                                          \
+  X(BITS, 1, ABC, "A := {B..C}, empty when B > C")                                                 \
+  X(INB, 1, ABC, "A := element B is in set C (FALSE outside 0..63)")                               \
+  X(SHL, 1, ABC, "A := B shifted left by C (0 from 64 on)")                                        \
+  X(SHR, 1, ABC, "A := B shifted right by C, logical")                                             \
+  X(ODD, 1, AB, "A := B is odd")                                                                   \
+  X(CAP, 1, AB, "A := B as an upper-case letter")                                                  \
   /* Reals (IEEE doubles); division by zero traps */                                               \
-  X(ADDR, 1, "A := B + C")                                                                         \
-  X(SUBR, 1, "A := B - C")                                                                         \
-  X(MULR, 1, "A := B * C")                                                                         \
-  X(DIVR, 1, "A := B / C")                                                                         \
-  X(NEGR, 1, "A := -B")                                                                            \
-  X(ABSR, 1, "A := ABS(B)")                                                                        \
-  X(FLOATI, 1, "A := FLOAT(B), B a 32-bit INTEGER")                                                \
-  X(FLOATU, 1, "A := FLOAT(B), B a CARDINAL")                                                      \
-  X(FLOATL, 1, "A := FLOAT(B), B a LONGINT")                                                       \
-  X(FLOATUL, 1, "A := FLOAT(B), B a LONGCARD")                                                     \
-  X(TRUNCI, 1, "A := TRUNC(B) as an INTEGER, checked")                                             \
-  X(TRUNCU, 1, "A := TRUNC(B) as a CARDINAL, checked")                                             \
-  X(TRUNCL, 1, "A := TRUNC(B) as a LONGINT, checked")                                              \
-  X(TRUNCUL, 1, "A := TRUNC(B) as a LONGCARD, checked")                                            \
+  X(ADDR, 1, ABC, "A := B + C")                                                                    \
+  X(SUBR, 1, ABC, "A := B - C")                                                                    \
+  X(MULR, 1, ABC, "A := B * C")                                                                    \
+  X(DIVR, 1, ABC, "A := B / C")                                                                    \
+  X(NEGR, 1, AB, "A := -B")                                                                        \
+  X(ABSR, 1, AB, "A := ABS(B)")                                                                    \
+  X(FLOATI, 1, AB, "A := FLOAT(B), B a 32-bit INTEGER")                                            \
+  X(FLOATU, 1, AB, "A := FLOAT(B), B a CARDINAL")                                                  \
+  X(FLOATL, 1, AB, "A := FLOAT(B), B a LONGINT")                                                   \
+  X(FLOATUL, 1, AB, "A := FLOAT(B), B a LONGCARD")                                                 \
+  X(TRUNCI, 1, AB, "A := TRUNC(B) as an INTEGER, checked")                                         \
+  X(TRUNCU, 1, AB, "A := TRUNC(B) as a CARDINAL, checked")                                         \
+  X(TRUNCL, 1, AB, "A := TRUNC(B) as a LONGINT, checked")                                          \
+  X(TRUNCUL, 1, AB, "A := TRUNC(B) as a LONGCARD, checked")                                        \
   /* Comparisons giving a BOOLEAN */                                                               \
-  X(SEQ, 1, "A := B = C")                                                                          \
-  X(SNE, 1, "A := B # C")                                                                          \
-  X(SLT, 1, "A := B < C, signed")                                                                  \
-  X(SLE, 1, "A := B <= C, signed")                                                                 \
-  X(SLTU, 1, "A := B < C, unsigned (LONGCARD)")                                                    \
-  X(SLEU, 1, "A := B <= C, unsigned")                                                              \
-  X(SEQR, 1, "A := B = C, reals")                                                                  \
-  X(SNER, 1, "A := B # C, reals")                                                                  \
-  X(SLTR, 1, "A := B < C, reals")                                                                  \
-  X(SLER, 1, "A := B <= C, reals")                                                                 \
+  X(SEQ, 1, ABC, "A := B = C")                                                                     \
+  X(SNE, 1, ABC, "A := B # C")                                                                     \
+  X(SLT, 1, ABC, "A := B < C, signed")                                                             \
+  X(SLE, 1, ABC, "A := B <= C, signed")                                                            \
+  X(SLTU, 1, ABC, "A := B < C, unsigned (LONGCARD)")                                               \
+  X(SLEU, 1, ABC, "A := B <= C, unsigned")                                                         \
+  X(SEQR, 1, ABC, "A := B = C, reals")                                                             \
+  X(SNER, 1, ABC, "A := B # C, reals")                                                             \
+  X(SLTR, 1, ABC, "A := B < C, reals")                                                             \
+  X(SLER, 1, ABC, "A := B <= C, reals")                                                            \
   /* Branches, to pc + I or pc + sC (words) */                                                     \
-  X(JMP, 1, "pc := pc + I")                                                                        \
-  X(BT, 1, "if A # 0: pc := pc + I")                                                               \
-  X(BF, 1, "if A = 0: pc := pc + I")                                                               \
-  X(BEQ, 1, "if A = B: pc := pc + sC")                                                             \
-  X(BNE, 1, "if A # B: pc := pc + sC")                                                             \
-  X(BLT, 1, "if A < B (signed): pc := pc + sC")                                                    \
-  X(BLE, 1, "if A <= B (signed): pc := pc + sC")                                                   \
-  X(BLTU, 1, "if A < B (unsigned): pc := pc + sC")                                                 \
-  X(BLEU, 1, "if A <= B (unsigned): pc := pc + sC")                                                \
-  X(BEQK, 1, "if A = sB: pc := pc + sC")                                                           \
-  X(BNEK, 1, "if A # sB: pc := pc + sC")                                                           \
-  X(BLTK, 1, "if A < sB: pc := pc + sC")                                                           \
-  X(BLEK, 1, "if A <= sB: pc := pc + sC")                                                          \
-  X(BGTK, 1, "if A > sB: pc := pc + sC")                                                           \
-  X(BGEK, 1, "if A >= sB: pc := pc + sC")                                                          \
-  X(BEQR, 1, "if A = B (reals): pc := pc + sC")                                                    \
-  X(BNER, 1, "if A # B (reals): pc := pc + sC")                                                    \
-  X(BLTR, 1, "if A < B (reals): pc := pc + sC")                                                    \
-  X(BLER, 1, "if A <= B (reals): pc := pc + sC")                                                   \
-  X(BNLTR, 1, "if NOT (A < B) (reals, true for NaN): pc := pc + sC")                               \
-  X(BNLER, 1, "if NOT (A <= B) (reals): pc := pc + sC")                                            \
-  X(FORUP, 1, "if A < B: A := A + 1, pc := pc + sC (closes a FOR loop counting up)")               \
-  X(FORDN, 1, "if A > B: A := A - 1, pc := pc + sC (closes a FOR loop counting down)")             \
-  X(JTAB, 1, "jump through the table at pc + I: low, count, default, offsets; by slot A")          \
+  X(JMP, 1, J, "pc := pc + I")                                                                     \
+  X(BT, 1, AJ, "if A # 0: pc := pc + I")                                                           \
+  X(BF, 1, AJ, "if A = 0: pc := pc + I")                                                           \
+  X(BEQ, 1, ABJ, "if A = B: pc := pc + sC")                                                        \
+  X(BNE, 1, ABJ, "if A # B: pc := pc + sC")                                                        \
+  X(BLT, 1, ABJ, "if A < B (signed): pc := pc + sC")                                               \
+  X(BLE, 1, ABJ, "if A <= B (signed): pc := pc + sC")                                              \
+  X(BLTU, 1, ABJ, "if A < B (unsigned): pc := pc + sC")                                            \
+  X(BLEU, 1, ABJ, "if A <= B (unsigned): pc := pc + sC")                                           \
+  X(BEQK, 1, AsBJ, "if A = sB: pc := pc + sC")                                                     \
+  X(BNEK, 1, AsBJ, "if A # sB: pc := pc + sC")                                                     \
+  X(BLTK, 1, AsBJ, "if A < sB: pc := pc + sC")                                                     \
+  X(BLEK, 1, AsBJ, "if A <= sB: pc := pc + sC")                                                    \
+  X(BGTK, 1, AsBJ, "if A > sB: pc := pc + sC")                                                     \
+  X(BGEK, 1, AsBJ, "if A >= sB: pc := pc + sC")                                                    \
+  X(BEQR, 1, ABJ, "if A = B (reals): pc := pc + sC")                                               \
+  X(BNER, 1, ABJ, "if A # B (reals): pc := pc + sC")                                               \
+  X(BLTR, 1, ABJ, "if A < B (reals): pc := pc + sC")                                               \
+  X(BLER, 1, ABJ, "if A <= B (reals): pc := pc + sC")                                              \
+  X(BNLTR, 1, ABJ, "if NOT (A < B) (reals, true for NaN): pc := pc + sC")                          \
+  X(BNLER, 1, ABJ, "if NOT (A <= B) (reals): pc := pc + sC")                                       \
+  X(FORUP, 1, ABJ, "if A < B: A := A + 1, pc := pc + sC (closes a FOR loop counting up)")          \
+  X(FORDN, 1, ABJ, "if A > B: A := A - 1, pc := pc + sC (closes a FOR loop counting down)")        \
+  X(JTAB, 1, AT, "jump through the table at pc + I: low, count, default, offsets; by slot A")      \
   /* Calls */                                                                                      \
-  X(ENTER, 2, "A: first temporary; B: this word's offset; C: 8000H + first local; ext: below")     \
-  X(CALL, 1, "calls the procedure at pc + I of this module, frame at slot A")                      \
-  X(CALLX, 1, "calls procedure C of the module in import slot entry B, frame at slot A")           \
-  X(CALLP, 1, "calls the procedure value in slot B, frame at slot A")                              \
-  X(RET, 1, "returns")                                                                             \
-  X(RETV, 1, "returns the value of slot A (into the callee's slot 0)")                             \
-  X(RETVS, 2, "returns the value of slot A from a frame that ENTER moved up by ext slots")         \
-  X(INIT, 1, "a module body's guard: returns when the body ran already, else marks it run")        \
-  X(EXIT, 1, "leaves the machine (the return address of a run and of a call-back)")                \
-  X(SYS, 1, "run-time procedure B on the slots from A (see SysCall)")                              \
-  X(DYNSAVE, 1, "A := the top of the stack of value copies")                                       \
-  X(DYNCOPY, 1, "copies the open array in slots A, A+1 (elements of B bytes) to that stack")       \
-  X(DYNREST, 1, "the stack of value copies goes back to A")                                        \
+  X(ENTER, 2, Enter,                                                                               \
+    "A: first temporary; B: this word's offset; C: 8000H + first local; ext: below")               \
+  X(CALL, 1, AP, "calls the procedure at pc + I of this module, frame at slot A")                  \
+  X(CALLX, 1, AnBnC, "calls procedure C of the module in import slot entry B, frame at slot A")    \
+  X(CALLP, 1, AB, "calls the procedure value in slot B, frame at slot A")                          \
+  X(RET, 1, None, "returns")                                                                       \
+  X(RETV, 1, A, "returns the value of slot A (into the callee's slot 0)")                          \
+  X(RETVS, 2, AW, "returns the value of slot A from a frame that ENTER moved up by ext slots")     \
+  X(INIT, 1, None, "a module body's guard: returns when the body ran already, else marks it run")  \
+  X(EXIT, 1, None, "leaves the machine (the return address of a run and of a call-back)")          \
+  X(SYS, 1, AnB, "run-time procedure B on the slots from A (see SysCall)")                         \
+  X(DYNSAVE, 1, A, "A := the top of the stack of value copies")                                    \
+  X(DYNCOPY, 1, AnB, "copies the open array in slots A, A+1 (elements of B bytes) to that stack")  \
+  X(DYNREST, 1, A, "the stack of value copies goes back to A")                                     \
   /* Checks and traps */                                                                           \
-  X(CHK, 1, "traps unless lo <= A <= hi, signed; lo, hi the words at pc + I")                      \
-  X(CHKU, 1, "traps unless lo <= A <= hi, unsigned")                                               \
-  X(CHKK, 1, "traps unless sB <= A <= sC")                                                         \
-  X(CHKPTR, 1, "traps when A is NIL or the address of a disposed block")                           \
-  X(TRAP, 1, "traps with the error A (TrapCode)")                                                 \
+  X(CHK, 1, AK2, "traps unless lo <= A <= hi, signed; lo, hi the words at pc + I")                 \
+  X(CHKU, 1, AK2, "traps unless lo <= A <= hi, unsigned")                                          \
+  X(CHKK, 1, AsBsC, "traps unless sB <= A <= sC")                                                  \
+  X(CHKPTR, 1, A, "traps when A is NIL or the address of a disposed block")                        \
+  X(TRAP, 1, A, "traps with the error A (TrapCode)")                                               \
   /* Processes (coroutines) */                                                                     \
-  X(TRANSFER, 1, "TRANSFER: slots A, A+1 the addresses of the PROCESS variables p1 and p2")       \
-  X(PEND, 1, "the procedure of a process returned: the program ends")
+  X(TRANSFER, 1, A, "TRANSFER: slots A, A+1 the addresses of the PROCESS variables p1 and p2")     \
+  X(PEND, 1, None, "the procedure of a process returned: the program ends")
 
 enum class Op : std::uint8_t {
-#define VM_ENUM(name, words, comment) name,
+#define VM_ENUM(name, words, format, comment) name,
   VM_INSTRUCTIONS(VM_ENUM)
 #undef VM_ENUM
       Count
@@ -265,16 +343,34 @@ static_assert(kOpCount <= 256);
 
 // Words each instruction takes, its extension words included.
 inline constexpr std::uint8_t kOpWords[] = {
-#define VM_WORDS(name, words, comment) words,
+#define VM_WORDS(name, words, format, comment) words,
     VM_INSTRUCTIONS(VM_WORDS)
 #undef VM_WORDS
 };
 
 inline constexpr const char* kOpNames[] = {
-#define VM_NAME(name, words, comment) #name,
+#define VM_NAME(name, words, format, comment) #name,
     VM_INSTRUCTIONS(VM_NAME)
 #undef VM_NAME
 };
+
+// The operand format of each instruction.
+inline constexpr Fields kOpFields[] = {
+#define VM_FIELDS(name, words, format, comment) kFormatFields[static_cast<int>(Format::format)],
+    VM_INSTRUCTIONS(VM_FIELDS)
+#undef VM_FIELDS
+};
+
+// Every instruction's words are its own and its format's extension words.
+constexpr bool WordsMatchFormats() {
+  for (int op = 0; op < kOpCount; ++op) {
+    const Fields& f = kOpFields[op];
+    const int ext = (f.ext[0] != Extension::None) + (f.ext[1] != Extension::None);
+    if (kOpWords[op] != 1 + ext) return false;
+  }
+  return true;
+}
+static_assert(WordsMatchFormats());
 
 // The run-time errors, with the words the user reads.
 #define VM_TRAPS(X)                                                                                \

@@ -32,7 +32,7 @@ namespace {
 
 using Native::Call;
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 constexpr std::size_t kWordHigh = 79; // a number read as a word
 constexpr std::uint32_t kMaxWidth = 255;
 

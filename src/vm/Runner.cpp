@@ -27,7 +27,7 @@ namespace Runner {
 
 namespace {
 
-constexpr std::size_t kLineHigh = 255;
+using base::kLineHigh;
 
 // The shell's report: the List, an alert, and F12 to the line when the text is in the
 // store.

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "base/Charset.h"
+#include "base/Division.h"
 #include "platform/Events.h"
 #include "shell/NativeModules.h"
 #include "vm/Heap.h"
@@ -398,62 +399,40 @@ bool Prepare(u64* code) {
     return t >= first && t < end && starts[static_cast<std::size_t>(t)];
   };
   const auto constant = [&](i64 t, i64 words) { return t >= end && t + words <= total; };
-  for (at = first; good && at < end; at += kOpWords[code[at] & 0xFF]) {
-    const u64 w = code[at];
-    const Op op = OpOf(w);
-    const i64 sc = static_cast<i16>(FieldC(w)), i = FieldI(w);
-    switch (op) {
-    case Op::BEQ:
-    case Op::BNE:
-    case Op::BLT:
-    case Op::BLE:
-    case Op::BLTU:
-    case Op::BLEU:
-    case Op::BEQK:
-    case Op::BNEK:
-    case Op::BLTK:
-    case Op::BLEK:
-    case Op::BGTK:
-    case Op::BGEK:
-    case Op::BEQR:
-    case Op::BNER:
-    case Op::BLTR:
-    case Op::BLER:
-    case Op::BNLTR:
-    case Op::BNLER:
-    case Op::FORUP:
-    case Op::FORDN:
-      good = instruction(at + sc);
-      break;
-    case Op::JMP:
-    case Op::BT:
-    case Op::BF:
-      good = instruction(at + i);
-      break;
-    case Op::CALL:
-      good = instruction(at + i) && OpOf(code[at + i]) == Op::ENTER;
-      break;
-    case Op::ENTER:
-      good = EnterWord(w, code[at + 1]) == static_cast<u64>(at) && (FieldC(w) & kEntryMark) != 0;
-      break;
-    case Op::LDK:
-    case Op::LDCA:
-      good = constant(at + i, 1);
-      break;
-    case Op::CHK:
-    case Op::CHKU:
-      good = constant(at + i, 2);
-      break;
-    case Op::JTAB: {
-      good = constant(at + i, 3) && code[at + i + 1] <= static_cast<u64>(total) &&
-             constant(at + i, 3 + static_cast<i64>(code[at + i + 1]));
-      for (i64 k = 2; good && k < 3 + static_cast<i64>(code[at + i + 1]); ++k)
-        good = instruction(at + static_cast<i64>(code[at + i + k]));
-      break;
+  // Whether what an operand of the instruction at from points at is there, by the
+  // operand's kind in the instruction's format.
+  const auto reaches = [&](Operand kind, i64 from, i64 offset) {
+    const i64 t = from + offset;
+    switch (kind) {
+    case Operand::Branch:
+    case Operand::Jump:
+      return instruction(t);
+    case Operand::Proc:
+      return instruction(t) && OpOf(code[t]) == Op::ENTER;
+    case Operand::Const:
+      return constant(t, 1);
+    case Operand::Pair:
+      return constant(t, 2);
+    case Operand::Table: {
+      if (!constant(t, 3) || code[t + 1] > static_cast<u64>(total)) return false;
+      const i64 count = static_cast<i64>(code[t + 1]);
+      if (!constant(t, 3 + count)) return false;
+      for (i64 k = 2; k < 3 + count; ++k) {
+        if (!instruction(from + static_cast<i64>(code[t + k]))) return false;
+      }
+      return true;
     }
     default:
-      break;
+      return true;
     }
+  };
+  for (at = first; good && at < end; at += kOpWords[code[at] & 0xFF]) {
+    const u64 w = code[at];
+    const Fields& f = kOpFields[w & 0xFF];
+    good = reaches(f.c, at, static_cast<i16>(FieldC(w))) && reaches(f.b, at, FieldI(w));
+    if (f.c == Operand::Marked) good = good && (FieldC(w) & kEntryMark) != 0;
+    if (f.ext[0] == Extension::Frame)
+      good = good && EnterWord(w, code[at + 1]) == static_cast<u64>(at);
   }
   if (good) {
     for (at = first; at < end;) {
@@ -676,11 +655,8 @@ inline bool Divide(i64 a, i64 b, bool remainder, bool euclidean, bool wide, u64&
     out = static_cast<u64>(-a);
     return true;
   }
-  i64 q = a / b, r = a % b;
-  if (euclidean && r < 0) {
-    q += b > 0 ? -1 : 1;
-    r += b > 0 ? b : -b;
-  }
+  const auto [q, r] =
+      euclidean ? base::EuclidDivMod(a, b) : base::QuotientRemainder<i64>{a / b, a % b};
   if (remainder) {
     out = static_cast<u64>(r);
     return true;
@@ -767,7 +743,7 @@ inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a
 __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
   if (pc == nullptr) {
     const void* labels[] = {
-#define VM_LABEL(name, words, comment) &&L_##name,
+#define VM_LABEL(name, words, format, comment) &&L_##name,
         VM_INSTRUCTIONS(VM_LABEL)
 #undef VM_LABEL
     };
@@ -1122,6 +1098,7 @@ L_SUBUL:
 L_MULUL:
   ARITH(u64, __builtin_mul_overflow)
 #undef ARITH
+// DIV and MOD are Euclidean, / and REM truncate; the rest is alike.
 L_DIVI:
 L_MODI:
 L_QUOI:

@@ -157,6 +157,13 @@ const Case kCases[] = {
     {"ModLongByMinusOne", Three(Op::MODL), I(INT64_MIN), I(-1), 0},
     {"QuotientTruncates", Three(Op::QUOI), I(-7), 2, I(-3)},
     {"RemainderHasTheDividendsSign", Three(Op::REMI), I(-7), 2, I(-1)},
+    {"QuotientOfSmallestByMinusOneOverflows", Three(Op::QUOI), I(INT32_MIN), I(-1), 0, kOverflow},
+    {"LongDivIsEuclidean", Three(Op::DIVL), I(-7), I(-2), 4},
+    {"LongModIsNeverNegative", Three(Op::MODL), I(-7), 2, 1},
+    {"LongQuotientTruncates", Three(Op::QUOL), I(-7), 2, I(-3)},
+    {"LongRemainderHasTheDividendsSign", Three(Op::REML), I(-7), 2, I(-1)},
+    {"LongQuotientOfSmallestByMinusOneOverflows", Three(Op::QUOL), I(INT64_MIN), I(-1), 0,
+     kOverflow},
     {"CardinalModByZero", Three(Op::MODU), 7, 0, 0, kDivision},
     {"AddImmediate",
      [](Assembler& a) {
@@ -321,6 +328,61 @@ const Case kCases[] = {
        a.Emit(Op::RETV, 2);
      },
      0, 0, 0, "invalid instruction"},
+    // Every operand that points into the code is checked by its kind before the code runs.
+    {"JumpOutOfTheCode",
+     [](Assembler& a) {
+       a.Emit(Vm::WordI(Op::JMP, 0, 1000));
+       a.Emit(Op::RETV, 0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"CompareBranchOutOfTheCode",
+     [](Assembler& a) {
+       a.Emit(Op::BEQK, 0, 0, 500);
+       a.Emit(Op::RETV, 0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"CallOfAnInstructionThatIsNoEntry",
+     [](Assembler& a) {
+       Label l = a.NewLabel();
+       a.EmitI(Op::CALL, 8, l);
+       a.Bind(l);
+       a.Emit(Op::RETV, 0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"ConstantAmongTheInstructions",
+     [](Assembler& a) {
+       a.Emit(Vm::WordI(Op::LDK, 2, 1));
+       a.Emit(Op::RETV, 2);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"RangePairAmongTheInstructions",
+     [](Assembler& a) {
+       a.Emit(Vm::WordI(Op::CHK, 0, -1));
+       a.Emit(Op::RETV, 0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"JumpTableEntryOutOfTheCode",
+     [](Assembler& a) {
+       Label end = a.NewLabel();
+       a.EmitK(Op::JTAB, 0, std::vector<Asm::PoolWord>{{0, {}}, {1, {}}, {0, end}, {1000, {}}});
+       a.Bind(end);
+       a.Emit(Op::RETV, 0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"EntryThatDoesNotKnowItsWord",
+     [](Assembler& a) {
+       a.Emit(Op::RETV, 0);
+       a.Emit(Op::ENTER, 0, 0, Vm::kEntryMark);
+       a.Emit(0);
+     },
+     0, 0, 0, "invalid instruction"},
+    {"EntryWithoutItsMark",
+     [](Assembler& a) {
+       a.Emit(Op::RETV, 0);
+       a.Emit(Op::ENTER, 0, static_cast<std::uint16_t>(a.Here()), 0);
+       a.Emit(0);
+     },
+     0, 0, 0, "invalid instruction"},
     {"ProcedureValueThatIsNoEntry",
      [](Assembler& a) { // the address of a string constant called as a procedure
        a.EmitK(Op::LDCA, 4, Assembler::StringWords("not code"));
@@ -361,6 +423,38 @@ TEST_P(InstructionTest, GivesItsResultOrTraps) {
 
 INSTANTIATE_TEST_SUITE_P(Groups, InstructionTest, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The disassembler shows each operand by what it is: slots, numbers, branch and call
+// targets, constants and tables as words of the code, extension words by their meaning.
+TEST(DisassembleTest, OperandsReadByTheirMeaning) {
+  Assembler a;
+  Label top = a.NewLabel(), out = a.NewLabel();
+  a.Bind(top);
+  a.Emit(Op::ENTER, 6, 2, Vm::kEntryMark | 3);
+  a.Emit(std::uint64_t{9} | std::uint64_t{4} << 32);
+  a.Emit(Op::ADDIK, 3, 4, static_cast<std::uint16_t>(-5));
+  a.EmitC(Op::BLTK, 3, static_cast<std::uint16_t>(-2), out);
+  a.Emit(Op::LDX32, 1, 2, 3);
+  a.Emit(Vm::Bounds(-1, 10));
+  a.EmitK(Op::LDK, 5, std::vector<std::uint64_t>{42});
+  a.Emit(Op::CALLX, 6, 1, 7);
+  a.EmitI(Op::CALL, 8, top);
+  a.Bind(out);
+  a.Emit(Vm::WordI(Op::LDI, 2, -70000));
+  a.Emit(Op::RET);
+  std::vector<std::uint64_t> code;
+  std::string error;
+  ASSERT_TRUE(a.Finish(0, code, error)) << error;
+  EXPECT_EQ(Asm::Disassemble(code, 2, 13), "    2  ENTER    s6, 2, s3  slots 9 memory 4\n"
+                                           "    4  ADDIK    s3, s4, -5\n"
+                                           "    5  BLTK     s3, -2, ->11\n"
+                                           "    6  LDX32    s1, s2, s3  low -1 length 10\n"
+                                           "    8  LDK      s5, @13\n"
+                                           "    9  CALLX    s6, 1, 7\n"
+                                           "   10  CALL     s8, ->2\n"
+                                           "   11  LDI      s2, -70000\n"
+                                           "   12  RET\n");
+}
 
 // ---- branches farther than 32767 words
 

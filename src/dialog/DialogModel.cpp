@@ -8,6 +8,7 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "dialog/DialogInternal.h"
+#include "editor/Editor.h"
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
 #include "shell/ShellStart.h"
@@ -303,6 +304,8 @@ void Init() {
   KeyEvents::Init();
   TextIO::Init();
   NumberOut::Init();
+  // A window the user brings to the front ends what playback was doing in a dialog.
+  Editor::SetWindowProc([] { SetPlayback(false); });
 }
 
 void BufferName(Chars name, VarChars bufferName) {
@@ -929,6 +932,7 @@ bool ModalRunning() { return state.modal > 0; }
 void SetExecute(bool on) { state.execute = on; }
 bool Execute() { return state.execute; }
 void SetPlayback(bool on) { state.playback = on; }
+bool Playback() { return state.playback; }
 void SetTrace(bool on) { state.trace = on; }
 bool Tracing() { return state.trace; }
 const Acting& ActingItem() { return state.acting; }

@@ -78,6 +78,7 @@ constexpr int kFirstBandlessKind = 15;
 
 struct Local {
   bool initialised = false;
+  WindowProc windowProc = nullptr;
 };
 Local local;
 
@@ -1157,7 +1158,7 @@ bool WindowEvent(std::uint8_t code, char ch, std::uint8_t modifiers) {
     RedrawScreen();
     return true;
   case KeyWindow:
-    // FIXME: clear the dialog layer's macro playback flag once that layer exists.
+    if (local.windowProc != nullptr) local.windowProc();
     if (w != nullptr) Toolbox::SelectWindow(w);
     return false;
   case KeyResized:
@@ -1557,6 +1558,7 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
 void SetKeyFilter(KeyFilter filter) { keyFilter = filter; }
+void SetWindowProc(WindowProc proc) { local.windowProc = proc; }
 
 void SetReadOnlyProc(ReadOnlyProc proc) { readOnlyProc = proc; }
 

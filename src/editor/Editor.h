@@ -158,6 +158,10 @@ void SetReadOnlyProc(ReadOnlyProc proc);
 // True, with the message and a beep, when the text being edited is read-only: for the
 // commands that would change it from elsewhere (the Edit menu, compiling).
 bool RefuseReadOnly();
+// Called when a window event brings a window to the front (KeyWindow): the dialog layer
+// installs one that clears its macro playback flag (nullptr: none).
+using WindowProc = void (*)();
+void SetWindowProc(WindowProc proc);
 // Offered every key before the editor takes it (the macro editor's ENTER and ESC); true
 // when the filter took the key.
 using KeyFilter = bool (*)(std::uint8_t kind, char ch, std::uint8_t modifiers);

@@ -975,7 +975,7 @@ constexpr Binding kGoldKeys[] = {
     {KeyKeypad4, 0, "BOTTOM", Bottom},
     {KeyKeypad5, 0, "TOP", Top},
     {KeyKeypad6, 0, "PASTE", Paste},
-    {KeyKeypad7, 0, "", Nothing},
+    {KeyKeypad7, 0, "no gold", Nothing},
     {KeyKeypad9, 0, "REPLACE", ReplaceKey},
     {KeyEnter, 0, "SUBS", SubstituteKey},
     {KeyKeypadMinus, 0, "UND L", UndL},
@@ -984,6 +984,12 @@ constexpr Binding kGoldKeys[] = {
     {KeyKeypadDivide, 0, "FndSel", FindSelectionKey},
     {KeyKeypadMultiply, 0, "FIND", FindKey},
 };
+
+const char* LabelOf(std::span<const Binding> table, std::uint8_t code) {
+  for (const Binding& b : table)
+    if (b.code == code) return b.label;
+  return nullptr;
+}
 
 bool IsPrintable(char ch) {
   const auto c = static_cast<unsigned char>(ch);
@@ -1557,6 +1563,10 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 }
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
+
+KeyLabels LabelsOf(std::uint8_t code) {
+  return KeyLabels{LabelOf(kPlainKeys, code), LabelOf(kGoldKeys, code)};
+}
 void SetKeyFilter(KeyFilter filter) { keyFilter = filter; }
 void SetWindowProc(WindowProc proc) { local.windowProc = proc; }
 

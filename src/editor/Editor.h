@@ -140,6 +140,14 @@ void ClearPasteBuffer();        // GOLD C
 // the next key or click.
 void HelpScreen();
 
+// A key's labels on the key assignment screen: those of its plain and its GOLD binding
+// (nullptr where it has none).
+struct KeyLabels {
+  const char* plain;
+  const char* gold;
+};
+KeyLabels LabelsOf(std::uint8_t code);
+
 // A function key's work without the key: its procedure in the function-key table, else
 // the editor's own (the menus' Command, List and User Window items, Compile).
 void FunctionKeyCommand(std::uint8_t code, std::int32_t count);

@@ -70,7 +70,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
 bool WriteDump(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const Buffer::Ref b = Editor::State().current;
+  const Buffer::Ref b = Editor::EditedText();
   const Charset::Coding coding = Lines::CodingOf(b);
   for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
     const std::string line = Charset::Utf8Of(coding, Lines::View(b, n));

@@ -1358,6 +1358,11 @@ void MessageLineText(VarChars text) {
 
 // ---- The screen ----
 
+void ShowCursorAt(std::int32_t line, std::int32_t column) {
+  PlaceCursor(line, column, Ed().scrollMargin);
+}
+void ShowCursor() { ShowCursorAt(Ed().cursor.line, Ed().cursor.column); }
+
 void PlaceCursor(std::int32_t line, std::int32_t column, std::int32_t margin) {
   EditorState& e = Ed();
   if (e.current == nullptr) return;

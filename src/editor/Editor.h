@@ -63,6 +63,10 @@ bool PromptLine(Chars question, VarChars answer, std::uint8_t& endKind, char& en
 // Moves the cursor, scrolling the view so that margin lines stay between the cursor
 // and the top or bottom edge.
 void PlaceCursor(std::int32_t line, std::int32_t column, std::int32_t margin);
+// Moves the cursor of the text being edited to (line, column), or back into view, with the
+// scroll margin of the settings.
+void ShowCursorAt(std::int32_t line, std::int32_t column);
+void ShowCursor();
 // Redraws the visible part of the text between two positions (either order).
 void RedrawRange(std::int32_t line1, std::int32_t column1, std::int32_t line2,
                  std::int32_t column2);

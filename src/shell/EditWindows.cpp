@@ -573,6 +573,8 @@ void RedrawBuffer(Ref b, ShowOptions options) {
   Draw(SavedView(b, t, GetState(b)));
 }
 
+void TextChanged(Ref b) { RedrawBuffer(b, 0); }
+
 void FollowEnd(Ref b) {
   if (b == nullptr || b == Ed().current) return;
   WindowState ws = GetState(b);

@@ -58,7 +58,7 @@ State state;
 std::FILE* In() { return state.in != nullptr ? state.in : stdin; }
 std::FILE* Out() { return state.out != nullptr ? state.out : stdout; }
 
-TextWindow* EditorTerminal() { return Editor::State().terminal; }
+TextWindow* EditorTerminal() { return Editor::EditTerminal(); }
 
 TextWindow* Target() {
   if (state.outputToList) {

@@ -148,7 +148,7 @@ void Hide() {
   RemoveMenu();
   Toolbox::HideWindow(state.window);
   // The text being edited takes over.
-  if (Toolbox::Window w = Editor::State().window; w != nullptr && Toolbox::IsVisible(w))
+  if (Toolbox::Window w = Editor::EditWindow(); w != nullptr && Toolbox::IsVisible(w))
     Toolbox::SelectWindow(w);
 }
 

@@ -3,7 +3,7 @@
 // workstation on the Qt backend.
 //
 // --run compiles the program and the modules beside it that it imports and runs it
-// (vm/Runner.h): on the headless backend, or, with --screenshot, on the Qt backend with
+// (app/Runner.h): on the headless backend, or, with --screenshot, on the Qt backend with
 // its windows drawn off screen and no user to wait for; the windows it leaves are saved
 // when its body ends. --macro plays a macro of a macro file against the program's
 // dialogs once they are open (macros/Macros.h).
@@ -33,6 +33,7 @@
 
 #include "app/Application.h"
 #include "app/Options.h"
+#include "app/Runner.h"
 #include "base/Charset.h"
 #include "editor/Editor.h"
 #include "macros/Macros.h"
@@ -43,7 +44,6 @@
 #include "platform/qt/QtBackend.h"
 #include "recovery/Recovery.h"
 #include "store/Lines.h"
-#include "vm/Runner.h"
 
 namespace {
 

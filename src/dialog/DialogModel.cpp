@@ -9,10 +9,10 @@
 #include "base/Strings.h"
 #include "dialog/DialogInternal.h"
 #include "editor/Editor.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
-#include "shell/ShellStart.h"
-#include "shell/TextIO.h"
+#include "textio/TextIO.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "base/Chars.h"
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
 
 namespace Editor {
 

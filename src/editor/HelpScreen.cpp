@@ -7,8 +7,8 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 

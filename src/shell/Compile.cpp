@@ -10,13 +10,13 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
+#include "modules/NativeModules.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
-#include "shell/NativeModules.h"
-#include "shell/ShellStart.h"
+#include "programs/ProgramModules.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
-#include "vm/ProgramModules.h"
 #include "windows/ANSITerm.h"
 
 namespace Compile {

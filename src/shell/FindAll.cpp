@@ -15,9 +15,9 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 

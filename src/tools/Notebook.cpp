@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/Menus.h"
 #include "platform/Alerts.h"
+#include "platform/Dates.h"
 #include "platform/Startup.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "textio/TextIO.h"
 #include "tools/Printing.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"

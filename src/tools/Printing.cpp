@@ -11,8 +11,8 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
 #include "store/Lines.h"
 #include "windows/Graphics.h"
 

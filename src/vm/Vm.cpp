@@ -16,8 +16,8 @@
 #include <utility>
 
 #include "base/Charset.h"
+#include "modules/NativeModules.h"
 #include "platform/Events.h"
-#include "shell/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Isa.h"
 #include "vm/Object.h"

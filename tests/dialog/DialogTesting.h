@@ -17,9 +17,9 @@
 #include "platform/KeyScript.h"
 #include "platform/Startup.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/TextIO.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 class DialogFixture : public ::testing::Test {

@@ -6,13 +6,13 @@
 #include <sstream>
 
 #include "../dialog/DialogTesting.h"
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "editwin/EditorState.h"
+#include "editwin/Menus.h"
 #include "macros/MacroFile.h"
 #include "macros/MacroText.h"
 #include "macros/Macros.h"
-#include "base/Strings.h"
-#include "editor/Editor.h"
-#include "editor/EditorState.h"
-#include "shell/Menus.h"
 #include "store/Lines.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <iterator>
 
 #include "../editor/EditorFixture.h"
+#include "editwin/Menus.h"
 #include "platform/Startup.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "LargeModule.h"
 #include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"

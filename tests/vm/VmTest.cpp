@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../store/StoreTesting.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "vm/Assembler.h"
 #include "vm/Heap.h"
 #include "vm/Object.h"

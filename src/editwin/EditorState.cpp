@@ -1,4 +1,4 @@
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
 
 #include <algorithm>
 

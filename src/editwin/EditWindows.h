@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/Chars.h"
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
 #include "platform/Toolbox.h"
 #include "store/Buffer.h"
 

@@ -1,13 +1,13 @@
-#include "shell/ShellStart.h"
+#include "editwin/ShellStart.h"
 
 #include <algorithm>
 
 #include "base/NumberOut.h"
 #include "base/Strings.h"
-#include "editor/EditorState.h"
+#include "editwin/EditWindows.h"
+#include "editwin/EditorState.h"
+#include "editwin/Menus.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
-#include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"

@@ -601,6 +601,15 @@ u64 VariablesOf(u64 table) {
 // unblocked (SA_NODEFER), so jumping out of it leaves the mask as it was.
 bool PagesReadable(u64 address, u64 size) {
   if (address == 0 || address + size < address) return false;
+  // The main process's frames and value copies are mapped as a whole: most addresses a
+  // program hands over (its locals) lie there, and need no reading.
+  const auto inside = [&](const void* first, std::size_t bytes) {
+    const auto start = reinterpret_cast<u64>(first);
+    return address >= start && address + size <= start + bytes;
+  };
+  if (state.mapping != nullptr &&
+      (inside(state.mapping + kGuardBytes, kFrameBytes) || inside(state.copyRegion, kCopyBytes)))
+    return true;
   sigjmp_buf jump;
   sigjmp_buf* const outer = state.jump;
   if (sigsetjmp(jump, 0) != 0) {
@@ -653,6 +662,7 @@ inline void RunNative(const Native::Procedure* p, Native::Call& call, const u64*
   std::atomic_signal_fence(std::memory_order_seq_cst);
   state.jump = armed;
 #else
+  static_cast<void>(pc), static_cast<void>(fp);
   p->proc(call);
 #endif
 }

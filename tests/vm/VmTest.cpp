@@ -646,6 +646,7 @@ TEST_F(VmTest, NativesCallProceduresBackAndTrapsReportEveryFrame) {
   EXPECT_EQ(Vm::LastReport().calls.front().source, "/User/C.mod");
 }
 
+#if !defined(__SANITIZE_ADDRESS__)
 // A module whose body hands T procedure `entry` the open array (address, high) in slots
 // 4 and 5, and T.Put its result.
 Modules::Ref NativeCaller(Buffer::Ref library, std::uint16_t entry, std::int64_t address,
@@ -661,7 +662,6 @@ Modules::Ref NativeCaller(Buffer::Ref library, std::uint16_t entry, std::int64_t
   return t.Install(library);
 }
 
-#if !defined(__SANITIZE_ADDRESS__)
 // The guard against wild addresses is the program's: a wild address handed to native
 // code is the program's error, found before the native runs; a fault of the native itself
 // is the workstation's and is not dressed up as the program's.

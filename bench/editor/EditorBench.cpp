@@ -18,11 +18,11 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 #include "windows/KeyEvents.h"

@@ -32,11 +32,11 @@
 
 #include "../store/SourceFiles.h"
 #include "editor/Editor.h"
+#include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
 #include "platform/headless/HeadlessBackend.h"
 #include "shell/FindAll.h"
-#include "shell/ShellStart.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"

@@ -10,8 +10,8 @@
 #include "macros/Macros.h"
 #include "platform/Events.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/TextIO.h"
 #include "store/Buffer.h"
+#include "textio/TextIO.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace {

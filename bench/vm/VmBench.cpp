@@ -36,12 +36,12 @@
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
+#include "editwin/ShellStart.h"
 #include "platform/headless/HeadlessBackend.h"
+#include "programs/ProgramModules.h"
 #include "shell/Commands.h"
-#include "shell/ShellStart.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
-#include "vm/ProgramModules.h"
+#include "textio/TextIO.h"
 #include "vm/Vm.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // workstation on the Qt backend.
 //
 // --run compiles the program and the modules beside it that it imports and runs it
-// (vm/Runner.h): on the headless backend, or, with --screenshot, on the Qt backend with
+// (app/Runner.h): on the headless backend, or, with --screenshot, on the Qt backend with
 // its windows drawn off screen and no user to wait for; the windows it leaves are saved
 // when its body ends. --macro plays a macro of a macro file against the program's
 // dialogs once they are open (macros/Macros.h).
@@ -33,6 +33,7 @@
 
 #include "app/Application.h"
 #include "app/Options.h"
+#include "app/Runner.h"
 #include "base/Charset.h"
 #include "editor/Editor.h"
 #include "jit/Jit.h"
@@ -44,7 +45,6 @@
 #include "platform/qt/QtBackend.h"
 #include "recovery/Recovery.h"
 #include "store/Lines.h"
-#include "vm/Runner.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ std::string JoinArguments(const std::vector<std::string>& args) {
 bool WriteDump(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) return false;
-  const Buffer::Ref b = Editor::State().current;
+  const Buffer::Ref b = Editor::EditedText();
   const Charset::Coding coding = Lines::CodingOf(b);
   for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
     const std::string line = Charset::Utf8Of(coding, Lines::View(b, n));

@@ -47,7 +47,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 
 namespace Ast {
 

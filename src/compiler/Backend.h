@@ -1,6 +1,6 @@
 // The code generator's entry: the front end hands it a checked program or implementation
 // module (Ast.h) and receives the object module in the module manager's format
-// (shell/Modules.h). The front end's stub (BackendStub.cpp) only reports that code
+// (modules/Modules.h). The front end's stub (BackendStub.cpp) only reports that code
 // generation is not available; the virtual machine's code generator replaces it.
 #pragma once
 

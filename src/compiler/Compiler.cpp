@@ -7,7 +7,7 @@
 #include "compiler/Backend.h"
 #include "compiler/Checker.h"
 #include "compiler/SymbolFile.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 

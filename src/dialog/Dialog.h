@@ -436,6 +436,7 @@ void SetExecute(bool on);
 bool Execute();
 // While a macro plays, "drag" items are edited as text and "drag2" items not dragged.
 void SetPlayback(bool on);
+bool Playback();
 void SetTrace(bool on);
 bool Tracing();
 

@@ -10,7 +10,7 @@
 #include "dialog/DialogInternal.h"
 #include "platform/Alerts.h"
 #include "platform/Events.h"
-#include "shell/TextIO.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 namespace Dialog {

@@ -13,8 +13,8 @@
 #include "dialog/DialogInternal.h"
 #include "dialog/Metafile.h"
 #include "platform/Alerts.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 namespace DialogConfig {

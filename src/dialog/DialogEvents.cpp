@@ -9,8 +9,8 @@
 #include "base/Strings.h"
 #include "dialog/DialogInternal.h"
 #include "platform/Events.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/Graphics.h"
 #include "windows/KeyEvents.h"
 

@@ -8,10 +8,11 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "dialog/DialogInternal.h"
+#include "editor/Editor.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
-#include "shell/ShellStart.h"
-#include "shell/TextIO.h"
+#include "textio/TextIO.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 
@@ -300,6 +301,8 @@ void Init() {
   KeyEvents::Init();
   TextIO::Init();
   NumberOut::Init();
+  // A window the user brings to the front ends what playback was doing in a dialog.
+  Editor::SetWindowProc([] { SetPlayback(false); });
 }
 
 void BufferName(Chars name, VarChars bufferName) {
@@ -926,6 +929,7 @@ bool ModalRunning() { return state.modal > 0; }
 void SetExecute(bool on) { state.execute = on; }
 bool Execute() { return state.execute; }
 void SetPlayback(bool on) { state.playback = on; }
+bool Playback() { return state.playback; }
 void SetTrace(bool on) { state.trace = on; }
 bool Tracing() { return state.trace; }
 const Acting& ActingItem() { return state.acting; }

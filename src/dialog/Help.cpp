@@ -13,8 +13,8 @@
 #include "dialog/DialogInternal.h"
 #include "platform/Alerts.h"
 #include "platform/Events.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 namespace Help {

@@ -12,10 +12,10 @@
 #include "base/Strings.h"
 #include "editor/Find.h"
 #include "editor/LineInput.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
 #include "windows/Graphics.h"
@@ -78,6 +78,7 @@ constexpr int kFirstBandlessKind = 15;
 
 struct Local {
   bool initialised = false;
+  WindowProc windowProc = nullptr;
 };
 Local local;
 
@@ -986,7 +987,7 @@ constexpr Binding kGoldKeys[] = {
     {KeyKeypad4, 0, "BOTTOM", Bottom},
     {KeyKeypad5, 0, "TOP", Top},
     {KeyKeypad6, 0, "PASTE", Paste},
-    {KeyKeypad7, 0, "", Nothing},
+    {KeyKeypad7, 0, "no gold", Nothing},
     {KeyKeypad9, 0, "REPLACE", ReplaceKey},
     {KeyEnter, 0, "SUBS", SubstituteKey},
     {KeyKeypadMinus, 0, "UND L", UndL},
@@ -995,6 +996,12 @@ constexpr Binding kGoldKeys[] = {
     {KeyKeypadDivide, 0, "FndSel", FindSelectionKey},
     {KeyKeypadMultiply, 0, "FIND", FindKey},
 };
+
+const char* LabelOf(std::span<const Binding> table, std::uint8_t code) {
+  for (const Binding& b : table)
+    if (b.code == code) return b.label;
+  return nullptr;
+}
 
 bool IsPrintable(char ch) {
   const auto c = static_cast<unsigned char>(ch);
@@ -1169,7 +1176,7 @@ bool WindowEvent(std::uint8_t code, char ch, std::uint8_t modifiers) {
     RedrawScreen();
     return true;
   case KeyWindow:
-    // FIXME: clear the dialog layer's macro playback flag once that layer exists.
+    if (local.windowProc != nullptr) local.windowProc();
     if (w != nullptr) Toolbox::SelectWindow(w);
     return false;
   case KeyResized:
@@ -1367,6 +1374,11 @@ void MessageLineText(VarChars text) {
 }
 
 // ---- The screen ----
+
+void ShowCursorAt(std::int32_t line, std::int32_t column) {
+  PlaceCursor(line, column, Ed().scrollMargin);
+}
+void ShowCursor() { ShowCursorAt(Ed().cursor.line, Ed().cursor.column); }
 
 void PlaceCursor(std::int32_t line, std::int32_t column, std::int32_t margin) {
   EditorState& e = Ed();
@@ -1573,7 +1585,12 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 }
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
+
+KeyLabels LabelsOf(std::uint8_t code) {
+  return KeyLabels{LabelOf(kPlainKeys, code), LabelOf(kGoldKeys, code)};
+}
 void SetKeyFilter(KeyFilter filter) { keyFilter = filter; }
+void SetWindowProc(WindowProc proc) { local.windowProc = proc; }
 
 void SetReadOnlyProc(ReadOnlyProc proc) { readOnlyProc = proc; }
 

@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "base/Chars.h"
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
 
 namespace Editor {
 
@@ -63,6 +63,10 @@ bool PromptLine(Chars question, VarChars answer, std::uint8_t& endKind, char& en
 // Moves the cursor, scrolling the view so that margin lines stay between the cursor
 // and the top or bottom edge.
 void PlaceCursor(std::int32_t line, std::int32_t column, std::int32_t margin);
+// Moves the cursor of the text being edited to (line, column), or back into view, with the
+// scroll margin of the settings.
+void ShowCursorAt(std::int32_t line, std::int32_t column);
+void ShowCursor();
 // Redraws the visible part of the text between two positions (either order).
 void RedrawRange(std::int32_t line1, std::int32_t column1, std::int32_t line2,
                  std::int32_t column2);
@@ -140,6 +144,14 @@ void ClearPasteBuffer();        // GOLD C
 // the next key or click.
 void HelpScreen();
 
+// A key's labels on the key assignment screen: those of its plain and its GOLD binding
+// (nullptr where it has none).
+struct KeyLabels {
+  const char* plain;
+  const char* gold;
+};
+KeyLabels LabelsOf(std::uint8_t code);
+
 // A function key's work without the key: its procedure in the function-key table, else
 // the editor's own (the menus' Command, List and User Window items, Compile).
 void FunctionKeyCommand(std::uint8_t code, std::int32_t count);
@@ -158,6 +170,10 @@ void SetReadOnlyProc(ReadOnlyProc proc);
 // True, with the message and a beep, when the text being edited is read-only: for the
 // commands that would change it from elsewhere (the Edit menu, compiling).
 bool RefuseReadOnly();
+// Called when a window event brings a window to the front (KeyWindow): the dialog layer
+// installs one that clears its macro playback flag (nullptr: none).
+using WindowProc = void (*)();
+void SetWindowProc(WindowProc proc);
 // Offered every key before the editor takes it (the macro editor's ENTER and ESC); true
 // when the filter took the key.
 using KeyFilter = bool (*)(std::uint8_t kind, char ch, std::uint8_t modifiers);

@@ -2,12 +2,13 @@
 // of each key above its GOLD label, and the mouse, in a window of its own until the next
 // key or click.
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 
@@ -54,18 +55,72 @@ constexpr const char* kMultiOff = "GOLD M     toggle: ONE / multi windows";
 constexpr const char* kAlignOn = "GOLD T     Toggle: fix / ALIGN TAB";
 constexpr const char* kAlignOff = "GOLD T     Toggle: FIX / align TAB";
 
-// The keypad, right of the list from row 2: each key's plain label over its GOLD label.
+// The keypad, right of the list from row 2: each key's plain label over its GOLD label,
+// both from the editor's key tables. Between the rows of keys lie their borders.
 constexpr int kKeypadColumn = 41;
-constexpr const char* kKeypad[] = {
-    "+---------+---------+---------+---------+", "|  num.   |  help   | fndnxt  |  del l  |",
-    "|  lock   | FndSel  |  FIND   |  UND L  |", "+---------+---------+---------+---------+",
-    "|  back   | section | append  |  del w  |", "| no gold |  ----   | REPLACE |  UND W  |",
-    "+---------+---------+---------+         |", "| advance | backup  |   cut   |         |",
-    "| BOTTOM  |   TOP   |  PASTE  |         |", "+---------+---------+---------+---------+",
-    "|  word   |   eol   |  char   |  enter  |", "|CHNGCASE | DEL EOL | SPECINS |  SUBS   |",
-    "+---------+---------+---------+         |", "|        line       | select  |         |",
-    "|     OPEN LINE     |  RESET  |         |", "+-------------------+---------+---------+",
+constexpr int kKeyWidth = 9;
+constexpr std::uint8_t kNumLock = 0; // no editor key: its own label
+constexpr std::uint8_t kLowerHalf = 1; // the lower half of a key two rows high
+constexpr std::uint8_t kNoKey = 0xFF;  // past the row's last key
+struct KeyCell {
+  std::uint8_t code = kNoKey;
+  int keys = 1; // 2: a key two keys wide
 };
+struct KeyRow {
+  const char* border; // above the row
+  KeyCell cells[4];
+};
+constexpr KeyRow kKeyRows[] = {
+    {"+---------+---------+---------+---------+",
+     {{kNumLock}, {KeyEvents::KeyKeypadDivide}, {KeyEvents::KeyKeypadMultiply},
+      {KeyEvents::KeyKeypadMinus}}},
+    {"+---------+---------+---------+---------+",
+     {{KeyEvents::KeyKeypad7}, {KeyEvents::KeyKeypad8}, {KeyEvents::KeyKeypad9},
+      {KeyEvents::KeyKeypadPlus}}},
+    {"+---------+---------+---------+         |",
+     {{KeyEvents::KeyKeypad4}, {KeyEvents::KeyKeypad5}, {KeyEvents::KeyKeypad6}, {kLowerHalf}}},
+    {"+---------+---------+---------+---------+",
+     {{KeyEvents::KeyKeypad1}, {KeyEvents::KeyKeypad2}, {KeyEvents::KeyKeypad3},
+      {KeyEvents::KeyEnter}}},
+    {"+---------+---------+---------+         |",
+     {{KeyEvents::KeyKeypad0, 2}, {KeyEvents::KeyKeypadPoint}, {kLowerHalf}}},
+};
+constexpr char kBottomBorder[] = "+-------------------+---------+---------+";
+constexpr int kKeypadRows = 3 * static_cast<int>(std::size(kKeyRows)) + 1;
+// A key without a GOLD binding.
+constexpr char kNoGoldBinding[] = "----";
+
+// The label centred in the cell, an odd space after it.
+std::string Centred(const char* label, int width) {
+  const int length = static_cast<int>(std::strlen(label));
+  const int left = std::max(0, (width - length) / 2);
+  std::string cell(static_cast<std::size_t>(left), ' ');
+  cell += label;
+  cell.resize(static_cast<std::size_t>(width), ' ');
+  return cell;
+}
+
+// Row i of the keypad picture.
+std::string KeypadRow(int i) {
+  if (i == kKeypadRows - 1) return kBottomBorder;
+  const KeyRow& row = kKeyRows[i / 3];
+  if (i % 3 == 0) return row.border;
+  const bool gold = i % 3 == 2;
+  std::string text = "|";
+  for (const KeyCell& cell : row.cells) {
+    if (cell.code == kNoKey) break;
+    const char* label = "";
+    if (cell.code == kNumLock) {
+      label = gold ? "lock" : "num.";
+    } else if (cell.code != kLowerHalf) {
+      const KeyLabels labels = LabelsOf(cell.code);
+      label = gold ? (labels.gold != nullptr ? labels.gold : kNoGoldBinding)
+                   : (labels.plain != nullptr ? labels.plain : "");
+    }
+    text += Centred(label, cell.keys * (kKeyWidth + 1) - 1) + "|";
+  }
+  return text;
+}
 // Below the keypad.
 constexpr const char* kFunctionKeys[] = {
     "F2         Paste line",
@@ -88,7 +143,6 @@ constexpr const char* kMouse[] = {
     "           click or drag   in first or last line will scroll screen up or down.",
 };
 constexpr int kListRow = 2;
-constexpr int kKeypadRows = static_cast<int>(std::size(kKeypad));
 constexpr int kFunctionRow = kListRow + kKeypadRows;
 constexpr int kMouseRow = kFunctionRow + static_cast<int>(std::size(kFunctionKeys));
 static_assert(std::size(kProgramKeys) == std::size(kFunctionKeys));
@@ -115,7 +169,8 @@ void Draw(ANSITerm::TextWindow* t) {
     if (i == kAlignEntry) text = e.fixedTabs ? kAlignOff : kAlignOn;
     Put(t, kListRow + i, 1, text);
   }
-  for (int i = 0; i < kKeypadRows; ++i) Put(t, kListRow + i, kKeypadColumn, kKeypad[i]);
+  for (int i = 0; i < kKeypadRows; ++i)
+    Put(t, kListRow + i, kKeypadColumn, KeypadRow(i).c_str());
   for (int i = 0; i < static_cast<int>(std::size(kFunctionKeys)); ++i) {
     Put(t, kFunctionRow + i, kKeypadColumn, kFunctionKeys[i]);
     Put(t, kFunctionRow + i, 1, kProgramKeys[i]);

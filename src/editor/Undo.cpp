@@ -14,8 +14,8 @@
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "editor/Find.h"
+#include "editwin/EditWindows.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 

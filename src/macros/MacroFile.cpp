@@ -9,10 +9,10 @@
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
+#include "editwin/Menus.h"
 #include "platform/Alerts.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 namespace MacroFile {

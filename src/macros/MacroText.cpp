@@ -8,15 +8,15 @@
 #include "base/Strings.h"
 #include "dialog/Dialog.h"
 #include "editor/Editor.h"
-#include "editor/EditorState.h"
+#include "editwin/EditWindows.h"
+#include "editwin/EditorState.h"
 #include "macros/MacroFile.h"
 #include "macros/Macros.h"
 #include "platform/Alerts.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "textio/TextIO.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
 
@@ -258,7 +258,7 @@ bool ReadOnlyKey(std::uint8_t kind, char ch) {
 bool EditorKey(std::uint8_t kind, char ch, std::uint8_t modifiers) {
   using namespace KeyEvents;
   Buffer::Ref b = Buffer::Find(kBufferName);
-  if (b == nullptr || Editor::State().current != b) return false;
+  if (b == nullptr || Editor::EditedText() != b) return false;
   if (kind == KeyEnter) {
     if (state.running || !RunSelection()) Beep();
     return true;
@@ -305,7 +305,7 @@ bool EditorWindowEvent(Toolbox::Window w, std::uint8_t code, char ch, std::uint8
     Beep();
     return true;
   }
-  if (Editor::State().current != b) EditWindows::ShowBuffer(b, 0);
+  if (Editor::EditedText() != b) EditWindows::ShowBuffer(b, 0);
   static_cast<void>(Editor::HandleEditKey(code, ch, modifiers));
   return true;
 }
@@ -422,10 +422,9 @@ void OpenEditor() {
 }
 
 bool RunSelection() {
-  const Editor::EditorState& e = Editor::State();
-  if (e.current == nullptr) return false;
-  if (!e.selectActive) return Run(e.cursor.line);
-  Editor::Position from = e.anchor, to = e.cursor;
+  if (Editor::EditedText() == nullptr) return false;
+  if (!Editor::Selecting()) return Run(Editor::TextCursor().line);
+  Editor::Position from = Editor::SelectAnchor(), to = Editor::TextCursor();
   if (to.line < from.line || (to.line == from.line && to.column < from.column)) std::swap(from, to);
   // The range ends before the cursor: a selection that ends at a line's start leaves
   // that line out.
@@ -436,7 +435,7 @@ bool RunSelection() {
   } else if (lastColumn == 0) {
     return false;
   }
-  return RunRange(e.current, from.line, from.column, lastLine, lastColumn);
+  return RunRange(Editor::EditedText(), from.line, from.column, lastLine, lastColumn);
 }
 
 bool SaveText(Chars fileName) {

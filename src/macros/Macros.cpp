@@ -6,13 +6,13 @@
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
+#include "editwin/Menus.h"
 #include "macros/MacroFile.h"
 #include "macros/MacroText.h"
 #include "platform/Alerts.h"
 #include "platform/Toolbox.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
 #include "store/Buffer.h"
+#include "textio/TextIO.h"
 
 namespace Macros {
 

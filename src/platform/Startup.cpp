@@ -339,6 +339,22 @@ void Terminate() {
   std::exit(EXIT_FAILURE);
 }
 
+bool RunToEnd(const std::function<void()>& body) {
+  if (state.running) {
+    body();
+    return true;
+  }
+  state.running = true;
+  try {
+    body();
+  } catch (const TerminateSignal&) {
+    state.running = false;
+    return false;
+  }
+  state.running = false;
+  return true;
+}
+
 void TerminateWithMessage(Chars message) {
   if (Strings::Length(message) > 0) {
     Alerts::AlertBeep();

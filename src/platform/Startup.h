@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "base/Chars.h"
 #include "platform/Backend.h"
@@ -24,6 +25,10 @@ int Run(Toolbox::Backend& backend, Chars commandLine);
 // runs. Outside Run (or before its exit point exists) it ends the process. Never
 // returns.
 [[noreturn]] void Terminate();
+// An exit point for work run outside Run (a test's script of messages): runs body; true
+// when it returned, false when Terminate ended it. Within Run it only runs body: the
+// exit point stays Run's.
+bool RunToEnd(const std::function<void()>& body);
 // Beeps and shows the message (when not empty), then Terminate.
 [[noreturn]] void TerminateWithMessage(Chars message);
 // Shows the step number on the splash window while it is open.

@@ -8,21 +8,21 @@
 #include "dialog/Dialog.h"
 #include "dialog/Help.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "macros/Macros.h"
+#include "modules/Definitions.h"
+#include "modules/Modules.h"
+#include "modules/NativeModules.h"
 #include "platform/Startup.h"
+#include "programs/ProgramModules.h"
 #include "shell/Compile.h"
-#include "shell/Definitions.h"
-#include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
-#include "shell/Modules.h"
-#include "shell/NativeModules.h"
-#include "shell/ShellStart.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "textio/TextIO.h"
 #include "tools/Notebook.h"
 #include "vm/Heap.h"
-#include "vm/ProgramModules.h"
 #include "vm/Vm.h"
 
 namespace c {
@@ -546,7 +546,7 @@ bool Delete(Buffer::Ref b) {
   if (b == nullptr) return true;
   if (b == CommandText()) {
     BuildCommandText();
-    EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
+    EditWindows::TextChanged(b);
     return true;
   }
   if (b == ListText()) {
@@ -555,10 +555,9 @@ bool Delete(Buffer::Ref b) {
   }
   if (Shell::InUse(b) || !Deletable(b)) return false;
   EditWindows::CloseBufferWindow(b);
-  Editor::EditorState& e = Editor::State();
-  if (EditWindows::CommandWindowBuffer() == b || e.current == b)
+  if (EditWindows::CommandWindowBuffer() == b || Editor::EditedText() == b)
     EditWindows::ShowBuffer(CommandText(), EditWindows::kRefresh);
-  if (e.editBuffer == b) e.editBuffer = nullptr;
+  Editor::TextMoved(b, nullptr);
   char leaf[kPathHigh + 1];
   Buffer::LeafName(b, leaf);
   EditWindows::RemoveFromWindowsMenu(leaf);
@@ -575,14 +574,10 @@ Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
   char oldLeaf[kPathHigh + 1];
   Buffer::LeafName(b, oldLeaf);
   const bool hadWindow = EditWindows::HasOwnWindow(b);
-  Editor::EditorState& e = Editor::State();
-  const bool current = e.current == b;
-  const bool edited = e.editBuffer == b;
-  if (current) EditWindows::SaveWindowState();
+  if (Editor::EditedText() == b) EditWindows::SaveWindowState();
   const Buffer::Ref moved = Buffer::Rename(b, newPath);
   if (moved == nullptr) return nullptr;
-  if (current) e.current = moved;
-  if (edited) e.editBuffer = moved;
+  Editor::TextMoved(b, moved);
   EditWindows::MovedBuffer(b, moved);
   char newLeaf[kPathHigh + 1];
   Buffer::LeafName(moved, newLeaf);

@@ -10,13 +10,13 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
+#include "modules/NativeModules.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
-#include "shell/NativeModules.h"
-#include "shell/ShellStart.h"
+#include "programs/ProgramModules.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
-#include "vm/ProgramModules.h"
 #include "windows/ANSITerm.h"
 
 namespace Compile {
@@ -153,7 +153,7 @@ bool BuildImports(Buffer::Ref object, std::set<std::string>& built) {
     if (!Compile(text)) {
       Editor::EditText(text);
       const std::int32_t line = std::max(1, std::min(state.face.errorLine, Lines::Count(text)));
-      Editor::PlaceCursor(line, std::max(1, state.face.errorColumn), Editor::State().scrollMargin);
+      Editor::ShowCursorAt(line, std::max(1, state.face.errorColumn));
       Message(state.face.message);
       return false;
     }
@@ -215,13 +215,13 @@ bool ShowTrapPosition() {
   if (!IsText(b)) return false;
   EditWindows::ShowBuffer(b, EditWindows::kActivate);
   const std::int32_t line = std::max(1, std::min(state.trapLine, Lines::Count(b)));
-  Editor::PlaceCursor(line, 1, Editor::State().scrollMargin);
+  Editor::ShowCursorAt(line, 1);
   return true;
 }
 
 void F12() {
   if (ShowTrapPosition()) return;
-  if (Editor::State().current == Shell::CommandText())
+  if (Editor::EditedText() == Shell::CommandText())
     CompileAndRun();
   else
     CompileAndLoad();
@@ -240,7 +240,6 @@ void Reset() {
 void SetCodeRunner(CodeRunner runner) { state.runner = runner; }
 
 bool CompileBuffer() {
-  Editor::EditorState& e = Editor::State();
   CompilerInterface& c = state.face;
   c.symbolDirectory = Shell::SymbolDirectory();
   c.objectDirectory = Shell::ObjectDirectory();
@@ -248,13 +247,13 @@ bool CompileBuffer() {
     Message(kNotAvailable);
     return false;
   }
-  Buffer::Ref source = e.current;
+  Buffer::Ref source = Editor::EditedText();
   if (Compile(source)) return true;
   // The error is shown where it is: the cursor on it, the message below.
   if (source != nullptr) {
     EditWindows::ShowBuffer(source, EditWindows::kActivate);
     const std::int32_t line = std::max(1, std::min(c.errorLine, Lines::Count(source)));
-    Editor::PlaceCursor(line, std::max(1, c.errorColumn), e.scrollMargin);
+    Editor::ShowCursorAt(line, std::max(1, c.errorColumn));
   }
   Message(c.message);
   return false;
@@ -341,10 +340,9 @@ void RunBody(const std::function<void()>& body) {
   // A body that ends the program (quit) does not come back here.
   state.running = false;
   ShowInMenus();
-  Editor::EditorState& e = Editor::State();
-  Buffer::Ref shown = e.current != nullptr ? e.current : Shell::CommandText();
+  Buffer::Ref shown = Editor::EditedText() != nullptr ? Editor::EditedText() : Shell::CommandText();
   if (shown != nullptr) EditWindows::ShowBuffer(shown, EditWindows::kRefresh);
-  if (e.terminal != nullptr) ANSITerm::SetInverse(e.terminal, 0);
+  if (ANSITerm::TextWindow* t = Editor::EditTerminal(); t != nullptr) ANSITerm::SetInverse(t, 0);
 }
 
 bool Running() { return state.running; }

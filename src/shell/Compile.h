@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "base/Chars.h"
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace Compile {

@@ -10,17 +10,17 @@
 #include <vector>
 
 #include "base/Charset.h"
-#include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
+#include "platform/Dates.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "recovery/Recovery.h"
 #include "shell/Commands.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "tools/Printing.h"
@@ -444,7 +444,7 @@ void LoadAll() {
 void Close() {
   Init();
   Editor::ClearEditMessage();
-  Ref b = Editor::State().current;
+  Ref b = Editor::EditedText();
   if (b == nullptr) return;
   if (EditWindows::HasOwnWindow(b))
     EditWindows::CloseBufferWindow(b);
@@ -454,7 +454,7 @@ void Close() {
 
 bool Save() {
   Init();
-  Ref b = Editor::State().current;
+  Ref b = Editor::EditedText();
   char name[kPathHigh + 1] = {};
   if (b != nullptr) Buffer::LeafName(b, name);
   if (!IsText(b)) {
@@ -478,7 +478,7 @@ bool Save() {
 
 void SaveAs() {
   Init();
-  Ref b = Editor::State().current;
+  Ref b = Editor::EditedText();
   if (!IsText(b)) return;
   char name[kPathHigh + 1];
   Buffer::LeafName(b, name);
@@ -518,7 +518,7 @@ void Revert() {
   Init();
   const bool shifted = ShiftHeld();
   do {
-    Ref current = Editor::State().current;
+    Ref current = Editor::EditedText();
     char path[kPathHigh + 1] = {};
     if (IsText(current)) FilePathOf(current, path);
     if (!AskFile(1, "Revert To File:", "REVERT To File:", shifted, "Revert", path)) return;
@@ -536,7 +536,7 @@ void Revert() {
       }
       // Leaving the text and closing its window keep its cursor, view, selection and
       // window rectangle in its window state; only then is the state taken.
-      if (Editor::State().current == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
+      if (Editor::EditedText() == old) EditWindows::ShowBuffer(Shell::CommandText(), 0);
       EditWindows::CloseBufferWindow(old);
       Buffer::GetWindowState(old, state);
       if (!Shell::Delete(old)) {
@@ -558,8 +558,7 @@ void Revert() {
     EditWindows::PutState(b, ws);
     if (hadWindow) static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
     Enter(b);
-    Editor::PlaceCursor(Editor::State().cursor.line, Editor::State().cursor.column,
-                        Editor::State().scrollMargin);
+    Editor::ShowCursor();
   } while (shifted);
 }
 
@@ -567,7 +566,7 @@ void Rename() {
   Init();
   const bool shifted = ShiftHeld();
   do {
-    Ref b = Editor::State().current;
+    Ref b = Editor::EditedText();
     if (b == nullptr) return;
     if (IsShellText(b)) {
       Alert("Shell buffers cannot be renamed!");
@@ -718,10 +717,10 @@ void ChecksumDirectory() {
 
 void StripTabs() {
   Init();
-  Ref b = Editor::State().current;
+  Ref b = Editor::EditedText();
   if (!IsText(b)) return;
   Message("Stripping TABs... ");
-  const std::int32_t width = std::max(1, Editor::State().tabWidth);
+  const std::int32_t width = std::max(1, Editor::TabWidth());
   std::int64_t tabs = 0;
   for (std::int32_t n = 1; n <= Lines::Count(b); ++n) {
     const std::string_view line = Lines::View(b, n);
@@ -744,13 +743,13 @@ void StripTabs() {
       return;
     }
   }
-  Editor::RedrawScreen();
+  EditWindows::TextChanged(b);
   Message((Text("TABs stripped: ") << tabs).s);
 }
 
 void StripMarks() {
   Init();
-  Ref b = Editor::State().current;
+  Ref b = Editor::EditedText();
   if (!IsText(b)) return;
   // A text that keeps UTF-8 as it is holds pieces of characters there, never marks.
   const bool marksHeld = !Charset::HoldsUtf8(Lines::CodingOf(b));
@@ -778,12 +777,10 @@ void StripMarks() {
       return;
     }
   }
+  if (changed) EditWindows::TextChanged(b);
   if (marks > 0) {
-    Editor::RedrawScreen();
     Message((Text() << marks << " marks removed.").s);
-  } else if (changed) {
-    Editor::RedrawScreen();
-  } else {
+  } else if (!changed) {
     Message("StripMarks - no marks found.");
   }
 }

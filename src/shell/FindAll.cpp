@@ -15,9 +15,9 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 
@@ -224,7 +224,7 @@ void Search(bool replace) {
   run.replace = replace;
   Editor::ImportPasteBuffer();
   Editor::ClearEditMessage();
-  Strings::Assign(run.search, Editor::State().searchString);
+  Strings::Assign(run.search, base::CharsOf(Editor::SearchString()));
   const Ref paste = Buffer::Find(Editor::kPasteBufferPath);
   std::string first;
   Charset::Recode(Lines::CodingOf(paste), Charset::Coding::Utf8, Lines::View(paste, 1), first);
@@ -233,7 +233,7 @@ void Search(bool replace) {
       replace ? Alerts::AskTwoStrings(kReplaceAllPrompt, run.search, kBy, run.replacement)
               : Alerts::AskString(kSearchFor, run.search);
   if (!answered || run.search[0] == 0) return;
-  Strings::Assign(Editor::State().searchString, run.search);
+  Editor::SetSearchString(run.search);
   // Find All leaves the paste buffer as the clipboard gave it: cutting it to its first
   // line would lose the rest.
   if (replace) {
@@ -280,7 +280,7 @@ void Search(bool replace) {
   if (!changed.empty()) {
     // The undo record may point into a changed line.
     Editor::SetUndoKind(Editor::UndoKind::None);
-    for (const Ref b : changed) EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
+    for (const Ref b : changed) EditWindows::TextChanged(b);
   }
   Report(run);
 }

@@ -6,18 +6,18 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/Menus.h"
+#include "editwin/ShellStart.h"
+#include "modules/Definitions.h"
+#include "modules/NativeModules.h"
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
-#include "shell/Definitions.h"
-#include "shell/EditWindows.h"
 #include "shell/FileCommands.h"
 #include "shell/FindAll.h"
-#include "shell/Menus.h"
-#include "shell/NativeModules.h"
-#include "shell/ShellStart.h"
 #include "store/Lines.h"
 #include "tools/Notebook.h"
 #include "tools/Printing.h"
@@ -106,8 +106,8 @@ void SelectAllItem() {
   Learned(KeyEvents::KeyEnd, 0);
   Editor::SelectAll();
 }
-void ZoomIn() { EditWindows::Zoom(Editor::State().current, 0); }
-void ZoomOut() { EditWindows::Zoom(Editor::State().current, 1); }
+void ZoomIn() { EditWindows::Zoom(Editor::EditedText(), 0); }
+void ZoomOut() { EditWindows::Zoom(Editor::EditedText(), 1); }
 
 void UndoText(base::Chars text) { Menus::SetItemText(M(kEdit), 1, text); }
 
@@ -169,7 +169,7 @@ void CompileItem() {
   Editor::FunctionKeyCommand(KeyEvents::KeyF12, 1);
 }
 void CloseOthers() {
-  const Buffer::Ref keep = Editor::State().current;
+  const Buffer::Ref keep = Editor::EditedText();
   Buffer::ForEach(Buffer::Current(), [keep](Buffer::Ref b) {
     if (b != keep && Buffer::KindOf(b) == Buffer::BufferKind::Text) EditWindows::CloseBufferWindow(b);
   });
@@ -223,9 +223,8 @@ void CompilerOptions() {
   Toolbox::Alert(Toolbox::kAlertOk);
 }
 void PositionItem() {
-  Editor::EditorState& e = Editor::State();
-  e.showPosition = !e.showPosition;
-  Menus::SetCheck(M(kOptions), 10, e.showPosition);
+  Editor::SetPositionShown(!Editor::PositionShown());
+  Menus::SetCheck(M(kOptions), 10, Editor::PositionShown());
   Editor::ClearEditMessage();
 }
 constexpr std::int32_t kChecksumsItem = 15;
@@ -464,7 +463,7 @@ std::int32_t& Menu(std::int32_t shellNumber) { return M(shellNumber); }
 
 void Refresh() {
   LearnTexts();
-  Menus::SetCheck(M(kOptions), 10, Editor::State().showPosition);
+  Menus::SetCheck(M(kOptions), 10, Editor::PositionShown());
   Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
   ModuleMenuMarks(Compile::Running());
 }

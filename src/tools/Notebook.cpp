@@ -5,16 +5,16 @@
 #include <string>
 #include <string_view>
 
-#include "base/Dates.h"
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/Menus.h"
 #include "platform/Alerts.h"
+#include "platform/Dates.h"
 #include "platform/Startup.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
+#include "textio/TextIO.h"
 #include "tools/Printing.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
@@ -146,7 +146,7 @@ void Hide() {
   RemoveMenu();
   Toolbox::HideWindow(state.window);
   // The text being edited takes over.
-  if (Toolbox::Window w = Editor::State().window; w != nullptr && Toolbox::IsVisible(w))
+  if (Toolbox::Window w = Editor::EditWindow(); w != nullptr && Toolbox::IsVisible(w))
     Toolbox::SelectWindow(w);
 }
 

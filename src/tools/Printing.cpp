@@ -11,8 +11,8 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
 #include "store/Lines.h"
 #include "windows/Graphics.h"
 
@@ -323,14 +323,14 @@ bool PrintDialogs() {
 void Print() {
   Init();
   if (!PrintDialogs()) return;
-  const Editor::EditorState& e = Editor::State();
   const PrintMargins m = CurrentSettings();
-  if (e.selectActive) {
+  if (Editor::Selecting()) {
     const EditWindows::Range r = EditWindows::SelectRange();
-    static_cast<void>(PrintBufferRange(e.current, r.first.line, r.first.column, r.last.line,
-                                       r.last.column, m.fontNumber, m.fontSize));
+    static_cast<void>(PrintBufferRange(Editor::EditedText(), r.first.line, r.first.column,
+                                       r.last.line, r.last.column, m.fontNumber, m.fontSize));
   } else {
-    static_cast<void>(PrintBufferRange(e.current, 1, 1, kWhole, kWhole, m.fontNumber, m.fontSize));
+    static_cast<void>(
+        PrintBufferRange(Editor::EditedText(), 1, 1, kWhole, kWhole, m.fontNumber, m.fontSize));
   }
   ReleaseJob();
 }

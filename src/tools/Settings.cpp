@@ -16,11 +16,11 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
 #include "platform/Checks.h"
 #include "platform/Toolbox.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "windows/ANSITerm.h"
 

@@ -86,7 +86,7 @@ std::vector<std::uint8_t> Write(const Module& m) {
   const std::size_t s = m.imports.size() + 1, p = m.offsets.size();
   const std::size_t c = m.code.size() * 8, x = m.extra.size(), t = (s + p) * 4 + x;
   if (p > 0xFFFF || (s - 1) * 22 > kMaxSection || c > kMaxLarge || t > kMaxLarge) return {};
-  // Code or table too large for a 16-bit section: the large object (shell/Modules.h).
+  // Code or table too large for a 16-bit section: the large object (modules/Modules.h).
   const bool large = c > kMaxSection || t > kMaxSection;
   o.U16(1), o.U16(large ? 42 : 34), o.U16(large ? 1 : 0), o.Name(m.name), o.Key(m.key);
   o.U16(large ? 0 : c), o.U16(m.variables), o.U16(large ? 0 : x), o.U16(p), o.U16(s);

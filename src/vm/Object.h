@@ -1,5 +1,5 @@
 // Object modules as the machine's code generator writes them (the format the module
-// manager installs, shell/Modules.h), and the machine's own part of them: the X bytes of
+// manager installs, modules/Modules.h), and the machine's own part of them: the X bytes of
 // the table section carry the debugging information that trap reports read.
 //
 // Debugging information (X bytes, little-endian): "VMX1"; the source text's path (a
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace Object {

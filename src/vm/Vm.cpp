@@ -20,8 +20,8 @@
 
 #include "base/Charset.h"
 #include "base/Division.h"
+#include "modules/NativeModules.h"
 #include "platform/Events.h"
-#include "shell/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Isa.h"
 #include "vm/Machine.h"
@@ -724,6 +724,78 @@ u64 VariablesOf(u64 table) {
   return variables;
 }
 
+#if VM_GUARD_SIGNALS
+// Whether every page of [address, address + size) can be read: one byte of each is read
+// under the guard. The signal mask is not saved: the handler runs with the signal
+// unblocked (SA_NODEFER), so jumping out of it leaves the mask as it was.
+bool PagesReadable(u64 address, u64 size) {
+  if (address == 0 || address + size < address) return false;
+  // The main process's frames and value copies are mapped as a whole: most addresses a
+  // program hands over (its locals) lie there, and need no reading.
+  const auto inside = [&](const void* first, std::size_t bytes) {
+    const auto start = reinterpret_cast<u64>(first);
+    return address >= start && address + size <= start + bytes;
+  };
+  if (state.mapping != nullptr &&
+      (inside(state.mapping + kGuardBytes, kFrameBytes) || inside(state.copyRegion, kCopyBytes)))
+    return true;
+  sigjmp_buf jump;
+  sigjmp_buf* const outer = state.jump;
+  if (sigsetjmp(jump, 0) != 0) {
+    state.jump = outer;
+    return false;
+  }
+  state.jump = &jump;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  constexpr u64 kPage = 4096;
+  const u64 last = address + (size > 0 ? size - 1 : 0);
+  for (u64 at = address; at <= last && at >= address; at = (at & ~(kPage - 1)) + kPage)
+    static_cast<void>(*reinterpret_cast<const volatile u8*>(at));
+  static_cast<void>(*reinterpret_cast<const volatile u8*>(last));
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  state.jump = outer;
+  return true;
+}
+
+// The addresses a native procedure is handed (VAR and structured parameters, open
+// arrays) are the program's: a wild one is its "invalid address", found before the
+// native runs without the guard.
+void CheckNativeAddresses(const Native::Procedure* p, const u64* args, const u64* pc, u64* fp) {
+  std::int32_t w = 0;
+  for (const char* k = p->kinds; *k != 0 && *k != ':'; ++k) {
+    bool good = true;
+    if (*k == 'a' || *k == 'A') {
+      good = PagesReadable(args[w], args[w + 1] + 1);
+      w += 2;
+    } else {
+      if (*k == 'V' || *k == 's') good = PagesReadable(args[w], 1);
+      ++w;
+    }
+    if (!good) Raise(TrapCode::InvalidAddress, pc, fp);
+  }
+}
+#endif
+
+// Runs a native procedure with the guard against wild addresses disarmed: a fault in the
+// workstation's own code is not the program's "invalid address", and must not be caught
+// as one (that would hide it and go on with the workstation's state broken). Compiled
+// code the native calls back arms it again for itself; a trap or the end of the run
+// leaves through the entry that armed it, which restores its own.
+inline void RunNative(const Native::Procedure* p, Native::Call& call, const u64* pc, u64* fp) {
+#if VM_GUARD_SIGNALS
+  if (p->kinds != nullptr) CheckNativeAddresses(p, call.args, pc, fp);
+  sigjmp_buf* const armed = state.jump;
+  state.jump = nullptr;
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  p->proc(call);
+  std::atomic_signal_fence(std::memory_order_seq_cst);
+  state.jump = armed;
+#else
+  static_cast<void>(pc), static_cast<void>(fp);
+  p->proc(call);
+#endif
+}
+
 // Calls a native procedure with the words from slot a of the frame; the result into
 // slot a.
 inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a) {
@@ -733,7 +805,7 @@ inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a
   Native::Call call;
   call.args = fp + a;
   call.count = p->words;
-  p->proc(call);
+  RunNative(p, call, pc, fp);
   fp[a] = call.result;
   if (__builtin_expect(!state.pendingEnd.empty(), 0)) Trap(std::exchange(state.pendingEnd, {}));
 }
@@ -2261,7 +2333,7 @@ std::uint64_t CallProcedure(std::uint64_t value, std::span<const std::uint64_t> 
       Native::Call c;
       c.args = words.data();
       c.count = p->words;
-      p->proc(c);
+      RunNative(p, c, state.pc, state.fp);
       result = c.result;
       if (!state.pendingEnd.empty()) Trap(std::exchange(state.pendingEnd, {}));
       return;

@@ -29,7 +29,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 
 namespace Vm {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 
 #include "compiler/Compiler.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "CompilerTesting.h"
-#include "vm/ProgramModules.h"
+#include "programs/ProgramModules.h"
 
 namespace {
 

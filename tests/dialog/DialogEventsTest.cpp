@@ -2,7 +2,7 @@
 // with the hooks around them, moving items, the close box and the event trace.
 #include "DialogTesting.h"
 
-#include "shell/Menus.h"
+#include "editwin/Menus.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // Programs that build dialogs, run as velmarin --run runs them: the example control
 // panel ends by itself without a user, procedures of the program are called back, and
 // handles and variable addresses are checked.
-#include "vm/Runner.h"
+#include "app/Runner.h"
 
 #include <gtest/gtest.h>
 

@@ -15,10 +15,11 @@
 #include "dialog/Dialog.h"
 #include "platform/Events.h"
 #include "platform/KeyScript.h"
+#include "platform/Startup.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/TextIO.h"
 #include "store/Buffer.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "windows/KeyEvents.h"
 
 class DialogFixture : public ::testing::Test {
@@ -69,9 +70,9 @@ public:
 
   // Runs the event step until the injected messages and the queue are used up.
   void Run() {
-    try {
+    Startup::RunToEnd([&] {
       while (backend.Pending() > 0 || Events::QueuedCount() > 0) Dialog::EventStep();
-    } catch (const Headless::ScriptEnded&) {}
+    });
   }
   void Type(const std::string& script) {
     std::vector<Toolbox::PlatformMessage> messages;
@@ -145,13 +146,9 @@ public:
   // Runs the tool with the steps; false when it waited for more than they gave.
   bool Modal(std::vector<std::function<void()>> given, const std::function<void()>& tool) {
     for (auto& s : given) steps.push_back(std::move(s));
-    try {
-      tool();
-    } catch (const Headless::ScriptEnded&) {
-      ADD_FAILURE() << steps.size() << " steps left; the output: " << Output();
-      return false;
-    }
-    return true;
+    if (Startup::RunToEnd(tool)) return true;
+    ADD_FAILURE() << steps.size() << " steps left; the output: " << Output();
+    return false;
   }
   // A click on an item, delivered next; keys of a script, delivered next.
   void Press(Dialog::DialogRecord& d, int index) {

@@ -18,13 +18,14 @@
 
 #include "base/Strings.h"
 #include "editor/Editor.h"
-#include "editor/EditorState.h"
+#include "editwin/EditWindows.h"
+#include "editwin/EditorState.h"
+#include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/KeyScript.h"
+#include "platform/Startup.h"
 #include "platform/Toolbox.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Buffer.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -131,8 +132,9 @@ public:
   // Runs the editor as the application's main loop does (a window event hands control
   // to the front window's buffer) until the injected messages and a running learned
   // macro are used up, or afterKey, called after every key, returns false.
+  // The editor waiting for a key the script does not hold ends the run.
   void Run(const std::function<bool()>& afterKey = nullptr) {
-    try {
+    Startup::RunToEnd([&] {
       while (Busy()) {
         std::uint8_t kind = 0;
         std::uint8_t modifiers = 0;
@@ -141,9 +143,7 @@ public:
         if (!Editor::HandleEditKey(kind, ch, modifiers)) Editor::EnterFrontWindow();
         if (afterKey && !afterKey()) return;
       }
-    } catch (const Headless::ScriptEnded&) {
-      // The editor waited for a key the script did not hold.
-    }
+    });
   }
 
   // Whether a key is still to come: injected messages, queued events, a pushed-back key

@@ -499,7 +499,19 @@ TEST_F(EditorTest, HelpScreenShowsTheKeysUntilAKey) {
   ASSERT_GE(help.size(), 26u);
   EXPECT_EQ(help[0], "Editor Key Assignments:                 Help: First Ten Minutes, Library Modules");
   EXPECT_EQ(help[1].substr(0, 15), "Insert     GOLD");
-  EXPECT_NE(help[2].find("|  num.   |  help   | fndnxt  |  del l  |"), std::string::npos);
+  // The keypad: each key's plain label over its GOLD label, from the key tables.
+  const Texts keypad = {
+      "+---------+---------+---------+---------+", "|  num.   |  help   | fndnxt  |  del l  |",
+      "|  lock   | FndSel  |  FIND   |  UND L  |", "+---------+---------+---------+---------+",
+      "|  back   | section | append  |  del w  |", "| no gold |  ----   | REPLACE |  UND W  |",
+      "+---------+---------+---------+         |", "| advance | backup  |   cut   |         |",
+      "| BOTTOM  |   TOP   |  PASTE  |         |", "+---------+---------+---------+---------+",
+      "|  word   |   eol   |  char   |  enter  |", "|CHNGCASE | DEL EOL | SPECINS |  SUBS   |",
+      "+---------+---------+---------+         |", "|       line        | select  |         |",
+      "|     OPEN LINE     |  RESET  |         |", "+-------------------+---------+---------+",
+  };
+  for (std::size_t i = 0; i < keypad.size(); ++i)
+    EXPECT_EQ(help[1 + i].substr(40, 41), keypad[i]) << "keypad row " << i;
   EXPECT_NE(help[11].find("GOLD M     toggle: ONE / multi windows"), std::string::npos);
   EXPECT_NE(help[14].find("GOLD T     Toggle: fix / ALIGN TAB"), std::string::npos);
   EXPECT_EQ(help[17], "F5 / F7    Command window / List window F2         Paste line");

@@ -5,7 +5,7 @@
 
 #include "EditorFixture.h"
 #include "editor/LineInput.h"
-#include "shell/ShellStart.h"
+#include "editwin/ShellStart.h"
 
 namespace {
 

@@ -6,12 +6,13 @@
 #include <sstream>
 
 #include "../dialog/DialogTesting.h"
+#include "base/Strings.h"
+#include "editor/Editor.h"
+#include "editwin/EditorState.h"
+#include "editwin/Menus.h"
 #include "macros/MacroFile.h"
 #include "macros/MacroText.h"
 #include "macros/Macros.h"
-#include "base/Strings.h"
-#include "editor/EditorState.h"
-#include "shell/Menus.h"
 #include "store/Lines.h"
 
 namespace {
@@ -386,6 +387,15 @@ TEST_F(MacrosTest, TheRecordButtonAndItsShortcutStartAndStopARecording) {
     ClickIn(macros, kRecord);
     EXPECT_FALSE(Macros::Recording()) << execute;
   }
+}
+
+// A window the user brings to the front in the editor ends the dialogs' playback mode.
+TEST_F(MacrosTest, AWindowBroughtForwardEndsTheDialogsPlaybackMode) {
+  Dialog::SetPlayback(true);
+  std::uint8_t kind = KeyEvents::KeyWindow, modifiers = 0;
+  char ch = 0;
+  EXPECT_FALSE(Editor::HandleEditKey(kind, ch, modifiers));
+  EXPECT_FALSE(Dialog::Playback());
 }
 
 TEST_F(MacrosTest, AClosedMacrosDialogIsLeftAlone) {

@@ -1,4 +1,4 @@
-#include "base/Dates.h"
+#include "platform/Dates.h"
 
 #include <gtest/gtest.h>
 

@@ -12,13 +12,13 @@
 
 #include "../editor/EditorFixture.h"
 #include "ObjectWriter.h"
+#include "editwin/EditWindows.h"
+#include "editwin/Menus.h"
+#include "modules/Modules.h"
 #include "shell/Compile.h"
-#include "shell/EditWindows.h"
-#include "shell/Menus.h"
-#include "shell/Modules.h"
 #include "shell/ShellMenus.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "tools/Notebook.h"
 #include "vm/Heap.h"
 

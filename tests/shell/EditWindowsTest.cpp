@@ -1,5 +1,5 @@
-#include "shell/EditWindows.h"
-#include "shell/Menus.h"
+#include "editwin/EditWindows.h"
+#include "editwin/Menus.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "../store/StoreTesting.h"
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
+#include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/ShellStart.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"

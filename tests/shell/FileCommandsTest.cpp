@@ -9,8 +9,8 @@
 #include <string>
 
 #include "../editor/EditorFixture.h"
+#include "editwin/Menus.h"
 #include "shell/Commands.h"
-#include "shell/Menus.h"
 #include "shell/ShellMenus.h"
 #include "store/FileSystem.h"
 #include "tools/Settings.h"

@@ -1,6 +1,6 @@
 // The menu manager: items with their procedures, flags and levels, locks, and the menu
 // command that runs an item.
-#include "shell/Menus.h"
+#include "editwin/Menus.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/ShellStart.h"
+#include "editwin/ShellStart.h"
 
 #include <gtest/gtest.h>
 
@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "../store/StoreTesting.h"
-#include "editor/EditorState.h"
+#include "editwin/EditWindows.h"
+#include "editwin/EditorState.h"
 #include "platform/Events.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/EditWindows.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"

@@ -1,6 +1,6 @@
 // Formatted text output and input: the formats, the owed line breaks on the List
 // window's and the editor's terminals, logging, reads from keys, and console mode.
-#include "shell/TextIO.h"
+#include "textio/TextIO.h"
 
 #include <cstdio>
 #include <functional>

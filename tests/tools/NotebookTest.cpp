@@ -9,9 +9,10 @@
 #include <iterator>
 
 #include "../editor/EditorFixture.h"
-#include "shell/Menus.h"
-#include "shell/TextIO.h"
+#include "editwin/Menus.h"
+#include "platform/Startup.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ protected:
   // keys while it is in front, else the editor's; a key that hands control away enters
   // the buffer in front.
   void RunLikeTheApplication() {
-    try {
+    Startup::RunToEnd([&] {
       while (Busy()) {
         Notebook::Run();
         std::uint8_t kind = 0, modifiers = 0;
@@ -70,7 +71,7 @@ protected:
         Editor::ReadEditKey(kind, ch, modifiers);
         if (!Editor::HandleEditKey(kind, ch, modifiers)) Editor::EnterFrontWindow();
       }
-    } catch (const Headless::ScriptEnded&) {}
+    });
   }
 
   fs::path dir;

@@ -21,7 +21,7 @@
 #include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"

@@ -2,7 +2,7 @@
 // the text built into the executable, it compiles, and its native table follows it in
 // the names and order of its procedures, the kinds of their parameters and results, and
 // the values of its constants.
-#include "shell/Definitions.h"
+#include "modules/Definitions.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 
 #include "../editor/EditorFixture.h"
 #include "compiler/Compiler.h"
+#include "modules/NativeModules.h"
 #include "shell/Commands.h"
-#include "shell/NativeModules.h"
 
 namespace {
 

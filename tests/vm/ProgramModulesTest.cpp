@@ -1,6 +1,6 @@
 // The standard modules of compiled programs, called as compiled code calls them: a
 // Native::Call with the parameter words of the procedure heading.
-#include "vm/ProgramModules.h"
+#include "programs/ProgramModules.h"
 
 #include <bit>
 #include <cmath>
@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "../editor/EditorFixture.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
+#include "textio/TextIO.h"
 #include "vm/Heap.h"
 #include "vm/Trap.h"
 

@@ -2,7 +2,7 @@
 // must be its NAME.out (NAME.in its input); a program headed "expect-trap: LINE: MESSAGE"
 // ends with that trap report, one headed "expect-error: LINE:COLUMN: MESSAGE" does not
 // compile. Every object the compiler makes on the way must install.
-#include "vm/Runner.h"
+#include "app/Runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The road of F12 in the workstation: the command text compiled, installed and run, its
 // listing in the List; a run-time error reported in the List and an alert, the
 // workstation going on, and the next F12 on the line of the error.
-#include "vm/Runner.h"
+#include "app/Runner.h"
 
 #include <unistd.h>
 
@@ -12,10 +12,10 @@
 #include "../editor/EditorFixture.h"
 #include "LargeModule.h"
 #include "platform/Checks.h"
+#include "programs/ProgramModules.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
 #include "store/FileSystem.h"
-#include "vm/ProgramModules.h"
 
 namespace {
 

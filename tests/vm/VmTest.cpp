@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "../store/StoreTesting.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 #include "vm/Assembler.h"
 #include "vm/Heap.h"
 #include "vm/Object.h"
@@ -81,6 +81,13 @@ void Apply(Native::Call& c) {
   c.result = Vm::CallProcedure(c.args[0], std::span<const std::uint64_t>(&x, 1));
 }
 void Fail(Native::Call&) { Vm::Trap("Native failure."); }
+// A fault in the workstation's own code, not in the program's memory.
+void Crash(Native::Call&) {
+  volatile int* nowhere = nullptr;
+  *nowhere = 1;
+}
+// The length of an open array, without reading it.
+void Length(Native::Call& c) { c.result = c.args[1] + 1; }
 
 class VmTest : public StoreTesting::StoreTest {
 protected:
@@ -88,7 +95,14 @@ protected:
     StoreTest::SetUp();
     library = Buffer::Create("/SystemLibrary", Buffer::BufferKind::Library);
     ASSERT_NE(Buffer::Create("/Shell", Buffer::BufferKind::Directory), nullptr);
-    Native::Add({"T", {{1, 2, 3}}, "", {{"Put", Put, 1}, {"Apply", Apply, 2}, {"Fail", Fail, 0}}});
+    Native::Add({"T",
+                 {{1, 2, 3}},
+                 "",
+                 {{"Put", Put, 1},
+                  {"Apply", Apply, 2},
+                  {"Fail", Fail, 0},
+                  {"Crash", Crash, 0},
+                  {"Length", Length, "a:v"}}});
     ASSERT_TRUE(Native::RegisterAll(library));
     puts.clear();
     Vm::SetReportProc([](const Vm::TrapReport&) {});
@@ -725,6 +739,42 @@ TEST_F(VmTest, NativesCallProceduresBackAndTrapsReportEveryFrame) {
   EXPECT_EQ(calls, (std::vector<std::string>{"C.Double:5", "C.Apply:9", "C.:20"}));
   EXPECT_EQ(Vm::LastReport().calls.front().source, "/User/C.mod");
 }
+
+#if !defined(__SANITIZE_ADDRESS__)
+// A module whose body hands T procedure `entry` the open array (address, high) in slots
+// 4 and 5, and T.Put its result.
+Modules::Ref NativeCaller(Buffer::Ref library, std::uint16_t entry, std::int64_t address,
+                          std::int64_t high) {
+  static int made = 0;
+  TestModule t{"N" + std::to_string(++made), {{"T", {{1, 2, 3}}}}};
+  t.Proc(0);
+  t.a.EmitK(Op::LDK, 4, std::vector<std::uint64_t>{static_cast<std::uint64_t>(address)});
+  t.a.EmitK(Op::LDK, 5, std::vector<std::uint64_t>{static_cast<std::uint64_t>(high)});
+  t.a.Emit(Op::CALLX, 4, 2, entry); // import slot 1 (entry 1 + 1)
+  t.a.Emit(Op::CALLX, 4, 2, 1);     // T.Put
+  t.a.Emit(Op::RET);
+  return t.Install(library);
+}
+
+// The guard against wild addresses is the program's: a wild address handed to native
+// code is the program's error, found before the native runs; a fault of the native itself
+// is the workstation's and is not dressed up as the program's.
+TEST_F(VmTest, WildAddressesHandedToNativesTrapButTheNativesOwnFaultsAreNotCaught) {
+  RunBody(NativeCaller(library, 5, 16, 3));
+  EXPECT_EQ(Outcome(), "invalid address");
+  EXPECT_TRUE(puts.empty());
+  // An open array that runs off the end of readable memory.
+  const std::int64_t local = reinterpret_cast<std::int64_t>(&puts);
+  RunBody(NativeCaller(library, 5, local, std::int64_t{1} << 40));
+  EXPECT_EQ(Outcome(), "invalid address");
+  RunBody(NativeCaller(library, 5, local, 7));
+  EXPECT_EQ(Outcome(), "done");
+  EXPECT_EQ(puts, (std::vector<std::int64_t>{8}));
+
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_DEATH(RunBody(NativeCaller(library, 4, 0, 0)), "");
+}
+#endif
 
 TEST_F(VmTest, AnInterruptEndsTheRun) {
   TestModule t{"Loop"};

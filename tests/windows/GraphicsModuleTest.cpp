@@ -1,6 +1,6 @@
 // The module Graphics of compiled programs, called as compiled code calls it: a
 // Native::Call with the parameter words of the procedure heading.
-#include "vm/GraphicsModule.h"
+#include "programs/GraphicsModule.h"
 
 #include <bit>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "GraphicsTesting.h"
-#include "shell/Menus.h"
+#include "editwin/Menus.h"
 #include "vm/Trap.h"
 
 namespace {

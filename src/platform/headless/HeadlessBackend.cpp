@@ -7,6 +7,7 @@
 
 #include "platform/Events.h"
 #include "platform/KeyScript.h"
+#include "platform/Startup.h"
 
 namespace Headless {
 
@@ -261,7 +262,7 @@ bool HeadlessBackend::Pump(bool wait) {
   if (idleTicks_ >= config_.idleLimit) {
     idleTicks_ = 0;
     if (outOfInput_ != nullptr) outOfInput_();
-    if (script_.empty()) throw ScriptEnded();
+    if (script_.empty()) Startup::Terminate();
     return Pump(wait);
   }
   ++idleTicks_;

@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <deque>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
@@ -35,12 +34,6 @@ inline constexpr std::int32_t kDescent = 4;
 inline constexpr std::int32_t kLineHeight = kAscent + kDescent;
 // The period of the frame's timer while the program waits with nothing injected.
 inline constexpr std::uint32_t kTimerPeriod = 55;
-
-// Thrown by the default out-of-input procedure: the program waited for input after
-// the script had run out.
-struct ScriptEnded : std::exception {
-  const char* what() const noexcept override { return "the script of platform messages ended"; }
-};
 
 struct Config {
   std::int32_t frameWidth = 800; // the frame's client area
@@ -109,7 +102,8 @@ public:
   // Messages injected and not yet dispatched.
   std::size_t Pending() const { return script_.size(); }
   // Called when the program waits and the script is empty for idleLimit timer ticks.
-  // It may inject more messages and return; otherwise ScriptEnded is thrown.
+  // It may inject more messages and return; otherwise the run ends (Startup::Terminate):
+  // a test runs its script under Startup::RunToEnd.
   void SetOutOfInputProc(void (*proc)()) { outOfInput_ = proc; }
   // A modifier state that holds under every message (Caps Lock on, say).
   void SetKeyState(std::uint32_t keyState) { heldKeyState_ = keyState; }

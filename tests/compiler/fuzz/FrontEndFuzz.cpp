@@ -9,7 +9,7 @@
 #include <string>
 
 #include "compiler/Compiler.h"
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace {

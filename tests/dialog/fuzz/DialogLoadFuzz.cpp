@@ -4,6 +4,7 @@
 #include "FuzzPlatform.h"
 #include "dialog/Dialog.h"
 #include "platform/Events.h"
+#include "platform/Startup.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -69,8 +70,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     m.where = Toolbox::Point{frame.left + 50, frame.top + 20};
     w.backend.Inject(m);
   }
-  try {
+  Startup::RunToEnd([&] {
     while (w.backend.Pending() > 0 || Events::QueuedCount() > 0) Dialog::EventStep();
-  } catch (const Headless::ScriptEnded&) {}
+  });
   return 0;
 }

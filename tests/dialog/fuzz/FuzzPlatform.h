@@ -12,8 +12,8 @@
 
 #include "dialog/Dialog.h"
 #include "platform/headless/HeadlessBackend.h"
-#include "shell/TextIO.h"
 #include "store/Buffer.h"
+#include "textio/TextIO.h"
 
 // Starts the platform on backend and returns the path of file in a new directory.
 inline std::string StartFuzzPlatform(Headless::HeadlessBackend& backend, const char* file) {

@@ -6,6 +6,7 @@
 #include "dialog/Dialog.h"
 #include "dialog/Help.h"
 #include "platform/Events.h"
+#include "platform/Startup.h"
 #include "store/FileSystem.h"
 
 namespace {
@@ -68,9 +69,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       m.window = w.d.window;
       m.where = p;
       w.backend.Inject(m);
-      try {
+      Startup::RunToEnd([&] {
         while (w.backend.Pending() > 0 || Events::QueuedCount() > 0) Dialog::EventStep();
-      } catch (const Headless::ScriptEnded&) {}
+      });
     }
     if (!Help::TipShown()) std::abort();
   }

@@ -13,7 +13,7 @@
 
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 #include "vm/Isa.h"
 #include "vm/Vm.h"

@@ -5,8 +5,8 @@
 
 #include "../../dialog/fuzz/FuzzPlatform.h"
 #include "dialog/Dialog.h"
+#include "editwin/Menus.h"
 #include "macros/Macros.h"
-#include "shell/Menus.h"
 
 namespace MacroFuzz {
 

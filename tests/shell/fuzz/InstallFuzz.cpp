@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace {

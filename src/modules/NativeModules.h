@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "base/Chars.h"
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 #include "store/Buffer.h"
 
 namespace Native {
@@ -36,7 +36,8 @@ struct Call {
 
   // The open array of characters starting at parameter word i.
   base::Chars Text(std::int32_t i) const {
-    return base::Chars(reinterpret_cast<const char*>(args[i]), static_cast<std::size_t>(args[i + 1]));
+    return base::Chars(reinterpret_cast<const char*>(args[i]),
+                       static_cast<std::size_t>(args[i + 1]));
   }
   base::VarChars VarText(std::int32_t i) const {
     return base::VarChars(reinterpret_cast<char*>(args[i]), static_cast<std::size_t>(args[i + 1]));
@@ -80,8 +81,8 @@ struct ModuleSpec {
   Modules::Key key;
   const char* definition;
   std::vector<Procedure> procedures;
-  Proc body = nullptr; // the module's body; nullptr: nothing to run
-  std::int32_t variableBytes = 0; // the block of exported variables, a multiple of 8
+  Proc body = nullptr;               // the module's body; nullptr: nothing to run
+  std::int32_t variableBytes = 0;    // the block of exported variables, a multiple of 8
   std::vector<Constant> constants{}; // every constant its definition declares
 };
 

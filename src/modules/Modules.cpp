@@ -1,4 +1,4 @@
-#include "shell/Modules.h"
+#include "modules/Modules.h"
 
 #include <algorithm>
 #include <cstring>

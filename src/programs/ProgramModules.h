@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 namespace ProgramModules {
 

@@ -1,4 +1,4 @@
-#include "vm/Runner.h"
+#include "app/Runner.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -10,16 +10,16 @@
 #include "base/Strings.h"
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
+#include "editwin/ShellStart.h"
+#include "modules/NativeModules.h"
 #include "platform/Checks.h"
 #include "platform/Toolbox.h"
 #include "platform/headless/HeadlessBackend.h"
+#include "programs/ProgramModules.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
-#include "shell/NativeModules.h"
-#include "shell/ShellStart.h"
-#include "shell/TextIO.h"
 #include "store/FileSystem.h"
-#include "vm/ProgramModules.h"
+#include "textio/TextIO.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 

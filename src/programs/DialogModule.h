@@ -11,7 +11,7 @@
 #include <cstdint>
 
 #include "dialog/Dialog.h"
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 namespace DialogModule {
 

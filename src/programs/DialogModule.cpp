@@ -1,4 +1,4 @@
-#include "vm/DialogModule.h"
+#include "programs/DialogModule.h"
 
 #include <algorithm>
 #include <array>
@@ -9,12 +9,12 @@
 
 #include "base/Strings.h"
 #include "dialog/Dialog.h"
+#include "modules/Definitions.h"
 #include "platform/Toolbox.h"
-#include "shell/Definitions.h"
-#include "shell/TextIO.h"
-#include "windows/KeyEvents.h"
+#include "textio/TextIO.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
+#include "windows/KeyEvents.h"
 
 namespace DialogModule {
 

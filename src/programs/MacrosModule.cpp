@@ -1,12 +1,12 @@
-#include "vm/MacrosModule.h"
+#include "programs/MacrosModule.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "macros/MacroFile.h"
 #include "macros/Macros.h"
-#include "shell/Definitions.h"
-#include "vm/DialogModule.h"
+#include "modules/Definitions.h"
+#include "programs/DialogModule.h"
 #include "vm/Vm.h"
 
 namespace MacrosModule {

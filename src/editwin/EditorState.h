@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "base/Chars.h"
 #include "store/Buffer.h"
 
 namespace ANSITerm {
@@ -104,9 +105,40 @@ struct EditorState {
   std::int32_t settingsMargin = 1; // replaces a saved margin below 1
 };
 
-// The one editor state.
+// The one editor state: the editor's own and the edit-window layer's, which keeps the
+// per-buffer part of it with each text. Every other module asks for what it means below.
 EditorState& State();
 // Every field back to its start value (the editor's module body runs this).
 void InitState();
+
+// ---- What the rest of the workstation asks of the editor ----
+
+// The text being edited (nullptr before the shell started).
+Buffer::Ref EditedText();
+// The terminal and the window the editor draws on.
+ANSITerm::TextWindow* EditTerminal();
+Toolbox::WindowObject* EditWindow();
+// The shell's start: the editor draws on the Command window.
+void SetEditWindow(Toolbox::WindowObject* window, ANSITerm::TextWindow* terminal);
+// A text was renamed (to its moved record) or deleted (to nullptr): what the editor holds
+// of it follows.
+void TextMoved(Buffer::Ref from, Buffer::Ref to);
+
+// The cursor of the text being edited, and the fixed end of its select range while one
+// is open.
+Position TextCursor();
+bool Selecting();
+Position SelectAnchor();
+// Sets the cursor of the text being edited, the view scrolled so that it shows there when
+// the text is drawn next; nothing is drawn.
+void SetCursor(Position p);
+
+std::int32_t TabWidth();
+// The position display on the message line (the Options menu's check mark).
+bool PositionShown();
+void SetPositionShown(bool on);
+// The search string of find and replace.
+const char* SearchString();
+void SetSearchString(base::Chars text);
 
 } // namespace Editor

@@ -1,4 +1,4 @@
-#include "shell/Menus.h"
+#include "editwin/Menus.h"
 
 #include <array>
 #include <cstring>
@@ -58,7 +58,8 @@ bool IsSeparator(Chars text) { return text[0] == '-'; }
 
 // Whether the lock and the level let the item be chosen.
 bool Allowed(std::int32_t menu, const Slot& s, std::int32_t item) {
-  if (!s.active[static_cast<std::size_t>(item)] || s.level[static_cast<std::size_t>(item)] > state.level)
+  if (!s.active[static_cast<std::size_t>(item)] ||
+      s.level[static_cast<std::size_t>(item)] > state.level)
     return false;
   switch (state.lock) {
   case 0:
@@ -91,10 +92,12 @@ void ShowText(Slot& s, std::int32_t item, Chars text) {
 void Shift(Slot& s, std::int32_t from, int delta) {
   auto move = [&](auto& a) {
     if (delta > 0) {
-      for (std::int32_t i = kMaxItem; i > from; --i) a[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(i - 1)];
+      for (std::int32_t i = kMaxItem; i > from; --i)
+        a[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(i - 1)];
       a[static_cast<std::size_t>(from)] = {};
     } else {
-      for (std::int32_t i = from; i < kMaxItem; ++i) a[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(i + 1)];
+      for (std::int32_t i = from; i < kMaxItem; ++i)
+        a[static_cast<std::size_t>(i)] = a[static_cast<std::size_t>(i + 1)];
       a[kMaxItem] = {};
     }
   };
@@ -213,7 +216,8 @@ bool GetCheck(std::int32_t menu, std::int32_t item) {
 void Enable(std::int32_t& menu, std::int32_t item, bool on) {
   Slot* s = SlotOf(menu);
   if (s == nullptr || !ValidItem(item)) return;
-  s->active[static_cast<std::size_t>(item)] = on && s->procedure[static_cast<std::size_t>(item)] != nullptr;
+  s->active[static_cast<std::size_t>(item)] =
+      on && s->procedure[static_cast<std::size_t>(item)] != nullptr;
   if (item <= Toolbox::CountItems(s->handle)) ShowEnabled(menu, *s, item);
 }
 
@@ -309,8 +313,9 @@ void MenuCommand(std::uint32_t command) {
   if (menu == kApplicationMenu) {
     std::int32_t old = 0;
     LockMenus(old, false, true);
-    const Proc proc = item > 1 && item <= kMaxItem ? state.applicationItems[static_cast<std::size_t>(item)]
-                                                  : nullptr;
+    const Proc proc = item > 1 && item <= kMaxItem
+                          ? state.applicationItems[static_cast<std::size_t>(item)]
+                          : nullptr;
     if (proc != nullptr)
       proc();
     else if (state.about != nullptr)

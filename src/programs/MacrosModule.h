@@ -3,7 +3,7 @@
 // as a native module of the program. The macros of a run go at its end.
 #pragma once
 
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 namespace MacrosModule {
 

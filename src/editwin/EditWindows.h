@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/Chars.h"
-#include "editor/EditorState.h"
+#include "editwin/EditorState.h"
 #include "platform/Toolbox.h"
 #include "store/Buffer.h"
 
@@ -138,6 +138,9 @@ void CloseBufferWindow(Buffer::Ref b);
 // Redraws the window that shows b without changing the current buffer; with kToEnd the
 // view (saved or current) first moves to the end of the text.
 void RedrawBuffer(Buffer::Ref b, ShowOptions options);
+// A text changed by a command rather than by the editor's keys: the window that shows it
+// draws it again, wherever it is.
+void TextChanged(Buffer::Ref b);
 // Moves the saved view of b (not the current buffer) to the end of its text without
 // drawing: what a terminal shows after lines were written to it one by one.
 void FollowEnd(Buffer::Ref b);

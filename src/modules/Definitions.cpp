@@ -1,4 +1,4 @@
-#include "shell/Definitions.h"
+#include "modules/Definitions.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "shell/EditWindows.h"
+#include "editwin/EditWindows.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 
 #include "base/Charset.h"
 #include "base/Strings.h"
-#include "shell/Menus.h"
+#include "editwin/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -70,8 +70,8 @@ struct State {
   std::int16_t defaultFont = 22; // "Courier New"
   std::int16_t defaultSize = 10;
   DrawProc draw = nullptr;
-  std::int32_t windowsMenu = 0;      // the menu manager's number of the Windows menu
-  void (*choose)(Ref b) = nullptr;   // edits the buffer a Windows menu entry names
+  std::int32_t windowsMenu = 0;    // the menu manager's number of the Windows menu
+  void (*choose)(Ref b) = nullptr; // edits the buffer a Windows menu entry names
 };
 
 State state;
@@ -570,6 +570,8 @@ void RedrawBuffer(Ref b, ShowOptions options) {
   if ((options & kToEnd) != 0) FollowEnd(b);
   Draw(SavedView(b, t, GetState(b)));
 }
+
+void TextChanged(Ref b) { RedrawBuffer(b, 0); }
 
 void FollowEnd(Ref b) {
   if (b == nullptr || b == Ed().current) return;

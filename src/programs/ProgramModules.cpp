@@ -1,4 +1,4 @@
-#include "vm/ProgramModules.h"
+#include "programs/ProgramModules.h"
 
 #include <bit>
 #include <cerrno>
@@ -14,15 +14,15 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "macros/Macros.h"
+#include "modules/Definitions.h"
 #include "platform/Alerts.h"
-#include "shell/Definitions.h"
-#include "shell/TextIO.h"
+#include "programs/DialogModule.h"
+#include "programs/DialogToolsModule.h"
+#include "programs/GraphicsModule.h"
+#include "programs/MacrosModule.h"
 #include "store/FileSystem.h"
-#include "vm/DialogModule.h"
-#include "vm/DialogToolsModule.h"
-#include "vm/GraphicsModule.h"
+#include "textio/TextIO.h"
 #include "vm/Heap.h"
-#include "vm/MacrosModule.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 
@@ -147,8 +147,7 @@ template <typename T, typename Scan> bool ReadNumber(T& value, Scan scan, char& 
   char word[kWordHigh + 1];
   terminator = ReadWord(word);
   std::size_t pos = 0;
-  return word[0] != 0 && scan(base::Chars(word), pos, value) && pos <= kWordHigh &&
-         word[pos] == 0;
+  return word[0] != 0 && scan(base::Chars(word), pos, value) && pos <= kWordHigh && word[pos] == 0;
 }
 
 // A whole number of the word in low .. high, the full range of its type: an optional
@@ -206,7 +205,8 @@ bool AskFileName(const char* prompt, base::Chars defext, std::string& name) {
 // Why a file could not be opened: on the message line, or on standard error in a run
 // without the workstation. Done, FALSE, tells the program.
 void FileError(const char* what, const std::string& name) {
-  const std::string text = std::string(what) + " - cannot open " + name + ": " + std::strerror(errno);
+  const std::string text =
+      std::string(what) + " - cannot open " + name + ": " + std::strerror(errno);
   if (TextIO::Console())
     std::fprintf(stderr, "%s\n", text.c_str());
   else
@@ -269,9 +269,7 @@ void InOutCloseOutput(Call&) {
 }
 
 // InOut's output: to the output file while one is open, else the terminal.
-void Put(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), files.out);
-}
+void Put(std::string_view text) { std::fwrite(text.data(), 1, text.size(), files.out); }
 // Digits right-aligned in width columns.
 void PutField(const char* digits, std::int32_t width) {
   const std::int32_t length = static_cast<std::int32_t>(std::strlen(digits));
@@ -686,7 +684,7 @@ bool SplitArguments(std::string_view text, std::vector<std::string>& result) {
 }
 
 std::vector<Native::ModuleSpec> Specs() {
-  return {InOutSpec(),   RealInOutSpec(), MathLib0Spec(), StorageSpec(),
+  return {InOutSpec(),    RealInOutSpec(), MathLib0Spec(), StorageSpec(),
           TerminalSpec(), TextIOSpec(),    ArgsSpec()};
 }
 

@@ -1,4 +1,4 @@
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 #include <algorithm>
 #include <cstring>

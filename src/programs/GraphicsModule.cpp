@@ -1,4 +1,4 @@
-#include "vm/GraphicsModule.h"
+#include "programs/GraphicsModule.h"
 
 #include <algorithm>
 #include <bit>
@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "base/Strings.h"
+#include "editwin/Menus.h"
+#include "modules/Definitions.h"
 #include "platform/Alerts.h"
-#include "shell/Definitions.h"
-#include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "vm/Trap.h"
 #include "windows/Graphics.h"
@@ -335,7 +335,7 @@ template <typename T, bool kBytes, bool kMarkers> void XYProc(Call& c) {
 
 // The marker kinds of the definition, by the numbers Graphics draws them.
 constexpr const char* kMarkerNames[Graphics::kMarkerKinds] = {"Dot",     "Plus",  "Star",
-                                                             "Diamond", "Cross", "Square"};
+                                                              "Diamond", "Cross", "Square"};
 
 // The constants of the definition: the colour table's names and the marker kinds.
 std::vector<Native::Constant> Constants() {

@@ -1,13 +1,13 @@
-#include "vm/DialogToolsModule.h"
+#include "programs/DialogToolsModule.h"
 
 #include <algorithm>
 #include <cstring>
 
 #include "dialog/ColorPicker.h"
 #include "dialog/Help.h"
-#include "shell/Definitions.h"
-#include "shell/TextIO.h"
-#include "vm/DialogModule.h"
+#include "modules/Definitions.h"
+#include "programs/DialogModule.h"
+#include "textio/TextIO.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 
@@ -28,7 +28,8 @@ Pick current;
 
 std::int32_t Int(const Call& c, int i) { return static_cast<std::int32_t>(c.args[i]); }
 std::uint16_t Component(std::uint64_t word) {
-  return static_cast<std::uint16_t>(std::min<std::uint32_t>(static_cast<std::uint32_t>(word), 0xFFFF));
+  return static_cast<std::uint16_t>(
+      std::min<std::uint32_t>(static_cast<std::uint32_t>(word), 0xFFFF));
 }
 std::uint32_t Load32(std::uint64_t address) {
   std::uint32_t v = 0;
@@ -70,8 +71,7 @@ void PickProc(Call& c) {
     Callbacks() { DialogModule::BeginCallbacks(); }
     ~Callbacks() { DialogModule::EndCallbacks(); }
   } callbacks;
-  const bool kept =
-      ColorPicker::Pick(owner, colour, Int(c, 4), Int(c, 5), ChangedColour);
+  const bool kept = ColorPicker::Pick(owner, colour, Int(c, 4), Int(c, 5), ChangedColour);
   WriteColour(current, colour);
   current = outer;
   picked = outerColour;

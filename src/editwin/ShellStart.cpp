@@ -1,13 +1,13 @@
-#include "shell/ShellStart.h"
+#include "editwin/ShellStart.h"
 
 #include <algorithm>
 
 #include "base/NumberOut.h"
 #include "base/Strings.h"
-#include "editor/EditorState.h"
+#include "editwin/EditWindows.h"
+#include "editwin/EditorState.h"
+#include "editwin/Menus.h"
 #include "platform/Alerts.h"
-#include "shell/EditWindows.h"
-#include "shell/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -109,7 +109,7 @@ void WriteList(Chars text) {
   if (list == nullptr || !Lines::Append(list, line)) return;
   ANSITerm::TextWindow* t = EditWindows::ListTerminal();
   if (t == nullptr) return;
-  if (Editor::State().current == list) {
+  if (Editor::EditedText() == list) {
     // The editor works on the list: its view follows the text.
     EditWindows::RedrawBuffer(list, EditWindows::kToEnd);
     return;
@@ -230,8 +230,7 @@ bool OpenShellWindows() {
   EditWindows::SetCommandWindow(w, t);
   EditWindows::SetDefaultPlacement(commandRect, static_cast<std::int16_t>(w->port.fontNumber),
                                    static_cast<std::int16_t>(w->port.fontSize));
-  Editor::State().window = w;
-  Editor::State().terminal = t;
+  Editor::SetEditWindow(w, t);
 
   BuildCommandText();
   // The program's own modules and data blocks would be registered here; this system
@@ -295,13 +294,8 @@ void EnterCommandWindow() {
   Init();
   const Ref c = state.tree.command;
   if (c == nullptr || EditWindows::CommandWindow() == nullptr) return;
-  Editor::EditorState& e = Editor::State();
   EditWindows::ShowBuffer(c, EditWindows::kActivate);
-  e.cursor = Editor::Position{std::max(1, Lines::Count(c) - 2), 1};
-  e.desiredColumn = 1;
-  e.leftOffset = 0;
-  if (e.cursor.line < e.topLine) e.topLine = e.cursor.line;
-  if (e.cursor.line >= e.topLine + e.rows) e.topLine = e.cursor.line - e.rows + 1;
+  Editor::SetCursor(Editor::Position{std::max(1, Lines::Count(c) - 2), 1});
   EditWindows::RedrawBuffer(c, EditWindows::kRefresh);
 }
 

@@ -4,7 +4,7 @@
 // dialogs of the module Dialog, whose handles they take.
 #pragma once
 
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 namespace DialogToolsModule {
 

@@ -9,7 +9,7 @@
 // the front-most graphics window: "Save Picture..." and "Close Window".
 #pragma once
 
-#include "shell/NativeModules.h"
+#include "modules/NativeModules.h"
 
 namespace GraphicsModule {
 

@@ -1,19 +1,19 @@
-#include "shell/TextIO.h"
+#include "textio/TextIO.h"
 
 #include <poll.h>
 
 #include <algorithm>
 
-#include "base/Dates.h"
+#include "base/Charset.h"
 #include "base/NumberIn.h"
 #include "base/NumberOut.h"
-#include "base/Charset.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
 #include "editor/LineInput.h"
+#include "editwin/EditWindows.h"
+#include "editwin/ShellStart.h"
+#include "platform/Dates.h"
 #include "platform/Events.h"
-#include "shell/EditWindows.h"
-#include "shell/ShellStart.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
 #include "windows/KeyEvents.h"
@@ -58,7 +58,7 @@ State state;
 std::FILE* In() { return state.in != nullptr ? state.in : stdin; }
 std::FILE* Out() { return state.out != nullptr ? state.out : stdout; }
 
-TextWindow* EditorTerminal() { return Editor::State().terminal; }
+TextWindow* EditorTerminal() { return Editor::EditTerminal(); }
 
 TextWindow* Target() {
   if (state.outputToList) {

@@ -25,6 +25,7 @@ struct CommandLine {
   std::string keys;
   std::string screenshot;
   std::string dump;
+  std::string geometry;
   bool readyTime = false;
   bool noCompiler = false;
   bool platformGiven = false; // -platform was among Qt's options

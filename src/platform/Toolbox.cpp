@@ -561,20 +561,27 @@ namespace {
 // The windows Tile and Cascade lay out: those a user sees with a caption, front first.
 std::vector<Window> ArrangedWindows() { return CaptionedWindows(); }
 
-// Gives w the content that fits inside outer (its decorations' rectangle) as a user's drag
-// would, and has it follow the frame. A window of a fixed size keeps its size where it fits.
-void PlaceIn(Window w, const Rect& outer) {
-  const Rect m = MarginsOf(w->kind);
+// The content of a window of the kind inside outer (its decorations' rectangle), at least
+// a pixel each way; a window of a fixed size keeps the size it has where it fits.
+Rect ContentIn(int kind, const Rect& outer, const Rect& now) {
+  const Rect m = MarginsOf(kind);
   Rect content{outer.left + m.left, outer.top + m.top, outer.right - m.right,
                outer.bottom - m.bottom};
-  if (w->kind != kDocumentWindow) {
-    const Rect now = GetWindowRect(w);
+  if (kind != kDocumentWindow) {
     content.right = content.left + std::min(now.Width(), content.Width());
     content.bottom = content.top + std::min(now.Height(), content.Height());
   }
   content.right = std::max(content.right, content.left + 1);
   content.bottom = std::max(content.bottom, content.top + 1);
-  if (!(GetWindowRect(w) == content)) TheBackend().ArrangeWindow(w, content);
+  return content;
+}
+
+// Gives w the content that fits inside outer as a user's drag would, and has it follow
+// the frame.
+void PlaceIn(Window w, const Rect& outer) {
+  const Rect now = GetWindowRect(w);
+  const Rect content = ContentIn(w->kind, outer, now);
+  if (!(now == content)) TheBackend().ArrangeWindow(w, content);
   FollowFrame(w);
 }
 
@@ -613,15 +620,7 @@ void FrameResized() {
                      Scaled(f.outer.right, f.client.left, f.client.Width(), client.left, client.Width()),
                      Scaled(f.outer.bottom, f.client.top, f.client.Height(), client.top,
                             client.Height())};
-    const Rect m = MarginsOf(f.window->kind);
-    Rect content{outer.left + m.left, outer.top + m.top, outer.right - m.right,
-                 outer.bottom - m.bottom};
-    if (f.window->kind != kDocumentWindow) {
-      content.right = content.left + f.placed.Width();
-      content.bottom = content.top + f.placed.Height();
-    }
-    content.right = std::max(content.right, content.left + 1);
-    content.bottom = std::max(content.bottom, content.top + 1);
+    const Rect content = ContentIn(f.window->kind, outer, f.placed);
     if (!(content == f.placed)) TheBackend().ArrangeWindow(f.window, content);
     f.placed = GetWindowRect(f.window);
   }

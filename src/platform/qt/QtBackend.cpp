@@ -291,6 +291,8 @@ struct QtBackend::State {
   void OnComposed(const QString& text, Window w);
   void OnMouse(QWidget* source, QMouseEvent* e, Window w);
   void OnGeometry(Child& c);
+  // Moved and Sized messages for what changed of c's known content since before.
+  void TellGeometry(const Child& c, const QRect& before);
   void OnMinimised(Child& c);
   void Invalidate(Child& c, const QRegion& r);
   void GrowImage(Child& c, QSize size);
@@ -609,6 +611,11 @@ void QtBackend::State::OnGeometry(Child& c) {
   }
   const QRect before = c.known;
   c.known = now;
+  TellGeometry(c, before);
+}
+
+void QtBackend::State::TellGeometry(const Child& c, const QRect& before) {
+  const QRect now = c.known;
   if (now.topLeft() != before.topLeft()) {
     PlatformMessage m;
     m.kind = Kind::Moved;
@@ -1583,21 +1590,7 @@ void QtBackend::ArrangeWindow(Window w, const Toolbox::Rect& content) {
   c->sub->setGeometry(outer);
   // Unlike MoveWindow and SizeWindow, the change is told as a user's drag tells it (a
   // hidden window hears of it when shown, as of any other).
-  if (!c->sub->isVisible()) return;
-  if (wanted.topLeft() != before.topLeft()) {
-    PlatformMessage m;
-    m.kind = Kind::Moved;
-    m.window = w;
-    m.where = ToPoint(wanted.topLeft());
-    s_->Post(m);
-  }
-  if (wanted.size() != before.size()) {
-    PlatformMessage m;
-    m.kind = Kind::Sized;
-    m.window = w;
-    m.where = Toolbox::Point{wanted.width(), wanted.height()};
-    s_->Post(m);
-  }
+  if (c->sub->isVisible()) s_->TellGeometry(*c, before);
 }
 
 Toolbox::Rect QtBackend::ContentRect(Window w) {

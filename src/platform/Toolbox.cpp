@@ -558,9 +558,6 @@ Rect ClearOfCaptions(int kind, const Rect& wanted) {
 
 namespace {
 
-// The windows Tile and Cascade lay out: those a user sees with a caption, front first.
-std::vector<Window> ArrangedWindows() { return CaptionedWindows(); }
-
 // The content of a window of the kind inside outer (its decorations' rectangle), at least
 // a pixel each way; a window of a fixed size keeps the size it has where it fits.
 Rect ContentIn(int kind, const Rect& outer, const Rect& now) {
@@ -627,7 +624,7 @@ void FrameResized() {
 }
 
 void TileWindows() {
-  const std::vector<Window> windows = ArrangedWindows();
+  const std::vector<Window> windows = CaptionedWindows();
   const Rect client = FrameClientRect();
   const auto n = static_cast<std::int32_t>(windows.size());
   if (n == 0 || client.Empty()) return;
@@ -649,7 +646,7 @@ void TileWindows() {
 }
 
 void CascadeWindows() {
-  std::vector<Window> windows = ArrangedWindows();
+  std::vector<Window> windows = CaptionedWindows();
   const Rect client = FrameClientRect();
   const auto n = static_cast<std::int32_t>(windows.size());
   if (n == 0 || client.Empty()) return;

@@ -15,7 +15,10 @@ namespace Options {
 
 namespace {
 
-enum class Id { Help, Version, Run, Macro, MacroNumber, Screenshot, Keys, Dump, NoCompiler, NoJit, ReadyTime, Platform };
+enum class Id {
+  Help, Version, Run, Macro, MacroNumber, Screenshot, Keys, Dump, Geometry, NoCompiler, NoJit,
+  ReadyTime, Platform
+};
 
 struct Option {
   Id id;
@@ -46,6 +49,9 @@ constexpr Option kOptions[] = {
     {Id::Dump, "--dump", "FILE",
      "once the keys are typed, write the lines of the text being edited and then the "
      "message line to FILE, then end"},
+    {Id::Geometry, "--geometry", "FILE",
+     "once the keys are typed, write the size of the frame's client area and the place of "
+     "each window in it to FILE, then end"},
     {Id::NoCompiler, "--no-compiler", nullptr, "start the workstation without its compiler"},
     {Id::NoJit, "--no-jit", nullptr,
      "run compiled programs in the interpreter alone, not translated into the processor's "
@@ -136,7 +142,7 @@ void Wrapped(std::FILE* out, std::string_view text, int at, int indent) {
 
 bool TakesRunOnly(Id id) { return id == Id::Macro || id == Id::MacroNumber; }
 bool WorkstationOnly(Id id) {
-  return id == Id::Keys || id == Id::Dump || id == Id::NoCompiler || id == Id::ReadyTime;
+  return id == Id::Keys || id == Id::Dump || id == Id::Geometry || id == Id::NoCompiler || id == Id::ReadyTime;
 }
 
 } // namespace
@@ -223,6 +229,7 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       line.haveKeys = true;
       break;
     case Id::Dump: line.dump = value; break;
+    case Id::Geometry: line.geometry = value; break;
     case Id::NoCompiler: line.noCompiler = true; break;
     case Id::NoJit: line.noJit = true; break;
     case Id::ReadyTime: line.readyTime = true; break;

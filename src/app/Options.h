@@ -25,6 +25,7 @@ struct CommandLine {
   std::string keys;
   std::string screenshot;
   std::string dump;
+  std::string geometry;
   bool readyTime = false;
   bool noCompiler = false;
   bool noJit = false; // programs run in the interpreter alone

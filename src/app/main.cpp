@@ -11,7 +11,8 @@
 // types a key script (platform/KeyScript.h) once start-up is over; --screenshot saves the
 // frame window as PNG once those keys are consumed (at once without --keys) and ends the
 // program; --dump then writes the lines of the text being edited to FILE (LF line ends),
-// and the message line last as "message: " and its text; --ready-time prints
+// and the message line last as "message: " and its text; --geometry then writes the
+// client area's size and the frames of the windows to FILE; --ready-time prints
 // "ready-ms N", N the milliseconds from process start (or from VELMARIN_T0, seconds since
 // the epoch) to the moment the user can type: start-up is over, the Command window shows
 // the command text and the editor waits for its first key. The program ends there (with
@@ -248,16 +249,17 @@ int RunWorkstation(const Options::CommandLine& line) {
     backend.SetInjectedKeys(std::move(messages));
   }
   // The backend ends a driven run once the keys are consumed and the screenshot is
-  // saved; a dump alone takes one it throws away. The directory is made only then: a
+  // saved; a dump or the geometry alone takes one it throws away. The directory is made only then: a
   // run that ends at once (--ready-time) would leave it behind.
   QString screenshot = QString::fromLocal8Bit(line.screenshot.c_str());
   std::optional<QTemporaryDir> scratch;
-  if (screenshot.isEmpty() && !line.dump.empty()) {
+  if (screenshot.isEmpty() && (!line.dump.empty() || !line.geometry.empty())) {
     scratch.emplace();
     if (!scratch->isValid()) return Fail("no temporary directory for --dump", 1);
     screenshot = scratch->filePath(QStringLiteral("dump.png"));
   }
   if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
+  if (!line.geometry.empty()) backend.SetGeometryFile(QString::fromLocal8Bit(line.geometry.c_str()));
   if (line.readyTime) backend.ReportReady(t0);
 
   if (line.noCompiler) Application::UseCompiler(false);

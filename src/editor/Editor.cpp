@@ -846,8 +846,11 @@ void ShowCommandWindow() {
 
 void ShowListWindow() {
   Toolbox::Rect client = Toolbox::FrameClientRect();
+  const bool open = EditWindows::ListWindow() != nullptr;
   static_cast<void>(EditWindows::OpenBufferWindow(Shell::ListText(), EditWindows::Placement::Given,
                                                   Shell::ListWindowRect(client)));
+  // Opened again at its place below the Command window: it keeps its share of the frame.
+  if (!open) Toolbox::FollowFrame(EditWindows::ListWindow());
 }
 
 // F3: the cursor line and count - 1 lines below it go, as del l from the line start.

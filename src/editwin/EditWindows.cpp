@@ -216,7 +216,9 @@ void ChooseWindow() {
   if (b != nullptr && state.choose != nullptr) state.choose(b);
 }
 
-// The menu keeps its first three items; the names follow, each editing its buffer.
+// The menu keeps its first three items; the names follow, each editing its buffer, and
+// after them the commands that lay the windows out: their numbers follow the names, so
+// that no item before them changes its number.
 void SyncMenu() {
   std::int32_t& m = state.windowsMenu;
   if (m == 0) return;
@@ -224,6 +226,11 @@ void SyncMenu() {
   for (const MenuName& n : state.names) Menus::AppendItem(m, n.name);
   for (std::int32_t item = 1; item <= Menus::CountItems(m); ++item)
     if (item != kFixedMenuItems) Menus::SetProcedure(m, item, ChooseWindow);
+  Menus::AppendItem(m, "-");
+  Menus::AppendItem(m, "Tile");
+  Menus::SetProcedure(m, Menus::CountItems(m), Toolbox::TileWindows);
+  Menus::AppendItem(m, "Cascade");
+  Menus::SetProcedure(m, Menus::CountItems(m), Toolbox::CascadeWindows);
   Menus::UpdateMenus(true);
 }
 

@@ -14,6 +14,7 @@
 
 #include "base/Chars.h"
 #include "editwin/EditorState.h"
+#include "editwin/Menus.h"
 #include "platform/Toolbox.h"
 #include "store/Buffer.h"
 
@@ -79,9 +80,11 @@ struct View {
 // text cursor. The editor installs its own drawing (select range, message line).
 using DrawProc = void (*)(const View& view);
 
-// The Windows menu: three fixed items, then at most 27 buffer leaf names.
+// The Windows menu: three fixed items, then at most 25 buffer leaf names, then a line,
+// "Tile" and "Cascade": 31 items at most, as many as a menu holds.
 inline constexpr std::int32_t kFixedMenuItems = 3;
-inline constexpr std::int32_t kMaxMenuItems = 30;
+inline constexpr std::int32_t kArrangeMenuItems = 3;
+inline constexpr std::int32_t kMaxMenuItems = Menus::kMaxItem - kArrangeMenuItems;
 
 // The module body.
 void Init();
@@ -152,7 +155,8 @@ void SetDrawProc(DrawProc proc);
 // The window showing b to the next larger (direction 0) or smaller (1) text size.
 void Zoom(Buffer::Ref b, int direction);
 // The menu manager's number of the Windows menu (0: none) and the procedure that edits
-// the buffer one of its entries names; its first items are "Command", "List" and a line.
+// the buffer one of its entries names; its first items are "Command", "List" and a line,
+// its last a line, "Tile" and "Cascade" (Toolbox::TileWindows, Toolbox::CascadeWindows).
 void SetWindowsMenu(std::int32_t menu, void (*choose)(Buffer::Ref b));
 // A buffer was renamed and has a new record: the windows that showed the old one show
 // the new one, under its new title.
@@ -167,7 +171,7 @@ void DrawPlain(const View& view);
 // menu first loses the name used least recently.
 void AddToWindowsMenu(Chars name);
 void RemoveFromWindowsMenu(Chars name);
-// Items including the three fixed ones.
+// Items including the three fixed ones, without the line, Tile and Cascade after the names.
 std::int32_t WindowsMenuCount();
 // The text of an item from 1; "" outside.
 void WindowsMenuItem(std::int32_t item, VarChars text);

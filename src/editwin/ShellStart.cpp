@@ -243,6 +243,10 @@ bool OpenShellWindows() {
                                  ListWindowRect(client))) {
     EditWindows::RedrawBuffer(state.tree.list, EditWindows::kToEnd);
   }
+  // Both share the frame's client area between them, and keep their shares of it when the
+  // frame changes size, until the user moves one.
+  Toolbox::FollowFrame(w);
+  Toolbox::FollowFrame(EditWindows::ListWindow());
   EditWindows::ShowBuffer(state.tree.command, EditWindows::kRefresh | EditWindows::kActivate);
   return true;
 }

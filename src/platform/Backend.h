@@ -47,6 +47,8 @@ struct PlatformMessage {
     EndSession,    // the user's log-on ends
     Quit,          // the platform asks the program to end at once
     ClipboardText, // a script's text that another program puts on the clipboard (text)
+    FrameSized,    // the frame's client area is now where (width, height); a script's asks
+                   // the frame's window to take that size (the frame, decorations and all)
   };
   Kind kind = Kind::Timer;
   Window window = nullptr; // nullptr: the frame window
@@ -83,6 +85,10 @@ struct PlatformMessage {
   // A script's FrameClose that stands for the frame's window destroyed from outside
   // (by a window manager), not for a click on its close box.
   bool destroyed = false;
+  // A script's Moved with a size: the user moves the window (the one in front, or the one
+  // of windowTitle) so that its content lies at where, and sizes it to size.
+  bool place = false;
+  Point size;
 };
 
 // One drawing operation in a port, with the port state it is drawn with.
@@ -167,6 +173,13 @@ public:
   virtual void MoveWindow(Window w, Point topLeft) = 0;
   virtual void SizeWindow(Window w, std::int32_t width, std::int32_t height) = 0;
   virtual Rect ContentRect(Window w) = 0; // frame client coordinates
+  // Moves and sizes w as a user's drag would, so that its owner hears of it as of the
+  // user's: Moved and Sized messages follow (the backends send none for MoveWindow and
+  // SizeWindow on their own, or always send them).
+  virtual void ArrangeWindow(Window w, const Rect& content) {
+    MoveWindow(w, Point{content.left, content.top});
+    SizeWindow(w, content.Width(), content.Height());
+  }
   // The room the decorations of a window of the kind (Toolbox::kDocumentWindow, ...)
   // take around its content: left, top, right and bottom in pixels.
   virtual Rect WindowMargins(int kind) {

@@ -565,6 +565,9 @@ void Dispatch(const PlatformMessage& m) {
   case Kind::ClipboardText:
     // The backends put it on their clipboards before it would come here.
     break;
+  case Kind::FrameSized:
+    Toolbox::FrameResized();
+    break;
   case Kind::Quit:
     // The platform ends the program at once; the start-up layer may end it its own way.
     if (state.quit == nullptr) std::exit(0);

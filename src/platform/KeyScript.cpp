@@ -342,6 +342,23 @@ bool AppendAction(std::string_view token, std::uint32_t modifiers, std::vector<P
     out.push_back(m);
     return true;
   }
+  if (token.size() > 7 && EqualCaseless(token.substr(0, 7), "RESIZE@")) {
+    if (!NumberList(token.substr(7), 2, 5, false, n) || n[0] < 1 || n[1] < 1) return false;
+    m.kind = Kind::FrameSized;
+    m.where = Toolbox::Point{n[0], n[1]};
+    out.push_back(m);
+    return true;
+  }
+  if (Place(token, "PLACE", 4, title, n)) {
+    if (n[2] < 1 || n[3] < 1) return false;
+    m.kind = Kind::Moved;
+    m.place = true;
+    m.where = Toolbox::Point{n[0], n[1]};
+    m.size = Toolbox::Point{n[2], n[3]};
+    m.windowTitle = title;
+    out.push_back(m);
+    return true;
+  }
   if (EqualCaseless(token, "CLOSEBOX")) {
     m.kind = Kind::Close;
   } else if (EqualCaseless(token, "FRAMECLOSE")) {

@@ -27,7 +27,11 @@
 //                      and the keys after it are typed into it as it computes);
 //                      CLOSEBOX (the front window's close box), FRAMECLOSE (the frame's),
 //                      FRAMEDESTROY (the frame's window destroyed, as a window manager
-//                      may do it, without asking),
+//                      may do it, without asking), RESIZE@W,H (the frame's window
+//                      resized to W by H pixels, as a window manager does it),
+//                      PLACE@X,Y,W,H and PLACE@Title:X,Y,W,H (the user drags the window
+//                      in front, or the one of the title, so that its content lies at
+//                      X,Y of the frame's client area, W wide and H high),
 //                      MENU@Title/Item (the item of the bar's menu Title whose text
 //                      begins with Item, both without regard to case, '_' for a blank;
 //                      nothing when there is none or it is disabled)

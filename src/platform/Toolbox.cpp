@@ -91,6 +91,15 @@ struct State {
   CursorShape shownShape = CursorShape::Arrow;
   int cursorLevel = 0; // below 0 while hidden
   bool clipboardOwned = false;
+  // Windows laid out over the client area that keep their proportions of it while the
+  // user leaves them where they were put.
+  struct Follower {
+    Window window;
+    Rect placed; // the content rectangle the window was given
+    Rect outer;  // its decorations' rectangle then
+    Rect client; // the client area then
+  };
+  std::vector<Follower> followers;
 };
 State state;
 Backend* installed = nullptr;
@@ -330,6 +339,7 @@ void DisposeWindow(Window& w) {
     DisposeScrollBar(bar);
   }
   if (state.port.window == w) state.port = Port{};
+  StopFollowing(w);
   TheBackend().DestroyWindow(w);
   // After the platform window is gone, so that records posted while it was being
   // destroyed (focus changes) go too.
@@ -544,6 +554,117 @@ Rect ClearOfCaptions(int kind, const Rect& wanted) {
   Rect r = start;
   OffsetRect(r, 0, best - r.top);
   return r;
+}
+
+namespace {
+
+// The content of a window of the kind inside outer (its decorations' rectangle), at least
+// a pixel each way; a window of a fixed size keeps the size it has where it fits.
+Rect ContentIn(int kind, const Rect& outer, const Rect& now) {
+  const Rect m = MarginsOf(kind);
+  Rect content{outer.left + m.left, outer.top + m.top, outer.right - m.right,
+               outer.bottom - m.bottom};
+  if (kind != kDocumentWindow) {
+    content.right = content.left + std::min(now.Width(), content.Width());
+    content.bottom = content.top + std::min(now.Height(), content.Height());
+  }
+  content.right = std::max(content.right, content.left + 1);
+  content.bottom = std::max(content.bottom, content.top + 1);
+  return content;
+}
+
+// Gives w the content that fits inside outer as a user's drag would, and has it follow
+// the frame.
+void PlaceIn(Window w, const Rect& outer) {
+  const Rect now = GetWindowRect(w);
+  const Rect content = ContentIn(w->kind, outer, now);
+  if (!(now == content)) TheBackend().ArrangeWindow(w, content);
+  FollowFrame(w);
+}
+
+// x of a span from..from+length, taken to the same proportion of the span to..to+toLength.
+std::int32_t Scaled(std::int32_t x, std::int32_t from, std::int32_t length, std::int32_t to,
+                    std::int32_t toLength) {
+  if (length <= 0) return to + (x - from);
+  const std::int64_t offset = static_cast<std::int64_t>(x - from) * toLength;
+  return to + static_cast<std::int32_t>((2 * offset + length) / (2 * length));
+}
+
+} // namespace
+
+void FollowFrame(Window w) {
+  if (!IsWindow(w)) return;
+  StopFollowing(w);
+  const Rect placed = GetWindowRect(w);
+  state.followers.push_back(State::Follower{w, placed, Outer(w->kind, placed), FrameClientRect()});
+}
+
+void StopFollowing(Window w) {
+  std::erase_if(state.followers, [w](const State::Follower& f) { return f.window == w; });
+}
+
+void FrameResized() {
+  const Rect client = FrameClientRect();
+  if (client.Empty()) return;
+  // The user's moves since a window was put in place end its following.
+  std::erase_if(state.followers, [](const State::Follower& f) {
+    return !IsWindow(f.window) || !(GetWindowRect(f.window) == f.placed);
+  });
+  for (State::Follower& f : state.followers) {
+    // Always from the first placement, so that no rounding gathers over many changes.
+    const Rect outer{Scaled(f.outer.left, f.client.left, f.client.Width(), client.left, client.Width()),
+                     Scaled(f.outer.top, f.client.top, f.client.Height(), client.top, client.Height()),
+                     Scaled(f.outer.right, f.client.left, f.client.Width(), client.left, client.Width()),
+                     Scaled(f.outer.bottom, f.client.top, f.client.Height(), client.top,
+                            client.Height())};
+    const Rect content = ContentIn(f.window->kind, outer, f.placed);
+    if (!(content == f.placed)) TheBackend().ArrangeWindow(f.window, content);
+    f.placed = GetWindowRect(f.window);
+  }
+}
+
+void TileWindows() {
+  const std::vector<Window> windows = CaptionedWindows();
+  const Rect client = FrameClientRect();
+  const auto n = static_cast<std::int32_t>(windows.size());
+  if (n == 0 || client.Empty()) return;
+  // A grid as near square as may be, filled row by row; the last row's tiles share its
+  // whole width, so that no part of the area stays empty.
+  std::int32_t columns = 1;
+  while (columns * columns < n) ++columns;
+  const std::int32_t rows = (n + columns - 1) / columns;
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::int32_t row = i / columns;
+    const std::int32_t column = i % columns;
+    const std::int32_t inRow = row < rows - 1 ? columns : n - columns * (rows - 1);
+    const Rect tile{client.left + column * client.Width() / inRow,
+                    client.top + row * client.Height() / rows,
+                    client.left + (column + 1) * client.Width() / inRow,
+                    client.top + (row + 1) * client.Height() / rows};
+    PlaceIn(windows[static_cast<std::size_t>(i)], tile);
+  }
+}
+
+void CascadeWindows() {
+  std::vector<Window> windows = CaptionedWindows();
+  const Rect client = FrameClientRect();
+  const auto n = static_cast<std::int32_t>(windows.size());
+  if (n == 0 || client.Empty()) return;
+  // Back first, so that the front window ends at the last step, on top.
+  std::reverse(windows.begin(), windows.end());
+  const std::int32_t step = std::max(kMinCascadeStep, MarginsOf(kDocumentWindow).top);
+  // Every window the same size, as large as the steps leave room for but never below two
+  // thirds of the area; where the steps would go past its edge they start again.
+  const std::int32_t width = std::max(client.Width() - (n - 1) * step, client.Width() * 2 / 3);
+  const std::int32_t height = std::max(client.Height() - (n - 1) * step, client.Height() * 2 / 3);
+  const std::int32_t steps =
+      1 + std::max(0, std::min(client.Width() - width, client.Height() - height) / step);
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::int32_t k = i % steps;
+    const Rect outer{client.left + k * step, client.top + k * step,
+                     client.left + k * step + width, client.top + k * step + height};
+    PlaceIn(windows[static_cast<std::size_t>(i)], outer);
+  }
 }
 
 Rect FrameRoom(int kind) {

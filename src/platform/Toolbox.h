@@ -150,6 +150,22 @@ Rect FitInFrame(int kind, Rect r, Point minimum = Point{1, 1});
 // frame (FitInFrame). A step whose window would keep less than half its size in the
 // room starts the cascade again from the top left of wanted.
 Rect CascadePlace(int kind, const Rect& wanted, std::int32_t first);
+// Keeps w's proportions of the client area when the frame changes size, for as long as
+// the user leaves it where it is now: a window laid out over the whole area.
+void FollowFrame(Window w);
+void StopFollowing(Window w);
+// The frame's client area changed size: each window that follows the frame and is still
+// where it was put takes its proportions of the new area; one the user has moved or sized
+// since stays where the user put it and follows no more.
+void FrameResized();
+// Tile: the shown windows with a caption side by side over the client area without
+// overlap, in rows of a grid as near square as may be, the front one at the top left.
+// Cascade: the same windows at one size, each a caption's height below and right of the
+// one behind it from the top left, each wholly inside the client area. The windows they
+// place follow the frame (FollowFrame); a window of a fixed size keeps its size where it
+// fits.
+void TileWindows();
+void CascadeWindows();
 // Where a window of the kind and the size of wanted opens over the others without
 // covering their captions: wanted fitted into the frame, then moved down below the
 // captions it would cover, as far as the frame's room allows. Where every place covers

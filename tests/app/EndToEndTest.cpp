@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImageReader>
+#include <QMap>
 #include <QPageLayout>
 #include <QPrinter>
 #include <QProcess>
@@ -351,6 +352,94 @@ TEST_F(Desktop, QuitWhileAProgramComputesAsksFirst) {
     ASSERT_EQ(o.exitCode, 0) << c.keys.toStdString() << "\n" << o.err.toStdString();
     EXPECT_EQ(o.dump.contains("xBEGIN"), c.runsOn) << c.keys.toStdString();
   }
+}
+
+// Where the windows are once the keys are typed (--geometry): the client area's size
+// and the frame of each shown window by its title.
+struct Layout {
+  QSize client;
+  QMap<QString, QRect> windows;
+};
+
+class Arranging : public Desktop {
+protected:
+  Layout Arrange(const QString& keys) {
+    const QString file = dir.filePath("geometry.txt");
+    QFile::remove(file);
+    const Outcome o = RunVelmarin({"--keys", keys, "--geometry", file}, dir.path(), 120000,
+                                  Platform::Offscreen, {}, state.path());
+    EXPECT_EQ(o.exitCode, 0) << keys.toStdString() << "\n" << o.err.toStdString();
+    Layout layout;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) return layout;
+    for (const QString& line : QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts)) {
+      const QStringList w = line.split(' ');
+      if (w[0] == "client" && w.size() == 3) layout.client = QSize(w[1].toInt(), w[2].toInt());
+      if (w[0] == "window" && w.size() >= 6)
+        layout.windows[w.mid(5).join(' ')] =
+            QRect(QPoint(w[1].toInt(), w[2].toInt()), QPoint(w[3].toInt() - 1, w[4].toInt() - 1));
+    }
+    return layout;
+  }
+  // The rectangle r of the area from taken to the same proportions of the area to.
+  static QRect Scaled(const QRect& r, QSize from, QSize to) {
+    auto x = [&](int v) { return v * to.width() / double(from.width()); };
+    auto y = [&](int v) { return v * to.height() / double(from.height()); };
+    return QRect(QPoint(qRound(x(r.left())), qRound(y(r.top()))),
+                 QPoint(qRound(x(r.right() + 1)) - 1, qRound(y(r.bottom() + 1)) - 1));
+  }
+  static bool Near(const QRect& a, const QRect& b) {
+    return std::abs(a.left() - b.left()) <= 1 && std::abs(a.top() - b.top()) <= 1 &&
+           std::abs(a.right() - b.right()) <= 1 && std::abs(a.bottom() - b.bottom()) <= 1;
+  }
+};
+
+// Windows > Tile and Cascade with three windows open (multi-window mode): every window
+// wholly inside the client area; tiled, none over another and no area left empty.
+TEST_F(Arranging, TileAndCascadeKeepThreeWindowsInsideTheFrame) {
+  const QString three = "GOLD M GOLD E 'a1' RETURN y 'abc' ";
+  for (const char* command : {"Tile", "Cascade"}) {
+    const Layout l = Arrange(three + "MENU@Windows/" + command + " 'x'");
+    ASSERT_EQ(l.windows.size(), 3) << command;
+    const QRect client(QPoint(0, 0), l.client);
+    int covered = 0;
+    for (auto it = l.windows.begin(); it != l.windows.end(); ++it) {
+      EXPECT_TRUE(client.contains(it.value())) << command << " " << it.key().toStdString();
+      covered += it.value().width() * it.value().height();
+      for (auto other = l.windows.begin(); other != it && QString(command) == "Tile"; ++other)
+        EXPECT_FALSE(it.value().intersects(other.value()))
+            << it.key().toStdString() << " over " << other.key().toStdString();
+    }
+    if (QString(command) == "Tile") {
+      EXPECT_EQ(covered, l.client.width() * l.client.height());
+    } else {
+      // Back to front down the steps: List, Command, then a1 in front.
+      EXPECT_LT(l.windows["List"].top(), l.windows["Command"].top());
+      EXPECT_LT(l.windows["Command"].top(), l.windows["a1"].top());
+      EXPECT_EQ(l.windows["a1"].size(), l.windows["List"].size());
+    }
+  }
+}
+
+// The frame enlarged: the Command and List windows keep their shares of the client area;
+// the one the user has moved stays where the user put it, the other still follows.
+TEST_F(Arranging, TheShellWindowsFollowTheFrameUntilMoved) {
+  const Layout start = Arrange("");
+  ASSERT_TRUE(start.windows.contains("Command") && start.windows.contains("List"));
+  const Layout grown = Arrange("RESIZE@1200,900 'x'");
+  ASSERT_GT(grown.client.width(), start.client.width());
+  ASSERT_GT(grown.client.height(), start.client.height());
+  for (const char* title : {"Command", "List"})
+    EXPECT_TRUE(Near(grown.windows[title], Scaled(start.windows[title], start.client, grown.client)))
+        << title;
+
+  const Layout placed = Arrange("PLACE@List:40,420,300,120 'x'");
+  // The drag's content of 300 by 120 at 40,420, in a frame of caption and borders.
+  EXPECT_NEAR(placed.windows["List"].width(), 300, 20);
+  EXPECT_NEAR(placed.windows["List"].bottom(), 540, 20);
+  const Layout moved = Arrange("PLACE@List:40,420,300,120 RESIZE@1200,900 'x'");
+  EXPECT_EQ(moved.windows["List"], placed.windows["List"]);
+  EXPECT_TRUE(Near(moved.windows["Command"], grown.windows["Command"]));
 }
 
 // The menus open from the keyboard: Alt and a title's underlined letter, then arrows and

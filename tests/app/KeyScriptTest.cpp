@@ -126,13 +126,24 @@ TEST(KeyScriptMouse, ActionsOnNamedWindowsWithModifiersAndPauses) {
   for (std::size_t i = 8; i < 12; ++i) EXPECT_EQ(out[i].where, KeyScript::kFrontCentre) << i;
 }
 
-// A menu command names its menu and item; '_' stands for a blank.
-TEST(KeyScriptMouse, MenuCommandsCarryTheirItemsPath) {
-  const std::vector<PlatformMessage> out = Parsed("menu@Macros/Open_Macros_Editor");
-  ASSERT_EQ(out.size(), 1u);
+// A menu command names its menu and item; '_' stands for a blank. The frame's window
+// takes a size, a window (named or in front) a place and a size as a user's drag gives.
+TEST(KeyScriptMouse, MenuCommandsAndWindowPlacesCarryWhatTheyName) {
+  const std::vector<PlatformMessage> out =
+      Parsed("menu@Macros/Open_Macros_Editor RESIZE@1200,900 place@List:10,-20,300,200 "
+             "PLACE@1,2,3,4");
+  ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(out[0].kind, Kind::MenuCommand);
   EXPECT_EQ(out[0].menuCommand, 0u);
   EXPECT_EQ(out[0].menuPath, "Macros/Open Macros Editor");
+  EXPECT_EQ(out[1].kind, Kind::FrameSized);
+  EXPECT_EQ(out[1].where, (Toolbox::Point{1200, 900}));
+  EXPECT_EQ(out[2].kind, Kind::Moved);
+  EXPECT_TRUE(out[2].place);
+  EXPECT_EQ(out[2].windowTitle, "List");
+  EXPECT_EQ(out[2].where, (Toolbox::Point{10, -20}));
+  EXPECT_EQ(out[2].size, (Toolbox::Point{300, 200}));
+  EXPECT_TRUE(out[3].place && out[3].windowTitle.empty() && out[3].window == nullptr);
 }
 
 TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
@@ -160,6 +171,11 @@ TEST(KeyScriptErrors, NameTheTokenAndLeaveTheOutputAlone) {
       {"WAIT@0", "key script: token 1 \"WAIT@0\": unknown key name"},
       {"WAIT@600001", "key script: token 1 \"WAIT@600001\": unknown key name"},
       {"CLICK@:1,2", "key script: token 1 \"CLICK@:1,2\": unknown key name"},
+      {"RESIZE@0,400", "key script: token 1 \"RESIZE@0,400\": unknown key name"},
+      {"RESIZE@-5,400", "key script: token 1 \"RESIZE@-5,400\": unknown key name"},
+      {"C-RESIZE@800,600", "key script: token 1 \"C-RESIZE@800,600\": unknown key name"},
+      {"PLACE@1,2,0,4", "key script: token 1 \"PLACE@1,2,0,4\": unknown key name"},
+      {"PLACE@List:1,2,3", "key script: token 1 \"PLACE@List:1,2,3\": unknown key name"},
   };
   for (const Case& c : cases) {
     std::vector<PlatformMessage> out(1);

@@ -271,6 +271,120 @@ TEST_F(ToolboxTest, PointerShapeFollowsTheFrontWindow) {
   EXPECT_EQ(Toolbox::CurrentCursorShape(), Toolbox::CursorShape::IBeam);
 }
 
+bool Apart(const Rect& a, const Rect& b) {
+  return a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+}
+
+bool Inside(const Rect& r, const Rect& room) {
+  return r.left >= room.left && r.top >= room.top && r.right <= room.right &&
+         r.bottom <= room.bottom && !r.Empty();
+}
+
+std::int64_t Area(const Rect& r) { return std::int64_t{r.Width()} * r.Height(); }
+
+// Tile covers the whole client area with the shown windows, none over another, also
+// after the frame grows; Cascade steps them from the top left, the front one last and
+// on top, each inside. A hidden window stays out of both; a fixed-size one keeps its size.
+TEST_F(ToolboxTest, TileAndCascadeLayTheShownWindowsOutInsideTheFrame) {
+  // The tool window at the back, so that it takes the last tile.
+  Window tool =
+      Toolbox::NewWindow(Rect{500, 400, 620, 480}, "Tool", true, Toolbox::kToolWindow, false, nullptr);
+  std::vector<Window> shown{tool};
+  for (int i = 0; i < 3; ++i)
+    shown.push_back(Toolbox::NewWindow(Rect{10 + 30 * i, 10, 300, 200}, "Text", true,
+                                       Toolbox::kDocumentWindow, true, nullptr));
+  Window hidden = Toolbox::NewWindow(Rect{5, 5, 50, 50}, "Hidden", false, Toolbox::kDocumentWindow,
+                                     true, nullptr);
+  // What the text windows cover, each inside the client area and apart from the others.
+  auto tiled = [&](const Rect& client) {
+    std::int64_t covered = 0;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+      const Rect r = Toolbox::GetWindowRect(shown[i]);
+      EXPECT_TRUE(Inside(r, client)) << i;
+      if (shown[i] != tool) covered += Area(r);
+      for (std::size_t j = 0; j < i; ++j)
+        EXPECT_TRUE(Apart(r, Toolbox::GetWindowRect(shown[j]))) << i << " " << j;
+    }
+    return covered;
+  };
+  Toolbox::TileWindows();
+  Rect client = Toolbox::FrameClientRect();
+  // Two rows of two: the text windows fill three quarters, the tool window keeps its size.
+  EXPECT_EQ(tiled(client), Area(client) * 3 / 4);
+  EXPECT_EQ(Toolbox::GetWindowRect(tool), (Rect{400, 300, 520, 380}));
+  EXPECT_EQ(Toolbox::GetWindowRect(hidden), (Rect{5, 5, 50, 50}));
+
+  // The tiles keep their shares of a larger frame, their shared edges shared still: all
+  // but the last tile (from 501, 389 on).
+  Toolbox::PlatformMessage sized;
+  sized.kind = Toolbox::PlatformMessage::Kind::FrameSized;
+  sized.where = Point{1001, 777};
+  backend.Inject(sized);
+  while (backend.Pump(false)) {}
+  client = Toolbox::FrameClientRect();
+  ASSERT_EQ(client, (Rect{0, 0, 1001, 777}));
+  EXPECT_EQ(tiled(client), Area(client) - 500 * 388);
+
+  Toolbox::CascadeWindows();
+  std::vector<Window> order; // back to front
+  for (Window w : Toolbox::Windows())
+    if (w != hidden) order.insert(order.begin(), w);
+  ASSERT_EQ(order.size(), 4u);
+  for (std::size_t i = 0; i < order.size(); ++i) {
+    const Rect r = Toolbox::GetWindowRect(order[i]);
+    EXPECT_TRUE(Inside(r, client)) << i;
+    EXPECT_EQ(r.left, static_cast<std::int32_t>(16 * i)) << i;
+    EXPECT_EQ(r.top, static_cast<std::int32_t>(16 * i)) << i;
+    if (order[i] != tool) {
+      EXPECT_EQ(r.Width(), 1001 - 3 * 16) << i;
+    }
+  }
+}
+
+// The windows laid out over the client area keep their shares of it as the frame grows
+// and shrinks; one the user moved or sized stays where the user put it from then on.
+TEST_F(ToolboxTest, FollowersKeepTheirSharesUntilTheUserMovesThem) {
+  Window top = Toolbox::NewWindow(Rect{0, 0, 800, 400}, "Command", true, Toolbox::kDocumentWindow,
+                                  true, nullptr);
+  Window bottom = Toolbox::NewWindow(Rect{0, 400, 800, 600}, "List", true,
+                                     Toolbox::kDocumentWindow, true, nullptr);
+  Toolbox::FollowFrame(top);
+  Toolbox::FollowFrame(bottom);
+  auto resize = [this](std::int32_t width, std::int32_t height) {
+    Toolbox::PlatformMessage sized;
+    sized.kind = Toolbox::PlatformMessage::Kind::FrameSized;
+    sized.where = Point{width, height};
+    backend.Inject(sized);
+    while (backend.Pump(false)) {}
+  };
+  resize(1200, 900);
+  EXPECT_EQ(Toolbox::GetWindowRect(top), (Rect{0, 0, 1200, 600}));
+  EXPECT_EQ(Toolbox::GetWindowRect(bottom), (Rect{0, 600, 1200, 900}));
+  // Many changes gather no rounding: back at the first size, the first places.
+  resize(777, 555);
+  resize(800, 600);
+  EXPECT_EQ(Toolbox::GetWindowRect(top), (Rect{0, 0, 800, 400}));
+  EXPECT_EQ(Toolbox::GetWindowRect(bottom), (Rect{0, 400, 800, 600}));
+
+  // The user drags the List window: it stays, the Command window goes on following.
+  Toolbox::PlatformMessage drag;
+  drag.kind = Toolbox::PlatformMessage::Kind::Moved;
+  drag.place = true;
+  drag.windowTitle = "List";
+  drag.where = Point{100, 450};
+  drag.size = Point{300, 100};
+  backend.Inject(drag);
+  while (backend.Pump(false)) {}
+  ASSERT_EQ(Toolbox::GetWindowRect(bottom), (Rect{100, 450, 400, 550}));
+  resize(1600, 1200);
+  EXPECT_EQ(Toolbox::GetWindowRect(top), (Rect{0, 0, 1600, 800}));
+  EXPECT_EQ(Toolbox::GetWindowRect(bottom), (Rect{100, 450, 400, 550}));
+  // A window that goes follows no more, and one that takes its record is not moved.
+  Toolbox::DisposeWindow(top);
+  resize(800, 600);
+  EXPECT_EQ(Toolbox::GetWindowRect(bottom), (Rect{100, 450, 400, 550}));
+}
+
 TEST(GeometryTest, RectangleArithmetic) {
   Rect r{10, 10, 20, 20};
   Toolbox::InsetRect(r, 6, 0);

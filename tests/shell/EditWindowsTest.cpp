@@ -260,16 +260,17 @@ TEST_F(TextPositionTest, WindowsMenuKeepsAlphabeticalOrderAndDropsTheLeastRecent
   EditWindows::AddToWindowsMenu("gamma");
   EXPECT_EQ(items(), Texts({"Command", "List", "-", "Alpha", "beta", "gamma"}));
 
-  for (int i = 4; i <= 27; ++i) EditWindows::AddToWindowsMenu("M" + std::to_string(i));
-  ASSERT_EQ(EditWindows::WindowsMenuCount(), 30);
+  // 25 names at most: with the line, Tile and Cascade after them the menu holds 31 items.
+  for (int i = 4; i <= 25; ++i) EditWindows::AddToWindowsMenu("M" + std::to_string(i));
+  ASSERT_EQ(EditWindows::WindowsMenuCount(), 28);
   EditWindows::AddToWindowsMenu("Alpha"); // used again: "beta" is now the oldest
   EditWindows::AddToWindowsMenu("delta");
   const Texts after = items();
-  EXPECT_EQ(after.size(), 30u);
+  EXPECT_EQ(after.size(), 28u);
   EXPECT_EQ(Texts(after.begin() + 3, after.begin() + 7), Texts({"Alpha", "delta", "gamma", "M10"}));
 
   EditWindows::RemoveFromWindowsMenu("delta");
-  EXPECT_EQ(EditWindows::WindowsMenuCount(), 29);
+  EXPECT_EQ(EditWindows::WindowsMenuCount(), 27);
 }
 
 // ---- With the shell's windows on the headless backend ----
@@ -449,9 +450,15 @@ TEST_F(EditWindowTest, WindowsMenuMirrorsIntoTheMenuBar) {
   const Toolbox::Menu* m = Toolbox::GetMenu(windows);
   ASSERT_NE(m, nullptr);
   EXPECT_TRUE(m->inBar);
-  ASSERT_EQ(Toolbox::CountItems(m), 5);
+  // The names from item 4 on; the commands that lay the windows out after them.
+  ASSERT_EQ(Toolbox::CountItems(m), 8);
   EXPECT_EQ(m->items[3].text, "eta");
   EXPECT_EQ(m->items[4].text, "Zeta");
+  EXPECT_EQ(m->items[6].text, "Tile");
+  EXPECT_EQ(m->items[7].text, "Cascade");
+  for (int i = 0; i < 25; ++i) EditWindows::AddToWindowsMenu("N" + std::to_string(i));
+  ASSERT_EQ(Toolbox::CountItems(m), Menus::kMaxItem);
+  EXPECT_EQ(m->items[Menus::kMaxItem - 1].text, "Cascade");
 }
 
 TEST_F(EditWindowTest, RefreshPathLineFollowsTheHostDirectory) {

@@ -182,6 +182,19 @@ void HeadlessBackend::DispatchInput(PlatformMessage m) {
       m.where = Point{(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     }
   }
+  if (m.kind == Kind::FrameSized) {
+    // The frame has no decorations here: its size is its client area's.
+    config_.frameWidth = m.where.h;
+    config_.frameHeight = m.where.v;
+  }
+  if (m.kind == Kind::Moved && m.place && m.window == nullptr) {
+    // A script's drag of a window: placed, then told as the platform tells a user's.
+    const Window w = m.windowTitle.empty() ? FrontWindow() : Titled(m.windowTitle);
+    if (w == nullptr) return;
+    MoveWindow(w, m.where);
+    SizeWindow(w, m.size.h, m.size.v);
+    return;
+  }
   if (m.frontLocal && m.window == nullptr) {
     m.window = m.windowTitle.empty() ? FrontWindow() : Titled(m.windowTitle);
     // A script's click on a window that is not there goes nowhere.

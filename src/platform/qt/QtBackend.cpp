@@ -14,6 +14,7 @@
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
@@ -47,6 +48,7 @@
 #include <QSessionManager>
 #include <QStyle>
 #include <QStyleHints>
+#include <QTextStream>
 #include <QTimer>
 #include <QHeaderView>
 #include <QTreeView>
@@ -234,6 +236,7 @@ struct QtBackend::State {
   // The driver.
   std::deque<PlatformMessage> injected;
   QString screenshotFile;
+  QString geometryFile;
   bool screenshotDone = false;
   bool screenshotOk = true;
   bool terminating = false;
@@ -288,6 +291,8 @@ struct QtBackend::State {
   void OnComposed(const QString& text, Window w);
   void OnMouse(QWidget* source, QMouseEvent* e, Window w);
   void OnGeometry(Child& c);
+  // Moved and Sized messages for what changed of c's known content since before.
+  void TellGeometry(const Child& c, const QRect& before);
   void OnMinimised(Child& c);
   void Invalidate(Child& c, const QRegion& r);
   void GrowImage(Child& c, QSize size);
@@ -316,6 +321,9 @@ struct QtBackend::State {
   // The front-most shown window of the title (case ignored), or nullptr.
   Child* Titled(const std::string& title);
   void TakeScreenshot(QWidget* dialog);
+  // With a geometry file set: the client area's size and the frame rectangle (caption and
+  // borders) of each shown window, front first, in client coordinates.
+  void WriteGeometry();
   // With the ready time asked for: notes it once the program waits for input and the
   // front window's canvas has painted what was drawn into it.
   void CheckReady();
@@ -492,6 +500,13 @@ protected:
       m.kind = Kind::MouseMove;
       m.where = ToPoint(static_cast<QMouseEvent*>(e)->position().toPoint());
       s_->Post(m);
+    } else if (e->type() == QEvent::Resize) {
+      // The client area took a new size: the windows laid out over it follow.
+      const QSize size = static_cast<QResizeEvent*>(e)->size();
+      PlatformMessage m;
+      m.kind = Kind::FrameSized;
+      m.where = Toolbox::Point{size.width(), size.height()};
+      s_->Post(m);
     }
     return QObject::eventFilter(o, e);
   }
@@ -596,6 +611,11 @@ void QtBackend::State::OnGeometry(Child& c) {
   }
   const QRect before = c.known;
   c.known = now;
+  TellGeometry(c, before);
+}
+
+void QtBackend::State::TellGeometry(const Child& c, const QRect& before) {
+  const QRect now = c.known;
   if (now.topLeft() != before.topLeft()) {
     PlatformMessage m;
     m.kind = Kind::Moved;
@@ -792,6 +812,26 @@ bool QtBackend::State::InjectAction(Window front) {
     QCoreApplication::sendEvent(c->canvas, &press);
     return true;
   }
+  if (m.kind == Kind::FrameSized) {
+    // As a window manager resizes the frame's window at the user's drag of its border.
+    frame->resize(m.where.h, m.where.v);
+    injected.pop_front();
+    return true;
+  }
+  if (m.kind == Kind::Moved && m.place) {
+    // As the user drags the window's caption and border: Qt reports the change itself.
+    const PlatformMessage place = m;
+    injected.pop_front();
+    Child* c = place.windowTitle.empty() ? ChildOf(front) : Titled(place.windowTitle);
+    if (c == nullptr) {
+      std::fprintf(stderr, "velmarin: key script: no window \"%s\" to place\n",
+                   place.windowTitle.empty() ? "in front" : place.windowTitle.c_str());
+      return true;
+    }
+    const QMargins d = Decorations(*c);
+    c->sub->setGeometry(QRect(place.where.h, place.where.v, place.size.h, place.size.v) + d);
+    return true;
+  }
   const bool click = m.kind == Kind::ButtonDown && m.where == KeyScript::kFrontCentre;
   if (m.kind != Kind::Close && m.kind != Kind::FrameClose && !click) return false;
   const Kind kind = m.kind;
@@ -824,8 +864,32 @@ bool QtBackend::State::InjectAction(Window front) {
   return true;
 }
 
+void QtBackend::State::WriteGeometry() {
+  if (geometryFile.isEmpty()) return;
+  QFile file(geometryFile);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    screenshotOk = false;
+    std::fprintf(stderr, "velmarin: cannot write the geometry %s\n",
+                 geometryFile.toLocal8Bit().constData());
+    return;
+  }
+  QTextStream out(&file);
+  const QSize client = Viewport()->size();
+  out << "client " << client.width() << ' ' << client.height() << '\n';
+  const QList<QMdiSubWindow*> stack = area->subWindowList(QMdiArea::StackingOrder);
+  for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
+    if (!(*it)->isVisible()) continue;
+    const QRect g = (*it)->geometry();
+    out << "window " << g.left() << ' ' << g.top() << ' ' << g.left() + g.width() << ' '
+        << g.top() + g.height() << ' ' << (*it)->windowTitle() << '\n';
+  }
+  out.flush();
+  if (file.error() != QFileDevice::NoError) screenshotOk = false;
+}
+
 void QtBackend::State::TakeScreenshot(QWidget* dialog) {
   screenshotDone = true;
+  WriteGeometry();
   if (menusChanged) BuildMenuBar();
   QPixmap shot = frame->grab();
   if (dialog != nullptr) {
@@ -1012,6 +1076,8 @@ void QtBackend::SetInjectedKeys(std::vector<PlatformMessage> keys) {
 }
 
 void QtBackend::SetScreenshotFile(const QString& path) { s_->screenshotFile = path; }
+
+void QtBackend::SetGeometryFile(const QString& path) { s_->geometryFile = path; }
 
 bool QtBackend::ScreenshotSucceeded() const { return s_->screenshotOk; }
 
@@ -1510,6 +1576,21 @@ void QtBackend::SizeWindow(Window w, std::int32_t width, std::int32_t height) {
     c->sub->setFixedSize(outer);
   else
     c->sub->resize(outer);
+}
+
+void QtBackend::ArrangeWindow(Window w, const Toolbox::Rect& content) {
+  Child* c = s_->ChildOf(w);
+  if (c == nullptr) return;
+  if (c->sub->isMinimized() || c->sub->isMaximized()) c->sub->showNormal();
+  const QRect wanted(content.left, content.top, content.Width(), content.Height());
+  const QRect outer = wanted + s_->Decorations(*c);
+  if (c->kind != Toolbox::kDocumentWindow) c->sub->setFixedSize(outer.size());
+  const QRect before = c->known;
+  c->known = wanted;
+  c->sub->setGeometry(outer);
+  // Unlike MoveWindow and SizeWindow, the change is told as a user's drag tells it (a
+  // hidden window hears of it when shown, as of any other).
+  if (c->sub->isVisible()) s_->TellGeometry(*c, before);
 }
 
 Toolbox::Rect QtBackend::ContentRect(Window w) {

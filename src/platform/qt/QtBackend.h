@@ -46,6 +46,10 @@ public:
   // Key messages (as KeyScript::Parse makes them) to type once start-up is over.
   void SetInjectedKeys(std::vector<Toolbox::PlatformMessage> keys);
   void SetScreenshotFile(const QString& path);
+  // With the screenshot, "client W H" and a line "window LEFT TOP RIGHT BOTTOM TITLE" for
+  // each shown window (its frame, front first, in the client area's coordinates) go to
+  // this file.
+  void SetGeometryFile(const QString& path);
   // False when the screenshot was asked for and could not be written.
   bool ScreenshotSucceeded() const;
   // Prints "ready-ms N" on stdout, N the milliseconds from t0Ms (a CLOCK_REALTIME
@@ -95,6 +99,7 @@ public:
   std::string Title(Toolbox::Window w) override;
   void MoveWindow(Toolbox::Window w, Toolbox::Point topLeft) override;
   void SizeWindow(Toolbox::Window w, std::int32_t width, std::int32_t height) override;
+  void ArrangeWindow(Toolbox::Window w, const Toolbox::Rect& content) override;
   Toolbox::Rect ContentRect(Toolbox::Window w) override;
   Toolbox::Rect WindowMargins(int kind) override;
   bool IsVisible(Toolbox::Window w) override;

@@ -137,10 +137,12 @@ private:
     Xbyak::Label label;
     TrapCode code;
     const u64* pc;
+    bool live; // the registers of slots hold the frame's values (past the prologue)
   };
   struct PollStub {
     Xbyak::Label label, resume;
     const u64* pc;
+    bool live;
   };
 
   Xbyak::Address Slot(u64 n) const { return qword[rbx + static_cast<i32>(n * 8)]; }
@@ -148,12 +150,14 @@ private:
 
   // A jump to the report of code at the instruction pc when the condition holds.
   Xbyak::Label& TrapLabel(TrapCode code, const u64* pc) {
-    stubs_.push_back(std::make_unique<Stub>(Stub{Xbyak::Label(), code, pc}));
+    stubs_.push_back(std::make_unique<Stub>(Stub{Xbyak::Label(), code, pc, live_}));
     return stubs_.back()->label;
   }
 
-  // Calls the helper at address; the registers of slots are read again when it returns.
-  void CallHelper(u64 address, bool returns = true) {
+  // Calls the helper at address, the frame made whole first (when the registers of slots
+  // hold it); the registers are read again when it returns.
+  void CallHelper(u64 address, bool returns = true, bool live = true) {
+    if (live) Flush();
     mov(rax, address);
     if (returns) SaveBudget();
     call(rax);
@@ -168,6 +172,7 @@ private:
     polls_.push_back(std::make_unique<PollStub>());
     PollStub& p = *polls_.back();
     p.pc = pc;
+    p.live = live_;
     sub(r15, 1);
     jle(p.label, T_NEAR);
     L(p.resume);
@@ -196,7 +201,10 @@ private:
   // The slots a procedure uses most, weighted by the loops they are used in, are kept in
   // registers as well as in the frame: every write goes to both, so the frame is always
   // whole for the helpers, the trap reports and the procedures it calls, and reads come
-  // from the register. After every call out of the code the registers are read again from
+  // from the register. Temporaries are the exception: no one outside the code reads them
+  // but a callee its arguments and the helpers, so a write to one goes to its register
+  // alone, and the temporaries kept in registers are written to the frame before every
+  // call out of the code. After every call out of the code the registers are read again from
   // the frame (a callee may have written its arguments, its result and its linkage, and the
   // registers of reals are the caller's to save). Not in a procedure that takes the
   // address of one of its slots: its frame can then be written through pointers.
@@ -477,18 +485,28 @@ private:
       f(Slot(s));
     }
   }
-  // Writes r to slot s: the frame and the slot's register.
+  // Whether slot s, kept in a register, is written to the frame only by Flush.
+  bool Deferred(u64 s) const { return s >= temps_ && HomeOf(s) != nullptr; }
+  // Writes r to slot s: the frame (unless deferred) and the slot's register.
   void Put(u64 s, const Xbyak::Reg64& r) {
-    mov(Slot(s), r);
+    if (!Deferred(s)) mov(Slot(s), r);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx()) mov(Gpr(h->gpr), r);
     else if (h != nullptr && h->xmm >= 0) movq(XmmReg(h->xmm), r);
   }
   void PutX(u64 s, const Xbyak::Xmm& x) {
-    movsd(Slot(s), x);
+    if (!Deferred(s)) movsd(Slot(s), x);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->xmm >= 0) movapd(XmmReg(h->xmm), x);
     else if (h != nullptr && h->gpr >= 0) movq(Gpr(h->gpr), x);
+  }
+  // The temporaries kept in registers written to the frame, before a call out of the code.
+  void Flush() {
+    for (const auto& [slot, h] : homes_) {
+      if (slot < temps_) continue;
+      if (h.gpr >= 0) mov(Slot(slot), Gpr(h.gpr));
+      else movsd(Slot(slot), XmmReg(h.xmm));
+    }
   }
   // The registers read again from the frame, after a call out of the code.
   void Reload() {
@@ -529,7 +547,7 @@ private:
       mov(rdi, rbx);
       mov(rsi, memory);
       mov(rdx, first);
-      CallHelper(Abs(&Machine::Lift), false);
+      CallHelper(Abs(&Machine::Lift), false, false);
       mov(rbx, rax);
     }
     if (temps > first) {
@@ -549,6 +567,7 @@ private:
     L(start_);
     Prologue();
     Reload();
+    live_ = true;
     for (const u64* at : list_) {
       L(labels_.at(at));
       made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
@@ -572,7 +591,7 @@ private:
     L(interpretSelf_);
     mov(rdi, Abs(entry_));
     mov(rsi, rbx);
-    CallHelper(Abs(&Machine::Interpret), false);
+    CallHelper(Abs(&Machine::Interpret), false, false);
     jmp(leave_, T_NEAR);
     L(badEnd_);
     mov(edi, static_cast<int>(TrapCode::BadInstruction));
@@ -584,13 +603,13 @@ private:
       mov(edi, static_cast<int>(s->code));
       mov(rsi, Abs(s->pc));
       mov(rdx, rbx);
-      CallHelper(Abs(&Machine::Trap), false);
+      CallHelper(Abs(&Machine::Trap), false, s->live);
     }
     for (const auto& p : polls_) {
       L(p->label);
       mov(rdi, Abs(p->pc));
       mov(rsi, rbx);
-      CallHelper(Abs(&Machine::Poll));
+      CallHelper(Abs(&Machine::Poll), true, p->live);
       jmp(p->resume, T_NEAR);
     }
     align(8);
@@ -608,7 +627,8 @@ private:
     CallHelper(Abs(&Machine::Execute));
   }
 
-  // Calls the code in rax, when there is some, with the callee's frame at slot a.
+  // Calls the code in rax, when there is some, with the callee's frame at slot a. (The
+  // machine has just executed the call: the frame is whole.)
   void CallCode(u64 a) {
     Xbyak::Label done;
     test(rax, rax);
@@ -725,11 +745,13 @@ private:
       Put(a, rax);
       break;
     case Op::ZX16:
-      movzx(eax, word[rbx + static_cast<i32>(b * 8)]);
+      Get32(eax, b);
+      movzx(eax, ax);
       Put(a, rax);
       break;
     case Op::ZX8:
-      movzx(eax, byte[rbx + static_cast<i32>(b * 8)]);
+      Get32(eax, b);
+      movzx(eax, al);
       Put(a, rax);
       break;
     case Op::LD8:
@@ -1170,6 +1192,7 @@ private:
     // Calls
     case Op::CALL: {
       const u64* target = pc + i;
+      Flush();
       mov(Slot(a - 3), r13);
       mov(Slot(a - 2), rbx);
       mov(rax, Abs(pc + 1));
@@ -1199,7 +1222,7 @@ private:
       mov(rsi, Abs(pc));
       mov(rdx, rbx);
       mov(rcx, Abs(cell));
-      CallHelper(Abs(&Machine::Call));
+      CallHelper(Abs(&Machine::Call), true, false); // the frame made whole above
       test(rax, rax);
       jnz(go, T_NEAR);
       L(done);
@@ -1363,6 +1386,8 @@ private:
   std::vector<std::pair<std::unique_ptr<Xbyak::Label>, std::vector<const u64*>>> tables_;
   std::size_t cells_ = 0;
   std::map<u64, Home> homes_;
+  u64 temps_ = Vm::FieldA(entry_[0]); // the first temporary
+  bool live_ = false; // emitting past the prologue
   std::set<const u64*> proved_; // array accesses whose index check cannot fail
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };

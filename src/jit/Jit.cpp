@@ -508,30 +508,48 @@ private:
       else movsd(Slot(slot), XmmReg(h.xmm));
     }
   }
-  // The registers read again from the frame, after a call out of the code.
-  void Reload() {
-    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+  // The registers read again from the frame (and the budget from the machine, unless the
+  // call was to translated code, which hands it back in r15), after a call out of the code.
+  void Reload(bool budget = true) {
+    if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
       if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
       else movsd(XmmReg(h.xmm), Slot(slot));
     }
   }
 
+  // The entry for callers outside translated code, at the start of the code: the budget
+  // read from the machine into r15 and written back when the procedure returns. Translated
+  // callers enter kInner bytes further on, the budget in r15 both ways.
+  static constexpr int kInner = 64;
+  void OuterEntry() {
+    push(r15);
+    mov(rax, Abs(Machine::SharedState()));
+    mov(r15, qword[rax + offsetof(Machine::Shared, budget)]);
+    call(inner_);
+    mov(rcx, Abs(Machine::SharedState()));
+    mov(qword[rcx + offsetof(Machine::Shared, budget)], r15);
+    pop(r15);
+    ret();
+    while (getSize() < kInner) db(0xCC);
+    if (getSize() != kInner) throw Xbyak::Error(Xbyak::ERR_CODE_IS_TOO_BIG);
+  }
+  // Pushes besides the saved registers: rbx, r12, r13, and 8 bytes of padding when needed.
+  bool Padded() const { return Saved().size() % 2 == 1; }
+
   void Prologue() {
     push(rbx);
     push(r12);
     push(r13);
-    push(r15);
     for (const Xbyak::Reg64& r : Saved()) push(r);
     // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
-    if (Saved().size() % 2 == 0) sub(rsp, 8);
+    if (Padded()) sub(rsp, 8);
     mov(rbx, rdi);
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
-    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     Budget(entry_);
     const u64 w = entry_[0], ext = entry_[1];
     const u64 slots = ext & 0xFFFF, memory = ext >> 32;
@@ -565,8 +583,10 @@ private:
 
   void Emit() {
     L(start_);
+    OuterEntry();
+    L(inner_);
     Prologue();
-    Reload();
+    Reload(false);
     live_ = true;
     for (const u64* at : list_) {
       L(labels_.at(at));
@@ -577,13 +597,11 @@ private:
     // would run on into the next procedure's ENTER, leave it to the interpreter.
     jmp(badEnd_, T_NEAR);
     L(epilogue_);
-    SaveBudget();
     mov(rax, rbx);
     L(leave_);
-    if (Saved().size() % 2 == 0) add(rsp, 8);
+    if (Padded()) add(rsp, 8);
     const std::vector<Xbyak::Reg64> saved = Saved();
     for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
-    pop(r15);
     pop(r13);
     pop(r12);
     pop(rbx);
@@ -591,7 +609,9 @@ private:
     L(interpretSelf_);
     mov(rdi, Abs(entry_));
     mov(rsi, rbx);
+    SaveBudget();
     CallHelper(Abs(&Machine::Interpret), false, false);
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     jmp(leave_, T_NEAR);
     L(badEnd_);
     mov(edi, static_cast<int>(TrapCode::BadInstruction));
@@ -1199,9 +1219,8 @@ private:
       mov(Slot(a - 1), rax);
       if (target == entry_) {
         lea(rdi, Slot(a));
-        SaveBudget();
-        call(start_);
-        Reload();
+        call(inner_);
+        Reload(false);
         break;
       }
       Machine::Code* cell = &made_.cells[cells_++];
@@ -1212,9 +1231,9 @@ private:
       jz(slow, T_NEAR);
       L(go);
       lea(rdi, Slot(a));
-      SaveBudget();
+      add(rax, kInner);
       call(rax);
-      Reload();
+      Reload(false);
       Xbyak::Label done;
       jmp(done, T_NEAR);
       L(slow);
@@ -1373,7 +1392,7 @@ private:
   }
 
 public:
-  Xbyak::Label start_;
+  Xbyak::Label start_, inner_;
 
 private:
   const u64* entry_;

@@ -309,8 +309,8 @@ private:
   // A loop closed by FORUP var, limit at p that jumps back to t, where var starts from a
   // constant and limit is a constant (LDI on the straight way into t), neither written in
   // the loop but by that FORUP, and the loop entered only at t: inside it, var lies in
-  // [start, max(start, limit)]. An array element indexed by var inside the loop whose
-  // bounds hold that range needs no check.
+  // [start, max(start, limit)]; closed by FORDN, in [min(start, limit), start]. An array
+  // element indexed by var inside the loop whose bounds hold that range needs no check.
 
   // Whether op may write slot x, executed at the instruction at.
   static bool MayWrite(const u64* at, u64 x) {
@@ -354,7 +354,8 @@ private:
       if (const u64* target = BranchTarget(at)) ++landings[target];
     for (std::size_t pi = 0; pi < list_.size(); ++pi) {
       const u64* p = list_[pi];
-      if (Machine::OpAt(p) != Op::FORUP) continue;
+      const bool up = Machine::OpAt(p) == Op::FORUP;
+      if (!up && Machine::OpAt(p) != Op::FORDN) continue;
       const u64* t = BranchTarget(p);
       const u64 var = Vm::FieldA(*p), limit = Vm::FieldB(*p);
       if (t >= p || landings[t] != 1 || var == limit) continue;
@@ -393,7 +394,8 @@ private:
         if (!haveStart && startFrom != var && MayWrite(at, var) && a != var) sound = false;
       }
       if (!sound || !haveStart || !haveEnd) continue;
-      const i64 high = std::max(start, end);
+      const i64 least = up ? start : std::min(start, end);
+      const i64 most = up ? std::max(start, end) : start;
       for (std::size_t i = ti; i < pi; ++i) {
         const u64* at = list_[i];
         const Op op = Machine::OpAt(at);
@@ -401,7 +403,7 @@ private:
         if (!indexed || Vm::FieldC(*at) != var) continue;
         const i64 low = static_cast<i32>(at[1]);
         const i64 length = static_cast<i64>(at[1] >> 32);
-        if (start - low >= 0 && high - low < length) proved_.insert(at);
+        if (least - low >= 0 && most - low < length) proved_.insert(at);
       }
     }
   }

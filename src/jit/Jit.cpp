@@ -137,10 +137,12 @@ private:
     Xbyak::Label label;
     TrapCode code;
     const u64* pc;
+    bool live; // the registers of slots hold the frame's values (past the prologue)
   };
   struct PollStub {
     Xbyak::Label label, resume;
     const u64* pc;
+    bool live;
   };
 
   Xbyak::Address Slot(u64 n) const { return qword[rbx + static_cast<i32>(n * 8)]; }
@@ -148,12 +150,14 @@ private:
 
   // A jump to the report of code at the instruction pc when the condition holds.
   Xbyak::Label& TrapLabel(TrapCode code, const u64* pc) {
-    stubs_.push_back(std::make_unique<Stub>(Stub{Xbyak::Label(), code, pc}));
+    stubs_.push_back(std::make_unique<Stub>(Stub{Xbyak::Label(), code, pc, live_}));
     return stubs_.back()->label;
   }
 
-  // Calls the helper at address; the registers of slots are read again when it returns.
-  void CallHelper(u64 address, bool returns = true) {
+  // Calls the helper at address, the frame made whole first (when the registers of slots
+  // hold it); the registers are read again when it returns.
+  void CallHelper(u64 address, bool returns = true, bool live = true) {
+    if (live) Flush();
     mov(rax, address);
     if (returns) SaveBudget();
     call(rax);
@@ -168,6 +172,7 @@ private:
     polls_.push_back(std::make_unique<PollStub>());
     PollStub& p = *polls_.back();
     p.pc = pc;
+    p.live = live_;
     sub(r15, 1);
     jle(p.label, T_NEAR);
     L(p.resume);
@@ -196,7 +201,10 @@ private:
   // The slots a procedure uses most, weighted by the loops they are used in, are kept in
   // registers as well as in the frame: every write goes to both, so the frame is always
   // whole for the helpers, the trap reports and the procedures it calls, and reads come
-  // from the register. After every call out of the code the registers are read again from
+  // from the register. Temporaries are the exception: no one outside the code reads them
+  // but a callee its arguments and the helpers, so a write to one goes to its register
+  // alone, and the temporaries kept in registers are written to the frame before every
+  // call out of the code. After every call out of the code the registers are read again from
   // the frame (a callee may have written its arguments, its result and its linkage, and the
   // registers of reals are the caller's to save). Not in a procedure that takes the
   // address of one of its slots: its frame can then be written through pointers.
@@ -301,8 +309,8 @@ private:
   // A loop closed by FORUP var, limit at p that jumps back to t, where var starts from a
   // constant and limit is a constant (LDI on the straight way into t), neither written in
   // the loop but by that FORUP, and the loop entered only at t: inside it, var lies in
-  // [start, max(start, limit)]. An array element indexed by var inside the loop whose
-  // bounds hold that range needs no check.
+  // [start, max(start, limit)]; closed by FORDN, in [min(start, limit), start]. An array
+  // element indexed by var inside the loop whose bounds hold that range needs no check.
 
   // Whether op may write slot x, executed at the instruction at.
   static bool MayWrite(const u64* at, u64 x) {
@@ -346,7 +354,8 @@ private:
       if (const u64* target = BranchTarget(at)) ++landings[target];
     for (std::size_t pi = 0; pi < list_.size(); ++pi) {
       const u64* p = list_[pi];
-      if (Machine::OpAt(p) != Op::FORUP) continue;
+      const bool up = Machine::OpAt(p) == Op::FORUP;
+      if (!up && Machine::OpAt(p) != Op::FORDN) continue;
       const u64* t = BranchTarget(p);
       const u64 var = Vm::FieldA(*p), limit = Vm::FieldB(*p);
       if (t >= p || landings[t] != 1 || var == limit) continue;
@@ -385,7 +394,8 @@ private:
         if (!haveStart && startFrom != var && MayWrite(at, var) && a != var) sound = false;
       }
       if (!sound || !haveStart || !haveEnd) continue;
-      const i64 high = std::max(start, end);
+      const i64 least = up ? start : std::min(start, end);
+      const i64 most = up ? std::max(start, end) : start;
       for (std::size_t i = ti; i < pi; ++i) {
         const u64* at = list_[i];
         const Op op = Machine::OpAt(at);
@@ -393,7 +403,7 @@ private:
         if (!indexed || Vm::FieldC(*at) != var) continue;
         const i64 low = static_cast<i32>(at[1]);
         const i64 length = static_cast<i64>(at[1] >> 32);
-        if (start - low >= 0 && high - low < length) proved_.insert(at);
+        if (least - low >= 0 && most - low < length) proved_.insert(at);
       }
     }
   }
@@ -477,43 +487,71 @@ private:
       f(Slot(s));
     }
   }
-  // Writes r to slot s: the frame and the slot's register.
+  // Whether slot s, kept in a register, is written to the frame only by Flush.
+  bool Deferred(u64 s) const { return s >= temps_ && HomeOf(s) != nullptr; }
+  // Writes r to slot s: the frame (unless deferred) and the slot's register.
   void Put(u64 s, const Xbyak::Reg64& r) {
-    mov(Slot(s), r);
+    if (!Deferred(s)) mov(Slot(s), r);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx()) mov(Gpr(h->gpr), r);
     else if (h != nullptr && h->xmm >= 0) movq(XmmReg(h->xmm), r);
   }
   void PutX(u64 s, const Xbyak::Xmm& x) {
-    movsd(Slot(s), x);
+    if (!Deferred(s)) movsd(Slot(s), x);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->xmm >= 0) movapd(XmmReg(h->xmm), x);
     else if (h != nullptr && h->gpr >= 0) movq(Gpr(h->gpr), x);
   }
-  // The registers read again from the frame, after a call out of the code.
-  void Reload() {
-    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+  // The temporaries kept in registers written to the frame, before a call out of the code.
+  void Flush() {
+    for (const auto& [slot, h] : homes_) {
+      if (slot < temps_) continue;
+      if (h.gpr >= 0) mov(Slot(slot), Gpr(h.gpr));
+      else movsd(Slot(slot), XmmReg(h.xmm));
+    }
+  }
+  // The registers read again from the frame (and the budget from the machine, unless the
+  // call was to translated code, which hands it back in r15), after a call out of the code.
+  void Reload(bool budget = true) {
+    if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
       if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
       else movsd(XmmReg(h.xmm), Slot(slot));
     }
   }
 
+  // The entry for callers outside translated code, at the start of the code: the budget
+  // read from the machine into r15 and written back when the procedure returns. Translated
+  // callers enter kInner bytes further on, the budget in r15 both ways.
+  static constexpr int kInner = 64;
+  void OuterEntry() {
+    push(r15);
+    mov(rax, Abs(Machine::SharedState()));
+    mov(r15, qword[rax + offsetof(Machine::Shared, budget)]);
+    call(inner_);
+    mov(rcx, Abs(Machine::SharedState()));
+    mov(qword[rcx + offsetof(Machine::Shared, budget)], r15);
+    pop(r15);
+    ret();
+    while (getSize() < kInner) db(0xCC);
+    if (getSize() != kInner) throw Xbyak::Error(Xbyak::ERR_CODE_IS_TOO_BIG);
+  }
+  // Pushes besides the saved registers: rbx, r12, r13, and 8 bytes of padding when needed.
+  bool Padded() const { return Saved().size() % 2 == 1; }
+
   void Prologue() {
     push(rbx);
     push(r12);
     push(r13);
-    push(r15);
     for (const Xbyak::Reg64& r : Saved()) push(r);
     // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
-    if (Saved().size() % 2 == 0) sub(rsp, 8);
+    if (Padded()) sub(rsp, 8);
     mov(rbx, rdi);
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
-    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     Budget(entry_);
     const u64 w = entry_[0], ext = entry_[1];
     const u64 slots = ext & 0xFFFF, memory = ext >> 32;
@@ -529,7 +567,7 @@ private:
       mov(rdi, rbx);
       mov(rsi, memory);
       mov(rdx, first);
-      CallHelper(Abs(&Machine::Lift), false);
+      CallHelper(Abs(&Machine::Lift), false, false);
       mov(rbx, rax);
     }
     if (temps > first) {
@@ -547,8 +585,11 @@ private:
 
   void Emit() {
     L(start_);
+    OuterEntry();
+    L(inner_);
     Prologue();
-    Reload();
+    Reload(false);
+    live_ = true;
     for (const u64* at : list_) {
       L(labels_.at(at));
       made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
@@ -558,13 +599,11 @@ private:
     // would run on into the next procedure's ENTER, leave it to the interpreter.
     jmp(badEnd_, T_NEAR);
     L(epilogue_);
-    SaveBudget();
     mov(rax, rbx);
     L(leave_);
-    if (Saved().size() % 2 == 0) add(rsp, 8);
+    if (Padded()) add(rsp, 8);
     const std::vector<Xbyak::Reg64> saved = Saved();
     for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
-    pop(r15);
     pop(r13);
     pop(r12);
     pop(rbx);
@@ -572,7 +611,9 @@ private:
     L(interpretSelf_);
     mov(rdi, Abs(entry_));
     mov(rsi, rbx);
-    CallHelper(Abs(&Machine::Interpret), false);
+    SaveBudget();
+    CallHelper(Abs(&Machine::Interpret), false, false);
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     jmp(leave_, T_NEAR);
     L(badEnd_);
     mov(edi, static_cast<int>(TrapCode::BadInstruction));
@@ -584,13 +625,13 @@ private:
       mov(edi, static_cast<int>(s->code));
       mov(rsi, Abs(s->pc));
       mov(rdx, rbx);
-      CallHelper(Abs(&Machine::Trap), false);
+      CallHelper(Abs(&Machine::Trap), false, s->live);
     }
     for (const auto& p : polls_) {
       L(p->label);
       mov(rdi, Abs(p->pc));
       mov(rsi, rbx);
-      CallHelper(Abs(&Machine::Poll));
+      CallHelper(Abs(&Machine::Poll), true, p->live);
       jmp(p->resume, T_NEAR);
     }
     align(8);
@@ -608,7 +649,8 @@ private:
     CallHelper(Abs(&Machine::Execute));
   }
 
-  // Calls the code in rax, when there is some, with the callee's frame at slot a.
+  // Calls the code in rax, when there is some, with the callee's frame at slot a. (The
+  // machine has just executed the call: the frame is whole.)
   void CallCode(u64 a) {
     Xbyak::Label done;
     test(rax, rax);
@@ -725,11 +767,13 @@ private:
       Put(a, rax);
       break;
     case Op::ZX16:
-      movzx(eax, word[rbx + static_cast<i32>(b * 8)]);
+      Get32(eax, b);
+      movzx(eax, ax);
       Put(a, rax);
       break;
     case Op::ZX8:
-      movzx(eax, byte[rbx + static_cast<i32>(b * 8)]);
+      Get32(eax, b);
+      movzx(eax, al);
       Put(a, rax);
       break;
     case Op::LD8:
@@ -1170,15 +1214,15 @@ private:
     // Calls
     case Op::CALL: {
       const u64* target = pc + i;
+      Flush();
       mov(Slot(a - 3), r13);
       mov(Slot(a - 2), rbx);
       mov(rax, Abs(pc + 1));
       mov(Slot(a - 1), rax);
       if (target == entry_) {
         lea(rdi, Slot(a));
-        SaveBudget();
-        call(start_);
-        Reload();
+        call(inner_);
+        Reload(false);
         break;
       }
       Machine::Code* cell = &made_.cells[cells_++];
@@ -1189,9 +1233,9 @@ private:
       jz(slow, T_NEAR);
       L(go);
       lea(rdi, Slot(a));
-      SaveBudget();
+      add(rax, kInner);
       call(rax);
-      Reload();
+      Reload(false);
       Xbyak::Label done;
       jmp(done, T_NEAR);
       L(slow);
@@ -1199,7 +1243,7 @@ private:
       mov(rsi, Abs(pc));
       mov(rdx, rbx);
       mov(rcx, Abs(cell));
-      CallHelper(Abs(&Machine::Call));
+      CallHelper(Abs(&Machine::Call), true, false); // the frame made whole above
       test(rax, rax);
       jnz(go, T_NEAR);
       L(done);
@@ -1350,7 +1394,7 @@ private:
   }
 
 public:
-  Xbyak::Label start_;
+  Xbyak::Label start_, inner_;
 
 private:
   const u64* entry_;
@@ -1363,6 +1407,8 @@ private:
   std::vector<std::pair<std::unique_ptr<Xbyak::Label>, std::vector<const u64*>>> tables_;
   std::size_t cells_ = 0;
   std::map<u64, Home> homes_;
+  u64 temps_ = Vm::FieldA(entry_[0]); // the first temporary
+  bool live_ = false; // emitting past the prologue
   std::set<const u64*> proved_; // array accesses whose index check cannot fail
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };

@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           clang libclang-rt-14-dev qt6-base-dev libxcb1-dev qt6-svg-dev qt6-qpa-plugins fonts-dejavu-core
           fonts-liberation2 xvfb xauth poppler-utils libwmf-bin fonts-urw-base35
-          help2man desktop-file-utils dpkg-dev file libxbyak-dev)
+          help2man desktop-file-utils dpkg-dev file libxbyak-dev clang-format)
 
 install_missing() {
   local missing=()

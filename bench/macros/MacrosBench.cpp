@@ -108,9 +108,9 @@ void Play(benchmark::State& state) {
     }
     Macros::StopExecuting();
   }
-  state.counters["per_action"] = benchmark::Counter(
-      static_cast<double>(state.iterations() * n), benchmark::Counter::kIsRate |
-                                                       benchmark::Counter::kInvert);
+  state.counters["per_action"] =
+      benchmark::Counter(static_cast<double>(state.iterations() * n),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
   Macros::Release();
   Dialog::Dispose(d);
   Headless::StopPlatform();

@@ -27,15 +27,54 @@ inline fs::path Directory() {
 // written under another name and renamed when complete, so a run cut short leaves none.
 template <typename Edit>
 void Write(const fs::path& path, std::int64_t lines, std::uint64_t seed, bool accents, Edit edit) {
-  static const char* const words[] = {
-      "MODULE", "BEGIN",         "END",   "IF",     "THEN",     "ELSE",    "WHILE",
-      "DO",     "RETURN",        "PROCEDURE", "VAR", "INTEGER", "CARDINAL", "ARRAY",
-      "OF",     "CHAR",          ":=",    ";",      "(",        ")",       "+",
-      "-",      "count",         "index", "buffer", "line",     "result",  "Strings.Assign",
-      "InOut.WriteString", "(* comment *)", "0", "1", "255", "\"text\"", ",",
-      ".",      "=",             "#",     "<",      ">"};
-  static const char* const accented[] = {"Gr\xC3\xBC\xC3\x9F" "e", "caf\xC3\xA9", "na\xC3\xAFve",
-                                         "\xC3\x84rger", "Stra\xC3\x9F" "e", "se\xC3\xB1or",
+  static const char* const words[] = {"MODULE",
+                                      "BEGIN",
+                                      "END",
+                                      "IF",
+                                      "THEN",
+                                      "ELSE",
+                                      "WHILE",
+                                      "DO",
+                                      "RETURN",
+                                      "PROCEDURE",
+                                      "VAR",
+                                      "INTEGER",
+                                      "CARDINAL",
+                                      "ARRAY",
+                                      "OF",
+                                      "CHAR",
+                                      ":=",
+                                      ";",
+                                      "(",
+                                      ")",
+                                      "+",
+                                      "-",
+                                      "count",
+                                      "index",
+                                      "buffer",
+                                      "line",
+                                      "result",
+                                      "Strings.Assign",
+                                      "InOut.WriteString",
+                                      "(* comment *)",
+                                      "0",
+                                      "1",
+                                      "255",
+                                      "\"text\"",
+                                      ",",
+                                      ".",
+                                      "=",
+                                      "#",
+                                      "<",
+                                      ">"};
+  static const char* const accented[] = {"Gr\xC3\xBC\xC3\x9F"
+                                         "e",
+                                         "caf\xC3\xA9",
+                                         "na\xC3\xAFve",
+                                         "\xC3\x84rger",
+                                         "Stra\xC3\x9F"
+                                         "e",
+                                         "se\xC3\xB1or",
                                          "\xE2\x82\xAC"};
   auto next = [&seed] {
     seed += 0x9e3779b97f4a7c15ULL;

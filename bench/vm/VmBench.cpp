@@ -35,8 +35,8 @@
 
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
-#include "jit/Jit.h"
 #include "editwin/ShellStart.h"
+#include "jit/Jit.h"
 #include "platform/headless/HeadlessBackend.h"
 #include "programs/ProgramModules.h"
 #include "shell/Commands.h"

@@ -16,8 +16,19 @@ namespace Options {
 namespace {
 
 enum class Id {
-  Help, Version, Run, Macro, MacroNumber, Screenshot, Keys, Dump, Geometry, NoCompiler, NoJit,
-  ReadyTime, Platform
+  Help,
+  Version,
+  Run,
+  Macro,
+  MacroNumber,
+  Screenshot,
+  Keys,
+  Dump,
+  Geometry,
+  NoCompiler,
+  NoJit,
+  ReadyTime,
+  Platform
 };
 
 struct Option {
@@ -70,13 +81,27 @@ struct QtOption {
   bool value;
 };
 constexpr QtOption kQtOptions[] = {
-    {"platform", true},     {"platformpluginpath", true}, {"platformtheme", true},
-    {"plugin", true},       {"qwindowgeometry", true},    {"qwindowicon", true},
-    {"qwindowtitle", true}, {"session", true},            {"display", true},
-    {"geometry", true},     {"style", true},              {"stylesheet", true},
-    {"name", true},         {"title", true},              {"visual", true},
-    {"reverse", false},     {"widgetcount", false},       {"sync", false},
-    {"nograb", false},      {"dograb", false},            {"qmljsdebugger", true},
+    {"platform", true},
+    {"platformpluginpath", true},
+    {"platformtheme", true},
+    {"plugin", true},
+    {"qwindowgeometry", true},
+    {"qwindowicon", true},
+    {"qwindowtitle", true},
+    {"session", true},
+    {"display", true},
+    {"geometry", true},
+    {"style", true},
+    {"stylesheet", true},
+    {"name", true},
+    {"title", true},
+    {"visual", true},
+    {"reverse", false},
+    {"widgetcount", false},
+    {"sync", false},
+    {"nograb", false},
+    {"dograb", false},
+    {"qmljsdebugger", true},
 };
 
 constexpr const char* kSynopsis[] = {
@@ -142,7 +167,8 @@ void Wrapped(std::FILE* out, std::string_view text, int at, int indent) {
 
 bool TakesRunOnly(Id id) { return id == Id::Macro || id == Id::MacroNumber; }
 bool WorkstationOnly(Id id) {
-  return id == Id::Keys || id == Id::Dump || id == Id::Geometry || id == Id::NoCompiler || id == Id::ReadyTime;
+  return id == Id::Keys || id == Id::Dump || id == Id::Geometry || id == Id::NoCompiler ||
+         id == Id::ReadyTime;
 }
 
 } // namespace
@@ -202,8 +228,12 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
     }
     given.push_back(o->id);
     switch (o->id) {
-    case Id::Help: line.help = true; break;
-    case Id::Version: line.version = true; break;
+    case Id::Help:
+      line.help = true;
+      break;
+    case Id::Version:
+      line.version = true;
+      break;
     case Id::Run:
       if (value.empty()) {
         error = "--run needs PROGRAM.mod";
@@ -211,7 +241,9 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       }
       line.run = value;
       break;
-    case Id::Macro: line.macro = value; break;
+    case Id::Macro:
+      line.macro = value;
+      break;
     case Id::MacroNumber: {
       char* end = nullptr;
       errno = 0;
@@ -223,17 +255,30 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       line.macroNumber = static_cast<int>(n);
       break;
     }
-    case Id::Screenshot: line.screenshot = value; break;
+    case Id::Screenshot:
+      line.screenshot = value;
+      break;
     case Id::Keys:
       line.keys = value;
       line.haveKeys = true;
       break;
-    case Id::Dump: line.dump = value; break;
-    case Id::Geometry: line.geometry = value; break;
-    case Id::NoCompiler: line.noCompiler = true; break;
-    case Id::NoJit: line.noJit = true; break;
-    case Id::ReadyTime: line.readyTime = true; break;
-    case Id::Platform: break; // handed to Qt above
+    case Id::Dump:
+      line.dump = value;
+      break;
+    case Id::Geometry:
+      line.geometry = value;
+      break;
+    case Id::NoCompiler:
+      line.noCompiler = true;
+      break;
+    case Id::NoJit:
+      line.noJit = true;
+      break;
+    case Id::ReadyTime:
+      line.readyTime = true;
+      break;
+    case Id::Platform:
+      break; // handed to Qt above
     }
   }
   if (line.help || line.version) return true;
@@ -280,9 +325,9 @@ void PrintUsage(std::FILE* out) {
 bool CheckInputFile(const std::string& path, std::string& error) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
-    error = path + (errno == ENOENT || errno == ENOTDIR ? ": no such file"
-                                                        : ": cannot be read (" +
-                                                              std::string(std::strerror(errno)) + ")");
+    error = path + (errno == ENOENT || errno == ENOTDIR
+                        ? ": no such file"
+                        : ": cannot be read (" + std::string(std::strerror(errno)) + ")");
     return false;
   }
   if (S_ISDIR(st.st_mode)) {

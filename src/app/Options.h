@@ -28,7 +28,7 @@ struct CommandLine {
   std::string geometry;
   bool readyTime = false;
   bool noCompiler = false;
-  bool noJit = false; // programs run in the interpreter alone
+  bool noJit = false;         // programs run in the interpreter alone
   bool platformGiven = false; // -platform was among Qt's options
   // The words that are no options: the files to open, or with --run the program's
   // arguments.

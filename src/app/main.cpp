@@ -153,8 +153,10 @@ void SaveRunWindows() {
     return;
   }
   for (std::size_t i = 0; i < shown.size(); ++i) {
-    const QString file = i == 0 ? runShot.file : NumberedFile(runShot.file, static_cast<int>(i + 1));
-    const QImage image = runShot.backend->PortImage(Toolbox::Port{shown[i], nullptr, &shown[i]->port});
+    const QString file =
+        i == 0 ? runShot.file : NumberedFile(runShot.file, static_cast<int>(i + 1));
+    const QImage image =
+        runShot.backend->PortImage(Toolbox::Port{shown[i], nullptr, &shown[i]->port});
     if (image.isNull() || !image.save(file, "PNG")) {
       runShot.ok = false;
       std::fprintf(stderr, "velmarin: cannot write the screenshot %s\n",
@@ -196,9 +198,9 @@ int RunProgram(const Options::CommandLine& line) {
   const Toolbox::Point size = Startup::FrameSize(backend.LogicalDpi(), backend.ScreenRect());
   if (!backend.CreateFrame(title, size.h, size.v)) return Fail("no frame window", 1);
   // The runner works in the program's directory; the file is named from the caller's.
-  runShot = Screenshot{&backend,
-                       QFileInfo(QString::fromLocal8Bit(line.screenshot.c_str())).absoluteFilePath(),
-                       true};
+  runShot = Screenshot{
+      &backend, QFileInfo(QString::fromLocal8Bit(line.screenshot.c_str())).absoluteFilePath(),
+      true};
   const int code = Runner::RunFile(line.run, line.words, backend, SaveRunWindows);
   // The windows the program left go before the frame that holds them.
   Toolbox::Shutdown();
@@ -249,8 +251,8 @@ int RunWorkstation(const Options::CommandLine& line) {
     backend.SetInjectedKeys(std::move(messages));
   }
   // The backend ends a driven run once the keys are consumed and the screenshot is
-  // saved; a dump or the geometry alone takes one it throws away. The directory is made only then: a
-  // run that ends at once (--ready-time) would leave it behind.
+  // saved; a dump or the geometry alone takes one it throws away. The directory is made only then:
+  // a run that ends at once (--ready-time) would leave it behind.
   QString screenshot = QString::fromLocal8Bit(line.screenshot.c_str());
   std::optional<QTemporaryDir> scratch;
   if (screenshot.isEmpty() && (!line.dump.empty() || !line.geometry.empty())) {
@@ -259,7 +261,8 @@ int RunWorkstation(const Options::CommandLine& line) {
     screenshot = scratch->filePath(QStringLiteral("dump.png"));
   }
   if (!screenshot.isEmpty()) backend.SetScreenshotFile(screenshot);
-  if (!line.geometry.empty()) backend.SetGeometryFile(QString::fromLocal8Bit(line.geometry.c_str()));
+  if (!line.geometry.empty())
+    backend.SetGeometryFile(QString::fromLocal8Bit(line.geometry.c_str()));
   if (line.readyTime) backend.ReportReady(t0);
 
   if (line.noCompiler) Application::UseCompiler(false);

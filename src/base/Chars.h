@@ -28,8 +28,7 @@ struct Chars {
   constexpr Chars() : p(kEmptyText), high(0) {}
   constexpr Chars(const char* data, std::size_t highIndex) : p(data), high(highIndex) {}
   // A fixed array, or a string literal (whose terminator is part of the array).
-  template <std::size_t N>
-  constexpr Chars(const char (&a)[N]) : p(a), high(N - 1) {}
+  template <std::size_t N> constexpr Chars(const char (&a)[N]) : p(a), high(N - 1) {}
   // A host string: its characters, then the terminator std::string keeps after them.
   Chars(const std::string& s) : p(s.c_str()), high(s.size()) {}
 
@@ -42,8 +41,7 @@ struct VarChars {
   std::size_t high;
 
   constexpr VarChars(char* data, std::size_t highIndex) : p(data), high(highIndex) {}
-  template <std::size_t N>
-  constexpr VarChars(char (&a)[N]) : p(a), high(N - 1) {}
+  template <std::size_t N> constexpr VarChars(char (&a)[N]) : p(a), high(N - 1) {}
 
   constexpr char& operator[](std::size_t i) const { return p[i]; }
   constexpr std::size_t size() const { return high + 1; }

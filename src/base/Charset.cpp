@@ -212,8 +212,8 @@ bool IsUpper(char c) {
 
 bool IsLower(char c) {
   const unsigned char b = Byte(c);
-  return (b >= 'a' && b <= 'z') || b == 0x83 || b == 0x9A || b == 0x9C || b == 0x9E ||
-         b == 0xAA || b == 0xB5 || b == 0xBA || (b >= 0xDF && b != 0xF7);
+  return (b >= 'a' && b <= 'z') || b == 0x83 || b == 0x9A || b == 0x9C || b == 0x9E || b == 0xAA ||
+         b == 0xB5 || b == 0xBA || (b >= 0xDF && b != 0xF7);
 }
 
 char Upper(char c) {

@@ -472,27 +472,27 @@ struct CallExpr : Expr {
 // conversions become Convert nodes; NEW and DISPOSE become calls of ALLOCATE and
 // DEALLOCATE (CallStmt with the pointer and the size in bytes of what it points to).
 enum class StdProc : std::uint8_t {
-  Abs,     // StdFunc: |x| of an integer or real (LONGINT/INTEGER minimum: run-time error)
-  Cap,     // StdFunc: the capital of a CHAR (a..z and the Latin-1 small letters)
-  Chr,     // Convert
-  Float,   // Convert
-  High,    // StdFunc HIGH(open array parameter): CARDINAL; folded for arrays
-  Max,     // folded
-  Min,     // folded
-  Odd,     // StdFunc: BOOLEAN, whether an integer is odd
-  Ord,     // Convert
-  Size,    // StdFunc SIZE(open array parameter): bytes as CARDINAL; folded otherwise
-  Trunc,   // Convert
-  Val,     // Convert
-  Inc,     // StdProcCall INC(x, n)
-  Dec,     // StdProcCall DEC(x, n)
-  Incl,    // StdProcCall INCL(s, e)
-  Excl,    // StdProcCall EXCL(s, e)
-  Halt,    // StdProcCall HALT: ends the program ("HALT called.")
-  New,     // a call of ALLOCATE
-  Dispose, // a call of DEALLOCATE
-  Adr,     // StdFunc SYSTEM.ADR(designator): ADDRESS
-  Tsize,   // folded
+  Abs,        // StdFunc: |x| of an integer or real (LONGINT/INTEGER minimum: run-time error)
+  Cap,        // StdFunc: the capital of a CHAR (a..z and the Latin-1 small letters)
+  Chr,        // Convert
+  Float,      // Convert
+  High,       // StdFunc HIGH(open array parameter): CARDINAL; folded for arrays
+  Max,        // folded
+  Min,        // folded
+  Odd,        // StdFunc: BOOLEAN, whether an integer is odd
+  Ord,        // Convert
+  Size,       // StdFunc SIZE(open array parameter): bytes as CARDINAL; folded otherwise
+  Trunc,      // Convert
+  Val,        // Convert
+  Inc,        // StdProcCall INC(x, n)
+  Dec,        // StdProcCall DEC(x, n)
+  Incl,       // StdProcCall INCL(s, e)
+  Excl,       // StdProcCall EXCL(s, e)
+  Halt,       // StdProcCall HALT: ends the program ("HALT called.")
+  New,        // a call of ALLOCATE
+  Dispose,    // a call of DEALLOCATE
+  Adr,        // StdFunc SYSTEM.ADR(designator): ADDRESS
+  Tsize,      // folded
   NewProcess, // StdProcCall SYSTEM.NEWPROCESS(P, A, n, p1): P, A, n, p1 (a designator)
   Transfer,   // StdProcCall SYSTEM.TRANSFER(p1, p2): two designators of PROCESS variables
   IoTransfer, // SYSTEM.IOTRANSFER: refused (no interrupts reach programs)
@@ -661,7 +661,7 @@ struct CompilationUnit {
   Type* addressType = nullptr;
   Type* wordType = nullptr;
   Type* byteType = nullptr;
-  Type* procType = nullptr; // PROC
+  Type* procType = nullptr;    // PROC
   Type* processType = nullptr; // SYSTEM.PROCESS: a handle of 8 bytes, as an opaque type
 
   std::unique_ptr<Arena> arena; // owns every node of the unit and of its imports

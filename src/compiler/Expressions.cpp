@@ -998,8 +998,7 @@ void Checker::Arguments(Ast::CallExpr* call, const Type* ptype, Node* args, Pos 
     const std::string site = "type mismatch in argument " + std::to_string(number) + ": ";
     if (f.isVar) {
       if (!e->IsDesignator()) Fail(a->pos, "VAR parameter needs a variable");
-      if (!VarCompatible(f.type, e->type))
-        Fail(a->pos, Mismatch(site, f.type, e->type, true));
+      if (!VarCompatible(f.type, e->type)) Fail(a->pos, Mismatch(site, f.type, e->type, true));
     } else {
       e = Coerce(e, f.type, site);
     }
@@ -1022,9 +1021,7 @@ Ast::Arg Checker::OpenArgument(const Type* formal, bool isVar, Node* arg, int nu
   Type* element = formal->base;
   Type* cardinal = Builtins().cardinalType;
   const std::string site = "type mismatch in argument " + std::to_string(number) + ": ";
-  const auto mismatch = [&]() {
-    Fail(arg->pos, Mismatch(site, formal, e->type, isVar));
-  };
+  const auto mismatch = [&]() { Fail(arg->pos, Mismatch(site, formal, e->type, isVar)); };
   if (element->kind == TypeKind::Word || element->kind == TypeKind::Byte) {
     // Any variable: its bytes, counted in words or bytes.
     if (!e->IsDesignator() && e->kind != ExprKind::String) {

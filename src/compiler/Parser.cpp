@@ -76,15 +76,15 @@ private:
     for (char c : word)
       if (c < 'a' || c > 'z') return false;
     if (Scanner::KeywordOf(Upper(word)) == Tok::Ident) return false;
-    static constexpr std::string_view kOften[] = {"begin", "end",  "then",   "do",    "elsif",
+    static constexpr std::string_view kOften[] = {"begin", "end",  "then",      "do",    "elsif",
                                                   "until", "else", "procedure", "module"};
     return !often || std::find(std::begin(kOften), std::end(kOften), word) != std::end(kOften);
   }
   // A structured statement begins at pos; its END closes it (EndOf).
   void Open(const char* what, Ast::Pos pos) { open_.push_back(Closed{what, pos, {}}); }
   [[noreturn]] void MissingEnd(const char* what, Ast::Pos begin, Ast::Pos at) {
-    Fail(at, std::string("END of ") + what + " at line " + std::to_string(begin.line) +
-                 " expected");
+    Fail(at,
+         std::string("END of ") + what + " at line " + std::to_string(begin.line) + " expected");
   }
   void EndOf(const char* what, Ast::Pos pos) {
     if (!Is(Tok::End)) MissingEnd(what, pos, tok_.pos);
@@ -182,7 +182,7 @@ private:
     Ast::Pos begin, end;
   };
   Closed closed_;
-  std::vector<Closed> open_; // the structured statements whose END is still to come
+  std::vector<Closed> open_;             // the structured statements whose END is still to come
   std::vector<std::string_view> blocks_; // the modules and procedures whose bodies are open
   int nesting_[4] = {0, 0, 0, 0};
 };
@@ -534,7 +534,8 @@ Node* Parser::Statements() {
           prev_.kind == Tok::End && closed_.what != nullptr && closed_.end.line == prev_.pos.line &&
           closed_.end.column == prev_.pos.column)
         MissingEnd(closed_.what, closed_.begin, prev_.pos);
-      if (Is(Tok::Eof) && !open_.empty()) MissingEnd(open_.back().what, open_.back().begin, tok_.pos);
+      if (Is(Tok::Eof) && !open_.empty())
+        MissingEnd(open_.back().what, open_.back().begin, tok_.pos);
       Fail(tok_.pos, "';' expected");
     }
   } while (Accept(Tok::Semicolon));

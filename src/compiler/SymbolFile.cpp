@@ -22,10 +22,10 @@ enum class ObjectKind : std::uint8_t { Const = 1, EnumConst = 2, Type = 3, Var =
 constexpr std::uint32_t kString = 18;
 std::vector<Type*> Predeclared(Check::Context& ctx) {
   Ast::CompilationUnit& u = *ctx.unit;
-  return {nullptr,       u.booleanType,  u.charType,       u.integerType,  u.cardinalType,
-          u.longIntType, u.longCardType, u.realType,       u.longRealType, u.bitsetType,
-          u.addressType, u.wordType,     u.byteType,       u.procType,     ctx.zz,
-          ctx.rr,        ctx.nil,        ctx.bitsetElement, nullptr,      u.processType};
+  return {nullptr,       u.booleanType,  u.charType,        u.integerType,  u.cardinalType,
+          u.longIntType, u.longCardType, u.realType,        u.longRealType, u.bitsetType,
+          u.addressType, u.wordType,     u.byteType,        u.procType,     ctx.zz,
+          ctx.rr,        ctx.nil,        ctx.bitsetElement, nullptr,        u.processType};
 }
 
 class Writer {

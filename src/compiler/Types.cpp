@@ -287,8 +287,7 @@ std::string Describe(const Type* t, int depth) {
 
 std::string TypeName(const Type* t) { return Describe(t, 0); }
 
-std::string Mismatch(const std::string& site, const Type* target, const Type* source,
-                     bool isVar) {
+std::string Mismatch(const std::string& site, const Type* target, const Type* source, bool isVar) {
   const std::string t = TypeName(target), s = TypeName(source);
   if (t != s) return site + (isVar ? "VAR " : "") + t + " := " + s;
   // Two types that read the same, each declared on its own (ARRAY [0..9] OF CHAR twice).

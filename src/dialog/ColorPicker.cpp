@@ -28,10 +28,22 @@ constexpr std::int32_t kFont = 1;
 
 // The sixteen colours of the marker file's palette.
 constexpr RGBColor kSixteen[16] = {
-    {0, 0, 0},          {32768, 0, 0},         {0, 32768, 0},         {32768, 32768, 0},
-    {0, 0, 32768},      {32768, 0, 32768},     {0, 32768, 32768},     {32768, 32768, 32768},
-    {49152, 49152, 49152}, {65535, 0, 0},      {0, 65535, 0},         {65535, 65535, 0},
-    {0, 0, 65535},      {65535, 0, 65535},     {0, 65535, 65535},     {65535, 65535, 65535},
+    {0, 0, 0},
+    {32768, 0, 0},
+    {0, 32768, 0},
+    {32768, 32768, 0},
+    {0, 0, 32768},
+    {32768, 0, 32768},
+    {0, 32768, 32768},
+    {32768, 32768, 32768},
+    {49152, 49152, 49152},
+    {65535, 0, 0},
+    {0, 65535, 0},
+    {65535, 65535, 0},
+    {0, 0, 65535},
+    {65535, 0, 65535},
+    {0, 65535, 65535},
+    {65535, 65535, 65535},
 };
 
 enum Items : std::int16_t { kDone = 1, kCancel, kPicker, kGrid, kSpare, kItems = kSpare };
@@ -193,9 +205,9 @@ void GridAction(DialogRecord& d, std::int16_t) {
   const double y = kYMin + double(r.bottom - p.v) / r.Height() * (kYMax - kYMin);
   if (x < 0 || x > 1 || y < 0 || y > 1) return;
   const Grid& g = state.grid;
-  const auto i = g.n >= 3 ? static_cast<std::int32_t>(std::floor(g.cols * x) +
-                                                      std::floor(g.rows * y) * g.cols)
-                          : static_cast<std::int32_t>(std::floor(2 * x) + 2 * std::floor(2 * y));
+  const auto i =
+      g.n >= 3 ? static_cast<std::int32_t>(std::floor(g.cols * x) + std::floor(g.rows * y) * g.cols)
+               : static_cast<std::int32_t>(std::floor(2 * x) + 2 * std::floor(2 * y));
   Select(i);
 }
 
@@ -298,7 +310,7 @@ RGBColor ColorOf(std::int32_t index) {
   if (state.option) return index >= 0 && index < 16 ? kSixteen[index] : RGBColor{};
   if (!state.screen.empty())
     return index >= 0 && std::size_t(index) < state.screen.size() ? state.screen[std::size_t(index)]
-                                                                   : RGBColor{};
+                                                                  : RGBColor{};
   return Graphics::ColorOf(index);
 }
 

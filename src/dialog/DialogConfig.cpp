@@ -102,12 +102,10 @@ enum Item : std::int16_t {
   kItems = kWmf,
 };
 
-constexpr const char* kStyleEntries[] = {"Text Style:", "   bold",   "   italic",
-                                         "   underline", "   outline", "   shadow",
-                                         "   condense",  "   extend"};
+constexpr const char* kStyleEntries[] = {"Text Style:", "   bold",   "   italic",   "   underline",
+                                         "   outline",  "   shadow", "   condense", "   extend"};
 constexpr const char* kAlignments[] = {"left", "center", "right", "last"};
-constexpr const char* kFormats[] = {"integer", "hexadecimal", "fixed", "scientific",
-                                    "engineering"};
+constexpr const char* kFormats[] = {"integer", "hexadecimal", "fixed", "scientific", "engineering"};
 // The first style entry that toggles a style bit.
 constexpr std::int16_t kFirstStyleToggle = 2;
 
@@ -134,8 +132,8 @@ struct State {
   bool done = false;
   DialogRecord* target = nullptr; // the dialog configured
   std::int16_t index = 0;
-  DialogItem work;   // the working copy
-  RGBColor backCol;  // the item's colours when it was loaded (Cancel restores them)
+  DialogItem work;  // the working copy
+  RGBColor backCol; // the item's colours when it was loaded (Cancel restores them)
   RGBColor highCol;
   Fields fields{};
   std::int16_t capturing = 0; // the key item waiting for a key
@@ -179,8 +177,7 @@ void SetEnabled(std::int16_t i, bool enabled) {
 Rect ItemRect() {
   DialogRecord& d = *state.target;
   if (state.index == 0)
-    return d.open && Toolbox::IsWindow(d.window) ? Toolbox::GetWindowRect(d.window)
-                                                 : d.normal.rect;
+    return d.open && Toolbox::IsWindow(d.window) ? Toolbox::GetWindowRect(d.window) : d.normal.rect;
   return d.items[state.index]->rect;
 }
 
@@ -323,7 +320,8 @@ void Apply() {
   if (LosesText(item.kind)) std::memset(item.text, 0, sizeof item.text);
   if (HasTrait(item.kind, kTraitText) && !Unbound(item) && item.valueType == ValueType::String)
     Strings::Assign(VarChars(static_cast<char*>(item.value), item.length), f.text);
-  if (item.kind == ItemKind::FramedNumber) AssignPadded(item.area.text, sizeof item.area.text, f.text);
+  if (item.kind == ItemKind::FramedNumber)
+    AssignPadded(item.area.text, sizeof item.area.text, f.text);
   const std::uint8_t code2 = IsList(item.kind) ? item.area.list.code2 : 0;
   if ((item.keyCode >= 2 || code2 >= 2) && index > d.highestKey) d.highestKey = index;
   state.backCol = item.backCol;
@@ -447,8 +445,8 @@ void KeyName(std::int16_t which, VarChars name) {
   if (which == kFirstKey)
     ShortKeyName(w.keyCode, w.keyChar, w.keyModifiers, name);
   else
-    ShortKeyName(IsList(w.kind) ? w.area.list.code2 : 0, IsList(w.kind) ? w.area.list.key2 : 0,
-                 0, name);
+    ShortKeyName(IsList(w.kind) ? w.area.list.code2 : 0, IsList(w.kind) ? w.area.list.key2 : 0, 0,
+                 name);
 }
 
 void DrawKey(DialogRecord& d, std::int16_t which) {
@@ -566,7 +564,8 @@ void FontAction(DialogRecord&, std::int16_t) {
   Strings::Assign(face, shown);
   std::int32_t size = state.fields.size, style = state.fields.styleBits;
   if (!Toolbox::ChooseFont(face, size, style)) return;
-  const std::int32_t number = Strings::Equal(face, shown) ? state.work.font : Toolbox::FontNumber(face);
+  const std::int32_t number =
+      Strings::Equal(face, shown) ? state.work.font : Toolbox::FontNumber(face);
   if (number >= 0) state.work.font = static_cast<std::uint16_t>(number);
   if (size > 0) state.fields.size = std::clamp(size, 5, 48);
   state.fields.styleBits = static_cast<std::uint16_t>(
@@ -745,8 +744,8 @@ void Layout(DialogRecord& d) {
 bool MakeDialog() {
   if (state.made) return true;
   DialogRecord& d = state.dialog;
-  if (!Dialog::Init(d, state.items, kItems, false, false, kTitle, kName, 1, 10, kItems, 0, 172,
-                    490, 172, 0))
+  if (!Dialog::Init(d, state.items, kItems, false, false, kTitle, kName, 1, 10, kItems, 0, 172, 490,
+                    172, 0))
     return false;
   DialogProcs procs;
   procs.mayClose = MayClose;
@@ -817,11 +816,11 @@ void ShortKeyName(std::uint8_t code, char ch, std::uint8_t modifiers, VarChars n
   const bool control = (modifiers & kModControl) != 0;
   if (control) Strings::Append(name, "ctr-");
   static constexpr const char* kNames[] = {
-      "up",    "down",   "left", "right", "nu 0",  "nu 1",  "nu 2",      "nu 3",  "nu 4",
-      "nu 5",  "nu 6",   "nu 7", "nu 8",  "nu 9",  "enter", "nu -",      "nu +",  "nu .",
-      "clear", "nu =",   "nu /", "nu *",  "F1",    "F2",    "F3",        "F4",    "F5",
-      "F6",    "F7",     "F8",   "F9",    "F10",   "F11",   "F12",       "F13",   "F14",
-      "F15",   "home",   "end",  "p-up",  "p-down", "help", "ins", "backspace", "delete"};
+      "up",    "down", "left", "right", "nu 0",   "nu 1",  "nu 2", "nu 3",      "nu 4",
+      "nu 5",  "nu 6", "nu 7", "nu 8",  "nu 9",   "enter", "nu -", "nu +",      "nu .",
+      "clear", "nu =", "nu /", "nu *",  "F1",     "F2",    "F3",   "F4",        "F5",
+      "F6",    "F7",   "F8",   "F9",    "F10",    "F11",   "F12",  "F13",       "F14",
+      "F15",   "home", "end",  "p-up",  "p-down", "help",  "ins",  "backspace", "delete"};
   static_assert(std::size(kNames) == KeyDeleteRight - KeyCursorUp + 1);
   if (code == KeyCharacter) {
     const auto c = static_cast<unsigned char>(ch);

@@ -69,7 +69,6 @@ RGBColor Highlight(RGBColor c) {
   return RGBColor{shift(c.red), shift(c.green), shift(c.blue)};
 }
 
-
 // Where the dialogs' item buffers live: the shell's directory when there is one.
 void BufferPath(Chars bufferName, VarChars path) {
   Strings::Clear(path);

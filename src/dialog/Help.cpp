@@ -137,8 +137,8 @@ void DrawTipText(DialogRecord& d, std::int16_t index) {
 }
 
 void Layout(DialogRecord& d) {
-  DefineItemStyled(d, kTitle, ItemKind::Text, "Title", false, "", 3, 15, kMaxSize, kTitleHeight,
-                   0, 0, static_cast<std::uint16_t>(FontOfTips()), kTipSize, kBold, Alignment::Left,
+  DefineItemStyled(d, kTitle, ItemKind::Text, "Title", false, "", 3, 15, kMaxSize, kTitleHeight, 0,
+                   0, static_cast<std::uint16_t>(FontOfTips()), kTipSize, kBold, Alignment::Left,
                    false, 0xFFFF, 0xFFFF, 0xE0E0);
   BindText(d, kTitle, state.title, kTitleHigh);
   DefineItemStyled(d, kText, ItemKind::Text, "Text", false, "", 3, 16 + 387, kMaxSize, 387, 0, 0,
@@ -262,7 +262,8 @@ void SizeTip(Tip& tip, char* text, const DialogRecord& d, const Measure& m) {
   }
   // The text wraps at blanks within the limit; the window is as wide as its widest line
   // (and the title), so that no line is cut.
-  const std::int32_t limit = std::max(kDefaultWidth, std::min(DialogWidth(d) - kDialogMargin, kMaxSize));
+  const std::int32_t limit =
+      std::max(kDefaultWidth, std::min(DialogWidth(d) - kDialogMargin, kMaxSize));
   width = std::min(width, limit);
   std::int32_t widest = 0;
   for (std::int32_t steps = 0;
@@ -569,7 +570,7 @@ bool Load(Chars fileName) {
   if (state.buffer != nullptr) Buffer::Delete(state.buffer);
   char path[kPathHigh + 1];
   Strings::Assign(path, Buffer::Find(kShellDirectory) != nullptr ? Chars(kShellDirectory)
-                                                                   : Chars(kRootDirectory));
+                                                                 : Chars(kRootDirectory));
   Strings::Append(path, kBufferName);
   if (Buffer::Ref old = Buffer::Find(path)) Buffer::Delete(old);
   state.buffer = Buffer::Create(path, Buffer::BufferKind::Block);

@@ -30,15 +30,14 @@ constexpr std::uint16_t kHeaderWords = 9;
 constexpr std::uint16_t kVersion = 0x0300;
 
 // Record functions.
-constexpr std::uint16_t kEof = 0x0000, kSetBkColor = 0x0201,
-                        kSetBkMode = 0x0102, kSetMapMode = 0x0103, kSetPolyFillMode = 0x0106,
-                        kSetTextColor = 0x0209, kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C,
-                        kSelectObject = 0x012D, kSetTextAlign = 0x012E,
-                        kDeleteObject = 0x01F0, kLineTo = 0x0213, kMoveTo = 0x0214,
-                        kCreatePen = 0x02FA, kCreateFont = 0x02FB, kCreateBrush = 0x02FC,
-                        kPolygon = 0x0324, kPolyline = 0x0325, kEllipse = 0x0418,
-                        kRectangle = 0x041B, kTextOut = 0x0521, kRoundRect = 0x061C,
-                        kArc = 0x0817, kPie = 0x081A, kExtTextOut = 0x0A32;
+constexpr std::uint16_t kEof = 0x0000, kSetBkColor = 0x0201, kSetBkMode = 0x0102,
+                        kSetMapMode = 0x0103, kSetPolyFillMode = 0x0106, kSetTextColor = 0x0209,
+                        kSetWindowOrg = 0x020B, kSetWindowExt = 0x020C, kSelectObject = 0x012D,
+                        kSetTextAlign = 0x012E, kDeleteObject = 0x01F0, kLineTo = 0x0213,
+                        kMoveTo = 0x0214, kCreatePen = 0x02FA, kCreateFont = 0x02FB,
+                        kCreateBrush = 0x02FC, kPolygon = 0x0324, kPolyline = 0x0325,
+                        kEllipse = 0x0418, kRectangle = 0x041B, kTextOut = 0x0521,
+                        kRoundRect = 0x061C, kArc = 0x0817, kPie = 0x081A, kExtTextOut = 0x0A32;
 
 constexpr std::uint16_t kMapText = 1, kTransparent = 1, kOpaque = 2, kAlternate = 1;
 constexpr std::uint16_t kBaseline = 24; // TA_BASELINE | TA_LEFT
@@ -281,7 +280,9 @@ bool ShapeTools(Writer& w, const DrawCommand& c) {
   RGBColor fill;
   switch (c.verb) {
   case Verb::Frame:
-    Outlined(w, s.penPattern == Toolbox::Pattern::Black ? s.foreColor : Mix(s.foreColor, s.backColor, 0.5),
+    Outlined(w,
+             s.penPattern == Toolbox::Pattern::Black ? s.foreColor
+                                                     : Mix(s.foreColor, s.backColor, 0.5),
              nullptr, static_cast<std::int16_t>(std::max(1, s.penSize.h)));
     return true;
   case Verb::Paint:

@@ -1024,14 +1024,46 @@ Command Lookup(std::span<const Binding> table, std::uint8_t code, char ch) {
 bool IsFunctionKey(std::uint8_t code) { return code >= KeyF1 && code <= KeyF15; }
 
 // The commands that leave the text as it is: the ones a read-only text takes.
-constexpr Command kViewing[] = {
-    LineStart,  Rewrite,   TextSearch,  NumberSearch, Vertical,   Horizontal,     Line,
-    Word,       Eol,       Char,        SetAdvance,   SetBackup,  Back,           Section,
-    EnterKey,   Select,    Help,        FindNextKey,  Home,       End,            PageUp,
-    PageDown,   ClearPaste, EditBufferCommand, FindKey, LearnKey, StopKey, ToggleWindows,
-    WriteBufferCommand, Copy, Bottom,   Top,          Nothing,    Reset,      FindSelectionKey,
-    InvalidKey, InvalidAfterGold};
-bool Viewing(Command run) { return std::find(std::begin(kViewing), std::end(kViewing), run) != std::end(kViewing); }
+constexpr Command kViewing[] = {LineStart,
+                                Rewrite,
+                                TextSearch,
+                                NumberSearch,
+                                Vertical,
+                                Horizontal,
+                                Line,
+                                Word,
+                                Eol,
+                                Char,
+                                SetAdvance,
+                                SetBackup,
+                                Back,
+                                Section,
+                                EnterKey,
+                                Select,
+                                Help,
+                                FindNextKey,
+                                Home,
+                                End,
+                                PageUp,
+                                PageDown,
+                                ClearPaste,
+                                EditBufferCommand,
+                                FindKey,
+                                LearnKey,
+                                StopKey,
+                                ToggleWindows,
+                                WriteBufferCommand,
+                                Copy,
+                                Bottom,
+                                Top,
+                                Nothing,
+                                Reset,
+                                FindSelectionKey,
+                                InvalidKey,
+                                InvalidAfterGold};
+bool Viewing(Command run) {
+  return std::find(std::begin(kViewing), std::end(kViewing), run) != std::end(kViewing);
+}
 // F4 copies a line; F5, F7 and F8 show other windows.
 bool ViewingFunctionKey(std::uint8_t code) {
   return code == KeyF4 || code == KeyF5 || code == KeyF7 || code == KeyF8;
@@ -1327,7 +1359,8 @@ bool HandleEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
     const bool gold = e.goldPending;
     e.goldPending = false;
     const Args a{e.repeatCount, kind, ch, modifiers};
-    const bool readOnly = readOnlyProc != nullptr && e.current != nullptr && readOnlyProc(e.current);
+    const bool readOnly =
+        readOnlyProc != nullptr && e.current != nullptr && readOnlyProc(e.current);
     if (IsFunctionKey(kind)) {
       if (readOnly && !ViewingFunctionKey(kind))
         RefuseReadOnly();

@@ -19,19 +19,19 @@ using base::VarChars;
 
 // Undo kinds and the text the Edit menu's first item shows for each.
 enum class UndoKind : std::uint8_t {
-  None = 0,         // "Can't Undo"
-  Typing = 1,       // "Undo Typing"
-  Paste = 2,        // "Undo Paste"
-  Copy = 3,         // "Undo Copy"
-  Cut = 4,          // "Undo Cut"
-  Clear = 5,        // "Undo Clear"
-  CaseAtEnd = 6,    // "Undo Change Case": cursor at the range's end
-  CaseAtStart = 7,  //   cursor at its start
-  CaseBefore = 8,   //   cursor before its start
-  Delete = 9,       // "Undo Delete"
-  DeleteBack = 10,  // requests only; stored as Delete
-  DeleteFwd = 11,   //   likewise
-  UndoUndo = 12,    // "Undo last Undo"
+  None = 0,        // "Can't Undo"
+  Typing = 1,      // "Undo Typing"
+  Paste = 2,       // "Undo Paste"
+  Copy = 3,        // "Undo Copy"
+  Cut = 4,         // "Undo Cut"
+  Clear = 5,       // "Undo Clear"
+  CaseAtEnd = 6,   // "Undo Change Case": cursor at the range's end
+  CaseAtStart = 7, //   cursor at its start
+  CaseBefore = 8,  //   cursor before its start
+  Delete = 9,      // "Undo Delete"
+  DeleteBack = 10, // requests only; stored as Delete
+  DeleteFwd = 11,  //   likewise
+  UndoUndo = 12,   // "Undo last Undo"
 };
 
 // The module body: every field of the state to its start value, undo kind none.
@@ -122,23 +122,23 @@ bool MakeRoomForLines(std::int32_t n);
 bool CountFits(Buffer::Ref b, std::int64_t lines);
 
 // ---- Delete commands (registers and undo records as their keys promise) ----
-void DeleteChars(std::int32_t count, bool forward);  // "delete" / "backspace"
-void DeleteWords(std::int32_t count, bool forward);  // del w / delete previous word
-void DeleteLines(std::int32_t count);                // del l: to the start of the next line
-void DeleteToLineEnd(std::int32_t count);            // DEL EOL
-void DeleteToLineStart(std::int32_t count);          // Control/U, ESC
-void DeleteSelectRange();                            // "backspace"/"delete" with a range; Clear
-void UndeleteLine(std::int32_t count);               // UND L
-void UndeleteWord(std::int32_t count);               // UND W
-void ChangeCase(std::int32_t count);                 // CHNGCASE
+void DeleteChars(std::int32_t count, bool forward); // "delete" / "backspace"
+void DeleteWords(std::int32_t count, bool forward); // del w / delete previous word
+void DeleteLines(std::int32_t count);               // del l: to the start of the next line
+void DeleteToLineEnd(std::int32_t count);           // DEL EOL
+void DeleteToLineStart(std::int32_t count);         // Control/U, ESC
+void DeleteSelectRange();                           // "backspace"/"delete" with a range; Clear
+void UndeleteLine(std::int32_t count);              // UND L
+void UndeleteWord(std::int32_t count);              // UND W
+void ChangeCase(std::int32_t count);                // CHNGCASE
 
 // ---- Paste buffer commands ----
-void CutToPaste();              // keypad 6: range to the paste buffer, without undo
-void AppendToPaste();           // keypad 9
-void CutWithUndo();             // GOLD "@" (menu Cut)
-void CopyToPaste();             // GOLD "#" (menu Copy)
+void CutToPaste();                      // keypad 6: range to the paste buffer, without undo
+void AppendToPaste();                   // keypad 9
+void CutWithUndo();                     // GOLD "@" (menu Cut)
+void CopyToPaste();                     // GOLD "#" (menu Copy)
 void PasteWithUndo(std::int32_t count); // GOLD "$" (menu Paste)
-void ClearPasteBuffer();        // GOLD C
+void ClearPasteBuffer();                // GOLD C
 
 // The key assignment screen ("help", keypad "/"): shown in a window of its own until
 // the next key or click.

@@ -140,8 +140,8 @@ void FindSelection(std::int32_t count) {
     return;
   }
   std::string selected;
-  if (Charset::Recode(Lines::CodingOf(e.current), Charset::Coding::Utf8, line.substr(from, to - from),
-                      selected) > 0) {
+  if (Charset::Recode(Lines::CodingOf(e.current), Charset::Coding::Utf8,
+                      line.substr(from, to - from), selected) > 0) {
     Editor::ShowEditMessage(kSelectionBeyond);
     return;
   }

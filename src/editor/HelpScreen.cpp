@@ -59,7 +59,7 @@ constexpr const char* kAlignOff = "GOLD T     Toggle: FIX / align TAB";
 // both from the editor's key tables. Between the rows of keys lie their borders.
 constexpr int kKeypadColumn = 41;
 constexpr int kKeyWidth = 9;
-constexpr std::uint8_t kNumLock = 0; // no editor key: its own label
+constexpr std::uint8_t kNumLock = 0;   // no editor key: its own label
 constexpr std::uint8_t kLowerHalf = 1; // the lower half of a key two rows high
 constexpr std::uint8_t kNoKey = 0xFF;  // past the row's last key
 struct KeyCell {
@@ -72,15 +72,21 @@ struct KeyRow {
 };
 constexpr KeyRow kKeyRows[] = {
     {"+---------+---------+---------+---------+",
-     {{kNumLock}, {KeyEvents::KeyKeypadDivide}, {KeyEvents::KeyKeypadMultiply},
+     {{kNumLock},
+      {KeyEvents::KeyKeypadDivide},
+      {KeyEvents::KeyKeypadMultiply},
       {KeyEvents::KeyKeypadMinus}}},
     {"+---------+---------+---------+---------+",
-     {{KeyEvents::KeyKeypad7}, {KeyEvents::KeyKeypad8}, {KeyEvents::KeyKeypad9},
+     {{KeyEvents::KeyKeypad7},
+      {KeyEvents::KeyKeypad8},
+      {KeyEvents::KeyKeypad9},
       {KeyEvents::KeyKeypadPlus}}},
     {"+---------+---------+---------+         |",
      {{KeyEvents::KeyKeypad4}, {KeyEvents::KeyKeypad5}, {KeyEvents::KeyKeypad6}, {kLowerHalf}}},
     {"+---------+---------+---------+---------+",
-     {{KeyEvents::KeyKeypad1}, {KeyEvents::KeyKeypad2}, {KeyEvents::KeyKeypad3},
+     {{KeyEvents::KeyKeypad1},
+      {KeyEvents::KeyKeypad2},
+      {KeyEvents::KeyKeypad3},
       {KeyEvents::KeyEnter}}},
     {"+---------+---------+---------+         |",
      {{KeyEvents::KeyKeypad0, 2}, {KeyEvents::KeyKeypadPoint}, {kLowerHalf}}},
@@ -169,8 +175,7 @@ void Draw(ANSITerm::TextWindow* t) {
     if (i == kAlignEntry) text = e.fixedTabs ? kAlignOff : kAlignOn;
     Put(t, kListRow + i, 1, text);
   }
-  for (int i = 0; i < kKeypadRows; ++i)
-    Put(t, kListRow + i, kKeypadColumn, KeypadRow(i).c_str());
+  for (int i = 0; i < kKeypadRows; ++i) Put(t, kListRow + i, kKeypadColumn, KeypadRow(i).c_str());
   for (int i = 0; i < static_cast<int>(std::size(kFunctionKeys)); ++i) {
     Put(t, kFunctionRow + i, kKeypadColumn, kFunctionKeys[i]);
     Put(t, kFunctionRow + i, 1, kProgramKeys[i]);

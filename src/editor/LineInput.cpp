@@ -46,7 +46,7 @@ struct Field {
   std::int32_t position = 0; // the cursor, 0 .. length
   ANSITerm::TextWindow* terminal = nullptr;
   Toolbox::Window window = nullptr; // the terminal's window, to see that it is still there
-  std::int32_t row = 1; // the field's first cell on the terminal, 1-based
+  std::int32_t row = 1;             // the field's first cell on the terminal, 1-based
   std::int32_t column = 1;
   std::int32_t width = 1; // cells of the field, at least 1
   std::int32_t first = 0; // the index of the character in the field's first cell

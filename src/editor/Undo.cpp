@@ -308,8 +308,8 @@ void ChangeLetters(Position first, Position last) {
     bool changed = false;
     for (std::size_t i = begin; i < end; ++i) {
       char& c = text[i];
-      const char to = toLower ? (IsUpper(c) ? Charset::Lower(c) : c)
-                              : (IsLower(c) ? Charset::Upper(c) : c);
+      const char to =
+          toLower ? (IsUpper(c) ? Charset::Lower(c) : c) : (IsLower(c) ? Charset::Upper(c) : c);
       changed = changed || to != c;
       c = to;
     }

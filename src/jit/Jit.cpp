@@ -12,8 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <set>
 #include <memory>
+#include <set>
 #include <utility>
 #include <vector>
 
@@ -185,7 +185,8 @@ private:
   }
 
   // A conditional branch: jumps to target when the condition (emitted by jcc) holds.
-  template <typename Jcc, typename JccNot> void Branch(const u64* pc, const u64* target, Jcc jcc, JccNot jccNot) {
+  template <typename Jcc, typename JccNot>
+  void Branch(const u64* pc, const u64* target, Jcc jcc, JccNot jccNot) {
     if (target > pc) {
       jcc(labels_.at(target));
       return;
@@ -215,9 +216,20 @@ private:
 
   static bool RealUse(Op op) {
     switch (op) {
-    case Op::ADDR: case Op::SUBR: case Op::MULR: case Op::DIVR:
-    case Op::SEQR: case Op::SNER: case Op::SLTR: case Op::SLER:
-    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
+    case Op::ADDR:
+    case Op::SUBR:
+    case Op::MULR:
+    case Op::DIVR:
+    case Op::SEQR:
+    case Op::SNER:
+    case Op::SLTR:
+    case Op::SLER:
+    case Op::BEQR:
+    case Op::BNER:
+    case Op::BLTR:
+    case Op::BLER:
+    case Op::BNLTR:
+    case Op::BNLER:
       return true;
     default:
       return false;
@@ -241,10 +253,13 @@ private:
       const u64 w = *at;
       const Op op = Machine::OpAt(at);
       const u64* target = nullptr;
-      if (op == Op::JMP || op == Op::BT || op == Op::BF) target = at + Vm::FieldI(w);
-      else if ((op >= Op::BEQ && op <= Op::FORDN)) target = at + static_cast<std::int16_t>(Vm::FieldC(w));
+      if (op == Op::JMP || op == Op::BT || op == Op::BF)
+        target = at + Vm::FieldI(w);
+      else if ((op >= Op::BEQ && op <= Op::FORDN))
+        target = at + static_cast<std::int16_t>(Vm::FieldC(w));
       if (target == nullptr || target > at) continue;
-      for (auto i = std::lower_bound(list_.begin(), list_.end(), target); i != list_.end() && *i <= at; ++i)
+      for (auto i = std::lower_bound(list_.begin(), list_.end(), target);
+           i != list_.end() && *i <= at; ++i)
         ++depth[*i];
     }
     struct Use {
@@ -258,19 +273,19 @@ private:
       const double weight = static_cast<double>(1 << (3 * std::min(depth[at], 4)));
       const u64 fields[] = {Vm::FieldA(w), Vm::FieldB(w), Vm::FieldC(w)};
       // Which fields name slots: A for most; B, C for those of three slots or addresses.
-      const bool immediate = op == Op::LDI || op == Op::LDK || op == Op::LDCA ||
-                             op == Op::LDGA || op == Op::LDLAK || op == Op::JMP || op == Op::BT ||
-                             op == Op::BF || (op >= Op::LDG8 && op <= Op::STG64) ||
-                             op == Op::CALL || op == Op::TRAP || op == Op::JTAB ||
-                             op == Op::CHK || op == Op::CHKU;
+      const bool immediate = op == Op::LDI || op == Op::LDK || op == Op::LDCA || op == Op::LDGA ||
+                             op == Op::LDLAK || op == Op::JMP || op == Op::BT || op == Op::BF ||
+                             (op >= Op::LDG8 && op <= Op::STG64) || op == Op::CALL ||
+                             op == Op::TRAP || op == Op::JTAB || op == Op::CHK || op == Op::CHKU;
       const bool aOnly = immediate || (op >= Op::BEQK && op <= Op::BGEK) || op == Op::CHKK ||
                          op == Op::RETV || op == Op::RETVS || op == Op::CHKPTR;
       const bool twoSlots = op == Op::MOV || op == Op::SX32 || op == Op::ZX32 || op == Op::ZX16 ||
-                            op == Op::ZX8 || (op >= Op::LD8 && op <= Op::ST64) ||
-                            op == Op::ADDAX || op == Op::LDIA || (op >= Op::ADDIK && op <= Op::ABSL) ||
+                            op == Op::ZX8 || (op >= Op::LD8 && op <= Op::ST64) || op == Op::ADDAX ||
+                            op == Op::LDIA || (op >= Op::ADDIK && op <= Op::ABSL) ||
                             op == Op::ADDAK || op == Op::NOT || op == Op::BIT || op == Op::ODD ||
                             op == Op::CAP || (op >= Op::NEGR && op <= Op::TRUNCUL) ||
-                            (op >= Op::BEQ && op <= Op::BLEU) || (op >= Op::BEQR && op <= Op::FORDN);
+                            (op >= Op::BEQ && op <= Op::BLEU) ||
+                            (op >= Op::BEQR && op <= Op::FORDN);
       if (op == Op::CALLX || op == Op::CALLP || op == Op::SYS || op == Op::DYNCOPY ||
           op == Op::COPY || op == Op::COPYN || op == Op::FILL0 || op == Op::INIT || op == Op::RET ||
           op == Op::NOP || op == Op::DYNSAVE || op == Op::DYNREST)
@@ -318,18 +333,63 @@ private:
     const Op op = Machine::OpAt(at);
     const u64 a = Vm::FieldA(w);
     switch (op) {
-    case Op::NOP: case Op::ST8: case Op::ST16: case Op::ST32: case Op::ST64:
-    case Op::STG8: case Op::STG16: case Op::STG32: case Op::STG64:
-    case Op::STX8: case Op::STX16: case Op::STX32: case Op::STX64:
-    case Op::STO8: case Op::STO16: case Op::STO32: case Op::STO64:
-    case Op::COPY: case Op::COPYN: case Op::FILL0: case Op::JMP: case Op::BT: case Op::BF:
-    case Op::BEQ: case Op::BNE: case Op::BLT: case Op::BLE: case Op::BLTU: case Op::BLEU:
-    case Op::BEQK: case Op::BNEK: case Op::BLTK: case Op::BLEK: case Op::BGTK: case Op::BGEK:
-    case Op::BEQR: case Op::BNER: case Op::BLTR: case Op::BLER: case Op::BNLTR: case Op::BNLER:
-    case Op::JTAB: case Op::RET: case Op::RETV: case Op::RETVS: case Op::INIT:
-    case Op::DYNREST: case Op::CHK: case Op::CHKU: case Op::CHKK: case Op::CHKPTR: case Op::TRAP:
+    case Op::NOP:
+    case Op::ST8:
+    case Op::ST16:
+    case Op::ST32:
+    case Op::ST64:
+    case Op::STG8:
+    case Op::STG16:
+    case Op::STG32:
+    case Op::STG64:
+    case Op::STX8:
+    case Op::STX16:
+    case Op::STX32:
+    case Op::STX64:
+    case Op::STO8:
+    case Op::STO16:
+    case Op::STO32:
+    case Op::STO64:
+    case Op::COPY:
+    case Op::COPYN:
+    case Op::FILL0:
+    case Op::JMP:
+    case Op::BT:
+    case Op::BF:
+    case Op::BEQ:
+    case Op::BNE:
+    case Op::BLT:
+    case Op::BLE:
+    case Op::BLTU:
+    case Op::BLEU:
+    case Op::BEQK:
+    case Op::BNEK:
+    case Op::BLTK:
+    case Op::BLEK:
+    case Op::BGTK:
+    case Op::BGEK:
+    case Op::BEQR:
+    case Op::BNER:
+    case Op::BLTR:
+    case Op::BLER:
+    case Op::BNLTR:
+    case Op::BNLER:
+    case Op::JTAB:
+    case Op::RET:
+    case Op::RETV:
+    case Op::RETVS:
+    case Op::INIT:
+    case Op::DYNREST:
+    case Op::CHK:
+    case Op::CHKU:
+    case Op::CHKK:
+    case Op::CHKPTR:
+    case Op::TRAP:
       return false;
-    case Op::CALL: case Op::CALLX: case Op::CALLP: case Op::SYS:
+    case Op::CALL:
+    case Op::CALLX:
+    case Op::CALLP:
+    case Op::SYS:
       // The callee's linkage and frame, and whatever a run-time procedure leaves.
       return x + 3 >= a;
     default:
@@ -359,8 +419,8 @@ private:
       const u64* t = BranchTarget(p);
       const u64 var = Vm::FieldA(*p), limit = Vm::FieldB(*p);
       if (t >= p || landings[t] != 1 || var == limit) continue;
-      const std::size_t ti = static_cast<std::size_t>(
-          std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
+      const std::size_t ti =
+          static_cast<std::size_t>(std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
       bool sound = true;
       for (std::size_t i = ti; sound && i < pi; ++i)
         sound = !MayWrite(list_[i], var) && !MayWrite(list_[i], limit);
@@ -442,15 +502,21 @@ private:
   }
   void Get32(const Xbyak::Reg32& r, u64 s) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->gpr >= 0) mov(r, Gpr(h->gpr).cvt32());
-    else if (h != nullptr && h->xmm >= 0) movd(r, XmmReg(h->xmm));
-    else mov(r, Slot32(s));
+    if (h != nullptr && h->gpr >= 0)
+      mov(r, Gpr(h->gpr).cvt32());
+    else if (h != nullptr && h->xmm >= 0)
+      movd(r, XmmReg(h->xmm));
+    else
+      mov(r, Slot32(s));
   }
   void GetX(const Xbyak::Xmm& x, u64 s) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->xmm >= 0) movapd(x, XmmReg(h->xmm));
-    else if (h != nullptr && h->gpr >= 0) movq(x, Gpr(h->gpr));
-    else movsd(x, Slot(s));
+    if (h != nullptr && h->xmm >= 0)
+      movapd(x, XmmReg(h->xmm));
+    else if (h != nullptr && h->gpr >= 0)
+      movq(x, Gpr(h->gpr));
+    else
+      movsd(x, Slot(s));
   }
   // Calls f with an operand that reads slot s: its register, or the frame.
   // (A slot kept in the other kind of register goes through rsi or xmm2.)
@@ -493,21 +559,27 @@ private:
   void Put(u64 s, const Xbyak::Reg64& r) {
     if (!Deferred(s)) mov(Slot(s), r);
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx()) mov(Gpr(h->gpr), r);
-    else if (h != nullptr && h->xmm >= 0) movq(XmmReg(h->xmm), r);
+    if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx())
+      mov(Gpr(h->gpr), r);
+    else if (h != nullptr && h->xmm >= 0)
+      movq(XmmReg(h->xmm), r);
   }
   void PutX(u64 s, const Xbyak::Xmm& x) {
     if (!Deferred(s)) movsd(Slot(s), x);
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->xmm >= 0) movapd(XmmReg(h->xmm), x);
-    else if (h != nullptr && h->gpr >= 0) movq(Gpr(h->gpr), x);
+    if (h != nullptr && h->xmm >= 0)
+      movapd(XmmReg(h->xmm), x);
+    else if (h != nullptr && h->gpr >= 0)
+      movq(Gpr(h->gpr), x);
   }
   // The temporaries kept in registers written to the frame, before a call out of the code.
   void Flush() {
     for (const auto& [slot, h] : homes_) {
       if (slot < temps_) continue;
-      if (h.gpr >= 0) mov(Slot(slot), Gpr(h.gpr));
-      else movsd(Slot(slot), XmmReg(h.xmm));
+      if (h.gpr >= 0)
+        mov(Slot(slot), Gpr(h.gpr));
+      else
+        movsd(Slot(slot), XmmReg(h.xmm));
     }
   }
   // The registers read again from the frame (and the budget from the machine, unless the
@@ -515,8 +587,10 @@ private:
   void Reload(bool budget = true) {
     if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
-      if (h.gpr >= 0) mov(Gpr(h.gpr), Slot(slot));
-      else movsd(XmmReg(h.xmm), Slot(slot));
+      if (h.gpr >= 0)
+        mov(Gpr(h.gpr), Slot(slot));
+      else
+        movsd(XmmReg(h.xmm), Slot(slot));
     }
   }
 
@@ -690,27 +764,40 @@ private:
 
   Xbyak::Address At(int size) {
     switch (size) {
-    case 1: return byte[rcx + rax];
-    case 2: return word[rcx + rax * 2];
-    case 4: return dword[rcx + rax * 4];
-    default: return qword[rcx + rax * 8];
+    case 1:
+      return byte[rcx + rax];
+    case 2:
+      return word[rcx + rax * 2];
+    case 4:
+      return dword[rcx + rax * 4];
+    default:
+      return qword[rcx + rax * 8];
     }
   }
 
   // The element's value (load) into rdx, extended as kind says: 'u' zero, 's' sign.
   void LoadInto(const Xbyak::Address& m, int size, char kind) {
-    if (size == 8) mov(rdx, m);
-    else if (size == 4 && kind == 's') movsxd(rdx, m);
-    else if (size == 4) mov(edx, m);
-    else if (size == 2) movzx(edx, m);
-    else movzx(edx, m);
+    if (size == 8)
+      mov(rdx, m);
+    else if (size == 4 && kind == 's')
+      movsxd(rdx, m);
+    else if (size == 4)
+      mov(edx, m);
+    else if (size == 2)
+      movzx(edx, m);
+    else
+      movzx(edx, m);
   }
 
   void StoreFrom(const Xbyak::Address& m, int size) {
-    if (size == 8) mov(m, rdx);
-    else if (size == 4) mov(m, edx);
-    else if (size == 2) mov(m, dx);
-    else mov(m, dl);
+    if (size == 8)
+      mov(m, rdx);
+    else if (size == 4)
+      mov(m, edx);
+    else if (size == 2)
+      mov(m, dx);
+    else
+      mov(m, dl);
   }
 
   void Instruction(const u64* pc) {
@@ -887,9 +974,12 @@ private:
     case Op::SUBI:
     case Op::MULI:
       Get32(eax, b);
-      if (op == Op::ADDI) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
-      else if (op == Op::SUBI) Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
-      else Src32(c, [&](const Xbyak::Operand& o) { imul(eax, o); });
+      if (op == Op::ADDI)
+        Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else if (op == Op::SUBI)
+        Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+      else
+        Src32(c, [&](const Xbyak::Operand& o) { imul(eax, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       movsxd(rax, eax);
       Put(a, rax);
@@ -897,8 +987,10 @@ private:
     case Op::ADDU:
     case Op::SUBU:
       Get32(eax, b);
-      if (op == Op::ADDU) Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
-      else Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+      if (op == Op::ADDU)
+        Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+      else
+        Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
@@ -912,17 +1004,22 @@ private:
     case Op::SUBL:
     case Op::MULL:
       Get(rax, b);
-      if (op == Op::ADDL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
-      else if (op == Op::SUBL) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
-      else Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+      if (op == Op::ADDL)
+        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBL)
+        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else
+        Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
     case Op::ADDUL:
     case Op::SUBUL:
       Get(rax, b);
-      if (op == Op::ADDUL) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
-      else Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      if (op == Op::ADDUL)
+        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else
+        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
@@ -955,8 +1052,10 @@ private:
       break;
     case Op::ADDULK:
       Get(rax, b);
-      if (sc >= 0) add(rax, static_cast<i32>(sc));
-      else sub(rax, static_cast<i32>(-sc));
+      if (sc >= 0)
+        add(rax, static_cast<i32>(sc));
+      else
+        sub(rax, static_cast<i32>(-sc));
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
@@ -997,12 +1096,18 @@ private:
     case Op::OR:
     case Op::XOR:
       Get(rax, b);
-      if (op == Op::ADDA) Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
-      else if (op == Op::SUBA) Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
-      else if (op == Op::MULA) Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
-      else if (op == Op::AND) Src(c, [&](const Xbyak::Operand& o) { and_(rax, o); });
-      else if (op == Op::OR) Src(c, [&](const Xbyak::Operand& o) { or_(rax, o); });
-      else Src(c, [&](const Xbyak::Operand& o) { xor_(rax, o); });
+      if (op == Op::ADDA)
+        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+      else if (op == Op::SUBA)
+        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+      else if (op == Op::MULA)
+        Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+      else if (op == Op::AND)
+        Src(c, [&](const Xbyak::Operand& o) { and_(rax, o); });
+      else if (op == Op::OR)
+        Src(c, [&](const Xbyak::Operand& o) { or_(rax, o); });
+      else
+        Src(c, [&](const Xbyak::Operand& o) { xor_(rax, o); });
       Put(a, rax);
       break;
     case Op::ADDAK:
@@ -1035,8 +1140,10 @@ private:
       const u64 count = op == Op::INB ? b : c, value = op == Op::INB ? c : b;
       Get(rcx, count);
       Get(rax, value);
-      if (op == Op::SHL) shl(rax, cl);
-      else shr(rax, cl);
+      if (op == Op::SHL)
+        shl(rax, cl);
+      else
+        shr(rax, cl);
       if (op == Op::INB) and_(eax, 1);
       xor_(edx, edx);
       cmp(rcx, 64);
@@ -1054,9 +1161,12 @@ private:
     case Op::SUBR:
     case Op::MULR:
       GetX(xmm0, b);
-      if (op == Op::ADDR) SrcX(c, [&](const Xbyak::Operand& o) { addsd(xmm0, o); });
-      else if (op == Op::SUBR) SrcX(c, [&](const Xbyak::Operand& o) { subsd(xmm0, o); });
-      else SrcX(c, [&](const Xbyak::Operand& o) { mulsd(xmm0, o); });
+      if (op == Op::ADDR)
+        SrcX(c, [&](const Xbyak::Operand& o) { addsd(xmm0, o); });
+      else if (op == Op::SUBR)
+        SrcX(c, [&](const Xbyak::Operand& o) { subsd(xmm0, o); });
+      else
+        SrcX(c, [&](const Xbyak::Operand& o) { mulsd(xmm0, o); });
       PutX(a, xmm0);
       break;
     case Op::DIVR: {
@@ -1075,8 +1185,10 @@ private:
     case Op::NEGR:
     case Op::ABSR:
       Get(rax, b);
-      if (op == Op::NEGR) btc(rax, 63);
-      else btr(rax, 63);
+      if (op == Op::NEGR)
+        btc(rax, 63);
+      else
+        btr(rax, 63);
       Put(a, rax);
       break;
     case Op::FLOATI:
@@ -1102,12 +1214,18 @@ private:
     case Op::SLEU:
       Get(rax, b);
       Src(c, [&](const Xbyak::Operand& o) { cmp(rax, o); });
-      if (op == Op::SEQ) sete(al);
-      else if (op == Op::SNE) setne(al);
-      else if (op == Op::SLT) setl(al);
-      else if (op == Op::SLE) setle(al);
-      else if (op == Op::SLTU) setb(al);
-      else setbe(al);
+      if (op == Op::SEQ)
+        sete(al);
+      else if (op == Op::SNE)
+        setne(al);
+      else if (op == Op::SLT)
+        setl(al);
+      else if (op == Op::SLE)
+        setle(al);
+      else if (op == Op::SLTU)
+        setb(al);
+      else
+        setbe(al);
       movzx(eax, al);
       Put(a, rax);
       break;
@@ -1132,8 +1250,10 @@ private:
       // b < c is c > b, false for NaN (the carry flag).
       GetX(xmm0, c);
       SrcX(b, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
-      if (op == Op::SLTR) seta(al);
-      else setae(al);
+      if (op == Op::SLTR)
+        seta(al);
+      else
+        setae(al);
       movzx(eax, al);
       Put(a, rax);
       break;
@@ -1144,8 +1264,12 @@ private:
     case Op::BT:
     case Op::BF:
       Src(a, [&](const Xbyak::Operand& o) { cmp(o, 0); });
-      if (op == Op::BT) Branch(pc, pc + i, [&](auto& l) { jne(l, T_NEAR); }, [&](auto& l) { je(l, T_NEAR); });
-      else Branch(pc, pc + i, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
+      if (op == Op::BT)
+        Branch(
+            pc, pc + i, [&](auto& l) { jne(l, T_NEAR); }, [&](auto& l) { je(l, T_NEAR); });
+      else
+        Branch(
+            pc, pc + i, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
       break;
     case Op::BEQ:
     case Op::BNE:
@@ -1281,12 +1405,16 @@ private:
       Get(rax, a);
       mov(rcx, pair[0]);
       cmp(rax, rcx);
-      if (op == Op::CHK) jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
-      else jb(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      if (op == Op::CHK)
+        jl(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      else
+        jb(TrapLabel(TrapCode::Range, pc), T_NEAR);
       mov(rcx, pair[1]);
       cmp(rax, rcx);
-      if (op == Op::CHK) jg(TrapLabel(TrapCode::Range, pc), T_NEAR);
-      else ja(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      if (op == Op::CHK)
+        jg(TrapLabel(TrapCode::Range, pc), T_NEAR);
+      else
+        ja(TrapLabel(TrapCode::Range, pc), T_NEAR);
       break;
     }
     case Op::CHKK:
@@ -1326,20 +1454,45 @@ private:
     J yes = nullptr, no = nullptr;
     switch (op) {
     case Op::BEQ:
-    case Op::BEQK: yes = &Translation::JumpE; no = &Translation::JumpNE; break;
+    case Op::BEQK:
+      yes = &Translation::JumpE;
+      no = &Translation::JumpNE;
+      break;
     case Op::BNE:
-    case Op::BNEK: yes = &Translation::JumpNE; no = &Translation::JumpE; break;
+    case Op::BNEK:
+      yes = &Translation::JumpNE;
+      no = &Translation::JumpE;
+      break;
     case Op::BLT:
-    case Op::BLTK: yes = &Translation::JumpL; no = &Translation::JumpGE; break;
+    case Op::BLTK:
+      yes = &Translation::JumpL;
+      no = &Translation::JumpGE;
+      break;
     case Op::BLE:
-    case Op::BLEK: yes = &Translation::JumpLE; no = &Translation::JumpG; break;
-    case Op::BGTK: yes = &Translation::JumpG; no = &Translation::JumpLE; break;
-    case Op::BGEK: yes = &Translation::JumpGE; no = &Translation::JumpL; break;
-    case Op::BLTU: yes = &Translation::JumpB; no = &Translation::JumpAE; break;
-    default: yes = &Translation::JumpBE; no = &Translation::JumpA; break;
+    case Op::BLEK:
+      yes = &Translation::JumpLE;
+      no = &Translation::JumpG;
+      break;
+    case Op::BGTK:
+      yes = &Translation::JumpG;
+      no = &Translation::JumpLE;
+      break;
+    case Op::BGEK:
+      yes = &Translation::JumpGE;
+      no = &Translation::JumpL;
+      break;
+    case Op::BLTU:
+      yes = &Translation::JumpB;
+      no = &Translation::JumpAE;
+      break;
+    default:
+      yes = &Translation::JumpBE;
+      no = &Translation::JumpA;
+      break;
     }
-    Branch(pc, target, [&](auto& l) { (this->*yes)(l, T_NEAR); },
-           [&](auto& l) { (this->*no)(l, T_NEAR); });
+    Branch(
+        pc, target, [&](auto& l) { (this->*yes)(l, T_NEAR); },
+        [&](auto& l) { (this->*no)(l, T_NEAR); });
   }
   void JumpE(const Xbyak::Label& l, LabelType t) { je(l, t); }
   void JumpNE(const Xbyak::Label& l, LabelType t) { jne(l, t); }
@@ -1361,7 +1514,8 @@ private:
         // Equal: ZF and no PF.
         Xbyak::Label no;
         jp(no, T_NEAR);
-        Branch(pc, target, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
+        Branch(
+            pc, target, [&](auto& l) { je(l, T_NEAR); }, [&](auto& l) { jne(l, T_NEAR); });
         L(no);
       } else {
         Xbyak::Label yes, no;
@@ -1379,16 +1533,20 @@ private:
     SrcX(a, [&](const Xbyak::Operand& o) { ucomisd(xmm0, o); });
     switch (op) {
     case Op::BLTR:
-      Branch(pc, target, [&](auto& l) { ja(l, T_NEAR); }, [&](auto& l) { jbe(l, T_NEAR); });
+      Branch(
+          pc, target, [&](auto& l) { ja(l, T_NEAR); }, [&](auto& l) { jbe(l, T_NEAR); });
       break;
     case Op::BLER:
-      Branch(pc, target, [&](auto& l) { jae(l, T_NEAR); }, [&](auto& l) { jb(l, T_NEAR); });
+      Branch(
+          pc, target, [&](auto& l) { jae(l, T_NEAR); }, [&](auto& l) { jb(l, T_NEAR); });
       break;
     case Op::BNLTR:
-      Branch(pc, target, [&](auto& l) { jbe(l, T_NEAR); }, [&](auto& l) { ja(l, T_NEAR); });
+      Branch(
+          pc, target, [&](auto& l) { jbe(l, T_NEAR); }, [&](auto& l) { ja(l, T_NEAR); });
       break;
     default:
-      Branch(pc, target, [&](auto& l) { jb(l, T_NEAR); }, [&](auto& l) { jae(l, T_NEAR); });
+      Branch(
+          pc, target, [&](auto& l) { jb(l, T_NEAR); }, [&](auto& l) { jae(l, T_NEAR); });
       break;
     }
   }
@@ -1408,8 +1566,8 @@ private:
   std::size_t cells_ = 0;
   std::map<u64, Home> homes_;
   u64 temps_ = Vm::FieldA(entry_[0]); // the first temporary
-  bool live_ = false; // emitting past the prologue
-  std::set<const u64*> proved_; // array accesses whose index check cannot fail
+  bool live_ = false;                 // emitting past the prologue
+  std::set<const u64*> proved_;       // array accesses whose index check cannot fail
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };
 

@@ -14,8 +14,8 @@ namespace Macros {
 using base::Chars;
 using base::VarChars;
 
-inline constexpr std::int32_t kMaxMacros = 64; // the highest macro index Init takes
-inline constexpr std::int32_t kEntries = 65;   // entries of a slot, numbered 0..64
+inline constexpr std::int32_t kMaxMacros = 64;  // the highest macro index Init takes
+inline constexpr std::int32_t kEntries = 65;    // entries of a slot, numbered 0..64
 inline constexpr std::int32_t kRecordable = 64; // entries a recording or definition holds
 using base::kNameHigh;
 inline constexpr std::size_t kCommentHigh = 95;

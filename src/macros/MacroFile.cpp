@@ -47,14 +47,13 @@ constexpr char kTitleSeparator[] = " : ";
 
 // The names of key codes 3..47 as the key writer gives them.
 constexpr const char* kKeyNames[] = {
-    "CursorUp",  "CursorDown", "CursorLeft", "CursorRight", "Numeric0",     "Numeric1",
-    "Numeric2",  "Numeric3",   "Numeric4",   "Numeric5",    "Numeric6",     "Numeric7",
-    "Numeric8",  "Numeric9",   "Enter",      "Numeric-",    "Numeric+",     "Numeric.",
-    "NumericClear", "Numeric=", "Numeric/",  "Numeric*",    "F1",           "F2",
-    "F3",        "F4",         "F5",         "F6",          "F7",           "F8",
-    "F9",        "F10",        "F11",        "F12",         "F13",          "F14",
-    "F15",       "HOME",       "END",        "PageUp",      "PageDown",     "Help",
-    "Insert",    "DeleteLeft", "DeleteRight"};
+    "CursorUp", "CursorDown", "CursorLeft", "CursorRight", "Numeric0",     "Numeric1", "Numeric2",
+    "Numeric3", "Numeric4",   "Numeric5",   "Numeric6",    "Numeric7",     "Numeric8", "Numeric9",
+    "Enter",    "Numeric-",   "Numeric+",   "Numeric.",    "NumericClear", "Numeric=", "Numeric/",
+    "Numeric*", "F1",         "F2",         "F3",          "F4",           "F5",       "F6",
+    "F7",       "F8",         "F9",         "F10",         "F11",          "F12",      "F13",
+    "F14",      "F15",        "HOME",       "END",         "PageUp",       "PageDown", "Help",
+    "Insert",   "DeleteLeft", "DeleteRight"};
 constexpr std::uint8_t kFirstNamedKey = KeyCursorUp;
 static_assert(std::size(kKeyNames) == KeyDeleteRight - KeyCursorUp + 1);
 
@@ -230,7 +229,8 @@ void AppendValue(DialogRecord& d, std::int16_t index, const MacroEntry& e, VarCh
 void MenuTitle(std::int32_t menu, VarChars title) {
   Strings::Clear(title);
   if (menu < kFirstMenu || menu > Menus::kMaxMenu || Menus::CountItems(menu) == 0) return;
-  if (const Toolbox::Menu* m = Toolbox::GetMenu(menu)) Strings::Assign(title, base::CharsOf(m->title.c_str()));
+  if (const Toolbox::Menu* m = Toolbox::GetMenu(menu))
+    Strings::Assign(title, base::CharsOf(m->title.c_str()));
 }
 
 std::int32_t MenuOf(const MacroEntry& e) {
@@ -832,8 +832,8 @@ bool ReadVersion(Chars fileName, std::int32_t& version) {
   if (!FileSystem::Open(fileName, FileSystem::kRead, f)) return false;
   char line[kReadHigh + 1] = {};
   std::int32_t count = kReadHigh;
-  const bool ok = ReadFileLine(f, count, line) &&
-                  Strings::CompareN(line, kHeader, 10, 10, false) == 0;
+  const bool ok =
+      ReadFileLine(f, count, line) && Strings::CompareN(line, kHeader, 10, 10, false) == 0;
   FileSystem::Close(f);
   std::size_t pos = kVersionColumn;
   return ok && NumberIn::ScanInt(line, pos, version);
@@ -851,8 +851,7 @@ bool Read(Chars fileName, std::int32_t version, bool verbose, MacroSlot* slots,
   }
   char line[kReadHigh + 1] = {};
   std::int32_t count = kReadHigh;
-  if (!ReadFileLine(f, count, line) ||
-      Strings::CompareN(line, kHeader, 10, 10, false) != 0) {
+  if (!ReadFileLine(f, count, line) || Strings::CompareN(line, kHeader, 10, 10, false) != 0) {
     FileSystem::Close(f);
     if (verbose) FileAlert(kNotMacroFile1, fileName, "", kNotMacroFile2);
     return false;
@@ -907,8 +906,9 @@ bool Read(Chars fileName, std::int32_t version, bool verbose, MacroSlot* slots,
       at = 3;
       while (Blank(line[at]) || line[at] == ':') ++at;
       const char* semicolon = std::strchr(line + at, ';');
-      const std::size_t nameLength =
-          semicolon != nullptr ? static_cast<std::size_t>(semicolon - (line + at)) : std::strlen(line + at);
+      const std::size_t nameLength = semicolon != nullptr
+                                         ? static_cast<std::size_t>(semicolon - (line + at))
+                                         : std::strlen(line + at);
       char name[kReadHigh + 1];
       Strings::Assign(name, Chars(line + at, nameLength > 0 ? nameLength - 1 : 0));
       name[std::min(nameLength, kReadHigh)] = 0;

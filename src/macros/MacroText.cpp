@@ -222,7 +222,8 @@ void RangeLine(std::int32_t n, VarChars line) {
   char whole[kLineHigh + 1];
   Lines::Get(state.text, n, whole);
   std::size_t from = 0, to = Strings::Length(whole);
-  if (n == state.firstLine) from = std::min<std::size_t>(to, static_cast<std::size_t>(std::max(1, state.firstColumn) - 1));
+  if (n == state.firstLine)
+    from = std::min<std::size_t>(to, static_cast<std::size_t>(std::max(1, state.firstColumn) - 1));
   if (n == state.lastLine && state.lastColumn > 0)
     to = std::min<std::size_t>(to, static_cast<std::size_t>(state.lastColumn));
   Strings::Assign(line, Chars(whole + from, to > from ? to - from - 1 : 0));
@@ -270,8 +271,9 @@ bool EditorKey(std::uint8_t kind, char ch, std::uint8_t modifiers) {
       Beep();
     return true;
   }
-  const bool closing = kind == KeyWindowClose ||
-                       (kind == KeyCharacter && (ch == 'w' || ch == 'W') && (modifiers & kModCommand) != 0);
+  const bool closing =
+      kind == KeyWindowClose ||
+      (kind == KeyCharacter && (ch == 'w' || ch == 'W') && (modifiers & kModCommand) != 0);
   if (closing) {
     if (!state.running) return false;
     Beep();

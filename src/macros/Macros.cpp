@@ -156,9 +156,8 @@ void RestoreRecordButton() {
 
 void ShowButton(std::int32_t k) {
   const std::int16_t index = static_cast<std::int16_t>(state.items.firstMacro + k - 1);
-  DialogItem* item = state.items.firstMacro >= 1 && index <= state.items.lastMacro
-                         ? MacrosItem(index)
-                         : nullptr;
+  DialogItem* item =
+      state.items.firstMacro >= 1 && index <= state.items.lastMacro ? MacrosItem(index) : nullptr;
   if (item == nullptr) return;
   Strings::Assign(item->text, state.slots[k].name);
   item->inverted = EntryCount(state.slots[k]) == 0;
@@ -265,8 +264,7 @@ void Capture(DialogRecord& d, std::int16_t item, bool relative, MacroEntry& e) {
   if (it.value == nullptr) return;
   const bool list = IsListKind(it.kind);
   double value = ItemValue(it);
-  if (relative && type != ValueType::Boolean)
-    value -= Dialog::ValueAt(a.value, it.valueType, list);
+  if (relative && type != ValueType::Boolean) value -= Dialog::ValueAt(a.value, it.valueType, list);
   SetEntryValue(e, type, value);
   if (list) SetEntrySecond(e, Dialog::ListSecond(it));
 }
@@ -277,7 +275,8 @@ void PutBack(DialogRecord& d, std::int16_t item) {
   const Dialog::Acting& a = Dialog::ActingItem();
   if (it.value == nullptr) return;
   if (it.valueType == ValueType::String) {
-    if (it.kind == ItemKind::EditText || it.kind == ItemKind::Text || it.kind == ItemKind::FramedText)
+    if (it.kind == ItemKind::EditText || it.kind == ItemKind::Text ||
+        it.kind == ItemKind::FramedText)
       Strings::Assign(VarChars(static_cast<char*>(it.value), it.length), a.text);
   } else {
     const std::int32_t size = Dialog::ValueSize(it.valueType, IsListKind(it.kind));
@@ -529,7 +528,8 @@ bool Init(DialogRecord* dialog, std::int32_t fileVersion, std::int32_t highest,
     Alerts::Message(kNoWorkspace);
     return false;
   }
-  const auto bytes = static_cast<std::int32_t>(sizeof(MacroSlot) * static_cast<std::size_t>(highest + 1));
+  const auto bytes =
+      static_cast<std::int32_t>(sizeof(MacroSlot) * static_cast<std::size_t>(highest + 1));
   void* memory = Buffer::Allocate(state.heap, bytes);
   if (memory == nullptr) {
     Alerts::Message(kNoBuffer);
@@ -633,16 +633,16 @@ void ToggleRecording() {
 void RecordAction(DialogRecord& d, std::int16_t item) {
   if (!state.recording || !state.ready) return;
   if (item < kMenuEntry || item == 0 || item > d.highest) return;
-  if (item == kMenuEntry &&
-      (Menus::LastMenu() == 0 || Menus::LastItem() == 0 ||
-       (Menus::LastMenu() == state.menu && Menus::LastItem() == kRecordItem)))
+  if (item == kMenuEntry && (Menus::LastMenu() == 0 || Menus::LastItem() == 0 ||
+                             (Menus::LastMenu() == state.menu && Menus::LastItem() == kRecordItem)))
     return;
   const bool macrosDialog = &d == state.dialog && state.dialog != nullptr;
   if (macrosDialog && item == state.items.record) {
     // Without execution the button's action did not run, unless it was the action that
     // started this recording (execution is switched off only from then on).
     const Dialog::Acting& a = Dialog::ActingItem();
-    const bool started = a.item == item && a.item == state.startedItem && a.time == state.startedTime;
+    const bool started =
+        a.item == item && a.item == state.startedItem && a.time == state.startedTime;
     if (!Dialog::Execute() && !started) ToggleRecording();
     return;
   }
@@ -813,7 +813,8 @@ void Step() {
   }
   // The outermost macro's last entry ends the playback in the same step, so that a
   // program which stops on that action finds the playback over.
-  const bool atEnd = state.entry >= kEntries || state.slots[state.current].entries[state.entry].item == 0;
+  const bool atEnd =
+      state.entry >= kEntries || state.slots[state.current].entries[state.entry].item == 0;
   if (state.playing && state.depth == 0 && atEnd) Return();
 }
 
@@ -824,11 +825,11 @@ bool Perform(const MacroEntry& e) {
     const std::int32_t menu = MacroFile::MenuWithTitle(e.text);
     const std::int32_t item = MenuItem(e);
     if (menu != 0 && item >= 1 && item <= Menus::kMaxItem)
-      Menus::MenuCommand(static_cast<std::uint32_t>(menu) * 65536u + static_cast<std::uint32_t>(item));
+      Menus::MenuCommand(static_cast<std::uint32_t>(menu) * 65536u +
+                         static_cast<std::uint32_t>(item));
     return true;
   }
-  DialogRecord* d =
-      e.idChar == kMenuId ? &Dialog::Current() : MacroFile::FindDialog(e.idChar);
+  DialogRecord* d = e.idChar == kMenuId ? &Dialog::Current() : MacroFile::FindDialog(e.idChar);
   if (d == nullptr || !d->open || d->items == nullptr) {
     Report(kSourceUnknown);
     return false;
@@ -938,7 +939,8 @@ void List() {
 
 void UpdateMenu() {
   if (state.menu == 0) return;
-  Menus::SetItemText(state.menu, kRecordItem, state.recording ? "Stop Recording " : "Start Recording");
+  Menus::SetItemText(state.menu, kRecordItem,
+                     state.recording ? "Stop Recording " : "Start Recording");
   Menus::SetCheck(state.menu, kExecuteWhileRecordingItem, state.executeWhileRecording);
   Menus::SetCheck(state.menu, kProtocolItem, state.protocol);
   Menus::SetCheck(state.menu, kReadOnlyItem, state.readOnlyText);

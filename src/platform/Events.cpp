@@ -244,7 +244,8 @@ std::uint32_t CommandOfPath(const std::string& path) {
   const std::size_t slash = path.find('/');
   if (slash == std::string::npos) return 0;
   auto caseless = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   };
   const std::string title = path.substr(0, slash), item = path.substr(slash + 1);
   for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
@@ -253,7 +254,8 @@ std::uint32_t CommandOfPath(const std::string& path) {
       continue;
     for (std::size_t i = 0; i < menu->items.size(); ++i) {
       const std::string& text = menu->items[i].text;
-      if (text.size() >= item.size() && std::equal(item.begin(), item.end(), text.begin(), caseless))
+      if (text.size() >= item.size() &&
+          std::equal(item.begin(), item.end(), text.begin(), caseless))
         return Toolbox::MenuCommand(static_cast<std::uint32_t>(menu->id),
                                     static_cast<std::uint32_t>(i + 1));
     }
@@ -270,7 +272,8 @@ bool Claimed(const PlatformMessage& m) { return KeyClaimed(AcceleratorKey(m.vkey
 // letter (lower case unless Shift is held) or digit arrives as one.
 void PostClaimedSystemKey(const PlatformMessage& m) {
   char ch = AcceleratorKey(m.vkey);
-  if (ch >= 'A' && ch <= 'Z' && (m.keyState & kShiftKey) == 0) ch = static_cast<char>(ch - 'A' + 'a');
+  if (ch >= 'A' && ch <= 'Z' && (m.keyState & kShiftKey) == 0)
+    ch = static_cast<char>(ch - 'A' + 'a');
   Post(m, KeyDown, m.window, CharacterKey, static_cast<std::uint32_t>(ch));
 }
 

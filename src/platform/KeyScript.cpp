@@ -280,7 +280,8 @@ PlatformMessage Mouse(PlatformMessage::Kind kind, std::int32_t h, std::int32_t v
 // The mouse and window actions a script may name: what the user does to a window (or
 // the frame) with the pointer rather than the keyboard, and pauses. The mouse actions
 // and pauses take the modifiers of their prefixes.
-bool AppendAction(std::string_view token, std::uint32_t modifiers, std::vector<PlatformMessage>& out) {
+bool AppendAction(std::string_view token, std::uint32_t modifiers,
+                  std::vector<PlatformMessage>& out) {
   using Kind = PlatformMessage::Kind;
   PlatformMessage m;
   std::vector<std::int32_t> n;
@@ -390,10 +391,10 @@ bool Parse(std::string_view script, std::vector<PlatformMessage>& out, std::stri
     if (pos >= script.size()) break;
     ++number;
     const std::size_t start = pos;
-    const bool clipboard = script.size() - pos > kClipboard.size() &&
-                           EqualCaseless(script.substr(pos, kClipboard.size()), kClipboard) &&
-                           (script[pos + kClipboard.size()] == '\'' ||
-                            script[pos + kClipboard.size()] == '"');
+    const bool clipboard =
+        script.size() - pos > kClipboard.size() &&
+        EqualCaseless(script.substr(pos, kClipboard.size()), kClipboard) &&
+        (script[pos + kClipboard.size()] == '\'' || script[pos + kClipboard.size()] == '"');
     if (clipboard) pos += kClipboard.size();
     const char quote = script[pos];
     if (quote == '\'' || quote == '"') {

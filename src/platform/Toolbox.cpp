@@ -434,8 +434,7 @@ Rect FrameClientRect() { return installed != nullptr ? installed->FrameClientRec
 Rect FitInFrame(int kind, Rect r, Point minimum) {
   const Rect room = FrameRoom(kind);
   const std::int32_t width = std::clamp(r.Width(), minimum.h, std::max(minimum.h, room.Width()));
-  const std::int32_t height =
-      std::clamp(r.Height(), minimum.v, std::max(minimum.v, room.Height()));
+  const std::int32_t height = std::clamp(r.Height(), minimum.v, std::max(minimum.v, room.Height()));
   const std::int32_t left = std::clamp(r.left, room.left, std::max(room.left, room.right - width));
   const std::int32_t top = std::clamp(r.top, room.top, std::max(room.top, room.bottom - height));
   return Rect{left, top, left + width, top + height};
@@ -612,11 +611,11 @@ void FrameResized() {
   });
   for (State::Follower& f : state.followers) {
     // Always from the first placement, so that no rounding gathers over many changes.
-    const Rect outer{Scaled(f.outer.left, f.client.left, f.client.Width(), client.left, client.Width()),
-                     Scaled(f.outer.top, f.client.top, f.client.Height(), client.top, client.Height()),
-                     Scaled(f.outer.right, f.client.left, f.client.Width(), client.left, client.Width()),
-                     Scaled(f.outer.bottom, f.client.top, f.client.Height(), client.top,
-                            client.Height())};
+    const Rect outer{
+        Scaled(f.outer.left, f.client.left, f.client.Width(), client.left, client.Width()),
+        Scaled(f.outer.top, f.client.top, f.client.Height(), client.top, client.Height()),
+        Scaled(f.outer.right, f.client.left, f.client.Width(), client.left, client.Width()),
+        Scaled(f.outer.bottom, f.client.top, f.client.Height(), client.top, client.Height())};
     const Rect content = ContentIn(f.window->kind, outer, f.placed);
     if (!(content == f.placed)) TheBackend().ArrangeWindow(f.window, content);
     f.placed = GetWindowRect(f.window);
@@ -661,8 +660,8 @@ void CascadeWindows() {
       1 + std::max(0, std::min(client.Width() - width, client.Height() - height) / step);
   for (std::int32_t i = 0; i < n; ++i) {
     const std::int32_t k = i % steps;
-    const Rect outer{client.left + k * step, client.top + k * step,
-                     client.left + k * step + width, client.top + k * step + height};
+    const Rect outer{client.left + k * step, client.top + k * step, client.left + k * step + width,
+                     client.top + k * step + height};
     PlaceIn(windows[static_cast<std::size_t>(i)], outer);
   }
 }

@@ -99,7 +99,8 @@ bool Read(std::string_view bytes, Text& text, std::string& reason) {
   }
   if (!r.Literal("name ") || !r.Counted(h.name) || h.name.empty() || !r.Literal("directory ") ||
       !r.Counted(h.directory) || !r.Literal("changed ") || !r.Number(h.changed) ||
-      !ReadForm(r, h) || !r.Literal("lines ") || !r.Number(h.lines) || h.lines < 0 || h.lines > kMaxLines) {
+      !ReadForm(r, h) || !r.Literal("lines ") || !r.Number(h.lines) || h.lines < 0 ||
+      h.lines > kMaxLines) {
     reason = "damaged heading";
     return false;
   }

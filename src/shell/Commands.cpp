@@ -186,7 +186,8 @@ void list() {
 }
 
 void cdir(Chars path) {
-  if (Buffer::Open(path, BufferKind::Directory) == nullptr) Error("cdir - Unable to create directory.");
+  if (Buffer::Open(path, BufferKind::Directory) == nullptr)
+    Error("cdir - Unable to create directory.");
 }
 
 void sdir(Chars path) {
@@ -380,7 +381,8 @@ void mlist() {
     Modules::Name(m, name);
     Line line;
     if (info.state == Modules::ModuleState::Known) {
-      line << "  Known     " << "                       ";
+      line << "  Known     "
+           << "                       ";
     } else {
       char address[24];
       std::snprintf(address, sizeof address, "%16llX",
@@ -468,9 +470,10 @@ using base::kPathHigh;
 // the store refuses to delete, rename or empty them, whoever asks.
 bool HeldByShell(Buffer::Ref b) {
   return b == SymbolDirectory() || b == ObjectDirectory() || b == SystemLibrary() ||
-         b == CurrentLibrary() || b == Buffer::Current() || b == CommandText() || b == ListText() || b == ScratchHeap() ||
-         b == TerminalHeap() || b == GraphicsHeap() || b == Notebook::LogBuffer() ||
-         b == TextIO::LogBuffer() || (Vm::Running() && b == Buffer::Find(Heap::kPath));
+         b == CurrentLibrary() || b == Buffer::Current() || b == CommandText() || b == ListText() ||
+         b == ScratchHeap() || b == TerminalHeap() || b == GraphicsHeap() ||
+         b == Notebook::LogBuffer() || b == TextIO::LogBuffer() ||
+         (Vm::Running() && b == Buffer::Find(Heap::kPath));
 }
 
 bool LeafIs(Buffer::Ref b, const char* name) {

@@ -11,16 +11,16 @@ namespace c {
 
 using base::Chars;
 
-void ldir(Chars path);   // the entries of a directory
-void list();             // the entries of the current directory
-void cdir(Chars path);   // makes a directory (an existing one is accepted)
-void sdir(Chars path);   // makes it the current directory
-void del(Chars path);    // deletes a buffer (Shell::Delete)
+void ldir(Chars path); // the entries of a directory
+void list();           // the entries of the current directory
+void cdir(Chars path); // makes a directory (an existing one is accepted)
+void sdir(Chars path); // makes it the current directory
+void del(Chars path);  // deletes a buffer (Shell::Delete)
 void rename(Chars oldPath, Chars newPath);
-void store(Chars path);  // a text or block into the host file of its name
-void tload(Chars path);  // a new text from the host file of its name
-void bload(Chars path);  // a block from the host file of its name
-void comp(Chars path);   // compiles a text and installs its object
+void store(Chars path);   // a text or block into the host file of its name
+void tload(Chars path);   // a new text from the host file of its name
+void bload(Chars path);   // a block from the host file of its name
+void comp(Chars path);    // compiles a text and installs its object
 void execute(Chars name); // runs the body of a Ready module of the system library
 // The arguments of the next execute: words between blanks, quotes grouping.
 void args(Chars text);

@@ -84,7 +84,8 @@ std::uint64_t Digest(Buffer::Ref text) {
   std::uint64_t h = 14695981039346656037ull;
   const std::int32_t count = Lines::Count(text);
   for (std::int32_t n = 1; n <= count; ++n) {
-    for (const char ch : Lines::View(text, n)) h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
+    for (const char ch : Lines::View(text, n))
+      h = (h ^ static_cast<unsigned char>(ch)) * 1099511628211ull;
     h = (h ^ '\n') * 1099511628211ull;
   }
   return h;
@@ -398,7 +399,8 @@ std::vector<std::string> MissingImports(Modules::Ref module) {
       char name[17];
       Modules::Name(imported, name);
       if (s != Modules::LinkStatus::Resolved) {
-        if (std::find(missing.begin(), missing.end(), name) == missing.end()) missing.push_back(name);
+        if (std::find(missing.begin(), missing.end(), name) == missing.end())
+          missing.push_back(name);
       } else if (Modules::Info(imported).state < Modules::ModuleState::Ready) {
         walk(imported);
       }

@@ -22,7 +22,7 @@ using base::Chars;
 using CompileProc = bool (*)(Buffer::Ref source);
 
 struct CompilerInterface {
-  bool available = false;               // a compiler is present
+  bool available = false;                // a compiler is present
   Buffer::Ref symbolDirectory = nullptr; // set by the shell before each compilation
   Buffer::Ref objectDirectory = nullptr;
   Buffer::Ref object = nullptr; // the object of the last compilation; nullptr when none

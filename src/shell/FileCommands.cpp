@@ -76,12 +76,16 @@ void Alert(Chars text) {
   Toolbox::SetAlertText(text);
   Toolbox::Alert(Toolbox::kAlertOk);
 }
-void ErrorText(std::int32_t code, char (&reason)[kLineHigh + 1]) { FileSystem::ErrorText(code, reason); }
+void ErrorText(std::int32_t code, char (&reason)[kLineHigh + 1]) {
+  FileSystem::ErrorText(code, reason);
+}
 
 bool ShiftHeld() { return (KeyEvents::CurrentModifiers() & KeyEvents::kModShift) != 0; }
 
 bool IsText(Ref b) { return b != nullptr && Buffer::KindOf(b) == BufferKind::Text; }
-bool IsShellText(Ref b) { return b != nullptr && (b == Shell::CommandText() || b == Shell::ListText()); }
+bool IsShellText(Ref b) {
+  return b != nullptr && (b == Shell::CommandText() || b == Shell::ListText());
+}
 bool IsShellName(Chars name) {
   return Strings::Equal(name, "Command") || Strings::Equal(name, "List");
 }
@@ -93,7 +97,8 @@ void SplitPath(Chars path, VarChars dir, VarChars leaf) {
   for (std::size_t i = 0; i < n; ++i)
     if (path[i] == '/') cut = i + 1;
   Strings::Assign(dir, Chars(path.p, cut == 0 ? 0 : cut - 1));
-  if (cut == 0) Strings::Clear(dir);
+  if (cut == 0)
+    Strings::Clear(dir);
   else {
     char d[kPathHigh + 1] = {};
     std::memcpy(d, path.p, std::min(cut, kPathHigh));
@@ -217,16 +222,19 @@ std::int32_t StoreAt(Ref b, Chars path) { return FileSystem::StoreText(b, path);
 
 // ---- the modified-module test ----
 
-bool Matches(Chars name, const char* pattern) { return Strings::Position(name, base::CharsOf(pattern), 0) >= 0 || [&] {
-  // "?" stands for any one character.
-  const std::size_t n = Strings::Length(name), m = std::strlen(pattern);
-  for (std::size_t i = 0; i + m <= n; ++i) {
-    bool all = true;
-    for (std::size_t j = 0; j < m && all; ++j) all = pattern[j] == '?' || pattern[j] == name[i + j];
-    if (all) return true;
-  }
-  return false;
-}(); }
+bool Matches(Chars name, const char* pattern) {
+  return Strings::Position(name, base::CharsOf(pattern), 0) >= 0 || [&] {
+    // "?" stands for any one character.
+    const std::size_t n = Strings::Length(name), m = std::strlen(pattern);
+    for (std::size_t i = 0; i + m <= n; ++i) {
+      bool all = true;
+      for (std::size_t j = 0; j < m && all; ++j)
+        all = pattern[j] == '?' || pattern[j] == name[i + j];
+      if (all) return true;
+    }
+    return false;
+  }();
+}
 
 bool IsModuleName(Chars name) {
   return Matches(name, "DE?") || Matches(name, "MO?") || Matches(name, "BA?");
@@ -372,7 +380,8 @@ void OpenAndRename() {
   const bool shifted = ShiftHeld();
   do {
     char path[kPathHigh + 1] = {};
-    if (!AskFile(1, "Open File and Rename:", "OPEN File and Rename:", shifted, "Open", path)) return;
+    if (!AskFile(1, "Open File and Rename:", "OPEN File and Rename:", shifted, "Open", path))
+      return;
     char name[kPathHigh + 1] = {};
     const Text q = Text("Open '") << Chars(path) << "' As:";
     for (;;) {
@@ -494,7 +503,8 @@ void SaveAs() {
   if (!Strings::Equal(leaf, name)) {
     if (!CheckName(leaf, true)) return;
     if (Ref other = Buffer::Find(leaf); other != nullptr && other != b) {
-      const Text q = Text("Buffer '") << Chars(leaf) << "' already exists.  Replace it and continue?";
+      const Text q = Text("Buffer '")
+                     << Chars(leaf) << "' already exists.  Replace it and continue?";
       if (!Alerts::Ask(q.s, false)) return;
       if (IsShellText(other)) return;
       if (!Shell::Delete(other)) {
@@ -556,7 +566,8 @@ void Revert() {
     ws.window = nullptr;
     ws.terminal = nullptr;
     EditWindows::PutState(b, ws);
-    if (hadWindow) static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+    if (hadWindow)
+      static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
     Enter(b);
     Editor::ShowCursor();
   } while (shifted);
@@ -601,8 +612,9 @@ void SetDirectory() {
 
 void SaveGroup(int mode) {
   Init();
-  static const char* const kQuestions[] = {"SAVE DE?- and MO?-modules ?", "SAVE all DE?-modules ?",
-                                           "SAVE all MO?-modules ?", "", "", "SAVE all modified modules ?"};
+  static const char* const kQuestions[] = {
+      "SAVE DE?- and MO?-modules ?", "SAVE all DE?-modules ?", "SAVE all MO?-modules ?", "", "",
+      "SAVE all modified modules ?"};
   const std::string dir = CurrentDirectory();
   if (mode != 4) {
     Text q(mode == 3 ? "SAVE all modules EXISTING on: \"" : kQuestions[mode]);
@@ -769,7 +781,8 @@ void StripMarks() {
         out += c;
     }
     while (!out.empty() && out.back() == ' ') out.pop_back();
-    if (out.size() > 3 && out.back() == ';' && out[out.size() - 2] == ' ') out.erase(out.size() - 2, 1);
+    if (out.size() > 3 && out.back() == ';' && out[out.size() - 2] == ' ')
+      out.erase(out.size() - 2, 1);
     if (out == line) continue;
     changed = true;
     if (!Put(b, n, out)) {

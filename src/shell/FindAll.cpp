@@ -165,8 +165,7 @@ void FindIn(Run& run, Ref b, const Pattern& pattern) {
 }
 
 // Replaces every occurrence in b by with; true when a line changed.
-bool ReplaceIn(Run& run, Ref b, const Pattern& pattern, std::string_view with,
-               std::string& built) {
+bool ReplaceIn(Run& run, Ref b, const Pattern& pattern, std::string_view with, std::string& built) {
   const std::size_t m = pattern.Size();
   std::int32_t hits = 0;
   std::int32_t left = 0;

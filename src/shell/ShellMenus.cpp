@@ -120,7 +120,8 @@ template <std::int32_t N> void SlotItem() { Editor::ExecuteSlot(N); }
 // The slots' names and enabling and the check mark of "Show While Executing".
 void LearnTexts() {
   std::int32_t& learn = M(kLearn);
-  for (std::int32_t item = Editor::kFirstSlotItem; item <= Editor::kShowWhileExecutingItem; ++item) {
+  for (std::int32_t item = Editor::kFirstSlotItem; item <= Editor::kShowWhileExecutingItem;
+       ++item) {
     char text[40];
     bool enabled = false, checked = false;
     if (!Editor::LearnMenuItem(item, text, enabled, checked)) continue;
@@ -171,7 +172,8 @@ void CompileItem() {
 void CloseOthers() {
   const Buffer::Ref keep = Editor::EditedText();
   Buffer::ForEach(Buffer::Current(), [keep](Buffer::Ref b) {
-    if (b != keep && Buffer::KindOf(b) == Buffer::BufferKind::Text) EditWindows::CloseBufferWindow(b);
+    if (b != keep && Buffer::KindOf(b) == Buffer::BufferKind::Text)
+      EditWindows::CloseBufferWindow(b);
   });
 }
 void CompileOnlyItem() {
@@ -372,7 +374,8 @@ void AddQuit(std::int32_t& file) {
 void SetUp() {
   Menus::Init();
   for (std::int32_t n = kFile; n <= kWindows; ++n) {
-    static const char* const kTitles[] = {"", "", "File", "Edit", "Module", "Learn", "Options", "Windows"};
+    static const char* const kTitles[] = {"",       "",      "File",    "Edit",
+                                          "Module", "Learn", "Options", "Windows"};
     Menus::NewMenu(M(n), base::CharsOf(kTitles[n]));
   }
   Fill(M(kFile), {{1, "Create...", FileCommands::Create, 'N'},

@@ -1583,8 +1583,7 @@ Ref Find(Chars path) {
 void Delete(Ref& b) {
   Init();
   if (b == nullptr || b == &state.root) return;
-  if (InUse(b) ||
-      (b->kind == BufferKind::Directory && (EntryCount(b) > 0 || b == state.current))) {
+  if (InUse(b) || (b->kind == BufferKind::Directory && (EntryCount(b) > 0 || b == state.current))) {
     return;
   }
   const std::int32_t position = PositionOf(b);

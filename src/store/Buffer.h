@@ -36,8 +36,8 @@ struct Record {
   char windowState[128]; // kept for the edit-window layer; zeroed on creation and Clear
   // The host directory of the buffer's file, ending in the separator.
   char filePath[base::kPathHigh + 1];
-  char name[base::kNameHigh + 1];    // the leaf name; 32 characters fill it without terminator
-  Ref parent;            // the directory holding this record; the root is its own parent
+  char name[base::kNameHigh + 1]; // the leaf name; 32 characters fill it without terminator
+  Ref parent;                     // the directory holding this record; the root is its own parent
   BufferKind kind;
   void* data;
   std::int32_t dataSize;

@@ -49,11 +49,11 @@ struct State {
   bool softLineEnds = false;
   std::int32_t editorLineWidth = 255;
   BusyCursorProc busyCursor = nullptr;
-  bool decoding = true;                   // loads decode UTF-8; off: a byte a character
+  bool decoding = true;                     // loads decode UTF-8; off: a byte a character
   LoadNotice loadNotice = LoadNotice::None; // of the latest text load
-  unsigned temporarySerial = 0; // names the temporary files of replacements
-  std::set<std::string> swept;  // directories whose leftover temporary files are gone
-  timespec processStart{};      // when this process started, read at the first sweep
+  unsigned temporarySerial = 0;             // names the temporary files of replacements
+  std::set<std::string> swept;              // directories whose leftover temporary files are gone
+  timespec processStart{};                  // when this process started, read at the first sweep
 };
 
 State state;
@@ -552,8 +552,7 @@ class Splitter {
 public:
   Splitter(Buffer::Ref text, Coding coding)
       : text(text), coding(coding), soft(state.softLineEnds),
-        limit(
-            std::size_t(soft ? std::min(kLoadLineLimit, state.editorLineWidth) : kLoadLineLimit)),
+        limit(std::size_t(soft ? std::min(kLoadLineLimit, state.editorLineWidth) : kLoadLineLimit)),
         bomDone(coding == Coding::Bytes) {}
 
   // False when a line could not be appended, or a decode found what it cannot decode.
@@ -786,8 +785,8 @@ Charset::Utf8Kind ClassifyFile(File& f, char* data, std::int32_t chunk, std::int
 // stopped (memory, or what a decode cannot decode).
 std::int32_t SplitFile(File& f, char* data, std::int32_t chunk, Splitter& splitter) {
   bool ok = true;
-  std::int32_t result =
-      ReadPieces(f, 0, data, chunk, [&](std::string_view piece) { return ok = splitter.Feed(piece); });
+  std::int32_t result = ReadPieces(
+      f, 0, data, chunk, [&](std::string_view piece) { return ok = splitter.Feed(piece); });
   if (result == kNoError && ok) ok = splitter.Finish();
   return result == kNoError && !ok ? kUserError : result;
 }
@@ -798,8 +797,8 @@ void Restart(Buffer::Ref text) { Lines::Delete(text, 1, Lines::Count(text)); }
 // What the latest text load found worth telling the user.
 void NoteLoad(const Splitter& splitter) {
   state.loadNotice = splitter.Form().coding == Coding::Utf8Bytes ? LoadNotice::KeptUtf8
-                     : splitter.ZeroBytes() > 0                   ? LoadNotice::ZeroBytes
-                                                                  : LoadNotice::None;
+                     : splitter.ZeroBytes() > 0                  ? LoadNotice::ZeroBytes
+                                                                 : LoadNotice::None;
 }
 
 // Loads a text through an image in "/Shell/Load.tmp" that holds at most kImageChunk
@@ -1333,7 +1332,7 @@ std::int32_t SplitImage(std::string_view image, Buffer::Ref text, std::size_t pi
   if (decoder.Undecodable()) {
     Restart(text);
     other.emplace(text, Charset::Classify(image) == Charset::Utf8Kind::Invalid ? Coding::Bytes
-                                                                              : Coding::Utf8Bytes);
+                                                                               : Coding::Utf8Bytes);
     ok = split(*other);
     used = &*other;
   }

@@ -41,9 +41,9 @@ bool Translating();
 
 // What translated code reads and writes of the machine's state, at fixed offsets.
 struct Shared {
-  std::uint64_t* limit = nullptr;   // the main process's frames end here
-  std::int64_t budget = 0;          // calls and backward jumps until the next look for Ctrl+C
-  std::uintptr_t hostLimit = 0;     // below this the host's stack is too short for more
+  std::uint64_t* limit = nullptr; // the main process's frames end here
+  std::int64_t budget = 0;        // calls and backward jumps until the next look for Ctrl+C
+  std::uintptr_t hostLimit = 0;   // below this the host's stack is too short for more
 };
 Shared* SharedState();
 

@@ -63,9 +63,9 @@ using i64 = std::int64_t;
 constexpr std::size_t kFrameBytes = std::size_t{256} << 20; // frames
 constexpr std::size_t kCopyBytes = std::size_t{64} << 20;   // value copies of open arrays
 constexpr std::size_t kGuardBytes = 1 << 16;
-constexpr std::int64_t kMarginSlots = 64;    // room below the limit for a native's words
+constexpr std::int64_t kMarginSlots = 64;       // room below the limit for a native's words
 constexpr std::int64_t kProcessMarginSlots = 8; // the same in a process's workspace
-constexpr std::int32_t kPollEvery = 1 << 14; // calls and backward jumps between clock looks
+constexpr std::int32_t kPollEvery = 1 << 14;    // calls and backward jumps between clock looks
 constexpr auto kPumpPeriod = std::chrono::milliseconds(20);
 constexpr std::uint16_t kNativeFlag = Native::kNativeFlag;
 
@@ -86,8 +86,8 @@ struct Entry {
 // frames in the lower three quarters, the value copies of open arrays in the rest. What
 // it needs to go on (pc, fp, gp) stays here, out of the program's reach.
 struct Process {
-  u64 handle = 0;        // the value of a PROCESS variable that designates it
-  u8* start = nullptr;   // the workspace; nullptr for the main process
+  u64 handle = 0;      // the value of a PROCESS variable that designates it
+  u8* start = nullptr; // the workspace; nullptr for the main process
   u8* end = nullptr;
   const u64* pc = nullptr; // where it goes on; a new process: the entry of its procedure
   u64* fp = nullptr;
@@ -485,7 +485,7 @@ bool ProgramMemory(u64 start, u64 end, const u64* fp) {
 void DropProcesses(u64 start, u64 end) {
   std::erase_if(state.processes, [&](const auto& entry) {
     const Process& p = entry.second;
-    return reinterpret_cast<u64>(p.start) < end && reinterpret_cast<u64>(p.end) > start;
+    return reinterpret_cast<u64>(p.start)<end&& reinterpret_cast<u64>(p.end)> start;
   });
 }
 
@@ -1761,7 +1761,8 @@ void Report() {
     state.reportProc(state.report);
     return;
   }
-  for (const std::string& line : ReportLines(state.report)) std::fprintf(stderr, "%s\n", line.c_str());
+  for (const std::string& line : ReportLines(state.report))
+    std::fprintf(stderr, "%s\n", line.c_str());
 }
 
 // n with a comma between groups of three digits: 99,998.

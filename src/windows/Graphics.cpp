@@ -200,7 +200,8 @@ void LimitBounds(Rect& b, std::int32_t& fontSize, int kind) {
   if (b.top > b.bottom) std::swap(b.top, b.bottom);
   // The window's caption and borders stay in the client area too.
   const Rect room = Toolbox::FrameRoom(kind);
-  const Rect area{room.left, std::max(room.top, Toolbox::FrameClientRect().top + kMenuBarHeight + 3),
+  const Rect area{room.left,
+                  std::max(room.top, Toolbox::FrameClientRect().top + kMenuBarHeight + 3),
                   room.right - 1, room.bottom - 1};
   b.left = std::max(b.left, area.left);
   b.top = std::max(b.top, area.top);
@@ -781,7 +782,8 @@ void SetTextFace(std::int32_t face) {
 }
 
 void SetTextBackground(bool on) {
-  if (GraphPort* p = Current()) p->textMode = static_cast<std::uint8_t>(on ? Toolbox::kTextCopy : Toolbox::kTextOr);
+  if (GraphPort* p = Current())
+    p->textMode = static_cast<std::uint8_t>(on ? Toolbox::kTextCopy : Toolbox::kTextOr);
 }
 
 std::int32_t ColorCount() { return kColorCount; }

@@ -63,7 +63,9 @@ private:
 };
 
 // "(* Grüße für Mädchen — 20°C, 5 €, π ≈ 3.14 *)" in UTF-8.
-const std::string kComment = "(* Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\xA4" "dchen \xE2\x80\x94 20\xC2\xB0"
+const std::string kComment = "(* Gr\xC3\xBC\xC3\x9F"
+                             "e f\xC3\xBCr M\xC3\xA4"
+                             "dchen \xE2\x80\x94 20\xC2\xB0"
                              "C, 5 \xE2\x82\xAC, \xCF\x80 \xE2\x89\x88 3.14 *)";
 
 using CharsetQtTest = QtFixture;
@@ -105,7 +107,8 @@ TEST_F(CharsetQtTest, ATextKeptAsUtf8ShowsEachCharacterInTheCellOfItsFirstByte) 
   // A text of the set draws its codes as their characters, one run, one cell each.
   device.runs.clear();
   c.state.utf8Text = false;
-  c.text = "Gr\xFC\xDF" "e \x80 \x97 \x9C";
+  c.text = "Gr\xFC\xDF"
+           "e \x80 \x97 \x9C";
   {
     QPainter p(&device);
     QtUi::RenderOn(p, c, fonts);
@@ -115,8 +118,10 @@ TEST_F(CharsetQtTest, ATextKeptAsUtf8ShowsEachCharacterInTheCellOfItsFirstByte) 
 }
 
 TEST_F(CharsetQtTest, TitlesAndTheClipboardConvert) {
-  Toolbox::Window w = Toolbox::NewWindow(Toolbox::Rect{0, 0, 100, 100}, "Gr\xFC\xDF" "e \x80", true,
-                                         Toolbox::kDocumentWindow, true, nullptr);
+  Toolbox::Window w = Toolbox::NewWindow(Toolbox::Rect{0, 0, 100, 100},
+                                         "Gr\xFC\xDF"
+                                         "e \x80",
+                                         true, Toolbox::kDocumentWindow, true, nullptr);
   QMdiSubWindow* sub = qobject_cast<QMdiArea*>(frame->centralWidget())->subWindowList().front();
   EXPECT_EQ(sub->windowTitle(), QString::fromUtf8("Grüße €"));
 

@@ -40,10 +40,10 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay) {
   const Outcome help = Run({"--help"});
   ASSERT_EQ(help.exitCode, 0) << help.err.toStdString();
   EXPECT_TRUE(help.out.startsWith("Usage: velmarin [OPTION]... [FILE]...\n"));
-  for (const char* option : {"--help", "--version", "--run PROGRAM.mod", "--macro FILE.mac",
-                             "--macro-number N", "--screenshot FILE.png", "--keys KEYS",
-                             "--dump FILE", "--no-compiler", "--no-jit", "--ready-time",
-                             "-platform NAME"})
+  for (const char* option :
+       {"--help", "--version", "--run PROGRAM.mod", "--macro FILE.mac", "--macro-number N",
+        "--screenshot FILE.png", "--keys KEYS", "--dump FILE", "--no-compiler", "--no-jit",
+        "--ready-time", "-platform NAME"})
     EXPECT_TRUE(help.out.contains(QString("\n  ") + option + " ")) << option;
   for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  64 ", "\n  66 "})
     EXPECT_TRUE(help.out.contains(status)) << status;
@@ -52,7 +52,8 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay) {
 
   const Outcome version = Run({"--version"});
   EXPECT_EQ(version.exitCode, 0);
-  EXPECT_TRUE(QRegularExpression("^Velmarin Version [0-9]+\\.[0-9]+\n$").match(version.out).hasMatch())
+  EXPECT_TRUE(
+      QRegularExpression("^Velmarin Version [0-9]+\\.[0-9]+\n$").match(version.out).hasMatch())
       << version.out.toStdString();
 }
 

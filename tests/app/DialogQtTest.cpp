@@ -210,9 +210,8 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.mod", dir.filePath("ControlPanel.mod")));
   ASSERT_TRUE(
       QFile::copy(VELMARIN_EXAMPLES_DIR "/ControlPanel.hlp", dir.filePath("ControlPanel.hlp")));
-  const QString keys = QString("F12 r p DRAG@%1,%2,0,-20 RETURN '1' RETURN 'demo' RETURN")
-                           .arg(Px(115))
-                           .arg(Px(53));
+  const QString keys =
+      QString("F12 r p DRAG@%1,%2,0,-20 RETURN '1' RETURN 'demo' RETURN").arg(Px(115)).arg(Px(53));
   ASSERT_EQ(Run(kControlPanelCommand, keys, "recorded.png"), 0);
   QFile list(dir.filePath("List"));
   ASSERT_TRUE(list.open(QIODevice::ReadOnly));
@@ -234,11 +233,10 @@ TEST_F(DialogQt, ARecordedMacroIsWrittenAndPlayedBackByTheRunner) {
   const Outcome o = RunVelmarin({"--run", "ControlPanel.mod", "--macro", "ControlPanel.mac"},
                                 dir.path(), 60000, Platform::NoDisplay);
   EXPECT_EQ(o.exitCode, 0);
-  EXPECT_EQ(o.out,
-            "pump off light on  gain  1.00  name 'tank 1'  mode medium\n"
-            "pump on  light on  gain  1.00  name 'tank 1'  mode medium\n"
-            "pump on  light on  gain  1.50  name 'tank 1'  mode medium\n"
-            "Stopped.\n");
+  EXPECT_EQ(o.out, "pump off light on  gain  1.00  name 'tank 1'  mode medium\n"
+                   "pump on  light on  gain  1.00  name 'tank 1'  mode medium\n"
+                   "pump on  light on  gain  1.50  name 'tank 1'  mode medium\n"
+                   "Stopped.\n");
 }
 
 // The macro editor takes keys while the program polls its dialogs: lines typed there run
@@ -308,11 +306,11 @@ protected:
 // R (the Macros dialog's Record key, not front only) starts a recording; the click on
 // the panel's Pump that follows is recorded, not dropped; R again stores it.
 TEST_F(ControlPanelQt, RecordingWithTheRecordKeyTakesClicks) {
-  const QString all =
-      Panel("F12 r CLICK@" + pump + " r '1' RETURN 'pump' RETURN CLICK@" + stop);
+  const QString all = Panel("F12 r CLICK@" + pump + " r '1' RETURN 'pump' RETURN CLICK@" + stop);
   EXPECT_TRUE(all.contains("Start of MACRO recording: |pump on  light on ")) << all.toStdString();
   EXPECT_TRUE(all.contains("MACRO stored in: \"pump\".")) << all.toStdString();
-  EXPECT_EQ(MacroFile().toStdString(), "MACRO-FILE          1\n  1 : pump\n  P  pump            TRUE\n");
+  EXPECT_EQ(MacroFile().toStdString(),
+            "MACRO-FILE          1\n  1 : pump\n  P  pump            TRUE\n");
 }
 
 // The Mode list's pop-up takes the script's keys; a recording made with the relative
@@ -325,8 +323,9 @@ TEST_F(ControlPanelQt, APopUpChoiceRecordedRelativeAndPlayed) {
   EXPECT_TRUE(all.endsWith("mode medium|pump off light on  gain  1.00  name 'tank 1'  mode "
                            "fast|Stopped.|Macros stored in ControlPanel.mac."))
       << all.toStdString();
-  EXPECT_EQ(MacroFile().toStdString(), "MACRO-FILE          1\n  1 : faster\n"
-                                       "  M  relative        TRUE\n  P  mode            1; medium\n");
+  EXPECT_EQ(MacroFile().toStdString(),
+            "MACRO-FILE          1\n  1 : faster\n"
+            "  M  relative        TRUE\n  P  mode            1; medium\n");
 }
 
 // A Control-click on Gain opens its configuration; the key field there takes G, which the

@@ -23,8 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/Startup.h"
 #include "Velmarin.h"
+#include "platform/Startup.h"
 
 namespace {
 
@@ -168,7 +168,9 @@ TEST_F(EndToEnd, AnEmptyLineInASelectRangeShowsOneHighlightedCell) {
   const QString keys = "'abc' RETURN RETURN 'def' RETURN UP UP UP KPDOT KP0 KP0 KP0";
   const QString open = dir.filePath("open.png"), closed = dir.filePath("closed.png");
   ASSERT_EQ(RunVelmarin({"--keys", keys, "--screenshot", open}, dir.path()).exitCode, 0);
-  ASSERT_EQ(RunVelmarin({"--keys", keys + " GOLD KPDOT", "--screenshot", closed}, dir.path()).exitCode, 0);
+  ASSERT_EQ(
+      RunVelmarin({"--keys", keys + " GOLD KPDOT", "--screenshot", closed}, dir.path()).exitCode,
+      0);
   const QImage a(open), b(closed);
   ASSERT_EQ(a.size(), b.size());
   struct Band {
@@ -208,9 +210,8 @@ protected:
   Typed Run(const QString& keys, int timeoutMs = 120000) {
     const QString dumpFile = dir.filePath("dump.txt");
     QFile::remove(dumpFile);
-    const Outcome o =
-        RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs,
-                    Platform::Offscreen, {}, state.path());
+    const Outcome o = RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs,
+                                  Platform::Offscreen, {}, state.path());
     Typed t{o.exitCode, {}, o.err};
     QFile f(dumpFile);
     if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromUtf8(f.readAll());
@@ -430,7 +431,8 @@ TEST_F(Arranging, TheShellWindowsFollowTheFrameUntilMoved) {
   ASSERT_GT(grown.client.width(), start.client.width());
   ASSERT_GT(grown.client.height(), start.client.height());
   for (const char* title : {"Command", "List"})
-    EXPECT_TRUE(Near(grown.windows[title], Scaled(start.windows[title], start.client, grown.client)))
+    EXPECT_TRUE(
+        Near(grown.windows[title], Scaled(start.windows[title], start.client, grown.client)))
         << title;
 
   const Layout placed = Arrange("PLACE@List:40,420,300,120 'x'");
@@ -501,7 +503,8 @@ TEST_F(Desktop, TheFirstTenMinutesGoAsTheReadmeSays) {
       << o.dump.toStdString();
   QFile::remove(dir.filePath("Squares.mod"));
   o = Run(squares + "F12 'X'");
-  EXPECT_EQ(o.dump.split('\n').value(4), "X  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;")
+  EXPECT_EQ(o.dump.split('\n').value(4),
+            "X  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;")
       << o.dump.toStdString();
 }
 
@@ -515,7 +518,8 @@ TEST_F(Desktop, HelpMenuShowsTheFirstStepsAndTheLibraryModules) {
   EXPECT_TRUE(o.dump.contains("c.execute(\"Hello\");")) << o.dump.toStdString();
   o = Run("MENU@Help/Library_Modules");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
-  for (const char* module : {"\nInOut: Read ReadString", "\nTextIO: ", "\nGraphics: ", "\nDialog: "})
+  for (const char* module :
+       {"\nInOut: Read ReadString", "\nTextIO: ", "\nGraphics: ", "\nDialog: "})
     EXPECT_TRUE(o.dump.contains(module)) << module << "\n" << o.dump.toStdString();
   o = Run("MENU@Help/About RETURN 'x'");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
@@ -813,7 +817,8 @@ TEST_F(Recovering, TwoWorkstationsNeverTakeEachOthersTexts) {
 // nothing.
 TEST_F(Recovering, SignalsKeepTheTextsAndEndTheWorkstation) {
   for (int signal : {SIGTERM, SIGHUP, SIGINT, 0}) {
-    auto a = Start(signal != 0 ? "'line for the signal'" : "'line for the signal' WAIT@2500 FRAMEDESTROY");
+    auto a = Start(signal != 0 ? "'line for the signal'"
+                               : "'line for the signal' WAIT@2500 FRAMEDESTROY");
     ASSERT_TRUE(WaitForFiles(1)) << signal;
     QElapsedTimer t;
     t.start();
@@ -840,9 +845,9 @@ TEST_F(Recovering, SignalsKeepTheTextsAndEndTheWorkstation) {
 // the program must survive them all and end normally.
 std::string RandomScript(unsigned seed, int tokens) {
   static const std::vector<std::string> keys = [] {
-    std::vector<std::string> k = {"RETURN", "TAB",  "ESC",    "BACKSPACE", "SPACE", "DELETE",
-                                  "GOLD",   "HOME", "END",    "PGUP",      "PGDN",  "UP",
-                                  "DOWN",   "LEFT", "RIGHT",  "KPENTER",   "KPMINUS", "KPPLUS",
+    std::vector<std::string> k = {"RETURN", "TAB",   "ESC",   "BACKSPACE", "SPACE",   "DELETE",
+                                  "GOLD",   "HOME",  "END",   "PGUP",      "PGDN",    "UP",
+                                  "DOWN",   "LEFT",  "RIGHT", "KPENTER",   "KPMINUS", "KPPLUS",
                                   "KPDOT",  "KPDIV", "KPMUL", "CLICK",     "CLOSEBOX"};
     for (int i = 1; i <= 15; ++i) k.push_back("F" + std::to_string(i));
     for (int i = 0; i <= 9; ++i) k.push_back("KP" + std::to_string(i));
@@ -851,7 +856,9 @@ std::string RandomScript(unsigned seed, int tokens) {
   static const std::string letters = "abcdefghijklmnopqrstuvwxyz0123456789";
   static const std::string goldLetters = "cdeflmrstwx";
   std::mt19937 random(seed);
-  auto pick = [&random](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  auto pick = [&random](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
   std::string script;
   for (int i = 0; i < tokens; ++i) {
     const std::size_t kind = pick(10);
@@ -861,19 +868,23 @@ std::string RandomScript(unsigned seed, int tokens) {
     } else if (kind < 7) {
       token = keys[pick(keys.size())];
       const std::size_t prefix = pick(20);
-      if (prefix < 2) token = "C-" + token;
-      else if (prefix < 4) token = "S-" + token;
-      else if (prefix < 5 && token != "CLICK" && token != "CLOSEBOX") token = "A-" + token;
-      if (token.find('-') != std::string::npos && (token.ends_with("CLICK") || token.ends_with("CLOSEBOX")))
+      if (prefix < 2)
+        token = "C-" + token;
+      else if (prefix < 4)
+        token = "S-" + token;
+      else if (prefix < 5 && token != "CLICK" && token != "CLOSEBOX")
+        token = "A-" + token;
+      if (token.find('-') != std::string::npos &&
+          (token.ends_with("CLICK") || token.ends_with("CLOSEBOX")))
         token = token.substr(2);
     } else if (kind < 9) {
       token = "GOLD " + (pick(2) == 0 ? goldLetters.substr(pick(goldLetters.size()), 1)
                                       : keys[pick(keys.size())]);
     } else {
       // Control keys, but not Q: quitting would end the soak early.
-      static const std::vector<std::string> control = {"a", "b", "c", "d", "e", "f", "h",
-                                                       "j", "u", "w", "z", "F4", "F6",
-                                                       "BACKSPACE", "DELETE", "2", "5"};
+      static const std::vector<std::string> control = {"a",  "b",         "c",      "d", "e", "f",
+                                                       "h",  "j",         "u",      "w", "z", "F4",
+                                                       "F6", "BACKSPACE", "DELETE", "2", "5"};
       token = "C-" + control[pick(control.size())];
     }
     script += token + " ";

@@ -145,7 +145,8 @@ TEST_F(GraphicsQtTest, WindowsTheWorkstationPlacesStayInside) {
   const QRect inside = area->viewport()->rect();
   for (QMdiSubWindow* sub : area->subWindowList())
     EXPECT_TRUE(inside.contains(sub->geometry()))
-        << sub->windowTitle().toStdString() << " " << sub->geometry().x() << "," << sub->geometry().y();
+        << sub->windowTitle().toStdString() << " " << sub->geometry().x() << ","
+        << sub->geometry().y();
   EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
   EXPECT_FALSE(area->verticalScrollBar()->isVisible());
   // The cascade's windows step down by their captions' height, no two at one place.
@@ -181,9 +182,10 @@ TEST_F(GraphicsQtTest, AViewportsDrawingIsClippedInTheSvg) {
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QString text = QString::fromUtf8(file.readAll());
   QFile::remove(svg);
-  const QRegularExpressionMatch clip = QRegularExpression(
-      R"re(<clipPath id="(\w+)"><rect x="(\d+)" y="(\d+)" width="(\d+)" height="(\d+)"/>)re")
-      .match(text);
+  const QRegularExpressionMatch clip =
+      QRegularExpression(
+          R"re(<clipPath id="(\w+)"><rect x="(\d+)" y="(\d+)" width="(\d+)" height="(\d+)"/>)re")
+          .match(text);
   ASSERT_TRUE(clip.hasMatch()) << text.toStdString();
   EXPECT_EQ(clip.captured(2) + "," + clip.captured(3) + "," + clip.captured(4) + "," +
                 clip.captured(5),

@@ -40,7 +40,8 @@ TEST(KeyScriptText, TypesEachCharacterAsKeyDownThenCharacter) {
   // Characters no key of the keyboard types come as a character after key 0.
   EXPECT_EQ(Shown(Parsed("'\xE9'")), "K0/0 '\xE9'");
   // A script in UTF-8, as a shell gives it, types the characters of the set.
-  EXPECT_EQ(Shown(Parsed("'\xC3\xA9\xE2\x82\xAC\xCF\x80'")), "K0/0 '\xE9' K0/0 '\x80' K191/512 '?'");
+  EXPECT_EQ(Shown(Parsed("'\xC3\xA9\xE2\x82\xAC\xCF\x80'")),
+            "K0/0 '\xE9' K0/0 '\x80' K191/512 '?'");
 }
 
 TEST(KeyScriptText, ClipboardTextIsUtf8ForTheDesktop) {

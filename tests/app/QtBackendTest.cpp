@@ -3,21 +3,21 @@
 #include "QtTesting.h"
 
 #include <QApplication>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
-#include <QLabel>
-#include <QMessageBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
-#include <QTemporaryDir>
-#include <QTimer>
-#include <QTreeView>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMdiArea>
 #include <QMdiSubWindow>
-#include <QScrollBar>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -420,8 +420,9 @@ TEST_F(QtBackendTest, FileDialogsShowWholeColumnsAndKeepTheirSize) {
         // The name column keeps room for a name; the others show their texts whole.
         seen.whole = seen.whole && view->header()->sectionSize(0) >= 150;
         for (int column = 1; column < 4; ++column)
-          seen.whole = seen.whole && view->header()->sectionSize(column) >=
-                                         static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column);
+          seen.whole =
+              seen.whole && view->header()->sectionSize(column) >=
+                                static_cast<QAbstractItemView*>(view)->sizeHintForColumn(column);
       }
       if (resizeTo.isValid()) dialog->resize(resizeTo);
       dialog->reject();

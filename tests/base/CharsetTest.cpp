@@ -15,7 +15,9 @@ std::string Codes(std::initializer_list<int> codes) {
   return s;
 }
 
-const std::string kGruesse = "Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\xA4" "dchen \xE2\x80\x94 20\xC2\xB0"
+const std::string kGruesse = "Gr\xC3\xBC\xC3\x9F"
+                             "e f\xC3\xBCr M\xC3\xA4"
+                             "dchen \xE2\x80\x94 20\xC2\xB0"
                              "C, 5 \xE2\x82\xAC";
 
 } // namespace
@@ -43,13 +45,15 @@ TEST(Charset, ClassifiesHostTexts) {
   EXPECT_EQ(Classify("\xCF\x80 \xE2\x89\x88 3.14"), Utf8Kind::BeyondSet);
   EXPECT_EQ(Classify("\xEF\xBB\xBFx"), Utf8Kind::BeyondSet) << "a byte order mark";
   const char* const invalid[] = {
-      "Gr\xFC\xDF" "e",      // Latin-1
-      "\xC3",                // cut short
-      "\xC0\xAF",            // overlong
-      "\xED\xA0\x80",        // a surrogate
-      "\xF4\x90\x80\x80",    // beyond U+10FFFF
-      "a\x80",               // a stray continuation byte
-      "\xE2\x82" "x",        // a missing continuation byte
+      "Gr\xFC\xDF"
+      "e",                // Latin-1
+      "\xC3",             // cut short
+      "\xC0\xAF",         // overlong
+      "\xED\xA0\x80",     // a surrogate
+      "\xF4\x90\x80\x80", // beyond U+10FFFF
+      "a\x80",            // a stray continuation byte
+      "\xE2\x82"
+      "x", // a missing continuation byte
   };
   for (const char* s : invalid) EXPECT_EQ(Classify(s), Utf8Kind::Invalid) << s;
 }
@@ -57,9 +61,9 @@ TEST(Charset, ClassifiesHostTexts) {
 TEST(Charset, ConvertsBetweenTheSetAndUtf8) {
   std::string inside;
   EXPECT_EQ(FromUtf8(kGruesse, inside), 0u);
-  EXPECT_EQ(inside, Codes({'G', 'r', 0xFC, 0xDF, 'e', ' ', 'f', 0xFC, 'r', ' ', 'M', 0xE4, 'd',
-                           'c', 'h', 'e', 'n', ' ', 0x97, ' ', '2', '0', 0xB0, 'C', ',', ' ',
-                           '5', ' ', 0x80}));
+  EXPECT_EQ(inside,
+            Codes({'G', 'r', 0xFC, 0xDF, 'e', ' ', 'f', 0xFC, 'r', ' ', 'M', 0xE4, 'd', 'c', 'h',
+                   'e', 'n', ' ',  0x97, ' ', '2', '0', 0xB0, 'C', ',', ' ', '5',  ' ', 0x80}));
   EXPECT_EQ(ToUtf8(inside), kGruesse);
 
   std::string substituted;
@@ -123,7 +127,8 @@ TEST(Charset, FileNamesPartByPart) {
   EXPECT_EQ(HostName(FromHostName(utf8Dir + "a.mod")), utf8Dir + "a.mod");
   EXPECT_EQ(FromHostName(beyondDir), beyondDir) << "a part outside the set stays as it is";
   // A name typed inside after such a directory is encoded on its own.
-  EXPECT_EQ(HostName(beyondDir + Codes({'G', 'r', 0xFC, 0xDF, 'e'})),
-            beyondDir + "Gr\xC3\xBC\xC3\x9F" "e");
+  EXPECT_EQ(HostName(beyondDir + Codes({'G', 'r', 0xFC, 0xDF, 'e'})), beyondDir +
+                                                                          "Gr\xC3\xBC\xC3\x9F"
+                                                                          "e");
   EXPECT_EQ(HostName("plain/name.txt"), "plain/name.txt");
 }

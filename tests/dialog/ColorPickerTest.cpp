@@ -29,8 +29,8 @@ protected:
   }
   bool Pick(RGBColor& colour, std::vector<std::function<void()>> steps) {
     bool kept = false;
-    EXPECT_TRUE(Modal(std::move(steps),
-                      [&] { kept = ColorPicker::Pick(&owner, colour, 0, -5, Changed); }));
+    EXPECT_TRUE(
+        Modal(std::move(steps), [&] { kept = ColorPicker::Pick(&owner, colour, 0, -5, Changed); }));
     return kept;
   }
 
@@ -53,18 +53,19 @@ TEST_F(ColorPickerTest, TheMarkerGivesSixteenColoursAndTheirNearest) {
     RGBColor colour;
     std::int32_t index;
   } cases[] = {
-      {{30000, 30000, 30000}, 7}, {{49152, 49152, 49152}, 8}, {{65535, 65535, 65535}, 15},
-      {{0, 0, 0}, 0},             {{40000, 0, 0}, 1},         {{65535, 0, 0}, 9},
-      {{0, 65535, 0}, 10},        {{65535, 65535, 0}, 11},    {{0, 30000, 0}, 2},
-      {{0, 0, 65535}, 12},        {{65535, 0, 65535}, 13},    {{0, 65535, 65535}, 14},
-      {{20000, 0, 30000}, 5},     {{0, 20000, 30000}, 6},
+      {{30000, 30000, 30000}, 7},  {{49152, 49152, 49152}, 8},
+      {{65535, 65535, 65535}, 15}, {{0, 0, 0}, 0},
+      {{40000, 0, 0}, 1},          {{65535, 0, 0}, 9},
+      {{0, 65535, 0}, 10},         {{65535, 65535, 0}, 11},
+      {{0, 30000, 0}, 2},          {{0, 0, 65535}, 12},
+      {{65535, 0, 65535}, 13},     {{0, 65535, 65535}, 14},
+      {{20000, 0, 30000}, 5},      {{0, 20000, 30000}, 6},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ColorPicker::IndexOf(c.colour), c.index)
         << c.colour.red << "," << c.colour.green << "," << c.colour.blue;
   // Every colour of the table is its own nearest.
-  for (std::int32_t i = 0; i < 16; ++i)
-    EXPECT_EQ(ColorPicker::IndexOf(ColorPicker::ColorOf(i)), i);
+  for (std::int32_t i = 0; i < 16; ++i) EXPECT_EQ(ColorPicker::IndexOf(ColorPicker::ColorOf(i)), i);
 }
 
 TEST_F(ColorPickerTest, GridsHaveTheirSizesAndSelectionsWrap) {
@@ -137,9 +138,8 @@ TEST_F(ColorPickerTest, AClickOnTheGridPicksItsCellAndDoneKeepsIt) {
   // A point of the grid at fractions x, y of its cells (row 0 at the bottom).
   auto at = [](const Dialog::DialogRecord& d, double x, double y) {
     const Toolbox::Rect& r = d.items[4]->rect;
-    return Toolbox::Point{
-        r.left + static_cast<std::int32_t>((x + 0.06) / 1.12 * r.Width()),
-        r.bottom - static_cast<std::int32_t>((y + 0.176) / 1.176 * r.Height())};
+    return Toolbox::Point{r.left + static_cast<std::int32_t>((x + 0.06) / 1.12 * r.Width()),
+                          r.bottom - static_cast<std::int32_t>((y + 0.176) / 1.176 * r.Height())};
   };
   auto click = [&](double x, double y) {
     return [&, x, y] {
@@ -150,9 +150,9 @@ TEST_F(ColorPickerTest, AClickOnTheGridPicksItsCellAndDoneKeepsIt) {
     };
   };
   std::vector<RGBColor> seen;
-  const bool kept = Pick(colour, {click(0.75, 0.75), [&] { seen.push_back(colour); },
-                                  click(-0.03, 0.5), [&] { seen.push_back(colour); },
-                                  [&] { Press(Dialog::Current(), 1); }});
+  const bool kept =
+      Pick(colour, {click(0.75, 0.75), [&] { seen.push_back(colour); }, click(-0.03, 0.5),
+                    [&] { seen.push_back(colour); }, [&] { Press(Dialog::Current(), 1); }});
   EXPECT_TRUE(kept);
   ASSERT_EQ(seen.size(), 2u);
   EXPECT_EQ(seen[0], four[3]); // column 1 of row 1

@@ -3,14 +3,14 @@
 // click on a button), so that every path goes through the configuration's own items.
 #include "DialogTesting.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <deque>
 #include <fstream>
 #include <functional>
-#include <algorithm>
-#include <cmath>
-#include <regex>
 #include <iterator>
+#include <regex>
 
 #include "dialog/ColorPicker.h"
 #include "dialog/DialogConfig.h"
@@ -68,7 +68,9 @@ protected:
   }
   // Configures item index of d with the steps; they must end the configuration.
   void Configure(DialogRecord& d, std::int16_t index, std::vector<std::function<void()>> steps) {
-    ASSERT_TRUE(Modal(std::move(steps), [&] { DialogConfig::Open(d, index, Toolbox::Point{10, 10}); }));
+    ASSERT_TRUE(Modal(std::move(steps), [&] {
+      DialogConfig::Open(d, index, Toolbox::Point{10, 10});
+    }));
     EXPECT_EQ(DialogConfig::Configuration(), nullptr);
   }
 
@@ -108,7 +110,8 @@ TEST_F(DialogConfigTest, GotoItemTakesIndicesAndNamesAndReportsWhatItCannotFind)
              Field(kLength).enabled, Field(kSecondKey).visible};
   };
   Configure(d, 2,
-            {[&] { title(); }, Goto("12"), Goto("pUmP"), [&] {
+            {[&] { title(); }, Goto("12"), Goto("pUmP"),
+             [&] {
                title();
                kinds();
              },
@@ -144,33 +147,32 @@ TEST_F(DialogConfigTest, EveryFieldGoesIntoTheItemAndThroughTheDialogFile) {
   ColorPicker::Testing::SetScreenPalette({{0, 0, 0}, {65535, 0, 0}, {0, 65535, 0}, {0, 0, 65535}});
   backend.AnswerFont(true, "Courier", 0, Dialog::kBold | Dialog::kItalic);
   bool lengthsShown = false;
-  Configure(
-      d, 2,
-      {[&] {
-         lengthsShown = Field(kInteger).visible && Field(kLength).enabled;
-         Int(kLeft) = 30;
-         Int(kBottom) = 90;
-         Int(kWidth) = 140;
-         Int(kHeight) = 22;
-         Int(kPositionX) = 4;
-         Int(kPositionY) = 15;
-         SetText(kText, "Gain 2");
-         SetText(kUnit, "dB");
-         Int(kLength) = 9;
-         Int(kDigits) = 3;
-         Int(kSize) = 14;
-         Int(kScientific) = 3;
-         Int(kAlignment) = 2;
-         Flag(kExecutable) = true;
-         Flag(kFrontOnly) = true;
-         Flag(kAnyModifier) = true;
-         Flag(kInverted) = true;
-         Press(Config(), kFirstKey);
-       },
-       [&] { Keys("S-g"); }, Pressing(kFont), Pressing(kBackCol),
-       // The picker's grid of 2 by 2: from blue (3) one to the right wraps to black (0),
-       // one up is green (2).
-       [&] { Keys("RIGHT UP RETURN"); }, Pressing(kDone)});
+  Configure(d, 2,
+            {[&] {
+               lengthsShown = Field(kInteger).visible && Field(kLength).enabled;
+               Int(kLeft) = 30;
+               Int(kBottom) = 90;
+               Int(kWidth) = 140;
+               Int(kHeight) = 22;
+               Int(kPositionX) = 4;
+               Int(kPositionY) = 15;
+               SetText(kText, "Gain 2");
+               SetText(kUnit, "dB");
+               Int(kLength) = 9;
+               Int(kDigits) = 3;
+               Int(kSize) = 14;
+               Int(kScientific) = 3;
+               Int(kAlignment) = 2;
+               Flag(kExecutable) = true;
+               Flag(kFrontOnly) = true;
+               Flag(kAnyModifier) = true;
+               Flag(kInverted) = true;
+               Press(Config(), kFirstKey);
+             },
+             [&] { Keys("S-g"); }, Pressing(kFont), Pressing(kBackCol),
+             // The picker's grid of 2 by 2: from blue (3) one to the right wraps to black (0),
+             // one up is green (2).
+             [&] { Keys("RIGHT UP RETURN"); }, Pressing(kDone)});
   EXPECT_TRUE(lengthsShown);
   EXPECT_NE(Output().find("New key: G"), std::string::npos);
   const DialogItem gain = *d.items[2];
@@ -269,13 +271,12 @@ TEST_F(DialogConfigTest, TheDialogItselfGetsItsWindowFrame) {
   Dialog::DefineItem(d, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
   Open(d);
   Toolbox::Rect before;
-  Configure(d, 0,
-            {[&] {
-               before = Toolbox::Rect{Int(kLeft), Int(kBottom) - Int(kHeight),
-                                      Int(kLeft) + Int(kWidth), Int(kBottom)};
-               Int(kWidth) += 40;
-               Press(Config(), kDone);
-             }});
+  Configure(d, 0, {[&] {
+              before = Toolbox::Rect{Int(kLeft), Int(kBottom) - Int(kHeight),
+                                     Int(kLeft) + Int(kWidth), Int(kBottom)};
+              Int(kWidth) += 40;
+              Press(Config(), kDone);
+            }});
   const Toolbox::Rect frame = Toolbox::GetWindowRect(d.window);
   EXPECT_EQ(frame.Width(), before.Width() + 40);
   EXPECT_EQ(frame.left, before.left);

@@ -102,9 +102,14 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
   for (int i = 0; i < 200; ++i) words += "word" + std::to_string(i) + " ";
   ASSERT_TRUE(Load("sizes.hlp", "p stop;Stop;Pump on and off\n"
                                 "p light;L;x\n"
-                                "p pump;Pump;" + words + "\n"
-                                "n go;Go;" + words + "\n"
-                                "n 1;" + std::string(70, 'T') + ";x\n"));
+                                "p pump;Pump;" +
+                                    words +
+                                    "\n"
+                                    "n go;Go;" +
+                                    words +
+                                    "\n"
+                                    "n 1;" +
+                                    std::string(70, 'T') + ";x\n"));
   // 15 characters of 8 pixels and the room around them.
   EXPECT_EQ(Help::TipAt(1)->width, 15 * 8 + 6);
   // At least 28 high, and the title's line and a line of text, 16 pixels each, fit.
@@ -118,7 +123,8 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
     std::size_t start = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
       if (i < text.size() && text[i] != '\r') continue;
-      EXPECT_LE(static_cast<std::int32_t>(i - start) * 8 + 6, tip.width) << text.substr(start, i - start);
+      EXPECT_LE(static_cast<std::int32_t>(i - start) * 8 + 6, tip.width)
+          << text.substr(start, i - start);
       if (i < text.size()) ++count;
       start = i + 1;
     }
@@ -138,7 +144,8 @@ TEST_F(ToolTipsTest, TipsAreAsWideAsShortTextsAndLongTextsWrap) {
 
 TEST_F(ToolTipsTest, TheTableEndsAtTwoThousandTips) {
   std::string text;
-  for (int i = 0; i < Help::kMaxTips + 5; ++i) text += "p stop;Stop;tip " + std::to_string(i) + "\n";
+  for (int i = 0; i < Help::kMaxTips + 5; ++i)
+    text += "p stop;Stop;tip " + std::to_string(i) + "\n";
   ASSERT_TRUE(Load("many.hlp", text));
   EXPECT_EQ(Help::TipCount(), Help::kMaxTips);
   EXPECT_EQ(panel.items[1]->tip, Help::kMaxTips);
@@ -172,7 +179,8 @@ TEST_F(ToolTipsTest, TheTipShowsBesideTheMouseWithControlTheAddress) {
   Rest(onPump, true);
   ASSERT_TRUE(Help::TipShown());
   EXPECT_STREQ(Help::ShownTitle(), "P pump (3)");
-  EXPECT_EQ(Help::ShownText(), "x = " + std::to_string(onPump.h) + ",  y = " + std::to_string(onPump.v));
+  EXPECT_EQ(Help::ShownText(),
+            "x = " + std::to_string(onPump.h) + ",  y = " + std::to_string(onPump.v));
   // A key hides the tip; ten seconds at rest hide it too.
   Type("a");
   EXPECT_FALSE(Help::TipShown());

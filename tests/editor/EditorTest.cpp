@@ -497,7 +497,8 @@ TEST_F(EditorTest, HelpScreenShowsTheKeysUntilAKey) {
   });
   Type("KPDIV");
   ASSERT_GE(help.size(), 26u);
-  EXPECT_EQ(help[0], "Editor Key Assignments:                 Help: First Ten Minutes, Library Modules");
+  EXPECT_EQ(help[0],
+            "Editor Key Assignments:                 Help: First Ten Minutes, Library Modules");
   EXPECT_EQ(help[1].substr(0, 15), "Insert     GOLD");
   // The keypad: each key's plain label over its GOLD label, from the key tables.
   const Texts keypad = {

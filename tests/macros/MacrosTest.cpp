@@ -86,7 +86,8 @@ public:
     Dialog::BindText(d, kName, name, sizeof name - 1);
     Dialog::DefineItem(d, kMode, ItemKind::List, "mode", true, "", 10, 90, 100, 20);
     Dialog::InitList(d, kMode, 0, "");
-    for (const char* e : {"slow", "medium", "fast"}) Dialog::AddListEntry(d, kMode, base::CharsOf(e));
+    for (const char* e : {"slow", "medium", "fast"})
+      Dialog::AddListEntry(d, kMode, base::CharsOf(e));
     Dialog::BindValue(d, kMode, &mode, ValueType::Int32);
     Dialog::DefineItem(d, kLong, ItemKind::Switch, "backwash valve", true, "B", 120, 90, 60, 20);
     Dialog::BindValue(d, kLong, &longSwitch, ValueType::Boolean);

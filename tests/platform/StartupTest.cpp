@@ -257,7 +257,8 @@ Startup::ShellHooks NotingHooks(bool settingsRead) {
   // The shell's window opens in front of the splash, which must stay on top.
   hooks.openShellWindows = [] {
     Note("shell windows");
-    Toolbox::NewWindow({10, 10, 400, 300}, "Command", true, Toolbox::kDocumentWindow, true, nullptr);
+    Toolbox::NewWindow({10, 10, 400, 300}, "Command", true, Toolbox::kDocumentWindow, true,
+                       nullptr);
   };
   hooks.setUpMenus = [] {
     std::string shown;

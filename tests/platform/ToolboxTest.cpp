@@ -287,8 +287,8 @@ std::int64_t Area(const Rect& r) { return std::int64_t{r.Width()} * r.Height(); 
 // on top, each inside. A hidden window stays out of both; a fixed-size one keeps its size.
 TEST_F(ToolboxTest, TileAndCascadeLayTheShownWindowsOutInsideTheFrame) {
   // The tool window at the back, so that it takes the last tile.
-  Window tool =
-      Toolbox::NewWindow(Rect{500, 400, 620, 480}, "Tool", true, Toolbox::kToolWindow, false, nullptr);
+  Window tool = Toolbox::NewWindow(Rect{500, 400, 620, 480}, "Tool", true, Toolbox::kToolWindow,
+                                   false, nullptr);
   std::vector<Window> shown{tool};
   for (int i = 0; i < 3; ++i)
     shown.push_back(Toolbox::NewWindow(Rect{10 + 30 * i, 10, 300, 200}, "Text", true,
@@ -346,8 +346,8 @@ TEST_F(ToolboxTest, TileAndCascadeLayTheShownWindowsOutInsideTheFrame) {
 TEST_F(ToolboxTest, FollowersKeepTheirSharesUntilTheUserMovesThem) {
   Window top = Toolbox::NewWindow(Rect{0, 0, 800, 400}, "Command", true, Toolbox::kDocumentWindow,
                                   true, nullptr);
-  Window bottom = Toolbox::NewWindow(Rect{0, 400, 800, 600}, "List", true,
-                                     Toolbox::kDocumentWindow, true, nullptr);
+  Window bottom = Toolbox::NewWindow(Rect{0, 400, 800, 600}, "List", true, Toolbox::kDocumentWindow,
+                                     true, nullptr);
   Toolbox::FollowFrame(top);
   Toolbox::FollowFrame(bottom);
   auto resize = [this](std::int32_t width, std::int32_t height) {

@@ -16,8 +16,14 @@ using Charset::Coding;
 using Texts = EditorFixture::Texts;
 
 // "Grüße für Mädchen, 20°C": as characters of the set, and as UTF-8.
-const std::string kSet = "Gr\xFC\xDF" "e f\xFCr M\xE4" "dchen, 20\xB0" "C";
-const std::string kUtf8 = "Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\xA4" "dchen, 20\xC2\xB0" "C";
+const std::string kSet = "Gr\xFC\xDF"
+                         "e f\xFCr M\xE4"
+                         "dchen, 20\xB0"
+                         "C";
+const std::string kUtf8 = "Gr\xC3\xBC\xC3\x9F"
+                          "e f\xC3\xBCr M\xC3\xA4"
+                          "dchen, 20\xC2\xB0"
+                          "C";
 const std::string kPi = "\xCF\x80", kAlmost = "\xE2\x89\x88";
 
 class CodingTest : public EditorFixture {
@@ -39,18 +45,26 @@ TEST_F(CodingTest, ChangeCaseTakesTheLettersOfTheSetButNoByteOfKeptUtf8) {
   // A range that starts with a small letter goes to capitals.
   EditAs(Coding::Utf8, {"f\xFCr " + kSet});
   Type("GOLD 2 8 GOLD KP1");
-  EXPECT_EQ(Lines(), Texts({"F\xDCR GR\xDC\xDF" "E F\xDCR M\xC4" "DCHEN, 20\xB0" "C"}))
+  EXPECT_EQ(Lines(), Texts({"F\xDCR GR\xDC\xDF"
+                            "E F\xDCR M\xC4"
+                            "DCHEN, 20\xB0"
+                            "C"}))
       << "ß has no capital in the set";
   EditAs(Coding::Utf8Bytes, {"f\xC3\xBCr " + kUtf8 + " " + kPi});
   Type("GOLD 4 5 GOLD KP1");
-  EXPECT_EQ(Lines(), Texts({"F\xC3\xBCR GR\xC3\xBC\xC3\x9F" "E F\xC3\xBCR M\xC3\xA4"
-                            "DCHEN, 20\xC2\xB0" "C " + kPi}));
+  EXPECT_EQ(Lines(), Texts({"F\xC3\xBCR GR\xC3\xBC\xC3\x9F"
+                            "E F\xC3\xBCR M\xC3\xA4"
+                            "DCHEN, 20\xC2\xB0"
+                            "C " +
+                            kPi}));
 }
 
 TEST_F(CodingTest, StripMarksAndTabsLeaveKeptUtf8Alone) {
   EditAs(Coding::Utf8, {kSet + " ;"});
   FileCommands::StripMarks();
-  EXPECT_EQ(Lines(), Texts({"Gr\xFC\xDF" "e f\xFCr M\xE4" "dchen, 20C;"}))
+  EXPECT_EQ(Lines(), Texts({"Gr\xFC\xDF"
+                            "e f\xFCr M\xE4"
+                            "dchen, 20C;"}))
       << "the degree sign has the code of a mark; the letters are no marks";
   EXPECT_EQ(Message(), "1 marks removed.");
 
@@ -76,8 +90,14 @@ TEST_F(CodingTest, FindAndReplaceMatchWhatTheUserSees) {
     EXPECT_EQ(Cursor().column, kept ? 12 : 7);
     backend.SetForeignClipboard("fuer");
     Type("GOLD KP9");
-    EXPECT_EQ(Lines()[1], kept ? kPi + " Gr\xC3\xBC\xC3\x9F" "e fuer M\xC3\xA4" "dchen, 20\xC2\xB0" "C"
-                               : "Gr\xFC\xDF" "e fuer M\xE4" "dchen, 20\xB0" "C");
+    EXPECT_EQ(Lines()[1], kept ? kPi + " Gr\xC3\xBC\xC3\x9F"
+                                       "e fuer M\xC3\xA4"
+                                       "dchen, 20\xC2\xB0"
+                                       "C"
+                               : "Gr\xFC\xDF"
+                                 "e fuer M\xE4"
+                                 "dchen, 20\xB0"
+                                 "C");
     SetSearch("\xC3");
     Type("HOME KPMUL");
     EXPECT_EQ(Message(), "Search string not found")
@@ -102,7 +122,9 @@ TEST_F(CodingTest, FindSelectionOfACharacterOutsideTheSetIsRefused) {
   EditAs(Coding::Utf8Bytes, {kPi + "x " + kPi});
   Type("KPDOT GOLD 2 KP3 GOLD KPDIV");
   EXPECT_EQ(Message(), "Selection holds characters beyond Windows-1252");
-  EditAs(Coding::Utf8Bytes, {"M\xC3\xA4" "dchen M\xC3\xA4" "dchen"});
+  EditAs(Coding::Utf8Bytes, {"M\xC3\xA4"
+                             "dchen M\xC3\xA4"
+                             "dchen"});
   Type("KPDOT GOLD 3 KP3 GOLD KPDIV");
   EXPECT_EQ(Search(), "M\xE4") << "the search string holds characters of the set";
   EXPECT_EQ(Cursor().column, 10);
@@ -111,18 +133,32 @@ TEST_F(CodingTest, FindSelectionOfACharacterOutsideTheSetIsRefused) {
 TEST_F(CodingTest, FindAllAndReplaceAllSearchEachTextInItsOwnCoding) {
   EditAs(Coding::Utf8, {kSet}, "/User/Decoded");
   EditAs(Coding::Utf8Bytes, {kPi + " " + kUtf8}, "/User/Kept");
-  EditAs(Coding::Bytes, {"M\xE4" "dchen"}, "/User/Latin");
-  MakeText({"M\xC3\xA4" "dchen"}, "/User/Mojibake"); // UTF-8 seen as characters: no hit
+  EditAs(Coding::Bytes,
+         {"M\xE4"
+          "dchen"},
+         "/User/Latin");
+  MakeText({"M\xC3\xA4"
+            "dchen"},
+           "/User/Mojibake"); // UTF-8 seen as characters: no hit
   Shell::ClearList();
-  backend.AnswerStrings(true, {"M\xE4" "dchen", "M\xC4" "DCHEN"});
+  backend.AnswerStrings(true, {"M\xE4"
+                               "dchen",
+                               "M\xC4"
+                               "DCHEN"});
   FindAll::ReplaceAll();
   EXPECT_EQ(Message(), "Search string replaced in 3 module(s).");
-  EXPECT_EQ(LinesOf(Buffer::Find("/User/Decoded")),
-            Texts({"Gr\xFC\xDF" "e f\xFCr M\xC4" "DCHEN, 20\xB0" "C"}));
-  EXPECT_EQ(LinesOf(Buffer::Find("/User/Kept")),
-            Texts({kPi + " Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\x84" "DCHEN, 20\xC2\xB0" "C"}));
-  EXPECT_EQ(LinesOf(Buffer::Find("/User/Latin")), Texts({"M\xC4" "DCHEN"}));
-  EXPECT_EQ(LinesOf(Buffer::Find("/User/Mojibake")), Texts({"M\xC3\xA4" "dchen"}));
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Decoded")), Texts({"Gr\xFC\xDF"
+                                                           "e f\xFCr M\xC4"
+                                                           "DCHEN, 20\xB0"
+                                                           "C"}));
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Kept")), Texts({kPi + " Gr\xC3\xBC\xC3\x9F"
+                                                              "e f\xC3\xBCr M\xC3\x84"
+                                                              "DCHEN, 20\xC2\xB0"
+                                                              "C"}));
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Latin")), Texts({"M\xC4"
+                                                         "DCHEN"}));
+  EXPECT_EQ(LinesOf(Buffer::Find("/User/Mojibake")), Texts({"M\xC3\xA4"
+                                                            "dchen"}));
 }
 
 TEST_F(CodingTest, PastingAndTypingGiveEachTextWhatItCanHold) {
@@ -140,8 +176,8 @@ TEST_F(CodingTest, PastingAndTypingGiveEachTextWhatItCanHold) {
 
   // Copied from a kept text, π reaches the clipboard as it is.
   Type("GOLD KP5 KPDOT GOLD KP4 GOLD '#'");
-  EXPECT_EQ(Clipboard(), "5 \xE2\x82\xAC, " + kPi + " " + kAlmost + " 3\xC3\xA9\xC3\xA9" +
-                             std::string(1, '\0'));
+  EXPECT_EQ(Clipboard(),
+            "5 \xE2\x82\xAC, " + kPi + " " + kAlmost + " 3\xC3\xA9\xC3\xA9" + std::string(1, '\0'));
   EditAs(Coding::Bytes, {"M"});
   Type("END GOLD KP6");
   EXPECT_EQ(Lines(), Texts({"M5 \x80, ? ? 3\xE9\xE9"}));

@@ -321,7 +321,8 @@ bool FailAtLine2(Buffer::Ref) {
 }
 
 bool Produce(Buffer::Ref) {
-  Buffer::Ref object = ObjectWriter::ObjectBuffer(ObjectWriter::Write(compiled).bytes, "/Object/x.obj");
+  Buffer::Ref object =
+      ObjectWriter::ObjectBuffer(ObjectWriter::Write(compiled).bytes, "/Object/x.obj");
   Compile::Interface().object = object;
   return true;
 }
@@ -439,7 +440,7 @@ TEST_F(CommandsTest, LibraryModulesOpensADefinitionReadOnly) {
   EXPECT_EQ(before.back(), "END Args.");
   Type("F4 'x' RETURN BACKSPACE F2 GOLD KP6 F12");
   EXPECT_EQ(Message(), "This text is read-only.");
-  choose(ShellMenus::Menu(ShellMenus::kEdit), 5); // Paste
+  choose(ShellMenus::Menu(ShellMenus::kEdit), 5);  // Paste
   choose(ShellMenus::Menu(ShellMenus::kEdit), 16); // Strip TABs
   EXPECT_EQ(LinesOf(b), before);
   EXPECT_FALSE(Lines::Modified(b));

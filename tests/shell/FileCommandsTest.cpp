@@ -56,7 +56,9 @@ TEST_F(FileCommandsTest, StripTabsAndMarks) {
   FileCommands::StripTabs();
   EXPECT_EQ(Lines(), Texts({"   x", "ab x"}));
   EXPECT_EQ(Message(), "TABs stripped: 2");
-  Edit({"a\xA2" "b ;", "plain"});
+  Edit({"a\xA2"
+        "b ;",
+        "plain"});
   FileCommands::StripMarks();
   EXPECT_EQ(Lines(), Texts({"ab;", "plain"}));
   EXPECT_EQ(Message(), "1 marks removed.");
@@ -66,18 +68,29 @@ TEST_F(FileCommandsTest, StripTabsAndMarks) {
 
 TEST_F(FileCommandsTest, OpeningUtf8BeyondTheSetSaysSoAndSavingKeepsEveryByte) {
   // "π ≈ 3.14" in a file named "Größe.mod": the name is the workstation's characters.
-  const std::string bytes = "(* Gr\xC3\xB6\xC3\x9F" "e \xCF\x80 \xE2\x89\x88 3.14 *)\r\n";
-  File("Gr\xC3\xB6\xC3\x9F" "e.mod", bytes);
-  backend.AnswerFileName(true, (dir / "Gr\xC3\xB6\xC3\x9F" "e.mod").string());
+  const std::string bytes = "(* Gr\xC3\xB6\xC3\x9F"
+                            "e \xCF\x80 \xE2\x89\x88 3.14 *)\r\n";
+  File("Gr\xC3\xB6\xC3\x9F"
+       "e.mod",
+       bytes);
+  backend.AnswerFileName(true, (dir / "Gr\xC3\xB6\xC3\x9F"
+                                      "e.mod")
+                                   .string());
   FileCommands::Open();
-  ASSERT_NE(Buffer::Find("/User/Gr\xF6\xDF" "e.mod"), nullptr);
+  ASSERT_NE(Buffer::Find("/User/Gr\xF6\xDF"
+                         "e.mod"),
+            nullptr);
   EXPECT_EQ(Message(), "UTF-8 beyond Windows-1252 kept as bytes: '" + dir.string() +
-                           "/Gr\xF6\xDF" "e.mod'");
+                           "/Gr\xF6\xDF"
+                           "e.mod'");
   Type("GOLD KP5 GOLD 4 KP3 GOLD 2 0 GOLD KP1 GOLD KP4 RETURN 'X'");
   ASSERT_TRUE(FileCommands::Save());
-  std::ifstream in(dir / "Gr\xC3\xB6\xC3\x9F" "e.mod", std::ios::binary);
+  std::ifstream in(dir / "Gr\xC3\xB6\xC3\x9F"
+                         "e.mod",
+                   std::ios::binary);
   const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(text, "(* GR\xC3\xB6\xC3\x9F" "E \xCF\x80 \xE2\x89\x88 3.14 *)\r\nX\r\n")
+  EXPECT_EQ(text, "(* GR\xC3\xB6\xC3\x9F"
+                  "E \xCF\x80 \xE2\x89\x88 3.14 *)\r\nX\r\n")
       << "only the letters of ASCII changed case; the line end is the file's";
 }
 

@@ -20,7 +20,8 @@ protected:
     ran.clear();
     Menus::NewMenu(file, "File");
     Menus::NewMenu(edit, "Edit");
-    for (const char* t : {"One", "Two", "Three", "Four", "Quit"}) Menus::AppendItem(file, base::CharsOf(t));
+    for (const char* t : {"One", "Two", "Three", "Four", "Quit"})
+      Menus::AppendItem(file, base::CharsOf(t));
     Menus::SetProcedure(file, 1, [] { ran += "1"; });
     Menus::SetProcedure(file, 3, [] { ran += "3"; });
     Menus::SetProcedure(file, 4, [] { ran += "4"; });

@@ -600,7 +600,9 @@ struct CorpusFile {
 
 std::vector<CorpusFile> Corpus() {
   using Charset::Coding;
-  const std::string accents = "(* Gr\xC3\xBC\xC3\x9F" "e f\xC3\xBCr M\xC3\xA4" "dchen \xE2\x80\x94 20\xC2\xB0"
+  const std::string accents = "(* Gr\xC3\xBC\xC3\x9F"
+                              "e f\xC3\xBCr M\xC3\xA4"
+                              "dchen \xE2\x80\x94 20\xC2\xB0"
                               "C, 5 \xE2\x82\xAC *)";
   const std::string beyond = "(* \xCF\x80 \xE2\x89\x88 3.14, \xE6\xBC\xA2\xE5\xAD\x97 *)";
   std::string longAccents;
@@ -613,7 +615,10 @@ std::vector<CorpusFile> Corpus() {
   big.replace((2 << 20) - 1, 3, "\xE2\x82\xAC");
   return {
       {"ascii", "MODULE M;\n  (* x *)\nEND M.\n", Coding::Utf8},
-      {"latin1", "(* Gr\xFC\xDF" "e *)\n", Coding::Bytes},
+      {"latin1",
+       "(* Gr\xFC\xDF"
+       "e *)\n",
+       Coding::Bytes},
       {"accents", accents + "\n", Coding::Utf8},
       {"beyond", accents + "\n" + beyond + "\n", Coding::Utf8Bytes},
       {"invalid", accents + "\n\xC3(\n\xED\xA0\x80\n", Coding::Bytes},
@@ -648,14 +653,21 @@ TEST_P(StoreRoutes, EveryFileComesBackByteForByte) {
 }
 
 TEST_P(LoadRoutes, UnicodeOfTheSetIsDecodedAndOtherUtf8KeptAsItIs) {
-  EXPECT_EQ(Load("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\n"), V{"Gr\xFC\xDF" "e \x80"});
+  EXPECT_EQ(Load("\xEF\xBB\xBFGr\xC3\xBC\xC3\x9F"
+                 "e \xE2\x82\xAC\n"),
+            V{"Gr\xFC\xDF"
+              "e \x80"});
   EXPECT_EQ(LastLoadNotice(), LoadNotice::None);
   EXPECT_EQ(Load("\xCF\x80 \xC3\xBC\n"), V{"\xCF\x80 \xC3\xBC"});
   EXPECT_EQ(LastLoadNotice(), LoadNotice::KeptUtf8);
   char notice[80];
   LoadNoticeText(LoadNotice::KeptUtf8, notice);
   EXPECT_STREQ(notice, "UTF-8 beyond Windows-1252 kept as bytes");
-  EXPECT_EQ(Load("Gr\xFC\xDF" "e\n"), V{"Gr\xFC\xDF" "e"}) << "Latin-1 as before";
+  EXPECT_EQ(Load("Gr\xFC\xDF"
+                 "e\n"),
+            V{"Gr\xFC\xDF"
+              "e"})
+      << "Latin-1 as before";
   EXPECT_EQ(LastLoadNotice(), LoadNotice::None);
   Load(std::string("a\0b\n", 4));
   EXPECT_EQ(LastLoadNotice(), LoadNotice::ZeroBytes);
@@ -675,9 +687,11 @@ TEST_P(LoadRoutes, UnicodeOfTheSetIsDecodedAndOtherUtf8KeptAsItIs) {
 }
 
 TEST_P(StoreRoutes, NewTextsAreUtf8AndEditsKeepTheFileAsItWas) {
-  Buffer::Ref fresh = NewText({"Gr\xFC\xDF" "e \x80"});
+  Buffer::Ref fresh = NewText({"Gr\xFC\xDF"
+                               "e \x80"});
   ASSERT_EQ(StoreText(fresh, "new"), kNoError);
-  EXPECT_EQ(Slurp(dir + "new"), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC\n");
+  EXPECT_EQ(Slurp(dir + "new"), "Gr\xC3\xBC\xC3\x9F"
+                                "e \xE2\x82\xAC\n");
 
   // A Latin-1 text stays Latin-1, kept UTF-8 stays as it is, CR LF stays CR LF, and a
   // long line split on load is one line again; lines added take the text's line end.
@@ -694,7 +708,10 @@ TEST_P(StoreRoutes, NewTextsAreUtf8AndEditsKeepTheFileAsItWas) {
 }
 
 TEST_F(FileSystemTest, HostNamesAreUtf8AndTheWorkstationsCharacters) {
-  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F" "e", inside = "Gr\xFC\xDF" "e";
+  const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
+                           "e",
+                    inside = "Gr\xFC\xDF"
+                             "e";
   fs::create_directory(dir + utf8);
   Spit(dir + utf8 + "/" + utf8 + ".txt", "x\n");
   ASSERT_TRUE(ChangeDirectory(Chars(inside)));

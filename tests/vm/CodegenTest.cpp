@@ -306,8 +306,7 @@ const Case kCases[] = {
      "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, ADDRESS; FROM Mem IMPORT ALLOCATE, "
      "DEALLOCATE;"
      "VAR main, p: PROCESS; w: ADDRESS; PROCEDURE W; BEGIN DEALLOCATE(w, 2000) END W;",
-     "ALLOCATE(w, 2000); NEWPROCESS(W, w, 2000, p); TRANSFER(main, p)",
-     "trap Running workspace."},
+     "ALLOCATE(w, 2000); NEWPROCESS(W, w, 2000, p); TRANSFER(main, p)", "trap Running workspace."},
     {"TransferOutOfACallBack",
      "FROM SYSTEM IMPORT PROCESS, NEWPROCESS, TRANSFER, WORD, ADR;"
      "VAR main, p, inner: PROCESS; w, wi: ARRAY [0..1023] OF WORD;"
@@ -332,8 +331,7 @@ const Case kCases[] = {
     {"ForLoopVariableLimit", "VAR a: ARRAY [1..5] OF INTEGER; i, n: INTEGER;",
      "n := 7; FOR i := 1 TO n DO a[i] := i; Int(i) END", "1 2 3 4 5 trap index out of range"},
     {"ForLoopIndexChangedInside", "VAR a: ARRAY [1..5] OF INTEGER; i, k: INTEGER;",
-     "FOR i := 1 TO 5 DO k := i; a[k] := 1; k := k + 3; a[k] := 2 END",
-     "trap index out of range"},
+     "FOR i := 1 TO 5 DO k := i; a[k] := 1; k := k + 3; a[k] := 2 END", "trap index out of range"},
     {"ForLoopVariableAssignedInside", "VAR a: ARRAY [1..5] OF INTEGER; i: INTEGER;",
      "FOR i := 1 TO 5 DO a[i] := 1; Int(i); i := i + 2 END", "1 2 3 4 5 "},
     {"LocalModules",
@@ -484,8 +482,8 @@ TEST_F(CodegenTest, ARecompiledModuleRunsItsNewCodeTranslated) {
   if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
   for (const char* value : {"1", "2", "3"}) {
     const std::string program = std::string("MODULE R;\nIMPORT Out;\nPROCEDURE V(): INTEGER;\n"
-                                            "BEGIN RETURN ") + value +
-                                " END V;\nBEGIN\n  Out.Int(V())\nEND R.\n";
+                                            "BEGIN RETURN ") +
+                                value + " END V;\nBEGIN\n  Out.Int(V())\nEND R.\n";
     EXPECT_EQ(Run(program), std::string(value) + " ");
   }
   EXPECT_GE(Jit::Translated(), 2);

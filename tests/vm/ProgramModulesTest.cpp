@@ -136,12 +136,18 @@ TEST_F(ProgramModulesTest, InOutReadsTheWholeRangeOfIntegers) {
     std::int64_t value;
   };
   const Case cases[] = {
-      {"ReadInt", "2147483647", true, 2147483647},  {"ReadInt", "-2147483648", true, INT32_MIN},
-      {"ReadInt", "+2147483640", true, 2147483640}, {"ReadInt", "2147483648", false, 0},
-      {"ReadInt", "-2147483649", false, 0},         {"ReadInt", "99999999999999999999", false, 0},
-      {"ReadInt", "-", false, 0},                   {"ReadInt", "12x", false, 0},
-      {"ReadCard", "4294967295", true, 4294967295}, {"ReadCard", "4294967296", false, 0},
-      {"ReadCard", "-1", false, 0},                 {"ReadCard", "0", true, 0},
+      {"ReadInt", "2147483647", true, 2147483647},
+      {"ReadInt", "-2147483648", true, INT32_MIN},
+      {"ReadInt", "+2147483640", true, 2147483640},
+      {"ReadInt", "2147483648", false, 0},
+      {"ReadInt", "-2147483649", false, 0},
+      {"ReadInt", "99999999999999999999", false, 0},
+      {"ReadInt", "-", false, 0},
+      {"ReadInt", "12x", false, 0},
+      {"ReadCard", "4294967295", true, 4294967295},
+      {"ReadCard", "4294967296", false, 0},
+      {"ReadCard", "-1", false, 0},
+      {"ReadCard", "0", true, 0},
   };
   std::string text;
   for (const Case& c : cases) text += std::string(c.word) + "\n";
@@ -154,7 +160,8 @@ TEST_F(ProgramModulesTest, InOutReadsTheWholeRangeOfIntegers) {
     else
       Call("InOut", c.proc, {W(&u)});
     EXPECT_EQ(Variable("InOut", 0), c.done ? 1 : 0) << c.word;
-    EXPECT_EQ(std::string(c.proc) == "ReadInt" ? i : static_cast<std::int64_t>(u), c.value) << c.word;
+    EXPECT_EQ(std::string(c.proc) == "ReadInt" ? i : static_cast<std::int64_t>(u), c.value)
+        << c.word;
   }
   // A number longer than a word holds is none.
   std::int32_t i = 3;

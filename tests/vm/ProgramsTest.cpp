@@ -125,9 +125,9 @@ TEST(TrapReportTest, ARunawayRecursionReportsBothEnds) {
 TEST(ArgumentsTest, TheWordsAfterTheProgramAreItsArguments) {
   std::FILE* out = std::tmpfile();
   std::FILE* err = std::tmpfile();
-  EXPECT_EQ(Runner::RunFile(kDir + "/arguments.mod", {"one", "two words", ""}, std::tmpfile(), out,
-                            err),
-            Runner::kDone);
+  EXPECT_EQ(
+      Runner::RunFile(kDir + "/arguments.mod", {"one", "two words", ""}, std::tmpfile(), out, err),
+      Runner::kDone);
   EXPECT_EQ(Contents(out), "arguments: 4\n0 [arguments]\n1 [one]\n2 [two words]\n3 []\n"
                            "none beyond\ndoes not fit: argu\n");
   EXPECT_EQ(Contents(err), "");

@@ -89,9 +89,9 @@ TEST_F(ShellRunTest, BreakInACheckAlertEndsTheRunNotTheWorkstation) {
 // c.args gives the next execute its arguments (blanks separate, quotes group); the run
 // takes them. A quote not closed is refused, and the arguments stay as they were.
 TEST_F(ShellRunTest, ArgsGivesTheNextExecuteItsArguments) {
-  MakeText({"MODULE Show;", "FROM Args IMPORT Narg, GetArg; FROM InOut IMPORT WriteString, WriteLn;",
-            "VAR i: CARDINAL; a: ARRAY [0..31] OF CHAR;", "BEGIN",
-            "  FOR i := 0 TO Narg() - 1 DO",
+  MakeText({"MODULE Show;",
+            "FROM Args IMPORT Narg, GetArg; FROM InOut IMPORT WriteString, WriteLn;",
+            "VAR i: CARDINAL; a: ARRAY [0..31] OF CHAR;", "BEGIN", "  FOR i := 0 TO Narg() - 1 DO",
             "    IF GetArg(a, i) THEN WriteString('['); WriteString(a); WriteString(']') END",
             "  END;", "  WriteLn", "END Show."},
            "/User/Show.mod");
@@ -117,7 +117,8 @@ TEST_F(ShellRunTest, F12BuildsTheModulesAProgramImports) {
   ASSERT_NE(mkdtemp(dir), nullptr);
   const std::string host = std::string(dir) + "/";
   std::ofstream(host + "Shelf.def") << "DEFINITION MODULE Shelf;\nVAR size: INTEGER;\nEND Shelf.\n";
-  std::ofstream(host + "Shelf.mod") << "IMPLEMENTATION MODULE Shelf;\nBEGIN size := 3\nEND Shelf.\n";
+  std::ofstream(host + "Shelf.mod")
+      << "IMPLEMENTATION MODULE Shelf;\nBEGIN size := 3\nEND Shelf.\n";
   ASSERT_TRUE(FileSystem::ChangeDirectory(base::CharsOf(dir)));
   const Buffer::Ref main =
       Edit({"MODULE Main;", "IMPORT Stock, Shelf; FROM InOut IMPORT WriteInt, WriteLn;",
@@ -169,7 +170,8 @@ TEST_F(ShellRunTest, ControlCEndsAProgramWaitingForAKey) {
   // The workstation takes keys again.
   Type("'x'");
   bool typed = false;
-  for (const std::string& line : LinesOf(Shell::CommandText())) typed = typed || line.find('x') != std::string::npos;
+  for (const std::string& line : LinesOf(Shell::CommandText()))
+    typed = typed || line.find('x') != std::string::npos;
   EXPECT_TRUE(typed);
 }
 

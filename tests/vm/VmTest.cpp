@@ -612,7 +612,8 @@ Modules::Ref Exporter(Buffer::Ref library, std::int32_t value) {
 // The lines of a report: a run of calls from one place is one line with their number; of a
 // chain still too long the first and last calls stay.
 TEST(ReportLinesTest, RunsCollapseAndBothEndsOfALongChainStay) {
-  Vm::TrapReport r{"stack overflow", {{"M", "R", "", 3}, {"M", "R", "", 5, 99998}, {"M", "", "", 9}}};
+  Vm::TrapReport r{"stack overflow",
+                   {{"M", "R", "", 3}, {"M", "R", "", 5, 99998}, {"M", "", "", 9}}};
   EXPECT_EQ(Vm::ReportLines(r),
             (std::vector<std::string>{"Run-time error: stack overflow", "  in M.R, line 3",
                                       "  called from M.R, line 5 \x97 99,998 more times",

@@ -217,9 +217,9 @@ TEST_F(KeyEventsTest, TranslateKey) {
       {V, 106, 0, false, KeyKeypadMultiply, 0},
       {V, 111, 0, false, KeyKeypadDivide, 0},
       {V, 188, kControl, true, KeyCharacter, 188}, // Ctrl+, has no code of its own
-      {C, 8, 0, true, KeyDeleteLeft, 0},            // Backspace
-      {C, 8, kControl, true, KeyCharacter, 8},      // Ctrl+H: the line start
-      {C, 127, kControl, true, KeyDeleteLeft, 0},   // Ctrl+Backspace
+      {C, 8, 0, true, KeyDeleteLeft, 0},           // Backspace
+      {C, 8, kControl, true, KeyCharacter, 8},     // Ctrl+H: the line start
+      {C, 127, kControl, true, KeyDeleteLeft, 0},  // Ctrl+Backspace
       {C, 28, 0, true, KeyCursorLeft, 0},
       {C, 29, 0, true, KeyCursorRight, 0},
       {C, 30, 0, true, KeyCursorUp, 0},

@@ -347,7 +347,8 @@ HeadlessBackend::Win* HeadlessBackend::Find(Window w) const {
 
 Window HeadlessBackend::Titled(const std::string& title) const {
   auto same = [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+    return std::tolower(static_cast<unsigned char>(a)) ==
+           std::tolower(static_cast<unsigned char>(b));
   };
   for (const Win* win : order_)
     if (win->visible && win->title.size() == title.size() &&

@@ -21,6 +21,7 @@
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QIcon>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
@@ -42,19 +43,18 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QScrollBar>
 #include <QSessionManager>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QStyleHints>
 #include <QTextStream>
 #include <QTimer>
-#include <QHeaderView>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <QWindow>
 #include <QtGui/qguiapplication_platform.h>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -184,13 +184,13 @@ struct Child {
   QRegion invalid;
   bool paintQueued = false;
   int kind = 0;
-  bool plain = false; // a plain border, no caption
-  bool closing = false; // being destroyed: what Qt reports of it now goes nowhere
+  bool plain = false;          // a plain border, no caption
+  bool closing = false;        // being destroyed: what Qt reports of it now goes nowhere
   bool onScreen = false;       // the canvas has painted the image since it was last drawn into
   QRect drawn;                 // the part of the image drawn into since the canvas last painted
   std::uint64_t paintedAt = 0; // when the canvas last painted (0: never), in paints
   bool paintedOnTop = false;   // it was then the front window
-  QRect known;        // the content rectangle in frame client coordinates, as last set or told
+  QRect known; // the content rectangle in frame client coordinates, as last set or told
 };
 
 // A printer and, while a document prints, the painter on its pages and the progress
@@ -228,7 +228,7 @@ struct QtBackend::State {
   // the key was pressed then, and injected keys have no live state at all.
   const PlatformMessage* keyMessage = nullptr;
   QString rememberedFilter;
-  QString fileButton; // the next file dialog's accepting button, when not the platform's
+  QString fileButton;        // the next file dialog's accepting button, when not the platform's
   bool menusChanged = false; // the bar is built anew before Qt next runs
   void BuildMenu(QMenu* qm, const Toolbox::Menu* menu, int depth);
   void BuildMenuBar();
@@ -681,14 +681,13 @@ bool QtBackend::State::FrameGone() {
   if (window == nullptr || window->handle() == nullptr) return true;
 #if QT_CONFIG(xcb)
   auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-  xcb_connection_t* connection = x11 != nullptr && QGuiApplication::platformName() == "xcb"
-                                     ? x11->connection()
-                                     : nullptr;
+  xcb_connection_t* connection =
+      x11 != nullptr && QGuiApplication::platformName() == "xcb" ? x11->connection() : nullptr;
   if (connection != nullptr) {
     xcb_generic_error_t* error = nullptr;
     std::free(xcb_get_window_attributes_reply(
-        connection, xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window->winId())),
-        &error));
+        connection,
+        xcb_get_window_attributes(connection, static_cast<xcb_window_t>(window->winId())), &error));
     const bool gone = error != nullptr && error->error_code == XCB_WINDOW;
     std::free(error);
     return gone;
@@ -853,10 +852,10 @@ bool QtBackend::State::InjectAction(Window front) {
     if (c != nullptr) {
       const QPointF centre(c->canvas->width() / 2, c->canvas->height() / 2);
       const QPointF global = c->canvas->mapToGlobal(centre);
-      QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton,
-                        Qt::LeftButton, mods);
-      QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton,
-                          Qt::NoButton, mods);
+      QMouseEvent press(QEvent::MouseButtonPress, centre, global, Qt::LeftButton, Qt::LeftButton,
+                        mods);
+      QMouseEvent release(QEvent::MouseButtonRelease, centre, global, Qt::LeftButton, Qt::NoButton,
+                          mods);
       QCoreApplication::sendEvent(c->canvas, &press);
       QCoreApplication::sendEvent(c->canvas, &release);
     }
@@ -1423,7 +1422,8 @@ Toolbox::Rect QtBackend::WindowMargins(int kind) {
     QMargins m = probe.contentsMargins();
     if (Plain(kind)) m += QMargins(1, 1, 1, 1);
     s_->area->removeSubWindow(&probe);
-    known = s_->margins.emplace(kind, Toolbox::Rect{m.left(), m.top(), m.right(), m.bottom()}).first;
+    known =
+        s_->margins.emplace(kind, Toolbox::Rect{m.left(), m.top(), m.right(), m.bottom()}).first;
   }
   return known->second;
 }
@@ -1497,8 +1497,8 @@ void QtBackend::ShowWindow(Window w, bool shown) {
   // A floating window (a tool tip) shows above the others; the active one stays active.
   QMdiSubWindow* active = s_->area != nullptr ? s_->area->activeSubWindow() : nullptr;
   c->sub->setVisible(shown);
-  if (shown && (w->flags & Toolbox::kFloatingFlag) != 0 && active != nullptr &&
-      active != c->sub && s_->area->activeSubWindow() != active) {
+  if (shown && (w->flags & Toolbox::kFloatingFlag) != 0 && active != nullptr && active != c->sub &&
+      s_->area->activeSubWindow() != active) {
     s_->selecting = true;
     s_->area->setActiveSubWindow(active);
     c->sub->raise();
@@ -1768,36 +1768,36 @@ void QtBackend::MenuBarChanged() { s_->menusChanged = true; }
 void QtBackend::State::BuildMenu(QMenu* qm, const Toolbox::Menu* menu, int depth) {
   State* s = this;
   for (std::size_t i = 0; i < menu->items.size(); ++i) {
-      const Toolbox::MenuItem& item = menu->items[i];
-      if (IsSeparator(item.text)) {
-        qm->addSeparator();
-        continue;
-      }
-      const Toolbox::Menu* sub = item.submenu != 0 ? Toolbox::GetMenu(item.submenu) : nullptr;
-      if (sub != nullptr && sub != menu && depth < 4) {
-        QMenu* child = qm->addMenu(MenuText(item.text));
-        child->setEnabled(item.enabled);
-        BuildMenu(child, sub, depth + 1);
-        continue;
-      }
-      QAction* a = qm->addAction(MenuText(item.text));
-      a->setEnabled(item.enabled);
-      a->setCheckable(item.checked);
-      a->setChecked(item.checked);
-      const std::uint32_t command =
-          Toolbox::MenuCommand(std::uint32_t(menu->id), std::uint32_t(i + 1));
-      QObject::connect(a, &QAction::triggered, [s, command] {
-        PlatformMessage m;
-        m.kind = Kind::MenuCommand;
-        m.menuCommand = command;
-        s->Post(m);
-      });
-      QObject::connect(a, &QAction::hovered, [s, command] {
-        PlatformMessage m;
-        m.kind = Kind::MenuSelect;
-        m.menuCommand = command;
-        s->Post(m);
-      });
+    const Toolbox::MenuItem& item = menu->items[i];
+    if (IsSeparator(item.text)) {
+      qm->addSeparator();
+      continue;
+    }
+    const Toolbox::Menu* sub = item.submenu != 0 ? Toolbox::GetMenu(item.submenu) : nullptr;
+    if (sub != nullptr && sub != menu && depth < 4) {
+      QMenu* child = qm->addMenu(MenuText(item.text));
+      child->setEnabled(item.enabled);
+      BuildMenu(child, sub, depth + 1);
+      continue;
+    }
+    QAction* a = qm->addAction(MenuText(item.text));
+    a->setEnabled(item.enabled);
+    a->setCheckable(item.checked);
+    a->setChecked(item.checked);
+    const std::uint32_t command =
+        Toolbox::MenuCommand(std::uint32_t(menu->id), std::uint32_t(i + 1));
+    QObject::connect(a, &QAction::triggered, [s, command] {
+      PlatformMessage m;
+      m.kind = Kind::MenuCommand;
+      m.menuCommand = command;
+      s->Post(m);
+    });
+    QObject::connect(a, &QAction::hovered, [s, command] {
+      PlatformMessage m;
+      m.kind = Kind::MenuSelect;
+      m.menuCommand = command;
+      s->Post(m);
+    });
   }
 }
 
@@ -1868,7 +1868,8 @@ QString AlertText(const std::string& text, const QMessageBox& box) {
   // it (half the screen, at most 500 pixels, for the box).
   const int limit = std::min(screen != nullptr ? screen->geometry().width() / 2 : 500, 500) -
                     box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize) - 64;
-  QStringList lines = ToQt(text).replace(QLatin1String("\r\n"), QLatin1String("\n"))
+  QStringList lines = ToQt(text)
+                          .replace(QLatin1String("\r\n"), QLatin1String("\n"))
                           .replace(QLatin1Char('\r'), QLatin1Char('\n'))
                           .split(QLatin1Char('\n'));
   for (QString& line : lines) {
@@ -2027,8 +2028,8 @@ int QtBackend::FindDialog(Toolbox::FindDialogKind kind, std::string& search,
     return edit;
   };
   QLineEdit* searchEdit = field(search);
-  grid->addWidget(new QLabel(replace ? QStringLiteral("Replace:") : QStringLiteral("Line to Find:")),
-                  0, 0);
+  grid->addWidget(
+      new QLabel(replace ? QStringLiteral("Replace:") : QStringLiteral("Line to Find:")), 0, 0);
   grid->addWidget(searchEdit, 0, 1);
   int row = 1;
   QLineEdit* replacementEdit = nullptr;
@@ -2402,8 +2403,8 @@ bool QtBackend::BeginPage(Toolbox::Printer* p) {
 void QtBackend::EndPage(Toolbox::Printer* p) {
   PrintJob* job = s_->JobOf(p);
   if (job != nullptr && job->progress != nullptr)
-    job->progress->setLabelText(QStringLiteral("Hit cancel to stop printing:\n%1 pages")
-                                    .arg(p->pages));
+    job->progress->setLabelText(
+        QStringLiteral("Hit cancel to stop printing:\n%1 pages").arg(p->pages));
   QCoreApplication::processEvents();
 }
 

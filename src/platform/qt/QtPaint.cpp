@@ -455,14 +455,14 @@ FaceKind KindOf(const QString& face) {
     const char* name;
     FaceKind kind;
   } kClassic[] = {
-      {"System", FaceKind::Fixed},         {"FixedSys", FaceKind::Fixed},
-      {"Courier New", FaceKind::Fixed},    {"Courier", FaceKind::Fixed},
-      {"Monaco", FaceKind::Fixed},         {"Terminal", FaceKind::Fixed},
-      {"MS Sans", FaceKind::Sans},         {"MS Sans Serif", FaceKind::Sans},
-      {"MS Shell Dlg", FaceKind::Sans},    {"Arial", FaceKind::Sans},
-      {"Helvetica", FaceKind::Sans},       {"Geneva", FaceKind::Sans},
-      {"Chicago", FaceKind::Sans},         {"Times New Roman", FaceKind::Serif},
-      {"Times", FaceKind::Serif},          {"New York", FaceKind::Serif},
+      {"System", FaceKind::Fixed},      {"FixedSys", FaceKind::Fixed},
+      {"Courier New", FaceKind::Fixed}, {"Courier", FaceKind::Fixed},
+      {"Monaco", FaceKind::Fixed},      {"Terminal", FaceKind::Fixed},
+      {"MS Sans", FaceKind::Sans},      {"MS Sans Serif", FaceKind::Sans},
+      {"MS Shell Dlg", FaceKind::Sans}, {"Arial", FaceKind::Sans},
+      {"Helvetica", FaceKind::Sans},    {"Geneva", FaceKind::Sans},
+      {"Chicago", FaceKind::Sans},      {"Times New Roman", FaceKind::Serif},
+      {"Times", FaceKind::Serif},       {"New York", FaceKind::Serif},
   };
   for (const auto& c : kClassic)
     if (face.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0) return c.kind;
@@ -724,7 +724,8 @@ bool SavePictureAsSvg(const Toolbox::Picture& pic, const QString& path, Fonts& f
     const qsizetype open = doc.indexOf("<defs>"), close = doc.indexOf("</defs>");
     const qsizetype end = doc.lastIndexOf("</svg>");
     if (open < 0 || close < open || end < close) return false;
-    if (head.isEmpty()) head = doc.left(open).replace("version=\"1.2\" baseProfile=\"tiny\"", "version=\"1.1\"");
+    if (head.isEmpty())
+      head = doc.left(open).replace("version=\"1.2\" baseProfile=\"tiny\"", "version=\"1.1\"");
     defs += doc.mid(open + 6, close - open - 6);
     const QByteArray body = doc.mid(close + 7, end - close - 7);
     if (clip.contains(frame)) {

@@ -28,8 +28,8 @@ struct Face {
   QFont font;
   QFontMetrics metrics;
   const QPaintDevice* device = nullptr; // nullptr: the screen
-  std::int32_t cell = 0; // the cell width of a fixed-pitch font; 0 when proportional
-  qreal pitch = 0;       // how far one character of a fixed-pitch font moves the pen
+  std::int32_t cell = 0;                // the cell width of a fixed-pitch font; 0 when proportional
+  qreal pitch = 0;                      // how far one character of a fixed-pitch font moves the pen
   // What each character is drawn as in a fixed-pitch font, measured the first time it
   // is drawn: a text shows few of the 256, and measuring one takes a layout.
   mutable std::array<char16_t, 256> drawn{};

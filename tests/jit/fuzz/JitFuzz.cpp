@@ -56,18 +56,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (m == nullptr) std::abort();
   const Modules::ModuleInfo info = Modules::Info(m);
   std::uint8_t* const variables = info.image;
-  const std::size_t bytes =
-      static_cast<std::size_t>(info.table - Vm::kDescriptorSize - info.image);
+  const std::size_t bytes = static_cast<std::size_t>(info.table - Vm::kDescriptorSize - info.image);
   const std::vector<std::uint8_t> start(variables, variables + bytes);
   // Each run from the variables as installed.
   const auto run = [&](bool translated) {
-    if (translated) Jit::Install(); else Jit::Remove();
+    if (translated)
+      Jit::Install();
+    else
+      Jit::Remove();
     std::memcpy(variables, start.data(), bytes);
     polls = 0;
     Vm::RunBody(m, Modules::Body(m));
     Outcome o;
-    o.interrupted = Vm::LastRunTrapped() &&
-                    Vm::LastReport().message == Vm::TrapText(Vm::TrapCode::Interrupted);
+    o.interrupted =
+        Vm::LastRunTrapped() && Vm::LastReport().message == Vm::TrapText(Vm::TrapCode::Interrupted);
     if (Vm::LastRunTrapped()) o.report = Vm::ReportLines(Vm::LastReport());
     o.variables.assign(variables, variables + bytes);
     return o;

@@ -47,8 +47,8 @@ struct World {
     Dialog::BindValue(d, 3, &mode, ValueType::Int32);
     Dialog::BindText(d, 4, name, sizeof name - 1);
     Dialog::SetProcs(d, Dialog::DialogProcs{}, 'F');
-    if (!Dialog::Open(d, Toolbox::kDocumentWindow, nullptr, nullptr, false,
-                      Dialog::WindowOptions{}, false))
+    if (!Dialog::Open(d, Toolbox::kDocumentWindow, nullptr, nullptr, false, Dialog::WindowOptions{},
+                      false))
       std::abort();
     Menus::NewMenu(menu, "Tools");
     Menus::AppendItem(menu, "Go");

@@ -22,7 +22,8 @@ std::string Directory() {
     // A file system in memory when there is one: every store flushes its file.
     char pattern[] = "/dev/shm/velmarin-roundtrip-XXXXXX";
     if (::access("/dev/shm", W_OK) != 0)
-      std::memcpy(pattern, "/tmp/velmarin-roundtrip-XXXXXX", sizeof "/tmp/velmarin-roundtrip-XXXXXX");
+      std::memcpy(pattern, "/tmp/velmarin-roundtrip-XXXXXX",
+                  sizeof "/tmp/velmarin-roundtrip-XXXXXX");
     if (::mkdtemp(pattern) == nullptr) std::abort();
     static std::string made = pattern;
     std::atexit([] {
@@ -45,7 +46,8 @@ std::string Read(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY);
   if (fd < 0) std::abort();
   char buffer[4096];
-  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;) bytes.append(buffer, std::size_t(n));
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+    bytes.append(buffer, std::size_t(n));
   ::close(fd);
   return bytes;
 }

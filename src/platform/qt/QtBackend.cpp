@@ -102,9 +102,9 @@ QRect ToQRect(const Toolbox::Rect& r) { return QRect(r.left, r.top, r.Width(), r
 // Menus show texts as they are: '&' is not a mnemonic mark.
 QString MenuText(const std::string& s) { return ToQt(s).replace('&', "&&"); }
 
-// A title of the bar with its mnemonic: the first of its letters that no title before it
-// has taken (Alt and the letter open the menu; arrows and Return choose in it).
-QString TitleWithMnemonic(const std::string& title, QString& taken) {
+// A menu title or a button label with its mnemonic: the first of its letters that no title
+// or label before it has taken (Alt and the letter open a menu, the letter presses a button).
+QString WithMnemonic(const std::string& title, QString& taken) {
   const QString text = ToQt(title);
   QString marked;
   bool done = false;
@@ -1810,7 +1810,7 @@ void QtBackend::State::BuildMenuBar() {
   menus.clear();
   QString taken;
   for (const Toolbox::Menu* menu : Toolbox::MenuBar()) {
-    QMenu* qm = bar->addMenu(TitleWithMnemonic(menu->title, taken));
+    QMenu* qm = bar->addMenu(WithMnemonic(menu->title, taken));
     menus.push_back(qm);
     BuildMenu(qm, menu, 0);
   }
@@ -1898,21 +1898,6 @@ QString AlertText(const std::string& text, const QMessageBox& box) {
   return lines.join(QLatin1Char('\n'));
 }
 
-// Labels with their mnemonics: each its first letter that no label before it has.
-QString LabelWithMnemonic(const std::string& label, QString& taken) {
-  QString marked;
-  bool done = false;
-  for (const QChar c : ToQt(label)) {
-    if (!done && c.isLetterOrNumber() && !taken.contains(c.toLower())) {
-      taken += c.toLower();
-      marked += '&';
-      done = true;
-    }
-    marked += c == '&' ? QStringLiteral("&&") : QString(c);
-  }
-  return marked;
-}
-
 } // namespace
 
 // The desktop's message box for every alert and question: the question icon when it asks
@@ -1977,7 +1962,7 @@ int QtBackend::ThreeButtonAlert(const std::string& text, const std::string label
   QString taken;
   for (int i = 0; i < 3; ++i) {
     if (labels[i].empty()) continue;
-    buttons[i] = box.addButton(LabelWithMnemonic(labels[i], taken), QMessageBox::ActionRole);
+    buttons[i] = box.addButton(WithMnemonic(labels[i], taken), QMessageBox::ActionRole);
     buttons[i]->setAutoDefault(true);
   }
   if (defaultButton >= 1 && defaultButton <= 3 && buttons[defaultButton - 1] != nullptr) {

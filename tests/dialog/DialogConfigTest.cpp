@@ -93,6 +93,9 @@ protected:
 
   DialogRecord d;
   DialogItem* items[kHighest + 1] = {};
+  // A second dialog; a member like d, so that TearDown disposes of it after any failure.
+  DialogRecord other;
+  DialogItem* otherItems[kHighest + 1] = {};
 };
 
 TEST_F(DialogConfigTest, GotoItemTakesIndicesAndNamesAndReportsWhatItCannotFind) {
@@ -207,9 +210,8 @@ TEST_F(DialogConfigTest, EveryFieldGoesIntoTheItemAndThroughTheDialogFile) {
   EXPECT_EQ(bytes.size(), 512u + 4 * 312u);
   Dialog::Dispose(d);
   made.clear();
-  DialogRecord e;
-  DialogItem* eItems[kHighest + 1] = {};
-  Make(e, eItems, "Tank", true, 3);
+  DialogRecord& e = other;
+  Make(e, otherItems, "Tank", true, 3);
   Dialog::DefineItem(e, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
   Dialog::DefineItem(e, 2, ItemKind::FramedNumber, "gain", false, "Gain", 10, 80, 120, 18);
   Dialog::DefineItem(e, 3, ItemKind::List, "mode", false, "", 10, 120, 120, 18);
@@ -347,15 +349,12 @@ TEST_F(DialogConfigTest, AControlClickOnAConfigurableDialogConfiguresTheItem) {
   EXPECT_EQ(configured, 2);
   EXPECT_EQ(DialogConfig::Configuration(), nullptr);
   // A dialog that is not configurable takes no control-click.
-  DialogRecord plain;
-  DialogItem* plainItems[kHighest + 1] = {};
-  Make(plain, plainItems, "Plain", false, 1);
+  DialogRecord& plain = other;
+  Make(plain, otherItems, "Plain", false, 1);
   Dialog::DefineItem(plain, 1, ItemKind::Button, "stop", false, "Stop", 10, 40, 60, 18);
   Open(plain);
   controlClick(plain, 1);
   EXPECT_EQ(DialogConfig::Configuration(), nullptr);
-  Dialog::Dispose(plain);
-  made.pop_back();
 }
 
 TEST_F(DialogConfigTest, KeysGetShortNames) {

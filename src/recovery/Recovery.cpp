@@ -663,7 +663,7 @@ bool Start(const std::string& directory) {
   state.stopping = false;
   state.final = false;
   state.writer = std::thread(WriterLoop);
-  Lines::SetChangeProc(OnChange);
+  Lines::Follow(OnChange);
   Buffer::SetReleaseProc(OnRelease);
   state.started = true;
   return true;
@@ -673,7 +673,7 @@ bool Started() { return state.started; }
 
 void Stop(bool discard) {
   if (!state.started) return;
-  Lines::SetChangeProc(nullptr);
+  Lines::Unfollow(OnChange);
   Buffer::SetReleaseProc(nullptr);
   {
     std::lock_guard guard(state.mutex);

@@ -1,6 +1,7 @@
 #include "store/Lines.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstring>
 #include <limits>
@@ -121,12 +122,14 @@ char** NewArray(Ref b, std::int64_t capacity) {
 }
 
 struct State {
-  ChangeProc changed = nullptr;
+  // The modules that follow texts, in the order they began to.
+  std::array<ChangeProc, kMaxFollowers> followers{};
 };
 State state;
 
 void Changed(Ref b, Change change, std::int32_t first, std::int32_t count) {
-  if (state.changed != nullptr) state.changed(b, change, first, count);
+  for (ChangeProc proc : state.followers)
+    if (proc != nullptr) proc(b, change, first, count);
 }
 
 bool Within(const char* p, char* entry) {
@@ -329,7 +332,22 @@ void SetModified(Ref b, bool flag) {
   if (t != nullptr) t->modified = flag;
 }
 
-void SetChangeProc(ChangeProc proc) { state.changed = proc; }
+bool Follow(ChangeProc proc) {
+  if (proc == nullptr) return false;
+  for (ChangeProc& slot : state.followers)
+    if (slot == proc) return true;
+  for (ChangeProc& slot : state.followers)
+    if (slot == nullptr) {
+      slot = proc;
+      return true;
+    }
+  return false;
+}
+
+void Unfollow(ChangeProc proc) {
+  for (ChangeProc& slot : state.followers)
+    if (slot == proc) slot = nullptr;
+}
 
 bool Modified(Ref b) {
   const LineTable* t = TableOf(b);

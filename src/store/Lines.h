@@ -28,11 +28,15 @@ using Buffer::Ref;
 inline constexpr std::int32_t kMaxLimit = 500'000'000;
 
 // What changed in a text: count lines from line first were replaced, inserted (holding
-// their text already) or deleted. Told after every change that happened, to a module
-// that follows texts (the recovery journal).
+// their text already) or deleted. Told after every change that happened, to each module
+// that follows texts (the recovery journal, the windows that show them, breakpoints).
 enum class Change : std::uint8_t { Replaced, Inserted, Deleted };
 using ChangeProc = void (*)(Ref b, Change change, std::int32_t first, std::int32_t count);
-void SetChangeProc(ChangeProc proc);
+inline constexpr std::size_t kMaxFollowers = 8;
+// proc is told of every change from now on (once, however often it follows); false when
+// kMaxFollowers procedures follow already.
+bool Follow(ChangeProc proc);
+void Unfollow(ChangeProc proc);
 
 // How a line ends when its text is stored.
 enum class LineEnd : std::uint8_t {

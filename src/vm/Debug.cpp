@@ -8,7 +8,6 @@ namespace {
 struct State {
   StopProc stopProc = nullptr;
   std::vector<LineBreak> points;
-  Stop lastTrap;
 };
 State state;
 } // namespace
@@ -17,6 +16,5 @@ void SetStopProc(StopProc proc) { state.stopProc = proc; }
 bool Stopped() { return false; }
 void SetBreakpoints(std::vector<LineBreak> points) { state.points = std::move(points); }
 std::int32_t PlacedLine(std::size_t) { return 0; }
-const Stop& LastTrap() { return state.lastTrap; }
 
 } // namespace Vm::Debug

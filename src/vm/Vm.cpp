@@ -22,6 +22,7 @@
 #include "base/Division.h"
 #include "modules/NativeModules.h"
 #include "platform/Events.h"
+#include "vm/Debug.h"
 #include "vm/Heap.h"
 #include "vm/Isa.h"
 #include "vm/Machine.h"
@@ -61,7 +62,9 @@ using i32 = std::int32_t;
 using i64 = std::int64_t;
 
 constexpr std::size_t kFrameBytes = std::size_t{256} << 20; // frames
-constexpr std::size_t kCopyBytes = std::size_t{64} << 20;   // value copies of open arrays
+// A trap keeps this many of its innermost frames for the debugger.
+constexpr std::size_t kMaxTrapFrames = 10'000;
+constexpr std::size_t kCopyBytes = std::size_t{64} << 20; // value copies of open arrays
 constexpr std::size_t kGuardBytes = 1 << 16;
 constexpr std::int64_t kMarginSlots = 64;       // room below the limit for a native's words
 constexpr std::int64_t kProcessMarginSlots = 8; // the same in a process's workspace
@@ -130,6 +133,7 @@ struct State {
   std::string pendingEnd;        // the error the run ends with once native code returns
   bool trapped = false;
   TrapReport report;
+  Debug::Stop lastTrap; // the frames of the trap, for the debugger
   ReportProc reportProc = nullptr;
   InterruptProc interruptProc = nullptr;
   void (*runEnd)() = nullptr;
@@ -1719,6 +1723,8 @@ bool SamePlace(const Position& a, const Position& b) {
 void BuildReport(const std::string& message) {
   state.report = TrapReport{};
   state.report.message = message + Unassigned(message);
+  state.lastTrap = Debug::Stop{};
+  state.lastTrap.message = state.report.message;
   const u64* pc = state.pc;
   u64* fp = state.fp;
   std::size_t level = state.entries.size();
@@ -1744,6 +1750,19 @@ void BuildReport(const std::string& message) {
       Position p = Find(state.library, at);
       if (p.module.empty()) p.module = "?";
       found = known.emplace(at, std::move(p)).first;
+    }
+    if (state.lastTrap.frames.size() < kMaxTrapFrames) {
+      Debug::Frame f;
+      f.pc = reinterpret_cast<const u64*>(at);
+      f.fp = fp;
+      f.module = ModuleAt(state.library, at);
+      if (f.module != nullptr) {
+        const Modules::ModuleInfo info = Modules::Info(f.module);
+        f.table = reinterpret_cast<u64>(info.table);
+        f.word = static_cast<std::uint32_t>((at - reinterpret_cast<u64>(info.code)) / 8);
+      }
+      f.where = found->second;
+      state.lastTrap.frames.push_back(std::move(f));
     }
     std::vector<Position>& calls = state.report.calls;
     if (calls.size() > 1 && SamePlace(calls.back(), found->second))
@@ -2212,6 +2231,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.reported = false;
   state.pendingEnd.clear();
   state.report = TrapReport{};
+  state.lastTrap = Debug::Stop{};
   ResetProcesses();
   state.pc = nullptr;
   state.fp = nullptr;
@@ -2230,6 +2250,7 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   } catch (const TrapSignal& t) {
     if (!state.reported) {
       state.report = TrapReport{t.message, {}};
+      state.lastTrap.message = t.message;
     }
     state.trapped = true;
   } catch (const ProgramEnd&) {
@@ -2314,6 +2335,7 @@ void RunBody(Modules::Ref module, Modules::Address entry) {
 }
 
 bool LastRunTrapped() { return state.trapped; }
+const Debug::Stop& Debug::LastTrap() { return state.lastTrap; }
 const TrapReport& LastReport() { return state.report; }
 bool Running() { return state.depth > 0; }
 

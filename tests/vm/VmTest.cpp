@@ -16,6 +16,7 @@
 #include "../store/StoreTesting.h"
 #include "modules/NativeModules.h"
 #include "vm/Assembler.h"
+#include "vm/Debug.h"
 #include "vm/Heap.h"
 #include "vm/Object.h"
 #include "vm/Trap.h"
@@ -582,10 +583,19 @@ TEST_F(VmTest, RecursionGoesDeepAndTheStackLimitTraps) {
   EXPECT_EQ(calls.front().procedure, "Down");
   EXPECT_EQ(calls.back().procedure, "Down");
   EXPECT_GT(calls.back().repeats, 1000u);
+  // The debugger keeps the innermost frames, each one call deeper than its caller's, with
+  // the argument each was called with, until the next run.
+  const std::vector<Vm::Debug::Frame>& frames = Vm::Debug::LastTrap().frames;
+  ASSERT_GT(frames.size(), 1000u);
+  EXPECT_EQ(frames[0].module, r);
+  EXPECT_EQ(frames[0].where.procedure, "Down");
+  EXPECT_EQ(frames[1].fp[0], frames[0].fp[0] + 1);
+  EXPECT_LT(frames[1].fp, frames[0].fp);
 
   Vm::Testing::SetStackLimit(0);
   const std::uint64_t few[] = {10};
   EXPECT_EQ(Vm::CallProcedure(EntryOf(r, 1), few), 10u);
+  EXPECT_TRUE(Vm::Debug::LastTrap().frames.empty());
 }
 
 // Module A: procedure 1 returns B's procedure 1 through import slot 1 (entry 2 + 1).

@@ -106,12 +106,18 @@ TEST_F(DebugWindowTest, BreakpointsFollowTheirText) {
 }
 
 // F9 sets a breakpoint on the cursor's line, drawn as a red bar in the margin that moves
-// with the line; F9 again clears it. The List and the Debug window take none.
+// with the line; F9 again clears it. The List takes none. The Debug menu's Condition...
+// and Clear All Breakpoints are on while there are breakpoints.
 TEST_F(DebugWindowTest, F9MarksTheLineInTheMargin) {
   Buffer::Ref b = Edit(Numbered(6), "/User/Sort.mod");
+  const std::int32_t debug = ShellMenus::Menu(ShellMenus::kDebug);
+  EXPECT_FALSE(Menus::IsEnabled(debug, 2)); // Condition... and Clear All need a breakpoint
+  EXPECT_FALSE(Menus::IsEnabled(debug, 3));
   Type("DOWN F9");
   EXPECT_EQ(MarkedLines(b), std::vector<std::int32_t>{2});
   EXPECT_EQ(Message(), "Breakpoint set on line 2.");
+  EXPECT_TRUE(Menus::IsEnabled(debug, 2));
+  EXPECT_TRUE(Menus::IsEnabled(debug, 3));
   EXPECT_EQ(MarginAt(2), 0xFF);
   EXPECT_EQ(MarginAt(1), 0);
   Type("UP RETURN");
@@ -121,6 +127,7 @@ TEST_F(DebugWindowTest, F9MarksTheLineInTheMargin) {
   Type("DOWN F9");
   EXPECT_EQ(Breakpoints::Count(), 0u);
   EXPECT_EQ(MarginAt(3), 0);
+  EXPECT_FALSE(Menus::IsEnabled(debug, 3));
 
   EditWindows::ShowBuffer(Shell::ListText(), EditWindows::kActivate);
   Type("F9");

@@ -257,8 +257,15 @@ void Resuming(Resume how) {
   state.resume = how;
 }
 
-// The breakpoints of all texts to the session, for the runs to come and the one under way.
-void SendBreakpoints() { Session::SetBreakpoints(Breakpoints::ForRun()); }
+// The breakpoints of all texts to the session, for the runs to come and the one under way;
+// those it has already keep their passes of this run.
+void SendBreakpoints() {
+  std::vector<Session::Breakpoint> points = Breakpoints::ForRun();
+  for (Session::Breakpoint& p : points)
+    for (const Session::Breakpoint& had : Session::Breakpoints())
+      if (had.file == p.file && had.line == p.line) p.hits = had.hits;
+  Session::SetBreakpoints(std::move(points));
+}
 
 // The text being edited and the cursor's line, when breakpoints can go there.
 bool BreakpointPlace(Buffer::Ref& text, std::int32_t& line) {
@@ -471,7 +478,7 @@ void RunBegins() {
   state.frame = 0;
   LoadValues();
   Breakpoints::SetCurrentLine(nullptr, 0);
-  SendBreakpoints();
+  Session::SetBreakpoints(Breakpoints::ForRun()); // a new run passed none yet
   Refresh();
 }
 

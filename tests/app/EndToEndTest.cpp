@@ -570,8 +570,8 @@ TEST_F(Desktop, BreakpointMarksAndTheDebugWindowAfterATrap) {
       << o.dump.toStdString();
 }
 
-// A run stops at a breakpoint with the Debug window's rows for the stop; Quit while it
-// waits ends the run and the workstation.
+// A run stops at a breakpoint with the Debug window's rows for the stop, refuses F12's
+// compilation while it waits, and Quit then ends the run and the workstation.
 TEST_F(Desktop, ARunStopsAtABreakpoint) {
   const Typed o = Run(kSquares + "F9 " + kRunSquares + "MENU@Debug/Debug_Window");
   ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
@@ -579,7 +579,19 @@ TEST_F(Desktop, ARunStopsAtABreakpoint) {
     GTEST_SKIP() << "runs do not stop at breakpoints yet";
   }
   EXPECT_TRUE(o.dump.contains("\n> Squares, line 5\n")) << o.dump.toStdString();
-  EXPECT_TRUE(o.dump.contains(QRegularExpression("\n +i: INTEGER = 1\n"))) << o.dump.toStdString();
+  // The globals: i by its value, the array folded.
+  EXPECT_TRUE(o.dump.contains(QRegularExpression("\n +i: INTEGER = -?\\d+\n")))
+      << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.contains("\n  + a: ARRAY")) << o.dump.toStdString();
+
+  // While it waits, F12 compiles nothing.
+  QFile::remove(dir.filePath("Squares.mod"));
+  QFile::remove(dir.filePath("Command"));
+  const Typed refused = Run(kSquares + "F9 " + kRunSquares + "F12");
+  ASSERT_EQ(refused.exitCode, 0) << refused.err.toStdString();
+  EXPECT_TRUE(refused.dump.endsWith(
+      "message: A run is stopped: Continue (F6) or Stop (Shift+F6) it first.\n"))
+      << refused.dump.toStdString();
 }
 
 // The Help menu points at the walkthrough and lists the modules programs import, in the

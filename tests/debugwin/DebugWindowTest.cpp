@@ -135,6 +135,36 @@ TEST_F(DebugWindowTest, F9MarksTheLineInTheMargin) {
   EXPECT_EQ(Breakpoints::Count(), 0u);
 }
 
+// Condition... gives the breakpoint on the cursor's line its condition and hit count,
+// which the session gets; a hit count that is no whole number from 0 changes nothing.
+// Watch... adds an expression to the Debug window's watches; named again, it goes.
+TEST_F(DebugWindowTest, ConditionsAndWatchesReachTheSession) {
+  Buffer::Ref b = Edit(Numbered(4), "/User/Sort.mod");
+  DebugWindow::Condition();
+  EXPECT_EQ(Message(), "No breakpoint on line 1: F9 sets one.");
+  Type("DOWN F9");
+  backend.AnswerStrings(true, {"i > 2", "3"});
+  DebugWindow::Condition();
+  ASSERT_EQ(Session::Breakpoints().size(), 1u);
+  EXPECT_EQ(Session::Breakpoints()[0].condition, "i > 2");
+  EXPECT_EQ(Session::Breakpoints()[0].hitCount, 3);
+  backend.AnswerStrings(true, {"", "-1"});
+  DebugWindow::Condition();
+  EXPECT_EQ(Message(), "The hit count is a whole number from 0, not \"-1\".");
+  EXPECT_EQ(Breakpoints::Find(b, 2)->condition, "i > 2");
+
+  DebugWindow::Show();
+  for (const char* watch : {"count", "ORD(ch)"}) {
+    backend.AnswerStrings(true, {watch});
+    DebugWindow::AddWatch();
+  }
+  backend.AnswerStrings(true, {"count"});
+  DebugWindow::AddWatch();
+  EXPECT_EQ(Session::Watches(), std::vector<std::string>{"ORD(ch)"});
+  const Texts rows = LinesOf(DebugWindow::Text());
+  EXPECT_EQ(Texts(rows.end() - 2, rows.end()), Texts({"Watches:", "  ORD(ch)"}));
+}
+
 // After a trap the Debug window lists the calls, innermost first; F9 on a call shows
 // its line in its text, marked as the line the run stood on. The window is read-only,
 // and the next run forgets the trap.

@@ -13,6 +13,7 @@
 #include "editor/Find.h"
 #include "editor/LineInput.h"
 #include "editwin/EditWindows.h"
+#include "editwin/Margins.h"
 #include "editwin/ShellStart.h"
 #include "platform/Events.h"
 #include "platform/Toolbox.h"
@@ -127,6 +128,8 @@ void PutCursor() {
   if (!Drawing()) return;
   const EditorState& e = Ed();
   const std::int32_t column = std::clamp(e.cursor.column - e.leftOffset, 1, std::max(1, e.width));
+  // Every drawing of rows ends here: the margin's marks follow the rows as drawn.
+  Margins::DrawCurrent();
   ANSITerm::GotoRowCol(e.terminal, e.cursor.line - e.topLine + 1, column);
 }
 
@@ -833,6 +836,7 @@ void WriteBufferCommand(const Args& a) {
 
 // F12's work, which the shell installs: compile and load or run.
 void (*compileKey)() = nullptr;
+DebugKeyProc debugKey = nullptr;
 KeyFilter keyFilter = nullptr;
 ReadOnlyProc readOnlyProc = nullptr;
 
@@ -905,6 +909,7 @@ void FunctionKey(const Args& a, bool gold) {
       ShowEditMessage(kNoCompiler);
     break;
   default:
+    if (debugKey != nullptr && debugKey(a.code, a.modifiers)) break;
     ShowEditMessage(kUndefinedKey);
     break;
   }
@@ -1064,9 +1069,11 @@ constexpr Command kViewing[] = {LineStart,
 bool Viewing(Command run) {
   return std::find(std::begin(kViewing), std::end(kViewing), run) != std::end(kViewing);
 }
-// F4 copies a line; F5, F7 and F8 show other windows.
+// F4 copies a line; F5, F7 and F8 show other windows; F6, F9, F10 and F11 are the
+// debugger's (a breakpoint belongs to the text without changing it).
 bool ViewingFunctionKey(std::uint8_t code) {
-  return code == KeyF4 || code == KeyF5 || code == KeyF7 || code == KeyF8;
+  return code == KeyF4 || code == KeyF5 || code == KeyF6 || code == KeyF7 || code == KeyF8 ||
+         code == KeyF9 || code == KeyF10 || code == KeyF11;
 }
 
 // Without the keypad layout the four keys of its top row move one place.
@@ -1621,6 +1628,7 @@ void FunctionKeyCommand(std::uint8_t code, std::int32_t count) {
 }
 
 void SetCompileKey(void (*proc)()) { compileKey = proc; }
+void SetDebugKeyProc(DebugKeyProc proc) { debugKey = proc; }
 
 KeyLabels LabelsOf(std::uint8_t code) {
   return KeyLabels{LabelOf(kPlainKeys, code), LabelOf(kGoldKeys, code)};

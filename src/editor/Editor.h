@@ -162,6 +162,11 @@ void EditText(Buffer::Ref b);
 // F12 without a procedure in the function-key table: the shell's compile (and run);
 // without one F12 says "Compiler not available !".
 void SetCompileKey(void (*proc)());
+// The function keys the editor leaves free (F6, F9, F10, F11, with Shift too) offered to
+// the debugger, which the shell installs: true when it took the key; otherwise the
+// editor says the key is undefined.
+using DebugKeyProc = bool (*)(std::uint8_t code, std::uint8_t modifiers);
+void SetDebugKeyProc(DebugKeyProc proc);
 // Whether a text may not be changed (the definitions of the library the shell shows): the
 // editor then takes in it only the keys that move, find, select and copy, and refuses
 // the others with a message. Installed by the shell; without one every text is open.

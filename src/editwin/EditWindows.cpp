@@ -9,6 +9,7 @@
 
 #include "base/Charset.h"
 #include "base/Strings.h"
+#include "editwin/Margins.h"
 #include "editwin/Menus.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
@@ -138,6 +139,7 @@ void PlaceAtEnd(Ref b, Position& cursor, std::int32_t& desired, std::int32_t& to
 void Draw(const View& v) {
   if (v.terminal == nullptr || v.buffer == nullptr) return;
   (state.draw != nullptr ? state.draw : DrawPlain)(v);
+  Margins::Draw(v.terminal, v.buffer, v.topLine, v.rows);
 }
 
 void DrawCurrent() {

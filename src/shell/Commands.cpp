@@ -16,6 +16,7 @@
 #include "modules/NativeModules.h"
 #include "platform/Startup.h"
 #include "programs/ProgramModules.h"
+#include "shell/Breakpoints.h"
 #include "shell/Compile.h"
 #include "shell/FileCommands.h"
 #include "store/FileSystem.h"
@@ -561,6 +562,7 @@ bool Delete(Buffer::Ref b) {
   if (EditWindows::CommandWindowBuffer() == b || Editor::EditedText() == b)
     EditWindows::ShowBuffer(CommandText(), EditWindows::kRefresh);
   Editor::TextMoved(b, nullptr);
+  Breakpoints::TextMoved(b, nullptr);
   char leaf[kPathHigh + 1];
   Buffer::LeafName(b, leaf);
   EditWindows::RemoveFromWindowsMenu(leaf);
@@ -581,6 +583,7 @@ Buffer::Ref Rename(Buffer::Ref b, Chars newPath) {
   const Buffer::Ref moved = Buffer::Rename(b, newPath);
   if (moved == nullptr) return nullptr;
   Editor::TextMoved(b, moved);
+  Breakpoints::TextMoved(b, moved);
   EditWindows::MovedBuffer(b, moved);
   char newLeaf[kPathHigh + 1];
   Buffer::LeafName(moved, newLeaf);

@@ -15,6 +15,7 @@
 #include "modules/NativeModules.h"
 #include "platform/Toolbox.h"
 #include "programs/ProgramModules.h"
+#include "shell/DebugWindow.h"
 #include "store/FileSystem.h"
 #include "store/Lines.h"
 #include "windows/ANSITerm.h"
@@ -214,9 +215,7 @@ bool ShowTrapPosition() {
   Buffer::Ref b = Buffer::Find(state.trapPath);
   state.trapPath[0] = 0;
   if (!IsText(b)) return false;
-  EditWindows::ShowBuffer(b, EditWindows::kActivate);
-  const std::int32_t line = std::max(1, std::min(state.trapLine, Lines::Count(b)));
-  Editor::ShowCursorAt(line, 1);
+  ShowLine(b, state.trapLine);
   return true;
 }
 
@@ -232,6 +231,11 @@ void F12() {
 
 CompilerInterface& Interface() { return state.face; }
 
+void ShowLine(Buffer::Ref text, std::int32_t line) {
+  EditWindows::ShowBuffer(text, EditWindows::kActivate);
+  Editor::ShowCursorAt(std::max(1, std::min(line, Lines::Count(text))), 1);
+}
+
 void Reset() {
   const CompileProc compile = state.face.compile;
   state.face = CompilerInterface{};
@@ -241,6 +245,8 @@ void Reset() {
 void SetCodeRunner(CodeRunner runner) { state.runner = runner; }
 
 bool CompileBuffer() {
+  // The code of a stopped run must stay as it is.
+  if (DebugWindow::RefuseWhileStopped()) return false;
   CompilerInterface& c = state.face;
   c.symbolDirectory = Shell::SymbolDirectory();
   c.objectDirectory = Shell::ObjectDirectory();
@@ -299,6 +305,7 @@ void CompileAndRun() {
 }
 
 bool RunModule(Chars name) {
+  if (DebugWindow::RefuseWhileStopped()) return false;
   const Modules::Ref m = Modules::Find(Shell::SystemLibrary(), name);
   if (m == nullptr) {
     Shell::WriteCommandError(kExecuteMissing, name);
@@ -337,9 +344,11 @@ void RunBody(const std::function<void()>& body) {
   state.running = true;
   ShowInMenus();
   EditWindows::SaveWindowState();
+  DebugWindow::RunBegins();
   body();
   // A body that ends the program (quit) does not come back here.
   state.running = false;
+  DebugWindow::RunEnded();
   ShowInMenus();
   Buffer::Ref shown = Editor::EditedText() != nullptr ? Editor::EditedText() : Shell::CommandText();
   if (shown != nullptr) EditWindows::ShowBuffer(shown, EditWindows::kRefresh);

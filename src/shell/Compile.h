@@ -90,6 +90,9 @@ void CompileNamed(Chars path);
 // Installs F12 into the editor: CompileAndRun on the command text, CompileAndLoad on
 // any other text.
 void InstallFunctionKey();
+// The text in front with the cursor on line (cut to the text): where a trap or a stop
+// happened.
+void ShowLine(Buffer::Ref text, std::int32_t line);
 // A run ended in a trap at line of the text at path (a buffer of the store): the next
 // F12 puts the cursor on that line instead of compiling. An empty path forgets it.
 void SetTrapPosition(Chars path, std::int32_t line);

@@ -14,8 +14,10 @@
 #include "platform/Alerts.h"
 #include "platform/Startup.h"
 #include "platform/Toolbox.h"
+#include "shell/Breakpoints.h"
 #include "shell/Commands.h"
 #include "shell/Compile.h"
+#include "shell/DebugWindow.h"
 #include "shell/FileCommands.h"
 #include "shell/FindAll.h"
 #include "store/Lines.h"
@@ -37,7 +39,7 @@ struct Item {
   char key = 0;
 };
 
-std::int32_t menus[8] = {}; // by shell number: the manager's numbers
+std::int32_t menus[9] = {}; // by shell number: the manager's numbers
 
 std::int32_t& M(std::int32_t shellNumber) { return menus[shellNumber]; }
 
@@ -201,6 +203,24 @@ void ExecuteModuleItem() {
   ExecuteItem();
 }
 
+// ---- Debug ----
+
+constexpr std::int32_t kConditionItem = 2;
+constexpr std::int32_t kClearAllItem = 3;
+constexpr std::int32_t kContinueItem = 5;
+constexpr std::int32_t kStopItem = 9;
+
+// Continue, the steps and Stop apply while a run is stopped; the condition and clearing
+// them all while there are breakpoints.
+void DebugMarks() {
+  std::int32_t& debug = M(kDebug);
+  for (std::int32_t item = kContinueItem; item <= kStopItem; ++item)
+    Menus::Enable(debug, item, DebugWindow::Stopped());
+  Menus::Enable(debug, kConditionItem, Breakpoints::Count() > 0);
+  Menus::Enable(debug, kClearAllItem, Breakpoints::Count() > 0);
+  Menus::UpdateMenus(true);
+}
+
 // ---- Options ----
 
 void ShowList() { Editor::FunctionKeyCommand(KeyEvents::KeyF7, 1); }
@@ -289,6 +309,9 @@ bool IsLibraryText(Buffer::Ref b) {
   return dir != nullptr && b != nullptr && b != dir && b->parent == dir;
 }
 
+// The library's definitions and the Debug window are read, never written.
+bool ReadOnlyText(Buffer::Ref b) { return IsLibraryText(b) || DebugWindow::IsDebugText(b); }
+
 // Opens the definition of the module in an edit window; false when there is none.
 bool ShowDefinition(base::Chars name) {
   const std::string module = base::ToString(name);
@@ -351,7 +374,7 @@ void ApplicationMenu() {
   Menus::SetApplicationItemProc(3, HelpItem);
   Toolbox::AppendItem(help, "Library Modules");
   Menus::SetApplicationItemProc(4, LibraryModules);
-  Editor::SetReadOnlyProc(IsLibraryText);
+  Editor::SetReadOnlyProc(ReadOnlyText);
   Toolbox::InsertMenu(help, 0);
   Menus::SetAboutProc(About);
 }
@@ -373,9 +396,9 @@ void AddQuit(std::int32_t& file) {
 
 void SetUp() {
   Menus::Init();
-  for (std::int32_t n = kFile; n <= kWindows; ++n) {
-    static const char* const kTitles[] = {"",       "",      "File",    "Edit",
-                                          "Module", "Learn", "Options", "Windows"};
+  for (std::int32_t n = kFile; n <= kDebug; ++n) {
+    static const char* const kTitles[] = {"",      "",        "File",    "Edit", "Module",
+                                          "Learn", "Options", "Windows", "Debug"};
     Menus::NewMenu(M(n), base::CharsOf(kTitles[n]));
   }
   Fill(M(kFile), {{1, "Create...", FileCommands::Create, 'N'},
@@ -450,14 +473,28 @@ void SetUp() {
                      {14, "Checksum Directory...", FileCommands::ChecksumDirectory},
                      {kChecksumsItem, "Checksums", ChecksumsItem},
                      {16, "Key Assignments", HelpItem}});
+  Fill(M(kDebug), {{1, "Toggle Breakpoint", DebugWindow::ToggleBreakpoint},
+                   {kConditionItem, "Condition...", DebugWindow::Condition},
+                   {kClearAllItem, "Clear All Breakpoints", DebugWindow::ClearAllBreakpoints},
+                   {kContinueItem, "Continue", DebugWindow::Continue},
+                   {6, "Step Into", DebugWindow::StepInto},
+                   {7, "Step Over", DebugWindow::StepOver},
+                   {8, "Step Out", DebugWindow::StepOut},
+                   {kStopItem, "Stop", DebugWindow::Stop},
+                   {11, "Debug Window", DebugWindow::Show},
+                   {12, "Watch...", DebugWindow::AddWatch}});
   AddQuit(M(kFile));
   Menus::SetFileMenu(M(kFile));
-  for (std::int32_t n = kFile; n <= kWindows; ++n) Menus::InsertIntoBar(M(n));
+  // The Debug menu stands beside the Module menu, whose runs it follows.
+  for (const std::int32_t n : {kFile, kEdit, kModule, kDebug, kLearn, kOptions, kWindows})
+    Menus::InsertIntoBar(M(n));
   EditWindows::SetWindowsMenu(M(kWindows), ChooseBuffer);
   ApplicationMenu();
   Editor::SetUndoMenuProc(UndoText);
   Editor::SetLearnMenuProc(LearnTexts);
   Compile::SetMenuProc(ModuleMenuMarks);
+  DebugWindow::Init();
+  DebugWindow::SetMenuProc(DebugMarks);
   Editor::SetUndoKind(Editor::UndoKind::None);
   Refresh();
 }
@@ -469,6 +506,7 @@ void Refresh() {
   Menus::SetCheck(M(kOptions), 10, Editor::PositionShown());
   Menus::SetCheck(M(kOptions), kChecksumsItem, FileCommands::Checksums());
   ModuleMenuMarks(Compile::Running());
+  DebugMarks();
 }
 
 } // namespace ShellMenus

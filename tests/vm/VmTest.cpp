@@ -844,10 +844,10 @@ TEST(PlaceLineTest, ALineWithoutCodeGoesToTheNextOfItsProcedure) {
     std::int32_t line, placed;
     std::uint32_t word;
   } cases[] = {
-      {3, 3, 10},  {4, 4, 12},  {6, 7, 24}, // within procedure 1: its line 7
+      {3, 3, 10},   {4, 4, 12}, {6, 7, 24}, // within procedure 1: its line 7
       {10, 10, 30},                         // a line with two starts: the first
       {11, 12, 33},                         // the body's next line
-      {8, 10, 30}, {1, 3, 10},              // between procedures: the next line with code
+      {8, 10, 30},  {1, 3, 10},             // between procedures: the next line with code
       {13, 0, 0},                           // after the last line: none
   };
   for (const auto& c : cases) {

@@ -22,7 +22,9 @@
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
 #include "modules/NativeModules.h"
+#include "vm/Debug.h"
 #include "vm/Heap.h"
+#include "vm/Isa.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 
@@ -508,3 +510,96 @@ TEST_F(CodegenTest, AWildAddressInTranslatedCodeReportsItsLine) {
 #endif
 
 } // namespace
+
+namespace {
+
+// The variable slots of each frame of the last trap (parameters and locals, up to the
+// ENTER's first temporary), innermost first.
+std::vector<std::vector<std::uint64_t>> TrapVariables() {
+  std::vector<std::vector<std::uint64_t>> frames;
+  for (const Vm::Debug::Frame& f : Vm::Debug::LastTrap().frames) {
+    const Modules::ModuleInfo info = Modules::Info(f.module);
+    std::uint64_t entry = 0;
+    for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+      std::uint64_t e;
+      std::memcpy(&e, info.table + i * 8, sizeof e);
+      if (e <= reinterpret_cast<std::uint64_t>(f.pc) && e > entry) entry = e;
+    }
+    const std::uint64_t temps = Vm::FieldA(*reinterpret_cast<const std::uint64_t*>(entry));
+    frames.emplace_back(f.fp, f.fp + temps);
+  }
+  return frames;
+}
+
+} // namespace
+
+// Translated code keeps a loop's variables in registers: after a trap the frames read
+// the same values as the interpreter's.
+TEST_F(CodegenTest, TrapFramesHoldTheVariablesTranslatedAsInterpreted) {
+  const std::string source =
+      "MODULE T;\nFROM Out IMPORT Int;\nVAR a: ARRAY [0..9] OF INTEGER;\n"
+      "PROCEDURE P(n: INTEGER): INTEGER;\n  VAR i, s, t: INTEGER;\nBEGIN\n  s := 0; t := 1;\n"
+      "  FOR i := 0 TO n DO\n    s := s + i * 3; t := t * 2 MOD 1000;\n    a[i] := s\n  END;\n"
+      "  RETURN s + t\nEND P;\nBEGIN\n  Int(P(20))\nEND T.\n";
+  ASSERT_EQ(Run(source), "trap index out of range");
+  const auto interpreted = TrapVariables();
+  ASSERT_EQ(interpreted.size(), 2u);
+  // n, i, s, t of P at i = 10.
+  ASSERT_GE(interpreted[0].size(), 4u);
+  EXPECT_EQ(interpreted[0][0], 20u);
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  ASSERT_EQ(Run(source), "trap index out of range");
+  EXPECT_EQ(TrapVariables(), interpreted);
+}
+
+namespace {
+
+struct StopLog {
+  std::vector<std::string> stops;          // "reason procedure:line"
+  std::vector<Vm::Debug::Resume> resumes;  // what each stop answers, in turn
+  std::vector<Vm::Debug::LineBreak> added; // set at the first stop
+};
+StopLog stopLog;
+
+Vm::Debug::Resume LogStop(const Vm::Debug::Stop& stop) {
+  const char* reasons[] = {"breakpoint", "step", "trap"};
+  const Vm::Position& p = stop.frames.front().where;
+  stopLog.stops.push_back(std::string(reasons[static_cast<int>(stop.reason)]) + " " + p.procedure +
+                          ":" + std::to_string(p.line));
+  if (stopLog.stops.size() == 1 && !stopLog.added.empty()) Vm::Debug::SetBreakpoints(stopLog.added);
+  const std::size_t n = stopLog.stops.size() - 1;
+  return n < stopLog.resumes.size() ? stopLog.resumes[n] : Vm::Debug::Resume::Continue;
+}
+
+} // namespace
+
+// The machine stops where it is asked, translated or not: steps over, into and out of a
+// recursion, a breakpoint set while stopped, and a stop that ends the run as Control+C.
+TEST_F(CodegenTest, RunsStopAtBreakpointsAndSteps) {
+  using R = Vm::Debug::Resume;
+  const std::string source = "MODULE S;\nFROM Out IMPORT Int;\n"
+                             "PROCEDURE F(n: INTEGER): INTEGER;\nBEGIN\n"
+                             "  IF n = 0 THEN RETURN 0 END;\n"
+                             "  RETURN n + F(n - 1)\nEND F;\n"
+                             "BEGIN\n  Int(F(2));\n  Int(F(1))\nEND S.\n";
+  Vm::Debug::SetStopProc(LogStop);
+  for (const bool jit : {false, true}) {
+    if (jit && !Jit::Install()) break;
+    stopLog = StopLog{};
+    stopLog.resumes = {R::StepOver, R::StepInto, R::StepOut, R::StepOver,
+                       R::Continue, R::Continue, R::Stop};
+    stopLog.added = {{"S", 6}, {"test.mod", 10}};
+    Vm::Debug::SetBreakpoints({{"S.mod", 9}});
+    ASSERT_EQ(Run(source), "3 trap Interrupted.");
+    // Over F(2) meets the breakpoint set at the first stop; into F(1); out of it meets the
+    // breakpoint again; over F(0) back into F(2)'s line 6; on to line 10 and F(1) again.
+    EXPECT_EQ(stopLog.stops, (std::vector<std::string>{"breakpoint :9", "breakpoint F:6",
+                                                       "step F:5", "breakpoint F:6", "step F:6",
+                                                       "breakpoint :10", "breakpoint F:6"}))
+        << (jit ? "translated" : "interpreted");
+    EXPECT_EQ(Vm::Debug::PlacedLine(1), 10);
+    EXPECT_FALSE(Vm::Debug::LastTrap().frames.empty());
+  }
+  Vm::Debug::SetStopProc(nullptr);
+  Vm::Debug::SetBreakpoints({});
+}

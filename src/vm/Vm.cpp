@@ -2008,6 +2008,20 @@ StepEnd StepEnds(const Mark& m, const u64* fp) {
   }
 }
 
+// The first slot above the frame at fp of the procedure whose code holds pc.
+u64* FrameEnd(const u64* pc, u64* fp) {
+  const Modules::Ref m = ModuleAt(state.library, reinterpret_cast<u64>(pc));
+  if (m == nullptr) return fp + 0xFFFF;
+  const Modules::ModuleInfo info = Modules::Info(m);
+  u64 entry = 0;
+  for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+    u64 e;
+    std::memcpy(&e, info.table + i * 8, sizeof e);
+    if (e <= reinterpret_cast<u64>(pc) && e > entry) entry = e;
+  }
+  return entry != 0 ? fp + (reinterpret_cast<const u64*>(entry)[1] & 0xFFFF) : fp + 0xFFFF;
+}
+
 // The interpreter reached a marked word: the run stops there when a breakpoint is placed
 // on it or a step ends there, and goes on as the stop procedure says. The word's own
 // dispatch bits.
@@ -2031,15 +2045,21 @@ u16 Reached(const u64* pc, u64* fp) {
   if (end == StepEnd::Return && mark.lineStart) end = StepEnd::Line;
   EndStep();
   Walk(pc, fp, end == StepEnd::Line, stop.frames, nullptr);
+  // While the run waits, the workstation may call the program's procedures (a dialog's,
+  // say): their frames go above this one.
+  u64* const sp = state.sp;
+  state.sp = FrameEnd(pc, fp);
   state.stopped = true;
   Debug::Resume resume = Debug::Resume::Stop;
   try {
     resume = state.stopProc(stop);
   } catch (...) {
     state.stopped = false;
+    state.sp = sp;
     throw;
   }
   state.stopped = false;
+  state.sp = sp;
   if (resume == Debug::Resume::Stop) Raise(TrapCode::Interrupted, pc, fp);
   if (resume != Debug::Resume::Continue) BeginStep(resume, fp);
   return mark.original;

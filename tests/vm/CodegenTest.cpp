@@ -603,3 +603,34 @@ TEST_F(CodegenTest, RunsStopAtBreakpointsAndSteps) {
   Vm::Debug::SetStopProc(nullptr);
   Vm::Debug::SetBreakpoints({});
 }
+
+namespace {
+std::uint64_t calledBack = 0;
+std::uint64_t squareEntry = 0;
+Vm::Debug::Resume CallBack(const Vm::Debug::Stop&) {
+  const std::uint64_t seven[] = {7};
+  calledBack = Vm::CallProcedure(squareEntry, seven);
+  return Vm::Debug::Resume::Continue;
+}
+} // namespace
+
+// While a run waits at a stop, the workstation may call the program's procedures: their
+// frames leave the stopped one as it was.
+TEST_F(CodegenTest, ProceduresCalledWhileStoppedLeaveTheStoppedFrame) {
+  const std::string source = "MODULE C;\nFROM Out IMPORT Int;\n"
+                             "PROCEDURE Square(x: INTEGER): INTEGER;\nBEGIN\n  RETURN x * x\n"
+                             "END Square;\n"
+                             "PROCEDURE G(a: INTEGER): INTEGER;\n  VAR b, c: INTEGER;\nBEGIN\n"
+                             "  b := a + 1; c := b * 2;\n  RETURN a + b + c\nEND G;\n"
+                             "BEGIN\n  Int(G(5))\nEND C.\n";
+  ASSERT_EQ(Compile(source), "");
+  std::memcpy(&squareEntry, Modules::Info(Modules::Find(library, "C")).table + 8,
+              sizeof squareEntry);
+  Vm::Debug::SetStopProc(CallBack);
+  Vm::Debug::SetBreakpoints({{"C", 11}});
+  calledBack = 0;
+  EXPECT_EQ(Run(source), "23 ");
+  EXPECT_EQ(calledBack, 49u);
+  Vm::Debug::SetStopProc(nullptr);
+  Vm::Debug::SetBreakpoints({});
+}

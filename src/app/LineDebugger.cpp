@@ -26,7 +26,6 @@ struct State {
   std::FILE* out = stdout;
   std::string mainFile;
   const std::function<void()>* run = nullptr;
-  bool running = false; // a run is under way
   bool stopped = false; // it waits for the user's commands
   bool ending = false;  // the user ends it
   bool rerun = false;   // and starts it again
@@ -443,9 +442,7 @@ void RunProgram() {
     state.rerun = state.ending = false;
     state.frames.clear();
     state.selected = 0;
-    state.running = true;
     (*state.run)();
-    state.running = false;
     if (state.ending) continue;
     if (Vm::LastRunTrapped()) {
       state.frames = Vm::Debug::LastTrap().frames;

@@ -23,6 +23,10 @@ bool Stops(Breakpoint& b, const Vm::Debug::Frame& frame, std::string& error) {
       error = "The condition " + b.condition + " cannot be evaluated: " + r.error;
       return true;
     }
+    if (r.value.type != "BOOLEAN") {
+      error = "The condition " + b.condition + " is not a BOOLEAN but " + r.value.type + ".";
+      return true;
+    }
     if (r.value.text != "TRUE") return false;
   }
   ++b.hits;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 
 namespace Vm::Debug {
 
@@ -12,17 +13,17 @@ const LineStart* PlaceLine(const std::vector<LineStart>& starts, std::int32_t li
   if (first != nullptr) return first;
   // The innermost procedure whose lines enclose the line: a nested procedure's lines lie
   // before its outer procedure's statements, so the narrowest span is the one.
+  std::map<std::int32_t, std::pair<std::int32_t, std::int32_t>> spans; // by procedure
+  for (const LineStart& s : starts) {
+    const auto at = spans.try_emplace(s.procedure, s.line, s.line).first;
+    at->second.first = std::min(at->second.first, s.line);
+    at->second.second = std::max(at->second.second, s.line);
+  }
   std::int32_t procedure = -1;
   std::int64_t span = INT64_MAX;
-  for (const LineStart& s : starts) {
-    std::int32_t low = INT32_MAX, high = INT32_MIN;
-    for (const LineStart& t : starts) {
-      if (t.procedure != s.procedure) continue;
-      low = std::min(low, t.line);
-      high = std::max(high, t.line);
-    }
-    if (low <= line && line <= high && high - low < span)
-      procedure = s.procedure, span = high - low;
+  for (const auto& [p, lines] : spans) {
+    if (lines.first <= line && line <= lines.second && lines.second - lines.first < span)
+      procedure = p, span = lines.second - lines.first;
   }
   const LineStart* next = nullptr;
   for (const LineStart& s : starts) {

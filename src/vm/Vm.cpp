@@ -2027,7 +2027,8 @@ u64* FrameEnd(const u64* pc, u64* fp) {
 // dispatch bits.
 u16 Reached(const u64* pc, u64* fp) {
   const auto found = state.marks.find(pc);
-  if (found == state.marks.end()) return dispatch.handler[static_cast<int>(Op::TRAP)];
+  // Every marked word has its mark (they come and go together): "invalid instruction".
+  if (found == state.marks.end()) return dispatch.handler[kOpCount];
   const Mark mark = found->second;
   Debug::Stop stop;
   // A step that ends on a breakpoint's line ends as a step: the breakpoint has not been

@@ -553,58 +553,6 @@ TEST_F(CodegenTest, TrapFramesHoldTheVariablesTranslatedAsInterpreted) {
 }
 
 namespace {
-
-struct StopLog {
-  std::vector<std::string> stops;          // "reason procedure:line"
-  std::vector<Vm::Debug::Resume> resumes;  // what each stop answers, in turn
-  std::vector<Vm::Debug::LineBreak> added; // set at the first stop
-};
-StopLog stopLog;
-
-Vm::Debug::Resume LogStop(const Vm::Debug::Stop& stop) {
-  const char* reasons[] = {"breakpoint", "step", "trap"};
-  const Vm::Position& p = stop.frames.front().where;
-  stopLog.stops.push_back(std::string(reasons[static_cast<int>(stop.reason)]) + " " + p.procedure +
-                          ":" + std::to_string(p.line));
-  if (stopLog.stops.size() == 1 && !stopLog.added.empty()) Vm::Debug::SetBreakpoints(stopLog.added);
-  const std::size_t n = stopLog.stops.size() - 1;
-  return n < stopLog.resumes.size() ? stopLog.resumes[n] : Vm::Debug::Resume::Continue;
-}
-
-} // namespace
-
-// The machine stops where it is asked, translated or not: steps over, into and out of a
-// recursion, a breakpoint set while stopped, and a stop that ends the run as Control+C.
-TEST_F(CodegenTest, RunsStopAtBreakpointsAndSteps) {
-  using R = Vm::Debug::Resume;
-  const std::string source = "MODULE S;\nFROM Out IMPORT Int;\n"
-                             "PROCEDURE F(n: INTEGER): INTEGER;\nBEGIN\n"
-                             "  IF n = 0 THEN RETURN 0 END;\n"
-                             "  RETURN n + F(n - 1)\nEND F;\n"
-                             "BEGIN\n  Int(F(2));\n  Int(F(1))\nEND S.\n";
-  Vm::Debug::SetStopProc(LogStop);
-  for (const bool jit : {false, true}) {
-    if (jit && !Jit::Install()) break;
-    stopLog = StopLog{};
-    stopLog.resumes = {R::StepOver, R::StepInto, R::StepOut, R::StepOver,
-                       R::Continue, R::Continue, R::Stop};
-    stopLog.added = {{"S", 6}, {"test.mod", 10}};
-    Vm::Debug::SetBreakpoints({{"S.mod", 9}});
-    ASSERT_EQ(Run(source), "3 trap Interrupted.");
-    // Over F(2) meets the breakpoint set at the first stop; into F(1); out of it meets the
-    // breakpoint again; over F(0) back into F(2)'s line 6; on to line 10 and F(1) again.
-    EXPECT_EQ(stopLog.stops, (std::vector<std::string>{"breakpoint :9", "breakpoint F:6",
-                                                       "step F:5", "breakpoint F:6", "step F:6",
-                                                       "breakpoint :10", "breakpoint F:6"}))
-        << (jit ? "translated" : "interpreted");
-    EXPECT_EQ(Vm::Debug::PlacedLine(1), 10);
-    EXPECT_FALSE(Vm::Debug::LastTrap().frames.empty());
-  }
-  Vm::Debug::SetStopProc(nullptr);
-  Vm::Debug::SetBreakpoints({});
-}
-
-namespace {
 std::uint64_t calledBack = 0;
 std::uint64_t squareEntry = 0;
 Vm::Debug::Resume CallBack(const Vm::Debug::Stop&) {

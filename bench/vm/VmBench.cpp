@@ -6,6 +6,11 @@
 // 200 KB of code against gm2 -fpim -c on the same text: goal at least 200 times faster;
 // the module must install and run.
 //
+// The debugger's cost: each program with a procedure that is never called and a
+// breakpoint on its line, the stop procedure installed as in a debugging session
+// (Breakpoint/NAME, BreakpointJit/NAME), against the same program without the breakpoint
+// (Machine/NAME, Jit/NAME). Goal: at most 1.05x.
+//
 // NEW and DISPOSE without end (churn: 1000 rounds of a list of 10,000 nodes, at most L =
 // 160,000 bytes alive) as `velmarin --run` runs it, against Lua 5.4 building and
 // dropping the same nodes: goal at most 1.0x Lua's time, and a peak resident memory of
@@ -42,6 +47,7 @@
 #include "shell/Commands.h"
 #include "store/FileSystem.h"
 #include "textio/TextIO.h"
+#include "vm/Debug.h"
 #include "vm/Vm.h"
 
 namespace {
@@ -90,18 +96,42 @@ Modules::Ref Install(const std::string& source, std::string& error) {
   return Modules::Install(Shell::SystemLibrary(), r.object);
 }
 
+// The program's text with a procedure before the module's body that nothing calls; the
+// line of its one statement.
+std::string WithUnreached(std::string source, std::int32_t& line) {
+  const std::size_t body = source.rfind("\nBEGIN");
+  if (body == std::string::npos) return source;
+  line = static_cast<std::int32_t>(std::count(source.begin(), source.begin() + body, '\n')) + 4;
+  source.insert(body + 1, "PROCEDURE Unreached;\nBEGIN\n  HALT\nEND Unreached;\n\n");
+  return source;
+}
+
+Vm::Debug::Resume NeverStops(const Vm::Debug::Stop&) { return Vm::Debug::Resume::Continue; }
+
 // The program's body in the machine: interpreted, or translated when jit (its procedures
-// translated in the first run and kept for the others).
-void Machine(benchmark::State& state, const char* name, bool jit) {
+// translated in the first run and kept for the others); with breakpoint, a breakpoint set
+// on a line never reached.
+void Machine(benchmark::State& state, const char* name, bool jit, bool breakpoint) {
   if (jit && !Jit::Install()) return state.SkipWithError("no translation on this host");
   struct Interpreter {
-    ~Interpreter() { Jit::Remove(); }
+    ~Interpreter() {
+      Jit::Remove();
+      Vm::Debug::SetStopProc(nullptr);
+      Vm::Debug::SetBreakpoints({});
+    }
   } restore;
   std::string error;
-  Modules::Ref m = Workstation() ? Install(Read(kPrograms + "/" + name + ".mod"), error) : nullptr;
+  std::int32_t line = 0;
+  const std::string source = WithUnreached(Read(kPrograms + "/" + name + ".mod"), line);
+  Modules::Ref m = Workstation() ? Install(source, error) : nullptr;
   if (m == nullptr) {
     state.SkipWithError(("does not compile: " + error).c_str());
     return;
+  }
+  if (breakpoint) {
+    Vm::Debug::SetStopProc(NeverStops);
+    Vm::Debug::SetBreakpoints({{name, line}});
+    if (Vm::Debug::PlacedLine(0) != line) return state.SkipWithError("the breakpoint has no place");
   }
   for (auto _ : state) {
     const double start = ProcessorSeconds();
@@ -354,14 +384,18 @@ void Gm2Compile(benchmark::State& state) {
 
 [[maybe_unused]] const bool registered = [] {
   for (const char* name : kNames) {
-    benchmark::RegisterBenchmark((std::string("Machine/") + name).c_str(), Machine, name, false)
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(3);
-    benchmark::RegisterBenchmark((std::string("Jit/") + name).c_str(), Machine, name, true)
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(3);
+    for (const bool breakpoint : {false, true}) {
+      const std::string kind = breakpoint ? "Breakpoint" : "Machine";
+      benchmark::RegisterBenchmark((kind + "/" + name).c_str(), Machine, name, false, breakpoint)
+          ->Unit(benchmark::kMillisecond)
+          ->UseManualTime()
+          ->Iterations(3);
+      const std::string jit = breakpoint ? "BreakpointJit/" : "Jit/";
+      benchmark::RegisterBenchmark((jit + name).c_str(), Machine, name, true, breakpoint)
+          ->Unit(benchmark::kMillisecond)
+          ->UseManualTime()
+          ->Iterations(3);
+    }
     benchmark::RegisterBenchmark((std::string("Lua/") + name).c_str(), Lua, name)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release, in build-bench/ beside the sources), runs the machine
-# (interpreted, and translated into the processor's code), Lua 5.4 and gm2 -O2 on the six
+# (interpreted, and translated into the processor's code, each also with a breakpoint set
+# on a line never reached), Lua 5.4 and gm2 -O2 on the six
 # programs, NEW and DISPOSE against Lua 5.4 and the compiler against gm2 -c, and prints
 # processor times and ratios with the goals: the interpreter at most 1.0x Lua, the
 # translated code at most 2.0x gm2 -O2, NEW and DISPOSE at most 1.0x Lua below 2 L + 64 MB
@@ -38,6 +39,13 @@ awk '
       printf "%-10s %8.1fms %8.1fms %8.1fms %8.1fms %8.2fx %8.2fx %8.2fx%s\n", n, m, j, l, g,
              (l > 0 ? m / l : 0), (g > 0 ? m / g : 0), (g > 0 ? j / g : 0),
              (g > 0 && j / g > 2.0 ? "  jit over the goal" : "")
+    }
+    printf "\na breakpoint set on a line never reached (goal at most 1.05x):\n"
+    for (i = 1; i <= 6; i++) {
+      n = order[i]; m = time["Machine", n]; j = time["Jit", n]
+      b = time["Breakpoint", n]; bj = time["BreakpointJit", n]
+      printf "%-10s interpreted %8.1fms %6.2fx   translated %8.1fms %6.2fx\n", n, b,
+             (m > 0 ? b / m : 0), bj, (j > 0 ? bj / j : 0)
     }
     m = time["Churn", "machine"]; l = time["Churn", "lua"]
     printf "\nNEW and DISPOSE: %.1fms, lua %.1fms: %.2fx (goal at most 1.0); peak %.1f MB (goal below %.1f MB)\n", m, l, (l > 0 ? m / l : 0), peak["machine"], limit["machine"]

@@ -27,6 +27,7 @@ enum class Id {
   Geometry,
   NoCompiler,
   NoJit,
+  Debug,
   ReadyTime,
   Platform
 };
@@ -67,6 +68,9 @@ constexpr Option kOptions[] = {
     {Id::NoJit, "--no-jit", nullptr,
      "run compiled programs in the interpreter alone, not translated into the processor's "
      "code"},
+    {Id::Debug, "--debug", nullptr,
+     "with --run: run the program under the line-mode debugger, whose commands (break, "
+     "run, next, step, finish, continue, print, bt, quit, ...) come from standard input"},
     {Id::ReadyTime, "--ready-time", nullptr,
      "print \"ready-ms N\", the milliseconds until the user can type, then end"},
     {Id::Platform, "-platform", "NAME",
@@ -165,7 +169,7 @@ void Wrapped(std::FILE* out, std::string_view text, int at, int indent) {
   }
 }
 
-bool TakesRunOnly(Id id) { return id == Id::Macro || id == Id::MacroNumber; }
+bool TakesRunOnly(Id id) { return id == Id::Macro || id == Id::MacroNumber || id == Id::Debug; }
 bool WorkstationOnly(Id id) {
   return id == Id::Keys || id == Id::Dump || id == Id::Geometry || id == Id::NoCompiler ||
          id == Id::ReadyTime;
@@ -274,6 +278,9 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
     case Id::NoJit:
       line.noJit = true;
       break;
+    case Id::Debug:
+      line.debug = true;
+      break;
     case Id::ReadyTime:
       line.readyTime = true;
       break;
@@ -294,6 +301,10 @@ bool Parse(int argc, char** argv, CommandLine& line, std::string& error) {
       error = std::string(name) + " does not go with --run";
       return false;
     }
+  }
+  if (line.debug && !line.screenshot.empty()) {
+    error = "--debug does not go with --screenshot";
+    return false;
   }
   if (line.macro.empty() && std::find(given.begin(), given.end(), Id::MacroNumber) != given.end()) {
     error = "--macro-number goes with --macro";

@@ -29,6 +29,7 @@ struct CommandLine {
   bool readyTime = false;
   bool noCompiler = false;
   bool noJit = false;         // programs run in the interpreter alone
+  bool debug = false;         // --run under the line-mode debugger
   bool platformGiven = false; // -platform was among Qt's options
   // The words that are no options: the files to open, or with --run the program's
   // arguments.

@@ -1,11 +1,13 @@
 #include "app/Runner.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <set>
 #include <sstream>
 
+#include "app/LineDebugger.h"
 #include "base/Charset.h"
 #include "base/Strings.h"
 #include "compiler/Codegen.h"
@@ -47,6 +49,7 @@ State state;
 
 // Standard error in UTF-8 on a UTF-8 locale, as the program's own output.
 void ConsoleReport(const Vm::TrapReport& r) {
+  if (LineDebugger::EndingRun()) return; // the user ended it: no error of the program
   const bool utf8 = Charset::LocaleIsUtf8();
   for (const std::string& line : Vm::ReportLines(r)) {
     const std::string shown = utf8 ? Charset::ToUtf8(line) : line;
@@ -139,13 +142,24 @@ bool CompileFile(Build& b, const std::string& path) {
 
 bool NoInterrupt() { return false; }
 
+// Under the debugger Control+C on the terminal interrupts the run, whose frames then stay
+// to be read.
+volatile std::sig_atomic_t interruptAsked = 0;
+void OnInterrupt(int) { interruptAsked = 1; }
+bool TerminalInterrupt() {
+  const bool asked = interruptAsked != 0;
+  interruptAsked = 0;
+  return asked;
+}
+
 void EndRun() {
   if (state.atEnd != nullptr) state.atEnd();
   ProgramModules::EndRun();
 }
 
 int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
-        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)());
+        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)(),
+        bool debug = false);
 
 } // namespace
 
@@ -169,6 +183,12 @@ int RunFile(const std::string& path, const std::vector<std::string>& args, std::
   return Run(path, args, in, out, err, backend, nullptr);
 }
 
+int DebugFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
+              std::FILE* out, std::FILE* err) {
+  Headless::HeadlessBackend backend;
+  return Run(path, args, in, out, err, backend, nullptr, true);
+}
+
 int RunFile(const std::string& path, const std::vector<std::string>& args,
             Toolbox::Backend& backend, void (*atEnd)()) {
   return Run(path, args, stdin, stdout, stderr, backend, atEnd);
@@ -176,7 +196,7 @@ int RunFile(const std::string& path, const std::vector<std::string>& args,
 
 namespace {
 int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
-        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)()) {
+        std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)(), bool debug) {
   state.errors = err;
   state.atEnd = atEnd;
   if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {
@@ -233,10 +253,34 @@ int Run(const std::string& path, const std::vector<std::string>& args, std::FILE
   std::vector<std::string> arguments{name};
   arguments.insert(arguments.end(), args.begin(), args.end());
   ProgramModules::SetArguments(std::move(arguments));
-  Vm::RunBody(program, Modules::Body(program));
-  TextIO::EndLine();
-  std::fflush(out);
-  return Vm::LastRunTrapped() ? kTrapped : kDone;
+  if (!debug) {
+    Vm::RunBody(program, Modules::Body(program));
+    TextIO::EndLine();
+    std::fflush(out);
+    return Vm::LastRunTrapped() ? kTrapped : kDone;
+  }
+  struct sigaction interrupt {};
+  interrupt.sa_handler = OnInterrupt;
+  interrupt.sa_flags = SA_RESTART;
+  sigemptyset(&interrupt.sa_mask);
+  sigaction(SIGINT, &interrupt, nullptr);
+  Vm::SetInterruptProc(TerminalInterrupt);
+  // Each run after the first installs the modules anew: their variables start again and
+  // their bodies run again.
+  bool first = true;
+  const auto run = [&] {
+    for (std::size_t i = 0; !first && i < b.objects.size(); ++i) {
+      Modules::Ref m = Modules::Install(library, b.objects[i]);
+      if (i == 0 && m != nullptr) program = m;
+    }
+    first = false;
+    interruptAsked = 0;
+    Vm::RunBody(program, Modules::Body(program));
+    TextIO::EndLine();
+    std::fflush(out);
+  };
+  LineDebugger::Run(in, out, path.substr(slash == std::string::npos ? 0 : slash + 1), run);
+  return kDone;
 }
 } // namespace
 

@@ -30,6 +30,11 @@ int RunFile(const std::string& path, const std::vector<std::string>& args);
 // The same with the files the program reads and writes and errors go to.
 int RunFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
             std::FILE* out, std::FILE* err);
+// The same under the line-mode debugger (app/LineDebugger.h): its commands come from in
+// as the program's input does, and its output goes to out with the program's. The exit
+// status: kDone, or kCompileError when the program does not compile.
+int DebugFile(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
+              std::FILE* out, std::FILE* err);
 // The same on standard input and output, on a backend the caller made and gave its frame
 // (the Qt backend, whose windows are then drawn off screen). atEnd, when not nullptr, is
 // called as the program's body has ended (also after a trap), while the windows and

@@ -184,6 +184,7 @@ int RunProgram(const Options::CommandLine& line) {
     Macros::SetStartMacro(base::CharsOf(real), line.macroNumber);
     std::free(real);
   }
+  if (line.debug) return Runner::DebugFile(line.run, line.words, stdin, stdout, stderr);
   if (line.screenshot.empty()) return Runner::RunFile(line.run, line.words);
 
   std::vector<std::string> qt = line.qtArguments;

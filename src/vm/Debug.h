@@ -5,7 +5,9 @@
 // bits of the instruction where its line's code begins, so that the instruction first
 // calls the stop procedure and then does what it always did. A step places such marks
 // for one stop (at the line starts and return points it may reach) and takes them away
-// again. Procedures with marks in them run in the interpreter.
+// again. Procedures with marks in them run in the interpreter: while breakpoints are set
+// and a stop procedure is installed, a run is interpreted whole, so that no step misses a
+// line in translated code.
 #pragma once
 
 #include <cstdint>
@@ -57,6 +59,20 @@ void SetBreakpoints(std::vector<LineBreak> points);
 // The line breakpoint index was placed at; 0 while its module is not installed or the
 // line has no code.
 std::int32_t PlacedLine(std::size_t index);
+
+// A line start of a compiled module: the word where the code of a line begins (the
+// first after an ENTER when the line begins a procedure), and the procedure (its table
+// entry) whose code holds it.
+struct LineStart {
+  std::uint32_t word = 0;
+  std::int32_t line = 0;
+  std::int32_t procedure = 0;
+};
+// Where a breakpoint on line goes among a module's line starts (ascending by word): the
+// first start of that line; for a line without code the first start of the next line
+// with code in the procedure whose lines enclose it (the whole module when none does).
+// nullptr when no line at or after it has code.
+const LineStart* PlaceLine(const std::vector<LineStart>& starts, std::int32_t line);
 
 // The frames of the last run that ended in a trap (an interrupt included), innermost
 // first, readable until the next run begins; no frames when it ended otherwise.

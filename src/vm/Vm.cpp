@@ -78,6 +78,15 @@ u64 kExitCode[1] = {Word(Op::EXIT)};
 // The return address of the procedure of a process: when it returns, the program ends.
 u64 kProcessEndCode[1] = {Word(Op::PEND)};
 
+// A word of prepared code whose dispatch bits the debugger rewrote: the bits it had, and
+// why the run may stop there.
+struct Mark {
+  u16 original = 0;
+  std::int32_t breakpoint = -1; // the first breakpoint placed here
+  bool lineStart = false;       // where a step may end at a line
+  bool returnPoint = false;     // where the stepped frame returns to
+};
+
 // Where the machine was when it left compiled code for native code.
 struct Entry {
   const u64* pc;
@@ -134,6 +143,19 @@ struct State {
   bool trapped = false;
   TrapReport report;
   Debug::Stop lastTrap; // the frames of the trap, for the debugger
+  // The debugger: the stop procedure, the breakpoints, the marks in prepared code, the
+  // step under way (Continue: none), and whether this run stays in the interpreter.
+  Debug::StopProc stopProc = nullptr;
+  bool stopped = false;
+  std::vector<Debug::LineBreak> breakpoints;
+  std::unordered_map<const u64*, Mark> marks;
+  struct {
+    Debug::Resume kind = Debug::Resume::Continue;
+    u64* fp = nullptr;       // the frame stepped from
+    u64* callerFp = nullptr; // its caller's, where it returns to
+    const Process* process = nullptr;
+  } step;
+  bool interpretOnly = false;
   ReportProc reportProc = nullptr;
   InterruptProc interruptProc = nullptr;
   void (*runEnd)() = nullptr;
@@ -365,7 +387,9 @@ struct Dispatch {
   const char* base = nullptr;
   u16 handler[256] = {};
   const void* table[256] = {}; // without direct threading: the handler of each op
+  u16 mark = 0;                // the dispatch bits of a word the debugger marked
 };
+static_assert(kOpCount < 255, "a marked word's dispatch bits without direct threading");
 Dispatch dispatch;
 // The op of each dispatch word: the reverse of dispatch.handler.
 u8 opOfHandler[65536];
@@ -377,6 +401,8 @@ inline bool IsEntryWord(u64 w) {
   return (FieldC(w) & kEntryMark) != 0 &&
          (op == static_cast<u64>(Op::ENTER) || op == dispatch.handler[static_cast<int>(Op::ENTER)]);
 }
+
+void MarkPrepared(const u64* code);
 
 // Checks the code of a module and rewrites its dispatch words, once: false when the
 // code is not fit to run (marked so, it stays refused).
@@ -449,6 +475,7 @@ bool Prepare(u64* code) {
   }
   flags |= kTranslated;
   code[1] = (header & 0x0000FFFFFFFFFFFFull) | flags << 48;
+  if (good) MarkPrepared(code);
   return good;
 }
 
@@ -601,9 +628,10 @@ Machine::Code MachineCodeOf(const u64* entry) {
 }
 
 void DropMachineCode(const u8* code, std::int32_t size) {
-  if (state.translator == nullptr) return;
   const auto* first = reinterpret_cast<const u64*>(code);
   const auto* end = reinterpret_cast<const u64*>(code + size);
+  std::erase_if(state.marks, [&](const auto& m) { return m.first >= first && m.first < end; });
+  if (state.translator == nullptr) return;
   std::erase_if(state.machineCode, [&](const auto& entry) {
     if (entry.first < first || entry.first >= end) return false;
     if (entry.second != nullptr) state.translator->release(entry.second);
@@ -814,6 +842,8 @@ inline void CallNative(const Native::Procedure* p, const u64* pc, u64* fp, u64 a
   if (__builtin_expect(!state.pendingEnd.empty(), 0)) Trap(std::exchange(state.pendingEnd, {}));
 }
 
+u16 Reached(const u64* pc, u64* fp);
+
 // Runs compiled code from pc until EXIT. Called once with pc nullptr first: then it only
 // computes where its handlers lie (Dispatch).
 __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
@@ -824,8 +854,10 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
 #undef VM_LABEL
     };
 #if VM_DIRECT_THREADING
-    const char* low = static_cast<const char*>(&&L_BAD);
-    const char* high = low;
+    const char* low =
+        std::min(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
+    const char* high =
+        std::max(static_cast<const char*>(&&L_BAD), static_cast<const char*>(&&L_MARK));
     for (const void* l : labels) {
       low = std::min(low, static_cast<const char*>(l));
       high = std::max(high, static_cast<const char*>(l));
@@ -840,11 +872,14 @@ __attribute__((noinline)) void Interpret(const u64* pc, u64* fp, u8* gp) {
     };
     for (u16& h : dispatch.handler) h = offset(&&L_BAD);
     for (int i = 0; i < kOpCount; ++i) dispatch.handler[i] = offset(labels[i]);
+    dispatch.mark = offset(&&L_MARK);
 #else
     for (int i = 0; i < 256; ++i) {
       dispatch.handler[i] = static_cast<u16>(i);
       dispatch.table[i] = i < kOpCount ? labels[i] : &&L_BAD;
     }
+    dispatch.mark = 255;
+    dispatch.table[255] = &&L_MARK;
 #endif
     return;
   }
@@ -907,6 +942,18 @@ L_poll:
 
 L_BAD:
   TRAP(BadInstruction);
+
+  // A word the debugger marked: the run may stop here; then the instruction goes on.
+L_MARK : {
+  state.pc = pc;
+  state.fp = fp;
+  const u16 original = Reached(pc, fp);
+#if VM_DIRECT_THREADING
+  goto*(static_cast<const void*>(base + original));
+#else
+  goto* handlers[original & 0xFF];
+#endif
+}
 
   // Moves and constants
 L_NOP:
@@ -1462,7 +1509,8 @@ L_JTAB : {
 
   // Calls
 L_ENTER : {
-  if (state.translator != nullptr && state.processes.empty() && HostRoom()) {
+  if (state.translator != nullptr && !state.interpretOnly && state.processes.empty() &&
+      HostRoom()) {
     if (const Machine::Code code = MachineCodeOf(pc)) {
       state.pc = pc;
       state.fp = fp;
@@ -1718,17 +1766,13 @@ bool SamePlace(const Position& a, const Position& b) {
          a.source == b.source;
 }
 
-// The chain of calls from the machine's saved registers down to the first entry, a
-// run of calls from one place as one position with its repeats.
-void BuildReport(const std::string& message) {
-  state.report = TrapReport{};
-  state.report.message = message + Unassigned(message);
-  state.lastTrap = Debug::Stop{};
-  state.lastTrap.message = state.report.message;
-  const u64* pc = state.pc;
-  u64* fp = state.fp;
+// The frames from the instruction at pc in the frame at fp down to the first entry into
+// the machine, innermost first (at most kMaxTrapFrames of them), and with calls the
+// chain of their places, a run of calls from one place as one position with its repeats.
+// top: pc is the instruction executing, not a return address.
+void Walk(const u64* pc, u64* fp, bool top, std::vector<Debug::Frame>& frames,
+          std::vector<Position>* calls) {
   std::size_t level = state.entries.size();
-  bool top = true;
   std::unordered_map<u64, Position> known; // by code address: a recursion finds its place once
   // More frames than the stack holds cannot be: the bound only guards a broken chain.
   for (std::size_t guard = 0; guard < kFrameBytes / 8; ++guard) {
@@ -1751,7 +1795,7 @@ void BuildReport(const std::string& message) {
       if (p.module.empty()) p.module = "?";
       found = known.emplace(at, std::move(p)).first;
     }
-    if (state.lastTrap.frames.size() < kMaxTrapFrames) {
+    if (frames.size() < kMaxTrapFrames) {
       Debug::Frame f;
       f.pc = reinterpret_cast<const u64*>(at);
       f.fp = fp;
@@ -1762,17 +1806,264 @@ void BuildReport(const std::string& message) {
         f.word = static_cast<std::uint32_t>((at - reinterpret_cast<u64>(info.code)) / 8);
       }
       f.where = found->second;
-      state.lastTrap.frames.push_back(std::move(f));
+      frames.push_back(std::move(f));
+    } else if (calls == nullptr) {
+      break;
     }
-    std::vector<Position>& calls = state.report.calls;
-    if (calls.size() > 1 && SamePlace(calls.back(), found->second))
-      ++calls.back().repeats;
-    else
-      calls.push_back(found->second);
+    if (calls != nullptr) {
+      if (calls->size() > 1 && SamePlace(calls->back(), found->second))
+        ++calls->back().repeats;
+      else
+        calls->push_back(found->second);
+    }
     pc = reinterpret_cast<const u64*>(fp[-1]);
     fp = reinterpret_cast<u64*>(fp[-2]);
     top = false;
   }
+}
+
+// The report of the trap at the machine's saved registers, and its frames.
+void BuildReport(const std::string& message) {
+  state.report = TrapReport{};
+  state.report.message = message + Unassigned(message);
+  state.lastTrap = Debug::Stop{};
+  state.lastTrap.message = state.report.message;
+  Walk(state.pc, state.fp, true, state.lastTrap.frames, &state.report.calls);
+}
+
+// ---- The debugger's marks ----
+
+Buffer::Ref SystemLibrary();
+
+// The libraries whose modules may hold marks: the run's and the system library.
+template <typename Proc> void ForEachModule(Proc&& proc) {
+  const auto each = [&](Modules::Ref m) {
+    if (Modules::Info(m).code != nullptr) proc(m);
+  };
+  const Buffer::Ref system = SystemLibrary();
+  if (state.library != nullptr) Modules::ForEach(state.library, each);
+  if (system != nullptr && system != state.library) Modules::ForEach(system, each);
+}
+
+// The dispatch bits of a word of prepared code as they were before the debugger marked it.
+u16 DispatchBits(const u64* word) {
+  const u16 bits = static_cast<u16>(*word & 0xFFFF);
+  if (bits != dispatch.mark) return bits;
+  const auto found = state.marks.find(word);
+  return found != state.marks.end() ? found->second.original : bits;
+}
+
+bool Prepared(const u64* code) {
+  const u64 flags = code[1] >> 48;
+  return (flags & kTranslated) != 0 && (flags & kRejected) == 0;
+}
+
+// The line starts of a module's code, each one an instruction's first word: a damaged
+// line table never makes the debugger mark the middle of an instruction.
+std::vector<Debug::LineStart> LineStarts(Modules::Ref m) {
+  const Modules::ModuleInfo info = Modules::Info(m);
+  const auto* code = reinterpret_cast<const u64*>(info.code);
+  std::vector<Debug::LineStart> starts;
+  if (code == nullptr || info.codeSize < kLargeHeaderWords * 8) return starts;
+  const u64 header = code[1];
+  const bool large = ((header >> 48) & kLargeCode) != 0;
+  const u64 first = large ? kLargeHeaderWords : kHeaderWords;
+  const u64 end = std::min<u64>(large ? code[2] >> 32 : (header >> 16) & 0xFFFF,
+                                static_cast<u64>(info.codeSize) / 8);
+  const bool prepared = Prepared(code);
+  std::vector<bool> instruction(end, false);
+  for (u64 at = first; at < end;) {
+    const u16 bits = prepared ? DispatchBits(code + at) : static_cast<u16>(code[at] & 0xFFFF);
+    const int op = prepared ? opOfHandler[bits] : bits;
+    if (op >= kOpCount) break;
+    instruction[at] = true;
+    at += kOpWords[op];
+  }
+  std::vector<u64> entries;
+  for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+    u64 entry;
+    std::memcpy(&entry, info.table + i * 8, sizeof entry);
+    entries.push_back((entry - reinterpret_cast<u64>(code)) / 8);
+  }
+  Object::DebugInfo d;
+  ReadDebugInfo(m, d);
+  for (std::size_t i = 0; i < d.lines.size(); ++i) {
+    if (i > 0 && d.lines[i - 1].line == d.lines[i].line) continue;
+    u64 word = d.lines[i].word;
+    const u64 next = i + 1 < d.lines.size() ? d.lines[i + 1].word : end;
+    if (word < end && instruction[word] && IsEntryWord(code[word])) word += 2;
+    if (word >= end || word >= next || !instruction[word]) continue;
+    Debug::LineStart s{static_cast<std::uint32_t>(word), d.lines[i].line, 0};
+    for (std::size_t e = 0; e < entries.size(); ++e)
+      if (entries[e] <= word && entries[e] >= entries[static_cast<std::size_t>(s.procedure)])
+        s.procedure = static_cast<std::int32_t>(e);
+    starts.push_back(s);
+  }
+  return starts;
+}
+
+// Whether file names module m: its source text's path, that path's last name, or the
+// module's name (with ".mod" or without).
+bool Names(const std::string& file, Modules::Ref m) {
+  Object::DebugInfo d;
+  ReadDebugInfo(m, d);
+  char name[17];
+  Modules::Name(m, name);
+  const std::string last = d.source.substr(d.source.find_last_of('/') + 1);
+  return !file.empty() &&
+         (file == d.source || file == last || file == name || file == std::string(name) + ".mod");
+}
+
+// Marks word (its dispatch bits kept) and lets change say why.
+template <typename Change> void SetMark(const u64* word, Change&& change) {
+  auto [at, fresh] = state.marks.try_emplace(word);
+  if (fresh) {
+    at->second.original = static_cast<u16>(*word & 0xFFFF);
+    *const_cast<u64*>(word) = (*word & ~u64{0xFFFF}) | dispatch.mark;
+  }
+  change(at->second);
+}
+
+// Takes away the marks that keep no reason (their words as they were).
+void DropIdleMarks() {
+  std::erase_if(state.marks, [](const auto& m) {
+    if (m.second.breakpoint >= 0 || m.second.lineStart || m.second.returnPoint) return false;
+    *const_cast<u64*>(m.first) = (*m.first & ~u64{0xFFFF}) | m.second.original;
+    return true;
+  });
+}
+
+void PlaceBreakpoints(Modules::Ref m) {
+  const auto* code = reinterpret_cast<const u64*>(Modules::Info(m).code);
+  if (!Prepared(code)) return;
+  std::vector<Debug::LineStart> starts;
+  for (std::size_t i = 0; i < state.breakpoints.size(); ++i) {
+    if (!Names(state.breakpoints[i].file, m)) continue;
+    if (starts.empty()) starts = LineStarts(m);
+    if (const Debug::LineStart* s = Debug::PlaceLine(starts, state.breakpoints[i].line)) {
+      SetMark(code + s->word, [&](Mark& mark) {
+        if (mark.breakpoint < 0) mark.breakpoint = static_cast<std::int32_t>(i);
+      });
+    }
+  }
+}
+
+void PlaceLineStarts(Modules::Ref m) {
+  const auto* code = reinterpret_cast<const u64*>(Modules::Info(m).code);
+  if (!Prepared(code)) return;
+  for (const Debug::LineStart& s : LineStarts(m))
+    SetMark(code + s.word, [](Mark& mark) { mark.lineStart = true; });
+}
+
+void MarkPrepared(const u64* code) {
+  if (state.breakpoints.empty() && state.step.kind == Debug::Resume::Continue) return;
+  ForEachModule([&](Modules::Ref m) {
+    if (reinterpret_cast<const u64*>(Modules::Info(m).code) != code) return;
+    PlaceBreakpoints(m);
+    if (state.step.kind != Debug::Resume::Continue) PlaceLineStarts(m);
+  });
+}
+
+// Whether the runs stay in the interpreter: where a run may stop, translated code must
+// not run past a mark or a line a step ends at.
+bool InterpretOnly() { return state.stopProc != nullptr && !state.breakpoints.empty(); }
+
+void EndStep() {
+  state.step = {};
+  for (auto& m : state.marks) m.second.lineStart = m.second.returnPoint = false;
+  DropIdleMarks();
+}
+
+// A step from the frame at fp: marks at every line start and where the frame returns.
+void BeginStep(Debug::Resume kind, u64* fp) {
+  state.step.kind = kind;
+  state.step.fp = fp;
+  state.step.callerFp = reinterpret_cast<u64*>(fp[-2]);
+  state.step.process = state.running;
+  ForEachModule(PlaceLineStarts);
+  const auto* back = reinterpret_cast<const u64*>(fp[-1]);
+  if (back != kExitCode && back != kProcessEndCode &&
+      ModuleAt(state.library, reinterpret_cast<u64>(back)) != nullptr)
+    SetMark(back, [](Mark& mark) { mark.returnPoint = true; });
+}
+
+enum class StepEnd : u8 { No, Line, Return };
+
+// Whether the step under way ends at the marked word in the frame at fp: Step Into at
+// the next line start, Step Over at one in the same frame or an outer one, Step Out in
+// an outer one; each of them where the frame returns.
+StepEnd StepEnds(const Mark& m, const u64* fp) {
+  const auto& s = state.step;
+  if (s.kind == Debug::Resume::Continue) return StepEnd::No;
+  const bool same = state.running == s.process;
+  if (m.returnPoint && same && fp == s.callerFp) return StepEnd::Return;
+  if (!m.lineStart) return StepEnd::No;
+  switch (s.kind) {
+  case Debug::Resume::StepInto:
+    return StepEnd::Line;
+  case Debug::Resume::StepOver:
+    return same && fp <= s.fp ? StepEnd::Line : StepEnd::No;
+  default:
+    return same && fp < s.fp ? StepEnd::Line : StepEnd::No;
+  }
+}
+
+// The first slot above the frame at fp of the procedure whose code holds pc.
+u64* FrameEnd(const u64* pc, u64* fp) {
+  const Modules::Ref m = ModuleAt(state.library, reinterpret_cast<u64>(pc));
+  if (m == nullptr) return fp + 0xFFFF;
+  const Modules::ModuleInfo info = Modules::Info(m);
+  u64 entry = 0;
+  for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+    u64 e;
+    std::memcpy(&e, info.table + i * 8, sizeof e);
+    if (e <= reinterpret_cast<u64>(pc) && e > entry) entry = e;
+  }
+  return entry != 0 ? fp + (reinterpret_cast<const u64*>(entry)[1] & 0xFFFF) : fp + 0xFFFF;
+}
+
+// The interpreter reached a marked word: the run stops there when a breakpoint is placed
+// on it or a step ends there, and goes on as the stop procedure says. The word's own
+// dispatch bits.
+u16 Reached(const u64* pc, u64* fp) {
+  const auto found = state.marks.find(pc);
+  // Every marked word has its mark (they come and go together): "invalid instruction".
+  if (found == state.marks.end()) return dispatch.handler[kOpCount];
+  const Mark mark = found->second;
+  Debug::Stop stop;
+  // A step that ends on a breakpoint's line ends as a step: the breakpoint has not been
+  // passed but reached by the step, and its condition and count are not asked.
+  StepEnd end = StepEnds(mark, fp);
+  if (end != StepEnd::No) {
+    stop.reason = Debug::Reason::Step;
+  } else if (mark.breakpoint >= 0) {
+    stop.reason = Debug::Reason::Breakpoint;
+    stop.breakpoint = mark.breakpoint;
+    end = StepEnd::Line;
+  }
+  if (end == StepEnd::No || state.stopProc == nullptr || state.stopped) return mark.original;
+  // A return to where a line begins is a stop at that line: the call's line is done.
+  if (end == StepEnd::Return && mark.lineStart) end = StepEnd::Line;
+  EndStep();
+  Walk(pc, fp, end == StepEnd::Line, stop.frames, nullptr);
+  // While the run waits, the workstation may call the program's procedures (a dialog's,
+  // say): their frames go above this one.
+  u64* const sp = state.sp;
+  state.sp = FrameEnd(pc, fp);
+  state.stopped = true;
+  Debug::Resume resume = Debug::Resume::Stop;
+  try {
+    resume = state.stopProc(stop);
+  } catch (...) {
+    state.stopped = false;
+    state.sp = sp;
+    throw;
+  }
+  state.stopped = false;
+  state.sp = sp;
+  if (resume == Debug::Resume::Stop) Raise(TrapCode::Interrupted, pc, fp);
+  if (resume != Debug::Resume::Continue) BeginStep(resume, fp);
+  return mark.original;
 }
 
 void Report() {
@@ -1936,7 +2227,7 @@ u64* InterpretFrame(const u64* entry, u64* fp) {
 // The code to call for the procedure at entry whose frame is linked at callee, or
 // nullptr once the interpreter has run it.
 Machine::Code Enter(const u64* entry, u64* callee) {
-  if (state.processes.empty() && HostRoom()) {
+  if (!state.interpretOnly && state.processes.empty() && HostRoom()) {
     if (const Machine::Code code = MachineCodeOf(entry)) return code;
   }
   InterpretFrame(entry, callee);
@@ -2085,7 +2376,7 @@ bool Translating() { return state.translator != nullptr; }
 
 Shared* SharedState() { return &shared; }
 
-Op OpAt(const u64* pc) { return static_cast<Op>(opOfHandler[*pc & 0xFFFF]); }
+Op OpAt(const u64* pc) { return static_cast<Op>(opOfHandler[DispatchBits(pc)]); }
 
 const u64* InstructionsEnd(const u64* entry) {
   const u64* code = CodeOf(entry);
@@ -2232,6 +2523,8 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.pendingEnd.clear();
   state.report = TrapReport{};
   state.lastTrap = Debug::Stop{};
+  EndStep();
+  state.interpretOnly = InterpretOnly();
   ResetProcesses();
   state.pc = nullptr;
   state.fp = nullptr;
@@ -2256,6 +2549,8 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   } catch (const ProgramEnd&) {
     // A process's procedure returned: the program ended.
   }
+  EndStep();
+  state.interpretOnly = false;
   ResetProcesses();
   Events::WatchInterrupt(false);
   KeyEvents::SetInterruptProc(nullptr);
@@ -2336,6 +2631,35 @@ void RunBody(Modules::Ref module, Modules::Address entry) {
 
 bool LastRunTrapped() { return state.trapped; }
 const Debug::Stop& Debug::LastTrap() { return state.lastTrap; }
+
+void Debug::SetStopProc(StopProc proc) {
+  state.stopProc = proc;
+  if (Running() && InterpretOnly()) state.interpretOnly = true;
+}
+
+bool Debug::Stopped() { return state.stopped; }
+
+void Debug::SetBreakpoints(std::vector<LineBreak> points) {
+  Init();
+  for (auto& m : state.marks) m.second.breakpoint = -1;
+  DropIdleMarks();
+  state.breakpoints = std::move(points);
+  if (state.breakpoints.empty()) return;
+  ForEachModule(PlaceBreakpoints);
+  if (Running() && InterpretOnly()) state.interpretOnly = true;
+}
+
+std::int32_t Debug::PlacedLine(std::size_t index) {
+  if (index >= state.breakpoints.size()) return 0;
+  const LineBreak& b = state.breakpoints[index];
+  std::int32_t line = 0;
+  ForEachModule([&](Modules::Ref m) {
+    if (line != 0 || !Names(b.file, m)) return;
+    const std::vector<LineStart> starts = LineStarts(m);
+    if (const LineStart* s = PlaceLine(starts, b.line)) line = s->line;
+  });
+  return line;
+}
 const TrapReport& LastReport() { return state.report; }
 bool Running() { return state.depth > 0; }
 

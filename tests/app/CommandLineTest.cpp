@@ -43,7 +43,7 @@ TEST_F(CommandLine, HelpAndVersionNeedNoDisplay) {
   for (const char* option :
        {"--help", "--version", "--run PROGRAM.mod", "--macro FILE.mac", "--macro-number N",
         "--screenshot FILE.png", "--keys KEYS", "--dump FILE", "--no-compiler", "--no-jit",
-        "--ready-time", "-platform NAME"})
+        "--debug", "--ready-time", "-platform NAME"})
     EXPECT_TRUE(help.out.contains(QString("\n  ") + option + " ")) << option;
   for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  64 ", "\n  66 "})
     EXPECT_TRUE(help.out.contains(status)) << status;
@@ -77,6 +77,9 @@ TEST_F(CommandLine, UsageErrorsAreOneLineAndStatus64) {
       {{"--run", "a.mod", "--macro-number", "2"}, "--macro-number goes with --macro"},
       {{"--run", "a.mod", "--dump", "d.txt"}, "--dump does not go with --run"},
       {{"--run", "a.mod", "--keys", "RETURN"}, "--keys does not go with --run"},
+      {{"--debug"}, "--debug goes with --run"},
+      {{"--run", "a.mod", "--debug", "--screenshot", "s.png"},
+       "--debug does not go with --screenshot"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.join(' ').toStdString());

@@ -22,7 +22,9 @@
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
 #include "modules/NativeModules.h"
+#include "vm/Debug.h"
 #include "vm/Heap.h"
+#include "vm/Isa.h"
 #include "vm/Trap.h"
 #include "vm/Vm.h"
 
@@ -508,3 +510,75 @@ TEST_F(CodegenTest, AWildAddressInTranslatedCodeReportsItsLine) {
 #endif
 
 } // namespace
+
+namespace {
+
+// The variable slots of each frame of the last trap (parameters and locals, up to the
+// ENTER's first temporary), innermost first.
+std::vector<std::vector<std::uint64_t>> TrapVariables() {
+  std::vector<std::vector<std::uint64_t>> frames;
+  for (const Vm::Debug::Frame& f : Vm::Debug::LastTrap().frames) {
+    const Modules::ModuleInfo info = Modules::Info(f.module);
+    std::uint64_t entry = 0;
+    for (std::int32_t i = 0; i < info.procedureCount; ++i) {
+      std::uint64_t e;
+      std::memcpy(&e, info.table + i * 8, sizeof e);
+      if (e <= reinterpret_cast<std::uint64_t>(f.pc) && e > entry) entry = e;
+    }
+    const std::uint64_t temps = Vm::FieldA(*reinterpret_cast<const std::uint64_t*>(entry));
+    frames.emplace_back(f.fp, f.fp + temps);
+  }
+  return frames;
+}
+
+} // namespace
+
+// Translated code keeps a loop's variables in registers: after a trap the frames read
+// the same values as the interpreter's.
+TEST_F(CodegenTest, TrapFramesHoldTheVariablesTranslatedAsInterpreted) {
+  const std::string source =
+      "MODULE T;\nFROM Out IMPORT Int;\nVAR a: ARRAY [0..9] OF INTEGER;\n"
+      "PROCEDURE P(n: INTEGER): INTEGER;\n  VAR i, s, t: INTEGER;\nBEGIN\n  s := 0; t := 1;\n"
+      "  FOR i := 0 TO n DO\n    s := s + i * 3; t := t * 2 MOD 1000;\n    a[i] := s\n  END;\n"
+      "  RETURN s + t\nEND P;\nBEGIN\n  Int(P(20))\nEND T.\n";
+  ASSERT_EQ(Run(source), "trap index out of range");
+  const auto interpreted = TrapVariables();
+  ASSERT_EQ(interpreted.size(), 2u);
+  // n, i, s, t of P at i = 10.
+  ASSERT_GE(interpreted[0].size(), 4u);
+  EXPECT_EQ(interpreted[0][0], 20u);
+  if (!Jit::Install()) GTEST_SKIP() << "programs are not translated on this host";
+  ASSERT_EQ(Run(source), "trap index out of range");
+  EXPECT_EQ(TrapVariables(), interpreted);
+}
+
+namespace {
+std::uint64_t calledBack = 0;
+std::uint64_t squareEntry = 0;
+Vm::Debug::Resume CallBack(const Vm::Debug::Stop&) {
+  const std::uint64_t seven[] = {7};
+  calledBack = Vm::CallProcedure(squareEntry, seven);
+  return Vm::Debug::Resume::Continue;
+}
+} // namespace
+
+// While a run waits at a stop, the workstation may call the program's procedures: their
+// frames leave the stopped one as it was.
+TEST_F(CodegenTest, ProceduresCalledWhileStoppedLeaveTheStoppedFrame) {
+  const std::string source = "MODULE C;\nFROM Out IMPORT Int;\n"
+                             "PROCEDURE Square(x: INTEGER): INTEGER;\nBEGIN\n  RETURN x * x\n"
+                             "END Square;\n"
+                             "PROCEDURE G(a: INTEGER): INTEGER;\n  VAR b, c: INTEGER;\nBEGIN\n"
+                             "  b := a + 1; c := b * 2;\n  RETURN a + b + c\nEND G;\n"
+                             "BEGIN\n  Int(G(5))\nEND C.\n";
+  ASSERT_EQ(Compile(source), "");
+  std::memcpy(&squareEntry, Modules::Info(Modules::Find(library, "C")).table + 8,
+              sizeof squareEntry);
+  Vm::Debug::SetStopProc(CallBack);
+  Vm::Debug::SetBreakpoints({{"C", 11}});
+  calledBack = 0;
+  EXPECT_EQ(Run(source), "23 ");
+  EXPECT_EQ(calledBack, 49u);
+  Vm::Debug::SetStopProc(nullptr);
+  Vm::Debug::SetBreakpoints({});
+}

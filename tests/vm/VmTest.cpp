@@ -833,3 +833,31 @@ TEST_F(VmTest, ObjectsCarryTheirDebugInfoBothWays) {
 }
 
 } // namespace
+
+// A breakpoint's line among a module's line starts: procedure 1 (lines 5..7) holds the
+// nested procedure 2 (lines 3..4) before its own statements, the body (0) lines 10..12.
+TEST(PlaceLineTest, ALineWithoutCodeGoesToTheNextOfItsProcedure) {
+  const std::vector<Vm::Debug::LineStart> starts = {
+      {10, 3, 2}, {12, 4, 2}, {20, 5, 1}, {24, 7, 1}, {30, 10, 0}, {33, 12, 0}, {36, 10, 0},
+  };
+  const struct {
+    std::int32_t line, placed;
+    std::uint32_t word;
+  } cases[] = {
+      {3, 3, 10},   {4, 4, 12}, {6, 7, 24}, // within procedure 1: its line 7
+      {10, 10, 30},                         // a line with two starts: the first
+      {11, 12, 33},                         // the body's next line
+      {8, 10, 30},  {1, 3, 10},             // between procedures: the next line with code
+      {13, 0, 0},                           // after the last line: none
+  };
+  for (const auto& c : cases) {
+    const Vm::Debug::LineStart* s = Vm::Debug::PlaceLine(starts, c.line);
+    if (c.placed == 0) {
+      EXPECT_EQ(s, nullptr) << c.line;
+      continue;
+    }
+    ASSERT_NE(s, nullptr) << c.line;
+    EXPECT_EQ(s->line, c.placed) << c.line;
+    EXPECT_EQ(s->word, c.word) << c.line;
+  }
+}

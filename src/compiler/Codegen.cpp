@@ -574,8 +574,9 @@ struct FrameFix {
 
 class Generator {
 public:
-  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far)
-      : unit(u), source(src) {
+  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far,
+            bool symbols)
+      : unit(u), source(src), symbolsWanted(symbols) {
     a.SetFar(std::move(far));
   }
 
@@ -612,6 +613,7 @@ public:
 private:
   const CompilationUnit& unit;
   std::string source;
+  bool symbolsWanted;
   Assembler a;
   i32 P = 1;
   u16 V = 4;
@@ -2800,19 +2802,21 @@ private:
     for (std::size_t n = 0; n < entries.size(); ++n)
       out.offsets.push_back(static_cast<u32>(entries[n] == 0 ? entries[0] * 8 : entries[n] * 8) -
                             (n == 0 ? 6 : 0));
-    Object::Symbols symbols = MakeSymbols(moved, memStart);
+    Object::Symbols symbols = symbolsWanted ? MakeSymbols(moved, memStart) : Object::Symbols{};
     out.extra = Object::EncodeDebugInfo({source, names, lines, reads, std::move(symbols)});
   }
 };
 
 struct Settings {
   std::string source;
+  bool symbols = true;
 };
 Settings settings;
 
 } // namespace
 
 void SetSourcePath(std::string path) { settings.source = std::move(path); }
+void SetSymbols(bool record) { settings.symbols = record; }
 const std::string& SourcePath() { return settings.source; }
 
 // The code once more for every branch that turned out to reach too short, written as a
@@ -2821,7 +2825,7 @@ Result Generate(const CompilationUnit& unit, const std::string& source, Object::
   std::vector<std::uint32_t> far;
   for (int pass = 0; pass < 16; ++pass) {
     try {
-      Generator g(unit, source, far);
+      Generator g(unit, source, far, settings.symbols);
       g.Run(out);
       return Result{};
     } catch (const TooFar& t) {

@@ -578,8 +578,7 @@ private:
 bool Parser::Load(Item& item) {
   if (item.isString) {
     if (item.string.size() != 1) return Fail(kMismatch);
-    item =
-        Computed(&kCharType, static_cast<unsigned char>(item.string[0]));
+    item = Computed(&kCharType, static_cast<unsigned char>(item.string[0]));
     return true;
   }
   if (!item.designator) return true;
@@ -712,15 +711,15 @@ bool Parser::Number(Item& item) {
     v = static_cast<i64>(value);
     return true;
   };
-  if (at_ < text_.size() && (text_[at_] == 'H' || text_[at_] == 'C')) {
-    const char suffix = text_[at_++];
-    if (!integer(digits, suffix == 'H' ? 16 : 8, item.num.i)) return false;
-    if (suffix == 'C') {
-      if (item.num.i > 255) return Fail(kOutOfRange);
-      item.type = &kCharType;
-    }
-  } else if (!digits.empty() && digits.back() == 'B' &&
-             digits.find_first_not_of("01234567", 0) == digits.size() - 1) {
+  const bool octal = digits.size() > 1 && digits.find_first_not_of("01234567") == digits.size() - 1;
+  if (at_ < text_.size() && text_[at_] == 'H') {
+    ++at_;
+    if (!integer(digits, 16, item.num.i)) return false;
+  } else if (octal && digits.back() == 'C') {
+    if (!integer(digits.substr(0, digits.size() - 1), 8, item.num.i)) return false;
+    if (item.num.i > 255) return Fail(kOutOfRange);
+    item.type = &kCharType;
+  } else if (octal && digits.back() == 'B') {
     if (!integer(digits.substr(0, digits.size() - 1), 8, item.num.i)) return false;
   } else if (at_ < text_.size() && text_[at_] == '.' && text_.substr(at_, 2) != "..") {
     ++at_;
@@ -944,9 +943,13 @@ bool Parser::Arithmetic(char op, Item& left, Item& right) {
     }
   }
   if (overflow && dry_ == 0) return Fail(kOverflow);
+  // A result outside the range of a 32-bit operand's type is a LONGINT (the program
+  // would have trapped; the user asked for the value).
   const SymbolType* t = Joined(left, right);
   const SymbolType* tb = BaseOf(m_, t);
-  if (tb == &kIntegerType && (r < INT32_MIN || r > INT32_MAX)) t = &kLongIntType;
+  if (tb != nullptr && (tb->kind == TypeKind::Integer || tb->kind == TypeKind::Cardinal) &&
+      (r < tb->low || r > tb->high))
+    t = &kLongIntType;
   left = Computed(t);
   left.num.i = r;
   return true;

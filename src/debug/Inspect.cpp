@@ -1,10 +1,12 @@
 #include "debug/Inspect.h"
 
+#include <fcntl.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -32,12 +34,14 @@ constexpr char kOverflow[] = "Overflow.";
 constexpr char kZero[] = "Division by zero.";
 constexpr char kMismatch[] = "Incompatible types.";
 constexpr char kSyntax[] = "Syntax error.";
+constexpr char kTooComplex[] = "Expression too complex.";
 constexpr char kUnknown[] = "Unknown name: ";
 constexpr char kNotVariable[] = "Not a variable.";
 constexpr char kCannotAssign[] = "Only numbers, CHAR, BOOLEAN and enumerations can be changed.";
 
 constexpr std::size_t kSummaryElements = 8;
 constexpr std::size_t kSummaryChars = 64;
+constexpr std::size_t kMaxCompared = std::size_t{1} << 20; // characters of a string compared
 constexpr int kMaxDepth = 64; // of nested scopes, subranges and expressions
 
 // The symbols of one installed module, kept while the workstation runs: the values
@@ -80,18 +84,26 @@ const Module* SymbolsOf(Modules::Ref ref) {
 
 // ---- Memory ----
 
-// Copies n bytes from address; false when any of them cannot be read (the kernel checks,
-// so a wild pointer costs an error, not the workstation).
-bool Read(u64 address, void* to, std::size_t n) {
+// Copies n bytes from address, or to it; false when any of them cannot be read (or
+// written): the kernel checks, so a wild pointer costs an error, not the workstation.
+// Where the system refuses the direct call, the process's memory file does the same.
+bool Transfer(u64 address, void* local, std::size_t n, bool write) {
   if (n == 0) return true;
   if (address == 0) return false;
-  iovec local{to, n}, remote{reinterpret_cast<void*>(address), n};
-  return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
+  iovec mine{local, n}, theirs{reinterpret_cast<void*>(address), n};
+  const ssize_t done = write ? process_vm_writev(getpid(), &mine, 1, &theirs, 1, 0)
+                             : process_vm_readv(getpid(), &mine, 1, &theirs, 1, 0);
+  if (done == static_cast<ssize_t>(n)) return true;
+  if (done >= 0 || (errno != ENOSYS && errno != EPERM)) return false;
+  static const int memory = open("/proc/self/mem", O_RDWR | O_CLOEXEC);
+  if (memory < 0 || address > static_cast<u64>(INT64_MAX)) return false;
+  const auto at = static_cast<off_t>(address);
+  return (write ? pwrite(memory, local, n, at) : pread(memory, local, n, at)) ==
+         static_cast<ssize_t>(n);
 }
+bool Read(u64 address, void* to, std::size_t n) { return Transfer(address, to, n, false); }
 bool Write(u64 address, const void* from, std::size_t n) {
-  if (address == 0) return false;
-  iovec local{const_cast<void*>(from), n}, remote{reinterpret_cast<void*>(address), n};
-  return process_vm_writev(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(n);
+  return Transfer(address, const_cast<void*>(from), n, true);
 }
 bool ReadWord(u64 address, u64& word) { return Read(address, &word, 8); }
 
@@ -593,7 +605,7 @@ bool Parser::Load(Item& item) {
 }
 
 bool Parser::Expression(Item& item, int depth) {
-  if (depth > kMaxDepth) return Fail("Expression too complex.");
+  if (depth > kMaxDepth) return Fail(kTooComplex);
   if (!Simple(item, depth)) return false;
   for (const char* op : {"<=", ">=", "<>", "=", "#", "<", ">"}) {
     if (!Accept(op)) continue;
@@ -673,6 +685,7 @@ bool Parser::Term(Item& item, int depth) {
 }
 
 bool Parser::Factor(Item& item, int depth) {
+  if (depth > kMaxDepth) return Fail(kTooComplex);
   Skip();
   if (at_ >= text_.size()) return Fail(kSyntax);
   const char c = text_[at_];
@@ -963,7 +976,7 @@ bool Parser::Relation(const std::string& op, Item& left, Item& right) {
     if (!item.designator || item.type == nullptr || !IsCharArray(m_, item.type)) return false;
     u64 data = 0, count = 0;
     if (dry_ == 0 && (!Elements(m_, item.type, item.address, data, count) ||
-                      !ArrayString(data, count, s, SIZE_MAX)))
+                      !ArrayString(data, count, s, kMaxCompared)))
       return Fail(kInvalid);
     return true;
   };

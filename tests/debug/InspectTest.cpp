@@ -263,6 +263,11 @@ TEST_F(InspectTest, ExpressionsOverTheFrameAreTypedAndChecked) {
   EXPECT_EQ(Inspect::Evaluate(frames[0], "c > 5").value.type, "BOOLEAN");
   EXPECT_EQ(Inspect::Evaluate(frames[0], "r * 2.0").value.type, "REAL");
   EXPECT_EQ(Inspect::Evaluate(frames[0], "sm + 1").value.type, "Small");
+  // Nesting has a bound, not the host's stack.
+  EXPECT_EQ(Eval(frames[0], std::string(100000, '(') + "1"), "error Expression too complex.");
+  std::string nots;
+  for (int i = 0; i < 100000; ++i) nots += "NOT ";
+  EXPECT_EQ(Eval(frames[0], nots + "b"), "error Expression too complex.");
   // The body's frame sees the module's variables, not Show's.
   EXPECT_EQ(Eval(frames[1], "g + row[2]"), "129");
   EXPECT_EQ(Eval(frames[1], "k"), "error Unknown name: k");

@@ -168,7 +168,7 @@ struct DebugInfo {
   std::vector<std::string> procedures; // per table entry
   std::vector<LinePoint> lines;        // ascending by word
   std::vector<VariableRead> reads;     // ascending by word
-  Symbols symbols;
+  Symbols symbols{};
 };
 
 std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d);

@@ -14,8 +14,13 @@
 // each) and the variable's size (a byte). A read says that the instruction at its word
 // has, in that slot of the frame, the value of that module variable as it was read.
 // Then, optionally, the symbols for the debugger (Symbols below), after the reads (a
-// module without reads writes their two zero counts): the byte 'S', then LEB128 numbers
-// (signed ones zigzag-coded) and texts as above, in the order of the structs' fields.
+// module without reads writes their two zero counts): the byte 'S', then in the order of
+// the structs' fields LEB128 numbers (signed ones zigzag-coded; type and scope numbers
+// one more, 0 for none; a scope's end and an alias's end as the distance from their
+// first word, an alias's first word from the previous alias's), texts as above, the
+// kinds and places a byte each, and lists as a count and their elements. A type writes
+// its index only when it is an array, constants only when an enumeration, fields only
+// when a record. The bytes of a damaged section cost no more than their size to read.
 #pragma once
 
 #include <cstdint>

@@ -173,12 +173,4 @@ TEST_F(ObjectSymbolsTest, SymbolsSurviveTheRoundTripAndDamageCostsOnlyThem) {
   }
 }
 
-TEST_F(ObjectSymbolsTest, ObjectsCanBeMadeWithoutSymbols) {
-  Codegen::SetSymbols(false);
-  const Object::DebugInfo d = Compiled(kProgram);
-  Codegen::SetSymbols(true);
-  EXPECT_FALSE(d.symbols.present);
-  EXPECT_FALSE(d.lines.empty());
-}
-
 } // namespace

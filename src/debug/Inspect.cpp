@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -84,12 +85,29 @@ const Module* SymbolsOf(Modules::Ref ref) {
 
 // ---- Memory ----
 
+// Whether [address, address + n) lies in writable mappings of the process.
+bool Writable(u64 address, std::size_t n) {
+  FILE* maps = std::fopen("/proc/self/maps", "re");
+  if (maps == nullptr) return false;
+  char line[512];
+  u64 covered = address;
+  while (covered < address + n && std::fgets(line, sizeof line, maps) != nullptr) {
+    unsigned long long start = 0, end = 0;
+    char perms[5] = {};
+    if (std::sscanf(line, "%llx-%llx %4s", &start, &end, perms) != 3) continue;
+    if (start <= covered && covered < end && perms[1] == 'w') covered = end;
+  }
+  std::fclose(maps);
+  return covered >= address + n;
+}
+
 // Copies n bytes from address, or to it; false when any of them cannot be read (or
 // written): the kernel checks, so a wild pointer costs an error, not the workstation.
-// Where the system refuses the direct call, the process's memory file does the same.
+// Where the system refuses the direct call, the process's memory file does the same;
+// as that file writes even where the program may not, a write checks the mappings.
 bool Transfer(u64 address, void* local, std::size_t n, bool write) {
   if (n == 0) return true;
-  if (address == 0) return false;
+  if (address == 0 || address + n < address) return false;
   iovec mine{local, n}, theirs{reinterpret_cast<void*>(address), n};
   const ssize_t done = write ? process_vm_writev(getpid(), &mine, 1, &theirs, 1, 0)
                              : process_vm_readv(getpid(), &mine, 1, &theirs, 1, 0);
@@ -98,8 +116,8 @@ bool Transfer(u64 address, void* local, std::size_t n, bool write) {
   static const int memory = open("/proc/self/mem", O_RDWR | O_CLOEXEC);
   if (memory < 0 || address > static_cast<u64>(INT64_MAX)) return false;
   const auto at = static_cast<off_t>(address);
-  return (write ? pwrite(memory, local, n, at) : pread(memory, local, n, at)) ==
-         static_cast<ssize_t>(n);
+  if (write) return Writable(address, n) && pwrite(memory, local, n, at) == static_cast<ssize_t>(n);
+  return pread(memory, local, n, at) == static_cast<ssize_t>(n);
 }
 bool Read(u64 address, void* to, std::size_t n) { return Transfer(address, to, n, false); }
 bool Write(u64 address, const void* from, std::size_t n) {

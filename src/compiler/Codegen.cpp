@@ -2671,6 +2671,21 @@ private:
 
   static_assert(static_cast<int>(Object::TypeKind::Procedure) ==
                 static_cast<int>(TypeKind::Procedure));
+  // A type as the user declared it: by its name, or by its structure where it has none,
+  // arrays by their index type's name where that has one.
+  static std::string TypeText(const Type* t) {
+    if (!t->name.empty()) return std::string(t->name);
+    if (t->kind == TypeKind::Array && t->index != nullptr && !t->index->name.empty())
+      return "ARRAY " + std::string(t->index->name) + " OF " + TypeText(t->base);
+    if (t->kind == TypeKind::Enumeration) {
+      std::string text = "(";
+      for (const ConstDecl* c : t->constants)
+        text += (text.size() > 1 ? ", " : "") + std::string(c->name);
+      return text + ")";
+    }
+    return Check::TypeName(t);
+  }
+
   // The type's number, recorded with the types it is made of (a pointer's target after
   // the pointer, so that recursive types end).
   std::int32_t TypeNumber(SymbolTable& st, const Type* t) {
@@ -2682,7 +2697,7 @@ private:
     Object::SymbolType y;
     y.kind = t->kind <= TypeKind::Procedure ? static_cast<Object::TypeKind>(t->kind)
                                             : Object::TypeKind::Opaque;
-    y.name = Check::TypeName(t);
+    y.name = TypeText(t);
     y.size = t->size;
     y.low = t->low;
     y.high = t->high;

@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "compiler/Checker.h"
 #include "vm/Assembler.h"
 #include "vm/Isa.h"
 
@@ -573,8 +574,9 @@ struct FrameFix {
 
 class Generator {
 public:
-  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far)
-      : unit(u), source(src) {
+  Generator(const CompilationUnit& u, const std::string& src, std::vector<std::uint32_t> far,
+            bool symbols)
+      : unit(u), source(src), symbolsWanted(symbols) {
     a.SetFar(std::move(far));
   }
 
@@ -611,6 +613,7 @@ public:
 private:
   const CompilationUnit& unit;
   std::string source;
+  bool symbolsWanted;
   Assembler a;
   i32 P = 1;
   u16 V = 4;
@@ -628,6 +631,7 @@ private:
   // inside it (an EXIT to any other stores them back first).
   struct Promotion {
     bool active = false;
+    u32 from = 0; // the first word with the variables in their slots
     std::vector<std::pair<const Variable*, u16>> vars;
     std::vector<const Loop*> loops;
   };
@@ -681,6 +685,15 @@ private:
   std::vector<std::pair<u32, const Layout*>> returns; // RETV words of functions
   std::vector<Object::LinePoint> lines;
   std::vector<Object::VariableRead> reads;
+  // Where a variable lived in a slot for a while (the code words [first, end)), and
+  // where each procedure's code ends, for the debugger.
+  struct Aliased {
+    const Variable* var;
+    u32 first, end;
+    u16 slot;
+  };
+  std::vector<Aliased> aliased;
+  std::unordered_map<const Procedure*, u32> ends;
   std::int32_t lastLine = -1;
   std::unordered_map<const Loop*, Label> exits;
   std::unordered_map<const With*, Loc> withs;
@@ -2118,6 +2131,7 @@ private:
     }
     for (const auto& [v, slot] : vars) aliases[v] = slot;
     promotion.active = true;
+    promotion.from = a.Here();
     promotion.vars = vars;
     promotion.loops.clear();
     return true;
@@ -2130,7 +2144,10 @@ private:
     }
   }
   void EndPromotion() {
-    for (const auto& [v, slot] : promotion.vars) aliases.erase(v);
+    for (const auto& [v, slot] : promotion.vars) {
+      aliases.erase(v);
+      aliased.push_back({v, promotion.from, a.Here(), slot});
+    }
     for (const auto& [v, slot] : promotion.vars) StoreFrom(VarLoc(v), slot);
     promotion = Promotion{};
   }
@@ -2378,6 +2395,7 @@ private:
     else
       a.EmitC(lt, c, limit, exit);
     Bind(body);
+    const u32 from = a.Here();
     if (alias) {
       aliases[f->var] = c;
     } else if (!reg) {
@@ -2406,6 +2424,7 @@ private:
     Bind(exit);
     if (alias) {
       aliases.erase(f->var);
+      aliased.push_back({f->var, from, a.Here(), c});
       StoreFrom(v, c);
     }
   }
@@ -2639,6 +2658,112 @@ private:
       Epilogue();
       Emit(Op::RET);
     }
+    ends[p] = a.Here();
+  }
+
+  // ---- Symbols for the debugger ----
+
+  struct SymbolTable {
+    Object::Symbols symbols;
+    std::unordered_map<const Type*, std::int32_t> types;
+    std::unordered_map<const Variable*, std::pair<std::int32_t, u32>> variables; // scope, n
+  };
+
+  static_assert(static_cast<int>(Object::TypeKind::Procedure) ==
+                static_cast<int>(TypeKind::Procedure));
+  // A type as the user declared it: by its name, or by its structure where it has none,
+  // arrays by their index type's name where that has one.
+  static std::string TypeText(const Type* t) {
+    if (!t->name.empty()) return std::string(t->name);
+    if (t->kind == TypeKind::Array && t->index != nullptr && !t->index->name.empty())
+      return "ARRAY " + std::string(t->index->name) + " OF " + TypeText(t->base);
+    if (t->kind == TypeKind::Enumeration) {
+      std::string text = "(";
+      for (const ConstDecl* c : t->constants)
+        text += (text.size() > 1 ? ", " : "") + std::string(c->name);
+      return text + ")";
+    }
+    return Check::TypeName(t);
+  }
+
+  // The type's number, recorded with the types it is made of (a pointer's target after
+  // the pointer, so that recursive types end).
+  std::int32_t TypeNumber(SymbolTable& st, const Type* t) {
+    if (t == nullptr) return -1;
+    if (const auto found = st.types.find(t); found != st.types.end()) return found->second;
+    const auto n = static_cast<std::int32_t>(st.symbols.types.size());
+    st.types[t] = n;
+    st.symbols.types.emplace_back();
+    Object::SymbolType y;
+    y.kind = t->kind <= TypeKind::Procedure ? static_cast<Object::TypeKind>(t->kind)
+                                            : Object::TypeKind::Opaque;
+    y.name = TypeText(t);
+    y.size = t->size;
+    y.low = t->low;
+    y.high = t->high;
+    y.base = TypeNumber(st, t->base);
+    if (t->kind == TypeKind::Array) y.index = TypeNumber(st, t->index);
+    for (const ConstDecl* c : t->constants) y.constants.emplace_back(c->name);
+    for (const Field* f : t->fields)
+      y.fields.push_back({std::string(f->name), TypeNumber(st, f->type), f->offset});
+    st.symbols.types[static_cast<std::size_t>(n)] = std::move(y);
+    return n;
+  }
+
+  template <typename MemStart> Object::Symbols MakeSymbols(u32 moved, const MemStart& memStart) {
+    SymbolTable st;
+    Object::Symbols& s = st.symbols;
+    s.present = true;
+    s.data = -V - kDescriptor;
+    std::vector<const Variable*> globals;
+    CollectGlobals(unit.module, globals);
+    for (const Variable* v : globals) {
+      const GlobalPlace& g = places.at(v);
+      st.variables[v] = {-1, static_cast<u32>(s.globals.size())};
+      s.globals.push_back({std::string(v->name), TypeNumber(st, v->type),
+                           g.inArea ? Object::Where::Global : Object::Where::External,
+                           g.inArea ? g.offset - V - kDescriptor : g.offset});
+    }
+    const std::vector<const Procedure*> procs = Procs();
+    std::unordered_map<const Procedure*, std::int32_t> scopeOf;
+    for (const Procedure* p : procs) scopeOf[p] = static_cast<std::int32_t>(scopeOf.size());
+    for (const Procedure* p : procs) {
+      const Layout& l = layouts.at(p);
+      Object::Scope c;
+      c.name = QualifiedName(p);
+      c.outer = p->outer != nullptr ? scopeOf.at(p->outer) : -1;
+      c.first = entries[static_cast<std::size_t>(p->number)];
+      c.end = ends.at(p) + moved;
+      c.staticLink = l.staticLink;
+      c.params = static_cast<u32>(p->params.size());
+      const auto add = [&](const Variable* v) {
+        const Place& place = l.places.at(v);
+        Object::SymbolVariable sv{std::string(v->name), TypeNumber(st, v->type),
+                                  Object::Where::Slot, place.slot};
+        if (v->IsOpenArray())
+          sv.where = Object::Where::OpenArray;
+        else if (v->varKind == VarKind::VarParam ||
+                 (v->varKind == VarKind::Param && IsStructured(v->type)))
+          sv.where = Object::Where::SlotAddress;
+        else if (!place.inSlot)
+          sv.where = Object::Where::Frame, sv.at = memStart(l) + place.memory;
+        st.variables[v] = {static_cast<std::int32_t>(s.scopes.size()),
+                           static_cast<u32>(c.variables.size())};
+        c.variables.push_back(std::move(sv));
+      };
+      for (const Variable* v : p->params) add(v);
+      for (const Variable* v : p->locals) add(v);
+      s.scopes.push_back(std::move(c));
+    }
+    for (const Aliased& x : aliased) {
+      const auto found = st.variables.find(x.var);
+      if (found == st.variables.end()) continue;
+      s.aliases.push_back(
+          {x.first + moved, x.end + moved, x.slot, found->second.first, found->second.second});
+    }
+    std::sort(s.aliases.begin(), s.aliases.end(),
+              [](const Object::Alias& a, const Object::Alias& b) { return a.first < b.first; });
+    return std::move(s);
   }
 
   // ---- The object ----
@@ -2692,18 +2817,21 @@ private:
     for (std::size_t n = 0; n < entries.size(); ++n)
       out.offsets.push_back(static_cast<u32>(entries[n] == 0 ? entries[0] * 8 : entries[n] * 8) -
                             (n == 0 ? 6 : 0));
-    out.extra = Object::EncodeDebugInfo({source, names, lines, reads});
+    Object::Symbols symbols = symbolsWanted ? MakeSymbols(moved, memStart) : Object::Symbols{};
+    out.extra = Object::EncodeDebugInfo({source, names, lines, reads, std::move(symbols)});
   }
 };
 
 struct Settings {
   std::string source;
+  bool symbols = true;
 };
 Settings settings;
 
 } // namespace
 
 void SetSourcePath(std::string path) { settings.source = std::move(path); }
+void SetSymbols(bool record) { settings.symbols = record; }
 const std::string& SourcePath() { return settings.source; }
 
 // The code once more for every branch that turned out to reach too short, written as a
@@ -2712,7 +2840,7 @@ Result Generate(const CompilationUnit& unit, const std::string& source, Object::
   std::vector<std::uint32_t> far;
   for (int pass = 0; pass < 16; ++pass) {
     try {
-      Generator g(unit, source, far);
+      Generator g(unit, source, far, settings.symbols);
       g.Run(out);
       return Result{};
     } catch (const TooFar& t) {

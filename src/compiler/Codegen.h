@@ -48,4 +48,8 @@ Result Generate(const Ast::CompilationUnit& unit, const std::string& source, Obj
 void SetSourcePath(std::string path);
 const std::string& SourcePath();
 
+// Whether the next units' objects carry the symbols the debugger reads (types, scopes,
+// variables) beside their line tables; they do unless told otherwise.
+void SetSymbols(bool record);
+
 } // namespace Codegen

@@ -34,6 +34,9 @@ struct Out {
       b.push_back(byte);
     } while (v != 0);
   }
+  void Signed(std::int64_t v) {
+    Leb(static_cast<std::uint64_t>(v) << 1 ^ static_cast<std::uint64_t>(v >> 63));
+  }
   void Text(const std::string& s) {
     const std::size_t n = std::min<std::size_t>(s.size(), 255);
     U8(static_cast<std::uint8_t>(n));
@@ -69,6 +72,17 @@ struct In {
     }
     return ok = false, 0;
   }
+  std::int64_t Signed() {
+    const std::uint64_t z = Leb();
+    return static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
+  }
+  // A count of things of at least one byte each: false when fewer bytes are left.
+  bool Count(std::size_t& n) {
+    const std::uint64_t v = Leb();
+    if (!ok || v > size - at) return ok = false;
+    n = static_cast<std::size_t>(v);
+    return true;
+  }
   std::string Text() {
     const std::size_t n = U8();
     if (!ok || at + n > size) return ok = false, std::string();
@@ -77,6 +91,153 @@ struct In {
     return s;
   }
 };
+
+constexpr std::uint8_t kSymbolsMark = 'S';
+
+void PutVariable(Out& o, const SymbolVariable& v) {
+  o.Text(v.name);
+  o.Leb(static_cast<std::uint64_t>(v.type + 1));
+  o.U8(static_cast<std::uint8_t>(v.where));
+  o.Signed(v.at);
+}
+
+void PutSymbols(Out& o, const Symbols& s) {
+  o.U8(kSymbolsMark);
+  o.Signed(s.data);
+  o.Leb(s.types.size());
+  for (const SymbolType& t : s.types) {
+    o.U8(static_cast<std::uint8_t>(t.kind));
+    o.Text(t.name);
+    o.Leb(static_cast<std::uint64_t>(t.size));
+    o.Signed(t.low);
+    o.Signed(t.high);
+    o.Leb(static_cast<std::uint64_t>(t.base + 1));
+    if (t.kind == TypeKind::Array) o.Leb(static_cast<std::uint64_t>(t.index + 1));
+    if (t.kind == TypeKind::Enumeration) {
+      o.Leb(t.constants.size());
+      for (const std::string& c : t.constants) o.Text(c);
+    } else if (t.kind == TypeKind::Record) {
+      o.Leb(t.fields.size());
+      for (const SymbolField& f : t.fields) {
+        o.Text(f.name);
+        o.Leb(static_cast<std::uint64_t>(f.type + 1));
+        o.Leb(static_cast<std::uint64_t>(f.offset));
+      }
+    }
+  }
+  o.Leb(s.globals.size());
+  for (const SymbolVariable& v : s.globals) PutVariable(o, v);
+  o.Leb(s.scopes.size());
+  for (const Scope& c : s.scopes) {
+    o.Text(c.name);
+    o.Leb(static_cast<std::uint64_t>(c.outer + 1));
+    o.Leb(c.first);
+    o.Leb(c.end - c.first);
+    o.Leb(static_cast<std::uint64_t>(c.staticLink + 1));
+    o.Leb(c.params);
+    o.Leb(c.variables.size());
+    for (const SymbolVariable& v : c.variables) PutVariable(o, v);
+  }
+  o.Leb(s.aliases.size());
+  std::uint32_t word = 0;
+  for (const Alias& a : s.aliases) {
+    o.Leb(a.first - word);
+    o.Leb(a.end - a.first);
+    o.Leb(a.slot);
+    o.Leb(static_cast<std::uint64_t>(a.scope + 1));
+    o.Leb(a.variable);
+    word = a.first;
+  }
+}
+
+// A type or scope number as written (one more than the number, 0 for none), checked
+// against the count there is.
+bool Number(In& in, std::size_t count, std::int32_t& n) {
+  const std::uint64_t v = in.Leb();
+  if (!in.ok || v > count) return in.ok = false;
+  n = static_cast<std::int32_t>(v) - 1;
+  return true;
+}
+
+bool GetVariable(In& in, std::size_t types, SymbolVariable& v) {
+  v.name = in.Text();
+  if (!Number(in, types, v.type)) return false;
+  const std::uint8_t where = in.U8();
+  if (where >= static_cast<std::uint8_t>(Where::Count)) return in.ok = false;
+  v.where = static_cast<Where>(where);
+  v.at = in.Signed();
+  return in.ok;
+}
+
+bool GetSymbols(In& in, Symbols& s) {
+  if (in.U8() != kSymbolsMark) return in.ok = false;
+  s.data = in.Signed();
+  std::size_t n = 0;
+  if (!in.Count(n)) return false;
+  s.types.resize(n);
+  for (SymbolType& t : s.types) {
+    const std::uint8_t kind = in.U8();
+    if (kind >= static_cast<std::uint8_t>(TypeKind::Count)) return in.ok = false;
+    t.kind = static_cast<TypeKind>(kind);
+    t.name = in.Text();
+    t.size = static_cast<std::int64_t>(in.Leb() & 0x7FFFFFFF);
+    t.low = in.Signed();
+    t.high = in.Signed();
+    if (!Number(in, s.types.size(), t.base)) return false;
+    std::size_t m = 0;
+    if (t.kind == TypeKind::Array && !Number(in, s.types.size(), t.index)) return false;
+    if (t.kind == TypeKind::Enumeration) {
+      if (!in.Count(m)) return false;
+      t.constants.resize(m);
+      for (std::string& c : t.constants) c = in.Text();
+    } else if (t.kind == TypeKind::Record) {
+      if (!in.Count(m)) return false;
+      t.fields.resize(m);
+      for (SymbolField& f : t.fields) {
+        f.name = in.Text();
+        if (!Number(in, s.types.size(), f.type)) return false;
+        f.offset = static_cast<std::int64_t>(in.Leb() & 0x7FFFFFFF);
+      }
+    }
+    if (!in.ok) return false;
+  }
+  if (!in.Count(n)) return false;
+  s.globals.resize(n);
+  for (SymbolVariable& v : s.globals)
+    if (!GetVariable(in, s.types.size(), v)) return false;
+  if (!in.Count(n)) return false;
+  s.scopes.resize(n);
+  for (Scope& c : s.scopes) {
+    c.name = in.Text();
+    if (!Number(in, s.scopes.size(), c.outer)) return false;
+    c.first = static_cast<std::uint32_t>(in.Leb());
+    c.end = c.first + static_cast<std::uint32_t>(in.Leb());
+    const std::uint64_t link = in.Leb();
+    c.staticLink = static_cast<std::int32_t>(link & 0xFFFF) - 1;
+    c.params = static_cast<std::uint32_t>(in.Leb());
+    std::size_t m = 0;
+    if (!in.Count(m) || c.params > m) return in.ok = false;
+    c.variables.resize(m);
+    for (SymbolVariable& v : c.variables)
+      if (!GetVariable(in, s.types.size(), v)) return false;
+  }
+  if (!in.Count(n)) return false;
+  s.aliases.resize(n);
+  std::uint32_t word = 0;
+  for (Alias& a : s.aliases) {
+    a.first = word += static_cast<std::uint32_t>(in.Leb());
+    a.end = a.first + static_cast<std::uint32_t>(in.Leb());
+    a.slot = static_cast<std::uint16_t>(in.Leb());
+    if (!Number(in, s.scopes.size(), a.scope)) return false;
+    a.variable = static_cast<std::uint32_t>(in.Leb());
+    const std::size_t count = a.scope < 0
+                                  ? s.globals.size()
+                                  : s.scopes[static_cast<std::size_t>(a.scope)].variables.size();
+    if (a.variable >= count) return in.ok = false;
+  }
+  s.present = in.ok;
+  return in.ok;
+}
 
 } // namespace
 
@@ -135,7 +296,7 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
     word = d.lines[i].word;
     line = d.lines[i].line;
   }
-  if (d.reads.empty()) return bytes;
+  if (d.reads.empty() && !d.symbols.present) return bytes;
   std::vector<std::string> names;
   std::unordered_map<std::string, std::size_t> numberOf;
   std::vector<std::size_t> numbers;
@@ -155,6 +316,7 @@ std::vector<std::uint8_t> EncodeDebugInfo(const DebugInfo& d) {
     o.U8(d.reads[i].size);
     word = d.reads[i].word;
   }
+  if (d.symbols.present) PutSymbols(o, d.symbols);
   return bytes;
 }
 
@@ -169,6 +331,7 @@ bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
   std::int64_t line = 0;
   d.lines.clear();
   d.reads.clear();
+  d.symbols = Symbols{};
   for (std::size_t i = 0; i < n && in.ok; ++i) {
     word += static_cast<std::uint32_t>(in.Leb());
     const std::uint64_t z = in.Leb();
@@ -192,7 +355,13 @@ bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
     if (!in.ok || number >= names.size() || slot > 0xFFFF) return false;
     d.reads.push_back(VariableRead{word, static_cast<std::uint16_t>(slot), bytes, names[number]});
   }
-  return in.ok;
+  if (!in.ok || in.at == size) return in.ok;
+  // The symbols: a damaged section leaves none, the lines and reads stay.
+  if (!GetSymbols(in, d.symbols)) {
+    d.symbols = Symbols{};
+    return false;
+  }
+  return true;
 }
 
 std::int32_t LineAt(const DebugInfo& d, std::uint32_t word) {

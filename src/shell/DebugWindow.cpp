@@ -403,6 +403,10 @@ void StepOver() { Resuming(Resume::StepOver); }
 void StepOut() { Resuming(Resume::StepOut); }
 void Stop() { Resuming(Resume::Stop); }
 
+// Where the Debug window opens: over the List window, below the texts, so that the line
+// a run stands on stays in sight.
+Toolbox::Rect Where() { return Shell::ListWindowRect(Toolbox::FrameClientRect()); }
+
 Buffer::Ref Text() {
   if (const Buffer::Ref b = Existing()) return b;
   if (Buffer::Open(kDirectory, Buffer::BufferKind::Directory) == nullptr) return nullptr;
@@ -415,7 +419,7 @@ void Show() {
   const Buffer::Ref b = Text();
   if (b == nullptr) return;
   Refresh();
-  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Automatic));
+  static_cast<void>(EditWindows::OpenBufferWindow(b, EditWindows::Placement::Given, Where()));
   Editor::EditText(b);
 }
 
@@ -513,7 +517,7 @@ Resume Front(const Vm::Debug::Stop& stop) {
   const Buffer::Ref window = Text();
   Refresh();
   if (window != nullptr && !EditWindows::HasOwnWindow(window))
-    static_cast<void>(EditWindows::OpenOwnWindow(window, EditWindows::Placement::Automatic));
+    static_cast<void>(EditWindows::OpenOwnWindow(window, EditWindows::Placement::Given, Where()));
   ShowFrameLine(stop.frames.front().where);
   Message(Status(&stop) + " " + Place(stop.frames.front().where) +
           ": F6 goes on, F10 steps over, F11 into, Shift+F6 stops.");

@@ -5,9 +5,10 @@
 // bits of the instruction where its line's code begins, so that the instruction first
 // calls the stop procedure and then does what it always did. A step places such marks
 // for one stop (at the line starts and return points it may reach) and takes them away
-// again. Procedures with marks in them run in the interpreter: while breakpoints are set
-// and a stop procedure is installed, a run is interpreted whole, so that no step misses a
-// line in translated code.
+// again. While breakpoints are set and a stop procedure is installed, the procedures that
+// hold them and every procedure that may be below them on the stack run in the
+// interpreter, and a step goes on in the interpreter until its stop: so every frame of a
+// stop is interpreted and no step misses a line in translated code.
 #pragma once
 
 #include <cstdint>

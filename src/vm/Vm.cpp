@@ -16,6 +16,7 @@
 #include <exception>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "base/Charset.h"
@@ -156,6 +157,10 @@ struct State {
     const Process* process = nullptr;
   } step;
   bool interpretOnly = false;
+  // The procedures that stay interpreted while breakpoints are set (by entry), and whether
+  // breakpoints changed while the run went on (translated frames may be below a mark).
+  std::unordered_set<const u64*> mustInterpret;
+  bool changedInRun = false;
   ReportProc reportProc = nullptr;
   InterruptProc interruptProc = nullptr;
   void (*runEnd)() = nullptr;
@@ -622,6 +627,7 @@ inline bool HostRoom() {
 
 // The code made of the procedure at entry (made at its first call); nullptr: interpreted.
 Machine::Code MachineCodeOf(const u64* entry) {
+  if (!state.mustInterpret.empty() && state.mustInterpret.contains(entry)) return nullptr;
   auto [at, fresh] = state.machineCode.try_emplace(entry, nullptr);
   if (fresh) at->second = state.translator->translate(entry);
   return at->second;
@@ -1955,8 +1961,11 @@ void PlaceLineStarts(Modules::Ref m) {
     SetMark(code + s.word, [](Mark& mark) { mark.lineStart = true; });
 }
 
+void FindMustInterpret();
+
 void MarkPrepared(const u64* code) {
   if (state.breakpoints.empty() && state.step.kind == Debug::Resume::Continue) return;
+  if (!state.breakpoints.empty()) FindMustInterpret();
   ForEachModule([&](Modules::Ref m) {
     if (reinterpret_cast<const u64*>(Modules::Info(m).code) != code) return;
     PlaceBreakpoints(m);
@@ -1964,9 +1973,143 @@ void MarkPrepared(const u64* code) {
   });
 }
 
-// Whether the runs stay in the interpreter: where a run may stop, translated code must
-// not run past a mark or a line a step ends at.
-bool InterpretOnly() { return state.stopProc != nullptr && !state.breakpoints.empty(); }
+// ---- What stays interpreted while breakpoints are set ----
+//
+// A procedure that holds a breakpoint runs in the interpreter, and so does every procedure
+// that may lie below it on the stack when the run stops there: its callers, theirs, and
+// so on. Then every frame of a stop is interpreted, and a step that returns into a caller
+// goes on in the interpreter, exactly; the rest of the program keeps its translated code.
+// Calls by CALL and CALLX are read from the code. A call through a procedure value
+// (CALLP, or a native procedure calling back) may reach any procedure whose value the
+// program takes (LDG64 of a table entry): when such a procedure may reach a breakpoint,
+// every procedure that calls through values or native procedures counts as its caller.
+
+struct CallGraph {
+  std::unordered_map<const u64*, std::vector<const u64*>> callers; // by callee's entry
+  std::unordered_set<const u64*> valued; // procedures whose values are taken
+  std::vector<const u64*> indirect;      // procedures that call values or natives
+};
+
+// The entry of procedure i of the module whose table is at table; nullptr when it is
+// not compiled code.
+const u64* EntryOfTable(u64 table, u64 i) {
+  const u64 entry = TableWord(table, i);
+  return (entry & 7) == 0 && entry != 0 && IsEntryWord(*reinterpret_cast<const u64*>(entry))
+             ? reinterpret_cast<const u64*>(entry)
+             : nullptr;
+}
+
+bool NativeTable(u64 table) {
+  u16 flags;
+  std::memcpy(&flags, reinterpret_cast<const void*>(table + kFlagOffset), sizeof flags);
+  return (flags & kNativeFlag) != 0;
+}
+
+void AddCalls(Modules::Ref m, CallGraph& g) {
+  const Modules::ModuleInfo info = Modules::Info(m);
+  const auto* code = reinterpret_cast<const u64*>(info.code);
+  const auto table = reinterpret_cast<u64>(info.table);
+  if (code == nullptr || table == 0 || info.codeSize < kLargeHeaderWords * 8) return;
+  const u64 header = code[1];
+  const bool large = ((header >> 48) & kLargeCode) != 0;
+  const u64 first = large ? kLargeHeaderWords : kHeaderWords;
+  const u64 end = std::min<u64>(large ? code[2] >> 32 : (header >> 16) & 0xFFFF,
+                                static_cast<u64>(info.codeSize) / 8);
+  std::vector<const u64*> entries;
+  for (std::int32_t i = 0; i < info.procedureCount; ++i)
+    if (const u64* e = EntryOfTable(table, static_cast<u64>(i))) entries.push_back(e);
+  std::sort(entries.begin(), entries.end());
+  const auto procedures = static_cast<u64>(info.procedureCount);
+  const bool prepared = Prepared(code);
+  const u64* in = nullptr; // the procedure of the instruction at hand
+  bool indirect = false;
+  for (u64 at = first; at < end;) {
+    const u64* pc = code + at;
+    const u16 bits = prepared ? DispatchBits(pc) : static_cast<u16>(*pc & 0xFFFF);
+    const int op = prepared ? opOfHandler[bits] : bits;
+    if (op >= kOpCount) break;
+    const auto next = std::upper_bound(entries.begin(), entries.end(), pc);
+    const u64* proc = next == entries.begin() ? nullptr : *(next - 1);
+    if (proc != in) {
+      if (indirect && in != nullptr) g.indirect.push_back(in);
+      in = proc, indirect = false;
+    }
+    const u64 w = *pc;
+    switch (static_cast<Op>(op)) {
+    case Op::CALL:
+      if (in != nullptr) g.callers[pc + FieldI(w)].push_back(in);
+      break;
+    case Op::CALLX: {
+      const u64 imported = TableWord(table, FieldB(w));
+      if (imported == 0) break;
+      if (NativeTable(imported)) {
+        indirect = true;
+      } else if (const u64* callee = EntryOfTable(imported, FieldC(w)); callee && in) {
+        g.callers[callee].push_back(in);
+      }
+      break;
+    }
+    case Op::CALLP:
+      indirect = true;
+      break;
+    case Op::LDG64: {
+      // A procedure's value: its own table's entry, or an imported module's table read
+      // for one of its entries (all of that module's procedures count then).
+      const i64 offset = FieldI(w);
+      if (offset < 0 || offset % 8 != 0) break;
+      const u64 slot = static_cast<u64>(offset) / 8;
+      if (slot < procedures) {
+        if (const u64* e = EntryOfTable(table, slot)) g.valued.insert(e);
+      } else if (slot < procedures + static_cast<u64>(info.slotCount)) {
+        const u64 imported = TableWord(table, slot);
+        if (imported == 0 || NativeTable(imported)) break;
+        ForEachModule([&](Modules::Ref other) {
+          const Modules::ModuleInfo o = Modules::Info(other);
+          if (reinterpret_cast<u64>(o.table) != imported) return;
+          for (std::int32_t i = 0; i < o.procedureCount; ++i)
+            if (const u64* e = EntryOfTable(imported, static_cast<u64>(i))) g.valued.insert(e);
+        });
+      }
+      break;
+    }
+    default:
+      break;
+    }
+    at += kOpWords[op];
+  }
+  if (indirect && in != nullptr) g.indirect.push_back(in);
+}
+
+// The procedures to interpret for the breakpoints set now (none without a stop procedure).
+void FindMustInterpret() {
+  state.mustInterpret.clear();
+  if (state.stopProc == nullptr || state.breakpoints.empty()) return;
+  CallGraph g;
+  std::vector<const u64*> work;
+  ForEachModule([&](Modules::Ref m) {
+    AddCalls(m, g);
+    std::vector<Debug::LineStart> starts;
+    const auto table = reinterpret_cast<u64>(Modules::Info(m).table);
+    for (const Debug::LineBreak& b : state.breakpoints) {
+      if (!Names(b.file, m)) continue;
+      if (starts.empty()) starts = LineStarts(m);
+      if (const Debug::LineStart* s = Debug::PlaceLine(starts, b.line))
+        if (const u64* e = EntryOfTable(table, static_cast<u64>(s->procedure))) work.push_back(e);
+    }
+  });
+  bool throughValues = false;
+  while (!work.empty()) {
+    const u64* p = work.back();
+    work.pop_back();
+    if (!state.mustInterpret.insert(p).second) continue;
+    if (const auto found = g.callers.find(p); found != g.callers.end())
+      work.insert(work.end(), found->second.begin(), found->second.end());
+    if (!throughValues && g.valued.contains(p)) {
+      throughValues = true;
+      work.insert(work.end(), g.indirect.begin(), g.indirect.end());
+    }
+  }
+}
 
 void EndStep() {
   state.step = {};
@@ -2062,6 +2205,10 @@ u16 Reached(const u64* pc, u64* fp) {
   state.stopped = false;
   state.sp = sp;
   if (resume == Debug::Resume::Stop) Raise(TrapCode::Interrupted, pc, fp);
+  // A step goes on in the interpreter, so that no line it may end at is passed in
+  // translated code; after Continue the procedures without breakpoints are translated
+  // again.
+  state.interpretOnly = resume != Debug::Resume::Continue || state.changedInRun;
   if (resume != Debug::Resume::Continue) BeginStep(resume, fp);
   return mark.original;
 }
@@ -2524,7 +2671,9 @@ template <typename Body> void Guarded(Buffer::Ref library, Body&& body) {
   state.report = TrapReport{};
   state.lastTrap = Debug::Stop{};
   EndStep();
-  state.interpretOnly = InterpretOnly();
+  state.interpretOnly = false;
+  state.changedInRun = false;
+  FindMustInterpret();
   ResetProcesses();
   state.pc = nullptr;
   state.fp = nullptr;
@@ -2632,9 +2781,19 @@ void RunBody(Modules::Ref module, Modules::Address entry) {
 bool LastRunTrapped() { return state.trapped; }
 const Debug::Stop& Debug::LastTrap() { return state.lastTrap; }
 
+// Breakpoints changed while a run goes on: frames of translated code may lie below a
+// new mark, so the rest of the run is interpreted. While the run waits at a stop every
+// frame is interpreted already.
+void ChangedInRun() {
+  FindMustInterpret();
+  if (!Running() || state.stopped || state.mustInterpret.empty()) return;
+  state.changedInRun = true;
+  state.interpretOnly = true;
+}
+
 void Debug::SetStopProc(StopProc proc) {
   state.stopProc = proc;
-  if (Running() && InterpretOnly()) state.interpretOnly = true;
+  ChangedInRun();
 }
 
 bool Debug::Stopped() { return state.stopped; }
@@ -2644,9 +2803,8 @@ void Debug::SetBreakpoints(std::vector<LineBreak> points) {
   for (auto& m : state.marks) m.second.breakpoint = -1;
   DropIdleMarks();
   state.breakpoints = std::move(points);
-  if (state.breakpoints.empty()) return;
   ForEachModule(PlaceBreakpoints);
-  if (Running() && InterpretOnly()) state.interpretOnly = true;
+  ChangedInRun();
 }
 
 std::int32_t Debug::PlacedLine(std::size_t index) {

@@ -154,6 +154,50 @@ TEST_F(LineDebugger, NextStepAndFinishThroughRecursionAndNestedProcedures) {
          "(debug) \n");
 }
 
+// Under translation only the procedures that may be below a breakpoint stay interpreted:
+// here Apply, which reaches Twice through a procedure value, so finish and next go on in
+// Apply line by line; after continue the run goes on translated and stops again.
+TEST_F(LineDebugger, StepsOutOfAProcedureCalledThroughAValue) {
+  Write("values.mod", R"(MODULE values;
+FROM InOut IMPORT WriteInt, WriteLn;
+TYPE Op = PROCEDURE (INTEGER): INTEGER;
+VAR f: Op; i, s: INTEGER;
+PROCEDURE Twice(n: INTEGER): INTEGER;
+BEGIN
+  RETURN 2 * n
+END Twice;
+PROCEDURE Apply(g: Op; n: INTEGER): INTEGER;
+  VAR r: INTEGER;
+BEGIN
+  r := g(n);
+  r := r + 1;
+  RETURN r
+END Apply;
+BEGIN
+  f := Twice; s := 0;
+  FOR i := 1 TO 5 DO s := s + Apply(f, i) END;
+  WriteInt(s, 0); WriteLn
+END values.
+)");
+  Expect("values.mod", "b 7 if n = 3\nrun\nfinish\nnext\nprint r\ncondition 1 n = 5\nc\nbt\nc\n",
+         "(debug) Breakpoint 1 at values.mod:7\n"
+         "(debug) Breakpoint 1, values.Twice at values.mod:7\n"
+         "7\t  RETURN 2 * n\n"
+         "(debug) values.Apply at values.mod:12\n"
+         "12\t  r := g(n);\n"
+         "(debug) values.Apply at values.mod:13\n"
+         "13\t  r := r + 1;\n"
+         "(debug) r = 6\n"
+         "(debug) (debug) Breakpoint 1, values.Twice at values.mod:7\n"
+         "7\t  RETURN 2 * n\n"
+         "(debug) #0  values.Twice at values.mod:7\n"
+         "#1  values.Apply at values.mod:12\n"
+         "#2  values at values.mod:18\n"
+         "(debug) 35\n"
+         "The program ended.\n"
+         "(debug) \n");
+}
+
 TEST_F(LineDebugger, HitCountsSkipPassesAndFailedConditionsStop) {
   Write("walk.mod", kWalk);
   // Two passes ignored: the third, in Fact(2), stops.

@@ -349,18 +349,22 @@ struct LineRange {
 };
 
 // Moves a view of the changed text: cursor, anchor and top line. The top line moves only
-// with changes above it, so that the view keeps its lines; with followEnd, a cursor at
-// the end of the text follows lines added after it, and the view with it. Returns the
+// with changes above it, so that the view keeps its lines; with followEnd, a cursor on
+// the last line follows what is written at the end (lines added after it, the last line
+// rewritten) to the end of the text, and the view with it, as a terminal does. Returns the
 // lines whose rows changed.
 LineRange MoveView(const TextChange& c, Position& cursor, Position& anchor, std::int32_t& desired,
                    std::int32_t& top, std::int32_t& left, std::int32_t rows, std::int32_t width,
                    bool followEnd) {
   const std::int32_t oldTop = top;
-  const bool atEnd = c.before == 0 ||
-                     (cursor.line >= c.before && cursor.column > Lines::Length(c.buffer, c.before));
-  if (followEnd && atEnd && c.change == Lines::Change::Inserted && c.first == c.before + 1) {
+  // Output goes on at the end: lines added after the last, or the last one rewritten.
+  const bool atEnd = c.change == Lines::Change::Inserted
+                         ? c.first == c.before + 1
+                         : c.change == Lines::Change::Replaced && c.first + c.count > c.before;
+  if (followEnd && atEnd && cursor.line >= c.before) {
     PlaceAtEnd(c.buffer, cursor, desired, top, left, rows, width);
-    return top != oldTop ? LineRange{top, kBelow} : LineRange{c.first, kBelow};
+    if (top != oldTop) return LineRange{top, kBelow};
+    return LineRange{c.first, c.change == Lines::Change::Inserted ? kBelow : c.first + c.count - 1};
   }
   MovePosition(cursor, c);
   MovePosition(anchor, c);

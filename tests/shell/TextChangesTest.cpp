@@ -103,17 +103,19 @@ TEST_F(TextChangesTest, OnlyTheChangedRowsAreDrawn) {
   EXPECT_FALSE(EditWindows::ChangesPending());
 }
 
-// A window not being edited whose cursor is at the end of its text follows lines added
-// there, as the List does while a program writes to it; the screen then is what a whole
+// A window not being edited whose cursor is on the last line follows what is written at
+// the end, as the List does while a program writes to it; the screen then is what a whole
 // redraw shows.
 TEST_F(TextChangesTest, AViewAtTheEndFollowsLinesAddedThere) {
   const Buffer::Ref b = OwnWindowText("/User/Tail", 1, 1);
   EditWindows::FollowEnd(b);
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(Lines::Append(b, "more " + std::to_string(i)));
+  // The last line rewritten, as output goes on in it: the cursor goes to its end.
+  ASSERT_TRUE(Lines::Set(b, 65, "more 4, and on"));
   EditWindows::DrawChanged();
-  EXPECT_EQ(SavedCursor(b), (Position{65, 7}));
+  EXPECT_EQ(SavedCursor(b), (Position{65, 15}));
   const Texts shown = backend.Screen(EditWindows::GetState(b).window);
-  EXPECT_NE(std::find(shown.begin(), shown.end(), "more 4"), shown.end());
+  EXPECT_NE(std::find(shown.begin(), shown.end(), "more 4, and on"), shown.end());
   EXPECT_EQ(std::find(shown.begin(), shown.end(), "line 1"), shown.end());
   EditWindows::RedrawBuffer(b, EditWindows::kRefresh);
   EXPECT_EQ(backend.Screen(EditWindows::GetState(b).window), shown);

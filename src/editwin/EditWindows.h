@@ -174,8 +174,8 @@ void DrawPlain(const View& view);
 // the cursor, select anchor and top line of each of its views move with the lines inserted
 // or deleted above them, so that a window scrolled below the change keeps showing the same
 // lines; a view not being edited whose cursor stands on the last line follows what is
-// written at the end of the text, as a terminal does. The rows that show changed lines are marked, and
-// DrawChanged draws them, once however many changes came.
+// written at the end of the text, as a terminal does. The rows that show changed lines
+// are marked, and DrawChanged draws them, once however many changes came.
 
 // Draws the marked rows of every window and clears the marks. The editor calls it when a
 // key is done and before it waits for the next.

@@ -337,6 +337,10 @@ bool WasDeleted(std::int32_t n, const TextChange& c) {
 // A position moves with its line; one on a deleted line goes to the start of the line that
 // takes its place, inside the text.
 void MovePosition(Position& p, const TextChange& c) {
+  if (c.change != Lines::Change::Deleted) {
+    p.line = MovedLine(p.line, c);
+    return;
+  }
   if (WasDeleted(p.line, c)) p.column = 1;
   p.line = std::clamp(MovedLine(p.line, c), 1, LastLine(c.buffer));
 }
@@ -361,11 +365,15 @@ LineRange MoveView(const TextChange& c, Position& cursor, Position& anchor, std:
   const bool atEnd = c.change == Lines::Change::Inserted
                          ? c.first == c.before + 1
                          : c.change == Lines::Change::Replaced && c.first + c.count > c.before;
-  if (followEnd && atEnd && cursor.line >= c.before) {
+  if (followEnd && atEnd && c.before > 0 && cursor.line >= c.before) {
     PlaceAtEnd(c.buffer, cursor, desired, top, left, rows, width);
     if (top != oldTop) return LineRange{top, kBelow};
     return LineRange{c.first, c.change == Lines::Change::Inserted ? kBelow : c.first + c.count - 1};
   }
+  // A text emptied (to be built anew, as the command text is) keeps its view's places;
+  // the editor holds them inside whatever text comes.
+  if (c.change == Lines::Change::Deleted && c.first == 1 && c.count >= c.before)
+    return LineRange{1, kBelow};
   MovePosition(cursor, c);
   MovePosition(anchor, c);
   switch (c.change) {

@@ -106,7 +106,7 @@ TEST_F(TextChangesTest, OnlyTheChangedRowsAreDrawn) {
 // A window not being edited whose cursor is on the last line follows what is written at
 // the end, as the List does while a program writes to it; the screen then is what a whole
 // redraw shows.
-TEST_F(TextChangesTest, AViewAtTheEndFollowsLinesAddedThere) {
+TEST_F(TextChangesTest, AViewOnTheLastLineFollowsWhatIsWrittenThere) {
   const Buffer::Ref b = OwnWindowText("/User/Tail", 1, 1);
   EditWindows::FollowEnd(b);
   for (int i = 0; i < 5; ++i) ASSERT_TRUE(Lines::Append(b, "more " + std::to_string(i)));
@@ -138,12 +138,14 @@ TEST_F(TextChangesTest, AWindowWhoseTextIsDeletedDrawsNothing) {
   EXPECT_FALSE(EditWindows::ChangesPending());
   EditWindows::DrawChanged();
 
-  // The command text rebuilt under the editor: its cursor stays inside the new text.
-  Type("GOLD KP4"); // BOTTOM
+  // The command text built anew under the editor (emptied, then its lines appended): the
+  // cursor keeps its place, as it did when the command redrew the text itself.
+  Type("GOLD KP4 UP"); // BOTTOM
   ASSERT_EQ(E().current, Shell::CommandText());
+  const Position before = Cursor();
   ASSERT_TRUE(Shell::Delete(Shell::CommandText()));
   EditWindows::DrawChanged();
-  EXPECT_LE(Cursor().line, Lines::Count(Shell::CommandText()));
+  EXPECT_EQ(Cursor(), before);
   EXPECT_EQ(ScreenRow(1), Lines()[0].substr(0, static_cast<std::size_t>(E().width)));
 }
 

@@ -273,6 +273,7 @@ void MoveWithDeletion(Position& p, Position from, Position to) {
 // that joining or inserting never loses text; cursor and anchor keep their characters.
 // Returns the number of lines added.
 std::int32_t BreakLongLine(std::int32_t line) {
+  const EditWindows::EditorChange editor;
   EditorState& e = Ed();
   const bool utf8 = Charset::HoldsUtf8(Lines::CodingOf(e.current));
   std::int32_t added = 0;
@@ -829,7 +830,6 @@ void WriteBufferCommand(const Args& a) {
   }
   e.selectActive = false;
   RedrawScreen();
-  if (target != e.current) EditWindows::RedrawBuffer(target, 0);
 }
 
 // ---- Function keys ----
@@ -1264,6 +1264,7 @@ void AdjustPointer() {
 
 // The position display follows every command while no message covers it.
 void Finish() {
+  EditWindows::DrawChanged();
   const EditorState& e = Ed();
   if (e.showPosition && !e.messageShowing) DrawMessageLine();
   if (Drawing()) ANSITerm::FlushOutput(e.terminal);
@@ -1272,7 +1273,10 @@ void Finish() {
 void DrawView(const EditWindows::View& v) {
   const EditorState& e = Ed();
   if (v.buffer == e.current && v.terminal == e.terminal) {
-    RedrawScreen();
+    if (v.firstRow <= 1 && v.lastRow >= v.rows)
+      RedrawScreen();
+    else
+      RedrawRows(v.firstRow, v.lastRow);
   } else {
     EditWindows::DrawPlain(v);
   }
@@ -1514,8 +1518,11 @@ void DeleteToPosition(std::int32_t line, std::int32_t column) {
     joined.resize(static_cast<std::size_t>(from.column - 1));
     joined += Lines::View(e.current, to.line).substr(static_cast<std::size_t>(to.column - 1));
   }
-  if (!Lines::Set(e.current, from.line, joined)) return;
-  if (to.line > from.line) Lines::Delete(e.current, from.line + 1, to.line - from.line);
+  {
+    const EditWindows::EditorChange editor;
+    if (!Lines::Set(e.current, from.line, joined)) return;
+    if (to.line > from.line) Lines::Delete(e.current, from.line + 1, to.line - from.line);
+  }
   if (e.selectActive) MoveWithDeletion(e.anchor, from, to);
   e.cursor = from;
   const std::int32_t added = BreakLongLine(from.line);
@@ -1575,6 +1582,7 @@ bool CountFits(Buffer::Ref b, std::int64_t lines) {
 }
 
 bool MakeRoomForLines(std::int32_t n) {
+  const EditWindows::EditorChange editor;
   EditorState& e = Ed();
   if (n <= 0 || e.current == nullptr) return false;
   const std::int32_t count = LineCount();

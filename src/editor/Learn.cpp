@@ -9,6 +9,7 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
+#include "editwin/EditWindows.h"
 #include "platform/Alerts.h"
 #include "platform/Events.h"
 #include "windows/ANSITerm.h"
@@ -165,6 +166,8 @@ MacroFileCheck TakeSlots(std::string_view image) {
 } // namespace
 
 void ReadEditKey(std::uint8_t& kind, char& ch, std::uint8_t& modifiers) {
+  // What commands changed in texts that windows show is drawn before the editor waits.
+  EditWindows::DrawChanged();
   LearnedMacro& m = Macro();
   local.lastRecorded = false;
   if (m.state == MacroState::Executing) {

@@ -285,6 +285,7 @@ void DeleteKeeping(Position to, UndoKind request, char (&text)[kTextHigh + 1], b
 // The letters of the set change case; in a text that keeps UTF-8 as it is, only those
 // of ASCII, so that no byte of another character changes.
 void ChangeLetters(Position first, Position last) {
+  const EditWindows::EditorChange editor;
   const Ref b = Ed().current;
   const bool asciiOnly = Charset::HoldsUtf8(Lines::CodingOf(b));
   const auto IsUpper = [asciiOnly](char c) {

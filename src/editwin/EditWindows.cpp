@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "base/Charset.h"
@@ -48,6 +49,15 @@ struct OwnWindow {
   ANSITerm::TextWindow* terminal;
 };
 
+// Rows of a terminal that DrawChanged draws: those showing the lines first..last of the
+// buffer, numbered as the text numbers them now (kBelow: to the bottom of the view).
+struct Marked {
+  ANSITerm::TextWindow* terminal;
+  Ref buffer;
+  std::int32_t first, last;
+};
+constexpr std::int32_t kBelow = INT32_MAX;
+
 struct MenuName {
   char name[kEntryHigh + 1];
   std::uint64_t used; // the order of use: higher is more recent
@@ -73,6 +83,8 @@ struct State {
   DrawProc draw = nullptr;
   std::int32_t windowsMenu = 0;    // the menu manager's number of the Windows menu
   void (*choose)(Ref b) = nullptr; // edits the buffer a Windows menu entry names
+  std::vector<Marked> marked;      // rows waiting for DrawChanged, one entry a terminal
+  std::int32_t editorChanges = 0;  // EditorChange scopes open
 };
 
 State state;
@@ -136,8 +148,12 @@ void PlaceAtEnd(Ref b, Position& cursor, std::int32_t& desired, std::int32_t& to
   left = cursor.column > width ? cursor.column - width : 0;
 }
 
+void Unmark(ANSITerm::TextWindow* t);
+
 void Draw(const View& v) {
   if (v.terminal == nullptr || v.buffer == nullptr) return;
+  // A view drawn whole leaves nothing for DrawChanged to draw.
+  if (v.firstRow <= 1 && v.lastRow >= v.rows) Unmark(v.terminal);
   (state.draw != nullptr ? state.draw : DrawPlain)(v);
   Margins::Draw(v.terminal, v.buffer, v.topLine, v.rows);
 }
@@ -291,6 +307,189 @@ bool UpdatePathLine(Ref c) {
   return true;
 }
 
+// ---- Texts that change ----
+
+// One change of a text as Lines tells it, with the number of lines before it.
+struct TextChange {
+  Ref buffer;
+  Lines::Change change;
+  std::int32_t first, count, before;
+};
+
+// Where the text of line n is after the change. A deleted line's place goes to the line
+// that followed the deleted ones; the line after the last of a text before the change
+// (the cursor's in an empty text) stays where it is.
+std::int32_t MovedLine(std::int32_t n, const TextChange& c) {
+  switch (c.change) {
+  case Lines::Change::Inserted:
+    return n >= c.first && n <= c.before ? n + c.count : n;
+  case Lines::Change::Deleted:
+    if (n >= c.first + c.count) return n - c.count;
+    return std::min(n, c.first);
+  case Lines::Change::Replaced:
+    break;
+  }
+  return n;
+}
+
+bool WasDeleted(std::int32_t n, const TextChange& c) {
+  return c.change == Lines::Change::Deleted && n >= c.first && n < c.first + c.count;
+}
+
+// A position moves with its line; one on a deleted line goes to the start of the line that
+// takes its place, inside the text.
+void MovePosition(Position& p, const TextChange& c) {
+  if (c.change != Lines::Change::Deleted) {
+    p.line = MovedLine(p.line, c);
+    return;
+  }
+  if (WasDeleted(p.line, c)) p.column = 1;
+  p.line = std::clamp(MovedLine(p.line, c), 1, LastLine(c.buffer));
+}
+
+// The lines whose rows show something else after a change, numbered as now: first 0 when
+// none do.
+struct LineRange {
+  std::int32_t first = 0;
+  std::int32_t last = 0;
+};
+
+// Moves a view of the changed text: cursor, anchor and top line. The top line moves only
+// with changes above it, so that the view keeps its lines; with followEnd, a cursor on
+// the last line follows what is written at the end (lines added after it, the last line
+// rewritten) to the end of the text, and the view with it, as a terminal does. Returns the
+// lines whose rows changed.
+LineRange MoveView(const TextChange& c, Position& cursor, Position& anchor, std::int32_t& desired,
+                   std::int32_t& top, std::int32_t& left, std::int32_t rows, std::int32_t width,
+                   bool followEnd) {
+  const std::int32_t oldTop = top;
+  // Output goes on at the end: lines added after the last, or the last one rewritten.
+  const bool atEnd = c.change == Lines::Change::Inserted
+                         ? c.first == c.before + 1
+                         : c.change == Lines::Change::Replaced && c.first + c.count > c.before;
+  if (followEnd && atEnd && c.before > 0 && cursor.line >= c.before) {
+    PlaceAtEnd(c.buffer, cursor, desired, top, left, rows, width);
+    if (top != oldTop) return LineRange{top, kBelow};
+    return LineRange{c.first, c.change == Lines::Change::Inserted ? kBelow : c.first + c.count - 1};
+  }
+  // A text emptied (to be built anew, as the command text is) keeps its view's places;
+  // the editor holds them inside whatever text comes.
+  if (c.change == Lines::Change::Deleted && c.first == 1 && c.count >= c.before)
+    return LineRange{1, kBelow};
+  MovePosition(cursor, c);
+  MovePosition(anchor, c);
+  switch (c.change) {
+  case Lines::Change::Replaced:
+    return LineRange{c.first, c.first + c.count - 1};
+  case Lines::Change::Inserted:
+    if (c.first < oldTop) {
+      top += c.count;
+      return LineRange{};
+    }
+    return LineRange{c.first, kBelow};
+  case Lines::Change::Deleted:
+    top = std::clamp(MovedLine(oldTop, c), 1, LastLine(c.buffer));
+    if (c.first + c.count <= oldTop) return LineRange{};
+    return LineRange{std::max(c.first, top), kBelow};
+  }
+  return LineRange{};
+}
+
+Marked* MarkOf(ANSITerm::TextWindow* t) {
+  for (Marked& m : state.marked)
+    if (m.terminal == t) return &m;
+  return nullptr;
+}
+
+void Unmark(ANSITerm::TextWindow* t) {
+  std::erase_if(state.marked, [t](const Marked& m) { return m.terminal == t; });
+}
+
+// Marks the rows of terminal t that show lines of b in the view from top over rows.
+void Mark(ANSITerm::TextWindow* t, Ref b, LineRange lines, std::int32_t top, std::int32_t rows) {
+  if (t == nullptr || lines.first == 0) return;
+  if (lines.last < top || std::int64_t{lines.first} >= std::int64_t{top} + std::max(1, rows))
+    return;
+  Marked* m = MarkOf(t);
+  if (m == nullptr) {
+    state.marked.push_back(Marked{t, b, lines.first, lines.last});
+  } else if (m->buffer != b) {
+    *m = Marked{t, b, lines.first, lines.last};
+  } else {
+    m->first = std::min(m->first, lines.first);
+    m->last = std::max(m->last, lines.last);
+  }
+}
+
+// Marks made before the change follow their lines.
+void MoveMarks(const TextChange& c) {
+  for (Marked& m : state.marked) {
+    if (m.buffer != c.buffer) continue;
+    m.first = MovedLine(m.first, c);
+    if (m.last != kBelow) m.last = std::max(m.first, MovedLine(m.last, c));
+  }
+}
+
+// The layer's follower of every text.
+void FollowChange(Ref b, Lines::Change change, std::int32_t first, std::int32_t count) {
+  if (b == nullptr || count <= 0) return;
+  Editor::EditorState& e = Ed();
+  const bool current = b == e.current;
+  const bool elsewhere =
+      b == state.commandShows || std::any_of(state.open.begin(), state.open.end(),
+                                             [b](const OwnWindow& o) { return o.buffer == b; });
+  if (!current && !elsewhere) return;
+  std::int32_t before = Lines::Count(b);
+  if (change == Lines::Change::Inserted) before -= count;
+  if (change == Lines::Change::Deleted) before += count;
+  const TextChange c{b, change, first, count, before};
+  MoveMarks(c);
+  LineRange lines;
+  if (current && state.editorChanges == 0) {
+    lines = MoveView(c, e.cursor, e.anchor, e.desiredColumn, e.topLine, e.leftOffset, e.rows,
+                     e.width, false);
+    Mark(e.terminal, b, lines, e.topLine, e.rows);
+  }
+  if (!elsewhere) return;
+  // The text's own window and the Command window, where they show it without the editor.
+  const OwnWindow* own = FindOpen(b);
+  ANSITerm::TextWindow* ownTerminal = own != nullptr ? own->terminal : nullptr;
+  ANSITerm::TextWindow* commandTerminal = b == state.commandShows ? state.commandTerminal : nullptr;
+  if (current) {
+    if (ownTerminal == e.terminal) ownTerminal = nullptr;
+    if (commandTerminal == e.terminal) commandTerminal = nullptr;
+  }
+  if (ownTerminal == nullptr && commandTerminal == nullptr) return;
+  WindowState ws = GetState(b);
+  View v = SavedView(b, ownTerminal != nullptr ? ownTerminal : commandTerminal, ws);
+  // The saved state of the text being edited is written anew when the editor leaves it.
+  if (!current && ws.topLine > 0) {
+    Position anchor{ws.anchorLine, ws.anchorColumn};
+    lines = MoveView(c, v.cursor, anchor, ws.desiredColumn, v.topLine, v.leftOffset, v.rows,
+                     v.width, true);
+    ws.cursorLine = v.cursor.line;
+    ws.cursorColumn = v.cursor.column;
+    ws.anchorLine = anchor.line;
+    ws.anchorColumn = anchor.column;
+    ws.topLine = v.topLine;
+    ws.leftOffset = v.leftOffset;
+    PutState(b, ws);
+  } else if (!current) {
+    lines = LineRange{first, change == Lines::Change::Replaced ? first + count - 1 : kBelow};
+  }
+  for (ANSITerm::TextWindow* t : {ownTerminal, commandTerminal})
+    if (t != nullptr) Mark(t, b, lines, v.topLine, TextRows(t));
+}
+
+// The buffer terminal t shows, or nullptr when no window of the layer has it any more.
+Ref ShownBy(ANSITerm::TextWindow* t) {
+  const Editor::EditorState& e = Ed();
+  if (t == e.terminal && e.current != nullptr) return e.current;
+  for (const OwnWindow& o : state.open)
+    if (o.terminal == t && WindowExists(o.window)) return o.buffer;
+  return t == state.commandTerminal ? state.commandShows : nullptr;
+}
+
 } // namespace
 
 void Init() {
@@ -300,6 +499,7 @@ void Init() {
   FileSystem::Init();
   Toolbox::Init();
   ANSITerm::Init();
+  static_cast<void>(Lines::Follow(FollowChange));
 }
 
 // ---- The layer's windows ----
@@ -555,6 +755,7 @@ void CloseBufferWindow(Ref b) {
     e.window = nullptr;
     e.terminal = nullptr;
   }
+  Unmark(t);
   ANSITerm::DisposeTerminal(t);
   Window disposed = w;
   Toolbox::DisposeWindow(disposed);
@@ -580,10 +781,17 @@ void RedrawBuffer(Ref b, ShowOptions options) {
   Draw(SavedView(b, t, GetState(b)));
 }
 
-void TextChanged(Ref b) { RedrawBuffer(b, 0); }
-
 void FollowEnd(Ref b) {
-  if (b == nullptr || b == Ed().current) return;
+  if (b == nullptr) return;
+  Editor::EditorState& e = Ed();
+  if (b == e.current) {
+    const std::int32_t top = e.topLine;
+    const std::int32_t left = e.leftOffset;
+    PlaceAtEnd(b, e.cursor, e.desiredColumn, e.topLine, e.leftOffset, e.rows, e.width);
+    if (e.topLine != top || e.leftOffset != left)
+      Mark(e.terminal, b, LineRange{e.topLine, kBelow}, e.topLine, e.rows);
+    return;
+  }
   WindowState ws = GetState(b);
   View v = SavedView(b, TerminalShowing(b), ws);
   if (TerminalShowing(b) == nullptr && ws.rows > 0) v.rows = ws.rows;
@@ -663,13 +871,19 @@ void DrawPlain(const View& v) {
   ANSITerm::TextWindow* t = v.terminal;
   if (t == nullptr) return;
   ANSITerm::SetUtf8Text(t, Charset::HoldsUtf8(Lines::CodingOf(v.buffer)));
-  ANSITerm::ClearTerminal(t);
+  // A whole view starts from a clear terminal; some rows are cleared one by one.
+  const bool whole = v.firstRow <= 1 && v.lastRow >= v.rows;
+  if (whole) ANSITerm::ClearTerminal(t);
   const std::int32_t count = Lines::Count(v.buffer);
   const auto width = static_cast<std::size_t>(std::max(0, v.width));
   const auto left = static_cast<std::size_t>(std::max(0, v.leftOffset));
-  for (std::int32_t row = 1; row <= v.rows; ++row) {
+  for (std::int32_t row = std::max(1, v.firstRow); row <= std::min(v.rows, v.lastRow); ++row) {
     const std::int32_t line = v.topLine + row - 1;
-    if (line > count) break;
+    if (!whole) {
+      ANSITerm::GotoRowCol(t, row, 1);
+      ANSITerm::EraseLine(t);
+    }
+    if (line > count) continue;
     const std::string_view text = Lines::View(v.buffer, line);
     if (text.size() <= left || width == 0) continue;
     std::string shown(text.substr(left, width));
@@ -759,6 +973,7 @@ std::vector<std::string> RangeLines(Position from, Position to) {
 }
 
 bool CopyRange(Ref target, Position from, Position to) {
+  const EditorChange editor;
   const Ref b = Ed().current;
   if (b == nullptr || target == nullptr) return false;
   // An empty target takes the text's coding; lines added to another become its own.
@@ -778,6 +993,7 @@ bool CopyRange(Ref target, Position from, Position to) {
 }
 
 bool InsertBuffer(Ref source, std::size_t* substitutes) {
+  const EditorChange editor;
   const Ref b = Ed().current;
   if (b == nullptr || source == nullptr) return false;
   const std::int32_t n = Lines::Count(source);
@@ -961,6 +1177,7 @@ WordStep WordsBackward(std::int32_t n) {
 }
 
 std::int32_t InsertRepeated(std::int32_t n, Chars text) {
+  const EditorChange editor;
   const Ref b = Ed().current;
   const std::int32_t column = Ed().cursor.column;
   const auto length = static_cast<std::int32_t>(Strings::Length(text));
@@ -984,6 +1201,7 @@ std::int32_t InsertRepeated(std::int32_t n, Chars text) {
 }
 
 bool BreakLines(std::int32_t n) {
+  const EditorChange editor;
   const Ref b = Ed().current;
   if (b == nullptr) return false;
   if (n < 1) return true;
@@ -1026,7 +1244,33 @@ void RefreshPathLine() {
   Init();
   const Ref c = state.command;
   if (c == nullptr || state.commandShows != c) return;
-  if (UpdatePathLine(c)) RedrawBuffer(c, 0);
+  static_cast<void>(UpdatePathLine(c));
 }
+
+// ---- Texts that change ----
+
+void DrawChanged() {
+  if (state.marked.empty()) return;
+  const std::vector<Marked> marked = std::exchange(state.marked, {});
+  const Editor::EditorState& e = Ed();
+  for (const Marked& m : marked) {
+    const Ref b = ShownBy(m.terminal);
+    // A terminal that shows another text now was drawn whole when it changed.
+    if (b == nullptr || b != m.buffer) continue;
+    View v = b == e.current && m.terminal == e.terminal
+                 ? View{b, e.terminal, e.topLine, e.leftOffset, e.rows, e.width, e.cursor}
+                 : SavedView(b, m.terminal, GetState(b));
+    const std::int64_t first = std::int64_t{m.first} - v.topLine + 1;
+    const std::int64_t last = std::int64_t{m.last} - v.topLine + 1;
+    v.firstRow = static_cast<std::int32_t>(std::max<std::int64_t>(first, 1));
+    v.lastRow = static_cast<std::int32_t>(std::min<std::int64_t>(last, v.rows));
+    if (v.firstRow <= v.lastRow) Draw(v);
+  }
+}
+
+bool ChangesPending() { return !state.marked.empty(); }
+
+EditorChange::EditorChange() { ++state.editorChanges; }
+EditorChange::~EditorChange() { --state.editorChanges; }
 
 } // namespace EditWindows

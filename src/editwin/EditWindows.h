@@ -75,9 +75,14 @@ struct View {
   ANSITerm::TextWindow* terminal;
   std::int32_t topLine, leftOffset, rows, width;
   Position cursor;
+  // The rows to draw; the others stay as they are. Every row by default.
+  static constexpr std::int32_t kAllRows = INT32_MAX;
+  std::int32_t firstRow = 1;
+  std::int32_t lastRow = kAllRows;
 };
-// Draws the text rows of a view into its terminal and puts the terminal's cursor at the
-// text cursor. The editor installs its own drawing (select range, message line).
+// Draws the text rows of a view (those from firstRow to lastRow) into its terminal and puts
+// the terminal's cursor at the text cursor. The editor installs its own drawing (select
+// range, message line).
 using DrawProc = void (*)(const View& view);
 
 // The Windows menu: three fixed items, then at most 25 buffer leaf names, then a line,
@@ -141,11 +146,9 @@ void CloseBufferWindow(Buffer::Ref b);
 // Redraws the window that shows b without changing the current buffer; with kToEnd the
 // view (saved or current) first moves to the end of the text.
 void RedrawBuffer(Buffer::Ref b, ShowOptions options);
-// A text changed by a command rather than by the editor's keys: the window that shows it
-// draws it again, wherever it is.
-void TextChanged(Buffer::Ref b);
-// Moves the saved view of b (not the current buffer) to the end of its text without
-// drawing: what a terminal shows after lines were written to it one by one.
+// Moves the view of b to the end of its text without drawing: for a saved view what a
+// terminal shows after lines were written to it one by one; the text being edited gets its
+// cursor there too, the rows it shows now marked for DrawChanged.
 void FollowEnd(Buffer::Ref b);
 // The window title of b: its file path and leaf name ("Command" and the list's name for
 // the shell texts).
@@ -164,6 +167,32 @@ void MovedBuffer(Buffer::Ref before, Buffer::Ref after);
 // Rows from the view's top line, each from column leftOffset + 1, cut to the width with
 // "|" in the last column of a longer line; the rest of the text area blank.
 void DrawPlain(const View& view);
+
+// ---- Texts that change ----
+//
+// The layer follows every text (Lines::Follow). When a text that a window shows changes,
+// the cursor, select anchor and top line of each of its views move with the lines inserted
+// or deleted above them, so that a window scrolled below the change keeps showing the same
+// lines; a view not being edited whose cursor stands on the last line follows what is
+// written at the end of the text, as a terminal does. The rows that show changed lines
+// are marked, and DrawChanged draws them, once however many changes came.
+
+// Draws the marked rows of every window and clears the marks. The editor calls it when a
+// key is done and before it waits for the next.
+void DrawChanged();
+// Whether a window has rows marked for DrawChanged.
+bool ChangesPending();
+
+// While one lives, the editor changes the text it edits itself: it draws the change and
+// places its cursor and view, so the layer leaves its view of that text alone. Changes to
+// other texts are followed as ever.
+class EditorChange {
+public:
+  EditorChange();
+  ~EditorChange();
+  EditorChange(const EditorChange&) = delete;
+  EditorChange& operator=(const EditorChange&) = delete;
+};
 
 // ---- The Windows menu ----
 

@@ -110,8 +110,8 @@ void WriteList(Chars text) {
   ANSITerm::TextWindow* t = EditWindows::ListTerminal();
   if (t == nullptr) return;
   if (Editor::EditedText() == list) {
-    // The editor works on the list: its view follows the text.
-    EditWindows::RedrawBuffer(list, EditWindows::kToEnd);
+    // The editor works on the list: its view follows the text, drawn when the key is done.
+    EditWindows::FollowEnd(list);
     return;
   }
   // Like a terminal's output: the new line below the last, the window scrolling up.

@@ -550,7 +550,6 @@ bool Delete(Buffer::Ref b) {
   if (b == nullptr) return true;
   if (b == CommandText()) {
     BuildCommandText();
-    EditWindows::TextChanged(b);
     return true;
   }
   if (b == ListText()) {

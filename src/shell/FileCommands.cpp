@@ -755,7 +755,6 @@ void StripTabs() {
       return;
     }
   }
-  EditWindows::TextChanged(b);
   Message((Text("TABs stripped: ") << tabs).s);
 }
 
@@ -790,7 +789,6 @@ void StripMarks() {
       return;
     }
   }
-  if (changed) EditWindows::TextChanged(b);
   if (marks > 0) {
     Message((Text() << marks << " marks removed.").s);
   } else if (!changed) {

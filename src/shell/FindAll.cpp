@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,7 +14,6 @@
 #include "base/NumberOut.h"
 #include "base/Strings.h"
 #include "editor/Editor.h"
-#include "editwin/EditWindows.h"
 #include "editwin/ShellStart.h"
 #include "platform/Alerts.h"
 #include "store/Buffer.h"
@@ -259,7 +257,7 @@ void Search(bool replace) {
   const Pattern utf8Pattern(utf8Search);
   std::string built;
   built.reserve(kLineHigh + 1);
-  std::vector<Ref> changed;
+  bool changed = false;
   const Ref dir = Buffer::Current();
   const std::int32_t entries = Buffer::EntryCount(dir);
   for (std::int32_t i = 0; i < entries; ++i) {
@@ -273,14 +271,11 @@ void Search(bool replace) {
       FindIn(run, b, utf8 ? utf8Pattern : pattern);
     } else if (utf8 ? ReplaceIn(run, b, utf8Pattern, utf8With, built)
                     : ReplaceIn(run, b, pattern, ViewOf(run.replacement), built)) {
-      changed.push_back(b);
+      changed = true;
     }
   }
-  if (!changed.empty()) {
-    // The undo record may point into a changed line.
-    Editor::SetUndoKind(Editor::UndoKind::None);
-    for (const Ref b : changed) EditWindows::TextChanged(b);
-  }
+  // The undo record may point into a changed line.
+  if (changed) Editor::SetUndoKind(Editor::UndoKind::None);
   Report(run);
 }
 

@@ -163,6 +163,29 @@ TEST_F(EndToEnd, TheCaretComesBackAfterAFileDialog) {
   }
 }
 
+// Where two screenshots of the same size differ: runs of pixel rows changed over the same
+// width, one for each row of cells that changed.
+struct Band {
+  int top = 0, bottom = 0, left = 1 << 20, right = -1;
+};
+std::vector<Band> Differences(const QImage& a, const QImage& b) {
+  std::vector<Band> bands;
+  for (int y = 0; y < a.height(); ++y) {
+    int left = 1 << 20, right = -1;
+    for (int x = 0; x < a.width(); ++x)
+      if (a.pixel(x, y) != b.pixel(x, y)) {
+        left = std::min(left, x);
+        right = std::max(right, x);
+      }
+    if (right < 0) continue;
+    if (bands.empty() || bands.back().bottom != y - 1 || bands.back().left != left ||
+        bands.back().right != right)
+      bands.push_back(Band{y, y, left, right});
+    bands.back().bottom = y;
+  }
+  return bands;
+}
+
 // A select range over "abc", an empty line and "def" shows each line end inside it as one
 // highlighted cell: the pixels that closing the range changes lie in three bands, the
 // empty line's as wide as one cell, the others as four.
@@ -175,29 +198,52 @@ TEST_F(EndToEnd, AnEmptyLineInASelectRangeShowsOneHighlightedCell) {
       0);
   const QImage a(open), b(closed);
   ASSERT_EQ(a.size(), b.size());
-  struct Band {
-    int top = 0, bottom = 0, left = 1 << 20, right = -1;
-  };
-  std::vector<Band> bands;
-  for (int y = 0; y < a.height(); ++y) {
-    int left = 1 << 20, right = -1;
-    for (int x = 0; x < a.width(); ++x)
-      if (a.pixel(x, y) != b.pixel(x, y)) {
-        left = std::min(left, x);
-        right = std::max(right, x);
-      }
-    if (right < 0) continue;
-    // A row of cells is a run of pixel rows changed over the same width.
-    if (bands.empty() || bands.back().bottom != y - 1 || bands.back().left != left ||
-        bands.back().right != right)
-      bands.push_back(Band{y, y, left, right});
-    bands.back().bottom = y;
-  }
+  const std::vector<Band> bands = Differences(a, b);
   ASSERT_GE(bands.size(), 3u);
   const double cell = (bands[0].right - bands[0].left + 1) / 4.0;
   EXPECT_NEAR(bands[1].right - bands[1].left + 1, cell, cell / 4);
   EXPECT_EQ(bands[1].left, bands[0].left);
   EXPECT_NEAR(bands[2].right - bands[2].left + 1, 4 * cell, cell / 4);
+}
+
+// Texts changing under windows that show them, drawn when the key is done. A program's
+// output leaves the List at its end: two lines more change every row of the List, in the
+// frame's lower part. A select range written to the List from the Command window shows
+// there as one new row, the only one that differs from writing it to a text no window shows.
+// (A row of cells may split into bands where its letters are of different heights.)
+TEST_F(EndToEnd, WindowsShowTheTextsThatChangeUnderThem) {
+  // Every run starts in the same empty directory, which the command text names.
+  const QString work = dir.filePath("work"), file = dir.filePath("shot.png");
+  const auto shot = [&](const QString& keys) {
+    QDir(work).removeRecursively();
+    QDir().mkpath(work);
+    const Outcome o = RunVelmarin({"--keys", keys, "--screenshot", file}, work);
+    EXPECT_EQ(o.exitCode, 0) << o.err.toStdString();
+    return QImage(file);
+  };
+  const auto output = [](int lines) {
+    return QString("C-n 'P.mod' RETURN 'MODULE P; FROM InOut IMPORT WriteString, WriteLn, "
+                   "WriteInt; VAR i: INTEGER;' RETURN 'BEGIN FOR i := 1 TO %1 DO "
+                   "WriteString(\"row\"); WriteInt(i, 3); WriteLn END END P.' RETURN F12 F5 "
+                   "'c.execute(\"P\");' F12")
+        .arg(lines);
+  };
+  const QImage forty = shot(output(40)), fortyTwo = shot(output(42));
+  ASSERT_EQ(forty.size(), fortyTwo.size());
+  const std::vector<Band> rows = Differences(forty, fortyTwo);
+  EXPECT_GE(rows.size(), 8u);
+  for (const Band& band : rows) EXPECT_GT(band.top, forty.height() / 2);
+
+  const QString select = "'hello' KPDOT KP5 KP1 GOLD 'w' ";
+  const QImage toList = shot(select + "'/Shell/List' RETURN");
+  const QImage elsewhere = shot(select + "'/User/Other' RETURN");
+  ASSERT_EQ(toList.size(), elsewhere.size());
+  const std::vector<Band> written = Differences(toList, elsewhere);
+  ASSERT_FALSE(written.empty());
+  EXPECT_GT(written.front().top, toList.height() / 2);
+  // One row of cells: less high than two of the ten rows the program's output changed.
+  EXPECT_LT(written.back().bottom - written.front().top,
+            (rows.back().bottom - rows.front().top) / 5);
 }
 
 // The keys typed into a program started in the test's directory, and what its text

@@ -468,6 +468,7 @@ TEST_F(EditWindowTest, RefreshPathLineFollowsTheHostDirectory) {
   EditWindows::RefreshPathLine();
   const std::string expected = "                (* Path: " + sub + "/ *)";
   EXPECT_EQ(std::string(Lines::View(Shell::CommandText(), 2)), expected);
+  EditWindows::DrawChanged();
   EXPECT_EQ(backend.Row(command, 1), expected.substr(0, Editor::State().width));
 
   // Without the comment the line stays.

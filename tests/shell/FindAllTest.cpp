@@ -64,6 +64,8 @@ TEST_F(FindAllTest, ListsNineteenHitsOfABufferAndReplaceAllReplacesEveryOne) {
   EXPECT_EQ(Listed(), expected);
   EXPECT_EQ(Lines()[0], "x := bar1;");
   EXPECT_EQ(Lines()[24], "x := bar25;");
+  // The window shows the change once the key that chose the command is done.
+  EditWindows::DrawChanged();
   EXPECT_EQ(ScreenRow(1), "x := bar1;");
   EXPECT_EQ(LinesOf(Buffer::Find("/User/Thrice")),
             Texts({"bar" + std::string(30, '.') + "bar..." + "bar"}));

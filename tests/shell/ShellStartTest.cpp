@@ -193,6 +193,8 @@ TEST_F(ShellStartTest, WriteListGoesToTheListTextAndWindow) {
   const std::vector<std::string> shown = backend.Screen(w);
   EXPECT_NE(std::find(shown.begin(), shown.end(), "line 29"), shown.end());
   const Texts before = shown;
+  EditWindows::DrawChanged();
+  EXPECT_EQ(backend.Screen(w), before);
   EditWindows::RedrawBuffer(Shell::ListText(), EditWindows::kRefresh);
   EXPECT_EQ(backend.Screen(w), before);
 }

@@ -216,11 +216,10 @@ void Refresh() {
   Lines::SetModified(b, false);
   if (Editor::EditedText() == b) {
     const std::int32_t line = std::min(Editor::TextCursor().line, Lines::Count(b));
-    EditWindows::TextChanged(b);
     Editor::ShowCursorAt(std::max(1, line), 1);
-  } else {
-    EditWindows::TextChanged(b);
   }
+  // Drawn now: at a stop the run waits before the editor's key is done.
+  EditWindows::DrawChanged();
 }
 
 // The frame's line in its text, marked as the line the run stands on.

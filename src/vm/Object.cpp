@@ -335,7 +335,10 @@ bool DecodeDebugInfo(const std::uint8_t* p, std::size_t size, DebugInfo& d) {
   for (std::size_t i = 0; i < n && in.ok; ++i) {
     word += static_cast<std::uint32_t>(in.Leb());
     const std::uint64_t z = in.Leb();
-    line += static_cast<std::int64_t>(z >> 1) ^ -static_cast<std::int64_t>(z & 1);
+    // Wrapping arithmetic: a damaged table may say any change, and a line out of range
+    // only gives a wrong line, never undefined behaviour.
+    const std::uint64_t change = (z >> 1) ^ (std::uint64_t{0} - (z & 1));
+    line = static_cast<std::int64_t>(static_cast<std::uint64_t>(line) + change);
     d.lines.push_back(LinePoint{word, static_cast<std::int32_t>(line)});
   }
   if (!in.ok || in.at == size) return in.ok;

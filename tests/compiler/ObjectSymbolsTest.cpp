@@ -173,4 +173,24 @@ TEST_F(ObjectSymbolsTest, SymbolsSurviveTheRoundTripAndDamageCostsOnlyThem) {
   }
 }
 
+// A line table whose changes of line add up beyond any number (a damaged one) gives wrong
+// lines, never undefined arithmetic: the sanitizers run this.
+TEST(ObjectLines, ChangesOfLineBeyondTheRangeWrap) {
+  std::vector<std::uint8_t> bytes{'V', 'M', 'X', '1', 0, 2, 0};
+  // Word 0, line -17417248 (zigzag 2n - 1), then word 1 and the largest change there is.
+  for (const std::uint64_t z :
+       {std::uint64_t{0}, std::uint64_t{34834495}, std::uint64_t{1}, ~std::uint64_t{0}}) {
+    std::uint64_t v = z;
+    do {
+      bytes.push_back(static_cast<std::uint8_t>((v & 0x7F) | (v > 0x7F ? 0x80 : 0)));
+      v >>= 7;
+    } while (v != 0);
+  }
+  Object::DebugInfo d;
+  Object::DecodeDebugInfo(bytes.data(), bytes.size(), d);
+  ASSERT_EQ(d.lines.size(), 2u);
+  EXPECT_EQ(d.lines[0].line, -17417248);
+  EXPECT_EQ(d.lines[1].word, 1u);
+}
+
 } // namespace

@@ -143,11 +143,7 @@ std::string LeafOf(Chars path) {
 std::int32_t KeepAside(Chars path, VarChars aside) {
   for (int n = 0; n <= kMaxAsideNumber; ++n) {
     std::string name = base::ToString(path) + kAsideSuffix;
-    if (n > 0) {
-      // Two appends: "." + the number in one expression trips GCC 12's -Wrestrict at -O3.
-      name += '.';
-      name += std::to_string(n);
-    }
+    if (n > 0) name += "." + std::to_string(n);
     if (name.size() > aside.high) return FileSystem::kBadName;
     Strings::Assign(aside, name);
     if (FileSystem::Rename(path, aside)) return FileSystem::kNoError;

@@ -1502,11 +1502,92 @@ private:
       mov(rdx, rbx);
       CallHelper(Abs(&Machine::Trap), false);
       break;
+    case Op::DIVU:
+    case Op::MODU:
+      Get32(ecx, c);
+      test(ecx, ecx);
+      jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+      Get32(eax, b);
+      xor_(edx, edx);
+      div(ecx);
+      Put(a, op == Op::MODU ? rdx : rax);
+      break;
+    case Op::DIVUL:
+    case Op::MODUL:
+      Get(rcx, c);
+      test(rcx, rcx);
+      jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+      Get(rax, b);
+      xor_(edx, edx);
+      div(rcx);
+      Put(a, op == Op::MODUL ? rdx : rax);
+      break;
+    case Op::DIVI:
+    case Op::MODI:
+    case Op::DIVL:
+    case Op::MODL:
+      SignedDivision(pc, op, a, b, c);
+      break;
     default:
-      // Divisions, blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
+      // The truncated divisions (/, REM), blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
       Leave(pc);
       break;
     }
+  }
+
+  // A := B DIV C or B MOD C of INTEGERs (sign-extended from 32 bits, the quotient checked
+  // to fit them) or LONGINTs, as the machine divides: the division by zero first, then
+  // Euclidean (0 <= remainder < |C|).
+  void SignedDivision(const u64* pc, Op op, u64 a, u64 b, u64 c) {
+    const bool wide = op == Op::DIVL || op == Op::MODL;
+    const bool remainder = op == Op::MODI || op == Op::MODL;
+    if (wide) {
+      Get(rcx, c);
+      Get(rax, b);
+    } else {
+      Get32(ecx, c);
+      movsxd(rcx, ecx);
+      Get32(eax, b);
+      movsxd(rax, eax);
+    }
+    test(rcx, rcx);
+    jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+    Xbyak::Label divide, done;
+    if (wide) {
+      // By -1 the processor faults on the smallest LONGINT: its quotient does not fit.
+      cmp(rcx, -1);
+      jne(divide, T_NEAR);
+      if (remainder) {
+        xor_(edx, edx);
+      } else {
+        neg(rax);
+        jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      }
+      jmp(done, T_NEAR);
+    }
+    L(divide);
+    cqo();
+    idiv(rcx);
+    // A negative remainder moves to 0 .. |C| - 1, the quotient one step with it.
+    Xbyak::Label down;
+    test(rdx, rdx);
+    jns(done, T_NEAR);
+    test(rcx, rcx);
+    js(down, T_NEAR);
+    sub(rax, 1);
+    add(rdx, rcx);
+    jmp(done, T_NEAR);
+    L(down);
+    add(rax, 1);
+    sub(rdx, rcx);
+    L(done);
+    if (!remainder && !wide) {
+      // Only the smallest INTEGER by -1 leaves INTEGER's range, upwards.
+      mov(ecx, 0x7FFFFFFF);
+      cmp(rax, rcx);
+      jg(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+    }
+    Put(a, remainder ? rdx : rax);
   }
 
   void IntegerBranch(const u64* pc, const u64* target, Op op) {

@@ -1502,6 +1502,25 @@ private:
       mov(rdx, rbx);
       CallHelper(Abs(&Machine::Trap), false);
       break;
+    case Op::CAP: {
+      // The letters of the first half of the character set here; the rest by the machine.
+      Xbyak::Label slow, put, done;
+      Get32(eax, b);
+      movzx(eax, al);
+      cmp(eax, 0x80);
+      jae(slow, T_NEAR);
+      lea(ecx, ptr[rax - 'a']);
+      cmp(ecx, 'z' - 'a');
+      ja(put, T_NEAR);
+      sub(eax, 'a' - 'A');
+      L(put);
+      Put(a, rax);
+      jmp(done, T_NEAR);
+      L(slow);
+      Leave(pc);
+      L(done);
+      break;
+    }
     case Op::DIVU:
     case Op::MODU:
       Get32(ecx, c);
@@ -1529,7 +1548,8 @@ private:
       SignedDivision(pc, op, a, b, c);
       break;
     default:
-      // The truncated divisions (/, REM), blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
+      // The truncated divisions (/, REM), blocks, SYS, LDIA, BITS, TRUNC, FLOATUL, the
+      // copies of open arrays.
       Leave(pc);
       break;
     }

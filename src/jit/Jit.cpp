@@ -610,7 +610,8 @@ private:
       if (target != nullptr && target <= at) unknownLanding_.insert(target);
       if (Machine::OpAt(at) == Op::JTAB) {
         const u64* table = at + Vm::FieldI(*at);
-        for (u64 k = 2; k < 3 + table[1]; ++k) unknownLanding_.insert(at + static_cast<i64>(table[k]));
+        for (u64 k = 2; k < 3 + table[1]; ++k)
+          unknownLanding_.insert(at + static_cast<i64>(table[k]));
       }
     }
   }

@@ -181,6 +181,7 @@ private:
   // A jump to the instruction at target (from pc), looking for Ctrl+C when it goes back.
   void Goto(const u64* pc, const u64* target) {
     if (target <= pc) Budget(pc);
+    Lands(target);
     jmp(labels_.at(target), T_NEAR);
   }
 
@@ -188,6 +189,7 @@ private:
   template <typename Jcc, typename JccNot>
   void Branch(const u64* pc, const u64* target, Jcc jcc, JccNot jccNot) {
     if (target > pc) {
+      Lands(target);
       jcc(labels_.at(target));
       return;
     }
@@ -557,6 +559,7 @@ private:
   bool Deferred(u64 s) const { return s >= temps_ && HomeOf(s) != nullptr; }
   // Writes r to slot s: the frame (unless deferred) and the slot's register.
   void Put(u64 s, const Xbyak::Reg64& r) {
+    if (Deferred(s)) unwritten_.insert(s);
     if (!Deferred(s)) mov(Slot(s), r);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->gpr >= 0 && Gpr(h->gpr).getIdx() != r.getIdx())
@@ -565,6 +568,7 @@ private:
       movq(XmmReg(h->xmm), r);
   }
   void PutX(u64 s, const Xbyak::Xmm& x) {
+    if (Deferred(s)) unwritten_.insert(s);
     if (!Deferred(s)) movsd(Slot(s), x);
     const Home* h = HomeOf(s);
     if (h != nullptr && h->xmm >= 0)
@@ -572,16 +576,46 @@ private:
     else if (h != nullptr && h->gpr >= 0)
       movq(Gpr(h->gpr), x);
   }
-  // The temporaries kept in registers written to the frame, before a call out of the code.
-  void Flush() {
+  // The temporaries kept in registers written to the frame, before a call out of the code:
+  // all of them, or (known) only those whose register may differ from the frame.
+  void Flush(bool known = false) {
     for (const auto& [slot, h] : homes_) {
-      if (slot < temps_) continue;
+      if (slot < temps_ || (known && unwritten_.count(slot) == 0)) continue;
       if (h.gpr >= 0)
         mov(Slot(slot), Gpr(h.gpr));
       else
         movsd(Slot(slot), XmmReg(h.xmm));
     }
   }
+  // Which temporaries' registers may differ from the frame, as the code is emitted: every
+  // write to one adds it; a Flush that every way through an instruction makes empties it.
+  // At an instruction where a branch lands, those of every branch that lands there join
+  // them: of a forward one as recorded when it was emitted (Lands), of a backward one or a
+  // jump table all of them, as they are not known yet.
+  void Lands(const u64* target) {
+    std::set<u64>& at = landing_[target];
+    at.insert(unwritten_.begin(), unwritten_.end());
+  }
+  void Landed(const u64* at) {
+    if (unknownLanding_.count(at) != 0) {
+      for (const auto& entry : homes_)
+        if (entry.first >= temps_) unwritten_.insert(entry.first);
+    }
+    const auto found = landing_.find(at);
+    if (found != landing_.end()) unwritten_.insert(found->second.begin(), found->second.end());
+  }
+  void FindUnknownLandings() {
+    for (const u64* at : list_) {
+      const u64* target = BranchTarget(at);
+      if (target != nullptr && target <= at) unknownLanding_.insert(target);
+      if (Machine::OpAt(at) == Op::JTAB) {
+        const u64* table = at + Vm::FieldI(*at);
+        for (u64 k = 2; k < 3 + table[1]; ++k)
+          unknownLanding_.insert(at + static_cast<i64>(table[k]));
+      }
+    }
+  }
+
   // The registers read again from the frame (and the budget from the machine, unless the
   // call was to translated code, which hands it back in r15), after a call out of the code.
   void Reload(bool budget = true) {
@@ -595,34 +629,36 @@ private:
   }
 
   // The entry for callers outside translated code, at the start of the code: the budget
-  // read from the machine into r15 and written back when the procedure returns. Translated
-  // callers enter kInner bytes further on, the budget in r15 both ways.
+  // read from the machine into r15 and written back when the procedure returns, the
+  // machine's state in r12 and the module's table in r13. Translated callers of the same
+  // module enter kInner bytes further on, where these registers hold all that already (and
+  // keep it: no translated code writes them but this entry).
   static constexpr int kInner = 64;
   void OuterEntry() {
     push(r15);
-    mov(rax, Abs(Machine::SharedState()));
-    mov(r15, qword[rax + offsetof(Machine::Shared, budget)]);
+    push(r12);
+    push(r13);
+    mov(r12, Abs(Machine::SharedState()));
+    mov(r13, gp_);
+    mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     call(inner_);
-    mov(rcx, Abs(Machine::SharedState()));
-    mov(qword[rcx + offsetof(Machine::Shared, budget)], r15);
+    mov(qword[r12 + offsetof(Machine::Shared, budget)], r15);
+    pop(r13);
+    pop(r12);
     pop(r15);
     ret();
     while (getSize() < kInner) db(0xCC);
     if (getSize() != kInner) throw Xbyak::Error(Xbyak::ERR_CODE_IS_TOO_BIG);
   }
-  // Pushes besides the saved registers: rbx, r12, r13, and 8 bytes of padding when needed.
+  // Pushes besides the saved registers: rbx, and 8 bytes of padding when needed.
   bool Padded() const { return Saved().size() % 2 == 1; }
 
   void Prologue() {
     push(rbx);
-    push(r12);
-    push(r13);
     for (const Xbyak::Reg64& r : Saved()) push(r);
     // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
     if (Padded()) sub(rsp, 8);
     mov(rbx, rdi);
-    mov(r12, Abs(Machine::SharedState()));
-    mov(r13, gp_);
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
@@ -630,13 +666,19 @@ private:
     const u64 w = entry_[0], ext = entry_[1];
     const u64 slots = ext & 0xFFFF, memory = ext >> 32;
     const u64 first = Vm::FieldC(w) & 0x7FFF, temps = Vm::FieldA(w);
-    // The frame must fit the stack: (limit - fp) in slots, unsigned, at least slots + memory.
-    mov(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
-    sub(rax, rbx);
-    sar(rax, 3);
-    mov(rcx, slots + memory);
-    cmp(rax, rcx);
-    jb(TrapLabel(TrapCode::StackOverflow, entry_), T_NEAR);
+    // The frame must fit the stack: fp + slots + memory at most the limit.
+    if ((slots + memory) * 8 <= 0x7FFFFFFF) {
+      lea(rax, ptr[rbx + static_cast<i32>((slots + memory) * 8)]);
+      cmp(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
+      ja(TrapLabel(TrapCode::StackOverflow, entry_), T_NEAR);
+    } else {
+      mov(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
+      sub(rax, rbx);
+      sar(rax, 3);
+      mov(rcx, slots + memory);
+      cmp(rax, rcx);
+      jb(TrapLabel(TrapCode::StackOverflow, entry_), T_NEAR);
+    }
     if (memory != 0) {
       mov(rdi, rbx);
       mov(rsi, memory);
@@ -664,8 +706,10 @@ private:
     Prologue();
     Reload(false);
     live_ = true;
+    FindUnknownLandings();
     for (const u64* at : list_) {
       L(labels_.at(at));
+      Landed(at);
       made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
       if (at != entry_) Instruction(at);
     }
@@ -678,8 +722,6 @@ private:
     if (Padded()) add(rsp, 8);
     const std::vector<Xbyak::Reg64> saved = Saved();
     for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
-    pop(r13);
-    pop(r12);
     pop(rbx);
     ret();
     L(interpretSelf_);
@@ -713,6 +755,15 @@ private:
       L(*t.first);
       for (const u64* target : t.second) putL(labels_.at(target));
     }
+  }
+
+  // Whether the procedure at target (a CALL's) belongs to this code's module: its
+  // translated code may then be entered past the outer entry.
+  bool SameModule(const u64* target) const {
+    const u64* const base = entry_ - Vm::EnterWord(entry_[0], entry_[1]);
+    if (target < base || target + 1 >= Machine::InstructionsEnd(entry_)) return false;
+    return Machine::OpAt(target) == Op::ENTER &&
+           target - Vm::EnterWord(target[0], target[1]) == base;
   }
 
   // The instruction the machine executes for translated code.
@@ -1037,11 +1088,13 @@ private:
       Put(a, rax);
       break;
     case Op::ADDUK:
+      // In 32 bits: a carry or borrow is the result leaving 0 .. 2^32 - 1.
       Get32(eax, b);
-      add(rax, static_cast<i32>(sc));
-      mov(rcx, rax);
-      shr(rcx, 32);
-      jnz(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      if (sc >= 0)
+        add(eax, static_cast<i32>(sc));
+      else
+        sub(eax, static_cast<i32>(-sc));
+      jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
     case Op::ADDLK:
@@ -1338,7 +1391,8 @@ private:
     // Calls
     case Op::CALL: {
       const u64* target = pc + i;
-      Flush();
+      Flush(true);
+      unwritten_.clear();
       mov(Slot(a - 3), r13);
       mov(Slot(a - 2), rbx);
       mov(rax, Abs(pc + 1));
@@ -1357,9 +1411,16 @@ private:
       jz(slow, T_NEAR);
       L(go);
       lea(rdi, Slot(a));
-      add(rax, kInner);
-      call(rax);
-      Reload(false);
+      if (SameModule(target)) {
+        add(rax, kInner);
+        call(rax);
+        Reload(false);
+      } else {
+        // Another module's procedure sets its own table: through its outer entry.
+        SaveBudget();
+        call(rax);
+        Reload();
+      }
       Xbyak::Label done;
       jmp(done, T_NEAR);
       L(slow);
@@ -1442,11 +1503,112 @@ private:
       mov(rdx, rbx);
       CallHelper(Abs(&Machine::Trap), false);
       break;
+    case Op::CAP: {
+      // The letters of the first half of the character set here; the rest by the machine.
+      Xbyak::Label slow, put, done;
+      Get32(eax, b);
+      movzx(eax, al);
+      cmp(eax, 0x80);
+      jae(slow, T_NEAR);
+      lea(ecx, ptr[rax - 'a']);
+      cmp(ecx, 'z' - 'a');
+      ja(put, T_NEAR);
+      sub(eax, 'a' - 'A');
+      L(put);
+      Put(a, rax);
+      jmp(done, T_NEAR);
+      L(slow);
+      Leave(pc);
+      L(done);
+      break;
+    }
+    case Op::DIVU:
+    case Op::MODU:
+      Get32(ecx, c);
+      test(ecx, ecx);
+      jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+      Get32(eax, b);
+      xor_(edx, edx);
+      div(ecx);
+      Put(a, op == Op::MODU ? rdx : rax);
+      break;
+    case Op::DIVUL:
+    case Op::MODUL:
+      Get(rcx, c);
+      test(rcx, rcx);
+      jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+      Get(rax, b);
+      xor_(edx, edx);
+      div(rcx);
+      Put(a, op == Op::MODUL ? rdx : rax);
+      break;
+    case Op::DIVI:
+    case Op::MODI:
+    case Op::DIVL:
+    case Op::MODL:
+      SignedDivision(pc, op, a, b, c);
+      break;
     default:
-      // Divisions, blocks, SYS, LDIA, BITS, CAP, TRUNC, FLOATUL, the copies of open arrays.
+      // The truncated divisions (/, REM), blocks, SYS, LDIA, BITS, TRUNC, FLOATUL, the
+      // copies of open arrays.
       Leave(pc);
       break;
     }
+  }
+
+  // A := B DIV C or B MOD C of INTEGERs (sign-extended from 32 bits, the quotient checked
+  // to fit them) or LONGINTs, as the machine divides: the division by zero first, then
+  // Euclidean (0 <= remainder < |C|).
+  void SignedDivision(const u64* pc, Op op, u64 a, u64 b, u64 c) {
+    const bool wide = op == Op::DIVL || op == Op::MODL;
+    const bool remainder = op == Op::MODI || op == Op::MODL;
+    if (wide) {
+      Get(rcx, c);
+      Get(rax, b);
+    } else {
+      Get32(ecx, c);
+      movsxd(rcx, ecx);
+      Get32(eax, b);
+      movsxd(rax, eax);
+    }
+    test(rcx, rcx);
+    jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
+    Xbyak::Label divide, done;
+    if (wide) {
+      // By -1 the processor faults on the smallest LONGINT: its quotient does not fit.
+      cmp(rcx, -1);
+      jne(divide, T_NEAR);
+      if (remainder) {
+        xor_(edx, edx);
+      } else {
+        neg(rax);
+        jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      }
+      jmp(done, T_NEAR);
+    }
+    L(divide);
+    cqo();
+    idiv(rcx);
+    // A negative remainder moves to 0 .. |C| - 1, the quotient one step with it.
+    Xbyak::Label down;
+    test(rdx, rdx);
+    jns(done, T_NEAR);
+    test(rcx, rcx);
+    js(down, T_NEAR);
+    sub(rax, 1);
+    add(rdx, rcx);
+    jmp(done, T_NEAR);
+    L(down);
+    add(rax, 1);
+    sub(rdx, rcx);
+    L(done);
+    if (!remainder && !wide) {
+      // Only the smallest INTEGER by -1 leaves INTEGER's range, upwards.
+      mov(ecx, 0x7FFFFFFF);
+      cmp(rax, rcx);
+      jg(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+    }
+    Put(a, remainder ? rdx : rax);
   }
 
   void IntegerBranch(const u64* pc, const u64* target, Op op) {
@@ -1568,6 +1730,9 @@ private:
   u64 temps_ = Vm::FieldA(entry_[0]); // the first temporary
   bool live_ = false;                 // emitting past the prologue
   std::set<const u64*> proved_;       // array accesses whose index check cannot fail
+  std::set<u64> unwritten_;           // temporaries whose register may differ from the frame
+  std::map<const u64*, std::set<u64>> landing_; // of forward branches, by target
+  std::set<const u64*> unknownLanding_;         // of backward branches and jump tables
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };
 

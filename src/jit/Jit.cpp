@@ -70,34 +70,13 @@ std::vector<const u64*> Instructions(const u64* entry) {
   for (const u64* at : list) {
     const u64 w = *at;
     const i64 sc = static_cast<std::int16_t>(Vm::FieldC(w)), i = Vm::FieldI(w);
-    switch (Machine::OpAt(at)) {
-    case Op::JMP:
-    case Op::BT:
-    case Op::BF:
-      if (!inside(at + i)) return {};
-      break;
-    case Op::BEQ:
-    case Op::BNE:
-    case Op::BLT:
-    case Op::BLE:
-    case Op::BLTU:
-    case Op::BLEU:
-    case Op::BEQK:
-    case Op::BNEK:
-    case Op::BLTK:
-    case Op::BLEK:
-    case Op::BGTK:
-    case Op::BGEK:
-    case Op::BEQR:
-    case Op::BNER:
-    case Op::BLTR:
-    case Op::BLER:
-    case Op::BNLTR:
-    case Op::BNLER:
-    case Op::FORUP:
-    case Op::FORDN:
-      if (!inside(at + sc)) return {};
-      break;
+    // Every branch by the operand formats: to pc + sC or pc + I.
+    const Op op = Machine::OpAt(at);
+    const Vm::Fields& f = Vm::kOpFields[static_cast<int>(op)];
+    if ((f.c == Vm::Operand::Branch && !inside(at + sc)) ||
+        (f.b == Vm::Operand::Jump && !inside(at + i)))
+      return {};
+    switch (op) {
     case Op::JTAB: {
       const u64* table = at + i;
       if (table[1] > 4096) return {};

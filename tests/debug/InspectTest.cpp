@@ -12,6 +12,7 @@
 #include <string>
 
 #include "../store/StoreTesting.h"
+#include "../vm/ProgramWorld.h"
 #include "compiler/Codegen.h"
 #include "compiler/Compiler.h"
 #include "modules/NativeModules.h"
@@ -31,12 +32,6 @@ void Real(Native::Call& c) {
   std::memcpy(&r, &c.args[0], 8);
   out += std::string(s, std::to_chars(s, s + sizeof s, r).ptr) + " ";
 }
-void Allocate(Native::Call& c) {
-  const std::uintptr_t p = Heap::Allocate(static_cast<std::uint32_t>(c.args[1]));
-  if (p == 0) Vm::Trap("Out of memory.");
-  std::memcpy(reinterpret_cast<void*>(c.args[0]), &p, 8);
-}
-void Deallocate(Native::Call&) {}
 
 const char kOut[] = R"(DEFINITION MODULE Out;
   PROCEDURE Int(i: LONGINT);
@@ -44,26 +39,15 @@ const char kOut[] = R"(DEFINITION MODULE Out;
   PROCEDURE Real(r: REAL);
 END Out.
 )";
-const char kMem[] = R"(DEFINITION MODULE Mem;
-  FROM SYSTEM IMPORT ADDRESS;
-  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-END Mem.
-)";
 
 class InspectTest : public StoreTesting::StoreTest {
 protected:
   void SetUp() override {
     StoreTest::SetUp();
-    for (const char* d : {"/Shell", "/Symbol", "/Object"})
-      ASSERT_NE(Buffer::Create(base::CharsOf(d), Buffer::BufferKind::Directory), nullptr);
-    library = Buffer::Create("/SystemLibrary", Buffer::BufferKind::Library);
+    library = ProgramWorld::Make();
+    ASSERT_NE(library, nullptr);
     Native::Add(
         {"Out", {{0x4F75, 1, 1}}, kOut, {{"Int", Int, 1}, {"Card", Card, 1}, {"Real", Real, 1}}});
-    Native::Add({"Mem",
-                 {{0x4D65, 1, 1}},
-                 kMem,
-                 {{"ALLOCATE", Allocate, 2}, {"DEALLOCATE", Deallocate, 2}}});
     ASSERT_TRUE(Native::RegisterAll(library));
     out.clear();
     Vm::SetReportProc([](const Vm::TrapReport&) {});

@@ -18,6 +18,7 @@
 
 #include "../store/StoreTesting.h"
 #include "LargeModule.h"
+#include "ProgramWorld.h"
 #include "base/ByteOrder.h"
 #include "compiler/Compiler.h"
 #include "jit/Jit.h"
@@ -48,19 +49,6 @@ void Apply(Native::Call& c) {
   const std::uint64_t x = c.args[1];
   c.result = Vm::CallProcedure(c.args[0], std::span<const std::uint64_t>(&x, 1));
 }
-void Allocate(Native::Call& c) {
-  const std::uintptr_t p = Heap::Allocate(static_cast<std::uint32_t>(c.args[1]));
-  if (p == 0) Vm::Trap("Out of memory.");
-  std::memcpy(reinterpret_cast<void*>(c.args[0]), &p, 8);
-}
-void Deallocate(Native::Call& c) {
-  std::uintptr_t p;
-  std::memcpy(&p, reinterpret_cast<void*>(c.args[0]), 8);
-  if (!Vm::ReleaseWorkspace(p, c.args[1])) Vm::Trap("Running workspace.");
-  if (!Heap::Deallocate(p, static_cast<std::uint32_t>(c.args[1]))) Vm::Trap("Bad DISPOSE.");
-  std::memset(reinterpret_cast<void*>(c.args[0]), 0, 8);
-}
-
 const char kOut[] = R"(DEFINITION MODULE Out;
   TYPE F = PROCEDURE(INTEGER): INTEGER;
   VAR count: INTEGER;
@@ -75,20 +63,13 @@ const char kOut[] = R"(DEFINITION MODULE Out;
   PROCEDURE Apply(p: F; x: INTEGER): INTEGER;
 END Out.
 )";
-const char kMem[] = R"(DEFINITION MODULE Mem;
-  FROM SYSTEM IMPORT ADDRESS;
-  PROCEDURE ALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-  PROCEDURE DEALLOCATE(VAR a: ADDRESS; size: CARDINAL);
-END Mem.
-)";
 
 class CodegenTest : public StoreTesting::StoreTest {
 protected:
   void SetUp() override {
     StoreTest::SetUp();
-    for (const char* d : {"/Shell", "/Symbol", "/Object"})
-      ASSERT_NE(Buffer::Create(base::CharsOf(d), Buffer::BufferKind::Directory), nullptr);
-    library = Buffer::Create("/SystemLibrary", Buffer::BufferKind::Library);
+    library = ProgramWorld::Make();
+    ASSERT_NE(library, nullptr);
     Native::Add({"Out",
                  {{0x4F75, 1, 1}},
                  kOut,
@@ -103,10 +84,6 @@ protected:
                   {"Apply", Apply, 2}},
                  nullptr,
                  8});
-    Native::Add({"Mem",
-                 {{0x4D65, 1, 1}},
-                 kMem,
-                 {{"ALLOCATE", Allocate, 2}, {"DEALLOCATE", Deallocate, 2}}});
     ASSERT_TRUE(Native::RegisterAll(library));
     out.clear();
     Vm::SetReportProc([](const Vm::TrapReport&) {});

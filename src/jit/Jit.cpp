@@ -11,12 +11,14 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <set>
 #include <utility>
 #include <vector>
 
+#include "modules/NativeModules.h"
 #include "vm/Isa.h"
 #include "vm/Machine.h"
 
@@ -108,6 +110,7 @@ public:
     made_.cells = std::make_unique<Machine::Code[]>(calls + 1);
     ChooseHomes();
     ProveIndexes();
+    HoistAddresses();
     Emit();
   }
 
@@ -122,6 +125,7 @@ private:
     Xbyak::Label label, resume;
     const u64* pc;
     bool live;
+    const Xbyak::Label* to = nullptr; // where it goes on, when not to resume
   };
 
   Xbyak::Address Slot(u64 n) const { return qword[rbx + static_cast<i32>(n * 8)]; }
@@ -157,11 +161,22 @@ private:
     L(p.resume);
   }
 
-  // A jump to the instruction at target (from pc), looking for Ctrl+C when it goes back.
+  // A jump to the instruction at target (from pc), looking for Ctrl+C when it goes back:
+  // while budget is left, straight to target; else through the look, then to target.
   void Goto(const u64* pc, const u64* target) {
-    if (target <= pc) Budget(pc);
     Lands(target);
-    jmp(labels_.at(target), T_NEAR);
+    if (target > pc) {
+      jmp(labels_.at(target), T_NEAR);
+      return;
+    }
+    polls_.push_back(std::make_unique<PollStub>());
+    PollStub& p = *polls_.back();
+    p.pc = pc;
+    p.live = live_;
+    p.to = &labels_.at(target);
+    sub(r15, 1);
+    jg(labels_.at(target), T_NEAR);
+    jmp(p.label, T_NEAR);
   }
 
   // A conditional branch: jumps to target when the condition (emitted by jcc) holds.
@@ -449,6 +464,52 @@ private:
     }
   }
 
+  // ---- Element addresses a loop does not change ----
+  //
+  // A loop from t to a backward branch at p, entered only at t (every branch that lands in
+  // it comes from inside it) by falling into t: an IDX in it whose index check cannot fail,
+  // whose array and index no instruction of the loop writes, and whose result, a
+  // temporary, none writes but it, gives the same address every time. It is computed once,
+  // on the way into the loop (of the outermost such loop around it). The compiler writes a
+  // temporary before it reads it, so no instruction of the loop sees the difference.
+  void HoistAddresses() {
+    if (proved_.empty()) return;
+    std::vector<std::pair<std::size_t, std::size_t>> loops; // [t, p] by their indexes
+    for (std::size_t pi = 0; pi < list_.size(); ++pi) {
+      const u64* t = BranchTarget(list_[pi]);
+      if (t == nullptr || t > list_[pi] || t == entry_) continue;
+      const auto ti = static_cast<std::size_t>(
+          std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
+      bool entered = true;
+      for (std::size_t i = 0; entered && i < list_.size(); ++i) {
+        const u64* target = BranchTarget(list_[i]);
+        if (target != nullptr && target >= t && target <= list_[pi] && (i < ti || i > pi))
+          entered = false;
+      }
+      if (entered) loops.emplace_back(ti, pi);
+    }
+    std::sort(loops.begin(), loops.end(), [](const auto& x, const auto& y) {
+      return x.first != y.first ? x.first < y.first : x.second > y.second;
+    });
+    for (std::size_t i = 0; i < list_.size(); ++i) {
+      const u64* at = list_[i];
+      if (Machine::OpAt(at) != Op::IDX || proved_.count(at) == 0) continue;
+      const u64 a = Vm::FieldA(*at), b = Vm::FieldB(*at), c = Vm::FieldC(*at);
+      if (a < temps_ || a == b || a == c) continue;
+      for (const auto& [ti, pi] : loops) {
+        if (i < ti || i > pi) continue;
+        bool still = true;
+        for (std::size_t k = ti; still && k <= pi; ++k)
+          still = !MayWrite(list_[k], b) && !MayWrite(list_[k], c) &&
+                  (k == i || !MayWrite(list_[k], a));
+        if (!still) continue;
+        hoisted_[list_[ti]].push_back(at);
+        moved_.insert(at);
+        break;
+      }
+    }
+  }
+
   static constexpr int kGprs = 6, kXmms = 12;
   // The host's registers this code must give back as it found them, besides rbx, r12, r13
   // and r15.
@@ -483,19 +544,23 @@ private:
   }
   void Get32(const Xbyak::Reg32& r, u64 s) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->gpr >= 0)
-      mov(r, Gpr(h->gpr).cvt32());
-    else if (h != nullptr && h->xmm >= 0)
+    // (A register read as its own low half keeps its upper half: what reads it next
+    // reads 32 bits.)
+    if (h != nullptr && h->gpr >= 0) {
+      if (Gpr(h->gpr).getIdx() != r.getIdx()) mov(r, Gpr(h->gpr).cvt32());
+    } else if (h != nullptr && h->xmm >= 0) {
       movd(r, XmmReg(h->xmm));
-    else
+    } else {
       mov(r, Slot32(s));
+    }
   }
   void GetX(const Xbyak::Xmm& x, u64 s) {
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->xmm >= 0)
-      movapd(x, XmmReg(h->xmm));
-    else if (h != nullptr && h->gpr >= 0)
+    if (h != nullptr && h->xmm >= 0) {
+      if (XmmReg(h->xmm).getIdx() != x.getIdx()) movapd(x, XmmReg(h->xmm));
+    } else if (h != nullptr && h->gpr >= 0) {
       movq(x, Gpr(h->gpr));
+    }
     else
       movsd(x, Slot(s));
   }
@@ -534,6 +599,20 @@ private:
       f(Slot(s));
     }
   }
+  // Where A := f(B, C) is computed: A's own register when it has one and C, read after
+  // that register is written, is another slot; else rax (xmm0 for reals). An instruction
+  // that traps after writing A's register leaves A's frame slot as it was; only
+  // temporaries, which no report shows, are written to the frame from their registers.
+  static constexpr u64 kNone = ~u64{0};
+  Xbyak::Reg64 Work(u64 a, u64 c = kNone) const {
+    const Home* h = HomeOf(a);
+    return h != nullptr && h->gpr >= 0 && a != c ? Gpr(h->gpr) : rax;
+  }
+  Xbyak::Xmm WorkX(u64 a, u64 c = kNone) const {
+    const Home* h = HomeOf(a);
+    return h != nullptr && h->xmm >= 0 && a != c ? XmmReg(h->xmm) : xmm0;
+  }
+
   // Whether slot s, kept in a register, is written to the frame only by Flush.
   bool Deferred(u64 s) const { return s >= temps_ && HomeOf(s) != nullptr; }
   // Writes r to slot s: the frame (unless deferred) and the slot's register.
@@ -550,7 +629,7 @@ private:
     if (Deferred(s)) unwritten_.insert(s);
     if (!Deferred(s)) movsd(Slot(s), x);
     const Home* h = HomeOf(s);
-    if (h != nullptr && h->xmm >= 0)
+    if (h != nullptr && h->xmm >= 0 && XmmReg(h->xmm).getIdx() != x.getIdx())
       movapd(XmmReg(h->xmm), x);
     else if (h != nullptr && h->gpr >= 0)
       movq(Gpr(h->gpr), x);
@@ -678,19 +757,40 @@ private:
     }
   }
 
+  // The registers of slots at the start: the parameters read from the frame, the other
+  // variables zero as the prologue made them; the temporaries are written before they are
+  // read, by the code or (the result of a call) in the frame, read again after the call.
+  void EntryLoad() {
+    const u64 first = Vm::FieldC(entry_[0]) & 0x7FFF;
+    for (const auto& [slot, h] : homes_) {
+      if (slot >= temps_) continue;
+      if (slot < first && h.gpr >= 0)
+        mov(Gpr(h.gpr), Slot(slot));
+      else if (slot < first)
+        movsd(XmmReg(h.xmm), Slot(slot));
+      else if (h.gpr >= 0)
+        xor_(Gpr(h.gpr).cvt32(), Gpr(h.gpr).cvt32());
+      else
+        xorps(XmmReg(h.xmm), XmmReg(h.xmm));
+    }
+  }
+
   void Emit() {
     L(start_);
     OuterEntry();
     L(inner_);
     Prologue();
-    Reload(false);
+    EntryLoad();
     live_ = true;
     FindUnknownLandings();
     for (const u64* at : list_) {
+      const auto loop = hoisted_.find(at);
+      if (loop != hoisted_.end())
+        for (const u64* before : loop->second) Instruction(before);
       L(labels_.at(at));
       Landed(at);
       made_.places.emplace_back(static_cast<std::uint32_t>(getSize()), at);
-      if (at != entry_) Instruction(at);
+      if (at != entry_ && moved_.count(at) == 0) Instruction(at);
     }
     // Past the last instruction (never reached by a good compiler): as the interpreter
     // would run on into the next procedure's ENTER, leave it to the interpreter.
@@ -727,7 +827,7 @@ private:
       mov(rdi, Abs(p->pc));
       mov(rsi, rbx);
       CallHelper(Abs(&Machine::Poll), true, p->live);
-      jmp(p->resume, T_NEAR);
+      jmp(p->to != nullptr ? *p->to : p->resume, T_NEAR);
     }
     align(8);
     for (const auto& t : tables_) {
@@ -766,68 +866,141 @@ private:
     L(done);
   }
 
-  // The index check of an element: rax the index from the low bound, rcx the base address.
-  void Element(const u64* pc, bool open) {
+  // CALLX: procedure c of the module in import entry b, its frame at slot a. Through the
+  // machine; but a procedure of the program that translated code may compute itself (the
+  // square root) is computed in place, while the import still leads to the module it led
+  // to when this was translated and the argument is one the procedure takes without a trap.
+  void CallImported(const u64* pc, u64 a, u64 b, u64 c) {
+    u64 table = 0, entry = 0;
+    std::memcpy(&table, reinterpret_cast<const void*>(gp_ + b * 8), 8);
+    std::uint16_t flags = 0;
+    if (table != 0) {
+      std::memcpy(&flags, reinterpret_cast<const void*>(table + Vm::kFlagOffset), 2);
+      std::memcpy(&entry, reinterpret_cast<const void*>(table + c * 8), 8);
+    }
+    const auto* p = reinterpret_cast<const Native::Procedure*>(entry);
+    if (table == 0 || (flags & Native::kNativeFlag) == 0 || p == nullptr ||
+        p->inlined != Native::Procedure::Inline::SquareRoot) {
+      Leave(pc);
+      CallCode(a);
+      return;
+    }
+    Xbyak::Label slow, done;
+    mov(rax, qword[r13 + static_cast<i32>(b * 8)]);
+    mov(rcx, table);
+    cmp(rax, rcx);
+    jne(slow, T_NEAR);
+    GetX(xmm0, a);
+    xorpd(xmm1, xmm1);
+    ucomisd(xmm0, xmm1);
+    jb(slow, T_NEAR); // below zero, or not a number
+    sqrtsd(xmm0, xmm0);
+    PutX(a, xmm0);
+    jmp(done, T_NEAR);
+    L(slow);
+    Leave(pc);
+    CallCode(a);
+    L(done);
+  }
+
+  // The register slot s lives in; or r, when it lives in the frame, read into r.
+  Xbyak::Reg64 InGpr(u64 s, const Xbyak::Reg64& r) {
+    const Home* h = HomeOf(s);
+    if (h != nullptr && h->gpr >= 0) return Gpr(h->gpr);
+    Get(r, s);
+    return r;
+  }
+
+  // Where element C of the array at B lies, its index checked: base + index * size + disp.
+  struct Place {
+    Xbyak::Reg64 base, index;
+    i64 disp;
+  };
+  Place Element(const u64* pc, bool open, int size) {
     const u64 w = *pc;
     const u64 b = Vm::FieldB(w), c = Vm::FieldC(w);
-    Get(rax, c);
     if (open) {
-      Src(b + 1, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      const Xbyak::Reg64 index = InGpr(c, rax);
+      Src(b + 1, [&](const Xbyak::Operand& o) { cmp(index, o); });
       ja(TrapLabel(TrapCode::Index, pc), T_NEAR);
-    } else {
-      const u64 ext = pc[1];
-      const i32 low = static_cast<i32>(ext);
-      const u64 length = ext >> 32;
-      if (low != 0) sub(rax, low);
-      if (proved_.count(pc) != 0) {
-        // The index is a FOR loop's, whose bounds keep it inside the array.
-      } else if (length <= 0x7FFFFFFF) {
-        cmp(rax, static_cast<std::uint32_t>(length));
-      } else {
-        mov(rcx, length);
-        cmp(rax, rcx);
-      }
-      if (proved_.count(pc) == 0) jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
+      return {InGpr(b, rcx), index, 0};
     }
-    Get(rcx, b);
+    const u64 ext = pc[1];
+    const i32 low = static_cast<i32>(ext);
+    const u64 length = ext >> 32;
+    if (proved_.count(pc) != 0 && -i64{low} * size == static_cast<i32>(-i64{low} * size)) {
+      // The index is a FOR loop's, whose bounds keep it inside the array: the low bound
+      // goes into the displacement.
+      const Xbyak::Reg64 index = InGpr(c, rax);
+      return {InGpr(b, rcx), index, -i64{low} * size};
+    }
+    Get(rax, c);
+    if (low != 0) sub(rax, low);
+    if (proved_.count(pc) != 0) {
+      // Proved, with a low bound too far for a displacement.
+    } else if (length <= 0x7FFFFFFF) {
+      cmp(rax, static_cast<std::uint32_t>(length));
+      jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
+    } else {
+      mov(rcx, length);
+      cmp(rax, rcx);
+      jae(TrapLabel(TrapCode::Index, pc), T_NEAR);
+    }
+    return {InGpr(b, rcx), rax, 0};
   }
 
-  Xbyak::Address At(int size) {
+  Xbyak::Address Sized(const Xbyak::RegExp& e, int size) const {
     switch (size) {
     case 1:
-      return byte[rcx + rax];
+      return byte[e];
     case 2:
-      return word[rcx + rax * 2];
+      return word[e];
     case 4:
-      return dword[rcx + rax * 4];
+      return dword[e];
     default:
-      return qword[rcx + rax * 8];
+      return qword[e];
     }
   }
-
-  // The element's value (load) into rdx, extended as kind says: 'u' zero, 's' sign.
-  void LoadInto(const Xbyak::Address& m, int size, char kind) {
-    if (size == 8)
-      mov(rdx, m);
-    else if (size == 4 && kind == 's')
-      movsxd(rdx, m);
-    else if (size == 4)
-      mov(edx, m);
-    else if (size == 2)
-      movzx(edx, m);
-    else
-      movzx(edx, m);
+  Xbyak::Address At(const Place& p, int size) const {
+    return Sized(p.base + p.index * size + static_cast<i32>(p.disp), size);
   }
 
-  void StoreFrom(const Xbyak::Address& m, int size) {
+  // A := the value at m of size bytes, extended as kind says: 'u' zero, 's' sign. A real
+  // goes straight into A's register of reals.
+  void Load(u64 a, const Xbyak::Address& m, int size, char kind) {
+    if (size == 8 && HomeOf(a) != nullptr && HomeOf(a)->xmm >= 0) {
+      movsd(WorkX(a), m);
+      PutX(a, WorkX(a));
+      return;
+    }
+    const Xbyak::Reg64 r = Work(a);
     if (size == 8)
-      mov(m, rdx);
+      mov(r, m);
+    else if (size == 4 && kind == 's')
+      movsxd(r, m);
     else if (size == 4)
-      mov(m, edx);
-    else if (size == 2)
-      mov(m, dx);
+      mov(r.cvt32(), m);
     else
-      mov(m, dl);
+      movzx(r.cvt32(), m);
+    Put(a, r);
+  }
+
+  // The value of slot a (its low size bytes) to m.
+  void Store(const Xbyak::Address& m, int size, u64 a) {
+    const Home* h = HomeOf(a);
+    if (size == 8 && h != nullptr && h->xmm >= 0) {
+      movsd(m, XmmReg(h->xmm));
+      return;
+    }
+    const Xbyak::Reg64 r = InGpr(a, rdx);
+    if (size == 8)
+      mov(m, r);
+    else if (size == 4)
+      mov(m, r.cvt32());
+    else if (size == 2)
+      mov(m, r.cvt16());
+    else
+      mov(m, r.cvt8());
   }
 
   void Instruction(const u64* pc) {
@@ -840,12 +1013,17 @@ private:
     case Op::NOP:
       break;
     case Op::MOV:
-      Get(rax, b);
-      Put(a, rax);
+      if (HomeOf(a) != nullptr && HomeOf(a)->xmm >= 0) {
+        GetX(WorkX(a), b);
+        PutX(a, WorkX(a));
+      } else {
+        Get(Work(a), b);
+        Put(a, Work(a));
+      }
       break;
     case Op::LDI:
-      mov(rax, i);
-      Put(a, rax);
+      mov(Work(a), i);
+      Put(a, Work(a));
       break;
     case Op::LDK:
       mov(rax, Abs(pc + i));
@@ -898,28 +1076,16 @@ private:
     case Op::LD32:
     case Op::LD32U:
     case Op::LD64: {
-      Get(rcx, b);
       const int size = op == Op::LD8 ? 1 : op == Op::LD16 ? 2 : op == Op::LD64 ? 8 : 4;
-      const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
-                               : size == 2 ? word[rcx + static_cast<i32>(sc)]
-                               : size == 4 ? dword[rcx + static_cast<i32>(sc)]
-                                           : qword[rcx + static_cast<i32>(sc)];
-      LoadInto(m, size, op == Op::LD32 ? 's' : 'u');
-      Put(a, rdx);
+      Load(a, Sized(InGpr(b, rcx) + static_cast<i32>(sc), size), size, op == Op::LD32 ? 's' : 'u');
       break;
     }
     case Op::ST8:
     case Op::ST16:
     case Op::ST32:
     case Op::ST64: {
-      Get(rcx, b);
-      Get(rdx, a);
       const int size = op == Op::ST8 ? 1 : op == Op::ST16 ? 2 : op == Op::ST32 ? 4 : 8;
-      const Xbyak::Address m = size == 1   ? byte[rcx + static_cast<i32>(sc)]
-                               : size == 2 ? word[rcx + static_cast<i32>(sc)]
-                               : size == 4 ? dword[rcx + static_cast<i32>(sc)]
-                                           : qword[rcx + static_cast<i32>(sc)];
-      StoreFrom(m, size);
+      Store(Sized(InGpr(b, rcx) + static_cast<i32>(sc), size), size, a);
       break;
     }
     case Op::LDG8:
@@ -928,12 +1094,7 @@ private:
     case Op::LDG32U:
     case Op::LDG64: {
       const int size = op == Op::LDG8 ? 1 : op == Op::LDG16 ? 2 : op == Op::LDG64 ? 8 : 4;
-      const Xbyak::Address m = size == 1   ? byte[r13 + i]
-                               : size == 2 ? word[r13 + i]
-                               : size == 4 ? dword[r13 + i]
-                                           : qword[r13 + i];
-      LoadInto(m, size, op == Op::LDG32 ? 's' : 'u');
-      Put(a, rdx);
+      Load(a, Sized(r13 + i, size), size, op == Op::LDG32 ? 's' : 'u');
       break;
     }
     case Op::STG8:
@@ -941,12 +1102,7 @@ private:
     case Op::STG32:
     case Op::STG64: {
       const int size = op == Op::STG8 ? 1 : op == Op::STG16 ? 2 : op == Op::STG32 ? 4 : 8;
-      Get(rdx, a);
-      const Xbyak::Address m = size == 1   ? byte[r13 + i]
-                               : size == 2 ? word[r13 + i]
-                               : size == 4 ? dword[r13 + i]
-                                           : qword[r13 + i];
-      StoreFrom(m, size);
+      Store(Sized(r13 + i, size), size, a);
       break;
     }
     case Op::LDX8:
@@ -963,9 +1119,7 @@ private:
       const Op base = open ? Op::LDO8 : Op::LDX8;
       const int k = static_cast<int>(op) - static_cast<int>(base);
       const int size = k == 0 ? 1 : k == 1 ? 2 : k == 4 ? 8 : 4;
-      Element(pc, open);
-      LoadInto(At(size), size, k == 2 ? 's' : 'u');
-      Put(a, rdx);
+      Load(a, At(Element(pc, open, size), size), size, k == 2 ? 's' : 'u');
       break;
     }
     case Op::STX8:
@@ -980,50 +1134,67 @@ private:
       const Op base = open ? Op::STO8 : Op::STX8;
       const int k = static_cast<int>(op) - static_cast<int>(base);
       const int size = 1 << k;
-      Element(pc, open);
-      Get(rdx, a);
-      StoreFrom(At(size), size);
+      Store(At(Element(pc, open, size), size), size, a);
       break;
     }
     case Op::IDX:
     case Op::IDXO: {
-      Element(pc, op == Op::IDXO);
       const u64 size = op == Op::IDX ? pc[2] : pc[1];
+      const Place e = Element(pc, op == Op::IDXO, 1);
+      // A's register is written after the index is read; the base is read after it, so
+      // not when A is B.
+      const Xbyak::Reg64 t = Work(a, b);
+      const i64 disp = static_cast<i64>(static_cast<u64>(e.disp) * size);
       if (size <= 0x7FFFFFFF) {
-        imul(rax, rax, static_cast<i32>(size));
+        imul(t, e.index, static_cast<i32>(size));
       } else {
         mov(rdx, size);
-        imul(rax, rdx);
+        if (t.getIdx() != e.index.getIdx()) mov(t, e.index);
+        imul(t, rdx);
       }
-      add(rax, rcx);
-      Put(a, rax);
+      if (e.disp == 0) {
+        add(t, e.base);
+      } else if (size <= 0x7FFFFFFF && disp == static_cast<i32>(disp)) {
+        lea(t, ptr[t + e.base + static_cast<i32>(disp)]);
+      } else {
+        add(t, e.base);
+        mov(rdx, disp);
+        add(t, rdx);
+      }
+      Put(a, t);
       break;
     }
     // Integer arithmetic, overflow checked
     case Op::ADDI:
     case Op::SUBI:
-    case Op::MULI:
-      Get32(eax, b);
+    case Op::MULI: {
+      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg32 t32 = t.cvt32();
+      Get32(t32, b);
       if (op == Op::ADDI)
-        Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+        Src32(c, [&](const Xbyak::Operand& o) { add(t32, o); });
       else if (op == Op::SUBI)
-        Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+        Src32(c, [&](const Xbyak::Operand& o) { sub(t32, o); });
       else
-        Src32(c, [&](const Xbyak::Operand& o) { imul(eax, o); });
+        Src32(c, [&](const Xbyak::Operand& o) { imul(t32, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      movsxd(rax, eax);
-      Put(a, rax);
+      movsxd(t, t32);
+      Put(a, t);
       break;
+    }
     case Op::ADDU:
-    case Op::SUBU:
-      Get32(eax, b);
+    case Op::SUBU: {
+      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg32 t32 = t.cvt32();
+      Get32(t32, b);
       if (op == Op::ADDU)
-        Src32(c, [&](const Xbyak::Operand& o) { add(eax, o); });
+        Src32(c, [&](const Xbyak::Operand& o) { add(t32, o); });
       else
-        Src32(c, [&](const Xbyak::Operand& o) { sub(eax, o); });
+        Src32(c, [&](const Xbyak::Operand& o) { sub(t32, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+      Put(a, t);
       break;
+    }
     case Op::MULU:
       Get32(eax, b);
       Src32(c, [&](const Xbyak::Operand& o) { mul(o); });
@@ -1032,78 +1203,90 @@ private:
       break;
     case Op::ADDL:
     case Op::SUBL:
-    case Op::MULL:
-      Get(rax, b);
+    case Op::MULL: {
+      const Xbyak::Reg64 t = Work(a, c);
+      Get(t, b);
       if (op == Op::ADDL)
-        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { add(t, o); });
       else if (op == Op::SUBL)
-        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { sub(t, o); });
       else
-        Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { imul(t, o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+      Put(a, t);
       break;
+    }
     case Op::ADDUL:
-    case Op::SUBUL:
-      Get(rax, b);
+    case Op::SUBUL: {
+      const Xbyak::Reg64 t = Work(a, c);
+      Get(t, b);
       if (op == Op::ADDUL)
-        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { add(t, o); });
       else
-        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { sub(t, o); });
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+      Put(a, t);
       break;
+    }
     case Op::MULUL:
       Get(rax, b);
       Src(c, [&](const Xbyak::Operand& o) { mul(o); });
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
       Put(a, rax);
       break;
-    case Op::ADDIK:
-      Get32(eax, b);
-      add(eax, static_cast<i32>(sc));
+    case Op::ADDIK: {
+      const Xbyak::Reg64 t = Work(a);
+      Get32(t.cvt32(), b);
+      add(t.cvt32(), static_cast<i32>(sc));
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      movsxd(rax, eax);
-      Put(a, rax);
+      movsxd(t, t.cvt32());
+      Put(a, t);
       break;
-    case Op::ADDUK:
+    }
+    case Op::ADDUK: {
       // In 32 bits: a carry or borrow is the result leaving 0 .. 2^32 - 1.
-      Get32(eax, b);
+      const Xbyak::Reg64 t = Work(a);
+      Get32(t.cvt32(), b);
       if (sc >= 0)
-        add(eax, static_cast<i32>(sc));
+        add(t.cvt32(), static_cast<i32>(sc));
       else
-        sub(eax, static_cast<i32>(-sc));
+        sub(t.cvt32(), static_cast<i32>(-sc));
       jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+      Put(a, t);
       break;
+    }
     case Op::ADDLK:
-      Get(rax, b);
-      add(rax, static_cast<i32>(sc));
-      jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
-      break;
-    case Op::ADDULK:
-      Get(rax, b);
-      if (sc >= 0)
-        add(rax, static_cast<i32>(sc));
+    case Op::ADDULK: {
+      const Xbyak::Reg64 t = Work(a);
+      Get(t, b);
+      if (op == Op::ADDLK || sc >= 0)
+        add(t, static_cast<i32>(sc));
       else
-        sub(rax, static_cast<i32>(-sc));
-      jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+        sub(t, static_cast<i32>(-sc));
+      if (op == Op::ADDLK)
+        jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      else
+        jc(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
+      Put(a, t);
       break;
-    case Op::NEGI:
-      Get32(eax, b);
-      neg(eax);
+    }
+    case Op::NEGI: {
+      const Xbyak::Reg64 t = Work(a);
+      Get32(t.cvt32(), b);
+      neg(t.cvt32());
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      movsxd(rax, eax);
-      Put(a, rax);
+      movsxd(t, t.cvt32());
+      Put(a, t);
       break;
-    case Op::NEGL:
-      Get(rax, b);
-      neg(rax);
+    }
+    case Op::NEGL: {
+      const Xbyak::Reg64 t = Work(a);
+      Get(t, b);
+      neg(t);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
-      Put(a, rax);
+      Put(a, t);
       break;
+    }
     case Op::ABSI:
       Get32(eax, b);
       mov(ecx, eax);
@@ -1126,26 +1309,28 @@ private:
     case Op::MULA:
     case Op::AND:
     case Op::OR:
-    case Op::XOR:
-      Get(rax, b);
+    case Op::XOR: {
+      const Xbyak::Reg64 t = Work(a, c);
+      Get(t, b);
       if (op == Op::ADDA)
-        Src(c, [&](const Xbyak::Operand& o) { add(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { add(t, o); });
       else if (op == Op::SUBA)
-        Src(c, [&](const Xbyak::Operand& o) { sub(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { sub(t, o); });
       else if (op == Op::MULA)
-        Src(c, [&](const Xbyak::Operand& o) { imul(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { imul(t, o); });
       else if (op == Op::AND)
-        Src(c, [&](const Xbyak::Operand& o) { and_(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { and_(t, o); });
       else if (op == Op::OR)
-        Src(c, [&](const Xbyak::Operand& o) { or_(rax, o); });
+        Src(c, [&](const Xbyak::Operand& o) { or_(t, o); });
       else
-        Src(c, [&](const Xbyak::Operand& o) { xor_(rax, o); });
-      Put(a, rax);
+        Src(c, [&](const Xbyak::Operand& o) { xor_(t, o); });
+      Put(a, t);
       break;
+    }
     case Op::ADDAK:
-      Get(rax, b);
-      add(rax, static_cast<i32>(sc));
-      Put(a, rax);
+      Get(Work(a), b);
+      add(Work(a), static_cast<i32>(sc));
+      Put(a, Work(a));
       break;
     case Op::ANDN:
       Get(rax, c);
@@ -1191,16 +1376,18 @@ private:
     // Reals
     case Op::ADDR:
     case Op::SUBR:
-    case Op::MULR:
-      GetX(xmm0, b);
+    case Op::MULR: {
+      const Xbyak::Xmm t = WorkX(a, c);
+      GetX(t, b);
       if (op == Op::ADDR)
-        SrcX(c, [&](const Xbyak::Operand& o) { addsd(xmm0, o); });
+        SrcX(c, [&](const Xbyak::Operand& o) { addsd(t, o); });
       else if (op == Op::SUBR)
-        SrcX(c, [&](const Xbyak::Operand& o) { subsd(xmm0, o); });
+        SrcX(c, [&](const Xbyak::Operand& o) { subsd(t, o); });
       else
-        SrcX(c, [&](const Xbyak::Operand& o) { mulsd(xmm0, o); });
-      PutX(a, xmm0);
+        SrcX(c, [&](const Xbyak::Operand& o) { mulsd(t, o); });
+      PutX(a, t);
       break;
+    }
     case Op::DIVR: {
       Xbyak::Label ok;
       GetX(xmm1, c);
@@ -1335,18 +1522,19 @@ private:
       break;
     case Op::FORUP:
     case Op::FORDN: {
+      // The control variable counts in its own register when it has one.
       Xbyak::Label done;
-      Get(rax, a);
-      Src(b, [&](const Xbyak::Operand& o) { cmp(rax, o); });
+      const Xbyak::Reg64 v = Work(a, b);
+      Get(v, a);
+      Src(b, [&](const Xbyak::Operand& o) { cmp(v, o); });
       if (op == Op::FORUP) {
         jge(done, T_NEAR);
-        add(rax, 1);
-        Put(a, rax);
+        add(v, 1);
       } else {
         jle(done, T_NEAR);
-        sub(rax, 1);
-        Put(a, rax);
+        sub(v, 1);
       }
+      Put(a, v);
       Goto(pc, pc + sc);
       L(done);
       break;
@@ -1414,6 +1602,8 @@ private:
       break;
     }
     case Op::CALLX:
+      CallImported(pc, a, b, c);
+      break;
     case Op::CALLP:
       Leave(pc);
       CallCode(a);
@@ -1709,6 +1899,8 @@ private:
   u64 temps_ = Vm::FieldA(entry_[0]); // the first temporary
   bool live_ = false;                 // emitting past the prologue
   std::set<const u64*> proved_;       // array accesses whose index check cannot fail
+  std::map<const u64*, std::vector<const u64*>> hoisted_; // by the loop they go before
+  std::set<const u64*> moved_;                            // those hoisted
   std::set<u64> unwritten_;           // temporaries whose register may differ from the frame
   std::map<const u64*, std::set<u64>> landing_; // of forward branches, by target
   std::set<const u64*> unknownLanding_;         // of backward branches and jump tables

@@ -61,11 +61,15 @@ struct Procedure {
   // (address and HIGH), A a VAR open array; then, for a function, ":" and v or r for its
   // result. nullptr when not said (the tests' own modules).
   const char* kinds = nullptr;
+  // What translated code may compute itself in place of the call: the same result to the
+  // bit, and the call made wherever the procedure would trap.
+  enum class Inline : std::uint8_t { None, SquareRoot };
+  Inline inlined = Inline::None;
 
   constexpr Procedure() = default;
   constexpr Procedure(const char* n, Proc p, std::int32_t w) : name(n), proc(p), words(w) {}
-  constexpr Procedure(const char* n, Proc p, const char* k)
-      : name(n), proc(p), words(WordsOf(k)), kinds(k) {}
+  constexpr Procedure(const char* n, Proc p, const char* k, Inline i = Inline::None)
+      : name(n), proc(p), words(WordsOf(k)), kinds(k), inlined(i) {}
 };
 
 // A constant the native code relies on, with the value the definition must give it.

@@ -459,7 +459,7 @@ Native::ModuleSpec MathLib0Spec() {
       Modules::Key{{0x4D01, 0x0001, 0x0001}},
       Definitions::Text("MathLib0"),
       {
-          {"sqrt", Sqrt, "r:r"},
+          {"sqrt", Sqrt, "r:r", Native::Procedure::Inline::SquareRoot},
           {"exp", Exp, "r:r"},
           {"ln", Ln, "r:r"},
           {"sin", Sin, "r:r"},

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "modules/NativeModules.h"
+#include "vm/Heap.h"
 #include "vm/Isa.h"
 #include "vm/Machine.h"
 
@@ -847,6 +848,7 @@ private:
 
   // The instruction the machine executes for translated code.
   void Leave(const u64* pc) {
+    checked_.clear();
     mov(rdi, Abs(pc));
     mov(rsi, rbx);
     mov(rdx, r13);
@@ -1009,6 +1011,12 @@ private:
     const i64 sb = static_cast<std::int16_t>(b), sc = static_cast<std::int16_t>(c);
     const i32 i = Vm::FieldI(w);
     const Op op = Machine::OpAt(pc);
+    // The pointers checked on every way here: none where a branch lands; none after a call
+    // or an instruction the machine executes (either may dispose); not those it writes.
+    if (landing_.count(pc) != 0 || unknownLanding_.count(pc) != 0 || op == Op::CALL)
+      checked_.clear();
+    for (auto k = checked_.begin(); k != checked_.end();)
+      k = MayWrite(pc, *k) ? checked_.erase(k) : std::next(k);
     switch (op) {
     case Op::NOP:
       break;
@@ -1655,15 +1663,20 @@ private:
       jg(TrapLabel(TrapCode::Range, pc), T_NEAR);
       break;
     case Op::CHKPTR: {
+      // Once a pointer is checked, it stays good until it changes or a call could dispose
+      // of its block.
+      if (checked_.count(a) != 0) break;
       Xbyak::Label ok;
-      Get(rax, a);
-      test(rax, rax);
+      const Xbyak::Reg64 p = InGpr(a, rax);
+      test(p, p);
       jz(TrapLabel(TrapCode::Nil, pc), T_NEAR);
-      // Only the start of a block of the heap can be a disposed one.
-      test(al, 15);
+      // Only the start of a block of the heap can be a disposed one: its header says so.
+      test(p.cvt8(), 15);
       jnz(ok, T_NEAR);
-      Leave(pc);
+      cmp(dword[p - static_cast<i32>(Heap::kHeaderSize)], Heap::kFreedTag);
+      je(TrapLabel(TrapCode::Disposed, pc), T_NEAR);
       L(ok);
+      checked_.insert(a);
       break;
     }
     case Op::TRAP:
@@ -1901,6 +1914,7 @@ private:
   std::set<const u64*> proved_;       // array accesses whose index check cannot fail
   std::map<const u64*, std::vector<const u64*>> hoisted_; // by the loop they go before
   std::set<const u64*> moved_;                            // those hoisted
+  std::set<u64> checked_; // slots whose pointer every way here checked, as the code is emitted
   std::set<u64> unwritten_;           // temporaries whose register may differ from the frame
   std::map<const u64*, std::set<u64>> landing_; // of forward branches, by target
   std::set<const u64*> unknownLanding_;         // of backward branches and jump tables

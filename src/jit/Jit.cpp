@@ -139,9 +139,11 @@ private:
   }
 
   // Calls the helper at address, the frame made whole first (when the registers of slots
-  // hold it); the registers are read again when it returns.
+  // hold it: from the temporaries written since they were last written to the frame, for a
+  // helper called in line, or from all of them, for one that does not return to the code);
+  // the registers are read again when it returns.
   void CallHelper(u64 address, bool returns = true, bool live = true) {
-    if (live) Flush();
+    if (live) Flush(returns);
     mov(rax, address);
     if (returns) SaveBudget();
     call(rax);
@@ -667,11 +669,59 @@ private:
     for (const u64* at : list_) {
       const u64* target = BranchTarget(at);
       if (target != nullptr && target <= at) unknownLanding_.insert(target);
+      if (target != nullptr) landings_.insert(target);
       if (Machine::OpAt(at) == Op::JTAB) {
         const u64* table = at + Vm::FieldI(*at);
-        for (u64 k = 2; k < 3 + table[1]; ++k)
+        for (u64 k = 2; k < 3 + table[1]; ++k) {
           unknownLanding_.insert(at + static_cast<i64>(table[k]));
+          landings_.insert(at + static_cast<i64>(table[k]));
+        }
       }
+    }
+  }
+
+  // Instructions that write A from B and C (and an open array's HIGH beside B) alone.
+  static bool Computes(Op op) {
+    return (op >= Op::MOV && op <= Op::LD64 && op != Op::LDLA) ||
+           (op >= Op::LDG8 && op <= Op::LDG64) || (op >= Op::LDX8 && op <= Op::LDX64) ||
+           (op >= Op::IDX && op <= Op::LDO64) || op == Op::IDXO ||
+           (op >= Op::ADDI && op <= Op::SLER);
+  }
+  // Whether the code after the call at `call` may read slot s from its register before it
+  // writes it: not when the straight way on writes it first, returns without it, or
+  // comes to another CALL (where the registers are read again after, and s, not written
+  // since, is not written to the frame before). Any landing or other instruction on the
+  // way: it may.
+  bool ReadAfter(const u64* call, u64 s) const {
+    for (auto k = std::upper_bound(list_.begin(), list_.end(), call); k != list_.end(); ++k) {
+      const u64* at = *k;
+      if (landings_.count(at) != 0) return true;
+      const Op op = Machine::OpAt(at);
+      const u64 w = *at;
+      const u64 a = Vm::FieldA(w), b = Vm::FieldB(w), c = Vm::FieldC(w);
+      if (op == Op::CALL || op == Op::RET) return false;
+      if (op == Op::RETV || op == Op::RETVS) return a == s;
+      // (A hoisted instruction was computed before the loop: its A must stay.)
+      if (!Computes(op) || moved_.count(at) != 0) return true;
+      const Vm::Fields& f = Vm::kOpFields[static_cast<int>(op)];
+      const bool open = (op >= Op::LDO8 && op <= Op::LDO64) || op == Op::IDXO;
+      if ((f.b == Vm::Operand::Slot && (b == s || (open && b + 1 == s))) ||
+          (f.c == Vm::Operand::Slot && c == s))
+        return true;
+      if (a == s) return false;
+    }
+    return true;
+  }
+  // The registers of the slots the code may read after the call at `call` read again from
+  // the frame (and the budget as Reload reads it).
+  void ReloadAfter(const u64* call, bool budget = true) {
+    if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+    for (const auto& [slot, h] : homes_) {
+      if (!ReadAfter(call, slot)) continue;
+      if (h.gpr >= 0)
+        mov(Gpr(h.gpr), Slot(slot));
+      else
+        movsd(XmmReg(h.xmm), Slot(slot));
     }
   }
 
@@ -709,6 +759,15 @@ private:
     while (getSize() < kInner) db(0xCC);
     if (getSize() != kInner) throw Xbyak::Error(Xbyak::ERR_CODE_IS_TOO_BIG);
   }
+  // The return to the caller, the frame's fp in rax: the host's registers as they were.
+  void Return() {
+    if (Padded()) add(rsp, 8);
+    const std::vector<Xbyak::Reg64> saved = Saved();
+    for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
+    pop(rbx);
+    ret();
+  }
+
   // Pushes besides the saved registers: rbx, and 8 bytes of padding when needed.
   bool Padded() const { return Saved().size() % 2 == 1; }
 
@@ -799,11 +858,7 @@ private:
     L(epilogue_);
     mov(rax, rbx);
     L(leave_);
-    if (Padded()) add(rsp, 8);
-    const std::vector<Xbyak::Reg64> saved = Saved();
-    for (auto r = saved.rbegin(); r != saved.rend(); ++r) pop(*r);
-    pop(rbx);
-    ret();
+    Return();
     L(interpretSelf_);
     mov(rdi, Abs(entry_));
     mov(rsi, rbx);
@@ -825,9 +880,12 @@ private:
     }
     for (const auto& p : polls_) {
       L(p->label);
+      // Every temporary kept in a register to the frame: which of them were written at
+      // the jump is not known here.
+      if (p->live) Flush();
       mov(rdi, Abs(p->pc));
       mov(rsi, rbx);
-      CallHelper(Abs(&Machine::Poll), true, p->live);
+      CallHelper(Abs(&Machine::Poll), true, false);
       jmp(p->to != nullptr ? *p->to : p->resume, T_NEAR);
     }
     align(8);
@@ -857,14 +915,20 @@ private:
 
   // Calls the code in rax, when there is some, with the callee's frame at slot a. (The
   // machine has just executed the call: the frame is whole.)
-  void CallCode(u64 a) {
+  // With alone, on the one way through the call: the temporaries were all written to the
+  // frame (by Leave) and only those the code reads after are read again.
+  void CallCode(const u64* pc, u64 a, bool alone) {
     Xbyak::Label done;
+    if (alone) unwritten_.clear();
     test(rax, rax);
     jz(done, T_NEAR);
     lea(rdi, Slot(a));
     SaveBudget();
     call(rax);
-    Reload();
+    if (alone)
+      ReloadAfter(pc);
+    else
+      Reload();
     L(done);
   }
 
@@ -884,7 +948,7 @@ private:
     if (table == 0 || (flags & Native::kNativeFlag) == 0 || p == nullptr ||
         p->inlined != Native::Procedure::Inline::SquareRoot) {
       Leave(pc);
-      CallCode(a);
+      CallCode(pc, a, true);
       return;
     }
     Xbyak::Label slow, done;
@@ -901,7 +965,7 @@ private:
     jmp(done, T_NEAR);
     L(slow);
     Leave(pc);
-    CallCode(a);
+    CallCode(pc, a, false);
     L(done);
   }
 
@@ -1575,7 +1639,7 @@ private:
       if (target == entry_) {
         lea(rdi, Slot(a));
         call(inner_);
-        Reload(false);
+        ReloadAfter(pc, false);
         break;
       }
       Machine::Code* cell = &made_.cells[cells_++];
@@ -1589,12 +1653,12 @@ private:
       if (SameModule(target)) {
         add(rax, kInner);
         call(rax);
-        Reload(false);
+        ReloadAfter(pc, false);
       } else {
         // Another module's procedure sets its own table: through its outer entry.
         SaveBudget();
         call(rax);
-        Reload();
+        ReloadAfter(pc);
       }
       Xbyak::Label done;
       jmp(done, T_NEAR);
@@ -1614,20 +1678,21 @@ private:
       break;
     case Op::CALLP:
       Leave(pc);
-      CallCode(a);
+      CallCode(pc, a, true);
       break;
     case Op::RET:
-      jmp(epilogue_, T_NEAR);
+      mov(rax, rbx);
+      Return();
       break;
     case Op::RETV:
-      Get(rax, a);
-      mov(qword[rbx], rax);
-      jmp(epilogue_, T_NEAR);
+      Store(qword[rbx], 8, a);
+      mov(rax, rbx);
+      Return();
       break;
     case Op::RETVS:
-      Get(rax, a);
-      mov(qword[rbx - static_cast<i32>(pc[1] * 8)], rax);
-      jmp(epilogue_, T_NEAR);
+      Store(qword[rbx - static_cast<i32>(pc[1] * 8)], 8, a);
+      mov(rax, rbx);
+      Return();
       break;
     case Op::INIT:
       movzx(eax, word[r13 + Vm::kFlagOffset]);
@@ -1918,6 +1983,7 @@ private:
   std::set<u64> unwritten_;           // temporaries whose register may differ from the frame
   std::map<const u64*, std::set<u64>> landing_; // of forward branches, by target
   std::set<const u64*> unknownLanding_;         // of backward branches and jump tables
+  std::set<const u64*> landings_;               // of every branch and jump table
   Xbyak::Label epilogue_, leave_, interpretSelf_, badEnd_;
 };
 

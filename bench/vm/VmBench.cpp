@@ -1,8 +1,11 @@
 // The virtual machine on six CPU-heavy programs (bench/vm/programs: sieve, recursive
 // Fibonacci, quicksort, an n-body loop of reals, matrix multiplication, character
 // processing), each against the same algorithm in Lua 5.4 and compiled natively by gm2
-// -O2, in the same run. Goal: the machine at most 1.0x Lua's time on each (and within 5x
-// of gm2 -O2 as a moonshot). And the compiler on a generated 10,000-line module of some
+// -O2, in the same run; each must print what its NAME.out says. Goals: the interpreter at
+// most 1.0x Lua's time on each, the translated code at most 2.0x gm2 -O2's. gm2 -O2 turns
+// recursion into loops, which the machine's frames (one a call, for the trap reports)
+// rule out: Gm2Calls/NAME is gm2 -O2 with options that keep every call a call. And the
+// compiler on a generated 10,000-line module of some
 // 200 KB of code against gm2 -fpim -c on the same text: goal at least 200 times faster;
 // the module must install and run.
 //
@@ -18,7 +21,7 @@
 //
 // Every figure is processor time (user and system), so that other work on the machine
 // does not count: the machine's is the run of the program's body alone (compiled and
-// installed once, output to /dev/null); Lua's and gm2's are whole processes, whose start
+// installed once, its output to a file); Lua's and gm2's are whole processes, whose start
 // is a millisecond or two of runs that take hundreds. Lua and gm2 cases are skipped when
 // lua5.4 or gm2 is missing. bench/vm/compare.sh prints the ratios.
 #include <benchmark/benchmark.h>
@@ -67,6 +70,21 @@ bool Have(const char* tool) {
   return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+std::FILE* DevNull() {
+  static std::FILE* const file = std::fopen("/dev/null", "w");
+  return file;
+}
+
+// What the file holds from its start.
+std::string Contents(std::FILE* file) {
+  std::fflush(file);
+  std::rewind(file);
+  std::string text;
+  char chunk[4096];
+  for (std::size_t n; (n = std::fread(chunk, 1, sizeof chunk, file)) > 0;) text.append(chunk, n);
+  return text;
+}
+
 // The workstation as the command-line runner has it, once.
 bool Workstation() {
   static Headless::HeadlessBackend backend;
@@ -76,7 +94,7 @@ bool Workstation() {
     ProgramModules::AddAll();
     Shell::RegisterProgramModules();
     TextIO::SetConsole(true);
-    TextIO::SetConsoleFiles(stdin, std::fopen("/dev/null", "w"));
+    TextIO::SetConsoleFiles(stdin, DevNull());
     Vm::Init();
     Vm::SetInterruptProc([] { return false; });
     return FileSystem::ChangeDirectory(base::CharsOf(kPrograms));
@@ -133,15 +151,31 @@ void Machine(benchmark::State& state, const char* name, bool jit, bool breakpoin
     Vm::Debug::SetBreakpoints({{name, line}});
     if (Vm::Debug::PlacedLine(0) != line) return state.SkipWithError("the breakpoint has no place");
   }
+  // The program's output, which must be what its NAME.out says.
+  const std::string expected = Read(kPrograms + "/" + name + ".out");
+  std::FILE* out = std::tmpfile();
+  if (out == nullptr) return state.SkipWithError("no file for the output");
+  TextIO::SetConsoleFiles(stdin, out);
   for (auto _ : state) {
+    std::rewind(out);
+    if (ftruncate(fileno(out), 0) != 0) {
+      state.SkipWithError("the output's file");
+      break;
+    }
     const double start = ProcessorSeconds();
     Vm::RunBody(m, Modules::Body(m));
     state.SetIterationTime(ProcessorSeconds() - start);
     if (Vm::LastRunTrapped()) {
       state.SkipWithError(Vm::LastReport().message.c_str());
-      return;
+      break;
+    }
+    if (Contents(out) != expected) {
+      state.SkipWithError("wrong output");
+      break;
     }
   }
+  TextIO::SetConsoleFiles(stdin, DevNull());
+  std::fclose(out);
 }
 
 // Processor seconds of this process, and of its children that have ended.
@@ -159,16 +193,23 @@ double ChildSeconds() {
   return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
-// A process: the processor time it took.
-void Process(benchmark::State& state, const std::string& command) {
+// A process: the processor time it took; it must succeed and, when expected is given,
+// write exactly that.
+std::string Scratch();
+void Process(benchmark::State& state, const std::string& command, const std::string& expected = "") {
+  const std::string out = Scratch() + "/output";
   for (auto _ : state) {
     const double start = ChildSeconds();
-    const int status = std::system((command + " >/dev/null").c_str());
+    const int status = std::system((command + " >" + out).c_str());
     if (status != 0) {
       state.SkipWithError(("failed: " + command).c_str());
       return;
     }
     state.SetIterationTime(ChildSeconds() - start);
+    if (!expected.empty() && Read(out) != expected) {
+      state.SkipWithError(("wrong output: " + command).c_str());
+      return;
+    }
   }
 }
 
@@ -241,7 +282,7 @@ void ChurnLua(benchmark::State& state) {
 
 void Lua(benchmark::State& state, const char* name) {
   if (!Have("lua5.4")) return state.SkipWithError("lua5.4 is not installed");
-  Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua");
+  Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua", Read(kPrograms + "/" + name + ".out"));
 }
 
 // A directory of its own for gm2, which leaves its objects where it runs.
@@ -253,14 +294,21 @@ std::string Scratch() {
   return dir;
 }
 
-void Gm2(benchmark::State& state, const char* name) {
+// gm2 -O2 turns recursion into loops (a call with an accumulator becomes a jump, and
+// procedures are inlined into themselves); with calls, as with options that keep every
+// call a call, as the machine's frames and trap reports need.
+constexpr char kKeepCalls[] =
+    " -fno-optimize-sibling-calls -fno-inline-functions -fno-inline-small-functions"
+    " -fno-inline-functions-called-once -fno-partial-inlining";
+
+void Gm2(benchmark::State& state, const char* name, bool calls) {
   if (!Have("gm2")) return state.SkipWithError("gm2 is not installed");
-  const std::string exe = Scratch() + "/" + name;
-  const std::string build = std::string(kGm2) + " -O2 " + kPrograms + "/" + name + ".mod -o " +
-                            exe + " -lm >/dev/null 2>&1";
+  const std::string exe = Scratch() + "/" + name + (calls ? "-calls" : "");
+  const std::string build = std::string(kGm2) + " -O2 " + (calls ? kKeepCalls : "") + " " +
+                            kPrograms + "/" + name + ".mod -o " + exe + " -lm >/dev/null 2>&1";
   if (std::system(("cd " + Scratch() + " && " + build).c_str()) != 0)
     return state.SkipWithError("gm2 failed");
-  Process(state, exe);
+  Process(state, exe, Read(kPrograms + "/" + name + ".out"));
 }
 
 // ---- Compiling a 10,000-line module ----
@@ -402,7 +450,11 @@ void Gm2Compile(benchmark::State& state) {
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(3);
-    benchmark::RegisterBenchmark((std::string("Gm2/") + name).c_str(), Gm2, name)
+    benchmark::RegisterBenchmark((std::string("Gm2/") + name).c_str(), Gm2, name, false)
+        ->Unit(benchmark::kMillisecond)
+        ->UseManualTime()
+        ->Iterations(3);
+    benchmark::RegisterBenchmark((std::string("Gm2Calls/") + name).c_str(), Gm2, name, true)
         ->Unit(benchmark::kMillisecond)
         ->UseManualTime()
         ->Iterations(3);

@@ -689,9 +689,9 @@ private:
   }
   // Whether the code after the call at `call` may read slot s from its register before it
   // writes it: not when the straight way on writes it first, returns without it, or
-  // comes to another CALL (where the registers are read again after, and s, not written
-  // since, is not written to the frame before). Any landing or other instruction on the
-  // way: it may.
+  // comes to another CALL that does not take it as a parameter (where the registers are
+  // read again after, and s, not written since, is not written to the frame before). Any
+  // landing or other instruction on the way: it may.
   bool ReadAfter(const u64* call, u64 s) const {
     for (auto k = std::upper_bound(list_.begin(), list_.end(), call); k != list_.end(); ++k) {
       const u64* at = *k;
@@ -699,7 +699,13 @@ private:
       const Op op = Machine::OpAt(at);
       const u64 w = *at;
       const u64 a = Vm::FieldA(w), b = Vm::FieldB(w), c = Vm::FieldC(w);
-      if (op == Op::CALL || op == Op::RET) return false;
+      if (op == Op::CALL) {
+        // Its parameters: in the callee's first slots (its ENTER's first local after them).
+        const u64* callee = at + Vm::FieldI(w);
+        const u64 params = std::max<u64>(Vm::FieldC(callee[0]) & 0x7FFF, 1);
+        return s >= a && s < a + params;
+      }
+      if (op == Op::RET) return false;
       if (op == Op::RETV || op == Op::RETVS) return a == s;
       // (A hoisted instruction was computed before the loop: its A must stay.)
       if (!Computes(op) || moved_.count(at) != 0) return true;
@@ -714,11 +720,16 @@ private:
   }
   // The registers of the slots the code may read after the call at `call` read again from
   // the frame (and the budget as Reload reads it).
-  void ReloadAfter(const u64* call, bool budget = true) {
+  // (inRdx: the slot whose value the callee left in rdx too.)
+  void ReloadAfter(const u64* call, bool budget = true, u64 inRdx = kNone) {
     if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
       if (!ReadAfter(call, slot)) continue;
-      if (h.gpr >= 0)
+      if (slot == inRdx && h.gpr >= 0)
+        mov(Gpr(h.gpr), rdx);
+      else if (slot == inRdx)
+        movq(XmmReg(h.xmm), rdx);
+      else if (h.gpr >= 0)
         mov(Gpr(h.gpr), Slot(slot));
       else
         movsd(XmmReg(h.xmm), Slot(slot));
@@ -743,6 +754,15 @@ private:
   // module enter kInner bytes further on, where these registers hold all that already (and
   // keep it: no translated code writes them but this entry).
   static constexpr int kInner = 64;
+  //
+  // Slot 0 also travels in rdx, for a procedure whose frame has slots and no memory area
+  // (InRdx): its callers pass its first parameter there as well as in the frame, and it
+  // returns with its slot 0 (its result) there, so that neither waits for the other's
+  // write to the frame.
+  static bool InRdx(const u64* entry) {
+    const u64 slots = entry[1] & 0xFFFF, memory = entry[1] >> 32;
+    return memory == 0 && slots >= 1;
+  }
   void OuterEntry() {
     push(r15);
     push(r12);
@@ -750,6 +770,7 @@ private:
     mov(r12, Abs(Machine::SharedState()));
     mov(r13, gp_);
     mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+    if (InRdx(entry_)) mov(rdx, qword[rdi]);
     call(inner_);
     mov(qword[r12 + offsetof(Machine::Shared, budget)], r15);
     pop(r13);
@@ -777,6 +798,13 @@ private:
     // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
     if (Padded()) sub(rsp, 8);
     mov(rbx, rdi);
+    if (ParameterInRdx()) {
+      const Home& h = homes_.at(0);
+      if (h.gpr >= 0)
+        mov(Gpr(h.gpr), rdx);
+      else
+        movq(XmmReg(h.xmm), rdx);
+    }
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
@@ -817,13 +845,18 @@ private:
     }
   }
 
+  // Whether slot 0 is a parameter kept in a register, which the prologue takes from rdx.
+  bool ParameterInRdx() const {
+    return InRdx(entry_) && (Vm::FieldC(entry_[0]) & 0x7FFF) > 0 && HomeOf(0) != nullptr;
+  }
+
   // The registers of slots at the start: the parameters read from the frame, the other
   // variables zero as the prologue made them; the temporaries are written before they are
   // read, by the code or (the result of a call) in the frame, read again after the call.
   void EntryLoad() {
     const u64 first = Vm::FieldC(entry_[0]) & 0x7FFF;
     for (const auto& [slot, h] : homes_) {
-      if (slot >= temps_) continue;
+      if (slot >= temps_ || (slot == 0 && ParameterInRdx())) continue;
       if (slot < first && h.gpr >= 0)
         mov(Gpr(h.gpr), Slot(slot));
       else if (slot < first)
@@ -856,6 +889,7 @@ private:
     // would run on into the next procedure's ENTER, leave it to the interpreter.
     jmp(badEnd_, T_NEAR);
     L(epilogue_);
+    if (InRdx(entry_)) mov(rdx, qword[rbx]);
     mov(rax, rbx);
     L(leave_);
     Return();
@@ -865,6 +899,7 @@ private:
     SaveBudget();
     CallHelper(Abs(&Machine::Interpret), false, false);
     mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
+    if (InRdx(entry_)) mov(rdx, qword[rax]);
     jmp(leave_, T_NEAR);
     L(badEnd_);
     mov(edi, static_cast<int>(TrapCode::BadInstruction));
@@ -930,6 +965,73 @@ private:
     else
       Reload();
     L(done);
+  }
+
+  // A CALL of the procedure at target (of this module), its frame at slot a, whose first
+  // instruction branches on a parameter and one of whose ways returns at once (a
+  // parameter, a constant or nothing): that way is taken here, without the call, when the
+  // callee's frame would fit the stack; then the code goes on at returned. Else the code
+  // falls into the call. Nothing on that way can trap, and the callee's frame and linkage,
+  // which the call would write above the caller's slots in use, are dead once it returns.
+  void EarlyReturn(const u64* pc, u64 a, const u64* target, Xbyak::Label& returned) {
+    if (Machine::OpAt(target) != Op::ENTER) return;
+    const u64 slots = target[1] & 0xFFFF, memory = target[1] >> 32;
+    const u64 first = Vm::FieldC(target[0]) & 0x7FFF;
+    if (memory != 0 || (a + slots) * 8 > 0x7FFFFFFF) return;
+    const u64* test = target + Vm::kOpWords[static_cast<int>(Op::ENTER)];
+    const Op op = Machine::OpAt(test);
+    if (op < Op::BEQK || op > Op::BGEK || Vm::FieldA(*test) >= first) return;
+    // What a way returns: 'p' the parameter `value`, 'k' the constant `value`, 'r' nothing.
+    struct Way {
+      char kind = 0;
+      i64 value = 0;
+    };
+    const auto way = [&](const u64* at) {
+      const Op o = Machine::OpAt(at);
+      if (o == Op::RET) return Way{'r', 0};
+      if (o == Op::RETV && Vm::FieldA(*at) < first) return Way{'p', static_cast<i64>(Vm::FieldA(*at))};
+      if (o == Op::LDI && Machine::OpAt(at + 1) == Op::RETV && Vm::FieldA(at[1]) == Vm::FieldA(*at))
+        return Way{'k', static_cast<i64>(Vm::FieldI(*at))};
+      return Way{};
+    };
+    const u64* taken = test + static_cast<std::int16_t>(Vm::FieldC(*test));
+    const u64* const end = Machine::InstructionsEnd(target);
+    if (taken <= test || taken + 1 >= end || test + 2 >= end) return;
+    const Way fall = way(test + 1), jump = way(taken);
+    const bool onJump = fall.kind == 0;
+    const Way leaf = onJump ? jump : fall;
+    if (leaf.kind == 0) return;
+    Xbyak::Label call;
+    lea(rax, ptr[rbx + static_cast<i32>((a + slots) * 8)]);
+    cmp(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
+    ja(call, T_NEAR);
+    Src(a + Vm::FieldA(*test),
+        [&](const Xbyak::Operand& o) { cmp(o, static_cast<i32>(static_cast<std::int16_t>(Vm::FieldB(*test)))); });
+    const auto [yes, no] = Conditions(op);
+    (this->*(onJump ? no : yes))(call, T_NEAR);
+    // The call's way writes the temporaries to the frame; so does this one, the register
+    // of the result and its slot alike.
+    const std::set<u64> unwritten = unwritten_;
+    Flush(true);
+    unwritten_.clear();
+    if (leaf.kind != 'r' && !(leaf.kind == 'p' && leaf.value == 0)) {
+      if (leaf.kind == 'p')
+        Get(rax, a + static_cast<u64>(leaf.value));
+      else
+        mov(rax, leaf.value);
+      mov(Slot(a), rax);
+      const Home* h = HomeOf(a);
+      if (h != nullptr && h->gpr >= 0)
+        mov(Gpr(h->gpr), rax);
+      else if (h != nullptr)
+        movq(XmmReg(h->xmm), rax);
+    }
+    // What the code reads after the call, as after the call's way: a register left
+    // unread after an earlier call holds nothing yet.
+    ReloadAfter(pc, false);
+    jmp(returned, T_NEAR);
+    L(call);
+    unwritten_ = unwritten;
   }
 
   // CALLX: procedure c of the module in import entry b, its frame at slot a. Through the
@@ -1630,16 +1732,21 @@ private:
     // Calls
     case Op::CALL: {
       const u64* target = pc + i;
+      Xbyak::Label returned;
+      EarlyReturn(pc, a, target, returned);
       Flush(true);
       unwritten_.clear();
       mov(Slot(a - 3), r13);
       mov(Slot(a - 2), rbx);
       mov(rax, Abs(pc + 1));
       mov(Slot(a - 1), rax);
+      const bool inRdx = InRdx(target);
       if (target == entry_) {
         lea(rdi, Slot(a));
+        if (inRdx) Get(rdx, a);
         call(inner_);
-        ReloadAfter(pc, false);
+        ReloadAfter(pc, false, inRdx ? a : kNone);
+        L(returned);
         break;
       }
       Machine::Code* cell = &made_.cells[cells_++];
@@ -1652,8 +1759,9 @@ private:
       lea(rdi, Slot(a));
       if (SameModule(target)) {
         add(rax, kInner);
+        if (inRdx) Get(rdx, a);
         call(rax);
-        ReloadAfter(pc, false);
+        ReloadAfter(pc, false, inRdx ? a : kNone);
       } else {
         // Another module's procedure sets its own table: through its outer entry.
         SaveBudget();
@@ -1671,6 +1779,7 @@ private:
       test(rax, rax);
       jnz(go, T_NEAR);
       L(done);
+      L(returned);
       break;
     }
     case Op::CALLX:
@@ -1681,11 +1790,13 @@ private:
       CallCode(pc, a, true);
       break;
     case Op::RET:
+      if (InRdx(entry_)) mov(rdx, qword[rbx]);
       mov(rax, rbx);
       Return();
       break;
     case Op::RETV:
-      Store(qword[rbx], 8, a);
+      Get(rdx, a);
+      mov(qword[rbx], rdx);
       mov(rax, rbx);
       Return();
       break;
@@ -1858,8 +1969,9 @@ private:
     Put(a, remainder ? rdx : rax);
   }
 
-  void IntegerBranch(const u64* pc, const u64* target, Op op) {
-    using J = void (Translation::*)(const Xbyak::Label&, LabelType);
+  // The jumps of an integer branch: taken when its condition holds (yes), when not (no).
+  using J = void (Translation::*)(const Xbyak::Label&, LabelType);
+  static std::pair<J, J> Conditions(Op op) {
     J yes = nullptr, no = nullptr;
     switch (op) {
     case Op::BEQ:
@@ -1899,6 +2011,10 @@ private:
       no = &Translation::JumpA;
       break;
     }
+    return {yes, no};
+  }
+  void IntegerBranch(const u64* pc, const u64* target, Op op) {
+    const auto [yes, no] = Conditions(op);
     Branch(
         pc, target, [&](auto& l) { (this->*yes)(l, T_NEAR); },
         [&](auto& l) { (this->*no)(l, T_NEAR); });

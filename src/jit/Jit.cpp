@@ -534,6 +534,20 @@ private:
     return found == homes_.end() ? nullptr : &found->second;
   }
 
+  // The register of a slot set from the frame or from a register of integers.
+  void SetHome(const Home& h, const Xbyak::Address& from) {
+    if (h.gpr >= 0)
+      mov(Gpr(h.gpr), from);
+    else
+      movsd(XmmReg(h.xmm), from);
+  }
+  void SetHome(const Home& h, const Xbyak::Reg64& from) {
+    if (h.gpr >= 0)
+      mov(Gpr(h.gpr), from);
+    else
+      movq(XmmReg(h.xmm), from);
+  }
+
   // Reads slot s into r.
   void Get(const Xbyak::Reg64& r, u64 s) {
     const Home* h = HomeOf(s);
@@ -725,14 +739,10 @@ private:
     if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
     for (const auto& [slot, h] : homes_) {
       if (!ReadAfter(call, slot)) continue;
-      if (slot == inRdx && h.gpr >= 0)
-        mov(Gpr(h.gpr), rdx);
-      else if (slot == inRdx)
-        movq(XmmReg(h.xmm), rdx);
-      else if (h.gpr >= 0)
-        mov(Gpr(h.gpr), Slot(slot));
+      if (slot == inRdx)
+        SetHome(h, rdx);
       else
-        movsd(XmmReg(h.xmm), Slot(slot));
+        SetHome(h, Slot(slot));
     }
   }
 
@@ -740,12 +750,7 @@ private:
   // call was to translated code, which hands it back in r15), after a call out of the code.
   void Reload(bool budget = true) {
     if (budget) mov(r15, qword[r12 + offsetof(Machine::Shared, budget)]);
-    for (const auto& [slot, h] : homes_) {
-      if (h.gpr >= 0)
-        mov(Gpr(h.gpr), Slot(slot));
-      else
-        movsd(XmmReg(h.xmm), Slot(slot));
-    }
+    for (const auto& [slot, h] : homes_) SetHome(h, Slot(slot));
   }
 
   // The entry for callers outside translated code, at the start of the code: the budget
@@ -798,13 +803,7 @@ private:
     // The stack stays 16-byte aligned at calls: an odd number of pushes in all.
     if (Padded()) sub(rsp, 8);
     mov(rbx, rdi);
-    if (ParameterInRdx()) {
-      const Home& h = homes_.at(0);
-      if (h.gpr >= 0)
-        mov(Gpr(h.gpr), rdx);
-      else
-        movq(XmmReg(h.xmm), rdx);
-    }
+    if (ParameterInRdx()) SetHome(homes_.at(0), rdx);
     // Too little of the host's stack left: the interpreter runs this frame.
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
@@ -857,10 +856,8 @@ private:
     const u64 first = Vm::FieldC(entry_[0]) & 0x7FFF;
     for (const auto& [slot, h] : homes_) {
       if (slot >= temps_ || (slot == 0 && ParameterInRdx())) continue;
-      if (slot < first && h.gpr >= 0)
-        mov(Gpr(h.gpr), Slot(slot));
-      else if (slot < first)
-        movsd(XmmReg(h.xmm), Slot(slot));
+      if (slot < first)
+        SetHome(h, Slot(slot));
       else if (h.gpr >= 0)
         xor_(Gpr(h.gpr).cvt32(), Gpr(h.gpr).cvt32());
       else
@@ -1007,7 +1004,8 @@ private:
     ja(call, T_NEAR);
     Src(a + Vm::FieldA(*test),
         [&](const Xbyak::Operand& o) { cmp(o, static_cast<i32>(static_cast<std::int16_t>(Vm::FieldB(*test)))); });
-    const auto [yes, no] = Conditions(op);
+    const std::pair<J, J> conditions = Conditions(op);
+    const J yes = conditions.first, no = conditions.second;
     (this->*(onJump ? no : yes))(call, T_NEAR);
     // The call's way writes the temporaries to the frame; so does this one, the register
     // of the result and its slot alike.
@@ -1020,11 +1018,7 @@ private:
       else
         mov(rax, leaf.value);
       mov(Slot(a), rax);
-      const Home* h = HomeOf(a);
-      if (h != nullptr && h->gpr >= 0)
-        mov(Gpr(h->gpr), rax);
-      else if (h != nullptr)
-        movq(XmmReg(h->xmm), rax);
+      if (const Home* h = HomeOf(a)) SetHome(*h, rax);
     }
     // What the code reads after the call, as after the call's way: a register left
     // unread after an earlier call holds nothing yet.
@@ -2014,7 +2008,8 @@ private:
     return {yes, no};
   }
   void IntegerBranch(const u64* pc, const u64* target, Op op) {
-    const auto [yes, no] = Conditions(op);
+    const std::pair<J, J> conditions = Conditions(op);
+    const J yes = conditions.first, no = conditions.second;
     Branch(
         pc, target, [&](auto& l) { (this->*yes)(l, T_NEAR); },
         [&](auto& l) { (this->*no)(l, T_NEAR); });

@@ -204,10 +204,12 @@ private:
   // from the register. Temporaries are the exception: no one outside the code reads them
   // but a callee its arguments and the helpers, so a write to one goes to its register
   // alone, and the temporaries kept in registers are written to the frame before every
-  // call out of the code. After every call out of the code the registers are read again from
+  // call out of the code. After a call out of the code the registers are read again from
   // the frame (a callee may have written its arguments, its result and its linkage, and the
-  // registers of reals are the caller's to save). Not in a procedure that takes the
-  // address of one of its slots: its frame can then be written through pointers.
+  // registers of reals are the caller's to save): after a helper all of them, after a call
+  // of a procedure those the code may read before it writes them (ReadAfter); the others
+  // hold nothing until written. Not in a procedure that takes the address of one of its
+  // slots: its frame can then be written through pointers.
   struct Home {
     int gpr = -1;
     int xmm = -1;

@@ -196,7 +196,8 @@ double ChildSeconds() {
 // A process: the processor time it took; it must succeed and, when expected is given,
 // write exactly that.
 std::string Scratch();
-void Process(benchmark::State& state, const std::string& command, const std::string& expected = "") {
+void Process(benchmark::State& state, const std::string& command,
+             const std::string& expected = "") {
   const std::string out = Scratch() + "/output";
   for (auto _ : state) {
     const double start = ChildSeconds();
@@ -282,7 +283,8 @@ void ChurnLua(benchmark::State& state) {
 
 void Lua(benchmark::State& state, const char* name) {
   if (!Have("lua5.4")) return state.SkipWithError("lua5.4 is not installed");
-  Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua", Read(kPrograms + "/" + name + ".out"));
+  Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua",
+          Read(kPrograms + "/" + name + ".out"));
 }
 
 // A directory of its own for gm2, which leaves its objects where it runs.

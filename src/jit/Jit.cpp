@@ -483,8 +483,8 @@ private:
     for (std::size_t pi = 0; pi < list_.size(); ++pi) {
       const u64* t = BranchTarget(list_[pi]);
       if (t == nullptr || t > list_[pi] || t == entry_) continue;
-      const auto ti = static_cast<std::size_t>(
-          std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
+      const auto ti =
+          static_cast<std::size_t>(std::lower_bound(list_.begin(), list_.end(), t) - list_.begin());
       bool entered = true;
       for (std::size_t i = 0; entered && i < list_.size(); ++i) {
         const u64* target = BranchTarget(list_[i]);
@@ -579,8 +579,7 @@ private:
       if (XmmReg(h->xmm).getIdx() != x.getIdx()) movapd(x, XmmReg(h->xmm));
     } else if (h != nullptr && h->gpr >= 0) {
       movq(x, Gpr(h->gpr));
-    }
-    else
+    } else
       movsd(x, Slot(s));
   }
   // Calls f with an operand that reads slot s: its register, or the frame.
@@ -988,7 +987,8 @@ private:
     const auto way = [&](const u64* at) {
       const Op o = Machine::OpAt(at);
       if (o == Op::RET) return Way{'r', 0};
-      if (o == Op::RETV && Vm::FieldA(*at) < first) return Way{'p', static_cast<i64>(Vm::FieldA(*at))};
+      if (o == Op::RETV && Vm::FieldA(*at) < first)
+        return Way{'p', static_cast<i64>(Vm::FieldA(*at))};
       if (o == Op::LDI && Machine::OpAt(at + 1) == Op::RETV && Vm::FieldA(at[1]) == Vm::FieldA(*at))
         return Way{'k', static_cast<i64>(Vm::FieldI(*at))};
       return Way{};
@@ -1004,8 +1004,9 @@ private:
     lea(rax, ptr[rbx + static_cast<i32>((a + slots) * 8)]);
     cmp(rax, qword[r12 + offsetof(Machine::Shared, limit)]);
     ja(call, T_NEAR);
-    Src(a + Vm::FieldA(*test),
-        [&](const Xbyak::Operand& o) { cmp(o, static_cast<i32>(static_cast<std::int16_t>(Vm::FieldB(*test)))); });
+    Src(a + Vm::FieldA(*test), [&](const Xbyak::Operand& o) {
+      cmp(o, static_cast<i32>(static_cast<std::int16_t>(Vm::FieldB(*test))));
+    });
     const std::pair<J, J> conditions = Conditions(op);
     const J yes = conditions.first, no = conditions.second;
     (this->*(onJump ? no : yes))(call, T_NEAR);
@@ -2092,8 +2093,8 @@ private:
   std::set<const u64*> proved_;       // array accesses whose index check cannot fail
   std::map<const u64*, std::vector<const u64*>> hoisted_; // by the loop they go before
   std::set<const u64*> moved_;                            // those hoisted
-  std::set<u64> checked_; // slots whose pointer every way here checked, as the code is emitted
-  std::set<u64> unwritten_;           // temporaries whose register may differ from the frame
+  std::set<u64> checked_;   // slots whose pointer every way here checked, as the code is emitted
+  std::set<u64> unwritten_; // temporaries whose register may differ from the frame
   std::map<const u64*, std::set<u64>> landing_; // of forward branches, by target
   std::set<const u64*> unknownLanding_;         // of backward branches and jump tables
   std::set<const u64*> landings_;               // of every branch and jump table

@@ -155,13 +155,16 @@ private:
 
   // One less call or backward jump before the next look for Ctrl+C.
   void Budget(const u64* pc) {
-    polls_.push_back(std::make_unique<PollStub>());
-    PollStub& p = *polls_.back();
-    p.pc = pc;
-    p.live = live_;
+    PollStub& p = NewPoll(pc);
     sub(r15, 1);
     jle(p.label, T_NEAR);
     L(p.resume);
+  }
+  PollStub& NewPoll(const u64* pc) {
+    polls_.push_back(std::make_unique<PollStub>());
+    polls_.back()->pc = pc;
+    polls_.back()->live = live_;
+    return *polls_.back();
   }
 
   // A jump to the instruction at target (from pc), looking for Ctrl+C when it goes back:
@@ -172,10 +175,7 @@ private:
       jmp(labels_.at(target), T_NEAR);
       return;
     }
-    polls_.push_back(std::make_unique<PollStub>());
-    PollStub& p = *polls_.back();
-    p.pc = pc;
-    p.live = live_;
+    PollStub& p = NewPoll(pc);
     p.to = &labels_.at(target);
     sub(r15, 1);
     jg(labels_.at(target), T_NEAR);
@@ -717,7 +717,7 @@ private:
       if (op == Op::CALL) {
         // Its parameters: in the callee's first slots (its ENTER's first local after them).
         const u64* callee = at + Vm::FieldI(w);
-        const u64 params = std::max<u64>(Vm::FieldC(callee[0]) & 0x7FFF, 1);
+        const u64 params = std::max<u64>(FrameOf(callee).first, 1);
         return s >= a && s < a + params;
       }
       if (op == Op::RET) return false;
@@ -754,6 +754,16 @@ private:
     for (const auto& [slot, h] : homes_) SetHome(h, Slot(slot));
   }
 
+  // What the ENTER at entry says of its frame.
+  struct Frame {
+    u64 slots, memory; // its slots; the slots of its memory area beyond them
+    u64 first, temps;  // the first local after the parameters; the first temporary
+  };
+  static Frame FrameOf(const u64* entry) {
+    return {entry[1] & 0xFFFF, entry[1] >> 32, u64{Vm::FieldC(entry[0])} & 0x7FFF,
+            Vm::FieldA(entry[0])};
+  }
+
   // The entry for callers outside translated code, at the start of the code: the budget
   // read from the machine into r15 and written back when the procedure returns, the
   // machine's state in r12 and the module's table in r13. Translated callers of the same
@@ -766,8 +776,8 @@ private:
   // returns with its slot 0 (its result) there, so that neither waits for the other's
   // write to the frame.
   static bool InRdx(const u64* entry) {
-    const u64 slots = entry[1] & 0xFFFF, memory = entry[1] >> 32;
-    return memory == 0 && slots >= 1;
+    const Frame f = FrameOf(entry);
+    return f.memory == 0 && f.slots >= 1;
   }
   void OuterEntry() {
     push(r15);
@@ -809,9 +819,8 @@ private:
     cmp(rsp, qword[r12 + offsetof(Machine::Shared, hostLimit)]);
     jbe(interpretSelf_, T_NEAR);
     Budget(entry_);
-    const u64 w = entry_[0], ext = entry_[1];
-    const u64 slots = ext & 0xFFFF, memory = ext >> 32;
-    const u64 first = Vm::FieldC(w) & 0x7FFF, temps = Vm::FieldA(w);
+    const Frame f = FrameOf(entry_);
+    const u64 slots = f.slots, memory = f.memory, first = f.first, temps = f.temps;
     // The frame must fit the stack: fp + slots + memory at most the limit.
     if ((slots + memory) * 8 <= 0x7FFFFFFF) {
       lea(rax, ptr[rbx + static_cast<i32>((slots + memory) * 8)]);
@@ -847,14 +856,14 @@ private:
 
   // Whether slot 0 is a parameter kept in a register, which the prologue takes from rdx.
   bool ParameterInRdx() const {
-    return InRdx(entry_) && (Vm::FieldC(entry_[0]) & 0x7FFF) > 0 && HomeOf(0) != nullptr;
+    return InRdx(entry_) && FrameOf(entry_).first > 0 && HomeOf(0) != nullptr;
   }
 
   // The registers of slots at the start: the parameters read from the frame, the other
   // variables zero as the prologue made them; the temporaries are written before they are
   // read, by the code or (the result of a call) in the frame, read again after the call.
   void EntryLoad() {
-    const u64 first = Vm::FieldC(entry_[0]) & 0x7FFF;
+    const u64 first = FrameOf(entry_).first;
     for (const auto& [slot, h] : homes_) {
       if (slot >= temps_ || (slot == 0 && ParameterInRdx())) continue;
       if (slot < first)
@@ -973,9 +982,9 @@ private:
   // which the call would write above the caller's slots in use, are dead once it returns.
   void EarlyReturn(const u64* pc, u64 a, const u64* target, Xbyak::Label& returned) {
     if (Machine::OpAt(target) != Op::ENTER) return;
-    const u64 slots = target[1] & 0xFFFF, memory = target[1] >> 32;
-    const u64 first = Vm::FieldC(target[0]) & 0x7FFF;
-    if (memory != 0 || (a + slots) * 8 > 0x7FFFFFFF) return;
+    const Frame f = FrameOf(target);
+    const u64 slots = f.slots, first = f.first;
+    if (f.memory != 0 || (a + slots) * 8 > 0x7FFFFFFF) return;
     const u64* test = target + Vm::kOpWords[static_cast<int>(Op::ENTER)];
     const Op op = Machine::OpAt(test);
     if (op < Op::BEQK || op > Op::BGEK || Vm::FieldA(*test) >= first) return;
@@ -1176,8 +1185,7 @@ private:
     const Op op = Machine::OpAt(pc);
     // The pointers checked on every way here: none where a branch lands; none after a call
     // or an instruction the machine executes (either may dispose); not those it writes.
-    if (landing_.count(pc) != 0 || unknownLanding_.count(pc) != 0 || op == Op::CALL)
-      checked_.clear();
+    if (landings_.count(pc) != 0 || op == Op::CALL) checked_.clear();
     for (auto k = checked_.begin(); k != checked_.end();)
       k = MayWrite(pc, *k) ? checked_.erase(k) : std::next(k);
     switch (op) {

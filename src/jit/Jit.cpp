@@ -1887,24 +1887,26 @@ private:
     }
     case Op::DIVU:
     case Op::MODU:
-      Get32(ecx, c);
-      test(ecx, ecx);
-      jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
-      Get32(eax, b);
-      xor_(edx, edx);
-      div(ecx);
-      Put(a, op == Op::MODU ? rdx : rax);
-      break;
     case Op::DIVUL:
-    case Op::MODUL:
-      Get(rcx, c);
-      test(rcx, rcx);
+    case Op::MODUL: {
+      // CARDINAL in 32 bits, LONGCARD in 64.
+      const bool wide = op == Op::DIVUL || op == Op::MODUL;
+      const Xbyak::Reg& divisor = wide ? static_cast<const Xbyak::Reg&>(rcx) : ecx;
+      if (wide)
+        Get(rcx, c);
+      else
+        Get32(ecx, c);
+      test(divisor, divisor);
       jz(TrapLabel(TrapCode::DivisionByZero, pc), T_NEAR);
-      Get(rax, b);
+      if (wide)
+        Get(rax, b);
+      else
+        Get32(eax, b);
       xor_(edx, edx);
-      div(rcx);
-      Put(a, op == Op::MODUL ? rdx : rax);
+      div(divisor);
+      Put(a, op == Op::MODU || op == Op::MODUL ? rdx : rax);
       break;
+    }
     case Op::DIVI:
     case Op::MODI:
     case Op::DIVL:

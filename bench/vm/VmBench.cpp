@@ -5,9 +5,8 @@
 // most 1.0x Lua's time on each, the translated code at most 2.0x gm2 -O2's. gm2 -O2 turns
 // recursion into loops, which the machine's frames (one a call, for the trap reports)
 // rule out: Gm2Calls/NAME is gm2 -O2 with options that keep every call a call. And the
-// compiler on a generated 10,000-line module of some
-// 200 KB of code against gm2 -fpim -c on the same text: goal at least 200 times faster;
-// the module must install and run.
+// compiler on a generated 10,000-line module of some 200 KB of code against gm2 -fpim -c
+// on the same text: goal at least 200 times faster; the module must install and run.
 //
 // The debugger's cost: each program with a procedure that is never called and a
 // breakpoint on its line, the stop procedure installed as in a debugging session
@@ -193,9 +192,17 @@ double ChildSeconds() {
   return seconds(u.ru_utime) + seconds(u.ru_stime);
 }
 
+// A directory of its own for gm2, which leaves its objects where it runs.
+std::string Scratch() {
+  static const std::string dir = [] {
+    char name[] = "/tmp/velmarin-bench-XXXXXX";
+    return std::string(mkdtemp(name) != nullptr ? name : "/tmp");
+  }();
+  return dir;
+}
+
 // A process: the processor time it took; it must succeed and, when expected is given,
 // write exactly that.
-std::string Scratch();
 void Process(benchmark::State& state, const std::string& command,
              const std::string& expected = "") {
   const std::string out = Scratch() + "/output";
@@ -285,15 +292,6 @@ void Lua(benchmark::State& state, const char* name) {
   if (!Have("lua5.4")) return state.SkipWithError("lua5.4 is not installed");
   Process(state, "lua5.4 " + kPrograms + "/" + name + ".lua",
           Read(kPrograms + "/" + name + ".out"));
-}
-
-// A directory of its own for gm2, which leaves its objects where it runs.
-std::string Scratch() {
-  static const std::string dir = [] {
-    char name[] = "/tmp/velmarin-bench-XXXXXX";
-    return std::string(mkdtemp(name) != nullptr ? name : "/tmp");
-  }();
-  return dir;
 }
 
 // gm2 -O2 turns recursion into loops (a call with an accumulator becomes a jump, and

@@ -626,6 +626,13 @@ private:
     const Home* h = HomeOf(a);
     return h != nullptr && h->gpr >= 0 && a != c ? Gpr(h->gpr) : rax;
   }
+  // Where A := f(B, C) is computed when f may trap after A's register is written: as Work,
+  // but in rax when A is a temporary that is also an operand. The report then finds that
+  // operand in the frame as it was read (a variable still as the module's start filled it
+  // is named), not the result that overflowed.
+  Xbyak::Reg64 Checked(u64 a, u64 b, u64 c = kNone) const {
+    return Deferred(a) && (a == b || a == c) ? rax : Work(a, c);
+  }
   Xbyak::Xmm WorkX(u64 a, u64 c = kNone) const {
     const Home* h = HomeOf(a);
     return h != nullptr && h->xmm >= 0 && a != c ? XmmReg(h->xmm) : xmm0;
@@ -1347,7 +1354,7 @@ private:
     case Op::ADDI:
     case Op::SUBI:
     case Op::MULI: {
-      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg64 t = Checked(a, b, c);
       const Xbyak::Reg32 t32 = t.cvt32();
       Get32(t32, b);
       if (op == Op::ADDI)
@@ -1363,7 +1370,7 @@ private:
     }
     case Op::ADDU:
     case Op::SUBU: {
-      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg64 t = Checked(a, b, c);
       const Xbyak::Reg32 t32 = t.cvt32();
       Get32(t32, b);
       if (op == Op::ADDU)
@@ -1383,7 +1390,7 @@ private:
     case Op::ADDL:
     case Op::SUBL:
     case Op::MULL: {
-      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg64 t = Checked(a, b, c);
       Get(t, b);
       if (op == Op::ADDL)
         Src(c, [&](const Xbyak::Operand& o) { add(t, o); });
@@ -1397,7 +1404,7 @@ private:
     }
     case Op::ADDUL:
     case Op::SUBUL: {
-      const Xbyak::Reg64 t = Work(a, c);
+      const Xbyak::Reg64 t = Checked(a, b, c);
       Get(t, b);
       if (op == Op::ADDUL)
         Src(c, [&](const Xbyak::Operand& o) { add(t, o); });
@@ -1414,7 +1421,7 @@ private:
       Put(a, rax);
       break;
     case Op::ADDIK: {
-      const Xbyak::Reg64 t = Work(a);
+      const Xbyak::Reg64 t = Checked(a, b);
       Get32(t.cvt32(), b);
       add(t.cvt32(), static_cast<i32>(sc));
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
@@ -1424,7 +1431,7 @@ private:
     }
     case Op::ADDUK: {
       // In 32 bits: a carry or borrow is the result leaving 0 .. 2^32 - 1.
-      const Xbyak::Reg64 t = Work(a);
+      const Xbyak::Reg64 t = Checked(a, b);
       Get32(t.cvt32(), b);
       if (sc >= 0)
         add(t.cvt32(), static_cast<i32>(sc));
@@ -1436,7 +1443,7 @@ private:
     }
     case Op::ADDLK:
     case Op::ADDULK: {
-      const Xbyak::Reg64 t = Work(a);
+      const Xbyak::Reg64 t = Checked(a, b);
       Get(t, b);
       if (op == Op::ADDLK || sc >= 0)
         add(t, static_cast<i32>(sc));
@@ -1450,7 +1457,7 @@ private:
       break;
     }
     case Op::NEGI: {
-      const Xbyak::Reg64 t = Work(a);
+      const Xbyak::Reg64 t = Checked(a, b);
       Get32(t.cvt32(), b);
       neg(t.cvt32());
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);
@@ -1459,7 +1466,7 @@ private:
       break;
     }
     case Op::NEGL: {
-      const Xbyak::Reg64 t = Work(a);
+      const Xbyak::Reg64 t = Checked(a, b);
       Get(t, b);
       neg(t);
       jo(TrapLabel(TrapCode::Overflow, pc), T_NEAR);

@@ -42,7 +42,8 @@ void ShellReport(const Vm::TrapReport& r) {
 }
 
 struct State {
-  std::FILE* errors = stderr; // of the command-line runner
+  std::FILE* output = stdout; // of the command-line runner: the program's text output
+  std::FILE* errors = stderr; // and its reports
   void (*atEnd)() = nullptr;  // called before the run's dialogs close
 };
 State state;
@@ -51,6 +52,8 @@ State state;
 void ConsoleReport(const Vm::TrapReport& r) {
   if (LineDebugger::EndingRun()) return; // the user ended it: no error of the program
   const bool utf8 = Charset::LocaleIsUtf8();
+  // What the program wrote comes first, where both go to one file.
+  std::fflush(state.output);
   for (const std::string& line : Vm::ReportLines(r)) {
     const std::string shown = utf8 ? Charset::ToUtf8(line) : line;
     std::fprintf(state.errors, "%s\n", shown.c_str());
@@ -197,6 +200,7 @@ int RunFile(const std::string& path, const std::vector<std::string>& args,
 namespace {
 int Run(const std::string& path, const std::vector<std::string>& args, std::FILE* in,
         std::FILE* out, std::FILE* err, Toolbox::Backend& backend, void (*atEnd)(), bool debug) {
+  state.output = out;
   state.errors = err;
   state.atEnd = atEnd;
   if (!Headless::StartPlatform(backend) || Shell::CreateShell() != Startup::ShellStart::Ok) {

@@ -121,6 +121,23 @@ TEST(TrapReportTest, ARunawayRecursionReportsBothEnds) {
   EXPECT_EQ(lines[3], "  called from trap_stack, line 16");
 }
 
+// Output and report to one file, as `velmarin --run P > f 2>&1` sends them: the output
+// buffered, the report not; the report still comes after what the program wrote.
+TEST(TrapReportTest, OneFileHoldsTheOutputThenTheReport) {
+  std::FILE* file = std::tmpfile();
+  std::FILE* out = fdopen(dup(fileno(file)), "w");
+  std::FILE* err = fdopen(dup(fileno(file)), "w");
+  ASSERT_TRUE(out != nullptr && err != nullptr);
+  std::setvbuf(out, nullptr, _IOFBF, 1 << 16);
+  std::setvbuf(err, nullptr, _IONBF, 0);
+  EXPECT_EQ(Runner::RunFile(kDir + "/trap_unsetsum.mod", {}, std::tmpfile(), out, err),
+            Runner::kTrapped);
+  std::fclose(out);
+  std::fclose(err);
+  EXPECT_EQ(Contents(file), "high 120000\nRun-time error: integer overflow (the variable low was "
+                            "never assigned?)\n  in trap_unsetsum, line 15\n");
+}
+
 // The words after the program's file are its arguments, after its name.
 TEST(ArgumentsTest, TheWordsAfterTheProgramAreItsArguments) {
   std::FILE* out = std::tmpfile();

@@ -1858,6 +1858,10 @@ private:
       const Xbyak::Reg64 p = InGpr(a, rax);
       test(p, p);
       jz(TrapLabel(TrapCode::Nil, pc), T_NEAR);
+      lea(rcx, ptr[p - static_cast<i32>(Machine::kLowestAddress)]);
+      mov(rdx, Machine::kAddressEnd - Machine::kLowestAddress);
+      cmp(rcx, rdx);
+      jae(TrapLabel(TrapCode::InvalidAddress, pc), T_NEAR);
       // Only the start of a block of the heap can be a disposed one: its header says so.
       test(p.cvt8(), 15);
       jnz(ok, T_NEAR);

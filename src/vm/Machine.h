@@ -47,6 +47,14 @@ struct Shared {
 };
 Shared* SharedState();
 
+// The addresses a pointer or procedure value may hold: above the first 64 KB, which the
+// host never maps, and below the end of the user half of the address space. Any other
+// value (a module's variable never assigned holds 8000800080008000H) is not read through.
+constexpr std::uint64_t kLowestAddress = 0x10000, kAddressEnd = std::uint64_t{1} << 47;
+constexpr bool Addressable(std::uint64_t p) {
+  return p - kLowestAddress < kAddressEnd - kLowestAddress;
+}
+
 // The instruction of a word of prepared code (whose dispatch bits the machine rewrote).
 Op OpAt(const std::uint64_t* pc);
 // The end of the instructions of the code that holds the procedure at entry.

@@ -1567,6 +1567,7 @@ L_CALLX : {
 L_CALLP : {
   const u64 value = fp[B_];
   CHECK(value != 0, NilProcedure);
+  CHECK(Machine::Addressable(value), BadProcedure);
   state.pc = pc;
   if ((value & 7) == 0 && IsEntryWord(*reinterpret_cast<const u64*>(value))) {
     CHECK(Runnable(value), BadInstruction);
@@ -1654,6 +1655,7 @@ L_CHKK : {
 L_CHKPTR : {
   const u64 p = fp[A_];
   CHECK(p != 0, Nil);
+  CHECK(Machine::Addressable(p), InvalidAddress);
   state.pc = pc;
   CHECK((p & 15) != 0 || Heap::StateAt(p) != Heap::BlockState::Freed, Disposed);
   NEXT(1);
@@ -2455,6 +2457,7 @@ Machine::Code Step(const u64* pc, u64* fp, u8* gp) {
     return nullptr;
   case Op::CHKPTR:
     if (fp[a] == 0) Raise(TrapCode::Nil, pc, fp);
+    if (!Machine::Addressable(fp[a])) Raise(TrapCode::InvalidAddress, pc, fp);
     if ((fp[a] & 15) == 0 && Heap::StateAt(fp[a]) == Heap::BlockState::Freed)
       Raise(TrapCode::Disposed, pc, fp);
     return nullptr;
@@ -2493,6 +2496,7 @@ Machine::Code Step(const u64* pc, u64* fp, u8* gp) {
   case Op::CALLP: {
     const u64 value = fp[b];
     if (value == 0) Raise(TrapCode::NilProcedure, pc, fp);
+    if (!Machine::Addressable(value)) Raise(TrapCode::BadProcedure, pc, fp);
     if ((value & 7) == 0 && IsEntryWord(*reinterpret_cast<const u64*>(value))) {
       if (!Runnable(value)) Raise(TrapCode::BadInstruction, pc, fp);
       return Enter(reinterpret_cast<const u64*>(value), Link(pc, fp, gp, a));

@@ -37,14 +37,19 @@ Compiler::Directories Setup() {
 }
 
 // Whether the source has a variant part of a record: CASE, a tag's name or none, then a
-// colon (a CASE statement has its expression there).
+// colon (a CASE statement has its expression there, and OF after it).
 bool HasVariant(const std::string& source) {
+  const auto skip = [&](std::size_t k, bool word) {
+    while (k < source.size()) {
+      const auto c = static_cast<unsigned char>(source[k]);
+      if (word ? std::isalnum(c) == 0 : std::isspace(c) == 0) break;
+      ++k;
+    }
+    return k;
+  };
   for (std::size_t at = source.find("CASE"); at != std::string::npos;
        at = source.find("CASE", at + 4)) {
-    std::size_t k = at + 4;
-    while (k < source.size() && (std::isalnum(static_cast<unsigned char>(source[k])) ||
-                                 std::isspace(static_cast<unsigned char>(source[k]))))
-      ++k;
+    const std::size_t k = skip(skip(skip(at + 4, false), true), false);
     if (k < source.size() && source[k] == ':') return true;
   }
   return false;
